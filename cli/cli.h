@@ -1,0 +1,19 @@
+// orva-cli: list, check and extend text databases from scripts.
+#pragma once
+
+#include <iosfwd>
+#include <span>
+#include <string_view>
+
+namespace orva::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;  // the database was unreadable, damaged or refused
+inline constexpr int kExitUsage = 2;
+
+// Runs one command line (without the program name). Results go to `out`,
+// reasons for failure to `err`.
+int Run(std::span<const std::string_view> args, std::istream& in, std::ostream& out,
+        std::ostream& err);
+
+}  // namespace orva::cli

@@ -1,0 +1,10 @@
+#include <iostream>
+#include <string_view>
+#include <vector>
+
+#include "cli/cli.h"
+
+int main(int argc, char** argv) {
+  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  return orva::cli::Run(args, std::cin, std::cout, std::cerr);
+}

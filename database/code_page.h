@@ -1,0 +1,24 @@
+// Conversion between UTF-8 (what the library hands to its callers) and the
+// single-byte code page Windows-1251 that the databases store their texts in.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "database/status.h"
+
+namespace orva {
+
+// Decodes Windows-1251 bytes to UTF-8, one character per byte. The one byte
+// value the code page leaves unassigned (0x98) becomes U+FFFD.
+std::string DecodeWindows1251(std::span<const std::byte> bytes);
+
+// Encodes UTF-8 text to Windows-1251, one byte per character. Fails with
+// kInvalidText when the text is not valid UTF-8 or holds a character the code
+// page cannot represent; the message names the first such character.
+Result<std::vector<std::byte>> EncodeWindows1251(std::string_view utf8);
+
+}  // namespace orva

@@ -1,0 +1,88 @@
+#include "cli/cli.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "database/little_endian.h"
+#include "tests/support/database_builder.h"
+#include "tests/support/temp_dir.h"
+
+namespace orva {
+namespace {
+
+using testing::DatabaseBuilder;
+
+struct Outcome {
+  int exit_code;
+  std::string out;
+  std::string err;
+};
+
+class CliTest : public ::testing::Test {
+ protected:
+  Outcome Run(std::vector<std::string> args, const std::string& input = "") {
+    std::vector<std::string_view> views(args.begin(), args.end());
+    std::istringstream in(input);
+    std::ostringstream out, err;
+    const int code = cli::Run(views, in, out, err);
+    return {code, out.str(), err.str()};
+  }
+  std::string Database(const std::vector<std::byte>& bytes, const std::string& name = "textdb_00.def") {
+    const auto path = dir_ / name;
+    testing::WriteFileBytes(path, bytes);
+    return path.string();
+  }
+
+  testing::TempDir dir_;
+};
+
+TEST_F(CliTest, ListPrintsIdImageAndTextPerMission) {
+  const auto db = Database(
+      DatabaseBuilder().Entry(5001, "Первая").Entry(12, "x").Entry(5123, " b ").Marker().Build());
+  const Outcome o = Run({"list", db});
+  EXPECT_EQ(o.exit_code, 0);
+  EXPECT_EQ(o.out, "5001\tshot001.bmp\tПервая\n5123\tshot123.bmp\tb \n");
+  EXPECT_EQ(o.err, "");
+}
+
+TEST_F(CliTest, ListPrintsWhatItReadBeforeAFailure) {
+  auto bytes = DatabaseBuilder().Entry(5001, "ok").Entry(5002, "bad").Marker().Build();
+  EncodeInt32(bytes, 20, -7);
+  const Outcome o = Run({"list", Database(bytes)});
+  EXPECT_EQ(o.exit_code, 1);
+  EXPECT_EQ(o.out, "5001\tshot001.bmp\tok\n");
+  EXPECT_NE(o.err.find("negative text offset"), std::string::npos);
+  EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1);
+
+  const Outcome missing = Run({"list", (dir_ / "none.def").string()});
+  EXPECT_EQ(missing.exit_code, 1);
+  EXPECT_NE(missing.err.find("does not exist"), std::string::npos);
+}
+
+TEST_F(CliTest, CheckReportsEachProblemWithItsEntry) {
+  EXPECT_EQ(Run({"check", Database(DatabaseBuilder().Entry(5001, "a").Marker().Build())}).exit_code,
+            0);
+  auto bytes = DatabaseBuilder().Entry(5001, "a").Entry(5002, "b").Marker().Build();
+  EncodeInt32(bytes, 20, 4);
+  const Outcome o = Run({"check", Database(bytes, "bad.def")});
+  EXPECT_EQ(o.exit_code, 1);
+  EXPECT_NE(o.out.find("bad.def: entry 2: its text offset 4 lies inside the entry table"),
+            std::string::npos);
+}
+
+TEST_F(CliTest, UsageErrorsExitWithTwo) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {}, {"list"}, {"list", "a", "b"}, {"frobnicate", "x"}}) {
+    const Outcome o = Run(args);
+    EXPECT_EQ(o.exit_code, 2);
+    EXPECT_NE(o.err.find("usage: orva-cli"), std::string::npos);
+  }
+  EXPECT_EQ(Run({"--version"}).out, "orva-cli 1.0.0\n");
+  EXPECT_EQ(Run({"--help"}).exit_code, 0);
+}
+
+}  // namespace
+}  // namespace orva

@@ -1,0 +1,169 @@
+#include "database/mission_list.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+
+#include "database/little_endian.h"
+#include "tests/support/database_builder.h"
+#include "tests/support/temp_dir.h"
+
+namespace orva {
+namespace {
+
+using testing::Bytes;
+using testing::DatabaseBuilder;
+
+std::vector<std::int32_t> IdsOf(const MissionList& list) {
+  std::vector<std::int32_t> ids;
+  for (const auto& m : list.missions) ids.push_back(m.id);
+  return ids;
+}
+
+TEST(ImageName, DropsTheFirstDigitOfTheId) {
+  EXPECT_EQ(ImageName(5000), "shot000.bmp");
+  EXPECT_EQ(ImageName(5001), "shot001.bmp");
+  EXPECT_EQ(ImageName(5123), "shot123.bmp");
+  EXPECT_EQ(ImageName(12345), "shot2345.bmp");
+}
+
+TEST(DisplayText, TrimsLeadingSpacesAndEndsAtTheFirstNul) {
+  EXPECT_EQ(DisplayText(Bytes(std::string("  Hello\0xyz", 11))), "Hello");
+  EXPECT_EQ(DisplayText(Bytes(std::string("Hello  \0", 8))), "Hello  ");
+  EXPECT_EQ(DisplayText(Bytes(std::string(60, 'a') + std::string(10, ' '))), std::string(60, 'a'));
+  EXPECT_EQ(DisplayText(Bytes(std::string("   \0abc", 7))), "");
+  EXPECT_EQ(DisplayText(Bytes(std::string(70, ' '))), "");
+}
+
+TEST(ReadMissionList, ListsMissionsInTableOrderUpToTheMarker) {
+  const auto db = DatabaseBuilder()
+                      .Entry(5001, "Первая")
+                      .Entry(5002, "Second")
+                      .Marker()
+                      .Entry(5003, "after the marker")
+                      .Build();
+  const MissionList list = ReadMissionList(db);
+  ASSERT_TRUE(list.status.ok()) << list.status.message();
+  EXPECT_EQ(list.missions, (std::vector<MissionEntry>{{5001, "Первая"}, {5002, "Second"}}));
+  EXPECT_EQ(list.ids, (MissionIds{5001, 5002, 0, 0, 0}));
+}
+
+TEST(ReadMissionList, SizesMissionIdsFromTheEntryCount) {
+  const auto db = DatabaseBuilder().Entry(5001, "a").Entry(5002, "b").Marker().Build();
+  const MissionList list = ReadMissionList(db);
+  ASSERT_TRUE(list.status.ok());
+  EXPECT_EQ(list.ids, (MissionIds{5001, 5002, 0, 0}));
+}
+
+TEST(ReadMissionList, SortsEntriesByIdAlone) {
+  const auto db = DatabaseBuilder()
+                      .Entry(4999, "below the threshold")
+                      .Entry(5000, "threshold")
+                      .Entry(17, "other")
+                      .Entry(6001, "above the marker")
+                      .Entry(7000, "not a marker")
+                      .Entry(-5, "negative")
+                      .Marker("end")
+                      .Build();
+  const MissionList list = ReadMissionList(db);
+  ASSERT_TRUE(list.status.ok());
+  EXPECT_EQ(IdsOf(list), (std::vector<std::int32_t>{5000, 6001, 7000}));
+  EXPECT_EQ(list.missions[0].text, "threshold");
+}
+
+TEST(ReadMissionList, MarkerInTheFirstSlotGivesAnEmptyList) {
+  const MissionList list = ReadMissionList(DatabaseBuilder().Marker().Entry(5001, "x").Build());
+  EXPECT_TRUE(list.status.ok());
+  EXPECT_TRUE(list.missions.empty());
+}
+
+TEST(ReadMissionList, ReadsMissingBytesAsZeros) {
+  // The last mission's text starts 3 bytes before the end of the file and has no NUL.
+  auto db = DatabaseBuilder().Entry(5001, "first").Marker().Build();
+  db.resize(db.size() - 1);  // drop the marker text's NUL ...
+  EncodeInt32(db, 12, static_cast<std::int32_t>(db.size()) - 3);  // ... and point 5001 near the end
+  db[db.size() - 3] = std::byte{'a'};
+  db[db.size() - 2] = std::byte{'b'};
+  db[db.size() - 1] = std::byte{'c'};
+  MissionList list = ReadMissionList(db);
+  ASSERT_TRUE(list.status.ok());
+  ASSERT_EQ(list.missions.size(), 1u);
+  EXPECT_EQ(list.missions[0].text, "abc");
+
+  // A text offset far past the end shows an empty text.
+  EncodeInt32(db, 12, std::numeric_limits<std::int32_t>::max());
+  list = ReadMissionList(db);
+  ASSERT_TRUE(list.status.ok());
+  EXPECT_EQ(list.missions[0].text, "");
+}
+
+TEST(ReadMissionList, ScansSlotsPastTheCountUntilTheMarker) {
+  // N claims one entry, but the scan does not stop there: the next mission
+  // still fits position 1 of 2, the third has no position left and fails.
+  const auto db = DatabaseBuilder()
+                      .Entry(5001, "a")
+                      .Entry(5002, "b")
+                      .Entry(5003, "c")
+                      .Marker()
+                      .ClaimedCount(1)
+                      .Build();
+  const MissionList list = ReadMissionList(db);
+  EXPECT_EQ(list.status.kind(), ErrorKind::kMalformed);
+  EXPECT_EQ(IdsOf(list), (std::vector<std::int32_t>{5001, 5002, 5003}));
+  EXPECT_EQ(list.ids, (MissionIds{5001, 5002}));
+}
+
+TEST(ReadMissionList, StopsAfterAThousandSlotsWithoutAMarker) {
+  DatabaseBuilder builder;
+  for (int i = 0; i < 1200; ++i) builder.Entry(5000 + i + (i >= 1000 ? 1 : 0), "m");
+  const MissionList list = ReadMissionList(builder.Build());
+  ASSERT_TRUE(list.status.ok());
+  EXPECT_EQ(list.missions.size(), 1000u);
+  EXPECT_EQ(list.missions.back().id, 5999);
+}
+
+TEST(ReadMissionList, AHugeEntryCountAllocatesNoMoreThanTheListCanUse) {
+  const auto db = DatabaseBuilder().Entry(5001, "a").Marker().ClaimedCount(2'000'000'000).Build();
+  const MissionList list = ReadMissionList(db);
+  ASSERT_TRUE(list.status.ok());
+  EXPECT_EQ(list.ids.size(), 1001u);
+  EXPECT_EQ(list.ids[0], 5001);
+}
+
+TEST(ReadMissionList, FailsOnDamageButKeepsWhatWasRead) {
+  auto db = DatabaseBuilder().Entry(5001, "kept").Entry(5002, "bad").Marker().Build();
+  EncodeInt32(db, 2 * 8 + 4, -1);
+  const MissionList list = ReadMissionList(db);
+  EXPECT_EQ(list.status.kind(), ErrorKind::kMalformed);
+  EXPECT_NE(list.status.message().find("negative text offset"), std::string::npos);
+  EXPECT_EQ(list.missions, (std::vector<MissionEntry>{{5001, "kept"}}));
+  EXPECT_EQ(list.ids[0], 5001);
+}
+
+TEST(ReadMissionList, RefusesWhatIsNoDatabase) {
+  EXPECT_EQ(ReadMissionList(Bytes("abc")).status.kind(), ErrorKind::kMalformed);
+  auto negative = DatabaseBuilder().Entry(5001, "a").Marker().ClaimedCount(-1).Build();
+  const MissionList list = ReadMissionList(negative);
+  EXPECT_EQ(list.status.kind(), ErrorKind::kMalformed);
+  EXPECT_NE(list.status.message().find("negative"), std::string::npos);
+  EXPECT_TRUE(list.missions.empty());
+}
+
+TEST(ReadMissionList, ReadsAFileByPath) {
+  testing::TempDir dir;
+  const auto path = dir / "textdb_00.def";
+  testing::WriteFileBytes(path, DatabaseBuilder().Entry(5123, "  Миссия").Marker().Build());
+  const MissionList list = ReadMissionList(path);
+  ASSERT_TRUE(list.status.ok());
+  EXPECT_EQ(list.missions, (std::vector<MissionEntry>{{5123, "Миссия"}}));
+
+  const MissionList missing = ReadMissionList(dir / "gone.def");
+  EXPECT_EQ(missing.status.kind(), ErrorKind::kNotFound);
+  EXPECT_NE(missing.status.message().find("gone.def"), std::string::npos);
+
+  EXPECT_EQ(ReadMissionList(dir.path()).status.kind(), ErrorKind::kIo);  // a folder
+}
+
+}  // namespace
+}  // namespace orva

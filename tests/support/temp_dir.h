@@ -1,0 +1,52 @@
+// A scratch folder for one test, removed with everything in it afterwards.
+#pragma once
+
+#include <cstddef>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace orva::testing {
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "orva-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline void WriteFileBytes(const std::filesystem::path& path, std::span<const std::byte> bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out.flush()) throw std::runtime_error("cannot write " + path.string());
+}
+
+inline std::vector<std::byte> ReadFileBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::byte> out(chars.size());
+  for (std::size_t i = 0; i < chars.size(); ++i) out[i] = static_cast<std::byte>(chars[i]);
+  return out;
+}
+
+}  // namespace orva::testing
