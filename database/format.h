@@ -31,7 +31,9 @@ inline constexpr std::size_t kTextWindow = 70;
 inline constexpr std::size_t kMaxNewTextLength = 45;
 
 // Byte offset of table slot k (1-based) and of its text offset field.
-constexpr std::int64_t SlotOffset(std::int64_t k) { return k * static_cast<std::int64_t>(kEntrySize); }
+constexpr std::int64_t SlotOffset(std::int64_t k) {
+  return k * static_cast<std::int64_t>(kEntrySize);
+}
 constexpr std::int64_t TextOffsetField(std::int64_t k) { return SlotOffset(k) + 4; }
 
 constexpr bool IsEndMarker(std::int32_t id) { return id == kEndMarkerId; }

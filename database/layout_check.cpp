@@ -49,7 +49,8 @@ std::vector<LayoutProblem> CheckLayout(std::span<const std::byte> database) {
 
   std::int64_t previous = -1;
   for (std::int64_t k = 1; k <= count; ++k) {
-    const std::int64_t t = DecodeInt32(database, static_cast<std::size_t>(format::TextOffsetField(k)));
+    const std::int64_t t =
+        DecodeInt32(database, static_cast<std::size_t>(format::TextOffsetField(k)));
     if (t < table_end) {
       report(k, "its text offset " + Str(t) + " lies inside the entry table, which ends at " +
                     Str(table_end));
@@ -77,7 +78,9 @@ std::vector<LayoutProblem> CheckLayout(std::span<const std::byte> database) {
     report(1, "entry 1 is the end marker (id 6000); the marker must follow at least one entry");
   }
   if (!FindInsertionPoint(database)) {
-    report(0, "no end marker (id 6000) follows the first entry, so there is no place to insert a text");
+    report(
+        0,
+        "no end marker (id 6000) follows the first entry, so there is no place to insert a text");
   }
   return problems;
 }

@@ -45,9 +45,9 @@ MissionList ReadMissionList(std::span<const std::byte> database) {
   }
   // N + 1 positions, N >= 0 taken from the file; at most 1000 can be filled.
   const std::int64_t positions = std::int64_t{count} + 1;
-  list.ids.assign(static_cast<std::size_t>(
-                      std::min<std::int64_t>(positions, std::int64_t{kMaxMissionIdSlots})),
-                  0);
+  list.ids.assign(
+      static_cast<std::size_t>(std::min<std::int64_t>(positions, std::int64_t{kMaxMissionIdSlots})),
+      0);
 
   for (int slot = 1; slot <= format::kScanSlots; ++slot) {
     const std::int32_t id = DecodeInt32OrZeros(database, format::SlotOffset(slot));
@@ -56,9 +56,9 @@ MissionList ReadMissionList(std::span<const std::byte> database) {
 
     const std::int32_t text_offset = DecodeInt32OrZeros(database, format::TextOffsetField(slot));
     if (text_offset < 0) {
-      list.status = Status::Malformed("entry " + std::to_string(slot) + " (id " +
-                                      std::to_string(id) + ") has a negative text offset (" +
-                                      std::to_string(text_offset) + ")");
+      list.status =
+          Status::Malformed("entry " + std::to_string(slot) + " (id " + std::to_string(id) +
+                            ") has a negative text offset (" + std::to_string(text_offset) + ")");
       return list;
     }
     // The 70-byte window, with the bytes past the end of the file as zeros.
@@ -72,8 +72,8 @@ MissionList ReadMissionList(std::span<const std::byte> database) {
     list.missions.push_back({id, DisplayText(window)});
     if (position >= list.ids.size()) {
       list.status = Status::Malformed(
-          "the database lists more missions than its entry count allows (" +
-          std::to_string(count) + " entries, " + std::to_string(position + 1) + " missions)");
+          "the database lists more missions than its entry count allows (" + std::to_string(count) +
+          " entries, " + std::to_string(position + 1) + " missions)");
       return list;
     }
     list.ids[position] = id;

@@ -12,12 +12,12 @@ namespace orva {
 
 enum class ErrorKind {
   kOk = 0,
-  kNotFound,      // the database file does not exist
-  kIo,            // the operating system refused a read, write, sync or rename
-  kMalformed,     // the bytes do not follow the database layout
-  kNoRoom,        // a table or the 32-bit offsets cannot take what was asked
-  kInvalidText,   // the text to insert cannot be stored as asked
-  kUnsupported,   // the file is of a kind the tool declines to rewrite
+  kNotFound,     // the database file does not exist
+  kIo,           // the operating system refused a read, write, sync or rename
+  kMalformed,    // the bytes do not follow the database layout
+  kNoRoom,       // a table or the 32-bit offsets cannot take what was asked
+  kInvalidText,  // the text to insert cannot be stored as asked
+  kUnsupported,  // the file is of a kind the tool declines to rewrite
 };
 
 class [[nodiscard]] Status {
@@ -47,7 +47,7 @@ class [[nodiscard]] Status {
 template <typename T>
 class [[nodiscard]] Result {
  public:
-  Result(T value) : state_(std::move(value)) {}  // NOLINT: implicit by design
+  Result(T value) : state_(std::move(value)) {}        // NOLINT: implicit by design
   Result(Status status) : state_(std::move(status)) {  // NOLINT: implicit by design
     assert(!std::get<Status>(state_).ok() && "a Result without a value needs an error");
   }

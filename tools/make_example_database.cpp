@@ -12,29 +12,31 @@ int main(int argc, char** argv) {
     return 2;
   }
   using orva::testing::DatabaseBuilder;
-  const auto bytes =
-      DatabaseBuilder()
-          .HeaderWord(0x4F525641)  // any value; the tools never write it
-          .Entry(5001, "Обучение: первый вылет")
-          .Entry(5002, "Патруль над рекой")
-          .Entry(5003, "   Ночной конвой")  // leading spaces, not shown
-          .Entry(5004, "Escort the supply train")
-          .Entry(1200, "Briefing note, never listed")
-          .Entry(5005, "Оборона аэродрома")
-          .Entry(5006, "Разведка боем у старой мельницы, затем возвращение на базу до рассвета следующего дня")
-          .Entry(5007, "Bridge at dawn")
-          .Entry(42, "Подсказка для экрана загрузки")
-          .Entry(5008, "Удар по складам")
-          .Entry(5009, "Storm over the pass")
-          .Entry(5010, "Прорыв блокады")
-          .Entry(5011, "Последний рубеж")
-          .Entry(5012, "Home before winter")
-          .Marker("Конец кампании")
-          .Entry(7001, "Credits: ORVA sample")
-          .Entry(3, "Версия 1")
-          .Build();
+  const auto bytes = DatabaseBuilder()
+                         .HeaderWord(0x4F525641)  // any value; the tools never write it
+                         .Entry(5001, "Обучение: первый вылет")
+                         .Entry(5002, "Патруль над рекой")
+                         .Entry(5003, "   Ночной конвой")  // leading spaces, not shown
+                         .Entry(5004, "Escort the supply train")
+                         .Entry(1200, "Briefing note, never listed")
+                         .Entry(5005, "Оборона аэродрома")
+                         .Entry(5006,
+                                "Разведка боем у старой мельницы, затем возвращение на базу до "
+                                "рассвета следующего дня")
+                         .Entry(5007, "Bridge at dawn")
+                         .Entry(42, "Подсказка для экрана загрузки")
+                         .Entry(5008, "Удар по складам")
+                         .Entry(5009, "Storm over the pass")
+                         .Entry(5010, "Прорыв блокады")
+                         .Entry(5011, "Последний рубеж")
+                         .Entry(5012, "Home before winter")
+                         .Marker("Конец кампании")
+                         .Entry(7001, "Credits: ORVA sample")
+                         .Entry(3, "Версия 1")
+                         .Build();
   std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out.flush()) {
     std::perror(argv[1]);
     return 1;

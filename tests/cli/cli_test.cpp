@@ -30,7 +30,8 @@ class CliTest : public ::testing::Test {
     const int code = cli::Run(views, in, out, err);
     return {code, out.str(), err.str()};
   }
-  std::string Database(const std::vector<std::byte>& bytes, const std::string& name = "textdb_00.def") {
+  std::string Database(const std::vector<std::byte>& bytes,
+                       const std::string& name = "textdb_00.def") {
     const auto path = dir_ / name;
     testing::WriteFileBytes(path, bytes);
     return path.string();

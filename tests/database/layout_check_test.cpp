@@ -42,7 +42,7 @@ TEST(CheckLayout, AcceptsAWellFormedDatabase) {
 
 TEST(CheckLayout, NamesTheEntryOfEachBrokenOffset) {
   auto db = WellFormed();
-  EncodeInt32(db, 1 * 8 + 4, 8);                                       // inside the table
+  EncodeInt32(db, 1 * 8 + 4, 8);                                     // inside the table
   EncodeInt32(db, 5 * 8 + 4, static_cast<std::int32_t>(db.size()));  // past the end
   EXPECT_EQ(EntriesOf(CheckLayout(db)), (std::vector<std::int64_t>{1, 5}));
 }

@@ -81,7 +81,7 @@ TEST(ReadMissionList, MarkerInTheFirstSlotGivesAnEmptyList) {
 TEST(ReadMissionList, ReadsMissingBytesAsZeros) {
   // The last mission's text starts 3 bytes before the end of the file and has no NUL.
   auto db = DatabaseBuilder().Entry(5001, "first").Marker().Build();
-  db.resize(db.size() - 1);  // drop the marker text's NUL ...
+  db.resize(db.size() - 1);                                       // drop the marker text's NUL ...
   EncodeInt32(db, 12, static_cast<std::int32_t>(db.size()) - 3);  // ... and point 5001 near the end
   db[db.size() - 3] = std::byte{'a'};
   db[db.size() - 2] = std::byte{'b'};

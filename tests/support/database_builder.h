@@ -29,9 +29,7 @@ class DatabaseBuilder {
     entries_.push_back({id, std::string(bytes)});
     return *this;
   }
-  DatabaseBuilder& Marker(std::string_view text = "") {
-    return Entry(format::kEndMarkerId, text);
-  }
+  DatabaseBuilder& Marker(std::string_view text = "") { return Entry(format::kEndMarkerId, text); }
   DatabaseBuilder& HeaderWord(std::int32_t word) {
     header_word_ = word;
     return *this;

@@ -36,7 +36,8 @@ class TempDir {
 
 inline void WriteFileBytes(const std::filesystem::path& path, std::span<const std::byte> bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out.flush()) throw std::runtime_error("cannot write " + path.string());
 }
 
