@@ -1,0 +1,292 @@
+#include "database/text_entry_insertion.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "database/little_endian.h"
+#include "database/mission_list.h"
+#include "tests/support/database_builder.h"
+
+namespace orva {
+namespace {
+
+using testing::Bytes;
+using testing::DatabaseBuilder;
+
+std::vector<std::byte> Hex(std::initializer_list<int> values) {
+  std::vector<std::byte> out;
+  for (int v : values) out.push_back(static_cast<std::byte>(v));
+  return out;
+}
+
+std::vector<std::byte> Plan(std::span<const std::byte> db, std::string_view text) {
+  Result<PlannedInsertion> planned = PlanInsertion(db, text);
+  EXPECT_TRUE(planned.ok()) << planned.status().message();
+  return planned.ok() ? planned->image : std::vector<std::byte>{};
+}
+
+std::string Refusal(std::span<const std::byte> db, std::string_view text) {
+  Result<PlannedInsertion> planned = PlanInsertion(db, text);
+  EXPECT_FALSE(planned.ok()) << "the insertion of '" << text << "' was planned";
+  return planned.status().message();
+}
+
+std::vector<std::int32_t> ListedIds(std::span<const std::byte> db) {
+  std::vector<std::int32_t> ids;
+  for (const MissionEntry& m : ReadMissionList(db).missions) ids.push_back(m.id);
+  return ids;
+}
+
+TEST(PlanInsertion, ReproducesTheWorkedExampleByteForByte) {
+  const auto old_db = Hex({0x03, 0x00, 0x00, 0x00, 0x41, 0x56, 0x52, 0x4F,  //
+                           0x89, 0x13, 0x00, 0x00, 0x20, 0x00, 0x00, 0x00,  //
+                           0x8A, 0x13, 0x00, 0x00, 0x23, 0x00, 0x00, 0x00,  //
+                           0x70, 0x17, 0x00, 0x00, 0x26, 0x00, 0x00, 0x00,  //
+                           0x41, 0x6C, 0x00, 0xC1, 0xEE, 0x00, 0x7A, 0x00});
+  const auto new_db = Hex({0x04, 0x00, 0x00, 0x00, 0x41, 0x56, 0x52, 0x4F,  //
+                           0x89, 0x13, 0x00, 0x00, 0x28, 0x00, 0x00, 0x00,  //
+                           0x8A, 0x13, 0x00, 0x00, 0x2B, 0x00, 0x00, 0x00,  //
+                           0x8B, 0x13, 0x00, 0x00, 0x2E, 0x00, 0x00, 0x00,  //
+                           0x70, 0x17, 0x00, 0x00, 0x32, 0x00, 0x00, 0x00,  //
+                           0x41, 0x6C, 0x00, 0xC1, 0xEE, 0x00,              //
+                           0xD9, 0xE8, 0xF2, 0x00, 0x7A, 0x00});
+  Result<PlannedInsertion> planned = PlanInsertion(old_db, "Щит");
+  ASSERT_TRUE(planned.ok()) << planned.status().message();
+  EXPECT_EQ(planned->image, new_db);
+  EXPECT_EQ(planned->entry, (MissionEntry{5003, "Щит"}));
+  const MissionList list = ReadMissionList(planned->image);
+  EXPECT_EQ(list.missions, (std::vector<MissionEntry>{{5001, "Al"}, {5002, "Бо"}, {5003, "Щит"}}));
+}
+
+TEST(PlanInsertion, NumbersTheNewEntryAfterItsPredecessorWhateverItIs) {
+  // 5999 + 1 is the marker's id: the list now stops at the new entry and the
+  // next insertion lands before it.
+  const auto db = DatabaseBuilder().Entry(5999, "last").Marker("end").Build();
+  const auto once = Plan(db, "a");
+  EXPECT_EQ(ListedIds(once), (std::vector<std::int32_t>{5999}));
+  const auto twice = Plan(once, "b");
+  EXPECT_EQ(DecodeInt32(twice, 16), 6000);  // new entry 2, id 5999 + 1
+  EXPECT_EQ(ListedIds(twice), (std::vector<std::int32_t>{5999}));
+
+  // Below 4999 the new entry is written but never listed.
+  const auto low = Plan(DatabaseBuilder().Entry(5001, "m").Entry(41, "x").Marker().Build(), "new");
+  EXPECT_EQ(DecodeInt32(low, 0), 4);
+  EXPECT_EQ(DecodeInt32(low, 24), 42);
+  EXPECT_EQ(ListedIds(low), (std::vector<std::int32_t>{5001}));
+}
+
+TEST(PlanInsertion, MovesEntriesAfterTheMarkerWithTheirTexts) {
+  const auto db = DatabaseBuilder()
+                      .Entry(5001, "one")
+                      .Marker("end")
+                      .Entry(7000, "seven")
+                      .Entry(12, "twelve")
+                      .Trailing("tail")
+                      .Build();
+  const auto image = Plan(db, "Hi");
+  ASSERT_EQ(image.size(), db.size() + 2 + 9);
+  const std::int32_t ids[] = {5001, 5002, 6000, 7000, 12};
+  const char* texts[] = {"one", "Hi", "end", "seven", "twelve"};
+  for (std::size_t j = 1; j <= 5; ++j) {
+    EXPECT_EQ(DecodeInt32(image, 8 * j), ids[j - 1]) << "entry " << j;
+    const auto offset = static_cast<std::size_t>(DecodeInt32(image, 8 * j + 4));
+    std::string text;
+    for (std::size_t i = offset; image[i] != std::byte{0}; ++i) text += static_cast<char>(image[i]);
+    EXPECT_EQ(text, texts[j - 1]) << "entry " << j;
+  }
+  EXPECT_EQ(std::vector<std::byte>(image.end() - 4, image.end()), Bytes("tail"));
+  // The header word is never written.
+  EXPECT_EQ(DecodeInt32(image, 4), DecodeInt32(db, 4));
+}
+
+TEST(PlanInsertion, GrowsTheFileByTheTextPlusNineAndKeepsItAsTyped) {
+  const auto db = DatabaseBuilder().Entry(5001, "a").Marker().Build();
+  const std::string longest(45, 'W');
+  EXPECT_EQ(Plan(db, longest).size(), db.size() + 54);
+  EXPECT_EQ(Plan(db, "Я").size(), db.size() + 10);
+  const MissionList list = ReadMissionList(Plan(db, "  padded  "));
+  ASSERT_EQ(list.missions.size(), 2u);
+  // The reader drops leading spaces when showing a text; the stored bytes keep them.
+  const auto image = Plan(db, "  padded  ");
+  const auto at = static_cast<std::size_t>(DecodeInt32(image, 20));
+  EXPECT_EQ(std::vector<std::byte>(image.begin() + static_cast<std::ptrdiff_t>(at),
+                                   image.begin() + static_cast<std::ptrdiff_t>(at) + 11),
+            Bytes(std::string("  padded  \0", 11)));
+}
+
+TEST(PlanInsertion, RefusesTextsThatCannotBeStoredAsTyped) {
+  const auto db = DatabaseBuilder().Entry(5001, "a").Marker().Build();
+  EXPECT_NE(Refusal(db, "").find("empty"), std::string::npos);
+  EXPECT_NE(Refusal(db, std::string(46, 'x')).find("46 characters"), std::string::npos);
+  // 45 Cyrillic characters are 90 UTF-8 bytes but 45 stored bytes: they fit.
+  std::string cyrillic;
+  for (int i = 0; i < 45; ++i) cyrillic += "ж";
+  EXPECT_EQ(Plan(db, cyrillic).size(), db.size() + 54);
+  EXPECT_NE(Refusal(db, cyrillic + "ж").find("46 characters"), std::string::npos);
+  EXPECT_NE(Refusal(db, std::string("ab\0c", 4)).find("NUL"), std::string::npos);
+  EXPECT_NE(Refusal(db, "日本").find("U+65E5"), std::string::npos);
+  EXPECT_NE(Refusal(db, "\xFF").find("UTF-8"), std::string::npos);
+}
+
+// Each case breaks one thing the insertion relies on.
+TEST(PlanInsertion, RefusesLayoutsItWouldMakeWorse) {
+  auto well = [] {
+    return DatabaseBuilder().Entry(5001, "one").Entry(5002, "two").Marker("z").Build();
+  };
+  EXPECT_NE(Refusal(Bytes("abc"), "x").find("too short"), std::string::npos);
+  EXPECT_NE(Refusal(DatabaseBuilder().ClaimedCount(0).Entry(5001, "a").Marker().Build(), "x")
+                .find("entry count is 0"),
+            std::string::npos);
+  EXPECT_NE(Refusal(DatabaseBuilder().Marker().Entry(5001, "a").Build(), "x").find("no end marker"),
+            std::string::npos);
+  EXPECT_NE(Refusal(DatabaseBuilder().ClaimedCount(1000).Entry(5001, "a").Marker().Build(), "x")
+                .find("entry table"),
+            std::string::npos);
+
+  auto marker_in_table = well();
+  EncodeInt32(marker_in_table, 28, 16);
+  EXPECT_NE(Refusal(marker_in_table, "x").find("outside the text area"), std::string::npos);
+  auto marker_past_end = well();
+  EncodeInt32(marker_past_end, 28, static_cast<std::int32_t>(marker_past_end.size()));
+  EXPECT_NE(Refusal(marker_past_end, "x").find("outside the text area"), std::string::npos);
+  auto negative = well();
+  EncodeInt32(negative, 28, -5);
+  EXPECT_NE(Refusal(negative, "x").find("outside the text area"), std::string::npos);
+
+  auto no_nul_before = well();
+  no_nul_before[static_cast<std::size_t>(DecodeInt32(no_nul_before, 28)) - 1] = std::byte{'!'};
+  EXPECT_NE(Refusal(no_nul_before, "x").find("not a NUL"), std::string::npos);
+
+  auto wild_offset = well();
+  EncodeInt32(wild_offset, 12, 0x7FFFFFF0);
+  EXPECT_NE(Refusal(wild_offset, "x").find("entry 1"), std::string::npos);
+
+  auto top_id = DatabaseBuilder().Entry(0x7FFFFFFF, "a").Marker().Build();
+  EXPECT_NE(Refusal(top_id, "x").find("largest possible id"), std::string::npos);
+}
+
+TEST(PlanInsertion, KeepsAnEntryOnItsOwnTextWhenTextsAreOutOfOrder) {
+  // Entry 1 points at the last text, the marker at the middle one and entry 2
+  // at the first: each entry must stay on its own text, whichever side of the
+  // marker's text it lies.
+  auto db = DatabaseBuilder().Entry(5001, "one").Entry(5002, "two").Marker("z").Build();
+  const std::int32_t one = DecodeInt32(db, 12);
+  const std::int32_t marker = DecodeInt32(db, 28);
+  const std::int32_t two = DecodeInt32(db, 20);
+  EncodeInt32(db, 12, marker);
+  EncodeInt32(db, 28, two);
+  EncodeInt32(db, 20, one);
+  const auto image = Plan(db, "new");
+  auto text_of = [&](std::size_t j) {
+    std::string text;
+    for (auto i = static_cast<std::size_t>(DecodeInt32(image, 8 * j + 4)); image[i] != std::byte{0};
+         ++i) {
+      text += static_cast<char>(image[i]);
+    }
+    return text;
+  };
+  EXPECT_EQ(text_of(1), "z");
+  EXPECT_EQ(text_of(2), "one");
+  EXPECT_EQ(text_of(3), "new");
+  EXPECT_EQ(text_of(4), "two");
+}
+
+// ---------------------------------------------------------------------------
+// The steps of the insertion followed literally on a byte buffer, slot by slot
+// and write by write, as a model to hold the library to.
+std::vector<std::byte> LiteralInsertion(const std::vector<std::byte>& b,
+                                        const std::string& s_bytes) {
+  auto read = [](const std::vector<std::byte>& f, std::int64_t at) {
+    return DecodeInt32(f, static_cast<std::size_t>(at));
+  };
+  auto write_bytes = [](std::vector<std::byte>& f, std::int64_t at, const std::byte* src,
+                        std::int64_t n) {
+    if (static_cast<std::int64_t>(f.size()) < at + n) f.resize(static_cast<std::size_t>(at + n));
+    for (std::int64_t i = 0; i < n; ++i) f[static_cast<std::size_t>(at + i)] = src[i];
+  };
+  auto write_int = [&](std::vector<std::byte>& f, std::int64_t at, std::int32_t v) {
+    std::byte four[4];
+    EncodeInt32(four, 0, v);
+    write_bytes(f, at, four, 4);
+  };
+  const auto l = static_cast<std::int64_t>(b.size());
+  const std::int64_t n = read(b, 0);
+  std::int64_t k = 0;
+  for (std::int64_t c = 1; c <= n; ++c) {
+    if (read(b, 8 * (c + 1)) == 6000) {
+      k = c;
+      break;
+    }
+  }
+  const std::int64_t t = read(b, 8 * (k + 1) + 4);
+  const std::int32_t p = read(b, 8 * k);
+  const auto s = static_cast<std::int64_t>(s_bytes.size());
+  std::vector<std::byte> f = b;
+  write_int(f, 8 * (k + 1), p + 1);
+  write_int(f, 8 * (k + 1) + 4, static_cast<std::int32_t>(t + 8));
+  write_bytes(f, 8 * (k + 2), b.data() + 8 * (k + 1), l - 8 * (k + 1));
+  write_bytes(f, t + 8, reinterpret_cast<const std::byte*>(s_bytes.data()), s);
+  write_bytes(f, t + 8 + s, b.data() + t - 1, l - t + 1);
+  for (std::int64_t j = 1; j <= k; ++j) write_int(f, 8 * j + 4, read(f, 8 * j + 4) + 8);
+  for (std::int64_t j = k + 2; j <= n + 1; ++j) {
+    write_int(f, 8 * j + 4, read(f, 8 * j + 4) + static_cast<std::int32_t>(s + 9));
+  }
+  write_int(f, 0, static_cast<std::int32_t>(n + 1));
+  return f;
+}
+
+TEST(PlanInsertion, MatchesTheLiteralStepsOnGeneratedDatabases) {
+  std::mt19937 rng(20261207);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  auto ascii_text = [&](int lo, int hi) {
+    std::string text(static_cast<std::size_t>(pick(lo, hi)), ' ');
+    for (char& c : text) c = static_cast<char>(pick(0x20, 0x7E));
+    return text;
+  };
+  for (int round = 0; round < 500; ++round) {
+    DatabaseBuilder builder;
+    for (int i = pick(0, 3); i > 0; --i) builder.RawEntry(pick(-100, 4999), ascii_text(0, 8));
+    const int missions = pick(1, 6);
+    for (int i = 0; i < missions; ++i) {
+      if (pick(0, 3) == 0) builder.RawEntry(pick(0, 4999), ascii_text(0, 8));
+      builder.RawEntry(pick(5000, 5998), ascii_text(0, 12));
+    }
+    builder.RawEntry(6000, ascii_text(0, 4));
+    for (int i = pick(0, 3); i > 0; --i) builder.RawEntry(pick(6001, 90000), ascii_text(0, 8));
+    builder.GapBeforeTexts(static_cast<std::size_t>(pick(0, 2) * pick(0, 16)));
+    if (pick(0, 1) == 1) builder.Trailing(ascii_text(1, 20));
+    const std::vector<std::byte> db = builder.Build();
+
+    // Texts with Cyrillic letters, stored one byte each.
+    std::string utf8 = ascii_text(1, 40);
+    std::string stored = utf8;
+    for (int i = pick(0, 5); i > 0; --i) {
+      utf8 += "ё";
+      stored += '\xB8';
+    }
+
+    const std::vector<std::byte> expected = LiteralInsertion(db, stored);
+    Result<PlannedInsertion> planned = PlanInsertion(db, utf8);
+    ASSERT_TRUE(planned.ok()) << "round " << round << ": " << planned.status().message();
+    ASSERT_EQ(planned->image, expected) << "round " << round;
+
+    const MissionList before = ReadMissionList(db);
+    const MissionList after = ReadMissionList(planned->image);
+    ASSERT_TRUE(after.status.ok()) << after.status.message();
+    std::vector<MissionEntry> wanted = before.missions;
+    // The new entry follows a mission, so it is listed, as the reader shows it:
+    // without its leading spaces.
+    wanted.push_back(
+        {planned->entry.id, utf8.substr(utf8.find_first_not_of(' ') == std::string::npos
+                                            ? utf8.size()
+                                            : utf8.find_first_not_of(' '))});
+    ASSERT_EQ(after.missions, wanted) << "round " << round;
+  }
+}
+
+}  // namespace
+}  // namespace orva
