@@ -6,6 +6,8 @@
 #include <string>
 
 #include "database/code_page.h"
+#include "database/file_replacement.h"
+#include "database/file_system.h"
 #include "database/format.h"
 #include "database/layout_check.h"
 #include "database/little_endian.h"
@@ -74,6 +76,13 @@ Result<InsertionSite> FindSite(std::span<const std::byte> db, std::int64_t text_
   if (!k) {
     return Status::Malformed(
         "no end marker (id 6000) follows the first entry, so there is no place to insert a text");
+  }
+  // The mission list ends at the first marker, so a text inserted before a
+  // later one would never be listed.
+  if (format::IsEndMarker(DecodeInt32(db, static_cast<std::size_t>(format::SlotOffset(1))))) {
+    return Status::Malformed(
+        "entry 1 is the end marker (id 6000), so the mission list ends before any entry and a new "
+        "text would never be listed");
   }
   const std::int64_t marker_slot = format::SlotOffset(std::int64_t{*k} + 1);
   if (marker_slot + static_cast<std::int64_t>(format::kEntrySize) > size) {
@@ -157,6 +166,23 @@ Result<PlannedInsertion> PlanInsertion(std::span<const std::byte> database,
 
   return PlannedInsertion{std::move(image),
                           MissionEntry{site.predecessor + 1, std::string(utf8_text)}};
+}
+
+Result<MissionEntry> InsertTextEntry(FileSystem& fs, const std::filesystem::path& path,
+                                     std::string_view utf8_text) {
+  Result<ReplaceableFile> file = PrepareReplacement(fs, path);
+  if (!file.ok()) return file.status();
+  Result<std::vector<std::byte>> old_bytes = fs.ReadFile(file->path);
+  if (!old_bytes.ok()) return old_bytes.status();
+  Result<PlannedInsertion> planned = PlanInsertion(*old_bytes, utf8_text);
+  if (!planned.ok()) return planned.status();
+  if (Status replaced = ReplaceFile(fs, *file, planned->image); !replaced.ok()) return replaced;
+  return std::move(planned->entry);
+}
+
+Result<MissionEntry> InsertTextEntry(const std::filesystem::path& path,
+                                     std::string_view utf8_text) {
+  return InsertTextEntry(DefaultFileSystem(), path, utf8_text);
 }
 
 }  // namespace orva
