@@ -1,0 +1,548 @@
+// Scenarios of the main window, driven as a user would: the Open dialog is
+// answered and the message boxes are recorded through fakes, the databases are
+// real files made by the builder.
+#include <QAction>
+#include <QApplication>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "database/format.h"
+#include "database/little_endian.h"
+#include "database/mission_list.h"
+#include "tests/support/database_builder.h"
+#include "tests/support/temp_dir.h"
+#include "window/dialogs.h"
+#include "window/form1.h"
+#include "window/mission_database.h"
+#include "window/twips.h"
+
+namespace orva {
+namespace {
+
+using testing::DatabaseBuilder;
+
+struct ShownMessage {
+  MessageIcon icon;
+  QString text;
+  QString details;
+  bool list_enabled;  // the state of List1 while the box was up
+};
+
+class FakeDialogs : public Dialogs {
+ public:
+  std::optional<QString> ChooseExistingFile(QWidget*, const OpenFileRequest& request) override {
+    requests.push_back(request);
+    if (answers.empty()) return std::nullopt;
+    std::optional<QString> answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  void ShowMessage(QWidget* parent, MessageIcon icon, const QString& text,
+                   const QString& details) override {
+    const auto* list = parent->findChild<QWidget*>("List1");
+    messages.push_back({icon, text, details, list->isEnabled()});
+  }
+
+  std::deque<std::optional<QString>> answers;  // the next answers of the Open dialog
+  std::vector<OpenFileRequest> requests;
+  std::vector<ShownMessage> messages;
+};
+
+// The real files, with the calls counted; reads can be made to fail once a
+// text has been inserted.
+class CountingDatabase : public MissionDatabase {
+ public:
+  MissionList Read(const std::filesystem::path& path) override {
+    ++reads;
+    if (fail_reads_after_insert && inserts > 0) {
+      MissionList failed;
+      failed.status = Status::Io("the disk was unplugged");
+      return failed;
+    }
+    return files_.Read(path);
+  }
+  Result<MissionEntry> Insert(const std::filesystem::path& path,
+                              std::string_view utf8_text) override {
+    ++inserts;
+    return files_.Insert(path, utf8_text);
+  }
+
+  int reads = 0;
+  int inserts = 0;
+  bool fail_reads_after_insert = false;
+
+ private:
+  FileMissionDatabase files_;
+};
+
+std::vector<std::byte> ThreeMissions() {
+  return DatabaseBuilder()
+      .Entry(5001, "Обучение")
+      .Entry(1200, "briefing, not listed")
+      .Entry(5002, "Патруль")
+      .Entry(5003, "Convoy")
+      .Marker("Конец")
+      .Entry(7001, "credits")
+      .Build();
+}
+
+class Form1Test : public QObject {
+  Q_OBJECT
+
+ private:
+  // Verbs.
+  QString WriteDatabase(const std::string& name, const std::vector<std::byte>& bytes) {
+    testing::WriteFileBytes(*dir_ / name, bytes);
+    return QString::fromStdString((*dir_ / name).string());
+  }
+  void Trigger(const char* action) { form_->findChild<QAction*>(action)->trigger(); }
+  void OpenDatabase(const QString& path) {
+    dialogs_->answers.push_back(path);
+    Trigger("tb");
+  }
+  void CancelOpen() {
+    dialogs_->answers.push_back(std::nullopt);
+    Trigger("tb");
+  }
+  // One key event per character: the text arrives as typed, Cyrillic included.
+  void Type(const QString& text) {
+    for (QChar c : text) {
+      QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+      QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+      QApplication::sendEvent(Text(1), &press);
+      QApplication::sendEvent(Text(1), &release);
+    }
+  }
+  void PressInsert() { QTest::mouseClick(Widget<QPushButton>("Command1"), Qt::LeftButton); }
+
+  // What the window shows.
+  template <typename W>
+  W* Widget(const char* name) {
+    W* widget = form_->findChild<W*>(name);
+    if (widget == nullptr) qFatal("no widget named %s", name);
+    return widget;
+  }
+  QLineEdit* Text(int n) { return Widget<QLineEdit>(qPrintable(QString("Text%1").arg(n))); }
+  QListWidget* List() { return Widget<QListWidget>("List1"); }
+  QStringList ListedTexts() {
+    QStringList texts;
+    for (int i = 0; i < List()->count(); ++i) texts << List()->item(i)->text();
+    return texts;
+  }
+  bool CommandsEnabled() {
+    return List()->isEnabled() && Text(1)->isEnabled() && Widget<QPushButton>("Command1")->isEnabled();
+  }
+  bool CommandsDisabled() {
+    return !List()->isEnabled() && !Text(1)->isEnabled() &&
+           !Widget<QPushButton>("Command1")->isEnabled();
+  }
+  bool HelpShown() { return Widget<QFrame>("Frame1")->isVisible(); }
+
+  std::unique_ptr<testing::TempDir> dir_;
+  FakeDialogs* dialogs_ = nullptr;
+  CountingDatabase* database_ = nullptr;
+  std::unique_ptr<Form1> form_;
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<testing::TempDir>();
+    auto dialogs = std::make_unique<FakeDialogs>();
+    auto database = std::make_unique<CountingDatabase>();
+    dialogs_ = dialogs.get();
+    database_ = database.get();
+    form_ = std::make_unique<Form1>(std::move(dialogs), std::move(database));
+    form_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+  }
+  void cleanup() {
+    form_.reset();
+    dir_.reset();
+  }
+
+  // --- The window at start and its layout ---
+
+  void startsWithNoDatabaseAndTheHelpPanelHidden() {
+    QCOMPARE(form_->windowTitle(), QString("ORVA 1.0"));
+    QVERIFY(!form_->windowIcon().isNull());
+    QCOMPARE(List()->count(), 0);
+    for (int n = 1; n <= 4; ++n) QVERIFY(Text(n)->text().isEmpty());
+    QVERIFY(!HelpShown());
+    QVERIFY(CommandsEnabled());
+    QVERIFY(form_->DatabasePath().isEmpty());
+  }
+
+  void menuHoldsOpenWithOneItemAndHelp() {
+    auto* opp = Widget<QMenu>("opp");
+    QCOMPARE(opp->title(), QString("Open"));
+    QCOMPARE(opp->actions().size(), 1);
+    QCOMPARE(opp->actions().front()->objectName(), QString("tb"));
+    QCOMPARE(opp->actions().front()->text(), QString("textdb_XX.def"));
+    const QList<QAction*> bar = form_->menuBar()->actions();
+    QCOMPARE(bar.size(), 2);
+    QCOMPARE(bar[0], opp->menuAction());
+    QCOMPARE(bar[1]->objectName(), QString("ooo"));
+    QCOMPARE(bar[1]->text(), QString("Help..."));
+  }
+
+  void clientAreaAndFramesHaveTheirPixelSizes() {
+    // 15 twips to a pixel: 5160 x 4320 twips make 344 x 288 pixels.
+    QCOMPARE(form_->centralWidget()->size(), QSize(344, 288));
+    QCOMPARE(form_->centralWidget()->mapTo(form_.get(), QPoint(0, 0)).y(),
+             form_->menuBar()->geometry().bottom() + 1);
+    QCOMPARE(Widget<QFrame>("Frame3")->geometry(), QRect(0, -8, 345, 217));
+    QCOMPARE(List()->geometry(), QRect(8, 16, 329, 134));
+    QCOMPARE(Text(4)->geometry(), QRect(48, 27, 129, 19));
+    QCOMPARE(Widget<QFrame>("Frame1")->geometry(), QRect(0, 0, 345, 289));
+  }
+
+  void controlsSitWhereTheLayoutPutsThem_data() {
+    QTest::addColumn<QString>("parent");
+    QTest::addColumn<QRect>("twips");
+    auto row = [](const char* name, const char* parent, int l, int t, int w, int h) {
+      QTest::newRow(name) << QString(parent) << QRect(l, t, w, h);
+    };
+    row("Frame1", "client", 0, 0, 5175, 4335);
+    row("Frame3", "client", 0, -120, 5175, 3255);
+    row("List1", "Frame3", 120, 240, 4935, 2010);
+    row("Text1", "Frame3", 120, 2400, 4935, 315);
+    row("Command1", "Frame3", 120, 2760, 4935, 375);
+    row("Frame2", "client", 0, 3120, 5175, 735);
+    row("Label3", "Frame2", 120, 165, 615, 255);
+    row("Text3", "Frame2", 720, 160, 1815, 285);
+    row("Label5", "Frame2", 120, 400, 615, 255);
+    row("Text4", "Frame2", 720, 400, 1935, 285);
+    row("Frame4", "client", 0, 3840, 5175, 495);
+    row("Text2", "Frame4", 120, 180, 4935, 255);
+  }
+  void controlsSitWhereTheLayoutPutsThem() {
+    QFETCH(QString, parent);
+    QFETCH(QRect, twips);
+    const auto* widget = Widget<QWidget>(QTest::currentDataTag());
+    QCOMPARE(widget->parentWidget()->objectName(), parent);
+    QCOMPARE(widget->geometry(), TwipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
+  }
+
+  void controlsHaveTheirColours_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QColor>("colour");
+    const QColor face(224, 224, 224);
+    const QColor maroon(128, 0, 0);
+    QTest::newRow("client") << "client" << int{QPalette::Window} << face;
+    QTest::newRow("Frame2") << "Frame2" << int{QPalette::Window} << face;
+    QTest::newRow("Frame3") << "Frame3" << int{QPalette::Window} << face;
+    QTest::newRow("Frame4") << "Frame4" << int{QPalette::Window} << face;
+    QTest::newRow("List1 text") << "List1" << int{QPalette::Text} << QColor(0, 0, 128);
+    QTest::newRow("Text1 text") << "Text1" << int{QPalette::Text} << maroon;
+    QTest::newRow("Text1 back") << "Text1" << int{QPalette::Base} << QColor(255, 255, 255);
+    QTest::newRow("Command1") << "Command1" << int{QPalette::Button} << QColor(192, 192, 192);
+    QTest::newRow("Text3 text") << "Text3" << int{QPalette::Text} << maroon;
+    QTest::newRow("Text3 back") << "Text3" << int{QPalette::Base} << face;
+    QTest::newRow("Text4 text") << "Text4" << int{QPalette::Text} << maroon;
+    QTest::newRow("Text2 text") << "Text2" << int{QPalette::Text} << QColor(0, 0, 255);
+  }
+  void controlsHaveTheirColours() {
+    QFETCH(QString, name);
+    QFETCH(int, role);
+    QFETCH(QColor, colour);
+    const auto* widget = Widget<QWidget>(qPrintable(name));
+    // As drawn: the disabled path box keeps its colour too.
+    QCOMPARE(widget->palette().color(widget->isEnabled() ? QPalette::Active : QPalette::Disabled,
+                                     static_cast<QPalette::ColorRole>(role)),
+             colour);
+  }
+
+  void fontsAreBoldInPixelSizes() {
+    for (const char* name : {"List1", "Text1", "Text2", "Text3", "Text4", "Label3", "Label5"}) {
+      const QFont font = Widget<QWidget>(name)->font();
+      QCOMPARE(font.pixelSize(), 11);  // 8.25 pt at 96 dots per inch
+      QVERIFY(font.bold());
+      QCOMPARE(font.families().value(0), QString("MS Sans Serif"));
+    }
+    const QFont button = Widget<QWidget>("Command1")->font();
+    QCOMPARE(button.pixelSize(), 13);  // 9.75 pt
+    QVERIFY(button.bold());
+  }
+
+  void captionsAndPathBox() {
+    QCOMPARE(Widget<QPushButton>("Command1")->text(), QString("Insert"));
+    QCOMPARE(Widget<QLabel>("Label3")->text(), QString("Image:"));
+    QCOMPARE(Widget<QLabel>("Label5")->text(), QString("ID:"));
+    QVERIFY(!Text(2)->isEnabled());
+    QVERIFY(Text(2)->isReadOnly());
+    QCOMPARE(Text(2)->focusPolicy(), Qt::NoFocus);
+    QVERIFY(!Text(3)->hasFrame());
+    QVERIFY(!Text(4)->hasFrame());
+  }
+
+  void tabMovesFromTheListToTheBoxToInsert() {
+    form_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(List()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(Text(1)));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), Widget<QWidget>("Command1"));
+  }
+
+  void newTextStopsAt45Characters() {
+    Type(QString(20, QChar(0x0416)) + QString(30, 'a'));  // Ж x 20, a x 30
+    QCOMPARE(Text(1)->text(), QString(20, QChar(0x0416)) + QString(25, 'a'));
+  }
+
+  // --- Open ---
+
+  void openListsTheMissionsAndSelectsTheLast() {
+    const QString path = WriteDatabase("textdb_01.def", ThreeMissions());
+    OpenDatabase(path);
+
+    QCOMPARE(dialogs_->requests.size(), size_t{1});
+    QCOMPARE(dialogs_->requests[0].title, QString("Открыть textdb_XX.def файл"));
+    QCOMPARE(dialogs_->requests[0].filter, QString("*.def"));
+    QVERIFY(dialogs_->requests[0].start_path.isEmpty());
+
+    QCOMPARE(ListedTexts(), QStringList({"Обучение", "Патруль", "Convoy"}));
+    QCOMPARE(List()->currentRow(), 2);
+    QCOMPARE(Text(4)->text(), QString("5003"));
+    QCOMPARE(Text(3)->text(), QString("shot003.bmp"));
+    QCOMPARE(Text(2)->text(), path);
+    QCOMPARE(form_->DatabasePath(), path);
+    QVERIFY(dialogs_->messages.empty());
+  }
+
+  void selectingAMissionShowsItsIdAndImage() {
+    OpenDatabase(WriteDatabase("textdb_01.def", ThreeMissions()));
+    QTest::keyClick(List(), Qt::Key_Home);
+    QCOMPARE(Text(4)->text(), QString("5001"));
+    QCOMPARE(Text(3)->text(), QString("shot001.bmp"));
+    QTest::keyClick(List(), Qt::Key_Down);
+    QCOMPARE(Text(4)->text(), QString("5002"));
+    QCOMPARE(Text(3)->text(), QString("shot002.bmp"));
+  }
+
+  void openThenCancelOnlyHidesTheHelpPanel() {
+    const QString path = WriteDatabase("textdb_01.def", ThreeMissions());
+    OpenDatabase(path);
+    List()->setCurrentRow(0);
+    Type("draft");
+    Trigger("ooo");
+    QVERIFY(HelpShown());
+
+    CancelOpen();
+
+    QVERIFY(!HelpShown());
+    QCOMPARE(dialogs_->requests.back().start_path, path);  // starts from the current database
+    QCOMPARE(form_->DatabasePath(), path);
+    QCOMPARE(Text(2)->text(), path);
+    QCOMPARE(ListedTexts(), QStringList({"Обучение", "Патруль", "Convoy"}));
+    QCOMPARE(List()->currentRow(), 0);
+    QCOMPARE(Text(4)->text(), QString("5001"));
+    QCOMPARE(Text(3)->text(), QString("shot001.bmp"));
+    QCOMPARE(Text(1)->text(), QString("draft"));
+    QVERIFY(CommandsEnabled());
+    QCOMPARE(database_->reads, 1);
+  }
+
+  void cancelAfterAFailedReadKeepsTheControlsDisabled() {
+    OpenDatabase(WriteDatabase("missing.def", {}) + ".gone");
+    QVERIFY(CommandsDisabled());
+    CancelOpen();
+    QVERIFY(CommandsDisabled());
+  }
+
+  void helpShowsThePanelAndOpenHidesIt() {
+    Trigger("ooo");
+    QVERIFY(HelpShown());
+    Trigger("ooo");
+    QVERIFY(HelpShown());
+    OpenDatabase(WriteDatabase("textdb_01.def", ThreeMissions()));
+    QVERIFY(!HelpShown());
+    QCOMPARE(List()->count(), 3);
+  }
+
+  void aDatabaseWithNoMissionLeavesNoSelection() {
+    OpenDatabase(WriteDatabase("textdb_01.def", ThreeMissions()));
+    QCOMPARE(Text(4)->text(), QString("5003"));
+    OpenDatabase(WriteDatabase("textdb_02.def",
+                               DatabaseBuilder().Entry(100, "other").Marker().Build()));
+    QCOMPARE(List()->count(), 0);
+    QCOMPARE(List()->currentRow(), -1);
+    QVERIFY(Text(3)->text().isEmpty());
+    QVERIFY(Text(4)->text().isEmpty());
+    QVERIFY(dialogs_->messages.empty());
+    QVERIFY(CommandsEnabled());
+  }
+
+  // --- A failed read ---
+
+  void aFailedReadKeepsTheMissionsReadAndDisablesTheControls() {
+    std::vector<std::byte> bytes = ThreeMissions();
+    EncodeInt32(bytes, static_cast<std::size_t>(format::TextOffsetField(4)), -1);  // 5003
+    const QString path = WriteDatabase("textdb_01.def", bytes);
+    OpenDatabase(path);
+
+    QCOMPARE(dialogs_->messages.size(), size_t{1});
+    const ShownMessage& error = dialogs_->messages[0];
+    QCOMPARE(error.icon, MessageIcon::kExclamation);
+    QCOMPARE(error.text, QString("ERROR!"));
+    QVERIFY(error.details.contains("negative"));
+    QVERIFY(error.list_enabled);  // disabled once the box is dismissed
+    QCOMPARE(ListedTexts(), QStringList({"Обучение", "Патруль"}));
+    QVERIFY(CommandsDisabled());
+    QCOMPARE(Text(2)->text(), path);
+    QCOMPARE(form_->DatabasePath(), path);
+
+    // The next successful Open enables them again.
+    OpenDatabase(WriteDatabase("textdb_02.def", ThreeMissions()));
+    QVERIFY(CommandsEnabled());
+    QCOMPARE(List()->count(), 3);
+  }
+
+  void aMissionListedPastTheEntryCountShowsNoId() {
+    // Two entries claimed, three missions before the marker: the third is
+    // listed, then the read fails; MissionIds has no place for it.
+    OpenDatabase(WriteDatabase("textdb_01.def", DatabaseBuilder()
+                                                    .Entry(5001, "a")
+                                                    .Entry(5002, "b")
+                                                    .Entry(5003, "c")
+                                                    .Marker()
+                                                    .ClaimedCount(1)
+                                                    .Build()));
+    QCOMPARE(dialogs_->messages.size(), size_t{1});
+    QCOMPARE(List()->count(), 3);
+    List()->setCurrentRow(1);
+    QCOMPARE(Text(4)->text(), QString("5002"));
+    List()->setCurrentRow(2);
+    QVERIFY(Text(4)->text().isEmpty());
+    QVERIFY(Text(3)->text().isEmpty());
+  }
+
+  void aMissingFileIsAFailedRead() {
+    OpenDatabase(QString::fromStdString((*dir_ / "textdb_09.def").string()));
+    QCOMPARE(dialogs_->messages.size(), size_t{1});
+    QCOMPARE(dialogs_->messages[0].text, QString("ERROR!"));
+    QVERIFY(!dialogs_->messages[0].details.isEmpty());
+    QVERIFY(CommandsDisabled());
+  }
+
+  // --- Insert ---
+
+  void insertAddsTheTextAsTheNextMissionAndSelectsIt() {
+    const QString path = WriteDatabase(
+        "textdb_05.def",
+        DatabaseBuilder().Entry(5122, "Мост").Entry(5123, "Переправа").Marker("end").Build());
+    OpenDatabase(path);
+    Type("Щит и меч");
+    PressInsert();
+
+    QCOMPARE(dialogs_->messages.size(), size_t{1});
+    QCOMPARE(dialogs_->messages[0].icon, MessageIcon::kInformation);
+    QCOMPARE(dialogs_->messages[0].text, QString("All Right!"));
+    QCOMPARE(ListedTexts(), QStringList({"Мост", "Переправа", "Щит и меч"}));
+    QCOMPARE(List()->currentRow(), 2);
+    QCOMPARE(Text(4)->text(), QString("5124"));
+    QCOMPARE(Text(3)->text(), QString("shot124.bmp"));
+    QCOMPARE(Text(1)->text(), QString("Щит и меч"));  // kept for another insertion
+
+    const MissionList on_disk = ReadMissionList(std::filesystem::path(path.toStdString()));
+    QVERIFY(on_disk.status.ok());
+    QCOMPARE(on_disk.missions.size(), size_t{3});
+    QCOMPARE(on_disk.missions.back().id, 5124);
+    QCOMPARE(QString::fromStdString(on_disk.missions.back().text), QString("Щит и меч"));
+  }
+
+  void insertingTwiceAddsTwoMissions() {
+    OpenDatabase(WriteDatabase("textdb_01.def", ThreeMissions()));
+    Type("x");
+    PressInsert();
+    PressInsert();
+    QCOMPARE(ListedTexts(), QStringList({"Обучение", "Патруль", "Convoy", "x", "x"}));
+    QCOMPARE(Text(4)->text(), QString("5005"));
+    QCOMPARE(dialogs_->messages.size(), size_t{2});
+  }
+
+  void insertWithAnEmptyBoxDoesNothing() {
+    const QString path = WriteDatabase("textdb_01.def", ThreeMissions());
+    OpenDatabase(path);
+    PressInsert();
+    QCOMPARE(database_->inserts, 0);
+    QCOMPARE(database_->reads, 1);
+    QVERIFY(dialogs_->messages.empty());
+    QVERIFY(testing::ReadFileBytes(path.toStdString()) == ThreeMissions());
+  }
+
+  void insertBeforeAnyOpenAsksToOpenADatabase() {
+    Type("Новая");
+    PressInsert();
+    QCOMPARE(database_->inserts, 0);
+    QCOMPARE(dialogs_->messages.size(), size_t{1});
+    QCOMPARE(dialogs_->messages[0].icon, MessageIcon::kExclamation);
+    QVERIFY(dialogs_->messages[0].text.contains("Open a database"));
+  }
+
+  void aTextTheCodePageCannotHoldIsRefusedWithItsReason() {
+    const QString path = WriteDatabase("textdb_01.def", ThreeMissions());
+    OpenDatabase(path);
+    List()->setCurrentRow(0);
+    Type("Мир 日本");
+    PressInsert();
+
+    QCOMPARE(dialogs_->messages.size(), size_t{1});
+    QCOMPARE(dialogs_->messages[0].icon, MessageIcon::kExclamation);
+    QVERIFY(dialogs_->messages[0].text != "All Right!");
+    QVERIFY2(dialogs_->messages[0].details.contains("U+65E5"),
+             qPrintable(dialogs_->messages[0].details));
+    QVERIFY(testing::ReadFileBytes(path.toStdString()) == ThreeMissions());
+    QCOMPARE(database_->reads, 1);  // no reload: the list stays as it was
+    QCOMPARE(List()->currentRow(), 0);
+  }
+
+  void aDatabaseWithoutAnEndMarkerRefusesTheInsertion() {
+    const auto bytes = DatabaseBuilder().Entry(5001, "a").Entry(5002, "b").Build();
+    const QString path = WriteDatabase("textdb_01.def", bytes);
+    OpenDatabase(path);
+    QCOMPARE(List()->count(), 2);
+    Type("c");
+    PressInsert();
+    QCOMPARE(dialogs_->messages.size(), size_t{1});
+    QCOMPARE(dialogs_->messages[0].icon, MessageIcon::kExclamation);
+    QVERIFY(!dialogs_->messages[0].details.isEmpty());
+    QVERIFY(testing::ReadFileBytes(path.toStdString()) == bytes);
+    QCOMPARE(List()->count(), 2);
+  }
+
+  void aReloadFailingAfterAnInsertionReportsErrorThenAllRight() {
+    const QString path = WriteDatabase("textdb_01.def", ThreeMissions());
+    OpenDatabase(path);
+    database_->fail_reads_after_insert = true;
+    Type("Последний");
+    PressInsert();
+
+    QCOMPARE(dialogs_->messages.size(), size_t{2});
+    QCOMPARE(dialogs_->messages[0].text, QString("ERROR!"));
+    QCOMPARE(dialogs_->messages[0].icon, MessageIcon::kExclamation);
+    QCOMPARE(dialogs_->messages[1].text, QString("All Right!"));
+    QCOMPARE(dialogs_->messages[1].icon, MessageIcon::kInformation);
+    QVERIFY(!dialogs_->messages[1].list_enabled);
+    QVERIFY(CommandsDisabled());
+    QCOMPARE(ReadMissionList(std::filesystem::path(path.toStdString())).missions.back().text,
+             std::string("Последний"));
+  }
+};
+
+}  // namespace
+}  // namespace orva
+
+QTEST_MAIN(orva::Form1Test)
+#include "form1_test.moc"

@@ -1,0 +1,68 @@
+// Form1, ORVA's only window: the mission list of the current database, the box
+// for a new text with its Insert button, the selected mission's id and image
+// name, the database path, and the menu with Open and Help...
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <memory>
+
+#include "database/mission_list.h"
+#include "window/dialogs.h"
+#include "window/mission_database.h"
+
+class QFrame;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace orva {
+
+class Form1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit Form1(std::unique_ptr<Dialogs> dialogs = std::make_unique<QtDialogs>(),
+                 std::unique_ptr<MissionDatabase> database =
+                     std::make_unique<FileMissionDatabase>(),
+                 QWidget* parent = nullptr);
+  ~Form1() override;
+
+  // The path last accepted in the Open dialog; empty until then.
+  const QString& DatabasePath() const { return database_path_; }
+
+ private:
+  void CreateMenus();
+  void CreateControls();
+  void CreateMissionFrame(QWidget* client);
+  void CreateDetailsFrame(QWidget* client);
+  void CreatePathFrame(QWidget* client);
+  QWidget* CreateHelpPanel(QWidget* client);
+  void SetFocusOrder();
+  void ConnectControls();
+
+  void Open();
+  void Reload();
+  void ShowSelectedMission(int row);
+  void Insert();
+  void ShowHelp();
+
+  void SetCommandsEnabled(bool enabled);
+  void Tell(MessageIcon icon, const QString& text, const QString& details = {});
+
+  std::unique_ptr<Dialogs> dialogs_;
+  std::unique_ptr<MissionDatabase> database_;
+
+  QString database_path_;
+  MissionIds mission_ids_;
+
+  QListWidget* list1_ = nullptr;
+  QLineEdit* text1_ = nullptr;
+  QPushButton* command1_ = nullptr;
+  QLineEdit* text2_ = nullptr;
+  QLineEdit* text3_ = nullptr;
+  QLineEdit* text4_ = nullptr;
+  QWidget* help_panel_ = nullptr;
+};
+
+}  // namespace orva

@@ -1,0 +1,134 @@
+#include "window/help_panel.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "resources/icon.h"
+#include "window/look.h"
+#include "window/twips.h"
+
+namespace orva {
+namespace {
+
+const QColor kPanelText{0, 0, 192};
+const QColor kOkFace{235, 235, 235};
+const QColor kBarBlue{0, 0, 255};
+const QColor kBarRed{255, 0, 0};
+
+QFrame* MakeFace(QWidget* parent, const char* name, const QRect& geometry) {
+  auto* frame = new QFrame(parent);
+  frame->setObjectName(name);
+  frame->setGeometry(geometry);
+  frame->setAutoFillBackground(true);
+  look::SetColour(frame, QPalette::Window, look::kFace);
+  return frame;
+}
+
+// One of the panel's three lines of text: centred, borderless, read-only.
+// The text sits at the top of its box, so where Text5 and Text6 overlap the
+// lower box does not cut into the upper line's letters.
+QLineEdit* MakeLine(QWidget* parent, const char* name, const QRect& geometry,
+                    const QString& text) {
+  auto* line = new QLineEdit(text, parent);
+  line->setObjectName(name);
+  line->setGeometry(geometry);
+  line->setFrame(false);
+  line->setReadOnly(true);
+  line->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  line->setTextMargins(0, 0, 0, 0);
+  line->setCursorPosition(0);
+  // Clicking selects text to copy; Tab passes it by, so it stays on OK.
+  line->setFocusPolicy(Qt::ClickFocus);
+  line->setFont(look::SansSerifBold(look::kLargeFontCentipoints));
+  look::SetColour(line, QPalette::Text, kPanelText);
+  look::SetColour(line, QPalette::Base, look::kFace);
+  return line;
+}
+
+// A filled bar without a border. An invalid colour leaves the platform's
+// window colour, the one text boxes are filled with (white by default).
+QFrame* MakeBar(QWidget* parent, const char* name, const QRect& geometry, const QColor& colour) {
+  auto* bar = new QFrame(parent);
+  bar->setObjectName(name);
+  bar->setGeometry(geometry);
+  bar->setFrameStyle(QFrame::NoFrame);
+  bar->setAutoFillBackground(true);
+  if (colour.isValid()) {
+    look::SetColour(bar, QPalette::Window, colour);
+  } else {
+    bar->setBackgroundRole(QPalette::Base);
+  }
+  return bar;
+}
+
+}  // namespace
+
+const QString HelpPanel::kCredits = QStringLiteral("ORVA project, orva@example.org, 2006");
+const QString HelpPanel::kWebAddress = QStringLiteral("https://orva.example.org/");
+
+HelpPanel::HelpPanel(QWidget* client) : QFrame(client) {
+  setObjectName("Frame1");
+  setGeometry(TwipsRect(0, 0, 5175, 4335));
+  setFrameStyle(QFrame::NoFrame);
+  setAutoFillBackground(true);
+  look::SetColour(this, QPalette::Window, look::kFace);
+
+  QFrame* frame5 = MakeFace(this, "Frame5", TwipsRect(120, 60, 4935, 4095));
+  frame5->setFrameStyle(QFrame::Box | QFrame::Sunken);
+  CreateContent(frame5);
+  hide();
+}
+
+// Positions in twips relative to Frame5. Later controls lie above earlier
+// ones where they overlap: Text6 over Text5's lower edge, each bar over the
+// previous one's last line, so the bars form one block of three stripes.
+void HelpPanel::CreateContent(QWidget* frame5) {
+  MakeLine(frame5, "Text7", TwipsRect(920, 1080, 3015, 225), QStringLiteral("ORVA 1.0"));
+
+  auto* image = new QLabel(frame5);
+  image->setObjectName("Image1");
+  image->setGeometry(TwipsRect(2160, 1320, 480, 480));
+  image->setPixmap(icon::Pixmap());
+
+  MakeLine(frame5, "Text5", TwipsRect(240, 1920, 4215, 300), kCredits);
+  MakeLine(frame5, "Text6", TwipsRect(360, 2160, 4095, 300), kWebAddress);
+
+  auto* ok = new QPushButton(QStringLiteral("OK"), frame5);
+  ok->setObjectName("Command2");
+  ok->setGeometry(TwipsRect(1800, 2520, 1215, 255));
+  ok->setFont(look::SansSerifBold(look::kSmallFontCentipoints));
+  look::SetColour(ok, QPalette::Button, kOkFace);
+  connect(ok, &QPushButton::clicked, this, &QWidget::hide);
+  ok_ = ok;
+
+  MakeBar(frame5, "Shape1", TwipsRect(2040, 2880, 735, 135), QColor());
+  MakeBar(frame5, "Shape2", TwipsRect(2040, 3000, 735, 135), kBarBlue);
+  MakeBar(frame5, "Shape3", TwipsRect(2040, 3120, 735, 135), kBarRed);
+}
+
+// While the panel covers the window, the keyboard works the panel: the
+// controls underneath are out of sight, and a key meant for OK must not
+// press Insert behind it.
+void HelpPanel::showEvent(QShowEvent* event) {
+  QFrame::showEvent(event);
+  QWidget* focused = window()->focusWidget();
+  if (focused != nullptr && !isAncestorOf(focused)) focus_before_ = focused;
+  ok_->setFocus(Qt::OtherFocusReason);
+}
+
+void HelpPanel::hideEvent(QHideEvent* event) {
+  QFrame::hideEvent(event);
+  if (focus_before_ != nullptr && focus_before_->isEnabled()) {
+    focus_before_->setFocus(Qt::OtherFocusReason);
+  }
+  focus_before_ = nullptr;
+}
+
+// Tab and Shift+Tab stay on the panel: OK is its only stop.
+bool HelpPanel::focusNextPrevChild(bool /*next*/) {
+  ok_->setFocus(Qt::TabFocusReason);
+  return true;
+}
+
+}  // namespace orva

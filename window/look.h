@@ -1,0 +1,49 @@
+// The window's fonts and colours, shared by the main window and the help panel.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QPalette>
+#include <QWidget>
+
+#include "window/twips.h"
+
+namespace orva::look {
+
+inline const QColor kFace{224, 224, 224};  // window, frames and most text boxes
+inline const QColor kButtonFace{192, 192, 192};
+inline const QColor kWhite{255, 255, 255};
+inline const QColor kMaroon{128, 0, 0};  // typed text and the selected mission's details
+inline const QColor kNavy{0, 0, 128};    // mission texts in the list
+inline const QColor kBlue{0, 0, 255};    // the database path
+
+inline constexpr int kSmallFontCentipoints = 825;  // 8.25 pt
+inline constexpr int kLargeFontCentipoints = 975;  // 9.75 pt
+
+// "MS Sans Serif" bold, falling back to common sans-serif families where it is
+// missing. The size is set in pixels so the text fits the pixel layout
+// whatever the screen's dots per inch.
+inline QFont SansSerifBold(int centipoints) {
+  QFont font;
+  font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Tahoma", "Liberation Sans",
+                    "Arial", "DejaVu Sans"});
+  font.setStyleHint(QFont::SansSerif);
+  font.setBold(true);
+  font.setPixelSize(CentipointsToPixels(centipoints));
+  return font;
+}
+
+enum class WhenDisabled { kPlatformLook, kSameColour };
+
+// Sets one palette colour of an enabled widget; a disabled one keeps the
+// platform's disabled look unless asked otherwise.
+inline void SetColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour,
+                      WhenDisabled disabled = WhenDisabled::kPlatformLook) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::Active, role, colour);
+  palette.setColor(QPalette::Inactive, role, colour);
+  if (disabled == WhenDisabled::kSameColour) palette.setColor(QPalette::Disabled, role, colour);
+  widget->setPalette(palette);
+}
+
+}  // namespace orva::look
