@@ -1,0 +1,53 @@
+// What must hold for any input to the code that reads database bytes or a
+// user's text. Each check runs the library's own entry function on the input
+// and says in plain words what went wrong; the fuzz targets abort on a failed
+// check and the regression suite replays saved inputs through the same checks.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "database/status.h"
+#include "database/text_entry_insertion.h"
+
+namespace orva::fuzz {
+
+// ReadMissionList on arbitrary bytes: it returns (the sanitizers watch for
+// anything worse), keeps at most 1001 ids, lists at most 1000 missions, each
+// a mission id with a text of at most 70 characters, and stores each listed id
+// at its list position.
+Status CheckMissionListRead(std::span<const std::byte> database);
+
+// The code page both ways. Bytes without the unassigned 0x98 decode to UTF-8
+// that encodes back to the same bytes; bytes with it decode to U+FFFD, which
+// does not encode. Read as UTF-8, the same bytes either encode to one byte per
+// character that decodes back to them, or are refused.
+Status CheckCodePageRoundTrip(std::span<const std::byte> bytes);
+
+// How an insertion is planned: PlanInsertion, or a stand-in in the tests of
+// the check itself.
+using Planner = Result<PlannedInsertion> (*)(std::span<const std::byte>, std::string_view);
+
+// The planner on a database and a text, both arbitrary. Either it refuses
+// with a reason and the database bytes are unchanged, or the new image has one
+// entry more, the same header word, the new entry (id one above the entry
+// before the marker, the text ended by a NUL) in front of the marker, every
+// old entry on its old text, and a mission list that reads back as before
+// plus the new text at the end where the new id is a mission the reader
+// reaches. A database that passed the layout check gives an image that does.
+Status CheckInsertion(std::span<const std::byte> database, std::string_view utf8_text,
+                      Planner planner = &PlanInsertion);
+
+// The insertion target's input: one byte giving the text's length in bytes
+// (cut to what follows), the text as UTF-8, then the database bytes.
+struct InsertionInput {
+  std::string_view utf8_text;
+  std::span<const std::byte> database;
+};
+InsertionInput SplitInsertionInput(std::span<const std::byte> input);
+std::vector<std::byte> JoinInsertionInput(std::span<const std::byte> database,
+                                          std::string_view utf8_text);
+
+}  // namespace orva::fuzz

@@ -1,0 +1,126 @@
+#include "fuzz/seed_corpus.h"
+
+#include <string_view>
+
+#include "database/format.h"
+#include "fuzz/properties.h"
+#include "tests/support/database_builder.h"
+
+namespace orva::fuzz {
+namespace {
+
+using orva::testing::Bytes;
+using orva::testing::DatabaseBuilder;
+
+DatabaseBuilder Missions(int count, std::int32_t first_id = 5001) {
+  DatabaseBuilder b;
+  for (int i = 0; i < count; ++i) b.Entry(first_id + i, std::to_string(i + 1));
+  return b;
+}
+
+std::vector<std::byte> Truncated(std::vector<std::byte> bytes, std::size_t keep) {
+  bytes.resize(std::min(keep, bytes.size()));
+  return bytes;
+}
+
+std::vector<std::byte> WithInt32(std::vector<std::byte> bytes, std::size_t at, std::int32_t v) {
+  EncodeInt32(bytes, at, v);
+  return bytes;
+}
+
+}  // namespace
+
+std::vector<Seed> DatabaseSeeds() {
+  std::vector<Seed> seeds;
+  auto add = [&](std::string name, std::vector<std::byte> bytes) {
+    seeds.push_back({std::move(name), std::move(bytes)});
+  };
+  const auto campaign = DatabaseBuilder()
+                            .Entry(5001, "Обучение: первый вылет")
+                            .Entry(5002, "Патруль над рекой")
+                            .Entry(5003, "Ночной налёт")
+                            .Marker("конец")
+                            .Entry(100, "Меню")
+                            .Entry(7000, "after the marker")
+                            .Build();
+  add("campaign", campaign);
+  add("worked-example", DatabaseBuilder()
+                            .HeaderWord(0x4F525641)
+                            .Entry(5001, "Al")
+                            .Entry(5002, "Бо")
+                            .Marker("z")
+                            .Build());
+  add("other-entries-between-missions", DatabaseBuilder()
+                                            .Entry(10, "title")
+                                            .Entry(5001, "one")
+                                            .Entry(4999, "not listed")
+                                            .Entry(5002, "two")
+                                            .Marker()
+                                            .Build());
+  add("marker-first", DatabaseBuilder().Marker("m").Entry(5001, "x").Marker().Build());
+  add("only-other-entries", DatabaseBuilder().Entry(1, "a").Entry(2, "b").Marker().Build());
+  add("ids-5000-and-6001", DatabaseBuilder().Entry(5000, "a").Entry(6001, "b").Marker().Build());
+  add("before-marker-5999", DatabaseBuilder().Entry(5999, "last").Marker().Build());
+  add("spaces", DatabaseBuilder()
+                    .Entry(5001, "  Hello")
+                    .Entry(5002, "Hello  ")
+                    .RawEntry(5003, std::string(60, 'a') + std::string(10, ' ') + "tail")
+                    .Marker()
+                    .Build());
+  add("unassigned-byte", DatabaseBuilder().RawEntry(5001, "a\x98z").Marker().Build());
+  add("gap-and-trailing",
+      DatabaseBuilder().GapBeforeTexts(5).Entry(5001, "a").Marker("m").Trailing("xyz").Build());
+  add("marker-past-table", DatabaseBuilder().Entry(5001, "a").ClaimedCount(1).Build());
+  add("many-missions", Missions(999).Marker().Build());
+
+  // Damaged files.
+  add("empty", {});
+  add("three-bytes", Bytes("\x01\x00\x00"));
+  add("half-copied", Truncated(campaign, campaign.size() / 2));
+  add("table-cut-short", Truncated(campaign, 20));
+  add("negative-count", DatabaseBuilder().Entry(5001, "a").Marker().ClaimedCount(-1).Build());
+  add("count-too-small", Missions(5).Marker().ClaimedCount(2).Build());
+  add("count-too-large", Missions(2).Marker().ClaimedCount(0x7FFFFFFF).Build());
+  add("negative-text-offset",
+      WithInt32(DatabaseBuilder().Entry(5001, "a").Marker().Build(), 12, -5));
+  add("text-offset-past-end",
+      WithInt32(DatabaseBuilder().Entry(5001, "a").Marker().Build(), 12, 1 << 30));
+  add("marker-text-offset-zero",
+      WithInt32(DatabaseBuilder().Entry(5001, "a").Marker().Build(), 20, 0));
+  add("last-id-max", DatabaseBuilder().Entry(0x7FFFFFFF, "a").Marker().Build());
+  add("no-marker-full-table", Missions(1000).ClaimedCount(2000).Build());
+  return seeds;
+}
+
+std::vector<Seed> InsertionSeeds() {
+  const std::string texts[] = {"Щит", "x", std::string(45, 'W'), "  spaced  ",
+                               "Ёлка №1", std::string(46, 'a'), "bad \xC3", ""};
+  std::vector<Seed> seeds;
+  std::size_t t = 0;
+  for (const Seed& db : DatabaseSeeds()) {
+    // Each database with two texts, so that every text meets several databases.
+    for (int i = 0; i < 2; ++i, ++t) {
+      const std::string& text = texts[t % std::size(texts)];
+      seeds.push_back({db.name + "-" + std::to_string(i), JoinInsertionInput(db.bytes, text)});
+    }
+  }
+  return seeds;
+}
+
+std::vector<Seed> CodePageSeeds() {
+  std::vector<Seed> seeds;
+  std::vector<std::byte> all;
+  for (int b = 0; b < 256; ++b) {
+    if (b != 0x98) all.push_back(static_cast<std::byte>(b));
+  }
+  seeds.push_back({"every-assigned-byte", all});
+  seeds.push_back({"unassigned", Bytes("a\x98z")});
+  seeds.push_back({"cyrillic-utf8", Bytes("Обучение: первый вылет №1 «ёж» €")});
+  seeds.push_back({"cp1251-text", Bytes("\xCF\xE0\xF2\xF0\xF3\xEB\xFC")});
+  seeds.push_back({"invalid-utf8", Bytes("\xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80 \xE2\x82")});
+  seeds.push_back({"outside-code-page", Bytes("日本 \xF0\x9F\x98\x80 \xEF\xBF\xBD")});
+  seeds.push_back({"empty", {}});
+  return seeds;
+}
+
+}  // namespace orva::fuzz
