@@ -1,0 +1,69 @@
+# Checks an installed ORVA below PREFIX (a scratch copy of /usr or /usr/local):
+# exactly the expected files, runnable binaries with every library found, a
+# valid desktop entry that names an installed program and icon, and icons and
+# documents equal to the ones in the source tree.
+# usage: check_installed_tree PREFIX SOURCE_DIR WITH_WINDOW(0|1) VERSION
+# Sourced by install_test.sh and deb_test.sh; sets failures=1 on any fault.
+
+check_installed_tree() {
+  local prefix=$1 source=$2 with_window=$3 version=$4
+  local fail_count=0
+  complain() { echo "FAIL: $*" >&2; fail_count=$((fail_count + 1)); }
+
+  # Exactly these files: nothing missing, and no libraries, headers or tests.
+  local expected=(bin/orva-cli share/doc/orva/README.md share/doc/orva/format.md)
+  local size
+  if ((with_window)); then
+    expected+=(bin/orva share/applications/orva.desktop)
+    for size in 32 64 128 256; do expected+=("share/icons/hicolor/${size}x${size}/apps/orva.png"); done
+  fi
+  local picture
+  for picture in "$source"/docs/*.png; do
+    [[ -e "$picture" ]] && expected+=("share/doc/orva/docs/$(basename "$picture")")
+  done
+  local want got
+  want=$(printf '%s\n' "${expected[@]}" | sort)
+  got=$(cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' | sort)
+  [[ "$want" == "$got" ]] || complain "installed files differ from the expected list:
+$(diff <(echo "$want") <(echo "$got") || true)"
+
+  local program
+  for program in orva-cli orva; do
+    [[ $program == orva ]] && ! ((with_window)) && continue
+    [[ -x "$prefix/bin/$program" ]] || { complain "bin/$program is not executable"; continue; }
+    if ldd "$prefix/bin/$program" | grep -q 'not found'; then
+      complain "bin/$program needs libraries that are not installed: $(ldd "$prefix/bin/$program" | grep 'not found')"
+    fi
+  done
+  local shown
+  shown=$("$prefix/bin/orva-cli" --version 2>&1) || complain "orva-cli --version failed: $shown"
+  [[ "$shown" == "orva-cli $version" ]] || complain "orva-cli --version printed '$shown'"
+
+  local desktop="$prefix/share/applications/orva.desktop"
+  if [[ -f "$desktop" ]]; then
+    desktop-file-validate "$desktop" || complain "desktop-file-validate rejects orva.desktop"
+    local exec icon
+    exec=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop")
+    icon=$(sed -n 's/^Icon=//p' "$desktop")
+    [[ -x "$prefix/bin/$exec" ]] || complain "the desktop entry starts '$exec', which is not installed"
+    [[ -f "$prefix/share/icons/hicolor/32x32/apps/$icon.png" ]] ||
+      complain "the desktop entry shows icon '$icon', which is not installed"
+  fi
+
+  local icons="$prefix/share/icons/hicolor"
+  [[ -f "$icons/32x32/apps/orva.png" ]] && { cmp -s "$icons/32x32/apps/orva.png" "$source/resources/orva.png" ||
+    complain "the 32 px icon is not resources/orva.png"; }
+  for size in 64 128 256; do
+    [[ -f "$icons/${size}x${size}/apps/orva.png" ]] || continue
+    file "$icons/${size}x${size}/apps/orva.png" | grep -q "PNG image data, $size x $size," ||
+      complain "the ${size} px icon is $(file -b "$icons/${size}x${size}/apps/orva.png")"
+  done
+
+  local doc
+  for doc in README.md docs/format.md; do
+    [[ -f "$prefix/share/doc/orva/$(basename "$doc")" ]] &&
+      { cmp -s "$prefix/share/doc/orva/$(basename "$doc")" "$source/$doc" || complain "$doc differs"; }
+  done
+
+  ((fail_count == 0))
+}
