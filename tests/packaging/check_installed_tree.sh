@@ -3,7 +3,8 @@
 # valid desktop entry that names an installed program and icon, and icons and
 # documents equal to the ones in the source tree.
 # usage: check_installed_tree PREFIX SOURCE_DIR WITH_WINDOW(0|1) VERSION
-# Sourced by install_test.sh and deb_test.sh; sets failures=1 on any fault.
+# Sourced by install_test.sh and deb_test.sh; returns non-zero on any fault,
+# after naming each one on stderr.
 
 check_installed_tree() {
   local prefix=$1 source=$2 with_window=$3 version=$4
