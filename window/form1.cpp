@@ -15,6 +15,7 @@
 
 #include "database/format.h"
 #include "resources/icon.h"
+#include "window/help_panel.h"
 #include "window/look.h"
 #include "window/twips.h"
 
@@ -40,8 +41,8 @@ QFrame* MakeFrame(QWidget* parent, const char* name, const QRect& geometry) {
   return frame;
 }
 
-QLineEdit* MakeTextBox(QWidget* parent, const char* name, const QRect& geometry,
-                       const QColor& text, const QColor& background) {
+QLineEdit* MakeTextBox(QWidget* parent, const char* name, const QRect& geometry, const QColor& text,
+                       const QColor& background) {
   auto* box = new QLineEdit(parent);
   box->setObjectName(name);
   box->setGeometry(geometry);
@@ -132,7 +133,8 @@ void Form1::CreateMissionFrame(QWidget* client) {
   list1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   look::SetColour(list1_, QPalette::Text, look::kNavy);
 
-  text1_ = MakeTextBox(frame, "Text1", TwipsRect(120, 2400, 4935, 315), look::kMaroon, look::kWhite);
+  text1_ =
+      MakeTextBox(frame, "Text1", TwipsRect(120, 2400, 4935, 315), look::kMaroon, look::kWhite);
   text1_->setMaxLength(static_cast<int>(format::kMaxNewTextLength));
 
   command1_ = new QPushButton(QStringLiteral("Insert"), frame);
@@ -165,12 +167,7 @@ void Form1::CreatePathFrame(QWidget* client) {
 }
 
 // Frame1: the help panel, covering the whole client area, hidden at start.
-QWidget* Form1::CreateHelpPanel(QWidget* client) {
-  QFrame* panel = MakeFrame(client, "Frame1", TwipsRect(0, 0, 5175, 4335));
-  panel->setFrameStyle(QFrame::NoFrame);
-  panel->hide();
-  return panel;
-}
+QWidget* Form1::CreateHelpPanel(QWidget* client) { return new HelpPanel(client); }
 
 void Form1::SetFocusOrder() {
   setTabOrder(list1_, text1_);

@@ -22,10 +22,10 @@ class Form1 : public QMainWindow {
   Q_OBJECT
 
  public:
-  explicit Form1(std::unique_ptr<Dialogs> dialogs = std::make_unique<QtDialogs>(),
-                 std::unique_ptr<MissionDatabase> database =
-                     std::make_unique<FileMissionDatabase>(),
-                 QWidget* parent = nullptr);
+  explicit Form1(
+      std::unique_ptr<Dialogs> dialogs = std::make_unique<QtDialogs>(),
+      std::unique_ptr<MissionDatabase> database = std::make_unique<FileMissionDatabase>(),
+      QWidget* parent = nullptr);
   ~Form1() override;
 
   // The path last accepted in the Open dialog; empty until then.

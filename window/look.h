@@ -25,8 +25,8 @@ inline constexpr int kLargeFontCentipoints = 975;  // 9.75 pt
 // whatever the screen's dots per inch.
 inline QFont SansSerifBold(int centipoints) {
   QFont font;
-  font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Tahoma", "Liberation Sans",
-                    "Arial", "DejaVu Sans"});
+  font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Tahoma", "Liberation Sans", "Arial",
+                    "DejaVu Sans"});
   font.setStyleHint(QFont::SansSerif);
   font.setBold(true);
   font.setPixelSize(CentipointsToPixels(centipoints));

@@ -25,8 +25,7 @@ class ScriptedDialogs : public orva::Dialogs {
   }
   void ShowMessage(QWidget*, orva::MessageIcon, const QString& text,
                    const QString& details) override {
-    std::fprintf(stderr, "orva-screenshot: %s %s\n", qUtf8Printable(text),
-                 qUtf8Printable(details));
+    std::fprintf(stderr, "orva-screenshot: %s %s\n", qUtf8Printable(text), qUtf8Printable(details));
     failed_ = true;
   }
   bool failed() const { return failed_; }
