@@ -1,8 +1,12 @@
 #include "cli/cli.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <istream>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -10,6 +14,7 @@
 #include "database/file_reading.h"
 #include "database/layout_check.h"
 #include "database/mission_list.h"
+#include "database/text_entry_insertion.h"
 
 namespace orva::cli {
 namespace {
@@ -17,6 +22,8 @@ namespace {
 constexpr std::string_view kUsage =
     "usage: orva-cli list DATABASE\n"
     "       orva-cli check DATABASE\n"
+    "       orva-cli insert DATABASE TEXT...\n"
+    "       orva-cli insert DATABASE --from FILE|-\n"
     "       orva-cli --help | --version\n";
 
 constexpr std::string_view kHelp =
@@ -24,6 +31,11 @@ constexpr std::string_view kHelp =
     "\n"
     "  list DATABASE    print the missions, one per line: ID<TAB>IMAGE<TAB>TEXT\n"
     "  check DATABASE   report every departure from a well-formed layout\n"
+    "  insert DATABASE TEXT...\n"
+    "                   add each TEXT as the next mission, in order, and print\n"
+    "                   each new entry as ID<TAB>IMAGE<TAB>TEXT\n"
+    "  insert DATABASE --from FILE\n"
+    "                   the same with one text per line of FILE ('-': standard input)\n"
     "  --help           show this text\n"
     "  --version        show the version\n"
     "\n"
@@ -73,6 +85,91 @@ int Check(const Io& io, const std::filesystem::path& database) {
   return kExitOk;
 }
 
+// The texts to insert: one per line of the file, or of standard input for
+// "-". A line may end in CR LF; the CR is not part of the text.
+Result<std::vector<std::string>> ReadTexts(const Io& io, std::string_view source) {
+  std::ifstream file;
+  std::istream* in = &io.in;
+  if (source != "-") {
+    file.open(std::string(source), std::ios::binary);
+    if (!file) {
+      return Status::Io("cannot read the texts from '" + std::string(source) +
+                        "': " + std::strerror(errno));
+    }
+    in = &file;
+  }
+  std::vector<std::string> texts;
+  for (std::string line; std::getline(*in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    texts.push_back(std::move(line));
+  }
+  if (in->bad()) {
+    return Status::Io("cannot read the texts from '" + std::string(source) + "': read error");
+  }
+  return texts;
+}
+
+// One text at a time, as the window's Insert does: each is in the database
+// before the next is tried, and the first refusal stops the run.
+int InsertAll(const Io& io, const std::filesystem::path& database,
+              std::span<const std::string> texts) {
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    const std::string& text = texts[i];
+    // A new entry is one line of the output, as it is one line in the window.
+    Result<MissionEntry> inserted =
+        text.find_first_of("\r\n") != std::string::npos
+            ? Result<MissionEntry>(Status::InvalidText("the text holds a line break"))
+            : InsertTextEntry(database, text);
+    if (!inserted.ok()) {
+      io.err << "orva-cli: " << database.string() << ": cannot insert \"" << text
+             << "\": " << inserted.status().message();
+      if (const std::size_t rest = texts.size() - i - 1; rest > 0) {
+        io.err << " (" << rest << (rest == 1 ? " later text was" : " later texts were")
+               << " not inserted either)";
+      }
+      io.err << '\n';
+      return kExitFailure;
+    }
+    PrintMission(io.out, *inserted);
+    io.out.flush();
+  }
+  return kExitOk;
+}
+
+// insert DATABASE TEXT... | insert DATABASE --from FILE|-  ("--" ends options)
+int Insert(const Io& io, std::span<const std::string_view> args) {
+  std::vector<std::string_view> positional;
+  std::optional<std::string_view> from;
+  bool options = true;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (options && args[i] == "--") {
+      options = false;
+    } else if (options && args[i] == "--from") {
+      if (from || i + 1 == args.size()) return UsageError(io, "--from takes one FILE (or -)");
+      from = args[++i];
+    } else {
+      positional.push_back(args[i]);
+    }
+  }
+  if (positional.empty()) return UsageError(io, "expected a DATABASE to insert into");
+  if (from && positional.size() > 1) {
+    return UsageError(io, "give the texts either as arguments or with --from, not both");
+  }
+  if (!from && positional.size() == 1) return UsageError(io, "expected a TEXT to insert");
+
+  const std::filesystem::path database(positional[0]);
+  if (!from) {
+    const std::vector<std::string> texts(positional.begin() + 1, positional.end());
+    return InsertAll(io, database, texts);
+  }
+  Result<std::vector<std::string>> texts = ReadTexts(io, *from);
+  if (!texts.ok()) {
+    io.err << "orva-cli: " << texts.status().message() << '\n';
+    return kExitFailure;
+  }
+  return InsertAll(io, database, *texts);
+}
+
 struct Command {
   std::string_view name;
   std::function<int(const Io&, std::span<const std::string_view>)> run;
@@ -104,6 +201,7 @@ int Run(std::span<const std::string_view> args, std::istream& in, std::ostream& 
   const Command commands[] = {
       {"list", OnDatabase(List)},
       {"check", OnDatabase(Check)},
+      {"insert", Insert},
   };
   for (const Command& command : commands) {
     if (command.name == args[0]) return command.run(io, args.subspan(1));
