@@ -25,8 +25,8 @@ std::int32_t Int32At(std::span<const std::byte> bytes, std::int64_t at) {
 // the reader shows, so that checking every entry stays linear in the table.
 std::vector<std::byte> TextStart(std::span<const std::byte> bytes, std::int64_t offset) {
   std::vector<std::byte> text;
-  for (std::int64_t i = offset; i >= 0 && i < static_cast<std::int64_t>(bytes.size()) &&
-                                text.size() < format::kTextWindow;
+  for (std::int64_t i = offset;
+       i >= 0 && i < static_cast<std::int64_t>(bytes.size()) && text.size() < format::kTextWindow;
        ++i) {
     const std::byte b = bytes[static_cast<std::size_t>(i)];
     if (b == std::byte{0}) break;
@@ -75,9 +75,9 @@ Status CheckMissionListReadsBack(std::span<const std::byte> db, std::span<const 
     expected.push_back({added.id, DisplayText(window)});
   }
   if (after.missions != expected) {
-    return Violated("the mission list read back " + Str(static_cast<std::int64_t>(
-                                                        after.missions.size())) +
-                    " missions, not the " + Str(static_cast<std::int64_t>(before.missions.size())) +
+    return Violated("the mission list read back " +
+                    Str(static_cast<std::int64_t>(after.missions.size())) + " missions, not the " +
+                    Str(static_cast<std::int64_t>(before.missions.size())) +
                     " from before plus the new one");
   }
   return Status::Ok();
@@ -151,7 +151,8 @@ Status CheckInsertion(std::span<const std::byte> database, std::string_view utf8
     return Violated("planning the insertion changed the database bytes it was given");
   }
   if (!plan.ok()) {
-    if (plan.status().message().empty()) return Violated("the insertion was refused without a reason");
+    if (plan.status().message().empty())
+      return Violated("the insertion was refused without a reason");
     return Status::Ok();
   }
   return CheckAccepted(database, utf8_text, *plan);

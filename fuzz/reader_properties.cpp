@@ -21,8 +21,8 @@ Status CheckMissionListRead(std::span<const std::byte> database) {
   }
   for (std::size_t i = 0; i < list.missions.size(); ++i) {
     const MissionEntry& m = list.missions[i];
-    const std::string where = "listed mission " + std::to_string(i) + " (id " +
-                              std::to_string(m.id) + ")";
+    const std::string where =
+        "listed mission " + std::to_string(i) + " (id " + std::to_string(m.id) + ")";
     if (!format::IsMission(m.id)) return Status::Malformed(where + " does not have a mission id");
     const std::optional<std::size_t> chars = CountUtf8Characters(m.text);
     if (!chars) return Status::Malformed(where + " has a text that is not valid UTF-8");

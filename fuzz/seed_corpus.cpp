@@ -93,8 +93,9 @@ std::vector<Seed> DatabaseSeeds() {
 }
 
 std::vector<Seed> InsertionSeeds() {
-  const std::string texts[] = {"Щит", "x", std::string(45, 'W'), "  spaced  ",
-                               "Ёлка №1", std::string(46, 'a'), "bad \xC3", ""};
+  const std::string texts[] = {"Щит",        "x",       std::string(45, 'W'),
+                               "  spaced  ", "Ёлка №1", std::string(46, 'a'),
+                               "bad \xC3",   ""};
   std::vector<Seed> seeds;
   std::size_t t = 0;
   for (const Seed& db : DatabaseSeeds()) {

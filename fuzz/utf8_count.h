@@ -14,9 +14,11 @@ inline std::optional<std::size_t> CountUtf8Characters(std::string_view s) {
   std::size_t count = 0;
   for (std::size_t i = 0; i < s.size(); ++count) {
     const auto lead = static_cast<unsigned char>(s[i]);
-    std::size_t length = lead < 0x80 ? 1 : lead >> 5 == 0x6 ? 2 : lead >> 4 == 0xE ? 3
-                                   : lead >> 3 == 0x1E      ? 4
-                                                            : 0;
+    std::size_t length = lead < 0x80         ? 1
+                         : lead >> 5 == 0x6  ? 2
+                         : lead >> 4 == 0xE  ? 3
+                         : lead >> 3 == 0x1E ? 4
+                                             : 0;
     if (length == 0 || s.size() - i < length) return std::nullopt;
     for (std::size_t j = 1; j < length; ++j) {
       if ((static_cast<unsigned char>(s[i + j]) & 0xC0) != 0x80) return std::nullopt;

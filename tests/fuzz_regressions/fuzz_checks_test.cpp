@@ -1,0 +1,217 @@
+// The fuzz targets' checks without libFuzzer: every input a target once failed
+// on (saved in this folder, one subfolder per target) and every seed must pass
+// them, and each check must notice the faults it exists to catch.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "database/layout_check.h"
+#include "database/little_endian.h"
+#include "fuzz/properties.h"
+#include "fuzz/seed_corpus.h"
+#include "fuzz/utf8_count.h"
+#include "tests/support/database_builder.h"
+
+namespace orva::fuzz {
+namespace {
+
+namespace fs = std::filesystem;
+using orva::testing::Bytes;
+using orva::testing::DatabaseBuilder;
+
+std::vector<std::byte> ReadInput(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<char> chars{std::istreambuf_iterator<char>(in), {}};
+  std::vector<std::byte> bytes(chars.size());
+  std::transform(chars.begin(), chars.end(), bytes.begin(),
+                 [](char c) { return static_cast<std::byte>(c); });
+  return bytes;
+}
+
+// The saved inputs of one target, in name order; none while it found nothing.
+std::vector<fs::path> SavedInputs(const char* target) {
+  std::vector<fs::path> paths;
+  std::error_code error;
+  for (const auto& entry :
+       fs::directory_iterator(fs::path(ORVA_FUZZ_REGRESSIONS) / target, error)) {
+    if (entry.is_regular_file()) paths.push_back(entry.path());
+  }
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
+void ExpectPasses(const Status& check, const std::string& input) {
+  EXPECT_TRUE(check.ok()) << input << ": " << check.message();
+}
+
+TEST(SavedFuzzInputs, PassTheChecksOfTheTargetThatFoundThem) {
+  for (const fs::path& path : SavedInputs("reader")) {
+    ExpectPasses(CheckMissionListRead(ReadInput(path)), path.string());
+  }
+  for (const fs::path& path : SavedInputs("insertion")) {
+    const std::vector<std::byte> bytes = ReadInput(path);
+    const InsertionInput input = SplitInsertionInput(bytes);
+    ExpectPasses(CheckInsertion(input.database, input.utf8_text), path.string());
+  }
+  for (const fs::path& path : SavedInputs("code_page")) {
+    ExpectPasses(CheckCodePageRoundTrip(ReadInput(path)), path.string());
+  }
+}
+
+TEST(FuzzSeeds, PassTheChecksOfTheirTargets) {
+  for (const Seed& seed : DatabaseSeeds())
+    ExpectPasses(CheckMissionListRead(seed.bytes), seed.name);
+  for (const Seed& seed : InsertionSeeds()) {
+    const InsertionInput input = SplitInsertionInput(seed.bytes);
+    ExpectPasses(CheckInsertion(input.database, input.utf8_text), seed.name);
+  }
+  for (const Seed& seed : CodePageSeeds())
+    ExpectPasses(CheckCodePageRoundTrip(seed.bytes), seed.name);
+}
+
+// A fuzzer mutates what it starts from; seeds on one side only (all refused,
+// all well-formed) leave the other side to chance.
+TEST(FuzzSeeds, StartFromWellFormedAndDamagedDatabasesAndFromPlansAndRefusals) {
+  int well_formed = 0;
+  int damaged = 0;
+  for (const Seed& seed : DatabaseSeeds())
+    ++(CheckLayout(seed.bytes).empty() ? well_formed : damaged);
+  EXPECT_GE(well_formed, 3);
+  EXPECT_GE(damaged, 3);
+
+  int planned = 0;
+  int refused = 0;
+  for (const Seed& seed : InsertionSeeds()) {
+    const InsertionInput input = SplitInsertionInput(seed.bytes);
+    ++(PlanInsertion(input.database, input.utf8_text).ok() ? planned : refused);
+  }
+  EXPECT_GE(planned, 3);
+  EXPECT_GE(refused, 3);
+}
+
+TEST(InsertionInput, SplitsWhatJoinMadeAndCutsALengthThatRunsPastTheEnd) {
+  const std::vector<std::byte> db = DatabaseBuilder().Entry(5001, "a").Marker().Build();
+  const std::vector<std::byte> joined = JoinInsertionInput(db, "Щит");
+  const InsertionInput split = SplitInsertionInput(joined);
+  EXPECT_EQ(split.utf8_text, "Щит");
+  EXPECT_TRUE(std::equal(split.database.begin(), split.database.end(), db.begin(), db.end()));
+
+  const std::vector<std::byte> short_input = Bytes(
+      "\x09"
+      "abc");
+  EXPECT_EQ(SplitInsertionInput(short_input).utf8_text, "abc");
+  EXPECT_TRUE(SplitInsertionInput(short_input).database.empty());
+  EXPECT_TRUE(SplitInsertionInput({}).utf8_text.empty());
+}
+
+TEST(CountUtf8Characters, CountsCharactersAndRejectsBrokenFraming) {
+  EXPECT_EQ(CountUtf8Characters(""), 0u);
+  EXPECT_EQ(CountUtf8Characters("a Щит € \xF0\x9F\x98\x80"), 9u);
+  EXPECT_EQ(CountUtf8Characters("\xD0"), std::nullopt);  // lead byte, nothing after it
+  EXPECT_EQ(CountUtf8Characters("\xE2\x82"
+                                "a"),
+            std::nullopt);                               // continuation missing
+  EXPECT_EQ(CountUtf8Characters("\x80"), std::nullopt);  // continuation without a lead
+  EXPECT_EQ(CountUtf8Characters("\xF8\x88\x80\x80\x80"), std::nullopt);  // five-byte lead
+}
+
+// Every code page string of up to two bytes, which meets every byte value and
+// every pair of them: decoding then encoding gives the bytes back, or refuses
+// exactly where the unassigned byte stands.
+TEST(CodePageCheck, HoldsForEveryStringOfUpToTwoBytes) {
+  for (int a = 0; a < 256; ++a) {
+    const std::byte one[] = {static_cast<std::byte>(a)};
+    ExpectPasses(CheckCodePageRoundTrip(one), "byte " + std::to_string(a));
+    for (int b = 0; b < 256; ++b) {
+      const std::byte two[] = {static_cast<std::byte>(a), static_cast<std::byte>(b)};
+      const Status check = CheckCodePageRoundTrip(two);
+      ASSERT_TRUE(check.ok()) << "bytes " << a << ", " << b << ": " << check.message();
+    }
+  }
+}
+
+// Stand-ins for PlanInsertion that plan and then spoil one thing, in the
+// database below: the new entry takes slot 3, the marker moves to slot 4 and
+// the entry after it, whose text is longer than the reader's window, to slot 5.
+std::vector<std::byte> ScenarioDatabase() {
+  return DatabaseBuilder()
+      .Entry(5001, "Al")
+      .Entry(5002, "Бо")
+      .Marker("z")
+      .Entry(100, std::string(80, '.'))
+      .Build();
+}
+
+template <void (*Spoil)(PlannedInsertion&)>
+Result<PlannedInsertion> Spoiled(std::span<const std::byte> db, std::string_view text) {
+  Result<PlannedInsertion> planned = PlanInsertion(db, text);
+  if (planned.ok()) Spoil(*planned);
+  return planned;
+}
+
+void KeepTheCount(PlannedInsertion& p) {
+  EncodeInt32(p.image, format::kCountOffset, DecodeInt32(p.image, format::kCountOffset) - 1);
+}
+void TouchTheHeaderWord(PlannedInsertion& p) { p.image[format::kHeaderWordOffset] ^= std::byte{1}; }
+void MisnumberTheNewEntry(PlannedInsertion& p) { ++p.entry.id; }
+void DropTheNewTextsNul(PlannedInsertion& p) {
+  const auto text = static_cast<std::size_t>(DecodeInt32(p.image, format::TextOffsetField(3)));
+  p.image[text + 3] = std::byte{'x'};
+}
+void PointTheLastEntryAtTheMarkersText(PlannedInsertion& p) {
+  EncodeInt32(p.image, format::TextOffsetField(5),
+              DecodeInt32(p.image, format::TextOffsetField(4)));
+}
+// Beyond what the reader shows of the text, so that only the layout check sees it.
+void OverwriteTheLastNul(PlannedInsertion& p) { p.image.back() = std::byte{'.'}; }
+
+Result<PlannedInsertion> WriteIntoTheDatabase(std::span<const std::byte> db, std::string_view) {
+  const_cast<std::byte&>(db[0]) ^= std::byte{1};
+  return Status::Malformed("refused, after writing");
+}
+Result<PlannedInsertion> RefuseWithoutAReason(std::span<const std::byte>, std::string_view) {
+  return Status::Malformed("");
+}
+Result<PlannedInsertion> InsertAnotherText(std::span<const std::byte> db, std::string_view) {
+  return PlanInsertion(db, "x");
+}
+
+std::string ViolationFound(Planner planner, std::string_view text = "Щит") {
+  std::vector<std::byte> db = ScenarioDatabase();
+  const Status check = CheckInsertion(db, text, planner);
+  EXPECT_FALSE(check.ok()) << "the check passed a spoiled insertion";
+  return check.message();
+}
+
+TEST(InsertionCheck, PassesThePlannerItselfOnTheScenario) {
+  ASSERT_TRUE(CheckLayout(ScenarioDatabase()).empty());
+  ExpectPasses(CheckInsertion(ScenarioDatabase(), "Щит"), "scenario");
+}
+
+TEST(InsertionCheck, NoticesAPlanThatBreaksTheTableOrTheTexts) {
+  EXPECT_NE(ViolationFound(&Spoiled<KeepTheCount>).find("entry count"), std::string::npos);
+  EXPECT_NE(ViolationFound(&Spoiled<TouchTheHeaderWord>).find("header word"), std::string::npos);
+  EXPECT_NE(ViolationFound(&Spoiled<MisnumberTheNewEntry>).find("planned entry"),
+            std::string::npos);
+  EXPECT_NE(ViolationFound(&Spoiled<DropTheNewTextsNul>).find("followed by a NUL"),
+            std::string::npos);
+  EXPECT_NE(ViolationFound(&Spoiled<PointTheLastEntryAtTheMarkersText>).find("its own text"),
+            std::string::npos);
+  EXPECT_NE(ViolationFound(&Spoiled<OverwriteTheLastNul>).find("became damaged"),
+            std::string::npos);
+}
+
+TEST(InsertionCheck, NoticesARefusalThatWritesOrGivesNoReasonAndAnAcceptedEmptyText) {
+  EXPECT_NE(ViolationFound(&WriteIntoTheDatabase).find("changed the database bytes"),
+            std::string::npos);
+  EXPECT_NE(ViolationFound(&RefuseWithoutAReason).find("without a reason"), std::string::npos);
+  EXPECT_NE(ViolationFound(&InsertAnotherText, "").find("0 characters"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orva::fuzz
