@@ -28,8 +28,7 @@ QFrame* MakeFace(QWidget* parent, const char* name, const QRect& geometry) {
 // One of the panel's three lines of text: centred, borderless, read-only.
 // The text sits at the top of its box, so where Text5 and Text6 overlap the
 // lower box does not cut into the upper line's letters.
-QLineEdit* MakeLine(QWidget* parent, const char* name, const QRect& geometry,
-                    const QString& text) {
+QLineEdit* MakeLine(QWidget* parent, const char* name, const QRect& geometry, const QString& text) {
   auto* line = new QLineEdit(text, parent);
   line->setObjectName(name);
   line->setGeometry(geometry);
@@ -64,7 +63,7 @@ QFrame* MakeBar(QWidget* parent, const char* name, const QRect& geometry, const 
 
 }  // namespace
 
-const QString HelpPanel::kCredits = QStringLiteral("ORVA project, orva@example.org, 2006");
+const QString HelpPanel::kCredits = QStringLiteral("ORVA, orva@example.org, 2006");
 const QString HelpPanel::kWebAddress = QStringLiteral("https://orva.example.org/");
 
 HelpPanel::HelpPanel(QWidget* client) : QFrame(client) {
@@ -99,6 +98,8 @@ void HelpPanel::CreateContent(QWidget* frame5) {
   ok->setGeometry(TwipsRect(1800, 2520, 1215, 255));
   ok->setFont(look::SansSerifBold(look::kSmallFontCentipoints));
   look::SetColour(ok, QPalette::Button, kOkFace);
+  // Enter presses OK as well as Space does: the panel reads like a message box.
+  ok->setAutoDefault(true);
   connect(ok, &QPushButton::clicked, this, &QWidget::hide);
   ok_ = ok;
 
