@@ -11,7 +11,8 @@ QIcon WindowIcon() {
   QIcon icon(QPixmap::fromImage(original));
   // Task bars and switchers ask for larger sizes; give them sharp copies
   // rather than letting them blur the 32 px picture.
-  for (const int factor : {2, 4}) icon.addPixmap(QPixmap::fromImage(ScaleCrisply(original, factor)));
+  for (const int factor : {2, 4})
+    icon.addPixmap(QPixmap::fromImage(ScaleCrisply(original, factor)));
   return icon;
 }
 

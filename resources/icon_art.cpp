@@ -8,12 +8,12 @@ namespace {
 // Palette indices of the drawn image.
 enum : uchar { kTransparent = 0, kOutlineIndex = 1, kStrongIndex = 2, kPaleIndex = 3 };
 
-constexpr int kLeft = 1;        // outline column on the left
-constexpr int kRight = 30;      // outline column on the right
-constexpr int kTop = 2;         // top outline line of the first row
-constexpr int kRowPitch = 7;    // one outline line and six fill lines per row
+constexpr int kLeft = 1;      // outline column on the left
+constexpr int kRight = 30;    // outline column on the right
+constexpr int kTop = 2;       // top outline line of the first row
+constexpr int kRowPitch = 7;  // one outline line and six fill lines per row
 constexpr int kRows = 4;
-constexpr int kStrongRow = 1;   // the second row from the top
+constexpr int kStrongRow = 1;  // the second row from the top
 
 void FillRect(QImage& image, int left, int top, int right, int bottom, uchar index) {
   for (int y = top; y <= bottom; ++y) {

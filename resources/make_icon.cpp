@@ -28,7 +28,8 @@ int Save(const QImage& image, const char* path) {
 
 int Scale(const char* input, std::string_view size_text, const char* output) {
   int size = 0;
-  const auto [end, error] = std::from_chars(size_text.data(), size_text.data() + size_text.size(), size);
+  const auto [end, error] =
+      std::from_chars(size_text.data(), size_text.data() + size_text.size(), size);
   if (error != std::errc() || end != size_text.data() + size_text.size()) {
     return Fail("SIZE must be a whole number of pixels");
   }

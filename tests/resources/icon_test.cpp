@@ -16,11 +16,16 @@ enum class Paint { kClear, kOutline, kStrong, kPale, kOther };
 
 std::string Name(Paint paint) {
   switch (paint) {
-    case Paint::kClear: return "clear";
-    case Paint::kOutline: return "outline";
-    case Paint::kStrong: return "strong";
-    case Paint::kPale: return "pale";
-    case Paint::kOther: return "other";
+    case Paint::kClear:
+      return "clear";
+    case Paint::kOutline:
+      return "outline";
+    case Paint::kStrong:
+      return "strong";
+    case Paint::kPale:
+      return "pale";
+    case Paint::kOther:
+      return "other";
   }
   return "?";
 }
@@ -53,9 +58,7 @@ std::string Runs(const QImage& image, bool vertical, int at) {
 
 class CommittedIconTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_FALSE(icon_.isNull()) << "cannot read " << ORVA_ICON_FILE;
-  }
+  void SetUp() override { ASSERT_FALSE(icon_.isNull()) << "cannot read " << ORVA_ICON_FILE; }
   QImage icon_{QString::fromUtf8(ORVA_ICON_FILE)};
 };
 
