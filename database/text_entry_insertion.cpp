@@ -1,6 +1,7 @@
 #include "database/text_entry_insertion.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -105,6 +106,9 @@ Result<InsertionSite> FindSite(std::span<const std::byte> db, std::int64_t text_
     return Status::Malformed("the byte before the end marker's text (at " + Str(t - 1) +
                              ") is not a NUL, so the new text could not be ended properly");
   }
+  // A marker just past the table is no entry of it: the new entry becomes the
+  // last one, so its text must come after every text of the table.
+  const bool marker_past_table = site.k == count;
   for (std::int64_t j = 1; j <= count; ++j) {
     const std::int64_t offset =
         DecodeInt32(db, static_cast<std::size_t>(format::TextOffsetField(j)));
@@ -112,6 +116,12 @@ Result<InsertionSite> FindSite(std::span<const std::byte> db, std::int64_t text_
       return Status::Malformed("entry " + Str(j) + " has the text offset " + Str(offset) +
                                ", outside the text area (" + Str(table_end) + " to " +
                                Str(size - 1) + "), so it cannot be corrected");
+    }
+    if (marker_past_table && offset >= t) {
+      return Status::Malformed("the end marker lies past the entry table and entry " + Str(j) +
+                               "'s text at " + Str(offset) +
+                               " does not lie before the marker's text at " + Str(t) +
+                               ", so the new last entry's text would come before it");
     }
   }
   if (size + text_size + 9 > kInt32Max) {
@@ -124,10 +134,29 @@ Result<InsertionSite> FindSite(std::span<const std::byte> db, std::int64_t text_
   return site;
 }
 
-}  // namespace
+// The new database in file order, as four pieces: only the table is copied
+// and corrected; the texts are written straight from the old bytes.
+struct InsertionPieces {
+  // The entry count, the header word and the whole new table: the entries
+  // before the new one, the new entry, the marker and every later entry, with
+  // their text offsets corrected.
+  std::vector<std::byte> table;
+  // The old bytes from the end of the old table to the marker's text: the
+  // texts before it (and any gap before the first text), moved by 8.
+  std::span<const std::byte> texts_before;
+  std::vector<std::byte> text;  // S, the new text in Windows-1251
+  // The byte before the marker's text (the NUL that now ends S), the marker's
+  // text and everything after it, moved by s + 9.
+  std::span<const std::byte> rest;
+  MissionEntry entry;
 
-Result<PlannedInsertion> PlanInsertion(std::span<const std::byte> database,
-                                       std::string_view utf8_text) {
+  std::array<std::span<const std::byte>, 4> Spans() const {
+    return {table, texts_before, text, rest};
+  }
+};
+
+Result<InsertionPieces> PlanPieces(std::span<const std::byte> database,
+                                   std::string_view utf8_text) {
   Result<std::vector<std::byte>> text = EncodeNewText(utf8_text);
   if (!text.ok()) return text.status();
   const auto s = static_cast<std::int64_t>(text->size());
@@ -135,37 +164,53 @@ Result<PlannedInsertion> PlanInsertion(std::span<const std::byte> database,
   if (!found.ok()) return found.status();
   const InsertionSite& site = *found;
 
-  const std::int64_t size = static_cast<std::int64_t>(database.size());
   const std::int64_t t = site.marker_text;
   const std::int64_t new_slot = format::SlotOffset(site.k + 1);
+  // The table ends at or before the marker's text (FindSite checked), so the
+  // new table is the old one with the new entry put in at slot k + 1.
+  const std::int64_t table_end = format::SlotOffset(site.count + 1);
   auto at = [](std::int64_t offset) { return static_cast<std::ptrdiff_t>(offset); };
 
-  // Laid out in file order: everything before the new slot, the new entry, the
-  // rest of the table and the texts before the marker's text moved by 8, the
-  // new text, then the byte before the marker's text and everything from the
-  // marker's text on.
-  std::vector<std::byte> image;
-  image.reserve(static_cast<std::size_t>(size + s + 9));
-  image.insert(image.end(), database.begin(), database.begin() + at(new_slot));
-  image.resize(image.size() + format::kEntrySize);
-  EncodeInt32(image, static_cast<std::size_t>(new_slot), site.predecessor + 1);
-  EncodeInt32(image, static_cast<std::size_t>(new_slot + 4), static_cast<std::int32_t>(t + 8));
-  image.insert(image.end(), database.begin() + at(new_slot), database.begin() + at(t));
-  image.insert(image.end(), text->begin(), text->end());
-  image.insert(image.end(), database.begin() + at(t - 1), database.end());
+  std::vector<std::byte> table;
+  table.reserve(static_cast<std::size_t>(table_end) + format::kEntrySize);
+  table.insert(table.end(), database.begin(), database.begin() + at(new_slot));
+  table.resize(table.size() + format::kEntrySize);
+  EncodeInt32(table, static_cast<std::size_t>(new_slot), site.predecessor + 1);
+  EncodeInt32(table, static_cast<std::size_t>(new_slot + 4), static_cast<std::int32_t>(t + 8));
+  table.insert(table.end(), database.begin() + at(new_slot), database.begin() + at(table_end));
 
   // Re-point every old entry by where its text lies, which keeps each entry on
   // its own text even when texts are not in entry order.
   for (std::int64_t old_j = 1; old_j <= site.count; ++old_j) {
     const std::int64_t new_j = old_j <= site.k ? old_j : old_j + 1;
     const auto field = static_cast<std::size_t>(format::TextOffsetField(new_j));
-    const std::int64_t offset = DecodeInt32(image, field);
-    EncodeInt32(image, field, static_cast<std::int32_t>(offset < t ? offset + 8 : offset + s + 9));
+    const std::int64_t offset = DecodeInt32(table, field);
+    EncodeInt32(table, field, static_cast<std::int32_t>(offset < t ? offset + 8 : offset + s + 9));
   }
-  EncodeInt32(image, format::kCountOffset, static_cast<std::int32_t>(site.count + 1));
+  EncodeInt32(table, format::kCountOffset, static_cast<std::int32_t>(site.count + 1));
 
-  return PlannedInsertion{std::move(image),
-                          MissionEntry{site.predecessor + 1, std::string(utf8_text)}};
+  InsertionPieces pieces;
+  pieces.table = std::move(table);
+  pieces.texts_before = database.subspan(static_cast<std::size_t>(table_end),
+                                         static_cast<std::size_t>(t - table_end));
+  pieces.text = std::move(text).value();
+  pieces.rest = database.subspan(static_cast<std::size_t>(t - 1));
+  pieces.entry = MissionEntry{site.predecessor + 1, std::string(utf8_text)};
+  return pieces;
+}
+
+}  // namespace
+
+Result<PlannedInsertion> PlanInsertion(std::span<const std::byte> database,
+                                       std::string_view utf8_text) {
+  Result<InsertionPieces> pieces = PlanPieces(database, utf8_text);
+  if (!pieces.ok()) return pieces.status();
+  std::vector<std::byte> image;
+  image.reserve(database.size() + pieces->text.size() + 9);
+  for (std::span<const std::byte> piece : pieces->Spans()) {
+    image.insert(image.end(), piece.begin(), piece.end());
+  }
+  return PlannedInsertion{std::move(image), std::move(pieces->entry)};
 }
 
 Result<MissionEntry> InsertTextEntry(FileSystem& fs, const std::filesystem::path& path,
@@ -174,9 +219,11 @@ Result<MissionEntry> InsertTextEntry(FileSystem& fs, const std::filesystem::path
   if (!file.ok()) return file.status();
   Result<std::vector<std::byte>> old_bytes = fs.ReadFile(file->path);
   if (!old_bytes.ok()) return old_bytes.status();
-  Result<PlannedInsertion> planned = PlanInsertion(*old_bytes, utf8_text);
+  // Written piece by piece from the old bytes, so that only the table is held
+  // twice in memory.
+  Result<InsertionPieces> planned = PlanPieces(*old_bytes, utf8_text);
   if (!planned.ok()) return planned.status();
-  if (Status replaced = ReplaceFile(fs, *file, planned->image); !replaced.ok()) return replaced;
+  if (Status replaced = ReplaceFile(fs, *file, planned->Spans()); !replaced.ok()) return replaced;
   return std::move(planned->entry);
 }
 
