@@ -69,6 +69,16 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QRect& geometry,
   return label;
 }
 
+// The library's reasons are clauses ("the entry count is negative"); the
+// boxes show them as sentences.
+QString AsSentence(const std::string& reason) {
+  QString sentence = QString::fromStdString(reason);
+  if (sentence.isEmpty()) return sentence;
+  sentence[0] = sentence[0].toUpper();
+  if (!sentence.endsWith('.')) sentence += '.';
+  return sentence;
+}
+
 // The path as the library takes it: the file system's own bytes for the name.
 std::filesystem::path ToFileSystemPath(const QString& path) {
   return std::filesystem::path(QFile::encodeName(path).toStdString());
@@ -182,8 +192,8 @@ void Form1::ConnectControls() {
   connect(command1_, &QPushButton::clicked, this, &Form1::Insert);
 }
 
-// Open ▸ textdb_XX.def. The library keeps no file open between calls, so
-// there is nothing to close first.
+// Open ▸ textdb_XX.def. Every library call opens and closes its own file,
+// even when it fails, so no database file is left open to close first.
 void Form1::Open() {
   help_panel_->hide();
   const std::optional<QString> chosen = dialogs_->ChooseExistingFile(
@@ -209,8 +219,7 @@ void Form1::Reload() {
     item->setToolTip(text);
   }
   if (!read.status.ok()) {
-    Tell(MessageIcon::kExclamation, QStringLiteral("ERROR!"),
-         QString::fromStdString(read.status.message()));
+    Tell(MessageIcon::kExclamation, QStringLiteral("ERROR!"), AsSentence(read.status.message()));
     SetCommandsEnabled(false);
     return;
   }
@@ -245,7 +254,7 @@ void Form1::Insert() {
       database_->Insert(ToFileSystemPath(database_path_), text.toStdString());
   if (!inserted.ok()) {
     Tell(MessageIcon::kExclamation, QStringLiteral("The text was not inserted."),
-         QString::fromStdString(inserted.status().message()));
+         AsSentence(inserted.status().message()));
     return;
   }
   Reload();

@@ -398,7 +398,8 @@ class Form1Test : public QObject {
     const ShownMessage& error = dialogs_->messages[0];
     QCOMPARE(error.icon, MessageIcon::kExclamation);
     QCOMPARE(error.text, QString("ERROR!"));
-    QVERIFY(error.details.contains("negative"));
+    QVERIFY2(error.details.contains("negative"), qPrintable(error.details));
+    QVERIFY(error.details.front().isUpper() && error.details.endsWith('.'));  // a sentence
     QVERIFY(error.list_enabled);  // disabled once the box is dismissed
     QCOMPARE(ListedTexts(), QStringList({"Обучение", "Патруль"}));
     QVERIFY(CommandsDisabled());
