@@ -3,11 +3,14 @@
 
 BUILD_DIR    ?= build
 SANITIZE_DIR ?= build-sanitize
+FUZZ_DIR     ?= build-fuzz
+FUZZ_SECONDS ?= 300
 BUILD_TYPE   ?= RelWithDebInfo
 CMAKE_FLAGS  ?=
 JOBS         ?= $(shell nproc)
 
-.PHONY: all deps build build-sanitize run test test-normal test-sanitize example clean
+.PHONY: all deps build build-sanitize build-fuzz run test test-normal test-sanitize test-fuzz \
+	fuzz example clean
 
 all: build
 
@@ -26,12 +29,22 @@ build: deps $(BUILD_DIR)/build.ninja
 build-sanitize: deps $(SANITIZE_DIR)/build.ninja
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 
+# The libFuzzer targets need clang; the whole tree is instrumented.
+$(FUZZ_DIR)/build.ninja:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DORVA_SANITIZE=ON -DORVA_FUZZ=ON -DORVA_BUILD_TESTS=OFF -DORVA_BUILD_WINDOW=OFF
+
+build-fuzz: deps $(FUZZ_DIR)/build.ninja
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target make-seed-corpus reader_fuzzer \
+	  insertion_fuzzer code_page_fuzzer
+
 run: build
 	$(BUILD_DIR)/bin/orva-cli list examples/textdb_00.def
 
-# The normal suite, then the same suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer; the last ctest summary is the sanitized one.
-test: test-normal test-sanitize
+# The normal suite, the same suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then each fuzz target for a minute (the last
+# ctest summary is the fuzz step's).
+test: test-normal test-sanitize test-fuzz
 
 test-normal: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
@@ -40,9 +53,17 @@ test-sanitize: build-sanitize
 	cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+test-fuzz: build-fuzz
+	ctest --test-dir $(FUZZ_DIR)/fuzz --output-on-failure -j $(JOBS)
+
+# Each fuzz target for FUZZ_SECONDS; inputs that reach new code are kept in
+# fuzz/corpus-local, a finding is left in $(FUZZ_DIR)/fuzz/findings.
+fuzz: build-fuzz
+	FUZZ_DIR=$(FUZZ_DIR) JOBS=$(JOBS) fuzz/run $(FUZZ_SECONDS) fuzz/corpus-local
+
 # Makes the sample database again from its generator.
 example: build
 	$(BUILD_DIR)/tools/make-example-database examples/textdb_00.def
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
