@@ -106,6 +106,12 @@ Result<ReplaceableFile> PrepareReplacement(FileSystem& fs, const std::filesystem
 }
 
 Status ReplaceFile(FileSystem& fs, const ReplaceableFile& file, std::span<const std::byte> bytes) {
+  const std::span<const std::byte> whole[] = {bytes};
+  return ReplaceFile(fs, file, whole);
+}
+
+Status ReplaceFile(FileSystem& fs, const ReplaceableFile& file,
+                   std::span<const std::span<const std::byte>> pieces) {
   const std::filesystem::path folder = file.path.parent_path();
   const std::string unchanged = "; " + DescribePath(file.path) + " was not changed";
 
@@ -125,7 +131,9 @@ Status ReplaceFile(FileSystem& fs, const ReplaceableFile& file, std::span<const 
   // Every step's result counts: a write, flush or close that fails may mean
   // the data never reached the disk.
   if (Status s = CopyAttributes(fs, fd.get(), file.status); !s.ok()) return cannot_write(s);
-  if (Status s = WriteAll(fs, fd.get(), bytes); !s.ok()) return cannot_write(s);
+  for (std::span<const std::byte> piece : pieces) {
+    if (Status s = WriteAll(fs, fd.get(), piece); !s.ok()) return cannot_write(s);
+  }
   if (Status s = fs.Sync(fd.get()); !s.ok()) return cannot_write(s);
   if (Status s = fd.Close(); !s.ok()) return cannot_write(s);
   if (Status s = fs.Rename(temporary.path(), file.path); !s.ok()) {

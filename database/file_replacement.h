@@ -33,11 +33,14 @@ struct ReplaceableFile {
 // process may not write.
 Result<ReplaceableFile> PrepareReplacement(FileSystem& fs, const std::filesystem::path& path);
 
-// Puts `bytes` in place of the file. The new file keeps the permission bits of
+// Puts the new contents in place of the file, given as consecutive pieces
+// written in order (or as one span). The new file keeps the permission bits of
 // the old one, and its owner and group where the process may set them. On
 // failure the temporary file is removed and the old file is untouched; the
 // one exception is a failure to flush the folder after the rename, reported as
 // such, when the new contents are in place but may not survive a power cut.
+Status ReplaceFile(FileSystem& fs, const ReplaceableFile& file,
+                   std::span<const std::span<const std::byte>> pieces);
 Status ReplaceFile(FileSystem& fs, const ReplaceableFile& file, std::span<const std::byte> bytes);
 
 // The name the temporary file gets beside `path`: hidden, and recognisable as
