@@ -143,6 +143,11 @@ TEST(PlanInsertion, RefusesLayoutsItWouldMakeWorse) {
             std::string::npos);
   EXPECT_NE(Refusal(DatabaseBuilder().Marker().Entry(5001, "a").Build(), "x").find("no end marker"),
             std::string::npos);
+  // A marker in entry 1 ends the list before anything, so a later one is no
+  // place for a text either: it would be written but never listed.
+  EXPECT_NE(Refusal(DatabaseBuilder().Marker().Entry(5001, "a").Marker().Build(), "x")
+                .find("entry 1 is the end marker"),
+            std::string::npos);
   EXPECT_NE(Refusal(DatabaseBuilder().ClaimedCount(1000).Entry(5001, "a").Marker().Build(), "x")
                 .find("entry table"),
             std::string::npos);
