@@ -10,7 +10,7 @@ CMAKE_FLAGS  ?=
 JOBS         ?= $(shell nproc)
 
 .PHONY: all deps build build-sanitize build-fuzz run test test-normal test-sanitize test-fuzz \
-	fuzz example clean
+	fuzz bench example clean
 
 all: build
 
@@ -38,8 +38,23 @@ build-fuzz: deps $(FUZZ_DIR)/build.ninja
 	cmake --build $(FUZZ_DIR) -j $(JOBS) --target make-seed-corpus reader_fuzzer \
 	  insertion_fuzzer code_page_fuzzer
 
+# Starts the window (or, in a build without it, lists the sample database).
+# Without a display it says in one line how to start it on a virtual one.
 run: build
-	$(BUILD_DIR)/bin/orva-cli list examples/textdb_00.def
+	@if [ ! -x $(BUILD_DIR)/bin/orva ]; then \
+	  $(BUILD_DIR)/bin/orva-cli list examples/textdb_00.def; \
+	elif [ -z "$$DISPLAY$$WAYLAND_DISPLAY$$QT_QPA_PLATFORM" ]; then \
+	  echo "make run: no display to show the window on; start it on a virtual one with: xvfb-run -a $(BUILD_DIR)/bin/orva"; \
+	else \
+	  $(BUILD_DIR)/bin/orva; \
+	fi
+
+# Draws docs/window.png without a display: the window after opening the
+# sample database, a mission selected.
+.PHONY: screenshot
+screenshot: deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva-screenshot
+	$(BUILD_DIR)/bin/orva-screenshot examples/textdb_00.def docs/window.png
 
 # The normal suite, the same suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer, then each fuzz target for a minute (the last
@@ -60,6 +75,17 @@ test-fuzz: build-fuzz
 # fuzz/corpus-local, a finding is left in $(FUZZ_DIR)/fuzz/findings.
 fuzz: build-fuzz
 	FUZZ_DIR=$(FUZZ_DIR) JOBS=$(JOBS) fuzz/run $(FUZZ_SECONDS) fuzz/corpus-local
+
+# Times an insertion against the floor of any safe rewrite, then measures the
+# peak memory of one insertion into the 1 MiB and 64 MiB databases it made.
+bench: build
+	$(BUILD_DIR)/bench/orva-bench --data-dir=$(BUILD_DIR)/bench-data
+	@for size in 1MiB 64MiB; do \
+	  db=$(BUILD_DIR)/bench-data/textdb_$$size.def; \
+	  printf 'peak memory of one insertion into %s (%s bytes): ' $$db $$(stat -c %s $$db); \
+	  /usr/bin/time -v $(BUILD_DIR)/bin/orva-cli insert $$db 'Новая миссия' 2>&1 >/dev/null \
+	    | sed -n 's/.*Maximum resident set size (kbytes): //p' | sed 's/$$/ KiB/'; \
+	done
 
 # Makes the sample database again from its generator.
 example: build
