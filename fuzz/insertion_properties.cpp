@@ -122,10 +122,23 @@ Status CheckAccepted(std::span<const std::byte> db, std::string_view utf8_text,
     return Violated("the new entry in slot " + Str(new_slot) + " is not (" + Str(p + 1) + ", " +
                     Str(t + 8) + ")");
   }
+  const std::int64_t table_end = format::SlotOffset(count + 1);
+  if (t < table_end || t >= size) {
+    return Violated("the insertion was planned although the marker's text offset " + Str(t) +
+                    " lies outside the text area");
+  }
   const auto stored = image.subspan(static_cast<std::size_t>(t + 8));
   if (!std::equal(text->begin(), text->end(), stored.begin()) ||
       stored[static_cast<std::size_t>(s)] != std::byte{0}) {
     return Violated("the new text at " + Str(t + 8) + " is not the text followed by a NUL");
+  }
+  // Every byte after the old table is carried along unchanged: those before
+  // the marker's text 8 bytes on, the byte before it and the rest s + 9 on.
+  const auto te = static_cast<std::size_t>(table_end);
+  const auto ts = static_cast<std::size_t>(t);
+  if (!std::ranges::equal(db.subspan(te, ts - te), image.subspan(te + 8, ts - te)) ||
+      !std::ranges::equal(db.subspan(ts - 1), image.subspan(ts + 8 + text->size()))) {
+    return Violated("the bytes after the entry table were not carried along unchanged");
   }
   if (Status st = CheckOldEntries(db, image, count, *k); !st.ok()) return st;
   if (Status st = CheckMissionListReadsBack(db, image, plan.entry, new_slot, *text); !st.ok()) {

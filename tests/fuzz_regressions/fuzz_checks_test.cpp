@@ -138,10 +138,11 @@ TEST(CodePageCheck, HoldsForEveryStringOfUpToTwoBytes) {
 // Stand-ins for PlanInsertion that plan and then spoil one thing, in the
 // database below: the new entry takes slot 3, the marker moves to slot 4 and
 // the entry after it, whose text is longer than the reader's window, to slot 5.
+// Entries 1 and 2 have equal texts.
 std::vector<std::byte> ScenarioDatabase() {
   return DatabaseBuilder()
-      .Entry(5001, "Al")
-      .Entry(5002, "Бо")
+      .Entry(5001, "Один")
+      .Entry(5002, "Один")
       .Marker("z")
       .Entry(100, std::string(80, '.'))
       .Build();
@@ -163,12 +164,18 @@ void DropTheNewTextsNul(PlannedInsertion& p) {
   const auto text = static_cast<std::size_t>(DecodeInt32(p.image, format::TextOffsetField(3)));
   p.image[text + 3] = std::byte{'x'};
 }
+// Entry 1 on entry 2's text reads the same, but the texts are out of order.
+void PointEntry1AtTheEqualTextOfEntry2(PlannedInsertion& p) {
+  EncodeInt32(p.image, format::TextOffsetField(1),
+              DecodeInt32(p.image, format::TextOffsetField(2)));
+}
 void PointTheLastEntryAtTheMarkersText(PlannedInsertion& p) {
   EncodeInt32(p.image, format::TextOffsetField(5),
               DecodeInt32(p.image, format::TextOffsetField(4)));
 }
-// Beyond what the reader shows of the text, so that only the layout check sees it.
-void OverwriteTheLastNul(PlannedInsertion& p) { p.image.back() = std::byte{'.'}; }
+// Beyond what the reader shows of the last text, where only the byte
+// comparison and the layout check look.
+void OverwriteALetterOfTheLastText(PlannedInsertion& p) { p.image.end()[-2] = std::byte{'x'}; }
 
 Result<PlannedInsertion> WriteIntoTheDatabase(std::span<const std::byte> db, std::string_view) {
   const_cast<std::byte&>(db[0]) ^= std::byte{1};
@@ -202,7 +209,9 @@ TEST(InsertionCheck, NoticesAPlanThatBreaksTheTableOrTheTexts) {
             std::string::npos);
   EXPECT_NE(ViolationFound(&Spoiled<PointTheLastEntryAtTheMarkersText>).find("its own text"),
             std::string::npos);
-  EXPECT_NE(ViolationFound(&Spoiled<OverwriteTheLastNul>).find("became damaged"),
+  EXPECT_NE(ViolationFound(&Spoiled<OverwriteALetterOfTheLastText>).find("carried along"),
+            std::string::npos);
+  EXPECT_NE(ViolationFound(&Spoiled<PointEntry1AtTheEqualTextOfEntry2>).find("became damaged"),
             std::string::npos);
 }
 
