@@ -20,13 +20,14 @@ inline const QColor kBlue{0, 0, 255};    // the database path
 inline constexpr int kSmallFontCentipoints = 825;  // 8.25 pt
 inline constexpr int kLargeFontCentipoints = 975;  // 9.75 pt
 
-// "MS Sans Serif" bold, falling back to common sans-serif families where it is
-// missing. The size is set in pixels so the text fits the pixel layout
-// whatever the screen's dots per inch.
+// "MS Sans Serif" bold, falling back to sans-serif families of about its width
+// where it is missing (Arial's metrics before the wider DejaVu Sans, so that
+// "Image:" still fits its 41-pixel label). The size is set in pixels so the
+// text fits the pixel layout whatever the screen's dots per inch.
 inline QFont SansSerifBold(int centipoints) {
   QFont font;
-  font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Tahoma", "Liberation Sans", "Arial",
-                    "DejaVu Sans"});
+  font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Tahoma", "Arial", "Liberation Sans",
+                    "Nimbus Sans", "DejaVu Sans Condensed", "DejaVu Sans"});
   font.setStyleHint(QFont::SansSerif);
   font.setBold(true);
   font.setPixelSize(CentipointsToPixels(centipoints));
