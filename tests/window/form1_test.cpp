@@ -485,6 +485,19 @@ class Form1Test : public QObject {
     QVERIFY(testing::ReadFileBytes(path.toStdString()) == ThreeMissions());
   }
 
+  void aTextOfSpacesIsInsertedAsTyped() {
+    const QString path = WriteDatabase("textdb_01.def", ThreeMissions());
+    OpenDatabase(path);
+    Type("  ");
+    PressInsert();
+    QCOMPARE(database_->inserts, 1);
+    QCOMPARE(dialogs_->messages.size(), size_t{1});
+    QCOMPARE(dialogs_->messages[0].text, QString("All Right!"));
+    QCOMPARE(List()->count(), 4);
+    QCOMPARE(Text(4)->text(), QString("5004"));
+    QCOMPARE(testing::ReadFileBytes(path.toStdString()).size(), ThreeMissions().size() + 2 + 9);
+  }
+
   void insertBeforeAnyOpenAsksToOpenADatabase() {
     Type("Новая");
     PressInsert();
