@@ -50,11 +50,25 @@ run: build
 	fi
 
 # Draws docs/window.png without a display: the window after opening the
-# sample database, a mission selected.
+# sample database, a mission selected; and docs/help.png, its help panel.
 .PHONY: screenshot
 screenshot: deps $(BUILD_DIR)/build.ninja
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva-screenshot
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva-screenshot orva-help-screenshot
 	$(BUILD_DIR)/bin/orva-screenshot examples/textdb_00.def docs/window.png
+	$(BUILD_DIR)/bin/orva-help-screenshot docs/help.png
+
+# Puts orva and orva-cli in $(PREFIX)/bin, ORVA in the desktop's application
+# menu with its icon, and the documentation in $(PREFIX)/share/doc/orva
+# (`sudo make install`; DESTDIR=... stages it elsewhere).
+PREFIX ?= /usr/local
+.PHONY: install package
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# A Debian package of the build, its dependencies read from the binaries:
+# $(BUILD_DIR)/packages/orva_VERSION_ARCH.deb.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 # The normal suite, the same suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer, then each fuzz target for a minute (the last

@@ -18,6 +18,10 @@ failed=0
 field() { dpkg-deb -f "$deb" "$1"; }
 [[ $(field Package) == orva ]] || { echo "FAIL: Package is '$(field Package)'" >&2; failed=1; }
 [[ $(field Version) == "$version" ]] || { echo "FAIL: Version is '$(field Version)'" >&2; failed=1; }
+# The description reads as written: no list separators from CMake in it.
+description=$(field Description)
+[[ $description == *"adds a new mission text"* && $description != *";"* ]] ||
+  { echo "FAIL: Description reads '$description'" >&2; failed=1; }
 # Computed from the binaries: the C++ runtime always, Qt's widgets with the window.
 depends=$(field Depends)
 # The package names alone, one a line: "libstdc++6 (>= 9), a | b" gives
