@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "database/file_reading.h"
 #include "database/text_entry_insertion.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
@@ -82,7 +83,7 @@ TEST(InsertionUnderSigkill, TheDatabaseIsAlwaysExactlyOldOrNew) {
   const int calibration = Wait(StartInsertion(db));
   const auto duration = Clock::now() - started;
   ASSERT_TRUE(WIFEXITED(calibration) && WEXITSTATUS(calibration) == 0);
-  current = testing::ReadFileBytes(db);
+  current = ReadWholeFile(db).value();
 
   std::mt19937_64 rng(std::random_device{}());
   std::uniform_int_distribution<std::int64_t> moment(
@@ -90,8 +91,8 @@ TEST(InsertionUnderSigkill, TheDatabaseIsAlwaysExactlyOldOrNew) {
   int unchanged = 0;
   int inserted = 0;
   int leftovers = 0;
+  Result<PlannedInsertion> next = PlanInsertion(current, kText);
   for (int round = 0; round < kRounds; ++round) {
-    Result<PlannedInsertion> next = PlanInsertion(current, kText);
     ASSERT_TRUE(next.ok()) << next.status().message();
 
     const pid_t child = StartInsertion(db);
@@ -99,7 +100,7 @@ TEST(InsertionUnderSigkill, TheDatabaseIsAlwaysExactlyOldOrNew) {
     ::kill(child, SIGKILL);
     Wait(child);
 
-    const std::vector<std::byte> after = testing::ReadFileBytes(db);
+    const std::vector<std::byte> after = ReadWholeFile(db).value();
     if (after == current) {
       ++unchanged;
     } else {
@@ -107,6 +108,7 @@ TEST(InsertionUnderSigkill, TheDatabaseIsAlwaysExactlyOldOrNew) {
       ASSERT_TRUE(after == next->image) << "round " << round << ": a damaged database";
       ++inserted;
       current = std::move(next->image);
+      next = PlanInsertion(current, kText);
     }
     leftovers += RemoveLeftovers(dir.path(), db);
   }
