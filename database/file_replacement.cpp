@@ -105,11 +105,6 @@ Result<ReplaceableFile> PrepareReplacement(FileSystem& fs, const std::filesystem
   return ReplaceableFile{std::move(resolved).value(), *status};
 }
 
-Status ReplaceFile(FileSystem& fs, const ReplaceableFile& file, std::span<const std::byte> bytes) {
-  const std::span<const std::byte> whole[] = {bytes};
-  return ReplaceFile(fs, file, whole);
-}
-
 Status ReplaceFile(FileSystem& fs, const ReplaceableFile& file,
                    std::span<const std::span<const std::byte>> pieces) {
   const std::filesystem::path folder = file.path.parent_path();

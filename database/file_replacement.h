@@ -34,14 +34,13 @@ struct ReplaceableFile {
 Result<ReplaceableFile> PrepareReplacement(FileSystem& fs, const std::filesystem::path& path);
 
 // Puts the new contents in place of the file, given as consecutive pieces
-// written in order (or as one span). The new file keeps the permission bits of
+// written in order. The new file keeps the permission bits of
 // the old one, and its owner and group where the process may set them. On
 // failure the temporary file is removed and the old file is untouched; the
 // one exception is a failure to flush the folder after the rename, reported as
 // such, when the new contents are in place but may not survive a power cut.
 Status ReplaceFile(FileSystem& fs, const ReplaceableFile& file,
                    std::span<const std::span<const std::byte>> pieces);
-Status ReplaceFile(FileSystem& fs, const ReplaceableFile& file, std::span<const std::byte> bytes);
 
 // The name the temporary file gets beside `path`: hidden, and recognisable as
 // ORVA's ('.textdb_00.def.orva-1a2b3c.tmp').
