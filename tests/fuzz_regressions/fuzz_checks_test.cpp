@@ -174,7 +174,7 @@ void PointTheLastEntryAtTheMarkersText(PlannedInsertion& p) {
               DecodeInt32(p.image, format::TextOffsetField(4)));
 }
 // Beyond what the reader shows of the last text, where only the byte
-// comparison and the layout check look.
+// comparison looks.
 void OverwriteALetterOfTheLastText(PlannedInsertion& p) { p.image.end()[-2] = std::byte{'x'}; }
 
 Result<PlannedInsertion> WriteIntoTheDatabase(std::span<const std::byte> db, std::string_view) {
