@@ -9,6 +9,7 @@
 
 #include "cli/cli.h"
 #include "database/text_entry_insertion.h"
+#include "tests/support/cli_run.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
 
@@ -17,11 +18,7 @@ namespace {
 
 using testing::DatabaseBuilder;
 
-struct Outcome {
-  int exit_code;
-  std::string out;
-  std::string err;
-};
+using Outcome = testing::CliOutcome;
 
 class CliInsertTest : public ::testing::Test {
  protected:
@@ -31,12 +28,8 @@ class CliInsertTest : public ::testing::Test {
     testing::WriteFileBytes(db_, old_);
   }
 
-  Outcome Run(std::vector<std::string> args, const std::string& input = "") {
-    std::vector<std::string_view> views(args.begin(), args.end());
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    const int code = cli::Run(views, in, out, err);
-    return {code, out.str(), err.str()};
+  Outcome Run(const std::vector<std::string>& args, const std::string& input = "") {
+    return testing::RunCli(args, input);
   }
   std::string List() { return Run({"list", db_}).out; }
   std::vector<std::byte> OnDisk() const { return testing::ReadFileBytes(db_); }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "database/little_endian.h"
+#include "tests/support/cli_run.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
 
@@ -15,20 +16,12 @@ namespace {
 
 using testing::DatabaseBuilder;
 
-struct Outcome {
-  int exit_code;
-  std::string out;
-  std::string err;
-};
+using Outcome = testing::CliOutcome;
 
 class CliTest : public ::testing::Test {
  protected:
-  Outcome Run(std::vector<std::string> args, const std::string& input = "") {
-    std::vector<std::string_view> views(args.begin(), args.end());
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    const int code = cli::Run(views, in, out, err);
-    return {code, out.str(), err.str()};
+  Outcome Run(const std::vector<std::string>& args, const std::string& input = "") {
+    return testing::RunCli(args, input);
   }
   std::string Database(const std::vector<std::byte>& bytes,
                        const std::string& name = "textdb_00.def") {

@@ -24,6 +24,7 @@
 #include "database/mission_list.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
+#include "tests/window/placement.h"
 #include "window/dialogs.h"
 #include "window/mission_database.h"
 #include "window/twips.h"
@@ -230,9 +231,7 @@ class Form1Test : public QObject {
   void controlsSitWhereTheLayoutPutsThem() {
     QFETCH(QString, parent);
     QFETCH(QRect, twips);
-    const auto* widget = Widget<QWidget>(QTest::currentDataTag());
-    QCOMPARE(widget->parentWidget()->objectName(), parent);
-    QCOMPARE(widget->geometry(), TwipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
+    testing::ComparePlacement(Widget<QWidget>(QTest::currentDataTag()), parent, twips);
   }
 
   void controlsHaveTheirColours_data() {

@@ -17,6 +17,7 @@
 #include "resources/icon_art.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
+#include "tests/window/placement.h"
 #include "window/dialogs.h"
 #include "window/form1.h"
 #include "window/twips.h"
@@ -234,9 +235,7 @@ class HelpPanelTest : public QObject {
   void controlsSitWhereTheLayoutPutsThem() {
     QFETCH(QString, parent);
     QFETCH(QRect, twips);
-    const auto* widget = Widget<QWidget>(QTest::currentDataTag());
-    QCOMPARE(widget->parentWidget()->objectName(), parent);
-    QCOMPARE(widget->geometry(), TwipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
+    testing::ComparePlacement(Widget<QWidget>(QTest::currentDataTag()), parent, twips);
   }
 
   void textBoxesShareOneLook_data() {
