@@ -35,7 +35,7 @@ $(FUZZ_DIR)/build.ninja:
 	  -DORVA_SANITIZE=ON -DORVA_FUZZ=ON -DORVA_BUILD_TESTS=OFF -DORVA_BUILD_WINDOW=OFF
 
 build-fuzz: deps $(FUZZ_DIR)/build.ninja
-	cmake --build $(FUZZ_DIR) -j $(JOBS) --target make-seed-corpus reader_fuzzer \
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target make-starting-corpus reader_fuzzer \
 	  insertion_fuzzer code_page_fuzzer
 
 # Starts the window (or, in a build without it, lists the sample database).

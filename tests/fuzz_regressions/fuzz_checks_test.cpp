@@ -1,5 +1,5 @@
 // The fuzz targets' checks without libFuzzer: every input a target once failed
-// on (saved in this folder, one subfolder per target) and every seed must pass
+// on (saved in this folder, one subfolder per target) and every starting input must pass
 // them, and each check must notice the faults it exists to catch.
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include "database/layout_check.h"
 #include "database/little_endian.h"
 #include "fuzz/properties.h"
-#include "fuzz/seed_corpus.h"
+#include "fuzz/starting_corpus.h"
 #include "fuzz/utf8_count.h"
 #include "tests/support/database_builder.h"
 
@@ -63,31 +63,31 @@ TEST(SavedFuzzInputs, PassTheChecksOfTheTargetThatFoundThem) {
   }
 }
 
-TEST(FuzzSeeds, PassTheChecksOfTheirTargets) {
-  for (const Seed& seed : DatabaseSeeds())
-    ExpectPasses(CheckMissionListRead(seed.bytes), seed.name);
-  for (const Seed& seed : InsertionSeeds()) {
-    const InsertionInput input = SplitInsertionInput(seed.bytes);
-    ExpectPasses(CheckInsertion(input.database, input.utf8_text), seed.name);
+TEST(FuzzStartingCorpus, PassTheChecksOfTheirTargets) {
+  for (const CorpusInput& input : DatabaseCorpus())
+    ExpectPasses(CheckMissionListRead(input.bytes), input.name);
+  for (const CorpusInput& start : InsertionCorpus()) {
+    const InsertionInput input = SplitInsertionInput(start.bytes);
+    ExpectPasses(CheckInsertion(input.database, input.utf8_text), start.name);
   }
-  for (const Seed& seed : CodePageSeeds())
-    ExpectPasses(CheckCodePageRoundTrip(seed.bytes), seed.name);
+  for (const CorpusInput& input : CodePageCorpus())
+    ExpectPasses(CheckCodePageRoundTrip(input.bytes), input.name);
 }
 
-// A fuzzer mutates what it starts from; seeds on one side only (all refused,
+// A fuzzer mutates what it starts from; starting inputs on one side only (all refused,
 // all well-formed) leave the other side to chance.
-TEST(FuzzSeeds, StartFromWellFormedAndDamagedDatabasesAndFromPlansAndRefusals) {
+TEST(FuzzStartingCorpus, StartFromWellFormedAndDamagedDatabasesAndFromPlansAndRefusals) {
   int well_formed = 0;
   int damaged = 0;
-  for (const Seed& seed : DatabaseSeeds())
-    ++(CheckLayout(seed.bytes).empty() ? well_formed : damaged);
+  for (const CorpusInput& input : DatabaseCorpus())
+    ++(CheckLayout(input.bytes).empty() ? well_formed : damaged);
   EXPECT_GE(well_formed, 3);
   EXPECT_GE(damaged, 3);
 
   int planned = 0;
   int refused = 0;
-  for (const Seed& seed : InsertionSeeds()) {
-    const InsertionInput input = SplitInsertionInput(seed.bytes);
+  for (const CorpusInput& start : InsertionCorpus()) {
+    const InsertionInput input = SplitInsertionInput(start.bytes);
     ++(PlanInsertion(input.database, input.utf8_text).ok() ? planned : refused);
   }
   EXPECT_GE(planned, 3);

@@ -1,4 +1,4 @@
-#include "fuzz/seed_corpus.h"
+#include "fuzz/starting_corpus.h"
 
 #include <string_view>
 
@@ -30,10 +30,10 @@ std::vector<std::byte> WithInt32(std::vector<std::byte> bytes, std::size_t at, s
 
 }  // namespace
 
-std::vector<Seed> DatabaseSeeds() {
-  std::vector<Seed> seeds;
+std::vector<CorpusInput> DatabaseCorpus() {
+  std::vector<CorpusInput> corpus;
   auto add = [&](std::string name, std::vector<std::byte> bytes) {
-    seeds.push_back({std::move(name), std::move(bytes)});
+    corpus.push_back({std::move(name), std::move(bytes)});
   };
   const auto campaign = DatabaseBuilder()
                             .Entry(5001, "Обучение: первый вылет")
@@ -89,39 +89,39 @@ std::vector<Seed> DatabaseSeeds() {
       WithInt32(DatabaseBuilder().Entry(5001, "a").Marker().Build(), 20, 0));
   add("last-id-max", DatabaseBuilder().Entry(0x7FFFFFFF, "a").Marker().Build());
   add("no-marker-full-table", Missions(1000).ClaimedCount(2000).Build());
-  return seeds;
+  return corpus;
 }
 
-std::vector<Seed> InsertionSeeds() {
+std::vector<CorpusInput> InsertionCorpus() {
   const std::string texts[] = {"Щит",        "x",       std::string(45, 'W'),
                                "  spaced  ", "Ёлка №1", std::string(46, 'a'),
                                "bad \xC3",   ""};
-  std::vector<Seed> seeds;
+  std::vector<CorpusInput> corpus;
   std::size_t t = 0;
-  for (const Seed& db : DatabaseSeeds()) {
+  for (const CorpusInput& db : DatabaseCorpus()) {
     // Each database with two texts, so that every text meets several databases.
     for (int i = 0; i < 2; ++i, ++t) {
       const std::string& text = texts[t % std::size(texts)];
-      seeds.push_back({db.name + "-" + std::to_string(i), JoinInsertionInput(db.bytes, text)});
+      corpus.push_back({db.name + "-" + std::to_string(i), JoinInsertionInput(db.bytes, text)});
     }
   }
-  return seeds;
+  return corpus;
 }
 
-std::vector<Seed> CodePageSeeds() {
-  std::vector<Seed> seeds;
+std::vector<CorpusInput> CodePageCorpus() {
+  std::vector<CorpusInput> corpus;
   std::vector<std::byte> all;
   for (int b = 0; b < 256; ++b) {
     if (b != 0x98) all.push_back(static_cast<std::byte>(b));
   }
-  seeds.push_back({"every-assigned-byte", all});
-  seeds.push_back({"unassigned", Bytes("a\x98z")});
-  seeds.push_back({"cyrillic-utf8", Bytes("Обучение: первый вылет №1 «ёж» €")});
-  seeds.push_back({"cp1251-text", Bytes("\xCF\xE0\xF2\xF0\xF3\xEB\xFC")});
-  seeds.push_back({"invalid-utf8", Bytes("\xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80 \xE2\x82")});
-  seeds.push_back({"outside-code-page", Bytes("日本 \xF0\x9F\x98\x80 \xEF\xBF\xBD")});
-  seeds.push_back({"empty", {}});
-  return seeds;
+  corpus.push_back({"every-assigned-byte", all});
+  corpus.push_back({"unassigned", Bytes("a\x98z")});
+  corpus.push_back({"cyrillic-utf8", Bytes("Обучение: первый вылет №1 «ёж» €")});
+  corpus.push_back({"cp1251-text", Bytes("\xCF\xE0\xF2\xF0\xF3\xEB\xFC")});
+  corpus.push_back({"invalid-utf8", Bytes("\xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80 \xE2\x82")});
+  corpus.push_back({"outside-code-page", Bytes("日本 \xF0\x9F\x98\x80 \xEF\xBF\xBD")});
+  corpus.push_back({"empty", {}});
+  return corpus;
 }
 
 }  // namespace orva::fuzz

@@ -1,6 +1,6 @@
 // Starting inputs for the fuzz targets, made by the tests' database builder:
-// small well-formed databases of each kind and a few damaged ones. The seed
-// generator writes them to files; the regression suite checks them directly.
+// small well-formed databases of each kind and a few damaged ones.
+// make-starting-corpus writes them to files; the regression suite checks them directly.
 #pragma once
 
 #include <cstddef>
@@ -10,18 +10,18 @@
 
 namespace orva::fuzz {
 
-struct Seed {
+struct CorpusInput {
   std::string name;
   std::vector<std::byte> bytes;
 };
 
 // Whole databases, well-formed and damaged: inputs of the reader target.
-std::vector<Seed> DatabaseSeeds();
+std::vector<CorpusInput> DatabaseCorpus();
 
 // Databases paired with texts to insert, in the insertion target's input form.
-std::vector<Seed> InsertionSeeds();
+std::vector<CorpusInput> InsertionCorpus();
 
 // Code page bytes and UTF-8 texts: inputs of the code page target.
-std::vector<Seed> CodePageSeeds();
+std::vector<CorpusInput> CodePageCorpus();
 
 }  // namespace orva::fuzz
