@@ -210,11 +210,8 @@ class Form1Test : public QObject {
   }
 
   void controlsSitWhereTheLayoutPutsThem_data() {
-    QTest::addColumn<QString>("parent");
-    QTest::addColumn<QRect>("twips");
-    auto row = [](const char* name, const char* parent, int l, int t, int w, int h) {
-      QTest::newRow(name) << QString(parent) << QRect(l, t, w, h);
-    };
+    testing::AddPlacementColumns();
+    const auto row = testing::AddPlacementRow;
     row("Frame1", "client", 0, 0, 5175, 4335);
     row("Frame3", "client", 0, -120, 5175, 3255);
     row("List1", "Frame3", 120, 240, 4935, 2010);

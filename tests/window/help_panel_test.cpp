@@ -216,11 +216,8 @@ class HelpPanelTest : public QObject {
   // --- Layout and look ---
 
   void controlsSitWhereTheLayoutPutsThem_data() {
-    QTest::addColumn<QString>("parent");
-    QTest::addColumn<QRect>("twips");
-    auto row = [](const char* name, const char* parent, int l, int t, int w, int h) {
-      QTest::newRow(name) << QString(parent) << QRect(l, t, w, h);
-    };
+    testing::AddPlacementColumns();
+    const auto row = testing::AddPlacementRow;
     row("Frame1", "client", 0, 0, 5175, 4335);
     row("Frame5", "Frame1", 120, 60, 4935, 4095);
     row("Text7", "Frame5", 920, 1080, 3015, 225);
