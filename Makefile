@@ -53,9 +53,8 @@ run: build
 # sample database, a mission selected; and docs/help.png, its help panel.
 .PHONY: screenshot
 screenshot: deps $(BUILD_DIR)/build.ninja
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva-screenshot orva-help-screenshot
-	$(BUILD_DIR)/bin/orva-screenshot examples/textdb_00.def docs/window.png
-	$(BUILD_DIR)/bin/orva-help-screenshot docs/help.png
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva-screenshot
+	$(BUILD_DIR)/bin/orva-screenshot examples/textdb_00.def docs/window.png docs/help.png
 
 # Puts orva and orva-cli in $(PREFIX)/bin, ORVA in the desktop's application
 # menu with its icon, and the documentation in $(PREFIX)/share/doc/orva

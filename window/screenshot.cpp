@@ -1,7 +1,8 @@
-// Saves a picture of the window, made without a display:
-//   orva-screenshot DATABASE OUTPUT.png
+// Saves pictures of the window, made without a display:
+//   orva-screenshot DATABASE WINDOW.png HELP.png
 // opens DATABASE as if chosen in the Open dialog, selects a mission in the
-// middle of the list and grabs the window, menu bar included.
+// middle of the list and grabs the window, menu bar included, into WINDOW.png;
+// then shows the help panel (Help...) and grabs the window again into HELP.png.
 #include <QAction>
 #include <QApplication>
 #include <QListWidget>
@@ -37,9 +38,20 @@ class ScriptedDialogs : public orva::Dialogs {
 
 }  // namespace
 
+namespace {
+
+bool Save(QWidget& form, const char* file) {
+  const QString output = QString::fromLocal8Bit(file);
+  if (form.grab().save(output, "PNG")) return true;
+  std::fprintf(stderr, "orva-screenshot: cannot write %s\n", qUtf8Printable(output));
+  return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: orva-screenshot DATABASE OUTPUT.png\n");
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: orva-screenshot DATABASE WINDOW.png HELP.png\n");
     return 2;
   }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -54,11 +66,8 @@ int main(int argc, char** argv) {
   auto* list = form.findChild<QListWidget*>(QStringLiteral("List1"));
   if (script->failed() || list->count() == 0) return 1;
   list->setCurrentRow(list->count() / 2);
+  if (!Save(form, argv[2])) return 1;
 
-  const QString output = QString::fromLocal8Bit(argv[2]);
-  if (!form.grab().save(output, "PNG")) {
-    std::fprintf(stderr, "orva-screenshot: cannot write %s\n", qUtf8Printable(output));
-    return 1;
-  }
-  return 0;
+  form.findChild<QAction*>(QStringLiteral("ooo"))->trigger();
+  return Save(form, argv[3]) ? 0 : 1;
 }
