@@ -4,6 +4,7 @@
 #include "window/dialogs.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -27,29 +28,52 @@ namespace {
 
 using testing::DatabaseBuilder;
 
-// Answers the modal dialogs as they come up, one handler each, in order.
+// Answers the modal dialogs as they come up, one handler each, in order. A
+// dialog still up a while after its answer is closed and reported, so a test
+// whose answer did not take fails instead of waiting forever.
 class ModalAnswers : public QObject {
  public:
   ModalAnswers() {
     connect(&poll_, &QTimer::timeout, this, &ModalAnswers::AnswerTheOneUp);
-    poll_.start(10);
+    poll_.start(kPollMilliseconds);
   }
   void Then(std::function<void(QWidget*)> answer) { answers_.push_back(std::move(answer)); }
   bool AllAnswered() const { return answers_.empty(); }
+  // What stayed up after its answer, or empty.
+  const QString& Stuck() const { return stuck_; }
 
  private:
+  static constexpr int kPollMilliseconds = 10;
+  static constexpr int kPollsBeforeStuck = 500;  // 5 s
+
   void AnswerTheOneUp() {
     QWidget* modal = QApplication::activeModalWidget();
-    if (modal == nullptr || modal == answered_ || answers_.empty()) return;
+    if (modal != nullptr && modal == answered_) {
+      if (++polls_since_answer_ >= kPollsBeforeStuck) CloseStuck(modal);
+      return;
+    }
+    if (modal == nullptr || answers_.empty()) return;
     answered_ = modal;
+    polls_since_answer_ = 0;
     std::function<void(QWidget*)> answer = std::move(answers_.front());
     answers_.pop_front();
     answer(modal);
   }
 
+  void CloseStuck(QWidget* modal) {
+    stuck_ = QString("a %1 was still up after it was answered")
+                 .arg(modal->metaObject()->className());
+    if (auto* dialog = qobject_cast<QDialog*>(modal))
+      dialog->reject();
+    else
+      modal->close();
+  }
+
   QTimer poll_;
   std::deque<std::function<void(QWidget*)>> answers_;
   QPointer<QWidget> answered_;
+  int polls_since_answer_ = 0;
+  QString stuck_;
 };
 
 struct SeenBox {
@@ -97,6 +121,7 @@ class DialogsTest : public QObject {
     answers_ = std::make_unique<ModalAnswers>();
   }
   void cleanup() {
+    QVERIFY2(answers_->Stuck().isEmpty(), qPrintable(answers_->Stuck()));
     QVERIFY2(answers_->AllAnswered(), "a dialog that was expected never came up");
     answers_.reset();
     dir_.reset();
@@ -165,6 +190,9 @@ class DialogsTest : public QObject {
 
     answers_->Then([&](QWidget* modal) {
       QFileDialog* dialog = AsFileDialog(modal);
+      // selectFile leaves the file name field alone while it has the focus,
+      // which it may or may not have yet; take the focus away first.
+      if (QWidget* focused = dialog->focusWidget()) focused->clearFocus();
       dialog->selectFile(path);
       static_cast<QDialog*>(dialog)->accept();  // OK, as QFileDialog checks it
     });
