@@ -4,14 +4,17 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <istream>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "cli/command_line.h"
+#include "cli/formats.h"
+#include "cli/output.h"
 #include "database/file_reading.h"
+#include "database/format.h"
 #include "database/layout_check.h"
 #include "database/mission_list.h"
 #include "database/text_entry_insertion.h"
@@ -19,82 +22,73 @@
 namespace orva::cli {
 namespace {
 
-constexpr std::string_view kUsage =
-    "usage: orva-cli list DATABASE\n"
-    "       orva-cli check DATABASE\n"
-    "       orva-cli insert DATABASE TEXT...\n"
-    "       orva-cli insert DATABASE --from FILE|-\n"
-    "       orva-cli --help | --version\n";
-
-constexpr std::string_view kHelp =
-    "orva-cli: the command-line companion of ORVA, for text databases (textdb_XX.def).\n"
-    "\n"
-    "  list DATABASE    print the missions, one per line: ID<TAB>IMAGE<TAB>TEXT\n"
-    "  check DATABASE   report every departure from a well-formed layout\n"
-    "  insert DATABASE TEXT...\n"
-    "                   add each TEXT as the next mission, in order, and print\n"
-    "                   each new entry as ID<TAB>IMAGE<TAB>TEXT\n"
-    "  insert DATABASE --from FILE\n"
-    "                   the same with one text per line of FILE ('-': standard input)\n"
-    "  --help           show this text\n"
-    "  --version        show the version\n"
-    "\n"
-    "Texts are printed in UTF-8. Exit status: 0 success, 1 the database could not\n"
-    "be read, is damaged or refused the change, 2 the command line was wrong.\n";
-
 struct Io {
   std::istream& in;
-  std::ostream& out;
+  CheckedOutput& out;
   std::ostream& err;
 };
 
-int UsageError(const Io& io, std::string_view why) {
-  io.err << "orva-cli: " << why << "\n" << kUsage;
-  return kExitUsage;
+// What a command did: its exit status, and whether it changed the database,
+// which a failure to print the results must then admit.
+struct Outcome {
+  int exit_status = kExitOk;
+  bool database_changed = false;
+};
+
+// One line on standard error, escaped like a text in the output.
+void Say(std::ostream& err, std::string_view reason) {
+  err << "orva-cli: " << EscapeText(reason) << '\n';
 }
 
-void PrintMission(std::ostream& out, const MissionEntry& mission) {
-  out << mission.id << '\t' << ImageName(mission.id) << '\t' << mission.text << '\n';
-}
-
-int List(const Io& io, const std::filesystem::path& database) {
-  const MissionList list = ReadMissionList(database);
-  for (const MissionEntry& mission : list.missions) PrintMission(io.out, mission);
-  io.out.flush();
-  if (!list.status.ok()) {
-    io.err << "orva-cli: " << database.string() << ": " << list.status.message() << '\n';
-    return kExitFailure;
+Outcome List(const Io& io, const Request& request) {
+  const MissionList list = ReadMissionList(std::filesystem::path(request.database));
+  if (request.json) {
+    io.out.Write(MissionsJson(list.missions));
+  } else {
+    for (const MissionEntry& mission : list.missions) io.out.Write(MissionLine(mission));
   }
-  return kExitOk;
+  if (!list.status.ok()) {
+    Say(io.err, request.database + ": " + list.status.message());
+    return {kExitFailure};
+  }
+  return {};
 }
 
-int Check(const Io& io, const std::filesystem::path& database) {
+// The findings are what `check` is asked for, so they are its output on
+// standard output, like the missions of `list`; standard error carries only
+// why a database could not be checked at all.
+Outcome Check(const Io& io, const Request& request) {
+  const std::filesystem::path database(request.database);
   const Result<std::vector<std::byte>> bytes = ReadWholeFile(database);
   if (!bytes.ok()) {
-    io.err << "orva-cli: " << bytes.status().message() << '\n';
-    return kExitFailure;
+    Say(io.err, bytes.status().message());
+    return {kExitFailure};
   }
   const std::vector<LayoutProblem> problems = CheckLayout(*bytes);
-  for (const LayoutProblem& problem : problems) {
-    io.out << database.string() << ": ";
-    if (problem.entry > 0) io.out << "entry " << problem.entry << ": ";
-    io.out << problem.what << '\n';
+  if (request.json) {
+    io.out.Write(ProblemsJson(problems));
+  } else if (problems.empty()) {
+    io.out.Write(ShowPath(database) + ": well-formed\n");
+  } else {
+    for (const LayoutProblem& problem : problems) io.out.Write(ProblemLine(database, problem));
   }
-  if (!problems.empty()) return kExitFailure;
-  io.out << database.string() << ": well-formed\n";
-  return kExitOk;
+  return {problems.empty() ? kExitOk : kExitFailure};
 }
 
-// The texts to insert: one per line of the file, or of standard input for
+std::string SourceName(std::string_view from) {
+  return from == "-" ? "standard input" : "'" + std::string(from) + "'";
+}
+
+// The texts of --from: one per line of the file, or of standard input for
 // "-". A line may end in CR LF; the CR is not part of the text.
-Result<std::vector<std::string>> ReadTexts(const Io& io, std::string_view source) {
+Result<std::vector<std::string>> ReadTexts(std::istream& standard_input, std::string_view from) {
   std::ifstream file;
-  std::istream* in = &io.in;
-  if (source != "-") {
-    file.open(std::string(source), std::ios::binary);
+  std::istream* in = &standard_input;
+  if (from != "-") {
+    file.open(std::string(from), std::ios::binary);
     if (!file) {
-      return Status::Io("cannot read the texts from '" + std::string(source) +
-                        "': " + std::strerror(errno));
+      return Status::Io("cannot read the texts from " + SourceName(from) + ": " +
+                        std::strerror(errno));
     }
     in = &file;
   }
@@ -103,110 +97,132 @@ Result<std::vector<std::string>> ReadTexts(const Io& io, std::string_view source
     if (!line.empty() && line.back() == '\r') line.pop_back();
     texts.push_back(std::move(line));
   }
-  if (in->bad()) {
-    return Status::Io("cannot read the texts from '" + std::string(source) + "': read error");
-  }
+  if (in->bad()) return Status::Io("cannot read the texts from " + SourceName(from));
   return texts;
 }
 
-// One text at a time, as the window's Insert does: each is in the database
-// before the next is tried, and the first refusal stops the run.
-int InsertAll(const Io& io, const std::filesystem::path& database,
-              std::span<const std::string> texts) {
-  for (std::size_t i = 0; i < texts.size(); ++i) {
-    const std::string& text = texts[i];
-    // A new entry is one line of the output, as it is one line in the window.
-    Result<MissionEntry> inserted =
-        text.find_first_of("\r\n") != std::string::npos
-            ? Result<MissionEntry>(Status::InvalidText("the text holds a line break"))
-            : InsertTextEntry(database, text);
-    if (!inserted.ok()) {
-      io.err << "orva-cli: " << database.string() << ": cannot insert \"" << text
-             << "\": " << inserted.status().message();
-      if (const std::size_t rest = texts.size() - i - 1; rest > 0) {
-        io.err << " (" << rest << (rest == 1 ? " later text was" : " later texts were")
-               << " not inserted either)";
-      }
-      io.err << '\n';
-      return kExitFailure;
-    }
-    PrintMission(io.out, *inserted);
-    io.out.flush();
-  }
-  return kExitOk;
-}
-
-// insert DATABASE TEXT... | insert DATABASE --from FILE|-  ("--" ends options)
-int Insert(const Io& io, std::span<const std::string_view> args) {
-  std::vector<std::string_view> positional;
-  std::optional<std::string_view> from;
-  bool options = true;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (options && args[i] == "--") {
-      options = false;
-    } else if (options && args[i] == "--from") {
-      if (from || i + 1 == args.size()) return UsageError(io, "--from takes one FILE (or -)");
-      from = args[++i];
-    } else {
-      positional.push_back(args[i]);
-    }
-  }
-  if (positional.empty()) return UsageError(io, "expected a DATABASE to insert into");
-  if (from && positional.size() > 1) {
-    return UsageError(io, "give the texts either as arguments or with --from, not both");
-  }
-  if (!from && positional.size() == 1) return UsageError(io, "expected a TEXT to insert");
-
-  const std::filesystem::path database(positional[0]);
-  if (!from) {
-    const std::vector<std::string> texts(positional.begin() + 1, positional.end());
-    return InsertAll(io, database, texts);
-  }
-  Result<std::vector<std::string>> texts = ReadTexts(io, *from);
-  if (!texts.ok()) {
-    io.err << "orva-cli: " << texts.status().message() << '\n';
-    return kExitFailure;
-  }
-  return InsertAll(io, database, *texts);
-}
-
-struct Command {
-  std::string_view name;
-  std::function<int(const Io&, std::span<const std::string_view>)> run;
+// A text of a batch that did not go in, and why.
+struct Refusal {
+  std::size_t index = 0;  // in the batch, from 0
+  Status status;
 };
 
-// Commands that take exactly one DATABASE argument.
-std::function<int(const Io&, std::span<const std::string_view>)> OnDatabase(
-    int (*command)(const Io&, const std::filesystem::path&)) {
-  return [command](const Io& io, std::span<const std::string_view> args) {
-    if (args.size() != 1) return UsageError(io, "expected exactly one DATABASE");
-    return command(io, std::filesystem::path(args[0]));
-  };
+struct BatchOutcome {
+  std::vector<MissionEntry> inserted;  // in the order of the texts
+  std::optional<Refusal> refusal;
+};
+
+// The one place where the texts of an `insert` go into the database. They go
+// one at a time, as the window's Insert does: each is in the database before
+// the next is tried, and the first refusal stops the batch.
+BatchOutcome InsertBatch(const std::filesystem::path& database,
+                         std::span<const std::string> texts) {
+  BatchOutcome outcome;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    // A new entry is one line in the window's list and in `list`.
+    Result<MissionEntry> inserted =
+        texts[i].find_first_of("\r\n") != std::string::npos
+            ? Result<MissionEntry>(Status::InvalidText("the text holds a line break"))
+            : InsertTextEntry(database, texts[i]);
+    if (!inserted.ok()) {
+      outcome.refusal = Refusal{i, inserted.status()};
+      break;
+    }
+    outcome.inserted.push_back(std::move(inserted).value());
+  }
+  return outcome;
+}
+
+std::string RefusalReason(const Request& request, std::span<const std::string> texts,
+                          const Refusal& refusal) {
+  const std::string position = std::to_string(refusal.index + 1);
+  std::string reason = request.database + ": cannot insert " +
+                       (request.from ? "line " + position + " of " + SourceName(*request.from)
+                                     : "text " + position) +
+                       ", \"" + texts[refusal.index] + "\": " + refusal.status.message();
+  if (const std::size_t rest = texts.size() - refusal.index - 1; rest > 0) {
+    reason += " (" + std::to_string(rest) + (rest == 1 ? " later text was" : " later texts were") +
+              " not inserted either)";
+  }
+  return reason;
+}
+
+// An entry numbered after a predecessor below 4999, or after 5999, is in the
+// database but not among the missions that the window lists.
+std::string NotAMissionNote(const Request& request, const MissionEntry& entry) {
+  std::string note = "note: " + request.database + ": the new entry \"" + entry.text +
+                     "\" has the id " + std::to_string(entry.id);
+  if (format::IsEndMarker(entry.id)) {
+    return note +
+           ", the end marker's id, so the window will not list it: the list now ends before it, "
+           "and later texts are inserted before it";
+  }
+  return note + ", below the mission ids (5000 and up), so the window will not list it";
+}
+
+Outcome Insert(const Io& io, const Request& request) {
+  Result<std::vector<std::string>> texts =
+      request.from ? ReadTexts(io.in, *request.from) : request.texts;
+  if (!texts.ok()) {
+    Say(io.err, texts.status().message());
+    return {kExitFailure};
+  }
+  const BatchOutcome batch = InsertBatch(std::filesystem::path(request.database), *texts);
+  if (request.json) {
+    io.out.Write(InsertedJson(batch.inserted));
+  } else {
+    for (const MissionEntry& entry : batch.inserted) io.out.Write(MissionLine(entry));
+  }
+  for (const MissionEntry& entry : batch.inserted) {
+    if (!format::IsMission(entry.id)) Say(io.err, NotAMissionNote(request, entry));
+  }
+  const bool changed = !batch.inserted.empty();
+  if (batch.refusal) {
+    Say(io.err, RefusalReason(request, *texts, *batch.refusal));
+    return {kExitFailure, changed};
+  }
+  return {kExitOk, changed};
+}
+
+Outcome Execute(const Io& io, const Request& request) {
+  switch (request.command) {
+    case Command::kList:
+      return List(io, request);
+    case Command::kCheck:
+      return Check(io, request);
+    case Command::kInsert:
+      return Insert(io, request);
+  }
+  return {kExitUsage};
 }
 
 }  // namespace
 
 int Run(std::span<const std::string_view> args, std::istream& in, std::ostream& out,
         std::ostream& err) {
-  const Io io{in, out, err};
-  if (args.empty()) return UsageError(io, "no command given");
-  if (args[0] == "--help" || args[0] == "-h") {
-    out << kHelp;
-    return kExitOk;
+  CheckedOutput output(out);
+  Outcome outcome;
+  const std::variant<Request, Reply> parsed = ParseCommandLine(args);
+  if (const Reply* reply = std::get_if<Reply>(&parsed)) {
+    if (reply->exit_status == kExitOk) {
+      output.Write(reply->text);
+    } else {
+      Say(err, reply->text);
+    }
+    outcome.exit_status = reply->exit_status;
+  } else {
+    outcome = Execute(Io{in, output, err}, std::get<Request>(parsed));
   }
-  if (args[0] == "--version") {
-    out << "orva-cli " << ORVA_VERSION << '\n';
-    return kExitOk;
+
+  if (const std::optional<std::string> failure = output.Finish()) {
+    Say(err, outcome.database_changed
+                 ? "the database was changed, but the new entries could not be written to "
+                   "standard output: " +
+                       *failure
+                 : "cannot write to standard output: " + *failure);
+    return kExitFailure;
   }
-  const Command commands[] = {
-      {"list", OnDatabase(List)},
-      {"check", OnDatabase(Check)},
-      {"insert", Insert},
-  };
-  for (const Command& command : commands) {
-    if (command.name == args[0]) return command.run(io, args.subspan(1));
-  }
-  return UsageError(io, "unknown command '" + std::string(args[0]) + "'");
+  return outcome.exit_status;
 }
 
 }  // namespace orva::cli

@@ -8,11 +8,13 @@
 namespace orva::cli {
 
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;  // the database was unreadable, damaged or refused
-inline constexpr int kExitUsage = 2;
+// The database was unreadable, damaged or refused the change, or the output
+// could not be written.
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;  // the command line was wrong; nothing was read or changed
 
 // Runs one command line (without the program name). Results go to `out`,
-// reasons for failure to `err`.
+// reasons for failure to `err`, one line each.
 int Run(std::span<const std::string_view> args, std::istream& in, std::ostream& out,
         std::ostream& err);
 

@@ -9,9 +9,8 @@
 
 #include "cli/cli.h"
 #include "database/text_entry_insertion.h"
-#include "tests/support/cli_run.h"
+#include "tests/cli/cli_fixture.h"
 #include "tests/support/database_builder.h"
-#include "tests/support/temp_dir.h"
 
 namespace orva {
 namespace {
@@ -20,17 +19,12 @@ using testing::DatabaseBuilder;
 
 using Outcome = testing::CliOutcome;
 
-class CliInsertTest : public ::testing::Test {
+class CliInsertTest : public testing::CliFixture {
  protected:
   CliInsertTest()
       : old_(DatabaseBuilder().Entry(5001, "Первый вылет").Marker("конец").Build()),
-        db_((dir_ / "textdb_00.def").string()) {
-    testing::WriteFileBytes(db_, old_);
-  }
+        db_(Database(old_)) {}
 
-  Outcome Run(const std::vector<std::string>& args, const std::string& input = "") {
-    return testing::RunCli(args, input);
-  }
   std::string List() { return Run({"list", db_}).out; }
   std::vector<std::byte> OnDisk() const { return testing::ReadFileBytes(db_); }
   // The database after inserting `texts` one by one with the library.
@@ -39,9 +33,6 @@ class CliInsertTest : public ::testing::Test {
     for (const std::string& text : texts) image = PlanInsertion(image, text).value().image;
     return image;
   }
-  static long Lines(const std::string& s) { return std::count(s.begin(), s.end(), '\n'); }
-
-  testing::TempDir dir_;
   const std::vector<std::byte> old_;
   const std::string db_;
 };
@@ -67,7 +58,12 @@ TEST_F(CliInsertTest, TakesOneTextPerLineFromAFileOrStandardInput) {
   const Outcome from_input = Run({"insert", "--from", "-", db_}, "Три");
   EXPECT_EQ(from_input.exit_code, 0) << from_input.err;
   EXPECT_EQ(from_input.out, "5004\tshot004.bmp\tТри\n");
-  EXPECT_EQ(OnDisk(), After({"Раз", "Два", "Три"}));
+
+  testing::WriteFileBytes(list, testing::Bytes("Четыре\n"));
+  EXPECT_EQ(Run({"insert", db_, "--from=" + list.string()}).exit_code, 0);
+  // After "--", "--from" is a text like any other.
+  EXPECT_EQ(Run({"insert", db_, "--", "--from", "-x"}).exit_code, 0);
+  EXPECT_EQ(OnDisk(), After({"Раз", "Два", "Три", "Четыре", "--from", "-x"}));
 }
 
 TEST_F(CliInsertTest, ARefusalKeepsTheTextsBeforeItAndStopsThere) {
@@ -76,7 +72,7 @@ TEST_F(CliInsertTest, ARefusalKeepsTheTextsBeforeItAndStopsThere) {
   EXPECT_EQ(o.exit_code, 1);
   EXPECT_EQ(o.out, "5002\tshot002.bmp\tПервая\n");
   EXPECT_EQ(Lines(o.err), 1) << o.err;
-  EXPECT_NE(o.err.find("\"" + too_long + "\""), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("text 2, \"" + too_long + "\""), std::string::npos) << o.err;
   EXPECT_NE(o.err.find("46 characters"), std::string::npos) << o.err;
   EXPECT_NE(o.err.find("2 later texts were not inserted"), std::string::npos) << o.err;
   EXPECT_EQ(OnDisk(), After({"Первая"}));
@@ -86,7 +82,9 @@ TEST_F(CliInsertTest, ARefusalKeepsTheTextsBeforeItAndStopsThere) {
   testing::WriteFileBytes(list, testing::Bytes("Пятая\n\nСедьмая\n"));
   const Outcome empty = Run({"insert", db_, "--from", list.string()});
   EXPECT_EQ(empty.exit_code, 1);
-  EXPECT_NE(empty.err.find("the text is empty"), std::string::npos) << empty.err;
+  EXPECT_NE(empty.err.find("line 2 of '" + list.string() + "', \"\": the text is empty"),
+            std::string::npos)
+      << empty.err;
   const Outcome foreign = Run({"insert", db_, "日本"});
   EXPECT_EQ(foreign.exit_code, 1);
   EXPECT_NE(foreign.err.find("\"日本\""), std::string::npos) << foreign.err;
@@ -98,7 +96,8 @@ TEST_F(CliInsertTest, ARefusalKeepsTheTextsBeforeItAndStopsThere) {
 TEST_F(CliInsertTest, RefusesATextWithALineBreak) {
   const Outcome o = Run({"insert", db_, "two\nlines"});
   EXPECT_EQ(o.exit_code, 1);
-  EXPECT_NE(o.err.find("line break"), std::string::npos) << o.err;
+  EXPECT_EQ(Lines(o.err), 1) << o.err;
+  EXPECT_NE(o.err.find("\"two\\nlines\": the text holds a line break"), std::string::npos) << o.err;
   EXPECT_EQ(OnDisk(), old_);
 }
 
@@ -117,24 +116,28 @@ TEST_F(CliInsertTest, LeavesADamagedDatabaseByteForByte) {
   EXPECT_NE(missing.err.find("does not exist"), std::string::npos) << missing.err;
 }
 
-TEST_F(CliInsertTest, UsageErrorsExitWithTwoAndChangeNothing) {
-  for (const auto& args :
-       std::vector<std::vector<std::string>>{{"insert"},
-                                             {"insert", db_},
-                                             {"insert", db_, "--from"},
-                                             {"insert", db_, "x", "--from", "-"},
-                                             {"insert", db_, "--from", "-", "--from", "-"}}) {
-    const Outcome o = Run(args, "text\n");
-    EXPECT_EQ(o.exit_code, 2) << ::testing::PrintToString(args);
-    EXPECT_NE(o.err.find("usage: orva-cli"), std::string::npos);
+TEST_F(CliInsertTest, AnUnreadableListOfTextsInsertsNothing) {
+  const Outcome o = Run({"insert", db_, "--from", (dir_ / "none.txt").string()});
+  EXPECT_EQ(o.exit_code, 1);
+  EXPECT_NE(o.err.find("cannot read the texts"), std::string::npos) << o.err;
+  EXPECT_EQ(OnDisk(), old_);
+}
+
+// After 4000 comes 4001, after 5999 the end marker's id: both are written as
+// the insertion rules say, and the user is told the window will not list them.
+TEST_F(CliInsertTest, AnEntryThatIsNoMissionIsInsertedWithANote) {
+  for (const std::int32_t predecessor : {4000, 5999}) {
+    const auto before = DatabaseBuilder().Entry(predecessor, "a").Marker().Build();
+    const std::string db = Database(before, "other.def");
+    const Outcome o = Run({"insert", db, "Скрытая"});
+    const std::string id = std::to_string(predecessor + 1);
+    EXPECT_EQ(o.exit_code, 0) << o.err;
+    EXPECT_EQ(o.out.substr(0, id.size() + 1), id + "\t");
+    EXPECT_EQ(Lines(o.err), 1) << o.err;
+    EXPECT_NE(o.err.find("the window will not"), std::string::npos) << o.err;
+    EXPECT_EQ(testing::ReadFileBytes(db), PlanInsertion(before, "Скрытая")->image);
   }
-  // An unreadable list of texts is not a usage error, but inserts nothing.
-  const Outcome unreadable = Run({"insert", db_, "--from", (dir_ / "none.txt").string()});
-  EXPECT_EQ(unreadable.exit_code, 1);
-  EXPECT_NE(unreadable.err.find("cannot read the texts"), std::string::npos) << unreadable.err;
-  // After "--", "--from" is a text like any other.
-  EXPECT_EQ(Run({"insert", db_, "--", "--from"}).out, "5002\tshot002.bmp\t--from\n");
-  EXPECT_EQ(OnDisk(), After({"--from"}));
+  EXPECT_EQ(Run({"insert", db_, "Видимая"}).err, "");
 }
 
 }  // namespace

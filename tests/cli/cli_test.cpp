@@ -7,9 +7,8 @@
 #include <vector>
 
 #include "database/little_endian.h"
-#include "tests/support/cli_run.h"
+#include "tests/cli/cli_fixture.h"
 #include "tests/support/database_builder.h"
-#include "tests/support/temp_dir.h"
 
 namespace orva {
 namespace {
@@ -17,21 +16,7 @@ namespace {
 using testing::DatabaseBuilder;
 
 using Outcome = testing::CliOutcome;
-
-class CliTest : public ::testing::Test {
- protected:
-  Outcome Run(const std::vector<std::string>& args, const std::string& input = "") {
-    return testing::RunCli(args, input);
-  }
-  std::string Database(const std::vector<std::byte>& bytes,
-                       const std::string& name = "textdb_00.def") {
-    const auto path = dir_ / name;
-    testing::WriteFileBytes(path, bytes);
-    return path.string();
-  }
-
-  testing::TempDir dir_;
-};
+using CliTest = testing::CliFixture;
 
 TEST_F(CliTest, ListPrintsIdImageAndTextPerMission) {
   const auto db = Database(
@@ -65,17 +50,7 @@ TEST_F(CliTest, CheckReportsEachProblemWithItsEntry) {
   EXPECT_EQ(o.exit_code, 1);
   EXPECT_NE(o.out.find("bad.def: entry 2: its text offset 4 lies inside the entry table"),
             std::string::npos);
-}
-
-TEST_F(CliTest, UsageErrorsExitWithTwo) {
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {}, {"list"}, {"list", "a", "b"}, {"frobnicate", "x"}}) {
-    const Outcome o = Run(args);
-    EXPECT_EQ(o.exit_code, 2);
-    EXPECT_NE(o.err.find("usage: orva-cli"), std::string::npos);
-  }
-  EXPECT_EQ(Run({"--version"}).out, "orva-cli 1.0.0\n");
-  EXPECT_EQ(Run({"--help"}).exit_code, 0);
+  EXPECT_EQ(o.err, "");  // the findings are the answer, not a failure to give one
 }
 
 }  // namespace

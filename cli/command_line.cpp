@@ -1,0 +1,150 @@
+#include "cli/command_line.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+
+#include "cli/cli.h"
+
+namespace orva::cli {
+namespace {
+
+constexpr const char* kDescription =
+    "orva-cli: lists, checks and extends ORVA's text databases (textdb_XX.def).";
+
+constexpr const char* kFooter =
+    "Results go to standard output in UTF-8, one line per mission or finding;\n"
+    "inside a text a backslash, tab, line break, other control character or DEL\n"
+    "is written as \\\\, \\t, \\n, \\r or \\xHH. With --json a command prints one\n"
+    "JSON document instead. Reasons for a failure go to standard error, one line\n"
+    "each.\n"
+    "\n"
+    "Exit status: 0 success; 1 the database could not be read, is damaged or\n"
+    "refused the change, or the output could not be written; 2 the command line\n"
+    "was wrong, and nothing was read or changed.\n"
+    "\n"
+    "Run 'orva-cli COMMAND --help' for a command's options; see orva-cli(1).";
+
+constexpr const char* kListFooter =
+    "Prints ID<TAB>IMAGE<TAB>TEXT for each mission: the entries with ids of 5000\n"
+    "and more before the end marker (6000). A database that is damaged part-way\n"
+    "prints the missions read before the damage, then fails.";
+
+constexpr const char* kCheckFooter =
+    "Prints 'DATABASE: entry K: PROBLEM' for each finding (without 'entry K' for\n"
+    "the file as a whole) and exits with 1, or 'DATABASE: well-formed'.";
+
+constexpr const char* kInsertFooter =
+    "Prints ID<TAB>IMAGE<TAB>TEXT for each new entry. A text has 1 to 45\n"
+    "characters that Windows-1251 can store, no NUL and no line break. The texts\n"
+    "are inserted one at a time, in order; the first one refused stops the run,\n"
+    "and the texts before it stay inserted. A new entry whose id is not a mission\n"
+    "id is inserted all the same, with a note on standard error that the window\n"
+    "will not list it. Put '--' before texts that begin with '-'.";
+
+// CLI11 keeps pointers to the options and to the variables they fill, so the
+// application and the request are built together and live together.
+class Parser {
+ public:
+  Parser() : app_(kDescription, "orva-cli") {
+    app_.set_version_flag("--version", std::string("orva-cli ") + ORVA_VERSION,
+                          "print the version and exit");
+    app_.set_help_flag("-h,--help", "print this help and exit");
+    app_.require_subcommand(1);
+    app_.footer(kFooter);
+    app_.get_formatter()->label("SUBCOMMAND", "COMMAND");
+    app_.get_formatter()->label("Positionals", "Arguments");
+
+    list_ = DatabaseCommand("list", "print the missions, one per line", kListFooter);
+    list_->add_flag("--json", request_.json,
+                    "print {\"missions\": [{\"id\", \"image\", \"text\"}]}");
+
+    check_ =
+        DatabaseCommand("check", "report every departure from a well-formed layout", kCheckFooter);
+    check_->add_flag("--json", request_.json,
+                     "print {\"well_formed\", \"problems\": [{\"entry\", \"problem\"}]},\n"
+                     "entry null for the file as a whole");
+
+    insert_ =
+        DatabaseCommand("insert", "add each TEXT as the next mission, in order", kInsertFooter);
+    CLI::Option* texts =
+        insert_->add_option("TEXT", request_.texts, "a text to insert")->option_text("...");
+    insert_
+        ->add_option("--from", from_,
+                     "read the texts from FILE instead of TEXT, one per line\n"
+                     "('-': standard input); a CR ending a line is dropped")
+        ->option_text("FILE")
+        ->excludes(texts);
+    insert_->add_flag("--json", request_.json,
+                      "print {\"inserted\": [{\"id\", \"image\", \"text\", \"mission\"}]}");
+  }
+
+  std::variant<Request, Reply> Parse(std::span<const std::string_view> args) {
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+      app_.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+      return Reply{kExitOk, app_.help()};
+    } catch (const CLI::CallForVersion& version) {
+      return Reply{kExitOk, version.what() + std::string("\n")};
+    } catch (const CLI::ExcludesError&) {
+      return UsageError("give the texts either as arguments or with --from, not both");
+    } catch (const CLI::ParseError& error) {
+      return UsageError(error.what(), args);
+    }
+
+    if (list_->parsed()) request_.command = Command::kList;
+    if (check_->parsed()) request_.command = Command::kCheck;
+    if (insert_->parsed()) {
+      request_.command = Command::kInsert;
+      if (insert_->count("--from") > 0) request_.from = from_;
+      if (!request_.from && request_.texts.empty()) {
+        return UsageError("expected a TEXT to insert, or --from FILE");
+      }
+    }
+    return std::move(request_);
+  }
+
+ private:
+  CLI::App* DatabaseCommand(const char* name, const char* description, const char* footer) {
+    CLI::App* command = app_.add_subcommand(name, description);
+    command->group("Commands");
+    command->footer(footer);
+    command->add_option("DATABASE", request_.database, "the text database (textdb_XX.def)")
+        ->type_name("")
+        ->required();
+    return command;
+  }
+
+  // One line: what is wrong, and where the help of the command concerned is.
+  Reply UsageError(std::string reason, std::span<const std::string_view> args = {}) const {
+    const std::vector<CLI::App*> commands = app_.get_subcommands();
+    std::string help = "orva-cli";
+    if (!commands.empty()) {
+      help += " " + commands.front()->get_name();
+    } else if (args.empty()) {
+      reason = "no command given";
+    } else if (args.front().starts_with("-")) {
+      reason = "unknown option '" + std::string(args.front()) + "'";
+    } else {
+      reason = "unknown command '" + std::string(args.front()) +
+               "'; the commands are list, check and insert";
+    }
+    return Reply{kExitUsage, reason + " (see '" + help + " --help')"};
+  }
+
+  CLI::App app_;
+  CLI::App* list_ = nullptr;
+  CLI::App* check_ = nullptr;
+  CLI::App* insert_ = nullptr;
+  Request request_;
+  std::string from_;
+};
+
+}  // namespace
+
+std::variant<Request, Reply> ParseCommandLine(std::span<const std::string_view> args) {
+  return Parser().Parse(args);
+}
+
+}  // namespace orva::cli

@@ -1,0 +1,101 @@
+#include "cli/formats.h"
+
+#include <cstdint>
+#include <nlohmann/json.hpp>
+
+#include "database/format.h"
+
+namespace orva::cli {
+namespace {
+
+// Keys in the order written, as the documentation shows them.
+using json = nlohmann::ordered_json;
+
+void AppendHexByte(std::string& out, unsigned char byte) {
+  constexpr char kDigits[] = "0123456789abcdef";
+  out += "\\x";
+  out += kDigits[byte >> 4];
+  out += kDigits[byte & 0xF];
+}
+
+json MissionJson(const MissionEntry& mission) {
+  return {{"id", mission.id}, {"image", ImageName(mission.id)}, {"text", mission.text}};
+}
+
+// Texts are valid UTF-8 (the library decodes them from Windows-1251 or took
+// them as valid UTF-8), but a malformed byte must never make the output fail:
+// it would become U+FFFD.
+std::string Dump(const json& document) {
+  return document.dump(2, ' ', false, json::error_handler_t::replace) + '\n';
+}
+
+}  // namespace
+
+std::string EscapeText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    // U+0080 ... U+009F: the lead byte 0xC2 and a second byte 0x80 ... 0x9F.
+    const bool c1_control = byte == 0xC2 && i + 1 < text.size() &&
+                            static_cast<unsigned char>(text[i + 1]) <= 0x9F &&
+                            static_cast<unsigned char>(text[i + 1]) >= 0x80;
+    if (byte == '\\') {
+      out += "\\\\";
+    } else if (byte == '\t') {
+      out += "\\t";
+    } else if (byte == '\n') {
+      out += "\\n";
+    } else if (byte == '\r') {
+      out += "\\r";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      AppendHexByte(out, byte);
+    } else if (c1_control) {
+      AppendHexByte(out, byte);
+      AppendHexByte(out, static_cast<unsigned char>(text[++i]));
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+std::string ShowPath(const std::filesystem::path& path) { return EscapeText(path.native()); }
+
+std::string MissionLine(const MissionEntry& mission) {
+  return std::to_string(mission.id) + '\t' + ImageName(mission.id) + '\t' +
+         EscapeText(mission.text) + '\n';
+}
+
+std::string ProblemLine(const std::filesystem::path& database, const LayoutProblem& problem) {
+  std::string line = ShowPath(database) + ": ";
+  if (problem.entry > 0) line += "entry " + std::to_string(problem.entry) + ": ";
+  return line + EscapeText(problem.what) + '\n';
+}
+
+std::string MissionsJson(std::span<const MissionEntry> missions) {
+  json list = json::array();
+  for (const MissionEntry& mission : missions) list.push_back(MissionJson(mission));
+  return Dump({{"missions", std::move(list)}});
+}
+
+std::string ProblemsJson(std::span<const LayoutProblem> problems) {
+  json list = json::array();
+  for (const LayoutProblem& problem : problems) {
+    list.push_back({{"entry", problem.entry > 0 ? json(problem.entry) : json(nullptr)},
+                    {"problem", problem.what}});
+  }
+  return Dump({{"well_formed", problems.empty()}, {"problems", std::move(list)}});
+}
+
+std::string InsertedJson(std::span<const MissionEntry> inserted) {
+  json list = json::array();
+  for (const MissionEntry& entry : inserted) {
+    json item = MissionJson(entry);
+    item["mission"] = format::IsMission(entry.id);
+    list.push_back(std::move(item));
+  }
+  return Dump({{"inserted", std::move(list)}});
+}
+
+}  // namespace orva::cli

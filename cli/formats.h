@@ -1,0 +1,40 @@
+// How orva-cli writes its results: tab-separated lines with escaped texts,
+// or JSON documents.
+#pragma once
+
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "database/layout_check.h"
+#include "database/mission_list.h"
+
+namespace orva::cli {
+
+// Makes a text safe for one line of a terminal or a tab-separated file: a
+// backslash becomes \\, a tab \t, a line feed \n, a carriage return \r, and
+// each byte of any other control character (below 0x20, DEL, and U+0080 ...
+// U+009F, which UTF-8 writes as two bytes) \xHH with two lowercase hex digits.
+// Everything else, invalid UTF-8 included, is kept as it is, so that
+// `printf '%b'` gives the text back byte for byte.
+std::string EscapeText(std::string_view text);
+
+// A path as it appears in a message or a line of output: escaped as a text.
+std::string ShowPath(const std::filesystem::path& path);
+
+// ID<TAB>IMAGE<TAB>TEXT and a line feed.
+std::string MissionLine(const MissionEntry& mission);
+
+// DATABASE: entry K: PROBLEM (without "entry K: " for the file as a whole).
+std::string ProblemLine(const std::filesystem::path& database, const LayoutProblem& problem);
+
+// The JSON documents, each ended by a line feed:
+//   {"missions": [{"id": 5001, "image": "shot001.bmp", "text": "..."}, ...]}
+//   {"well_formed": false, "problems": [{"entry": 2 or null, "problem": "..."}, ...]}
+//   {"inserted": [{"id": 5002, "image": "shot002.bmp", "text": "...", "mission": true}, ...]}
+std::string MissionsJson(std::span<const MissionEntry> missions);
+std::string ProblemsJson(std::span<const LayoutProblem> problems);
+std::string InsertedJson(std::span<const MissionEntry> inserted);
+
+}  // namespace orva::cli
