@@ -13,9 +13,10 @@ check_installed_tree() {
 
   # Exactly these files: nothing missing, and no libraries, headers or tests.
   local expected=(bin/orva-cli share/doc/orva/README.md share/doc/orva/format.md)
+  expected+=(share/man/man1/orva-cli.1.gz share/doc/orva/copyright share/doc/orva/changelog.gz)
   local size
   if ((with_window)); then
-    expected+=(bin/orva share/applications/orva.desktop)
+    expected+=(bin/orva share/applications/orva.desktop share/man/man1/orva.1.gz)
     for size in 32 64 128 256; do expected+=("share/icons/hicolor/${size}x${size}/apps/orva.png"); done
   fi
   local picture
@@ -64,6 +65,13 @@ $(diff <(echo "$want") <(echo "$got") || true)"
   for doc in README.md docs/format.md; do
     [[ -f "$prefix/share/doc/orva/$(basename "$doc")" ]] &&
       { cmp -s "$prefix/share/doc/orva/$(basename "$doc")" "$source/$doc" || complain "$doc differs"; }
+  done
+
+  local page
+  for page in orva-cli orva; do
+    [[ -f "$prefix/share/man/man1/$page.1.gz" ]] || continue
+    gzip -dc "$prefix/share/man/man1/$page.1.gz" | cmp -s - "$source/packaging/man/$page.1" ||
+      complain "the manual page $page.1 is not packaging/man/$page.1"
   done
 
   ((fail_count == 0))

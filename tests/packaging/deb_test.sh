@@ -33,6 +33,16 @@ for package in "${needed[@]}"; do
   grep -qxF "$package" <<<"$depends_names" || { echo "FAIL: Depends lacks $package: $depends" >&2; failed=1; }
 done
 
+# Debian's package checker finds no error (its warnings are printed, and the
+# README says why each one stays). The changelog names the version packaged.
+lint_status=0
+lintian --fail-on error "$deb" >"$scratch/lintian.log" 2>&1 || lint_status=$?
+grep -v 'running with root privileges' "$scratch/lintian.log" >&2 || true
+((lint_status == 0)) || { echo "FAIL: lintian reports errors" >&2; failed=1; }
+changelog_version=$(dpkg-parsechangelog -l "$source/packaging/debian/changelog" -S Version)
+[[ $changelog_version == "$version" ]] ||
+  { echo "FAIL: packaging/debian/changelog is at $changelog_version" >&2; failed=1; }
+
 dpkg-deb -x "$deb" "$scratch/root"
 # Everything lives below /usr, as a Debian package should.
 outside=$(cd "$scratch/root" && find . -mindepth 1 -maxdepth 1 ! -name usr)
