@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "database/little_endian.h"
-#include "tests/cli/cli_fixture.h"
+#include "tests/support/cli_run.h"
 #include "tests/support/database_builder.h"
 
 namespace orva {
@@ -18,12 +18,21 @@ using testing::DatabaseBuilder;
 using Outcome = testing::CliOutcome;
 using CliTest = testing::CliFixture;
 
+// One line per mission, whatever its text holds: control characters and the
+// backslash are escaped.
 TEST_F(CliTest, ListPrintsIdImageAndTextPerMission) {
-  const auto db = Database(
-      DatabaseBuilder().Entry(5001, "Первая").Entry(12, "x").Entry(5123, " b ").Marker().Build());
+  const auto db = Database(DatabaseBuilder()
+                               .Entry(5001, "Первая")
+                               .Entry(12, "x")
+                               .Entry(5123, " b ")
+                               .Entry(5124, "a\tb\\c\r\n\x1b[31m\x7f")
+                               .Marker()
+                               .Build());
   const Outcome o = Run({"list", db});
   EXPECT_EQ(o.exit_code, 0);
-  EXPECT_EQ(o.out, "5001\tshot001.bmp\tПервая\n5123\tshot123.bmp\tb \n");
+  EXPECT_EQ(o.out,
+            "5001\tshot001.bmp\tПервая\n5123\tshot123.bmp\tb \n"
+            "5124\tshot124.bmp\ta\\tb\\\\c\\r\\n\\x1b[31m\\x7f\n");
   EXPECT_EQ(o.err, "");
 }
 
