@@ -109,7 +109,7 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QRect& geometry,
 // Makes `caption` the label of `box`, so that screen readers read it as the
 // box's name, and puts its text on the box's baseline. Both share one font,
 // so the caption starts its line where the box does: a borderless QLineEdit
-// centres its line, leaving the odd spare pixel below.
+// centres its line, putting an odd spare pixel above it.
 void LinkCaption(QLabel* caption, QLineEdit* box) {
   caption->setBuddy(box);
   const int line_top = box->y() + (box->height() - caption->fontMetrics().height() + 1) / 2;
