@@ -4,10 +4,12 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QStringList>
+#include <QWindow>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <optional>
+#include <utility>
 
 #include "window/form1.h"
 
@@ -86,6 +88,46 @@ class Application : public QApplication {
   }
 };
 
+// Opens FILE once the window is first on the screen. By then the window
+// manager has placed it, so a message about the file stands over the window
+// rather than where the window was before it was placed.
+class OpenOnceShown : public QObject {
+ public:
+  OpenOnceShown(orva::Form1& form, QString file)
+      : QObject(&form), form_(form), file_(std::move(file)) {
+    QWindow* window = form.windowHandle();
+    if (window->isExposed()) {
+      OpenSoon();
+    } else {
+      window->installEventFilter(this);
+    }
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed()) {
+      watched->removeEventFilter(this);
+      OpenSoon();
+    }
+    return false;
+  }
+
+ private:
+  // From the event loop, not from inside the event being handled.
+  void OpenSoon() {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          form_.OpenFile(file_);
+          deleteLater();
+        },
+        Qt::QueuedConnection);
+  }
+
+  orva::Form1& form_;
+  QString file_;
+};
+
 // orva [FILE]. --help and --version print and end the program, as does a
 // wrong command line, after saying what is wrong.
 std::optional<QString> ParseCommandLine(const QCoreApplication& app) {
@@ -127,10 +169,7 @@ int Run(int argc, char** argv) {
   QApplication::setStyle(QStringLiteral("Fusion"));  // draws the window's own colours
   orva::Form1 form;
   form.show();
-  // Once the window is up, so that a message about the file has it to stand on.
-  if (file)
-    QMetaObject::invokeMethod(
-        &form, [&form, &file] { form.OpenFile(*file); }, Qt::QueuedConnection);
+  if (file) new OpenOnceShown(form, *file);
   return QApplication::exec();
 }
 
