@@ -163,6 +163,9 @@ Form1::Form1(std::unique_ptr<Dialogs> dialogs, std::unique_ptr<MissionDatabase> 
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
   setAcceptDrops(true);
+  // Before the list exists: Qt keeps the first accessibility interface made
+  // for a control, and may make one as soon as the control is changed.
+  UseListAccessibility();
   CreateMenus();
   CreateControls();
   SetFocusOrder();
@@ -281,7 +284,6 @@ void Form1::SetFocusOrder() {
 // are their boxes' labels as well; the path box describes itself with the
 // whole path once there is one (ShowPath).
 void Form1::DescribeControls() {
-  UseListAccessibility();
   list1_->setAccessibleName(QStringLiteral("Missions"));
   list1_->setAccessibleDescription(
       QStringLiteral("The missions of the open database. The selected mission's image name "
