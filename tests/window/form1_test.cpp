@@ -742,12 +742,9 @@ class Form1Test : public QObject {
   }
 
   void aLongPathLosesItsMiddleAndKeepsTheWholeAsTooltip() {
-    std::filesystem::path folder = dir_->path();
-    for (int i = 0; i < 4; ++i) folder /= "a folder with a rather long name " + std::to_string(i);
-    std::filesystem::create_directories(folder);
-    const std::filesystem::path file = folder / "textdb_42.def";
-    testing::WriteFileBytes(file, ThreeMissions());
-    const QString path = QString::fromStdString(file.string());
+    const std::string folder(100, 'f');
+    std::filesystem::create_directory(*dir_ / folder);
+    const QString path = WriteDatabase(folder + "/textdb_42.def", ThreeMissions());
     OpenDatabase(path);
 
     const QString shown = Text(2)->text();
