@@ -82,12 +82,11 @@ std::optional<std::byte> ToWindows1251(char32_t c) {
   return std::nullopt;
 }
 
-std::string Describe(char32_t c) {
+// The character quoted as it was typed (its own UTF-8 bytes), then its code.
+std::string Describe(std::string_view typed, char32_t c) {
   char code[16];
   std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
-  std::string shown;
-  AppendUtf8(shown, c < 0x10000 ? c : kReplacement);
-  return "\"" + shown + "\" (" + code + ")";
+  return "\"" + std::string(typed) + "\" (" + code + ")";
 }
 
 }  // namespace
@@ -114,7 +113,7 @@ Result<std::vector<std::byte>> EncodeWindows1251(std::string_view utf8) {
     }
     const std::optional<std::byte> b = ToWindows1251(*c);
     if (!b) {
-      return Status::InvalidText("the character " + Describe(*c) +
+      return Status::InvalidText("the character " + Describe(utf8.substr(at, pos - at), *c) +
                                  " cannot be stored in the database's code page, Windows-1251");
     }
     out.push_back(*b);

@@ -27,7 +27,7 @@ class Dialogs {
   virtual std::optional<QString> ChooseExistingFile(QWidget* parent,
                                                     const OpenFileRequest& request) = 0;
 
-  // A modal box with the icon, an empty title, one OK button and `text`;
+  // A modal box with the icon, a blank title, one OK button and `text`;
   // `details`, when not empty, explains it below in plain words.
   virtual void ShowMessage(QWidget* parent, MessageIcon icon, const QString& text,
                            const QString& details) = 0;

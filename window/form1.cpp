@@ -1,21 +1,34 @@
 #include "window/form1.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QFrame>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QStyleFactory>
+#include <QStyleOptionMenuItem>
+#include <QUrl>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "database/format.h"
 #include "resources/icon.h"
+#include "window/focus_ring.h"
 #include "window/help_panel.h"
+#include "window/list_accessibility.h"
 #include "window/look.h"
 #include "window/twips.h"
 
@@ -29,6 +42,30 @@ const QString kDatabaseFilter = QStringLiteral("*.def");
 // The client area below the menu bar, 5160 x 4320 twips.
 constexpr int kClientWidthTwips = 5160;
 constexpr int kClientHeightTwips = 4320;
+
+// QLineEdit keeps 2 px beside its text on either side and 1 for the cursor.
+constexpr int kLineEditTextMargins = 5;
+
+// Fusion highlights a menu bar item only while its menu is open. Worked from
+// the keyboard (Alt, then the arrow keys) the bar has the focus, and its
+// selected item is drawn as if open, so the user sees where they are.
+class MenuBarStyle : public QProxyStyle {
+ public:
+  using QProxyStyle::QProxyStyle;
+
+  void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                   const QWidget* widget) const override {
+    const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+    if (element == CE_MenuBarItem && item != nullptr && (item->state & State_Selected) &&
+        widget != nullptr && widget->hasFocus()) {
+      QStyleOptionMenuItem open = *item;
+      open.state |= State_Sunken;
+      QProxyStyle::drawControl(element, &open, painter, widget);
+      return;
+    }
+    QProxyStyle::drawControl(element, option, painter, widget);
+  }
+};
 
 // A frame without a caption: an etched line around a face-coloured area.
 QFrame* MakeFrame(QWidget* parent, const char* name, const QRect& geometry) {
@@ -69,6 +106,35 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QRect& geometry,
   return label;
 }
 
+// Makes `caption` the label of `box`, so that screen readers read it as the
+// box's name, and puts its text on the box's baseline. Both share one font,
+// so the caption starts its line where the box does: a borderless QLineEdit
+// centres its line, putting an odd spare pixel above it.
+void LinkCaption(QLabel* caption, QLineEdit* box) {
+  caption->setBuddy(box);
+  const int line_top = box->y() + (box->height() - caption->fontMetrics().height() + 1) / 2;
+  caption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  caption->setContentsMargins(0, line_top - caption->y(), 0, 0);
+}
+
+// The one database file a drag carries: a single local *.def file, offered
+// for copying. Answering a copy, never a move, keeps a file manager from
+// taking the drop for a move and removing the file.
+std::optional<QString> DraggedDatabase(const QDropEvent& event) {
+  const QList<QUrl> urls = event.mimeData()->urls();
+  if (urls.size() != 1 || !urls.front().isLocalFile()) return std::nullopt;
+  if (!(event.possibleActions() & Qt::CopyAction)) return std::nullopt;
+  const QString path = urls.front().toLocalFile();
+  if (!QDir::match(kDatabaseFilter, QFileInfo(path).fileName())) return std::nullopt;
+  return path;
+}
+
+// A printable character typed without Ctrl or Alt.
+bool IsTyping(const QKeyEvent& key) {
+  return !key.text().isEmpty() && key.text().front().isPrint() &&
+         !(key.modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+}
+
 // The library's reasons are clauses ("the entry count is negative"); the
 // boxes show them as sentences.
 QString AsSentence(const std::string& reason) {
@@ -92,9 +158,18 @@ Form1::Form1(std::unique_ptr<Dialogs> dialogs, std::unique_ptr<MissionDatabase> 
   setObjectName("Form1");
   setWindowTitle(kTitle);
   setWindowIcon(icon::WindowIcon());
+  // The window keeps one size: no maximize button that would do nothing.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setAcceptDrops(true);
+  // Before the list exists: Qt keeps the first accessibility interface made
+  // for a control, and may make one as soon as the control is changed.
+  UseListAccessibility();
   CreateMenus();
   CreateControls();
   SetFocusOrder();
+  DescribeControls();
   ConnectControls();
 }
 
@@ -106,11 +181,22 @@ void Form1::CreateMenus() {
   open_menu->menuAction()->setObjectName("opp");
   QAction* open_database = open_menu->addAction(QStringLiteral("textdb_XX.def"));
   open_database->setObjectName("tb");
+  open_database->setShortcut(QKeySequence::Open);
   connect(open_database, &QAction::triggered, this, &Form1::Open);
 
   QAction* help = menuBar()->addAction(QStringLiteral("Help..."));
   help->setObjectName("ooo");
   connect(help, &QAction::triggered, this, &Form1::ShowHelp);
+
+  // An item clicked stays the bar's active one while the pointer rests on
+  // it, and screen readers would take it for a second focus.
+  connect(menuBar(), &QMenuBar::triggered, menuBar(),
+          [bar = menuBar()] { bar->setActiveAction(nullptr); });
+
+  // On top of the application's own style, whichever it is.
+  auto* style = new MenuBarStyle(QStyleFactory::create(QApplication::style()->name()));
+  style->setParent(menuBar());
+  menuBar()->setStyle(style);
 }
 
 void Form1::CreateControls() {
@@ -157,10 +243,14 @@ void Form1::CreateMissionFrame(QWidget* client) {
 // Frame2: the selected mission's image name and id.
 void Form1::CreateDetailsFrame(QWidget* client) {
   QFrame* frame = MakeFrame(client, "Frame2", TwipsRect(0, 3120, 5175, 735));
-  MakeLabel(frame, "Label3", TwipsRect(120, 165, 615, 255), QStringLiteral("Image:"));
+  QLabel* image_caption =
+      MakeLabel(frame, "Label3", TwipsRect(120, 165, 615, 255), QStringLiteral("Image:"));
   text3_ = MakeDisplayBox(frame, "Text3", TwipsRect(720, 160, 1815, 285));
-  MakeLabel(frame, "Label5", TwipsRect(120, 400, 615, 255), QStringLiteral("ID:"));
+  QLabel* id_caption =
+      MakeLabel(frame, "Label5", TwipsRect(120, 400, 615, 255), QStringLiteral("ID:"));
   text4_ = MakeDisplayBox(frame, "Text4", TwipsRect(720, 400, 1935, 285));
+  LinkCaption(image_caption, text3_);
+  LinkCaption(id_caption, text4_);
 }
 
 // Frame4: the current database path, shown but never edited or focused.
@@ -179,17 +269,43 @@ void Form1::CreatePathFrame(QWidget* client) {
 // Frame1: the help panel, covering the whole client area, hidden at start.
 QWidget* Form1::CreateHelpPanel(QWidget* client) { return new HelpPanel(client); }
 
+// The list, the new text and Insert, then the detail boxes. The list and the
+// borderless boxes show no focus of their own: a ring shows it for them.
 void Form1::SetFocusOrder() {
   setTabOrder(list1_, text1_);
   setTabOrder(text1_, command1_);
   setTabOrder(command1_, text3_);
   setTabOrder(text3_, text4_);
+  new FocusRing({list1_, text3_, text4_});
   list1_->setFocus();
+}
+
+// What screen readers say of each control. The captions "Image:" and "ID:"
+// are their boxes' labels as well; the path box describes itself with the
+// whole path once there is one (ShowPath).
+void Form1::DescribeControls() {
+  list1_->setAccessibleName(QStringLiteral("Missions"));
+  list1_->setAccessibleDescription(
+      QStringLiteral("The missions of the open database. The selected mission's image name "
+                     "and id are shown below the list."));
+  text1_->setAccessibleName(QStringLiteral("New mission text"));
+  text1_->setAccessibleDescription(
+      QStringLiteral("At most %1 characters. Enter inserts the text as the next mission.")
+          .arg(text1_->maxLength()));
+  command1_->setAccessibleDescription(
+      QStringLiteral("Inserts the new text as the next mission of the open database."));
+  text3_->setAccessibleName(QStringLiteral("Image name"));
+  text3_->setAccessibleDescription(QStringLiteral("The screenshot image of the selected mission."));
+  text4_->setAccessibleName(QStringLiteral("Mission id"));
+  text4_->setAccessibleDescription(QStringLiteral("The id of the selected mission."));
+  text2_->setAccessibleName(QStringLiteral("Database path"));
 }
 
 void Form1::ConnectControls() {
   connect(list1_, &QListWidget::currentRowChanged, this, &Form1::ShowSelectedMission);
   connect(command1_, &QPushButton::clicked, this, &Form1::Insert);
+  connect(text1_, &QLineEdit::returnPressed, command1_, &QPushButton::click);
+  text1_->installEventFilter(this);
 }
 
 // Open ▸ textdb_XX.def. Every library call opens and closes its own file,
@@ -199,11 +315,75 @@ void Form1::Open() {
   const std::optional<QString> chosen = dialogs_->ChooseExistingFile(
       this, {.title = kOpenDialogTitle, .filter = kDatabaseFilter, .start_path = database_path_});
   if (!chosen) return;  // Cancel changes nothing else.
+  OpenDatabase(*chosen);
+}
 
-  database_path_ = *chosen;
-  text2_->setText(QDir::toNativeSeparators(database_path_));
+void Form1::OpenFile(const QString& path) {
+  help_panel_->hide();
+  const QFileInfo file(path);
+  if (!file.exists()) {
+    Tell(MessageIcon::kExclamation, QStringLiteral("The file was not found."),
+         QDir::toNativeSeparators(file.absoluteFilePath()));
+    return;
+  }
+  OpenDatabase(file.absoluteFilePath());
+}
+
+// The chosen file becomes the current database and its missions are listed.
+void Form1::OpenDatabase(const QString& path) {
+  database_path_ = path;
+  ShowPath();
   SetCommandsEnabled(true);
   Reload();
+}
+
+// Takes a drag that carries a database file; a drop opens it. Anything else
+// is left to the control under the pointer.
+bool Form1::TakeDatabaseDrop(QDropEvent* event) {
+  const std::optional<QString> path = DraggedDatabase(*event);
+  if (!path) return false;
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+  if (event->type() == QEvent::Drop) OpenFile(*path);
+  return true;
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) { TakeDatabaseDrop(event); }
+void Form1::dragMoveEvent(QDragMoveEvent* event) { TakeDatabaseDrop(event); }
+void Form1::dropEvent(QDropEvent* event) { TakeDatabaseDrop(event); }
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != text1_) return QMainWindow::eventFilter(watched, event);
+  switch (event->type()) {
+    // A database dragged over the text box opens as anywhere else in the
+    // window, rather than having its name typed into the box.
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+      return TakeDatabaseDrop(static_cast<QDropEvent*>(event));
+    // A character typed into a full box is not taken: say so with the bell
+    // rather than drop it without a sign.
+    case QEvent::KeyPress:
+      if (IsTyping(*static_cast<QKeyEvent*>(event)) && !text1_->hasSelectedText() &&
+          text1_->text().size() >= text1_->maxLength()) {
+        QApplication::beep();
+      }
+      return false;
+    default:
+      return false;
+  }
+}
+
+// The path in Text2. One too long for the box loses its middle, keeping its
+// start and the file name; the whole path is the tooltip and, for screen
+// readers, the description.
+void Form1::ShowPath() {
+  const QString path = QDir::toNativeSeparators(database_path_);
+  text2_->setText(text2_->fontMetrics().elidedText(path, Qt::ElideMiddle,
+                                                   text2_->width() - kLineEditTextMargins));
+  text2_->setCursorPosition(0);
+  text2_->setToolTip(path);
+  text2_->setAccessibleDescription(path);
 }
 
 // Lists the missions of the current database again and selects the last one.

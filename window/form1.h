@@ -1,6 +1,8 @@
 // Form1, ORVA's only window: the mission list of the current database, the box
 // for a new text with its Insert button, the selected mission's id and image
-// name, the database path, and the menu with Open and Help...
+// name, the database path, and the menu with Open and Help... A database
+// file dropped on the window, or named on the command line, opens as if it
+// had been chosen in Open.
 #pragma once
 
 #include <QMainWindow>
@@ -11,6 +13,9 @@
 #include "window/dialogs.h"
 #include "window/mission_database.h"
 
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QFrame;
 class QLineEdit;
 class QListWidget;
@@ -31,6 +36,17 @@ class Form1 : public QMainWindow {
   // The path last accepted in the Open dialog; empty until then.
   const QString& DatabasePath() const { return database_path_; }
 
+  // Opens `path` as if it had been chosen in the Open dialog. The dialog
+  // accepts only an existing file, so a missing one is refused with a
+  // message and nothing changes.
+  void OpenFile(const QString& path);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
  private:
   void CreateMenus();
   void CreateControls();
@@ -39,9 +55,13 @@ class Form1 : public QMainWindow {
   void CreatePathFrame(QWidget* client);
   QWidget* CreateHelpPanel(QWidget* client);
   void SetFocusOrder();
+  void DescribeControls();
   void ConnectControls();
 
   void Open();
+  void OpenDatabase(const QString& path);
+  bool TakeDatabaseDrop(QDropEvent* event);
+  void ShowPath();
   void Reload();
   void ShowSelectedMission(int row);
   void Insert();

@@ -1,8 +1,14 @@
 #include "window/help_panel.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QApplication>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
+#include <QShowEvent>
 
 #include "resources/icon.h"
 #include "window/look.h"
@@ -25,12 +31,21 @@ QFrame* MakeFace(QWidget* parent, const char* name, const QRect& geometry) {
   return frame;
 }
 
+// Screen readers take the panel for a dialog: Qt's accessibility gives a
+// frame inside a window no role of its own.
+QAccessibleInterface* PanelAsDialog(const QString& class_name, QObject* object) {
+  if (class_name != QLatin1String(HelpPanel::staticMetaObject.className())) return nullptr;
+  return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Dialog);
+}
+
 // One of the panel's three lines of text: centred, borderless, read-only.
 // The text sits at the top of its box, so where Text5 and Text6 overlap the
 // lower box does not cut into the upper line's letters.
-QLineEdit* MakeLine(QWidget* parent, const char* name, const QRect& geometry, const QString& text) {
+QLineEdit* MakeLine(QWidget* parent, const char* name, const QRect& geometry, const QString& text,
+                    const QString& accessible_name) {
   auto* line = new QLineEdit(text, parent);
   line->setObjectName(name);
+  line->setAccessibleName(accessible_name);
   line->setGeometry(geometry);
   line->setFrame(false);
   line->setReadOnly(true);
@@ -67,7 +82,13 @@ const QString HelpPanel::kCredits = QStringLiteral("ORVA, orva@example.org, 2006
 const QString HelpPanel::kWebAddress = QStringLiteral("https://orva.example.org/");
 
 HelpPanel::HelpPanel(QWidget* client) : QFrame(client) {
+  [[maybe_unused]] static const bool kDialogRole =
+      (QAccessible::installFactory(PanelAsDialog), true);
   setObjectName("Frame1");
+  setAccessibleName(QStringLiteral("About ORVA"));
+  setAccessibleDescription(
+      QStringLiteral("The program's name and version, its credits and web address. OK or Esc "
+                     "closes it."));
   setGeometry(TwipsRect(0, 0, 5175, 4335));
   setFrameStyle(QFrame::NoFrame);
   setAutoFillBackground(true);
@@ -76,6 +97,13 @@ HelpPanel::HelpPanel(QWidget* client) : QFrame(client) {
   QFrame* frame5 = MakeFace(this, "Frame5", TwipsRect(120, 60, 4935, 4095));
   frame5->setFrameStyle(QFrame::Box | QFrame::Sunken);
   CreateContent(frame5);
+  // The control to give the focus back to. Not simply the focus when the
+  // panel comes up: chosen from the keyboard, Help... has it in the menu bar.
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    if (now != nullptr && parentWidget()->isAncestorOf(now) && !isAncestorOf(now))
+      last_focus_ = now;
+  });
+  new QShortcut(QKeySequence::Cancel, this, this, &QWidget::hide, Qt::WidgetWithChildrenShortcut);
   hide();
 }
 
@@ -83,15 +111,18 @@ HelpPanel::HelpPanel(QWidget* client) : QFrame(client) {
 // ones where they overlap: Text6 over Text5's lower edge, each bar over the
 // previous one's last line, so the bars form one block of three stripes.
 void HelpPanel::CreateContent(QWidget* frame5) {
-  MakeLine(frame5, "Text7", TwipsRect(920, 1080, 3015, 225), QStringLiteral("ORVA 1.0"));
+  MakeLine(frame5, "Text7", TwipsRect(920, 1080, 3015, 225), QStringLiteral("ORVA 1.0"),
+           QStringLiteral("Name and version"));
 
   auto* image = new QLabel(frame5);
   image->setObjectName("Image1");
   image->setGeometry(TwipsRect(2160, 1320, 480, 480));
   image->setPixmap(icon::Pixmap());
+  image->setAccessibleName(QStringLiteral("ORVA's icon"));
 
-  MakeLine(frame5, "Text5", TwipsRect(240, 1920, 4215, 300), kCredits);
-  MakeLine(frame5, "Text6", TwipsRect(360, 2160, 4095, 300), kWebAddress);
+  MakeLine(frame5, "Text5", TwipsRect(240, 1920, 4215, 300), kCredits, QStringLiteral("Credits"));
+  MakeLine(frame5, "Text6", TwipsRect(360, 2160, 4095, 300), kWebAddress,
+           QStringLiteral("Web address"));
 
   auto* ok = new QPushButton(QStringLiteral("OK"), frame5);
   ok->setObjectName("Command2");
@@ -100,6 +131,7 @@ void HelpPanel::CreateContent(QWidget* frame5) {
   look::SetColour(ok, QPalette::Button, kOkFace);
   // Enter presses OK as well as Space does: the panel reads like a message box.
   ok->setAutoDefault(true);
+  ok->setAccessibleDescription(QStringLiteral("Closes the panel."));
   connect(ok, &QPushButton::clicked, this, &QWidget::hide);
   ok_ = ok;
 
@@ -110,20 +142,38 @@ void HelpPanel::CreateContent(QWidget* frame5) {
 
 // While the panel covers the window, the keyboard works the panel: the
 // controls underneath are out of sight, and a key meant for OK must not
-// press Insert behind it.
+// press Insert behind it. (Shown and hidden with the window itself, when it
+// is minimized and restored, the panel changes nothing.)
 void HelpPanel::showEvent(QShowEvent* event) {
   QFrame::showEvent(event);
-  QWidget* focused = window()->focusWidget();
-  if (focused != nullptr && !isAncestorOf(focused)) focus_before_ = focused;
+  if (event->spontaneous()) return;
   ok_->setFocus(Qt::OtherFocusReason);
+  Cover();
 }
 
 void HelpPanel::hideEvent(QHideEvent* event) {
   QFrame::hideEvent(event);
-  if (focus_before_ != nullptr && focus_before_->isEnabled()) {
-    focus_before_->setFocus(Qt::OtherFocusReason);
+  if (event->spontaneous()) return;
+  Uncover();
+  if (last_focus_ != nullptr && last_focus_->isEnabled())
+    last_focus_->setFocus(Qt::OtherFocusReason);
+}
+
+// The controls under the panel are hidden while it is up, so that screen
+// readers, which would still find them showing, do not read them either.
+void HelpPanel::Cover() {
+  for (QWidget* sibling : parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (sibling == this || sibling->isHidden()) continue;
+    sibling->hide();
+    covered_.append(sibling);
   }
-  focus_before_ = nullptr;
+}
+
+void HelpPanel::Uncover() {
+  for (const QPointer<QWidget>& sibling : covered_) {
+    if (sibling != nullptr) sibling->show();
+  }
+  covered_.clear();
 }
 
 // Tab and Shift+Tab stay on the panel: OK is its only stop.

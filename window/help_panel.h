@@ -1,9 +1,12 @@
 // Frame1, the help panel: it lies inside the main window over its whole client
 // area and shows the program's name and version, its icon, the credits, the
-// web address and three coloured bars above an OK button that hides it.
+// web address and three coloured bars above an OK button that hides it (as
+// does Esc). Screen readers meet it as a dialog, and while it is up the
+// controls it covers are hidden, out of their reach as out of sight.
 #pragma once
 
 #include <QFrame>
+#include <QList>
 #include <QPointer>
 
 namespace orva {
@@ -26,10 +29,14 @@ class HelpPanel : public QFrame {
 
  private:
   void CreateContent(QWidget* frame5);
+  void Cover();
+  void Uncover();
 
   QWidget* ok_ = nullptr;
-  // The window's focus before the panel came up, given back when it goes.
-  QPointer<QWidget> focus_before_;
+  QList<QPointer<QWidget>> covered_;
+  // The window's control that had the focus last, given it back when the
+  // panel goes.
+  QPointer<QWidget> last_focus_;
 };
 
 }  // namespace orva

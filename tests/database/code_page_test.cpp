@@ -64,7 +64,10 @@ TEST(CodePage, RefusesWhatItCannotRepresentAndNamesIt) {
 
   // U+FFFD only stands for the unassigned byte on the way in; it is no character to store.
   EXPECT_FALSE(EncodeWindows1251("\uFFFD").ok());
-  EXPECT_FALSE(EncodeWindows1251("emoji \U0001F600").ok());
+  const auto emoji = EncodeWindows1251("emoji \U0001F600");
+  ASSERT_FALSE(emoji.ok());
+  EXPECT_NE(emoji.status().message().find("\"\U0001F600\" (U+1F600)"), std::string::npos)
+      << emoji.status().message();
 }
 
 TEST(CodePage, RefusesMalformedUtf8) {

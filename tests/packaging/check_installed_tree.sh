@@ -1,6 +1,7 @@
 # Checks an installed ORVA below PREFIX (a scratch copy of /usr or /usr/local):
 # exactly the expected files, runnable binaries with every library found, a
-# valid desktop entry that names an installed program and icon, and icons and
+# valid desktop entry that names an installed program and icon and opens the
+# file type the MIME package defines, valid AppStream metadata, and icons and
 # documents equal to the ones in the source tree.
 # usage: check_installed_tree PREFIX SOURCE_DIR WITH_WINDOW(0|1) VERSION
 # Sourced by install_test.sh and deb_test.sh; returns non-zero on any fault,
@@ -16,7 +17,8 @@ check_installed_tree() {
   expected+=(share/man/man1/orva-cli.1.gz share/doc/orva/copyright share/doc/orva/changelog.gz)
   local size
   if ((with_window)); then
-    expected+=(bin/orva share/applications/orva.desktop share/man/man1/orva.1.gz)
+    expected+=(bin/orva share/applications/orva.desktop share/man/man1/orva.1.gz
+               share/mime/packages/orva-textdb.xml share/metainfo/org.example.orva.metainfo.xml)
     for size in 32 64 128 256; do expected+=("share/icons/hicolor/${size}x${size}/apps/orva.png"); done
   fi
   local picture
@@ -40,6 +42,12 @@ $(diff <(echo "$want") <(echo "$got") || true)"
   local shown
   shown=$("$prefix/bin/orva-cli" --version 2>&1) || complain "orva-cli --version failed: $shown"
   [[ "$shown" == "orva-cli $version" ]] || complain "orva-cli --version printed '$shown'"
+  if ((with_window)); then
+    # Needs no display.
+    shown=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/orva" --version 2>&1) ||
+      complain "orva --version failed: $shown"
+    [[ "$shown" == "orva $version" ]] || complain "orva --version printed '$shown'"
+  fi
 
   local desktop="$prefix/share/applications/orva.desktop"
   if [[ -f "$desktop" ]]; then
@@ -50,6 +58,31 @@ $(diff <(echo "$want") <(echo "$got") || true)"
     [[ -x "$prefix/bin/$exec" ]] || complain "the desktop entry starts '$exec', which is not installed"
     [[ -f "$prefix/share/icons/hicolor/32x32/apps/$icon.png" ]] ||
       complain "the desktop entry shows icon '$icon', which is not installed"
+    grep -qx 'Exec=orva %f' "$desktop" || complain "the desktop entry does not pass the file to orva"
+  fi
+
+  # The MIME package, read as the desktop reads it: built into a scratch
+  # MIME database, which must take it without a word and match it by name.
+  local package="$prefix/share/mime/packages/orva-textdb.xml"
+  if [[ -f "$package" ]]; then
+    local mime type said
+    mime=$(mktemp -d)/mime
+    mkdir -p "$mime/packages" && cp "$package" "$mime/packages/"
+    said=$(XDG_DATA_DIRS=$(dirname "$mime") update-mime-database "$mime" 2>&1) ||
+      complain "update-mime-database rejects the package: $said"
+    [[ -z "$said" ]] || complain "update-mime-database warns about the package: $said"
+    type=$(sed -n 's/^MimeType=\([^;]*\);$/\1/p' "$desktop")
+    [[ "$(grep -v '^#' "$mime/globs2" 2>/dev/null)" == "50:$type:textdb_*.def" ]] ||
+      complain "the MIME package does not give '$type' to textdb_*.def alone: $(cat "$mime/globs2")"
+    rm -rf "$(dirname "$mime")"
+  fi
+
+  local metainfo="$prefix/share/metainfo/org.example.orva.metainfo.xml"
+  if [[ -f "$metainfo" ]]; then
+    # --no-net: the screenshots' addresses are not fetched.
+    said=$(appstreamcli validate --no-net "$metainfo" 2>&1) || complain "appstreamcli rejects the metainfo: $said"
+    grep -q '<launchable type="desktop-id">orva.desktop</launchable>' "$metainfo" ||
+      complain "the metainfo does not launch orva.desktop"
   fi
 
   local icons="$prefix/share/icons/hicolor"

@@ -3,8 +3,12 @@
 // real files made by the builder.
 #include "window/form1.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QFocusFrame>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -12,8 +16,11 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
+#include <QSet>
 #include <QTest>
+#include <QUrl>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -24,6 +31,7 @@
 #include "database/mission_list.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
+#include "tests/window/accessibility.h"
 #include "tests/window/placement.h"
 #include "window/dialogs.h"
 #include "window/mission_database.h"
@@ -151,6 +159,46 @@ class Form1Test : public QObject {
            !Widget<QPushButton>("Command1")->isEnabled();
   }
   bool HelpShown() { return Widget<QFrame>("Frame1")->isVisible(); }
+  void Activate() {
+    form_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+  }
+  // Drags `path` onto `target` and drops it there, as a file manager offers
+  // a file: its URL and its name as text, to copy or to move. True when the
+  // window took the drop, as a copy.
+  bool DropFile(QWidget* target, const QString& path) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    data.setText(path);
+    const QPoint at = target->rect().center();
+    const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
+    QDragEnterEvent enter(at, offered, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(at, offered, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
+  }
+  // Whether a focus ring surrounds `widget`.
+  bool Ringed(const QWidget* widget) {
+    for (const QFocusFrame* ring : form_->findChildren<QFocusFrame*>()) {
+      if (ring->isVisible() && ring->widget() == widget) return true;
+    }
+    return false;
+  }
+  // The lowest row of ink under the first letter of `widget`'s text, in
+  // the coordinates of `drawn`, a picture of its parent: the letter's
+  // baseline, when it has no descender.
+  static int FirstLetterBaseline(const QImage& drawn, const QWidget* widget, int text_left) {
+    int baseline = -1;
+    const QRect area = widget->geometry();
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+      for (int x = area.left() + text_left; x < area.left() + text_left + 5; ++x) {
+        if (qGray(drawn.pixel(x, y)) < 128) baseline = y;
+      }
+    }
+    return baseline;
+  }
 
   std::unique_ptr<testing::TempDir> dir_;
   FakeDialogs* dialogs_ = nullptr;
@@ -556,6 +604,134 @@ class Form1Test : public QObject {
     QVERIFY(CommandsDisabled());
     QCOMPARE(ReadMissionList(std::filesystem::path(path.toStdString())).missions.back().text,
              std::string("Последний"));
+  }
+
+  // --- Opening from the command line and by drop ---
+
+  void openFileOpensAsTheDialogWouldAndRefusesAMissingFile() {
+    WriteDatabase("textdb_01.def", ThreeMissions());
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(QString::fromStdString(dir_->path().string()));
+    form_->OpenFile("textdb_01.def");  // relative, as typed in a terminal
+    QDir::setCurrent(previous);
+    const QString path = QString::fromStdString((*dir_ / "textdb_01.def").string());
+    QCOMPARE(form_->DatabasePath(), path);
+    QCOMPARE(List()->currentRow(), 2);
+    QVERIFY(dialogs_->messages.empty());
+
+    Trigger("ooo");
+    const QString missing = QString::fromStdString((*dir_ / "textdb_09.def").string());
+    form_->OpenFile(missing);
+    QVERIFY(!HelpShown());
+    QCOMPARE(dialogs_->messages.size(), size_t{1});
+    QCOMPARE(dialogs_->messages[0].icon, MessageIcon::kExclamation);
+    QVERIFY(dialogs_->messages[0].text != "ERROR!");  // nothing was read
+    QCOMPARE(dialogs_->messages[0].details, missing);
+    QCOMPARE(database_->reads, 1);
+    QCOMPARE(form_->DatabasePath(), path);
+    QVERIFY(CommandsEnabled());
+
+    std::vector<std::byte> damaged = ThreeMissions();
+    EncodeInt32(damaged, static_cast<std::size_t>(format::TextOffsetField(4)), -1);
+    form_->OpenFile(WriteDatabase("textdb_02.def", damaged));
+    QCOMPARE(dialogs_->messages.size(), size_t{2});
+    QCOMPARE(dialogs_->messages[1].text, QString("ERROR!"));
+    QVERIFY(CommandsDisabled());
+  }
+
+  void aDatabaseDroppedAnywhereOnTheWindowOpens() {
+    const QString first = WriteDatabase("textdb_01.def", ThreeMissions());
+    QVERIFY(DropFile(List(), first));
+    QCOMPARE(form_->DatabasePath(), first);
+    QCOMPARE(List()->count(), 3);
+
+    // On the text box it opens too, rather than typing its name there.
+    const QString second =
+        WriteDatabase("textdb_02.def", DatabaseBuilder().Entry(5001, "Один").Marker().Build());
+    QVERIFY(DropFile(Text(1), second));
+    QCOMPARE(form_->DatabasePath(), second);
+    QVERIFY(Text(1)->text().isEmpty());
+
+    // The window takes nothing but a database.
+    QVERIFY(!DropFile(List(), WriteDatabase("notes.txt", ThreeMissions())));
+    QCOMPARE(form_->DatabasePath(), second);
+    QVERIFY(dialogs_->messages.empty());
+  }
+
+  // --- The keyboard ---
+
+  void enterInsertsEscapeClosesHelpAndCtrlOOpens() {
+    OpenDatabase(WriteDatabase("textdb_01.def", ThreeMissions()));
+    Activate();
+    Text(1)->setFocus();
+    Type("Щит");
+    QTest::keyClick(Text(1), Qt::Key_Return);
+    QCOMPARE(dialogs_->messages.size(), size_t{1});
+    QCOMPARE(dialogs_->messages[0].text, QString("All Right!"));
+    QCOMPARE(ListedTexts().back(), QString("Щит"));
+
+    Trigger("ooo");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!HelpShown());
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(Text(1)));
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(dialogs_->requests.size(), size_t{2});
+  }
+
+  void aRingShowsTheFocusOnlyWhereTheKeyboardMovedIt() {
+    OpenDatabase(WriteDatabase("textdb_01.def", ThreeMissions()));
+    Activate();
+    QVERIFY(List()->hasFocus());
+    QVERIFY(!Ringed(List()));  // as the window is drawn for its pictures
+    QTest::keyClick(List(), Qt::Key_Up);
+    QVERIFY(Ringed(List()));
+    QTest::keyClick(List(), Qt::Key_Tab);
+    QVERIFY(!Ringed(List()) && !Ringed(Text(1)));  // the text box shows its own focus
+    QTest::keyClick(Text(1), Qt::Key_Tab);
+    QTest::keyClick(Widget<QWidget>("Command1"), Qt::Key_Tab);
+    QVERIFY(Ringed(Text(3)));
+  }
+
+  // --- What the window shows and says ---
+
+  void screenReadersFindEveryControlNamedAndOneFocus() {
+    OpenDatabase(WriteDatabase("textdb_01.def", ThreeMissions()));
+    Activate();
+    const QStringList names = testing::NamesInSight(form_.get());
+    QVERIFY2(!names.contains(QString()), qPrintable(names.join(", ")));
+    QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), names.size());
+    const QString limit = QString::number(Text(1)->maxLength());
+    QVERIFY(QAccessible::queryAccessibleInterface(Text(1))
+                ->text(QAccessible::Description)
+                .contains(limit));
+    for (auto [box, caption] : {std::pair{3, "Label3"}, std::pair{4, "Label5"}}) {
+      const auto labels =
+          QAccessible::queryAccessibleInterface(Text(box))->relations(QAccessible::Label);
+      QCOMPARE(labels.size(), 1);
+      QCOMPARE(labels[0].first->object(), Widget<QObject>(caption));
+    }
+
+    // One focus at a time: the focused control, with the list its current
+    // item; the item claims nothing while another control has the focus.
+    for (QWidget* control : {static_cast<QWidget*>(List()), static_cast<QWidget*>(Text(1))}) {
+      control->setFocus();
+      const QList<QAccessibleInterface*> focused = testing::FocusedObjects(form_.get());
+      QCOMPARE(focused.size(), control == List() ? 2 : 1);
+      QCOMPARE(focused[0]->object(), control);
+      if (control == List()) QCOMPARE(focused[1]->text(QAccessible::Name), QString("Convoy"));
+    }
+  }
+
+  void captionsSitOnTheirValuesBaseline() {
+    OpenDatabase(WriteDatabase("textdb_01.def", ThreeMissions()));
+    const QImage drawn = Widget<QWidget>("Frame2")->grab().toImage();
+    constexpr int kBoxTextLeft = 2;  // a QLineEdit's margin before its text
+    for (auto [caption, box] : {std::pair{"Label3", 3}, std::pair{"Label5", 4}}) {
+      const int caption_line = FirstLetterBaseline(drawn, Widget<QWidget>(caption), 0);
+      QVERIFY(caption_line > 0);
+      QCOMPARE(caption_line, FirstLetterBaseline(drawn, Text(box), kBoxTextLeft));
+    }
   }
 };
 

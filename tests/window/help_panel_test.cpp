@@ -2,6 +2,7 @@
 // and that showing and hiding it changes nothing else, keyboard included.
 #include "window/help_panel.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -17,6 +18,7 @@
 #include "resources/icon_art.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
+#include "tests/window/accessibility.h"
 #include "tests/window/placement.h"
 #include "window/dialogs.h"
 #include "window/form1.h"
@@ -211,6 +213,32 @@ class HelpPanelTest : public QObject {
     ShowHelp();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     QVERIFY(!PanelShown());
+  }
+
+  void screenReadersMeetADialogAndNothingUnderIt() {
+    OpenDatabase(WriteDatabase());  // a current mission, whose item could claim the focus
+    ShowHelp();
+    QAccessibleInterface* panel = QAccessible::queryAccessibleInterface(Panel());
+    QCOMPARE(panel->role(), QAccessible::Dialog);
+    const QStringList names = testing::NamesInSight(form_.get());
+    QVERIFY2(!names.contains(QString()), qPrintable(names.join(", ")));
+    // In sight: the menu bar's items and the panel's controls, nothing it covers.
+    for (QAccessibleInterface* object : testing::AccessibleTree(form_.get())) {
+      QAccessibleInterface* owner = object;
+      while (owner->object() == nullptr) owner = owner->parent();  // a list's item
+      auto* widget = qobject_cast<QWidget*>(owner->object());
+      QWidget* client = form_->centralWidget();
+      if (widget != client && client->isAncestorOf(widget) && widget != Panel() &&
+          !OnPanel(widget)) {
+        QVERIFY2(object->state().invisible, qPrintable(widget->objectName()));
+      }
+    }
+    const QList<QAccessibleInterface*> focused = testing::FocusedObjects(form_.get());
+    QCOMPARE(focused.size(), 1);
+    QCOMPARE(focused[0]->object(), Widget<QObject>("Command2"));
+
+    ClickOk();
+    QVERIFY(!QAccessible::queryAccessibleInterface(Widget<QWidget>("List1"))->state().invisible);
   }
 
   // --- Layout and look ---
