@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "database/file_reading.h"
 #include "database/layout_check.h"
 #include "database/mission_list.h"
 #include "database/text_entry_insertion.h"
@@ -69,18 +68,19 @@ int List(const Io& io, const std::filesystem::path& database) {
 }
 
 int Check(const Io& io, const std::filesystem::path& database) {
-  const Result<std::vector<std::byte>> bytes = ReadWholeFile(database);
-  if (!bytes.ok()) {
-    io.err << "orva-cli: " << bytes.status().message() << '\n';
-    return kExitFailure;
-  }
-  const std::vector<LayoutProblem> problems = CheckLayout(*bytes);
-  for (const LayoutProblem& problem : problems) {
+  bool damaged = false;
+  const Status read = CheckLayout(database, [&](const LayoutProblem& problem) {
+    damaged = true;
     io.out << database.string() << ": ";
     if (problem.entry > 0) io.out << "entry " << problem.entry << ": ";
     io.out << problem.what << '\n';
+  });
+  if (!read.ok()) {
+    io.out.flush();
+    io.err << "orva-cli: " << read.message() << '\n';
+    return kExitFailure;
   }
-  if (!problems.empty()) return kExitFailure;
+  if (damaged) return kExitFailure;
   io.out << database.string() << ": well-formed\n";
   return kExitOk;
 }
@@ -116,9 +116,9 @@ int InsertAll(const Io& io, const std::filesystem::path& database,
   for (std::size_t i = 0; i < texts.size(); ++i) {
     const std::string& text = texts[i];
     // A new entry is one line of the output, as it is one line in the window.
-    Result<MissionEntry> inserted =
+    Result<InsertedEntry> inserted =
         text.find_first_of("\r\n") != std::string::npos
-            ? Result<MissionEntry>(Status::InvalidText("the text holds a line break"))
+            ? Result<InsertedEntry>(Status::InvalidText("the text holds a line break"))
             : InsertTextEntry(database, text);
     if (!inserted.ok()) {
       io.err << "orva-cli: " << database.string() << ": cannot insert \"" << text
@@ -130,8 +130,13 @@ int InsertAll(const Io& io, const std::filesystem::path& database,
       io.err << '\n';
       return kExitFailure;
     }
-    PrintMission(io.out, *inserted);
+    PrintMission(io.out, inserted->entry);
     io.out.flush();
+    // Inserted all the same: a retry would insert the text twice.
+    if (!inserted->warning.empty()) {
+      io.err << "orva-cli: " << database.string() << ": inserted \"" << text << "\", but "
+             << inserted->warning << '\n';
+    }
   }
   return kExitOk;
 }

@@ -3,8 +3,11 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "tools/main_guard.h"
 
 int main(int argc, char** argv) {
-  const std::vector<std::string_view> args(argv + 1, argv + argc);
-  return orva::cli::Run(args, std::cin, std::cout, std::cerr);
+  return orva::GuardedMain("orva-cli", [&] {
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    return orva::cli::Run(args, std::cin, std::cout, std::cerr);
+  });
 }

@@ -1,6 +1,7 @@
 // A process inserting into a database of several MiB is killed with SIGKILL
 // at random moments: afterwards the database is every time exactly the old
-// file or exactly the new one.
+// file or exactly the new one, and the next insertion leaves no temporary
+// file behind. ORVA_RANDOM_START=<value> repeats a run's kill moments.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -10,12 +11,13 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "database/file_reading.h"
 #include "database/text_entry_insertion.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
@@ -63,13 +65,15 @@ void SleepFor(std::chrono::nanoseconds delay) {
   }
 }
 
-// Temporary files a killed insertion could not remove.
-int RemoveLeftovers(const fs::path& folder, const fs::path& db) {
-  int removed = 0;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    if (entry.path() != db) removed += fs::remove(entry.path()) ? 1 : 0;
-  }
-  return removed;
+std::size_t FileCount(const fs::path& folder) {
+  return static_cast<std::size_t>(
+      std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+std::uint64_t RandomStartValue() {
+  if (const char* given = std::getenv("ORVA_RANDOM_START"))
+    return std::strtoull(given, nullptr, 10);
+  return std::random_device{}();
 }
 
 TEST(InsertionUnderSigkill, TheDatabaseIsAlwaysExactlyOldOrNew) {
@@ -83,41 +87,52 @@ TEST(InsertionUnderSigkill, TheDatabaseIsAlwaysExactlyOldOrNew) {
   const int calibration = Wait(StartInsertion(db));
   const auto duration = Clock::now() - started;
   ASSERT_TRUE(WIFEXITED(calibration) && WEXITSTATUS(calibration) == 0);
-  current = ReadWholeFile(db).value();
+  current = testing::ReadFileBytes(db);
 
-  std::mt19937_64 rng(std::random_device{}());
-  std::uniform_int_distribution<std::int64_t> moment(
-      0, std::chrono::duration_cast<std::chrono::nanoseconds>(duration).count() * 6 / 5);
+  const std::uint64_t start_value = RandomStartValue();
+  std::printf("random start value: %llu\n", static_cast<unsigned long long>(start_value));
+  RecordProperty("random_start_value", std::to_string(start_value));
+  std::mt19937_64 rng(start_value);
+  // The kills fall within a window that grows after a kill that came before
+  // the rename and shrinks after one that came too late, so both outcomes
+  // keep happening however fast the machine is.
+  double window_ns = std::chrono::duration<double, std::nano>(duration).count() * 1.2;
   int unchanged = 0;
   int inserted = 0;
-  int leftovers = 0;
   Result<PlannedInsertion> next = PlanInsertion(current, kText);
   for (int round = 0; round < kRounds; ++round) {
     ASSERT_TRUE(next.ok()) << next.status().message();
 
     const pid_t child = StartInsertion(db);
-    SleepFor(std::chrono::nanoseconds(moment(rng)));
+    SleepFor(std::chrono::nanoseconds(
+        static_cast<std::int64_t>(std::uniform_real_distribution<double>(0, window_ns)(rng))));
     ::kill(child, SIGKILL);
     Wait(child);
 
-    const std::vector<std::byte> after = ReadWholeFile(db).value();
+    const std::vector<std::byte> after = testing::ReadFileBytes(db);
     if (after == current) {
       ++unchanged;
+      window_ns *= 1.1;
     } else {
       ASSERT_EQ(after.size(), next->image.size()) << "round " << round << ": a damaged database";
       ASSERT_TRUE(after == next->image) << "round " << round << ": a damaged database";
       ++inserted;
+      window_ns *= 0.9;
       current = std::move(next->image);
       next = PlanInsertion(current, kText);
     }
-    leftovers += RemoveLeftovers(dir.path(), db);
   }
   // Both outcomes must have happened, or the kills missed the write.
   EXPECT_GT(unchanged, 0);
   EXPECT_GT(inserted, 0);
   RecordProperty("unchanged", unchanged);
   RecordProperty("inserted", inserted);
-  RecordProperty("temporary_files_left_by_kills", leftovers);
+  RecordProperty("files_left_by_kills", static_cast<int>(FileCount(dir.path()) - 1));
+
+  // One insertion that runs to the end clears what the kills left.
+  ASSERT_TRUE(InsertTextEntry(db, kText).ok());
+  EXPECT_TRUE(testing::ReadFileBytes(db) == next->image);
+  EXPECT_EQ(FileCount(dir.path()), 1u) << "a temporary file was left behind";
 }
 
 }  // namespace

@@ -74,8 +74,8 @@ class CountingDatabase : public MissionDatabase {
     }
     return files_.Read(path);
   }
-  Result<MissionEntry> Insert(const std::filesystem::path& path,
-                              std::string_view utf8_text) override {
+  Result<InsertedEntry> Insert(const std::filesystem::path& path,
+                               std::string_view utf8_text) override {
     ++inserts;
     return files_.Insert(path, utf8_text);
   }
