@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <memory>
 #include <new>
 #include <random>
 #include <string>
@@ -89,19 +90,30 @@ void RemoveLeftovers(FileSystem& fs, const std::filesystem::path& path) {
   }
 }
 
-Result<std::vector<std::byte>> ReadWhole(FileSystem& fs, const LockedDatabase& db,
-                                         const std::filesystem::path& path) {
+// The old file's bytes, in memory that is not cleared before they are read
+// over it (clearing 2 GiB costs as much as reading them).
+struct OldBytes {
+  std::unique_ptr<std::byte[]> data;
+  std::size_t size = 0;
+
+  std::span<const std::byte> span() const { return {data.get(), size}; }
+};
+
+Result<OldBytes> ReadWhole(FileSystem& fs, const LockedDatabase& db,
+                           const std::filesystem::path& path) {
   if (db.info.size > kLargestDatabase) {
     return Status::NoRoom(DescribePath(path) + " has " + std::to_string(db.info.size) +
                           " bytes, more than the 2 GiB that the 32-bit offsets of a text "
                           "database can address, so it is not read");
   }
-  std::vector<std::byte> bytes(static_cast<std::size_t>(db.info.size));
-  Result<std::size_t> read = ReadFully(fs, db.file.fd(), 0, bytes);
+  const auto size = static_cast<std::size_t>(db.info.size);
+  OldBytes bytes{std::make_unique_for_overwrite<std::byte[]>(size), size};
+  Result<std::size_t> read =
+      ReadFully(fs, db.file.fd(), 0, std::span<std::byte>(bytes.data.get(), size));
   if (!read.ok()) {
     return Status::Io("cannot read " + DescribePath(path) + " (" + read.status().message() + ")");
   }
-  if (*read != bytes.size()) return BeingChanged(path);  // it shrank while read
+  if (*read != size) return BeingChanged(path);  // it shrank while read
   return bytes;
 }
 
@@ -245,9 +257,9 @@ Result<Rewritten> RewriteDatabase(FileSystem& fs, const std::filesystem::path& p
     Result<LockedDatabase> db = Lock(fs, *resolved);
     if (!db.ok()) return db.status();
     RemoveLeftovers(fs, *resolved);
-    Result<std::vector<std::byte>> old_bytes = ReadWhole(fs, *db, *resolved);
+    Result<OldBytes> old_bytes = ReadWhole(fs, *db, *resolved);
     if (!old_bytes.ok()) return old_bytes.status();
-    Result<NewContents> contents = plan(*old_bytes);
+    Result<NewContents> contents = plan(old_bytes->span());
     if (!contents.ok()) return contents.status();
     Result<std::string> warning = Replace(fs, *db, *resolved, contents->pieces());
     if (!warning.ok()) return warning.status();
