@@ -6,8 +6,8 @@
 //
 //   orva-bench [--data-dir=DIR] [Google Benchmark flags]
 //
-// With --benchmark_repetitions=R the ratios are of the medians, and the
-// spread of each side is shown. The generated databases are left in DIR
+// Insertion and floor run in pairs, and the ratio is given with its spread
+// over the pairs. The generated databases are left in DIR
 // (default: ./bench-data) so that peak memory can be measured on them
 // afterwards with /usr/bin/time -v orva-cli: an insertion into
 // textdb_64MiB.def, the list of textdb_1GiB.def (1000 missions, then holes).
@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -76,34 +77,55 @@ void Check(bool ok, std::string_view what) {
   }
 }
 
-void Insert(benchmark::State& state, const fs::path& db) {
-  for (auto _ : state) {
-    const Result<InsertedEntry> inserted = InsertTextEntry(db, kText);
-    if (!inserted.ok()) state.SkipWithError(inserted.status().message().c_str());
-  }
-}
-
 // The floor: read the file, write its bytes to a new file, flush it, rename it
 // over the old one (whose bytes it has) and flush the folder.
-void Floor(benchmark::State& state, const fs::path& db) {
+bool Floor(const fs::path& db) {
   const fs::path copy = db.string() + ".floor";
+  // Into memory of its own, as a program that runs once reads.
+  const int in = ::open(db.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat st {};
+  bool ok = in >= 0 && ::fstat(in, &st) == 0;
+  const auto size = static_cast<std::size_t>(ok ? st.st_size : 0);
+  const auto bytes = std::make_unique_for_overwrite<std::byte[]>(size);
+  ok = ok && ::read(in, bytes.get(), size) == static_cast<ssize_t>(size);
+  ok = in >= 0 && ::close(in) == 0 && ok;
+  const int out = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  ok = ok && out >= 0 && ::write(out, bytes.get(), size) == static_cast<ssize_t>(size) &&
+       ::fsync(out) == 0;
+  ok = out >= 0 && ::close(out) == 0 && ok;
+  ok = ok && ::rename(copy.c_str(), db.c_str()) == 0;
+  const int folder = ::open(db.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  return folder >= 0 && ::fsync(folder) == 0 && ::close(folder) == 0 && ok;
+}
+
+// The times of insertion and floor, pair by pair.
+struct Pairs {
+  std::vector<double> insert_ms;
+  std::vector<double> floor_ms;
+  std::vector<double> ratios;
+};
+
+// One insertion and one floor per iteration, back to back, their order
+// alternating: the time a flush takes here swings with what other programs
+// write, and a pair sees the same swing on both sides.
+void InsertAgainstFloor(benchmark::State& state, const fs::path& db, Pairs* pairs) {
+  using Clock = std::chrono::steady_clock;
+  bool insert_first = true;
   for (auto _ : state) {
-    // Into memory of its own, as a program that runs once reads.
-    const int in = ::open(db.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st {};
-    bool ok = in >= 0 && ::fstat(in, &st) == 0;
-    const auto size = static_cast<std::size_t>(ok ? st.st_size : 0);
-    const auto bytes = std::make_unique_for_overwrite<std::byte[]>(size);
-    ok = ok && ::read(in, bytes.get(), size) == static_cast<ssize_t>(size);
-    ok = in >= 0 && ::close(in) == 0 && ok;
-    const int out = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    ok = ok && out >= 0 && ::write(out, bytes.get(), size) == static_cast<ssize_t>(size) &&
-         ::fsync(out) == 0;
-    ok = out >= 0 && ::close(out) == 0 && ok;
-    ok = ok && ::rename(copy.c_str(), db.c_str()) == 0;
-    const int folder = ::open(db.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    ok = folder >= 0 && ::fsync(folder) == 0 && ::close(folder) == 0 && ok;
-    if (!ok) state.SkipWithError("the floor's read, write, fsync or rename failed");
+    double insert = 0;
+    double floor = 0;
+    for (const bool inserting : {insert_first, !insert_first}) {
+      const auto start = Clock::now();
+      const bool ok = inserting ? InsertTextEntry(db, kText).ok() : Floor(db);
+      const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+      if (!ok) state.SkipWithError(inserting ? "an insertion failed" : "the floor failed");
+      (inserting ? insert : floor) = ms;
+    }
+    insert_first = !insert_first;
+    state.SetIterationTime((insert + floor) / 1000);
+    pairs->insert_ms.push_back(insert);
+    pairs->floor_ms.push_back(floor);
+    pairs->ratios.push_back(insert / floor);
   }
 }
 
@@ -140,55 +162,32 @@ void ReadList(benchmark::State& state, const fs::path& db) {
   }
 }
 
-// Shows one line per benchmark (its median, where runs are repeated) and
-// keeps each repetition's time, so that insertion and floor can be compared
-// at the end with the spread of each.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  RatioReporter() : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
-  void ReportRuns(const std::vector<Run>& runs) override {
-    std::vector<Run> shown;
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration) {
-        times_[run.run_name.function_name].push_back(run.GetAdjustedRealTime());
-        if (run.repetitions <= 1) shown.push_back(run);
-      } else if (run.aggregate_name == "median") {
-        shown.push_back(run);
-      }
-    }
-    if (!shown.empty()) ConsoleReporter::ReportRuns(shown);
-  }
-  void PrintRatios(std::ostream& out) const {
-    out << "\ninsertion / floor (read, write a new file, fsync, rename, fsync the folder),\n"
-           "medians, with the lowest and highest of each side:\n";
-    for (const Size& size : kSizes) {
-      const auto insert = times_.find("insert:" + size.label);
-      const auto floor = times_.find("floor:" + size.label);
-      if (insert == times_.end() || floor == times_.end()) continue;
-      char line[160];
-      std::snprintf(line, sizeof line, "  %-6s %s / %s = %.2f\n", size.label.c_str(),
-                    Spread(insert->second).c_str(), Spread(floor->second).c_str(),
-                    Median(insert->second) / Median(floor->second));
-      out << line;
-    }
-  }
+// The value below which `share` of the values lie.
+double Quantile(std::vector<double> values, double share) {
+  std::sort(values.begin(), values.end());
+  return values[static_cast<std::size_t>(share * static_cast<double>(values.size() - 1) + 0.5)];
+}
 
- private:
-  static double Median(std::vector<double> times) {
-    std::sort(times.begin(), times.end());
-    const std::size_t n = times.size();
-    return n % 2 == 1 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
+void PrintRatios(const std::map<std::string, Pairs>& pairs) {
+  std::cout << "\ninsertion / floor (read, write a new file, fsync, rename, fsync the folder),\n"
+               "run in pairs; medians with the 10th and 90th percentiles:\n";
+  auto spread = [](const std::vector<double>& values, const char* format) {
+    char text[80];
+    std::snprintf(text, sizeof text, format, Quantile(values, 0.5), Quantile(values, 0.1),
+                  Quantile(values, 0.9));
+    return std::string(text);
+  };
+  for (const Size& size : kSizes) {
+    const auto found = pairs.find(size.label);
+    if (found == pairs.end() || found->second.ratios.empty()) continue;
+    const Pairs& p = found->second;
+    std::cout << "  " << size.label
+              << std::string(7 - std::min<std::size_t>(6, size.label.size()), ' ')
+              << spread(p.insert_ms, "%8.2f ms [%.2f-%.2f]") << " / "
+              << spread(p.floor_ms, "%8.2f ms [%.2f-%.2f]") << "   ratio "
+              << spread(p.ratios, "%.2f [%.2f-%.2f]") << '\n';
   }
-  static std::string Spread(const std::vector<double>& times) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%8.3f ms [%.3f-%.3f]", Median(times),
-                  *std::min_element(times.begin(), times.end()),
-                  *std::max_element(times.begin(), times.end()));
-    return text;
-  }
-
-  std::map<std::string, std::vector<double>> times_;
-};
+}
 
 }  // namespace
 }  // namespace orva
@@ -211,17 +210,16 @@ int Run(int argc, char** argv) {
   fs::create_directories(data_dir, error);
   Check(!error, "cannot make the folder " + data_dir.string());
 
+  std::map<std::string, Pairs> pairs;
   for (const Size& size : kSizes) {
     const fs::path db = data_dir / ("textdb_" + size.label + ".def");
     testing::WriteFileBytes(db, MissionDatabase(size.bytes));
-    // Fewer rounds for the large file keep the whole run short.
-    const bool large = size.bytes > (1u << 20);
-    auto* insert = benchmark::RegisterBenchmark(("insert:" + size.label).c_str(), Insert, db);
-    auto* floor = benchmark::RegisterBenchmark(("floor:" + size.label).c_str(), Floor, db);
-    for (auto* b : {insert, floor}) {
-      b->Unit(benchmark::kMillisecond)->UseRealTime();
-      if (large) b->Iterations(6);
-    }
+    // Fewer pairs for the large file keep the whole run short.
+    benchmark::RegisterBenchmark(("insert_and_floor:" + size.label).c_str(), InsertAgainstFloor, db,
+                                 &pairs[size.label])
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime()
+        ->Iterations(size.bytes > (1u << 20) ? 20 : 200);
   }
   for (const std::size_t entries : {std::size_t{1000}, std::size_t{8000}}) {
     const std::string label = std::to_string(entries) + "_unended";
@@ -229,7 +227,9 @@ int Run(int argc, char** argv) {
     testing::WriteFileBytes(db, UnendedTexts(entries));
     benchmark::RegisterBenchmark(("check:" + label).c_str(), CheckFile, db, entries)
         ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
+        ->UseRealTime()
+        ->Repetitions(5)
+        ->DisplayAggregatesOnly(true);
   }
   const fs::path missions = data_dir / "textdb_1000_missions.def";
   testing::WriteFileBytes(missions, MissionDatabase(1000 * 69 + 20, 1000));
@@ -243,9 +243,8 @@ int Run(int argc, char** argv) {
   int count = static_cast<int>(args.size());
   benchmark::Initialize(&count, args.data());
   if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 2;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios(std::cout);
+  benchmark::RunSpecifiedBenchmarks();
+  PrintRatios(pairs);
   benchmark::Shutdown();
   return 0;
 }

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "database/format.h"
-#include "database/little_endian.h"
 
 namespace orva {
 
@@ -47,11 +46,8 @@ Status TableReader::Read(std::int64_t offset, std::span<std::byte> out) {
   return Status::Ok();
 }
 
-Result<std::int32_t> TableReader::Int32At(std::int64_t offset) {
-  if (offset >= window_start_ &&
-      offset + 4 <= window_start_ + static_cast<std::int64_t>(window_.size())) {
-    return DecodeInt32(window_, static_cast<std::size_t>(offset - window_start_));
-  }
+// Across the edge of the bytes at hand, outside them or past the end.
+Result<std::int32_t> TableReader::Int32Elsewhere(std::int64_t offset) {
   std::byte four[4];
   if (Status s = Read(offset, four); !s.ok()) return s;
   return DecodeInt32(four, 0);

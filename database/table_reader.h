@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "database/file_system.h"
+#include "database/little_endian.h"
 #include "database/status.h"
 
 namespace orva {
@@ -32,7 +33,13 @@ class TableReader {
 
   // Copies the bytes at `offset` into `out`; a read error is the only failure.
   Status Read(std::int64_t offset, std::span<std::byte> out);
-  Result<std::int32_t> Int32At(std::int64_t offset);
+  Result<std::int32_t> Int32At(std::int64_t offset) {
+    if (offset >= window_start_ &&
+        offset + 4 <= window_start_ + static_cast<std::int64_t>(window_.size())) {
+      return DecodeInt32(window_, static_cast<std::size_t>(offset - window_start_));
+    }
+    return Int32Elsewhere(offset);
+  }
   Result<std::byte> ByteAt(std::int64_t offset);
   // Table slot k (1-based), at offset 8·k.
   Result<TableEntry> Entry(std::int64_t k);
@@ -41,6 +48,7 @@ class TableReader {
   Result<std::int64_t> LastNul();
 
  private:
+  Result<std::int32_t> Int32Elsewhere(std::int64_t offset);
   // Makes the bytes from `offset` on (as many as the block holds) the ones at hand.
   Status Load(std::int64_t offset);
 
