@@ -61,31 +61,19 @@ FileInfo ToFileInfo(const struct stat& st) {
   return info;
 }
 
-// "user 'alice' (1000)", or the number alone where it has no name.
-std::string UserName(uid_t uid) {
-  char buffer[1024];
-  struct passwd entry {};
-  struct passwd* found = nullptr;
-  std::string text = "user ";
-  if (::getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
-    text += "'" + std::string(found->pw_name) + "' (" + std::to_string(uid) + ")";
-  } else {
-    text += std::to_string(uid);
-  }
-  return text;
-}
-
-std::string GroupName(gid_t gid) {
+// "user 'alice' (1000)", or the number alone where it has no name; `lookup`
+// is getpwuid_r or getgrgid_r.
+template <typename Id, typename Entry>
+std::string Named(const char* kind, Id id, int (*lookup)(Id, Entry*, char*, std::size_t, Entry**),
+                  char* Entry::*name) {
   char buffer[4096];
-  struct group entry {};
-  struct group* found = nullptr;
-  std::string text = "group ";
-  if (::getgrgid_r(gid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
-    text += "'" + std::string(found->gr_name) + "' (" + std::to_string(gid) + ")";
-  } else {
-    text += std::to_string(gid);
+  Entry entry{};
+  Entry* found = nullptr;
+  std::string text = std::string(kind) + " ";
+  if (lookup(id, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
+    return text + "'" + (found->*name) + "' (" + std::to_string(id) + ")";
   }
-  return text;
+  return text + std::to_string(id);
 }
 
 // The names of a file's extended attributes; none where the file system has
@@ -275,8 +263,10 @@ Status RealFileSystem::CopyMetadata(int from, int to) {
       ::fchown(to, old.st_uid, old.st_gid) != 0) {
     if (errno != EPERM) return IoError("cannot give the new file its owner and group");
     return Status::Unsupported(
-        "the file belongs to " + UserName(old.st_uid) + " and " + GroupName(old.st_gid) +
-        ", and this program, running as " + UserName(::geteuid()) +
+        "the file belongs to " + Named("user", old.st_uid, &::getpwuid_r, &passwd::pw_name) +
+        " and " + Named("group", old.st_gid, &::getgrgid_r, &group::gr_name) +
+        ", and this program, running as " +
+        Named("user", ::geteuid(), &::getpwuid_r, &passwd::pw_name) +
         ", cannot give a new file that owner and group; replacing it would take the file over");
   }
   if (Status s = CopyAttributes(from, to); !s.ok()) return s;
