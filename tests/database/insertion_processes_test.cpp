@@ -1,7 +1,10 @@
-// A process inserting into a database of several MiB is killed with SIGKILL
-// at random moments: afterwards the database is every time exactly the old
-// file or exactly the new one, and the next insertion leaves no temporary
-// file behind. ORVA_RANDOM_START=<value> repeats a run's kill moments.
+// Insertions in processes of their own, as windows and scripts make them.
+// Several at the same moment: every insertion reported as made is in the file
+// afterwards, under an id of its own, and the file stays well-formed. One
+// killed with SIGKILL at random moments: afterwards the database is every
+// time exactly the old file or exactly the new one, and the next insertion
+// leaves no temporary file behind (ORVA_RANDOM_START=<value> repeats a run's
+// kill moments).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -14,10 +17,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "database/layout_check.h"
+#include "database/mission_list.h"
 #include "database/text_entry_insertion.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
@@ -31,14 +38,14 @@ using Clock = std::chrono::steady_clock;
 constexpr std::string_view kText = "Миссия, вставленная перед самым убийством";
 constexpr int kRounds = 250;
 
-// About 4 MiB: missions, the marker, then many entries after it, so that the
+// Missions, the marker, then `after` entries (64 bytes each), so that the
 // insertion moves and re-points a large table and a large text area.
-std::vector<std::byte> LargeDatabase() {
+std::vector<std::byte> LargeDatabase(int missions, int after) {
   testing::DatabaseBuilder builder;
   const std::string text(56, 'x');
-  for (int id = 5001; id <= 5400; ++id) builder.RawEntry(id, text);
+  for (int id = 5001; id <= 5000 + missions; ++id) builder.RawEntry(id, text);
   builder.Marker("end");
-  for (int i = 0; i < 60000; ++i) builder.RawEntry(7000 + i, text);
+  for (int i = 0; i < after; ++i) builder.RawEntry(7000 + i, text);
   return builder.Build();
 }
 
@@ -65,6 +72,76 @@ void SleepFor(std::chrono::nanoseconds delay) {
   }
 }
 
+// Inserts `texts` texts one after the other once `go` is closed, and writes
+// one line per text to `report`: "made ID TEXT" or "refused KIND".
+[[noreturn]] void InsertTexts(const fs::path& db, int process, int texts, int go, int report) {
+  char start;
+  (void)::read(go, &start, 1);
+  for (int i = 0; i < texts; ++i) {
+    const std::string text = "p" + std::to_string(process) + "-" + std::to_string(i);
+    const Result<InsertedEntry> inserted = InsertTextEntry(db, text);
+    const std::string line =
+        inserted.ok()
+            ? "made " + std::to_string(inserted->entry.id) + " " + text + "\n"
+            : "refused " + std::to_string(static_cast<int>(inserted.status().kind())) + "\n";
+    if (::write(report, line.data(), line.size()) != static_cast<ssize_t>(line.size())) _exit(2);
+  }
+  _exit(0);
+}
+
+TEST(InsertionsAtOnce, EveryInsertionReportedAsMadeIsInTheFile) {
+  constexpr int kProcesses = 4;
+  constexpr int kTextsEach = 10;
+  testing::TempDir dir;
+  const fs::path db = dir / "textdb_00.def";
+  testing::WriteFileBytes(db, LargeDatabase(1, 16000));  // 1 MiB: each rewrite takes a while
+  int go[2];
+  int report[2];
+  ASSERT_EQ(::pipe(go), 0);
+  ASSERT_EQ(::pipe(report), 0);
+  std::vector<pid_t> children;
+  for (int p = 0; p < kProcesses; ++p) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::close(go[1]);
+      ::close(report[0]);
+      InsertTexts(db, p, kTextsEach, go[0], report[1]);
+    }
+    children.push_back(pid);
+  }
+  ::close(go[0]);
+  ::close(report[1]);
+  ::close(go[1]);  // all start together
+  std::string lines;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(report[0], buffer, sizeof buffer)) > 0;) lines.append(buffer, n);
+  ::close(report[0]);
+  for (const pid_t pid : children) {
+    const int wstatus = Wait(pid);
+    ASSERT_TRUE(WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
+  }
+
+  // Each waits its turn: only a wait of more than 5 s would refuse one.
+  std::map<std::int32_t, std::string> made;
+  std::istringstream in(lines);
+  for (std::string outcome; in >> outcome;) {
+    std::int32_t id = 0;
+    std::string text;
+    in >> id;
+    EXPECT_EQ(outcome, "made") << "refused, kind " << id;
+    if (outcome == "made" && in >> text) {
+      EXPECT_TRUE(made.emplace(id, text).second) << "id " << id << " was reported twice";
+    }
+  }
+  const std::vector<std::byte> after = testing::ReadFileBytes(db);
+  EXPECT_EQ(CheckLayout(after), std::vector<LayoutProblem>{});
+  std::map<std::int32_t, std::string> listed;
+  for (const MissionEntry& m : ReadMissionList(after).missions) {
+    if (m.id != 5001) listed.emplace(m.id, m.text);
+  }
+  EXPECT_EQ(listed, made);
+}
+
 std::size_t FileCount(const fs::path& folder) {
   return static_cast<std::size_t>(
       std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
@@ -79,7 +156,7 @@ std::uint64_t RandomStartValue() {
 TEST(InsertionUnderSigkill, TheDatabaseIsAlwaysExactlyOldOrNew) {
   testing::TempDir dir;
   const fs::path db = dir / "textdb_00.def";
-  std::vector<std::byte> current = LargeDatabase();
+  std::vector<std::byte> current = LargeDatabase(400, 60000);  // about 4 MiB
   testing::WriteFileBytes(db, current);
 
   // How long one whole insertion takes, so that the kills fall all over it.
