@@ -117,7 +117,12 @@ MissionList ReadMissionList(FileSystem& fs, const std::filesystem::path& path) {
     constexpr std::size_t kWindowsBlock = 8 * 1024;
     TableReader slots(fs, fd, file->info.size, kSlotsBlock);
     TableReader windows(fs, fd, file->info.size, kWindowsBlock);
-    return ReadMissions(slots, windows);
+    MissionList list = ReadMissions(slots, windows);
+    if (list.status.kind() == ErrorKind::kIo) {
+      list.status =
+          Status::Io("cannot read " + DescribePath(path) + " (" + list.status.message() + ")");
+    }
+    return list;
   } catch (const std::bad_alloc&) {
     return OutOfMemory("list the missions of " + DescribePath(path));
   }
