@@ -62,7 +62,10 @@ Result<LockedDatabase> Lock(FileSystem& fs, const std::filesystem::path& path) {
     if (!opened.ok()) return opened.status();
     while (true) {
       Result<bool> locked = fs.TryLock(opened->file.fd());
-      if (!locked.ok()) return locked.status();
+      if (!locked.ok()) {
+        return Status::Io("cannot lock " + DescribePath(path) + " against other programs (" +
+                          locked.status().message() + "), so it is not changed");
+      }
       if (*locked) break;
       if (++tries >= kLockTries) return BeingChanged(path);
       fs.Pause(kLockPause);
