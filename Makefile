@@ -89,16 +89,22 @@ test-fuzz: build-fuzz
 fuzz: build-fuzz
 	FUZZ_DIR=$(FUZZ_DIR) JOBS=$(JOBS) fuzz/run $(FUZZ_SECONDS) fuzz/corpus-local
 
-# Times an insertion against the floor of any safe rewrite, then measures the
-# peak memory of one insertion into the 1 MiB and 64 MiB databases it made.
+# Times insertions against the floor of any crash-safe rewrite (in pairs,
+# with the spread of their ratio) and the check on texts that no NUL ends,
+# then the peak memory of one insertion into the 1 MiB and 64 MiB databases
+# it made and of listing the 1 GiB one.
 bench: build
 	$(BUILD_DIR)/bench/orva-bench --data-dir=$(BUILD_DIR)/bench-data
-	@for size in 1MiB 64MiB; do \
+	@peak() { /usr/bin/time -v "$$@" 2>&1 >/dev/null \
+	  | sed -n 's/.*Maximum resident set size (kbytes): //p' | sed 's/$$/ KiB/'; }; \
+	for size in 1MiB 64MiB; do \
 	  db=$(BUILD_DIR)/bench-data/textdb_$$size.def; \
 	  printf 'peak memory of one insertion into %s (%s bytes): ' $$db $$(stat -c %s $$db); \
-	  /usr/bin/time -v $(BUILD_DIR)/bin/orva-cli insert $$db 'Новая миссия' 2>&1 >/dev/null \
-	    | sed -n 's/.*Maximum resident set size (kbytes): //p' | sed 's/$$/ KiB/'; \
-	done
+	  peak $(BUILD_DIR)/bin/orva-cli insert $$db 'Новая миссия'; \
+	done; \
+	db=$(BUILD_DIR)/bench-data/textdb_1GiB.def; \
+	printf 'peak memory of listing %s (%s bytes): ' $$db $$(stat -c %s $$db); \
+	peak $(BUILD_DIR)/bin/orva-cli list $$db
 
 # Makes the sample database again from its generator.
 example: build

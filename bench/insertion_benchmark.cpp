@@ -1,30 +1,40 @@
-// How fast an insertion is, measured against the least any safe rewrite of
-// the file must do: read it and write the same number of bytes to a new file
-// with one fsync. Also times reading the mission list of 1000 missions.
+// How fast an insertion is, measured against the least any crash-safe
+// rewrite of the file must do: read it, write the same bytes to a new file,
+// flush that, rename it over the old one and flush the folder. Also times the
+// layout check on texts that no NUL ends, and reading the mission list of
+// 1000 missions.
 //
 //   orva-bench [--data-dir=DIR] [Google Benchmark flags]
 //
-// The generated databases are left in DIR (default: ./bench-data) so that the
-// peak memory of one insertion can be measured on them afterwards with
-// /usr/bin/time -v orva-cli insert DIR/textdb_64MiB.def TEXT.
+// Insertion and floor run in pairs, and the ratio is given with its spread
+// over the pairs. The generated databases are left in DIR
+// (default: ./bench-data) so that peak memory can be measured on them
+// afterwards with /usr/bin/time -v orva-cli: an insertion into
+// textdb_64MiB.def, the list of textdb_1GiB.def (1000 missions, then holes).
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "database/file_reading.h"
+#include "database/layout_check.h"
+#include "database/little_endian.h"
 #include "database/mission_list.h"
 #include "database/text_entry_insertion.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
+#include "tools/main_guard.h"
 
 namespace orva {
 namespace {
@@ -67,30 +77,78 @@ void Check(bool ok, std::string_view what) {
   }
 }
 
-void Insert(benchmark::State& state, const fs::path& db) {
+// The floor: read the file, write its bytes to a new file, flush it, rename it
+// over the old one (whose bytes it has) and flush the folder.
+bool Floor(const fs::path& db) {
+  const fs::path copy = db.string() + ".floor";
+  // Into memory of its own, as a program that runs once reads.
+  const int in = ::open(db.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat st {};
+  bool ok = in >= 0 && ::fstat(in, &st) == 0;
+  const auto size = static_cast<std::size_t>(ok ? st.st_size : 0);
+  const auto bytes = std::make_unique_for_overwrite<std::byte[]>(size);
+  ok = ok && ::read(in, bytes.get(), size) == static_cast<ssize_t>(size);
+  ok = in >= 0 && ::close(in) == 0 && ok;
+  const int out = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  ok = ok && out >= 0 && ::write(out, bytes.get(), size) == static_cast<ssize_t>(size) &&
+       ::fsync(out) == 0;
+  ok = out >= 0 && ::close(out) == 0 && ok;
+  ok = ok && ::rename(copy.c_str(), db.c_str()) == 0;
+  const int folder = ::open(db.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  return folder >= 0 && ::fsync(folder) == 0 && ::close(folder) == 0 && ok;
+}
+
+// The times of insertion and floor, pair by pair.
+struct Pairs {
+  std::vector<double> insert_ms;
+  std::vector<double> floor_ms;
+  std::vector<double> ratios;
+};
+
+// One insertion and one floor per iteration, back to back, their order
+// alternating: the time a flush takes here swings with what other programs
+// write, and a pair sees the same swing on both sides.
+void InsertAgainstFloor(benchmark::State& state, const fs::path& db, Pairs* pairs) {
+  using Clock = std::chrono::steady_clock;
+  bool insert_first = true;
   for (auto _ : state) {
-    const Result<MissionEntry> inserted = InsertTextEntry(db, kText);
-    if (!inserted.ok()) state.SkipWithError(inserted.status().message().c_str());
+    double insert = 0;
+    double floor = 0;
+    for (const bool inserting : {insert_first, !insert_first}) {
+      const auto start = Clock::now();
+      const bool ok = inserting ? InsertTextEntry(db, kText).ok() : Floor(db);
+      const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+      if (!ok) state.SkipWithError(inserting ? "an insertion failed" : "the floor failed");
+      (inserting ? insert : floor) = ms;
+    }
+    insert_first = !insert_first;
+    state.SetIterationTime((insert + floor) / 1000);
+    pairs->insert_ms.push_back(insert);
+    pairs->floor_ms.push_back(floor);
+    pairs->ratios.push_back(insert / floor);
   }
 }
 
-// The floor: read the file, write as many bytes to a new file, fsync it. With
-// `sync_folder`, the folder is synced as well, which a rename must be to last.
-void Floor(benchmark::State& state, const fs::path& db, bool sync_folder) {
-  const fs::path copy = db.string() + ".floor";
+// `entries` texts of 2000 bytes that no NUL ends, one after the other: the
+// check reports each of them.
+std::vector<std::byte> UnendedTexts(std::size_t entries) {
+  constexpr std::size_t kText = 2000;
+  const std::size_t table_end = 8 * (entries + 1);
+  std::vector<std::byte> db(table_end + entries * kText, std::byte{'x'});
+  EncodeInt32(db, 0, static_cast<std::int32_t>(entries));
+  EncodeInt32(db, 4, 0);
+  for (std::size_t k = 1; k <= entries; ++k) {
+    EncodeInt32(db, 8 * k, static_cast<std::int32_t>(5000 + k));
+    EncodeInt32(db, 8 * k + 4, static_cast<std::int32_t>(table_end + (k - 1) * kText));
+  }
+  return db;
+}
+
+void CheckFile(benchmark::State& state, const fs::path& db, std::size_t problems_wanted) {
   for (auto _ : state) {
-    const Result<std::vector<std::byte>> bytes = ReadWholeFile(db);
-    const int fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    bool ok = bytes.ok() && fd >= 0 &&
-              ::write(fd, bytes->data(), bytes->size()) == static_cast<ssize_t>(bytes->size()) &&
-              ::fsync(fd) == 0;
-    ok = fd >= 0 && ::close(fd) == 0 && ok;
-    if (sync_folder) {
-      const int folder = ::open(db.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-      ok = folder >= 0 && ::fsync(folder) == 0 && ::close(folder) == 0 && ok;
-    }
-    ok = ::unlink(copy.c_str()) == 0 && ok;
-    if (!ok) state.SkipWithError("the floor's read, write or fsync failed");
+    std::size_t problems = 0;
+    const Status read = CheckLayout(db, [&](const LayoutProblem&) { ++problems; });
+    if (!read.ok() || problems < problems_wanted) state.SkipWithError("the check went wrong");
   }
 }
 
@@ -104,43 +162,39 @@ void ReadList(benchmark::State& state, const fs::path& db) {
   }
 }
 
-// Keeps each run's time so that insertion and floor can be compared at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  RatioReporter() : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      const std::string name = run.benchmark_name();
-      milliseconds_[name.substr(0, name.find('/'))] = run.GetAdjustedRealTime();
-    }
-  }
-  void PrintRatios(std::ostream& out) const {
-    PrintRatios(out, "floor", "floor (read + write to a new file + one fsync)");
-    PrintRatios(out, "floor+folder", "the floor with the folder's fsync after it");
-  }
+// The value below which `share` of the values lie.
+double Quantile(std::vector<double> values, double share) {
+  std::sort(values.begin(), values.end());
+  return values[static_cast<std::size_t>(share * static_cast<double>(values.size() - 1) + 0.5)];
+}
 
- private:
-  void PrintRatios(std::ostream& out, const std::string& floor_name, std::string_view what) const {
-    out << "\ninsertion / " << what << ":\n";
-    for (const Size& size : kSizes) {
-      const auto insert = milliseconds_.find("insert:" + size.label);
-      const auto floor = milliseconds_.find(floor_name + ":" + size.label);
-      if (insert == milliseconds_.end() || floor == milliseconds_.end()) continue;
-      char line[128];
-      std::snprintf(line, sizeof line, "  %-6s %9.3f ms / %9.3f ms = %.2f\n", size.label.c_str(),
-                    insert->second, floor->second, insert->second / floor->second);
-      out << line;
-    }
+void PrintRatios(const std::map<std::string, Pairs>& pairs) {
+  std::cout << "\ninsertion / floor (read, write a new file, fsync, rename, fsync the folder),\n"
+               "run in pairs; medians with the 10th and 90th percentiles:\n";
+  auto spread = [](const std::vector<double>& values, const char* format) {
+    char text[80];
+    std::snprintf(text, sizeof text, format, Quantile(values, 0.5), Quantile(values, 0.1),
+                  Quantile(values, 0.9));
+    return std::string(text);
+  };
+  for (const Size& size : kSizes) {
+    const auto found = pairs.find(size.label);
+    if (found == pairs.end() || found->second.ratios.empty()) continue;
+    const Pairs& p = found->second;
+    std::cout << "  " << size.label
+              << std::string(7 - std::min<std::size_t>(6, size.label.size()), ' ')
+              << spread(p.insert_ms, "%8.2f ms [%.2f-%.2f]") << " / "
+              << spread(p.floor_ms, "%8.2f ms [%.2f-%.2f]") << "   ratio "
+              << spread(p.ratios, "%.2f [%.2f-%.2f]") << '\n';
   }
-
-  std::map<std::string, double> milliseconds_;
-};
+}
 
 }  // namespace
 }  // namespace orva
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
   using namespace orva;
   fs::path data_dir = "bench-data";
   std::vector<char*> args;
@@ -156,31 +210,47 @@ int main(int argc, char** argv) {
   fs::create_directories(data_dir, error);
   Check(!error, "cannot make the folder " + data_dir.string());
 
+  std::map<std::string, Pairs> pairs;
   for (const Size& size : kSizes) {
     const fs::path db = data_dir / ("textdb_" + size.label + ".def");
     testing::WriteFileBytes(db, MissionDatabase(size.bytes));
-    // Fewer rounds for the large file keep the whole run short.
-    const bool large = size.bytes > (1u << 20);
-    auto* insert = benchmark::RegisterBenchmark(("insert:" + size.label).c_str(), Insert, db);
-    auto* floor = benchmark::RegisterBenchmark(("floor:" + size.label).c_str(), Floor, db, false);
-    auto* floor_and_folder =
-        benchmark::RegisterBenchmark(("floor+folder:" + size.label).c_str(), Floor, db, true);
-    for (auto* b : {insert, floor, floor_and_folder}) {
-      b->Unit(benchmark::kMillisecond)->UseRealTime();
-      if (large) b->Iterations(6);
-    }
+    // Fewer pairs for the large file keep the whole run short.
+    benchmark::RegisterBenchmark(("insert_and_floor:" + size.label).c_str(), InsertAgainstFloor, db,
+                                 &pairs[size.label])
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime()
+        ->Iterations(size.bytes > (1u << 20) ? 20 : 200);
+  }
+  for (const std::size_t entries : {std::size_t{1000}, std::size_t{8000}}) {
+    const std::string label = std::to_string(entries) + "_unended";
+    const fs::path db = data_dir / ("textdb_" + label + ".def");
+    testing::WriteFileBytes(db, UnendedTexts(entries));
+    benchmark::RegisterBenchmark(("check:" + label).c_str(), CheckFile, db, entries)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Repetitions(5)
+        ->DisplayAggregatesOnly(true);
   }
   const fs::path missions = data_dir / "textdb_1000_missions.def";
   testing::WriteFileBytes(missions, MissionDatabase(1000 * 69 + 20, 1000));
   benchmark::RegisterBenchmark("read_mission_list:1000_missions", ReadList, missions)
       ->Unit(benchmark::kMicrosecond);
+  // The same missions followed by holes up to 1 GiB, for the list's peak memory.
+  const fs::path huge = data_dir / "textdb_1GiB.def";
+  testing::WriteFileBytes(huge, MissionDatabase(1000 * 69 + 20, 1000));
+  fs::resize_file(huge, std::uintmax_t{1} << 30);
 
   int count = static_cast<int>(args.size());
   benchmark::Initialize(&count, args.data());
   if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 2;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios(std::cout);
+  benchmark::RunSpecifiedBenchmarks();
+  PrintRatios(pairs);
   benchmark::Shutdown();
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return orva::GuardedMain("orva-bench", [&] { return Run(argc, argv); });
 }

@@ -13,7 +13,6 @@
 #include "cli/command_line.h"
 #include "cli/formats.h"
 #include "cli/output.h"
-#include "database/file_reading.h"
 #include "database/format.h"
 #include "database/layout_check.h"
 #include "database/mission_list.h"
@@ -56,23 +55,31 @@ Outcome List(const Io& io, const Request& request) {
 
 // The findings are what `check` is asked for, so they are its output on
 // standard output, like the missions of `list`; standard error carries only
-// why a database could not be checked at all.
+// why a database could not be checked at all. The file is checked a block at
+// a time and each finding printed as it is found, except for JSON, which is
+// one document.
 Outcome Check(const Io& io, const Request& request) {
   const std::filesystem::path database(request.database);
-  const Result<std::vector<std::byte>> bytes = ReadWholeFile(database);
-  if (!bytes.ok()) {
-    Say(io.err, bytes.status().message());
+  std::vector<LayoutProblem> problems;
+  bool damaged = false;
+  const Status read = CheckLayout(database, [&](const LayoutProblem& problem) {
+    damaged = true;
+    if (request.json) {
+      problems.push_back(problem);
+    } else {
+      io.out.Write(ProblemLine(database, problem));
+    }
+  });
+  if (!read.ok()) {
+    Say(io.err, read.message());
     return {kExitFailure};
   }
-  const std::vector<LayoutProblem> problems = CheckLayout(*bytes);
   if (request.json) {
     io.out.Write(ProblemsJson(problems));
-  } else if (problems.empty()) {
+  } else if (!damaged) {
     io.out.Write(ShowPath(database) + ": well-formed\n");
-  } else {
-    for (const LayoutProblem& problem : problems) io.out.Write(ProblemLine(database, problem));
   }
-  return {problems.empty() ? kExitOk : kExitFailure};
+  return {damaged ? kExitFailure : kExitOk};
 }
 
 std::string SourceName(std::string_view from) {
@@ -109,6 +116,9 @@ struct Refusal {
 
 struct BatchOutcome {
   std::vector<MissionEntry> inserted;  // in the order of the texts
+  // Why an insertion that was made may not survive a power cut; the text is
+  // in the database all the same and must not be inserted again.
+  std::vector<std::string> warnings;
   std::optional<Refusal> refusal;
 };
 
@@ -120,15 +130,16 @@ BatchOutcome InsertBatch(const std::filesystem::path& database,
   BatchOutcome outcome;
   for (std::size_t i = 0; i < texts.size(); ++i) {
     // A new entry is one line in the window's list and in `list`.
-    Result<MissionEntry> inserted =
+    Result<InsertedEntry> inserted =
         texts[i].find_first_of("\r\n") != std::string::npos
-            ? Result<MissionEntry>(Status::InvalidText("the text holds a line break"))
+            ? Result<InsertedEntry>(Status::InvalidText("the text holds a line break"))
             : InsertTextEntry(database, texts[i]);
     if (!inserted.ok()) {
       outcome.refusal = Refusal{i, inserted.status()};
       break;
     }
-    outcome.inserted.push_back(std::move(inserted).value());
+    outcome.inserted.push_back(std::move(inserted->entry));
+    if (!inserted->warning.empty()) outcome.warnings.push_back(std::move(inserted->warning));
   }
   return outcome;
 }
@@ -175,6 +186,9 @@ Outcome Insert(const Io& io, const Request& request) {
   }
   for (const MissionEntry& entry : batch.inserted) {
     if (!format::IsMission(entry.id)) Say(io.err, NotAMissionNote(request, entry));
+  }
+  for (const std::string& warning : batch.warnings) {
+    Say(io.err, request.database + ": inserted, but " + warning);
   }
   const bool changed = !batch.inserted.empty();
   if (batch.refusal) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "tools/main_guard.h"
 
 namespace {
 
@@ -26,6 +27,8 @@ void HoldClosedStandardDescriptors() {
 
 int main(int argc, char** argv) {
   HoldClosedStandardDescriptors();
-  const std::vector<std::string_view> args(argv + 1, argv + argc);
-  return orva::cli::Run(args, std::cin, std::cout, std::cerr);
+  return orva::GuardedMain("orva-cli", [&] {
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    return orva::cli::Run(args, std::cin, std::cout, std::cerr);
+  });
 }

@@ -1,47 +1,93 @@
-// The file-system calls that replacing a database makes, behind one small
-// interface, so that tests can make any of them fail. RealFileSystem makes the
-// POSIX calls; the replacement logic lives in file_replacement.h.
+// Every file-system call the library makes, behind one small interface, so
+// that tests can make any of them fail and each platform has one
+// implementation of it (file_system_posix.cpp). Callers see neither the
+// platform's types nor its error numbers: a call returns its result or a
+// Status whose message names the file and the operating system's reason
+// (kNotFound for a missing file, kIo for any other refusal).
 #pragma once
 
-#include <sys/stat.h>
-#include <sys/types.h>
-
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "database/status.h"
 
 namespace orva {
 
-// Every call returns its result or a Status of kind kIo (kNotFound for a
-// missing file) whose message names the file and the operating system's reason.
+// What the library needs to know of a file.
+struct FileInfo {
+  enum class Kind { kRegular, kDirectory, kOther };  // other: a FIFO, a device, a socket, ...
+
+  Kind kind = Kind::kOther;
+  std::uint64_t device = 0;  // with `inode`, the file itself, whichever path leads to it
+  std::uint64_t inode = 0;
+  std::int64_t size = 0;
+  std::int64_t modified_ns = 0;   // when its contents last changed, in ns since 1970
+  std::uint32_t permissions = 0;  // permission and set-id bits (07777)
+  std::uint32_t owner = 0;        // user and group ids
+  std::uint32_t group = 0;
+  std::uint64_t links = 0;  // hard links
+
+  bool regular() const { return kind == Kind::kRegular; }
+  bool SameFile(const FileInfo& other) const {
+    return device == other.device && inode == other.inode;
+  }
+};
+
+enum class OpenMode {
+  kRead,    // for reading
+  kUpdate,  // for reading and writing, which an exclusive lock needs
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // The path with every symbolic link resolved (realpath).
+  // The path with every symbolic link resolved.
   virtual Result<std::filesystem::path> ResolvePath(const std::filesystem::path& path) = 0;
-  // stat(2): the kind, permission bits, owner and link count of a file.
-  virtual Result<struct stat> Stat(const std::filesystem::path& path) = 0;
-  // Whether this process may write the file (access(2) with W_OK).
-  virtual Status CheckWritable(const std::filesystem::path& path) = 0;
-  virtual Result<std::vector<std::byte>> ReadFile(const std::filesystem::path& path) = 0;
+  // What the file at `path` (links followed) or the open file `fd` is.
+  virtual Result<FileInfo> Stat(const std::filesystem::path& path) = 0;
+  virtual Result<FileInfo> Info(int fd) = 0;
+  // The names in a folder, without "." and "..".
+  virtual Result<std::vector<std::string>> ListFolder(const std::filesystem::path& folder) = 0;
 
-  // Creates a new file that must not exist yet (O_CREAT | O_EXCL), write-only,
-  // with the given mode, and returns its descriptor.
-  virtual Result<int> CreateExclusive(const std::filesystem::path& path, mode_t mode) = 0;
-  // One write(2): returns how many bytes were written, which may be fewer.
+  // Opens an existing file. Never waits: a FIFO without a writer or a device
+  // that is not ready is opened (or refused) at once.
+  virtual Result<int> Open(const std::filesystem::path& path, OpenMode mode) = 0;
+  // One read of up to `out.size()` bytes at `offset`: fewer at the end.
+  virtual Result<std::size_t> ReadAt(int fd, std::int64_t offset, std::span<std::byte> out) = 0;
+  // Takes the exclusive lock on a file opened for update, shared by every
+  // ORVA program; false when another open file holds it. The lock goes with
+  // the descriptor's Close.
+  virtual Result<bool> TryLock(int fd) = 0;
+  // Waits before the next try of a lock.
+  virtual void Pause(std::chrono::milliseconds time) = 0;
+
+  // A new file in `folder` without a name, for writing; kUnsupported where
+  // the file system cannot make one (then CreateExclusive serves).
+  virtual Result<int> CreateUnnamed(const std::filesystem::path& folder) = 0;
+  // A new file that must not exist yet, for writing. Both kinds are created
+  // readable and writable by their owner only.
+  virtual Result<int> CreateExclusive(const std::filesystem::path& path) = 0;
+  // One write: how many bytes were written, which may be fewer.
   virtual Result<std::size_t> Write(int fd, std::span<const std::byte> bytes) = 0;
-  virtual Status ChangeOwner(int fd, uid_t owner, gid_t group) = 0;
-  virtual Status ChangeMode(int fd, mode_t mode) = 0;
+  // Gives file `to` the owner and group, the extended attributes (access
+  // control lists included) and the permission bits of file `from`, exactly;
+  // kUnsupported with the reason when any of them cannot be carried over.
+  virtual Status CopyMetadata(int from, int to) = 0;
   virtual Status Sync(int fd) = 0;
+  // Gives a file made by CreateUnnamed the name `path`, which must be free.
+  virtual Status Link(int fd, const std::filesystem::path& path) = 0;
   // Closes the descriptor; it is gone afterwards even when this fails.
   virtual Status Close(int fd) = 0;
   virtual Status Rename(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
   virtual Status Unlink(const std::filesystem::path& path) = 0;
-  // Makes the folder's entries (a rename into it) durable: open, fsync, close.
+  // Makes the folder's entries (a rename into it) durable. A file system that
+  // cannot flush a folder at all is no failure.
   virtual Status SyncDirectory(const std::filesystem::path& folder) = 0;
 };
 
@@ -49,14 +95,19 @@ class FileSystem {
 class RealFileSystem final : public FileSystem {
  public:
   Result<std::filesystem::path> ResolvePath(const std::filesystem::path& path) override;
-  Result<struct stat> Stat(const std::filesystem::path& path) override;
-  Status CheckWritable(const std::filesystem::path& path) override;
-  Result<std::vector<std::byte>> ReadFile(const std::filesystem::path& path) override;
-  Result<int> CreateExclusive(const std::filesystem::path& path, mode_t mode) override;
+  Result<FileInfo> Stat(const std::filesystem::path& path) override;
+  Result<FileInfo> Info(int fd) override;
+  Result<std::vector<std::string>> ListFolder(const std::filesystem::path& folder) override;
+  Result<int> Open(const std::filesystem::path& path, OpenMode mode) override;
+  Result<std::size_t> ReadAt(int fd, std::int64_t offset, std::span<std::byte> out) override;
+  Result<bool> TryLock(int fd) override;
+  void Pause(std::chrono::milliseconds time) override;
+  Result<int> CreateUnnamed(const std::filesystem::path& folder) override;
+  Result<int> CreateExclusive(const std::filesystem::path& path) override;
   Result<std::size_t> Write(int fd, std::span<const std::byte> bytes) override;
-  Status ChangeOwner(int fd, uid_t owner, gid_t group) override;
-  Status ChangeMode(int fd, mode_t mode) override;
+  Status CopyMetadata(int from, int to) override;
   Status Sync(int fd) override;
+  Status Link(int fd, const std::filesystem::path& path) override;
   Status Close(int fd) override;
   Status Rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
   Status Unlink(const std::filesystem::path& path) override;
@@ -65,5 +116,44 @@ class RealFileSystem final : public FileSystem {
 
 // The file system the library uses when none is given.
 FileSystem& DefaultFileSystem();
+
+// A descriptor of a FileSystem, closed on every path out of its scope unless
+// it was closed on purpose (whose result then counts).
+class OpenFile {
+ public:
+  OpenFile() = default;
+  OpenFile(FileSystem& fs, int fd) : fs_(&fs), fd_(fd) {}
+  OpenFile(OpenFile&& other) noexcept;
+  OpenFile& operator=(OpenFile&& other) noexcept;
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  ~OpenFile();
+
+  int fd() const { return fd_; }
+  Status Close();
+
+ private:
+  FileSystem* fs_ = nullptr;
+  int fd_ = -1;
+};
+
+// An open regular file and what it was when opened.
+struct RegularFile {
+  OpenFile file;
+  FileInfo info;
+};
+
+// Opens the regular file at `path` without ever waiting on it: what is not a
+// regular file (a folder, a FIFO, a device) is refused before it is opened,
+// and again after, in case it was put there in between.
+Result<RegularFile> OpenRegularFile(FileSystem& fs, const std::filesystem::path& path,
+                                    OpenMode mode);
+
+// Reads `out.size()` bytes at `offset`, fewer only where the file ends.
+Result<std::size_t> ReadFully(FileSystem& fs, int fd, std::int64_t offset,
+                              std::span<std::byte> out);
+
+// Quotes a path for a message: "the file '/x/textdb_00.def'".
+std::string DescribePath(const std::filesystem::path& path);
 
 }  // namespace orva

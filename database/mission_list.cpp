@@ -1,11 +1,11 @@
 #include "database/mission_list.h"
 
 #include <algorithm>
+#include <new>
 
 #include "database/code_page.h"
-#include "database/file_reading.h"
 #include "database/format.h"
-#include "database/little_endian.h"
+#include "database/table_reader.h"
 
 namespace orva {
 namespace {
@@ -31,18 +31,18 @@ std::string DisplayText(std::span<const std::byte> window) {
   return DecodeWindows1251({first, last});
 }
 
-MissionList ReadMissionList(std::span<const std::byte> database) {
+namespace {
+
+// Reads the slots through one reader and the text windows through the other,
+// so that each keeps its block at hand.
+MissionList ReadMissions(TableReader& slots, TableReader& windows) {
   MissionList list;
-  if (database.size() < 4) {
-    list.status = Status::Malformed("the file is too short to be a text database (" +
-                                    std::to_string(database.size()) + " bytes)");
+  Result<TableHeader> header = ReadTableHeader(slots);
+  if (!header.ok()) {
+    list.status = header.status();
     return list;
   }
-  const std::int32_t count = DecodeInt32(database, format::kCountOffset);
-  if (count < 0) {
-    list.status = Status::Malformed("the entry count is negative (" + std::to_string(count) + ")");
-    return list;
-  }
+  const std::int32_t count = header->count;
   // N + 1 positions, N >= 0 taken from the file; at most 1000 can be filled.
   const std::int64_t positions = std::int64_t{count} + 1;
   list.ids.assign(
@@ -50,23 +50,26 @@ MissionList ReadMissionList(std::span<const std::byte> database) {
       0);
 
   for (int slot = 1; slot <= format::kScanSlots; ++slot) {
-    const std::int32_t id = DecodeInt32OrZeros(database, format::SlotOffset(slot));
+    const Result<TableEntry> entry = slots.Entry(slot);
+    if (!entry.ok()) {
+      list.status = entry.status();
+      return list;
+    }
+    const std::int32_t id = entry->id;
     if (format::IsEndMarker(id)) break;
     if (!format::IsMission(id)) continue;
 
-    const std::int32_t text_offset = DecodeInt32OrZeros(database, format::TextOffsetField(slot));
-    if (text_offset < 0) {
-      list.status =
-          Status::Malformed("entry " + std::to_string(slot) + " (id " + std::to_string(id) +
-                            ") has a negative text offset (" + std::to_string(text_offset) + ")");
+    if (entry->text_offset < 0) {
+      list.status = Status::Malformed("entry " + std::to_string(slot) + " (id " +
+                                      std::to_string(id) + ") has a negative text offset (" +
+                                      std::to_string(entry->text_offset) + ")");
       return list;
     }
     // The 70-byte window, with the bytes past the end of the file as zeros.
-    std::byte window[format::kTextWindow] = {};
-    const auto start = static_cast<std::size_t>(text_offset);
-    if (start < database.size()) {
-      const std::size_t available = std::min(format::kTextWindow, database.size() - start);
-      std::copy_n(database.begin() + static_cast<std::ptrdiff_t>(start), available, window);
+    std::byte window[format::kTextWindow];
+    if (Status read = windows.Read(entry->text_offset, window); !read.ok()) {
+      list.status = read;
+      return list;
     }
     const std::size_t position = list.missions.size();
     list.missions.push_back({id, DisplayText(window)});
@@ -81,14 +84,52 @@ MissionList ReadMissionList(std::span<const std::byte> database) {
   return list;
 }
 
-MissionList ReadMissionList(const std::filesystem::path& path) {
-  Result<std::vector<std::byte>> bytes = ReadWholeFile(path);
-  if (!bytes.ok()) {
-    MissionList list;
-    list.status = bytes.status();
-    return list;
+MissionList OutOfMemory(const std::string& what) {
+  MissionList list;
+  list.status = Status::NoMemory(what);
+  return list;
+}
+
+}  // namespace
+
+MissionList ReadMissionList(std::span<const std::byte> database) {
+  try {
+    TableReader slots(database);
+    TableReader windows(database);
+    return ReadMissions(slots, windows);
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory("list the missions");
   }
-  return ReadMissionList(*bytes);
+}
+
+MissionList ReadMissionList(FileSystem& fs, const std::filesystem::path& path) {
+  try {
+    Result<RegularFile> file = OpenRegularFile(fs, path, OpenMode::kRead);
+    if (!file.ok()) {
+      MissionList list;
+      list.status = file.status();
+      return list;
+    }
+    const int fd = file->file.fd();
+    // One block holds slots 1 ... 1000; windows of texts stored one after
+    // the other share blocks.
+    constexpr std::size_t kSlotsBlock = format::kEntrySize * (format::kScanSlots + 1);
+    constexpr std::size_t kWindowsBlock = 8 * 1024;
+    TableReader slots(fs, fd, file->info.size, kSlotsBlock);
+    TableReader windows(fs, fd, file->info.size, kWindowsBlock);
+    MissionList list = ReadMissions(slots, windows);
+    if (list.status.kind() == ErrorKind::kIo) {
+      list.status =
+          Status::Io("cannot read " + DescribePath(path) + " (" + list.status.message() + ")");
+    }
+    return list;
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory("list the missions of " + DescribePath(path));
+  }
+}
+
+MissionList ReadMissionList(const std::filesystem::path& path) {
+  return ReadMissionList(DefaultFileSystem(), path);
 }
 
 }  // namespace orva

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "database/file_system.h"
 #include "database/status.h"
 
 namespace orva {
@@ -43,7 +44,9 @@ struct MissionList {
 // the N + 1 positions of MissionIds.
 MissionList ReadMissionList(std::span<const std::byte> database);
 
-// The same on the file at `path`; fails as well when it cannot be read.
+// The same on the file at `path`, of which only the table slots and the text
+// windows are read; fails as well when it is no regular file or cannot be read.
+MissionList ReadMissionList(FileSystem& fs, const std::filesystem::path& path);
 MissionList ReadMissionList(const std::filesystem::path& path);
 
 // The text shown for a mission, from the bytes of its 70-byte text window:

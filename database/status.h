@@ -18,6 +18,8 @@ enum class ErrorKind {
   kNoRoom,       // a table or the 32-bit offsets cannot take what was asked
   kInvalidText,  // the text to insert cannot be stored as asked
   kUnsupported,  // the file is of a kind the tool declines to rewrite
+  kBusy,         // another program is changing the database; trying again later may work
+  kNoMemory,     // there was not enough memory for the operation
 };
 
 class [[nodiscard]] Status {
@@ -31,6 +33,12 @@ class [[nodiscard]] Status {
   static Status NoRoom(std::string msg) { return {ErrorKind::kNoRoom, std::move(msg)}; }
   static Status InvalidText(std::string msg) { return {ErrorKind::kInvalidText, std::move(msg)}; }
   static Status Unsupported(std::string msg) { return {ErrorKind::kUnsupported, std::move(msg)}; }
+  static Status Busy(std::string msg) { return {ErrorKind::kBusy, std::move(msg)}; }
+  // What the library's public calls return instead of letting std::bad_alloc
+  // escape: `what` says what was being done.
+  static Status NoMemory(const std::string& what) {
+    return {ErrorKind::kNoMemory, "there is not enough memory to " + what};
+  }
 
   bool ok() const { return kind_ == ErrorKind::kOk; }
   ErrorKind kind() const { return kind_; }

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -37,22 +38,30 @@ struct PlannedInsertion {
 //     +s + 9; the entry count grows by one; the header word is never changed.
 // Refuses, with the reason in plain words, a text that is empty, longer than
 // 45 characters, holds a NUL or a character Windows-1251 cannot store, and a
-// database whose layout the steps above rely on is broken: no end marker after
-// entry 1, a marker text offset outside the text area or not preceded by a
-// NUL, a text offset to correct that lies outside the text area, or a result
-// that no longer fits 32-bit offsets.
+// database whose layout the steps above rely on is broken (FindInsertionSite).
+// A marker just past the table (slot N + 1) moves one slot on like the entries
+// and its text offset is corrected too, so that later insertions find it.
 Result<PlannedInsertion> PlanInsertion(std::span<const std::byte> database,
                                        std::string_view utf8_text);
 
-// Reads the database at `path`, plans, and replaces the file atomically. A
-// symbolic link is followed and its target replaced; the file keeps its
-// permission bits (and its owner and group where the process may set them).
-// Refuses a file that is not a regular file, has more than one hard link or
-// is not writable. On any refusal or failure the file is left as it was.
-Result<MissionEntry> InsertTextEntry(const std::filesystem::path& path, std::string_view utf8_text);
+struct InsertedEntry {
+  MissionEntry entry;  // its id and its text (UTF-8, as inserted)
+  // Empty, or why the insertion, although made, may not survive a power cut
+  // (see Rewritten): the text is in the database and must not be inserted again.
+  std::string warning;
+};
+
+// Inserts the text into the database at `path` with RewriteDatabase: under
+// the lock every ORVA program takes, planned from the bytes read and put in
+// place of the old file in one atomic replacement that keeps its owner,
+// group, permission bits and extended attributes. A symbolic link is followed
+// and its target replaced. Refuses, and leaves the file exactly as it was, on
+// any refusal of PlanInsertion or RewriteDatabase.
+Result<InsertedEntry> InsertTextEntry(const std::filesystem::path& path,
+                                      std::string_view utf8_text);
 
 // The same through a given file system (tests inject failures through it).
-Result<MissionEntry> InsertTextEntry(FileSystem& fs, const std::filesystem::path& path,
-                                     std::string_view utf8_text);
+Result<InsertedEntry> InsertTextEntry(FileSystem& fs, const std::filesystem::path& path,
+                                      std::string_view utf8_text);
 
 }  // namespace orva

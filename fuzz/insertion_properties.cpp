@@ -35,11 +35,11 @@ std::vector<std::byte> TextStart(std::span<const std::byte> bytes, std::int64_t 
   return text;
 }
 
-// Every old entry sits in the new table one slot on past the new entry, with
-// its id and (re-pointed) text unchanged.
+// Every old entry (and a marker just past the table) sits in the new table
+// one slot on past the new entry, with its id and (re-pointed) text unchanged.
 Status CheckOldEntries(std::span<const std::byte> db, std::span<const std::byte> image,
-                       std::int64_t count, std::int64_t k) {
-  for (std::int64_t old_j = 1; old_j <= count; ++old_j) {
+                       std::int64_t slots, std::int64_t k) {
+  for (std::int64_t old_j = 1; old_j <= slots; ++old_j) {
     const std::int64_t new_j = old_j <= k ? old_j : old_j + 1;
     const std::int32_t old_id = Int32At(db, format::SlotOffset(old_j));
     const std::int32_t new_id = Int32At(image, format::SlotOffset(new_j));
@@ -122,8 +122,10 @@ Status CheckAccepted(std::span<const std::byte> db, std::string_view utf8_text,
     return Violated("the new entry in slot " + Str(new_slot) + " is not (" + Str(p + 1) + ", " +
                     Str(t + 8) + ")");
   }
-  const std::int64_t table_end = format::SlotOffset(count + 1);
-  if (t < table_end || t >= size) {
+  // A marker just past the table moves with it, re-pointed like an entry.
+  const std::int64_t moved = *k == count ? count + 1 : count;
+  const std::int64_t texts_start = format::SlotOffset(moved + 1);
+  if (t < texts_start || t >= size) {
     return Violated("the insertion was planned although the marker's text offset " + Str(t) +
                     " lies outside the text area");
   }
@@ -132,15 +134,15 @@ Status CheckAccepted(std::span<const std::byte> db, std::string_view utf8_text,
       stored[static_cast<std::size_t>(s)] != std::byte{0}) {
     return Violated("the new text at " + Str(t + 8) + " is not the text followed by a NUL");
   }
-  // Every byte after the old table is carried along unchanged: those before
+  // Every byte after the moved slots is carried along unchanged: those before
   // the marker's text 8 bytes on, the byte before it and the rest s + 9 on.
-  const auto te = static_cast<std::size_t>(table_end);
+  const auto te = static_cast<std::size_t>(texts_start);
   const auto ts = static_cast<std::size_t>(t);
   if (!std::ranges::equal(db.subspan(te, ts - te), image.subspan(te + 8, ts - te)) ||
       !std::ranges::equal(db.subspan(ts - 1), image.subspan(ts + 8 + text->size()))) {
     return Violated("the bytes after the entry table were not carried along unchanged");
   }
-  if (Status st = CheckOldEntries(db, image, count, *k); !st.ok()) return st;
+  if (Status st = CheckOldEntries(db, image, moved, *k); !st.ok()) return st;
   if (Status st = CheckMissionListReadsBack(db, image, plan.entry, new_slot, *text); !st.ok()) {
     return st;
   }
@@ -166,6 +168,12 @@ Status CheckInsertion(std::span<const std::byte> database, std::string_view utf8
   if (!plan.ok()) {
     if (plan.status().message().empty())
       return Violated("the insertion was refused without a reason");
+    if (plan.status().kind() == ErrorKind::kMalformed && CheckLayout(database).empty()) {
+      return Violated(
+          "the layout check calls the database well-formed, yet the insertion refuses "
+          "it: " +
+          plan.status().message());
+    }
     return Status::Ok();
   }
   return CheckAccepted(database, utf8_text, *plan);

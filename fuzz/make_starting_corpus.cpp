@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fuzz/starting_corpus.h"
+#include "tools/main_guard.h"
 
 namespace {
 
@@ -39,9 +40,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: make-starting-corpus DIR\n");
     return 2;
   }
-  const std::filesystem::path root = argv[1];
-  const bool ok = WriteCorpus(root / "reader", orva::fuzz::DatabaseCorpus()) &&
-                  WriteCorpus(root / "insertion", orva::fuzz::InsertionCorpus()) &&
-                  WriteCorpus(root / "code_page", orva::fuzz::CodePageCorpus());
-  return ok ? 0 : 1;
+  return orva::GuardedMain("make-starting-corpus", [&] {
+    const std::filesystem::path root = argv[1];
+    const bool ok = WriteCorpus(root / "reader", orva::fuzz::DatabaseCorpus()) &&
+                    WriteCorpus(root / "insertion", orva::fuzz::InsertionCorpus()) &&
+                    WriteCorpus(root / "code_page", orva::fuzz::CodePageCorpus());
+    return ok ? 0 : 1;
+  });
 }

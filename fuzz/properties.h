@@ -36,7 +36,8 @@ using Planner = Result<PlannedInsertion> (*)(std::span<const std::byte>, std::st
 // before the marker, the text ended by a NUL) in front of the marker, every
 // old entry on its old text, and a mission list that reads back as before
 // plus the new text at the end where the new id is a mission the reader
-// reaches. A database that passed the layout check gives an image that does.
+// reaches. A database that passed the layout check gives an image that does,
+// and is refused for its layout never.
 Status CheckInsertion(std::span<const std::byte> database, std::string_view utf8_text,
                       Planner planner = &PlanInsertion);
 

@@ -5,12 +5,11 @@
 #include <iostream>
 
 #include "tests/support/database_builder.h"
+#include "tools/main_guard.h"
 
-int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::cerr << "usage: make-example-database OUTPUT\n";
-    return 2;
-  }
+namespace {
+
+int WriteExample(const char* output) {
   using orva::testing::DatabaseBuilder;
   const auto bytes = DatabaseBuilder()
                          .HeaderWord(0x4F525641)  // any value; the tools never write it
@@ -34,12 +33,22 @@ int main(int argc, char** argv) {
                          .Entry(7001, "Credits: ORVA sample")
                          .Entry(3, "Версия 1")
                          .Build();
-  std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
+  std::ofstream out(output, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
   if (!out.flush()) {
-    std::perror(argv[1]);
+    std::perror(output);
     return 1;
   }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::cerr << "usage: make-example-database OUTPUT\n";
+    return 2;
+  }
+  return orva::GuardedMain("make-example-database", [&] { return WriteExample(argv[1]); });
 }

@@ -430,7 +430,7 @@ void Form1::Insert() {
          QStringLiteral("Choose one with Open ▸ textdb_XX.def, then press Insert again."));
     return;
   }
-  const Result<MissionEntry> inserted =
+  const Result<InsertedEntry> inserted =
       database_->Insert(ToFileSystemPath(database_path_), text.toStdString());
   if (!inserted.ok()) {
     Tell(MessageIcon::kExclamation, QStringLiteral("The text was not inserted."),
@@ -438,7 +438,10 @@ void Form1::Insert() {
     return;
   }
   Reload();
-  Tell(MessageIcon::kInformation, QStringLiteral("All Right!"));
+  // A warning comes with a text that is inserted all the same.
+  const std::string& warning = inserted->warning;
+  Tell(MessageIcon::kInformation, QStringLiteral("All Right!"),
+       warning.empty() ? QString() : AsSentence("Inserted, but " + warning));
 }
 
 void Form1::ShowHelp() {

@@ -8,8 +8,8 @@ MissionList FileMissionDatabase::Read(const std::filesystem::path& path) {
   return ReadMissionList(path);
 }
 
-Result<MissionEntry> FileMissionDatabase::Insert(const std::filesystem::path& path,
-                                                 std::string_view utf8_text) {
+Result<InsertedEntry> FileMissionDatabase::Insert(const std::filesystem::path& path,
+                                                  std::string_view utf8_text) {
   return InsertTextEntry(path, utf8_text);
 }
 

@@ -8,6 +8,7 @@
 
 #include "database/mission_list.h"
 #include "database/status.h"
+#include "database/text_entry_insertion.h"
 
 namespace orva {
 
@@ -15,15 +16,15 @@ class MissionDatabase {
  public:
   virtual ~MissionDatabase() = default;
   virtual MissionList Read(const std::filesystem::path& path) = 0;
-  virtual Result<MissionEntry> Insert(const std::filesystem::path& path,
-                                      std::string_view utf8_text) = 0;
+  virtual Result<InsertedEntry> Insert(const std::filesystem::path& path,
+                                       std::string_view utf8_text) = 0;
 };
 
 class FileMissionDatabase : public MissionDatabase {
  public:
   MissionList Read(const std::filesystem::path& path) override;
-  Result<MissionEntry> Insert(const std::filesystem::path& path,
-                              std::string_view utf8_text) override;
+  Result<InsertedEntry> Insert(const std::filesystem::path& path,
+                               std::string_view utf8_text) override;
 };
 
 }  // namespace orva

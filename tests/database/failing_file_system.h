@@ -1,4 +1,4 @@
-// A file system for tests that passes every call to the real one, counts the
+// A file system for tests that passes every call to the real one, records the
 // calls, and can make a chosen one fail.
 #pragma once
 
@@ -14,13 +14,18 @@ namespace orva::testing {
 enum class Call {
   kResolvePath,
   kStat,
-  kCheckWritable,
-  kReadFile,
+  kInfo,
+  kListFolder,
+  kOpen,
+  kReadAt,
+  kTryLock,
+  kPause,
+  kCreateUnnamed,
   kCreateExclusive,
   kWrite,
-  kChangeOwner,
-  kChangeMode,
+  kCopyMetadata,
   kSync,
+  kLink,
   kClose,
   kRename,
   kUnlink,
@@ -39,47 +44,71 @@ class FailingFileSystem final : public FileSystem {
   }
   // Every write of more than `bytes` bytes writes only that many.
   void ShortWrites(std::size_t bytes) { short_writes_ = bytes; }
+  // CreateUnnamed answers as a file system without unnamed files does.
+  void WithoutUnnamedFiles() { unnamed_ = false; }
 
   const std::vector<Call>& calls() const { return calls_; }
   // The kind of the call that was made to fail, if one was.
   std::optional<Call> failed_kind() const { return failed_kind_; }
+  std::size_t bytes_read() const { return bytes_read_; }
 
   Result<std::filesystem::path> ResolvePath(const std::filesystem::path& path) override {
     if (Status s = Enter(Call::kResolvePath); !s.ok()) return s;
     return real_.ResolvePath(path);
   }
-  Result<struct stat> Stat(const std::filesystem::path& path) override {
+  Result<FileInfo> Stat(const std::filesystem::path& path) override {
     if (Status s = Enter(Call::kStat); !s.ok()) return s;
     return real_.Stat(path);
   }
-  Status CheckWritable(const std::filesystem::path& path) override {
-    if (Status s = Enter(Call::kCheckWritable); !s.ok()) return s;
-    return real_.CheckWritable(path);
+  Result<FileInfo> Info(int fd) override {
+    if (Status s = Enter(Call::kInfo); !s.ok()) return s;
+    return real_.Info(fd);
   }
-  Result<std::vector<std::byte>> ReadFile(const std::filesystem::path& path) override {
-    if (Status s = Enter(Call::kReadFile); !s.ok()) return s;
-    return real_.ReadFile(path);
+  Result<std::vector<std::string>> ListFolder(const std::filesystem::path& folder) override {
+    if (Status s = Enter(Call::kListFolder); !s.ok()) return s;
+    return real_.ListFolder(folder);
   }
-  Result<int> CreateExclusive(const std::filesystem::path& path, mode_t mode) override {
+  Result<int> Open(const std::filesystem::path& path, OpenMode mode) override {
+    if (Status s = Enter(Call::kOpen); !s.ok()) return s;
+    return real_.Open(path, mode);
+  }
+  Result<std::size_t> ReadAt(int fd, std::int64_t offset, std::span<std::byte> out) override {
+    if (Status s = Enter(Call::kReadAt); !s.ok()) return s;
+    Result<std::size_t> n = real_.ReadAt(fd, offset, out);
+    if (n.ok()) bytes_read_ += *n;
+    return n;
+  }
+  Result<bool> TryLock(int fd) override {
+    if (Status s = Enter(Call::kTryLock); !s.ok()) return s;
+    return real_.TryLock(fd);
+  }
+  // Not waited out, so that a test holding a lock sees the wait end at once.
+  void Pause(std::chrono::milliseconds) override { calls_.push_back(Call::kPause); }
+  Result<int> CreateUnnamed(const std::filesystem::path& folder) override {
+    if (Status s = Enter(Call::kCreateUnnamed); !s.ok()) return s;
+    if (!unnamed_) return Status::Unsupported("this file system makes no unnamed files");
+    return real_.CreateUnnamed(folder);
+  }
+  Result<int> CreateExclusive(const std::filesystem::path& path) override {
     if (Status s = Enter(Call::kCreateExclusive); !s.ok()) return s;
-    return real_.CreateExclusive(path, mode);
+    return real_.CreateExclusive(path);
   }
   Result<std::size_t> Write(int fd, std::span<const std::byte> bytes) override {
     if (Status s = Enter(Call::kWrite); !s.ok()) return s;
     if (short_writes_ > 0 && bytes.size() > short_writes_) bytes = bytes.first(short_writes_);
     return real_.Write(fd, bytes);
   }
-  Status ChangeOwner(int fd, uid_t owner, gid_t group) override {
-    if (Status s = Enter(Call::kChangeOwner); !s.ok()) return s;
-    return real_.ChangeOwner(fd, owner, group);
-  }
-  Status ChangeMode(int fd, mode_t mode) override {
-    if (Status s = Enter(Call::kChangeMode); !s.ok()) return s;
-    return real_.ChangeMode(fd, mode);
+  Status CopyMetadata(int from, int to) override {
+    if (Status s = Enter(Call::kCopyMetadata); !s.ok()) return s;
+    return real_.CopyMetadata(from, to);
   }
   Status Sync(int fd) override {
     if (Status s = Enter(Call::kSync); !s.ok()) return s;
     return real_.Sync(fd);
+  }
+  Status Link(int fd, const std::filesystem::path& path) override {
+    if (Status s = Enter(Call::kLink); !s.ok()) return s;
+    return real_.Link(fd, path);
   }
   Status Close(int fd) override {
     // A failed close still releases the descriptor, as on Linux.
@@ -118,6 +147,8 @@ class FailingFileSystem final : public FileSystem {
   bool persistently_ = false;
   std::string reason_;
   std::size_t short_writes_ = 0;
+  bool unnamed_ = true;
+  std::size_t bytes_read_ = 0;
   std::optional<Call> failed_kind_;
 };
 

@@ -162,7 +162,7 @@ TEST(ReadMissionList, ReadsAFileByPath) {
   EXPECT_EQ(missing.status.kind(), ErrorKind::kNotFound);
   EXPECT_NE(missing.status.message().find("gone.def"), std::string::npos);
 
-  EXPECT_EQ(ReadMissionList(dir.path()).status.kind(), ErrorKind::kIo);  // a folder
+  EXPECT_EQ(ReadMissionList(dir.path()).status.kind(), ErrorKind::kUnsupported);  // a folder
 }
 
 }  // namespace

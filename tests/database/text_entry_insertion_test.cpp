@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "database/layout_check.h"
 #include "database/little_endian.h"
 #include "database/mission_list.h"
 #include "tests/support/database_builder.h"
@@ -198,6 +199,36 @@ TEST(PlanInsertion, KeepsAnEntryOnItsOwnTextWhenTextsAreOutOfOrder) {
   EXPECT_EQ(text_of(2), "one");
   EXPECT_EQ(text_of(3), "new");
   EXPECT_EQ(text_of(4), "two");
+}
+
+// A marker in slot N + 1, just past the table, moves and is re-pointed like
+// an entry, so the next insertion finds it and the check agrees; a marker
+// left pointing at its old place is reported and refused.
+TEST(PlanInsertion, KeepsAMarkerJustPastTheTableOnItsText) {
+  const auto db = DatabaseBuilder().Entry(5001, "one").Marker("end").ClaimedCount(1).Build();
+  ASSERT_EQ(CheckLayout(db), std::vector<LayoutProblem>{});
+  const auto once = Plan(db, "two");
+  const auto twice = Plan(once, "three");
+  for (const auto& image : {once, twice}) {
+    EXPECT_EQ(CheckLayout(image), std::vector<LayoutProblem>{});
+    const auto count = static_cast<std::size_t>(DecodeInt32(image, 0));
+    EXPECT_EQ(DecodeInt32(image, 8 * (count + 1)), 6000);
+    const auto marker_text = static_cast<std::size_t>(DecodeInt32(image, 8 * (count + 1) + 4));
+    EXPECT_EQ(std::vector<std::byte>(image.begin() + static_cast<std::ptrdiff_t>(marker_text),
+                                     image.end()),
+              Bytes(std::string("end\0", 4)));
+  }
+  EXPECT_EQ(ListedIds(twice), (std::vector<std::int32_t>{5001, 5002, 5003}));
+
+  auto stale = once;
+  EncodeInt32(stale, 8 * 3 + 4, DecodeInt32(db, 8 * 2 + 4));
+  EXPECT_NE(CheckLayout(stale), std::vector<LayoutProblem>{});
+  EXPECT_NE(Refusal(stale, "x").find("end marker's text"), std::string::npos);
+  // The marker's slot is no place for a text of the table.
+  auto on_the_marker = db;
+  EncodeInt32(on_the_marker, 12, 16);
+  EXPECT_NE(Refusal(on_the_marker, "x").find("outside the text area after the end marker"),
+            std::string::npos);
 }
 
 // ---------------------------------------------------------------------------

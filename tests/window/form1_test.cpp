@@ -82,15 +82,18 @@ class CountingDatabase : public MissionDatabase {
     }
     return files_.Read(path);
   }
-  Result<MissionEntry> Insert(const std::filesystem::path& path,
-                              std::string_view utf8_text) override {
+  Result<InsertedEntry> Insert(const std::filesystem::path& path,
+                               std::string_view utf8_text) override {
     ++inserts;
-    return files_.Insert(path, utf8_text);
+    Result<InsertedEntry> inserted = files_.Insert(path, utf8_text);
+    if (inserted.ok()) inserted->warning = warning;
+    return inserted;
   }
 
   int reads = 0;
   int inserts = 0;
   bool fail_reads_after_insert = false;
+  std::string warning;  // given with every insertion made, as a folder that cannot be flushed does
 
  private:
   FileMissionDatabase files_;
@@ -586,6 +589,21 @@ class Form1Test : public QObject {
     QCOMPARE(database_->reads, 1);  // no reload
     QCOMPARE(ListedTexts(), listed);
     QVERIFY(CommandsEnabled());
+  }
+
+  // The text is in the file: the window must not suggest inserting it again.
+  void anInsertionThatMayNotSurviveAPowerCutIsStillAllRight() {
+    OpenDatabase(WriteDatabase("textdb_01.def", ThreeMissions()));
+    database_->warning = "it may not survive a power cut: the folder could not be flushed";
+    Type("Последний");
+    PressInsert();
+    QCOMPARE(dialogs_->messages.size(), size_t{1});
+    QCOMPARE(dialogs_->messages[0].icon, MessageIcon::kInformation);
+    QCOMPARE(dialogs_->messages[0].text, QString("All Right!"));
+    QCOMPARE(dialogs_->messages[0].details,
+             QString("Inserted, but it may not survive a power cut: the folder could not be "
+                     "flushed."));
+    QCOMPARE(ListedTexts().back(), QString("Последний"));
   }
 
   void aReloadFailingAfterAnInsertionReportsErrorThenAllRight() {

@@ -1,0 +1,278 @@
+#include "database/database_rewrite.h"
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <memory>
+#include <new>
+#include <random>
+#include <string>
+
+namespace orva {
+namespace {
+
+// Another ORVA program's rewrite is waited for in steps of kLockPause, at
+// most kLockTries times: 5 seconds in all.
+constexpr std::chrono::milliseconds kLockPause{10};
+constexpr int kLockTries = 500;
+// 32-bit offsets address no byte past this.
+constexpr std::int64_t kLargestDatabase = std::numeric_limits<std::int32_t>::max();
+
+std::string Quote(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+
+Status BeingChanged(const std::filesystem::path& path) {
+  return Status::Busy(DescribePath(path) +
+                      " is being changed by another program; try again when it is done");
+}
+
+// What a rename could not replace faithfully, or must not: something that is
+// not a regular file, a file with more than one hard link (the new file would
+// be separate from the other names, which would keep the old contents) and a
+// file whose permission bits let no one write it.
+Status CheckReplaceable(const FileInfo& info, const std::filesystem::path& path) {
+  if (!info.regular()) return Status::Unsupported(DescribePath(path) + " is not a regular file");
+  if (info.links > 1) {
+    return Status::Unsupported(
+        DescribePath(path) + " has " + std::to_string(info.links) +
+        " hard links; it is rewritten by replacing it with a new file, which would leave the "
+        "other names with the old contents, so it is not changed");
+  }
+  if ((info.permissions & 0222) == 0) {
+    return Status::Unsupported(DescribePath(path) +
+                               " is read-only (its permissions let no one write it), so it is "
+                               "not changed");
+  }
+  return Status::Ok();
+}
+
+// The database opened and locked, and what it was once locked.
+struct LockedDatabase {
+  OpenFile file;
+  FileInfo info;
+};
+
+Result<LockedDatabase> Lock(FileSystem& fs, const std::filesystem::path& path) {
+  int tries = 0;
+  while (true) {
+    Result<FileInfo> before = fs.Stat(path);
+    if (!before.ok()) return before.status();
+    if (Status s = CheckReplaceable(*before, path); !s.ok()) return s;
+    Result<RegularFile> opened = OpenRegularFile(fs, path, OpenMode::kUpdate);
+    if (!opened.ok()) return opened.status();
+    while (true) {
+      Result<bool> locked = fs.TryLock(opened->file.fd());
+      if (!locked.ok()) {
+        return Status::Io("cannot lock " + DescribePath(path) + " against other programs (" +
+                          locked.status().message() + "), so it is not changed");
+      }
+      if (*locked) break;
+      if (++tries >= kLockTries) return BeingChanged(path);
+      fs.Pause(kLockPause);
+    }
+    // The holder may have renamed a new file over the one locked here.
+    Result<FileInfo> now = fs.Stat(path);
+    if (!now.ok()) return now.status();
+    if (now->SameFile(opened->info)) {
+      Result<FileInfo> locked_info = fs.Info(opened->file.fd());
+      if (!locked_info.ok()) return locked_info.status();
+      if (Status s = CheckReplaceable(*locked_info, path); !s.ok()) return s;
+      return LockedDatabase{std::move(opened->file), *locked_info};
+    }
+    if (++tries >= kLockTries) return BeingChanged(path);
+  }
+}
+
+// Temporary files of this database that killed runs left behind. Removing
+// them is a courtesy: a file that cannot be removed stays, never read.
+void RemoveLeftovers(FileSystem& fs, const std::filesystem::path& path) {
+  Result<std::vector<std::string>> names = fs.ListFolder(path.parent_path());
+  if (!names.ok()) return;
+  for (const std::string& name : *names) {
+    if (IsTemporaryName(name, path)) (void)fs.Unlink(path.parent_path() / name);
+  }
+}
+
+// The old file's bytes, in memory that is not cleared before they are read
+// over it (clearing 2 GiB costs as much as reading them).
+struct OldBytes {
+  std::unique_ptr<std::byte[]> data;
+  std::size_t size = 0;
+
+  std::span<const std::byte> span() const { return {data.get(), size}; }
+};
+
+Result<OldBytes> ReadWhole(FileSystem& fs, const LockedDatabase& db,
+                           const std::filesystem::path& path) {
+  if (db.info.size > kLargestDatabase) {
+    return Status::NoRoom(DescribePath(path) + " has " + std::to_string(db.info.size) +
+                          " bytes, more than the 2 GiB that the 32-bit offsets of a text "
+                          "database can address, so it is not read");
+  }
+  const auto size = static_cast<std::size_t>(db.info.size);
+  OldBytes bytes{std::make_unique_for_overwrite<std::byte[]>(size), size};
+  Result<std::size_t> read =
+      ReadFully(fs, db.file.fd(), 0, std::span<std::byte>(bytes.data.get(), size));
+  if (!read.ok()) {
+    return Status::Io("cannot read " + DescribePath(path) + " (" + read.status().message() + ")");
+  }
+  if (*read != size) return BeingChanged(path);  // it shrank while read
+  return bytes;
+}
+
+// The file the new contents go to: unnamed where the file system allows it,
+// named just before the rename, and removed on every way out unless it was
+// renamed into place.
+class NewFile {
+ public:
+  NewFile(FileSystem& fs, std::filesystem::path name) : fs_(fs), name_(std::move(name)) {}
+  NewFile(const NewFile&) = delete;
+  NewFile& operator=(const NewFile&) = delete;
+  ~NewFile() {
+    if (named_ && !in_place_) (void)fs_.Unlink(name_);  // nothing better to do if this fails
+  }
+
+  Status Create(const std::filesystem::path& folder) {
+    Result<int> fd = fs_.CreateUnnamed(folder);
+    if (!fd.ok() && fd.status().kind() == ErrorKind::kUnsupported) {
+      fd = fs_.CreateExclusive(name_);
+      named_ = fd.ok();
+    }
+    if (!fd.ok()) return fd.status();
+    file_ = OpenFile(fs_, *fd);
+    return Status::Ok();
+  }
+  int fd() const { return file_.fd(); }
+  const std::filesystem::path& name() const { return name_; }
+  Status Name() {
+    if (named_) return Status::Ok();
+    Status linked = fs_.Link(file_.fd(), name_);
+    named_ = linked.ok();
+    return linked;
+  }
+  Status Close() { return file_.Close(); }
+  void InPlace() { in_place_ = true; }
+
+ private:
+  FileSystem& fs_;
+  std::filesystem::path name_;
+  OpenFile file_;
+  bool named_ = false;
+  bool in_place_ = false;
+};
+
+Status WriteAll(FileSystem& fs, int fd, std::span<const std::byte> bytes) {
+  while (!bytes.empty()) {
+    Result<std::size_t> written = fs.Write(fd, bytes);
+    if (!written.ok()) return written.status();
+    if (*written == 0) return Status::Io("cannot write: the file system accepted no more bytes");
+    bytes = bytes.subspan(*written);
+  }
+  return Status::Ok();
+}
+
+// The old file must be the one read, unchanged: a program that does not take
+// the lock may have written it, or put another file in its place.
+Status CheckUnchanged(FileSystem& fs, const LockedDatabase& db, const std::filesystem::path& path) {
+  Result<FileInfo> now = fs.Info(db.file.fd());
+  if (!now.ok()) return now.status();
+  Result<FileInfo> at_path = fs.Stat(path);
+  if (!at_path.ok()) return at_path.status();
+  if (now->size != db.info.size || now->modified_ns != db.info.modified_ns ||
+      !at_path->SameFile(db.info)) {
+    return Status::Busy(DescribePath(path) +
+                        " was changed by another program while it was being rewritten, so it "
+                        "was left as that program made it; try again");
+  }
+  return Status::Ok();
+}
+
+// Puts the pieces in place of the locked file; the result is the warning of
+// Rewritten.
+Result<std::string> Replace(FileSystem& fs, const LockedDatabase& db,
+                            const std::filesystem::path& path,
+                            std::span<const std::span<const std::byte>> pieces) {
+  const std::filesystem::path folder = path.parent_path();
+  const std::string unchanged = "; " + DescribePath(path) + " was not changed";
+
+  NewFile temporary(fs, TemporaryPathFor(path));
+  if (Status s = temporary.Create(folder); !s.ok()) {
+    return Status::Io("cannot make a new file in the folder " + Quote(folder) +
+                      " to replace the database safely (" + s.message() + ")" + unchanged);
+  }
+  auto cannot_write = [&](const Status& why) {
+    return Status::Io("cannot write the new contents beside it as " + Quote(temporary.name()) +
+                      " (" + why.message() + ")" + unchanged);
+  };
+  // Every step's result counts: a write, flush or close that fails may mean
+  // the data never reached the disk. The metadata follows the contents, as a
+  // write clears set-id bits, and precedes the flush, which makes it durable.
+  for (std::span<const std::byte> piece : pieces) {
+    if (Status s = WriteAll(fs, temporary.fd(), piece); !s.ok()) return cannot_write(s);
+  }
+  if (Status s = fs.CopyMetadata(db.file.fd(), temporary.fd()); !s.ok()) {
+    if (s.kind() == ErrorKind::kUnsupported) return Status::Unsupported(s.message() + unchanged);
+    return cannot_write(s);
+  }
+  if (Status s = fs.Sync(temporary.fd()); !s.ok()) return cannot_write(s);
+  if (Status s = temporary.Name(); !s.ok()) return cannot_write(s);
+  if (Status s = temporary.Close(); !s.ok()) return cannot_write(s);
+  if (Status s = CheckUnchanged(fs, db, path); !s.ok()) return s;
+  if (Status s = fs.Rename(temporary.name(), path); !s.ok()) {
+    return Status::Io("cannot put the new contents in place (" + s.message() + ")" + unchanged);
+  }
+  temporary.InPlace();
+  if (Status s = fs.SyncDirectory(folder); !s.ok()) {
+    return "it may not survive a power cut: the folder " + Quote(folder) +
+           " could not be flushed to disk after the new contents were put in place (" +
+           s.message() + ")";
+  }
+  return std::string();
+}
+
+}  // namespace
+
+std::filesystem::path TemporaryPathFor(const std::filesystem::path& path) {
+  std::random_device random;
+  const std::uint64_t value = std::uint64_t{random()} << 32 | random();
+  char suffix[17];
+  std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(value));
+  return path.parent_path() / ("." + path.filename().string() + ".orva-" + suffix + ".tmp");
+}
+
+bool IsTemporaryName(const std::string& name, const std::filesystem::path& path) {
+  const std::string prefix = "." + path.filename().string() + ".orva-";
+  const std::string suffix = ".tmp";
+  constexpr std::size_t kDigits = 16;
+  if (name.size() != prefix.size() + kDigits + suffix.size()) return false;
+  if (!name.starts_with(prefix) || !name.ends_with(suffix)) return false;
+  for (std::size_t i = prefix.size(); i < prefix.size() + kDigits; ++i) {
+    if (std::string_view("0123456789abcdef").find(name[i]) == std::string_view::npos) return false;
+  }
+  return true;
+}
+
+Result<Rewritten> RewriteDatabase(FileSystem& fs, const std::filesystem::path& path,
+                                  const Planner& plan) {
+  try {
+    Result<std::filesystem::path> resolved = fs.ResolvePath(path);
+    if (!resolved.ok()) return resolved.status();
+    Result<LockedDatabase> db = Lock(fs, *resolved);
+    if (!db.ok()) return db.status();
+    RemoveLeftovers(fs, *resolved);
+    Result<OldBytes> old_bytes = ReadWhole(fs, *db, *resolved);
+    if (!old_bytes.ok()) return old_bytes.status();
+    Result<NewContents> contents = plan(old_bytes->span());
+    if (!contents.ok()) return contents.status();
+    Result<std::string> warning = Replace(fs, *db, *resolved, contents->pieces());
+    if (!warning.ok()) return warning.status();
+    // The lock goes with the descriptor, which was only read: a failure to
+    // close it says nothing about the new contents.
+    (void)db->file.Close();
+    return Rewritten{std::move(warning).value()};
+  } catch (const std::bad_alloc&) {
+    return Status::NoMemory("rewrite " + DescribePath(path));
+  }
+}
+
+}  // namespace orva

@@ -1,0 +1,78 @@
+// Rewriting a database file: one writer at a time, and whatever happens (a
+// crash, a kill, a full disk, a power cut after the call returned) the file
+// is afterwards exactly the old one or exactly the new one.
+//
+// The steps, each through the FileSystem seam:
+//  1. The path is followed past symbolic links to the file, which must be a
+//     regular file with one hard link whose permission bits let someone write
+//     it (a read-only file stays read-only, for root as well).
+//  2. The file is opened and locked. Every ORVA program takes this lock before
+//     it reads a database it will rewrite; another holder is waited for up to
+//     5 seconds, then the rewrite is refused. A rename puts a new file at the
+//     path, so the lock counts only if the path still names the locked file
+//     afterwards; otherwise the new file is locked instead.
+//  3. Temporary files that killed runs left beside the database are removed;
+//     the file is read whole (refused past the 2 GiB that 32-bit offsets can
+//     address, before reading) and the planner turns the bytes into the new
+//     contents.
+//  4. These go to a new file in the same folder, unnamed where the file system
+//     allows it (so a kill leaves nothing behind), that gets the old file's
+//     owner and group, extended attributes (access control lists included)
+//     and permission bits, or the rewrite is refused. It is flushed to disk,
+//     named, closed, and renamed over the old file once that is seen to be
+//     unchanged since it was read. The folder is flushed last, so that the
+//     rename itself survives a power cut.
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "database/file_system.h"
+#include "database/status.h"
+
+namespace orva {
+
+// The new contents of a file as consecutive pieces, each either a run of the
+// old bytes (not copied) or bytes the plan made.
+class NewContents {
+ public:
+  void Keep(std::span<const std::byte> old_bytes) { pieces_.push_back(old_bytes); }
+  void Add(std::vector<std::byte> made) {
+    pieces_.emplace_back(made_.emplace_back(std::move(made)));
+  }
+  std::span<const std::span<const std::byte>> pieces() const { return pieces_; }
+
+ private:
+  std::deque<std::vector<std::byte>> made_;  // a deque keeps their bytes in place
+  std::vector<std::span<const std::byte>> pieces_;
+};
+
+// Turns the old bytes of a database into its new contents, or refuses with
+// the reason. It may keep pieces of `old_bytes`; they live until the rewrite
+// is over.
+using Planner = std::function<Result<NewContents>(std::span<const std::byte> old_bytes)>;
+
+struct Rewritten {
+  // Empty, or why the new contents, although in place, may not survive a
+  // power cut: the folder could not be flushed after the rename. Callers tell
+  // the user, but the rewrite is done and must not be repeated.
+  std::string warning;
+};
+
+// Runs the steps above on the database at `path`. On any refusal or failure
+// the file is left exactly as it was and no temporary file stays behind.
+Result<Rewritten> RewriteDatabase(FileSystem& fs, const std::filesystem::path& path,
+                                  const Planner& plan);
+
+// The name of a temporary file beside `path`: hidden, and recognisable as
+// ORVA's ('.textdb_00.def.orva-1a2b3c4d5e6f7a8b.tmp').
+std::filesystem::path TemporaryPathFor(const std::filesystem::path& path);
+// Whether `name` (a name in the folder of `path`) is one TemporaryPathFor makes.
+bool IsTemporaryName(const std::string& name, const std::filesystem::path& path);
+
+}  // namespace orva

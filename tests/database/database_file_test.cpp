@@ -1,0 +1,122 @@
+// Listing, checking and inserting on files as they come: special files,
+// files far larger than what is read of them, and files read a block at a
+// time, which must give what the same bytes in memory give.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "database/layout_check.h"
+#include "database/little_endian.h"
+#include "database/mission_list.h"
+#include "database/text_entry_insertion.h"
+#include "tests/database/failing_file_system.h"
+#include "tests/support/child_process.h"
+#include "tests/support/database_builder.h"
+#include "tests/support/temp_dir.h"
+
+namespace orva {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::DatabaseBuilder;
+
+std::vector<LayoutProblem> CheckFile(FileSystem& fs, const fs::path& path, Status* read) {
+  std::vector<LayoutProblem> problems;
+  *read = CheckLayout(fs, path, [&](const LayoutProblem& p) { problems.push_back(p); });
+  return problems;
+}
+
+// A FIFO opened for reading waits for a writer: each call refuses it at once
+// (the child process is stopped if one waits).
+TEST(DatabaseFile, ASpecialFileIsRefusedWithoutWaiting) {
+  testing::TempDir dir;
+  const fs::path fifo = dir / "textdb_00.def";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  const std::string outcome = testing::InChildProcess([&] {
+    const Status list = ReadMissionList(fifo).status;
+    const Status check = CheckLayout(fifo, [](const LayoutProblem&) {});
+    const Result<InsertedEntry> insert = InsertTextEntry(fifo, "x");
+    return list.message() + "\n" + check.message() + "\n" + insert.status().message();
+  });
+  const std::string refusal = DescribePath(fifo) + " is not a regular file";
+  EXPECT_EQ(outcome, refusal + "\n" + refusal + "\n" + refusal);
+}
+
+// A valid database followed by 64 GiB of holes: the list and the check read
+// only what they look at, and the insertion refuses before reading anything.
+TEST(DatabaseFile, AHugeFileIsAnsweredFromTheFewBytesNeeded) {
+  testing::TempDir dir;
+  const fs::path db = dir / "textdb_00.def";
+  testing::WriteFileBytes(
+      db, DatabaseBuilder().Entry(5001, "Первый").Entry(5002, "Второй").Marker("end").Build());
+  fs::resize_file(db, std::uintmax_t{64} << 30);
+  constexpr std::size_t kFewBytes = 1 << 20;
+
+  testing::FailingFileSystem listing;
+  const MissionList list = ReadMissionList(listing, db);
+  EXPECT_TRUE(list.status.ok()) << list.status.message();
+  EXPECT_EQ(list.missions, (std::vector<MissionEntry>{{5001, "Первый"}, {5002, "Второй"}}));
+  EXPECT_LT(listing.bytes_read(), kFewBytes);
+
+  testing::FailingFileSystem checking;
+  Status read;
+  const std::vector<LayoutProblem> problems = CheckFile(checking, db, &read);
+  EXPECT_TRUE(read.ok()) << read.message();
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_NE(problems[0].what.find("2 GiB"), std::string::npos) << problems[0].what;
+  EXPECT_LT(checking.bytes_read(), kFewBytes);
+
+  testing::FailingFileSystem inserting;
+  const Result<InsertedEntry> inserted = InsertTextEntry(inserting, db, "x");
+  ASSERT_FALSE(inserted.ok());
+  EXPECT_EQ(inserted.status().kind(), ErrorKind::kNoRoom);
+  EXPECT_EQ(inserting.bytes_read(), 0u);
+}
+
+// Databases of several blocks, well-formed and damaged in the table, in the
+// texts and at block edges, read by path and from memory alike.
+TEST(DatabaseFile, ReadingByBlocksGivesWhatTheBytesInMemoryGive) {
+  DatabaseBuilder builder;
+  for (int id = 5001; id <= 5900; ++id) builder.RawEntry(id, std::string(150, 'a'));
+  builder.Marker("end");
+  for (int i = 0; i < 3000; ++i) builder.RawEntry(7000 + i, std::string(90, 'z'));
+  const std::vector<std::byte> well = builder.Build();
+  ASSERT_GT(well.size(), 400'000u);  // several blocks of the check
+
+  std::vector<std::vector<std::byte>> databases = {well};
+  for (const std::size_t entry : {2u, 700u, 3500u}) {
+    auto joined = well;  // a text not ended where the next begins
+    joined[static_cast<std::size_t>(DecodeInt32(joined, 8 * entry + 4)) - 1] = std::byte{'!'};
+    databases.push_back(joined);
+  }
+  auto unended = well;  // the last text runs to the end of the file
+  unended.back() = std::byte{'!'};
+  databases.push_back(unended);
+  auto swapped = well;  // two entries on each other's texts, far apart
+  const std::int32_t early = DecodeInt32(swapped, 8 * 10 + 4);
+  EncodeInt32(swapped, 8 * 10 + 4, DecodeInt32(swapped, 8 * 3000 + 4));
+  EncodeInt32(swapped, 8 * 3000 + 4, early);
+  databases.push_back(swapped);
+
+  testing::TempDir dir;
+  const fs::path path = dir / "textdb_00.def";
+  for (std::size_t i = 0; i < databases.size(); ++i) {
+    SCOPED_TRACE("database " + std::to_string(i));
+    testing::WriteFileBytes(path, databases[i]);
+    testing::FailingFileSystem real;
+    Status read;
+    const std::vector<LayoutProblem> by_path = CheckFile(real, path, &read);
+    ASSERT_TRUE(read.ok()) << read.message();
+    EXPECT_EQ(by_path, CheckLayout(databases[i]));
+    EXPECT_EQ(by_path.empty(), i == 0);
+    const MissionList listed = ReadMissionList(path);
+    EXPECT_EQ(listed.missions, ReadMissionList(databases[i]).missions);
+    EXPECT_EQ(listed.missions.size(), 900u);
+  }
+}
+
+}  // namespace
+}  // namespace orva
