@@ -13,6 +13,7 @@
 #include "cli/command_line.h"
 #include "cli/formats.h"
 #include "cli/output.h"
+#include "database/file_system.h"
 #include "database/format.h"
 #include "database/layout_check.h"
 #include "database/mission_list.h"
@@ -40,7 +41,7 @@ void Say(std::ostream& err, std::string_view reason) {
 }
 
 Outcome List(const Io& io, const Request& request) {
-  const MissionList list = ReadMissionList(std::filesystem::path(request.database));
+  const MissionList list = ReadMissionList(PathFromUtf8(request.database));
   if (request.json) {
     io.out.Write(MissionsJson(list.missions));
   } else {
@@ -59,7 +60,7 @@ Outcome List(const Io& io, const Request& request) {
 // a time and each finding printed as it is found, except for JSON, which is
 // one document.
 Outcome Check(const Io& io, const Request& request) {
-  const std::filesystem::path database(request.database);
+  const std::filesystem::path database = PathFromUtf8(request.database);
   std::vector<LayoutProblem> problems;
   bool damaged = false;
   const Status read = CheckLayout(database, [&](const LayoutProblem& problem) {
@@ -92,7 +93,7 @@ Result<std::vector<std::string>> ReadTexts(std::istream& standard_input, std::st
   std::ifstream file;
   std::istream* in = &standard_input;
   if (from != "-") {
-    file.open(std::string(from), std::ios::binary);
+    file.open(PathFromUtf8(from), std::ios::binary);
     if (!file) {
       return Status::Io("cannot read the texts from " + SourceName(from) + ": " +
                         std::strerror(errno));
@@ -178,7 +179,7 @@ Outcome Insert(const Io& io, const Request& request) {
     Say(io.err, texts.status().message());
     return {kExitFailure};
   }
-  const BatchOutcome batch = InsertBatch(std::filesystem::path(request.database), *texts);
+  const BatchOutcome batch = InsertBatch(PathFromUtf8(request.database), *texts);
   if (request.json) {
     io.out.Write(InsertedJson(batch.inserted));
   } else {
