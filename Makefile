@@ -123,7 +123,7 @@ deps-windows:
 	@bash deps/install deps/debian-packages-windows.txt
 
 $(WINDOWS_DIR)/build.ninja:
-	cmake -S . -B $(WINDOWS_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	cmake -S . -B $(WINDOWS_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DORVA_BUILD_WINDOW=OFF \
 	  -DORVA_LINUX_CLI=$(CURDIR)/$(BUILD_DIR)/bin/orva-cli
 

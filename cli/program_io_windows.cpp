@@ -4,7 +4,9 @@
 // (WriteConsoleW, ReadConsoleW), so that it shows and takes any text whatever
 // its code page; redirected streams carry the bytes unchanged, in binary mode:
 // no CR is added before a line feed, and byte 0x1A does not end the input.
-#include <windows.h>  // first: the other Windows headers need what it declares
+// clang-format off: windows.h comes first, the other Windows headers need what it declares.
+#include <windows.h>
+// clang-format on
 
 #include <fcntl.h>
 #include <io.h>

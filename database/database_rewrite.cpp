@@ -53,33 +53,33 @@ struct LockedDatabase {
 };
 
 Result<LockedDatabase> Lock(FileSystem& fs, const std::filesystem::path& path) {
-  int tries = 0;
-  while (true) {
+  for (int tries = 1;; ++tries) {
     Result<FileInfo> before = fs.Stat(path);
     if (!before.ok()) return before.status();
     if (Status s = CheckReplaceable(*before, path); !s.ok()) return s;
     Result<RegularFile> opened = OpenRegularFile(fs, path, OpenMode::kUpdate);
     if (!opened.ok()) return opened.status();
-    while (true) {
-      Result<bool> locked = fs.TryLock(opened->file.fd());
-      if (!locked.ok()) {
-        return Status::Io("cannot lock " + DescribePath(path) + " against other programs (" +
-                          locked.status().message() + "), so it is not changed");
+    Result<bool> locked = fs.TryLock(opened->file.fd());
+    if (!locked.ok()) {
+      return Status::Io("cannot lock " + DescribePath(path) + " against other programs (" +
+                        locked.status().message() + "), so it is not changed");
+    }
+    if (*locked) {
+      // The holder may have renamed a new file over the one locked here.
+      Result<FileInfo> now = fs.Stat(path);
+      if (!now.ok()) return now.status();
+      if (now->SameFile(opened->info)) {
+        Result<FileInfo> locked_info = fs.Info(opened->file.fd());
+        if (!locked_info.ok()) return locked_info.status();
+        if (Status s = CheckReplaceable(*locked_info, path); !s.ok()) return s;
+        return LockedDatabase{std::move(opened->file), *locked_info};
       }
-      if (*locked) break;
-      if (++tries >= kLockTries) return BeingChanged(path);
-      fs.Pause(kLockPause);
     }
-    // The holder may have renamed a new file over the one locked here.
-    Result<FileInfo> now = fs.Stat(path);
-    if (!now.ok()) return now.status();
-    if (now->SameFile(opened->info)) {
-      Result<FileInfo> locked_info = fs.Info(opened->file.fd());
-      if (!locked_info.ok()) return locked_info.status();
-      if (Status s = CheckReplaceable(*locked_info, path); !s.ok()) return s;
-      return LockedDatabase{std::move(opened->file), *locked_info};
-    }
-    if (++tries >= kLockTries) return BeingChanged(path);
+    if (tries >= kLockTries) return BeingChanged(path);
+    // The file is not held open while waiting: where a file that is open
+    // cannot be replaced, that would stop the holder's rename.
+    (void)opened->file.Close();  // it was only read
+    fs.Pause(kLockPause);
   }
 }
 
@@ -213,8 +213,7 @@ Status CloseForTheRename(FileSystem& fs, LockedDatabase& db, const std::filesyst
 
 // Puts the pieces in place of the locked file; the result is the warning of
 // Rewritten.
-Result<std::string> Replace(FileSystem& fs, LockedDatabase& db,
-                            const std::filesystem::path& path,
+Result<std::string> Replace(FileSystem& fs, LockedDatabase& db, const std::filesystem::path& path,
                             std::span<const std::span<const std::byte>> pieces) {
   const std::filesystem::path folder = path.parent_path();
   const std::string unchanged = "; " + DescribePath(path) + " was not changed";
@@ -248,8 +247,8 @@ Result<std::string> Replace(FileSystem& fs, LockedDatabase& db,
     renamed = fs.Rename(temporary.name(), path);
   }
   if (!renamed.ok()) {
-    const std::string why = "cannot put the new contents in place (" + renamed.message() + ")" +
-                            unchanged;
+    const std::string why =
+        "cannot put the new contents in place (" + renamed.message() + ")" + unchanged;
     return renamed.kind() == ErrorKind::kBusy
                ? Status::Busy(why + "; try again when no other program has it open")
                : Status::Io(why);

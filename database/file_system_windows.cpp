@@ -2,8 +2,9 @@
 // files are opened in binary and shared for reading, writing and deleting, so
 // that other programs can read a database ORVA holds and a rename can replace
 // it; a descriptor is a C runtime descriptor that owns the HANDLE.
-// windows.h first: the other Windows headers need what it declares.
+// clang-format off: windows.h comes first, the other Windows headers need what it declares.
 #include <windows.h>
+// clang-format on
 
 #include <fcntl.h>
 #include <io.h>
@@ -53,13 +54,16 @@ std::string Reason(DWORD error) {
       nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::wstring reason = length > 0 ? std::wstring(text, length) : std::wstring();
   LocalFree(text);
-  while (!reason.empty() && std::wstring_view(L" .\r\n").find(reason.back()) != std::wstring::npos) {
+  while (!reason.empty() &&
+         std::wstring_view(L" .\r\n").find(reason.back()) != std::wstring::npos) {
     reason.pop_back();
   }
   return reason.empty() ? "system error " + std::to_string(error) : Utf8FromUtf16(reason);
 }
 
-Status IoError(const std::string& what, DWORD error) { return Status::Io(what + ": " + Reason(error)); }
+Status IoError(const std::string& what, DWORD error) {
+  return Status::Io(what + ": " + Reason(error));
+}
 
 bool Missing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
@@ -158,10 +162,11 @@ Result<FileInfo> InfoOf(HANDLE handle, const std::string& what) {
   BY_HANDLE_FILE_INFORMATION data{};
   if (!GetFileInformationByHandle(handle, &data)) return IoError(what, GetLastError());
   info.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileInfo::Kind::kDirectory
-                                                                       : FileInfo::Kind::kRegular;
+                                                                      : FileInfo::Kind::kRegular;
   info.device = data.dwVolumeSerialNumber;
   info.inode = std::uint64_t{data.nFileIndexHigh} << 32 | data.nFileIndexLow;
-  info.size = static_cast<std::int64_t>(std::uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow);
+  info.size =
+      static_cast<std::int64_t>(std::uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow);
   info.modified_ns = NanosecondsSince1970(data.ftLastWriteTime);
   info.permissions = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
   info.links = data.nNumberOfLinks;
@@ -172,8 +177,9 @@ Result<FileInfo> InfoOf(HANDLE handle, const std::string& what) {
 Result<std::wstring> FinalPath(HANDLE handle) {
   std::wstring name(MAX_PATH, L'\0');
   while (true) {
-    const DWORD length = GetFinalPathNameByHandleW(handle, name.data(), static_cast<DWORD>(name.size()),
-                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    const DWORD length =
+        GetFinalPathNameByHandleW(handle, name.data(), static_cast<DWORD>(name.size()),
+                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     if (length == 0) return IoError("cannot find the full path of a file", GetLastError());
     const bool fits = length < name.size();
     name.resize(length);  // when it does not fit, the length asked for, with the final NUL
@@ -242,7 +248,7 @@ std::string AccountName(PSID sid) {
   DWORD domain_size = 256;
   SID_NAME_USE use;
   if (LookupAccountSidW(nullptr, sid, name, &name_size, domain, &domain_size, &use)) {
-    return "'" + Utf8FromUtf16(domain) + "\\" + Utf8FromUtf16(name) + "'";
+    return "'" + Utf8FromUtf16(std::wstring(domain) + L"\\" + name) + "'";
   }
   wchar_t* text = nullptr;
   if (!ConvertSidToStringSidW(sid, &text)) return "an unknown account";
@@ -282,7 +288,8 @@ Status CopySecurity(HANDLE from, HANDLE to) {
   Result<Bytes> made = SecurityOf(to, OWNER_SECURITY_INFORMATION);
   if (!made.ok()) return made.status();
   PSID owner = OwnerIn(*old);
-  if (owner != nullptr && !EqualSid(owner, OwnerIn(*made)) &&
+  PSID made_owner = OwnerIn(*made);
+  if (owner != nullptr && (made_owner == nullptr || !EqualSid(owner, made_owner)) &&
       !SetKernelObjectSecurity(to, OWNER_SECURITY_INFORMATION, old->data())) {
     return Status::Unsupported("the file belongs to " + AccountName(owner) +
                                ", and this program, running as " + CurrentUser() +
@@ -310,8 +317,8 @@ constexpr DWORD kCarriedAttributes =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 constexpr DWORD kComparedAttributes =
     kCarriedAttributes | FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_ENCRYPTED;
-constexpr DWORD kSettableAttributes = kCarriedAttributes | FILE_ATTRIBUTE_ARCHIVE |
-                                      FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE;
+constexpr DWORD kSettableAttributes =
+    kCarriedAttributes | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE;
 
 Result<FILE_BASIC_INFO> BasicInfo(HANDLE file) {
   FILE_BASIC_INFO info{};
@@ -456,7 +463,7 @@ Result<std::filesystem::path> RealFileSystem::ResolvePath(const std::filesystem:
   Opened file = OpenToExamine(path);
   if (file.error != ERROR_SUCCESS) return PathError("resolve", path, file.error);
   Result<std::wstring> name = FinalPath(file.handle.get());
-  if (!name.ok()) return PathError("resolve", path, GetLastError());
+  if (!name.ok()) return name.status();
   return std::filesystem::path(WithoutLongPathPrefix(*name));
 }
 
@@ -531,7 +538,8 @@ Result<int> RealFileSystem::CreateExclusive(const std::filesystem::path& path) {
   SECURITY_ATTRIBUTES security{sizeof security, private_file.get(), FALSE};
   Opened file = OpenHandle(path, GENERIC_READ | GENERIC_WRITE | WRITE_DAC | WRITE_OWNER, 0,
                            CREATE_NEW, FILE_SHARE_READ | FILE_SHARE_DELETE, &security);
-  if (file.error != ERROR_SUCCESS) return IoError("cannot create " + DescribePath(path), file.error);
+  if (file.error != ERROR_SUCCESS)
+    return IoError("cannot create " + DescribePath(path), file.error);
   return Descriptor(std::move(file.handle));
 }
 
@@ -581,7 +589,9 @@ Status RealFileSystem::Rename(const std::filesystem::path& from, const std::file
   const std::string what = "cannot rename '" + PathToUtf8(from) + "' to '" + PathToUtf8(to) + "'";
   Opened source = OpenHandle(from, DELETE | SYNCHRONIZE);
   if (source.error != ERROR_SUCCESS) return IoError(what, source.error);
-  const std::wstring target = std::filesystem::absolute(to).native();
+  std::error_code no_full_path;
+  const std::wstring target = std::filesystem::absolute(to, no_full_path).native();
+  if (no_full_path) return Status::Io(what + ": " + no_full_path.message());
   Bytes request(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
   auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(request.data());
   rename->Flags = FILE_RENAME_FLAG_REPLACE_IF_EXISTS | FILE_RENAME_FLAG_POSIX_SEMANTICS;

@@ -1,11 +1,11 @@
 // UTF-8 and UTF-16 through Windows' own converters, with code page CP_UTF8:
 // never the ANSI code page or a C locale.
-#include "database/utf16.h"
-
 #include <windows.h>
 
 #include <climits>
 #include <stdexcept>
+
+#include "database/utf16.h"
 
 namespace orva {
 namespace {

@@ -84,9 +84,9 @@ TEST_F(CliInsertTest, ARefusalKeepsTheTextsBeforeItAndStopsThere) {
   const Outcome empty = Run({"insert", db_, "--from", list.string()});
   EXPECT_EQ(empty.exit_code, 1);
   // Escaped like any text on standard error: on Windows its backslashes double.
-  EXPECT_NE(empty.err.find(cli::EscapeText("line 2 of '" + list.string() +
-                                           "', \"\": the text is empty")),
-            std::string::npos)
+  EXPECT_NE(
+      empty.err.find(cli::EscapeText("line 2 of '" + list.string() + "', \"\": the text is empty")),
+      std::string::npos)
       << empty.err;
   const Outcome foreign = Run({"insert", db_, "日本"});
   EXPECT_EQ(foreign.exit_code, 1);

@@ -59,8 +59,8 @@ TEST_F(DatabaseRewriteTest, FlushesTheNewFileBeforeTheRenameAndTheFolderAfterIt)
       EXPECT_TRUE(replaces_open_files || closed_first);
       std::vector<Call> expected =
           closed_first
-              ? std::vector<Call>{Call::kWrite, Call::kCopyMetadata, Call::kSync,
-                                  Call::kClose, Call::kRename,       Call::kClose,
+              ? std::vector<Call>{Call::kWrite,  Call::kCopyMetadata, Call::kSync,
+                                  Call::kClose,  Call::kRename,       Call::kClose,
                                   Call::kRename, Call::kSyncDirectory}
               : std::vector<Call>{Call::kWrite,  Call::kCopyMetadata,  Call::kSync, Call::kClose,
                                   Call::kRename, Call::kSyncDirectory, Call::kClose};

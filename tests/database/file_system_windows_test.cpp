@@ -2,7 +2,9 @@
 // file for a moment without sharing it, access control lists and attributes
 // carried over to the new file, names outside the ANSI code page, and byte
 // 0x1A, which a read in text mode takes for the end of the file.
-#include <windows.h>  // first: the other Windows headers need what it declares
+// clang-format off: windows.h comes first, the other Windows headers need what it declares.
+#include <windows.h>
+// clang-format on
 
 #include <gtest/gtest.h>
 #include <sddl.h>
@@ -83,8 +85,8 @@ TEST_F(DatabaseRewriteTest, WaitsForAProgramThatHoldsTheFileUnsharedForAMoment) 
 // keeps a list as the permission bits it maps to, which shows it just as well.)
 TEST_F(DatabaseRewriteTest, KeepsTheAccessControlListAndTheAttributes) {
   PSECURITY_DESCRIPTOR own = nullptr;
-  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
-      L"D:P(A;;FA;;;OW)(A;;FR;;;WD)", SDDL_REVISION_1, &own, nullptr));
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;FA;;;OW)(A;;FR;;;WD)",
+                                                                   SDDL_REVISION_1, &own, nullptr));
   const bool set = SetFileSecurityW(db_.c_str(), DACL_SECURITY_INFORMATION, own);
   LocalFree(own);
   ASSERT_TRUE(set);
@@ -139,8 +141,8 @@ TEST(WindowsFile, Byte0x1AIsData) {
   EXPECT_EQ(testing::ReadFileBytes(db), PlanInsertion(once, "Третья").value().image);
   const MissionList list = ReadMissionList(db);
   ASSERT_TRUE(list.status.ok()) << list.status.message();
-  EXPECT_EQ(list.missions, (std::vector<MissionEntry>{
-                               {5001, "до\x1aпосле"}, {5002, "Вторая"}, {5003, "Третья"}}));
+  EXPECT_EQ(list.missions,
+            (std::vector<MissionEntry>{{5001, "до\x1aпосле"}, {5002, "Вторая"}, {5003, "Третья"}}));
   std::vector<LayoutProblem> problems;
   EXPECT_TRUE(CheckLayout(db, [&](const LayoutProblem& p) { problems.push_back(p); }).ok());
   EXPECT_TRUE(problems.empty());

@@ -19,8 +19,8 @@ class TempDir {
   TempDir() {
     std::random_device random;
     for (int tries = 0; tries < 100 && path_.empty(); ++tries) {
-      const auto candidate = std::filesystem::temp_directory_path() /
-                             ("orva-test-" + std::to_string(random()));
+      const auto candidate =
+          std::filesystem::temp_directory_path() / ("orva-test-" + std::to_string(random()));
       if (std::filesystem::create_directory(candidate)) path_ = candidate;
     }
     if (path_.empty()) throw std::runtime_error("cannot make a scratch folder");
