@@ -10,7 +10,7 @@ CMAKE_FLAGS  ?=
 JOBS         ?= $(shell nproc)
 
 .PHONY: all deps build build-sanitize build-fuzz run test test-normal test-sanitize test-fuzz \
-	fuzz bench example clean
+	deps-fresh test-fresh fuzz bench example clean
 
 all: build
 
@@ -82,6 +82,15 @@ test-sanitize: build-sanitize
 
 test-fuzz: build-fuzz
 	ctest --test-dir $(FUZZ_DIR)/fuzz --output-on-failure -j $(JOBS)
+
+# The README's two commands, as it shows them, on a minimal Debian 12 root
+# made with debootstrap that has nothing but git (as root, through sudo
+# otherwise; the root is made in build-fresh/ and deleted afterwards).
+deps-fresh:
+	@bash deps/install deps/debian-packages-fresh.txt
+
+test-fresh: deps-fresh
+	bash deps/test-fresh
 
 # Each fuzz target for FUZZ_SECONDS; inputs that reach new code are kept in
 # fuzz/corpus-local, a finding is left in $(FUZZ_DIR)/fuzz/findings.
