@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "database/code_page.h"
 #include "database/layout_check.h"
 #include "database/little_endian.h"
 #include "fuzz/properties.h"
@@ -57,6 +58,7 @@ TEST(SavedFuzzInputs, PassTheChecksOfTheTargetThatFoundThem) {
     const std::vector<std::byte> bytes = ReadInput(path);
     const InsertionInput input = SplitInsertionInput(bytes);
     ExpectPasses(CheckInsertion(input.database, input.utf8_text), path.string());
+    ExpectPasses(CheckBatchInsertion(input.database, input.utf8_text), path.string());
   }
   for (const fs::path& path : SavedInputs("code_page")) {
     ExpectPasses(CheckCodePageRoundTrip(ReadInput(path)), path.string());
@@ -69,6 +71,7 @@ TEST(FuzzStartingCorpus, PassTheChecksOfTheirTargets) {
   for (const CorpusInput& start : InsertionCorpus()) {
     const InsertionInput input = SplitInsertionInput(start.bytes);
     ExpectPasses(CheckInsertion(input.database, input.utf8_text), start.name);
+    ExpectPasses(CheckBatchInsertion(input.database, input.utf8_text), start.name);
   }
   for (const CorpusInput& input : CodePageCorpus())
     ExpectPasses(CheckCodePageRoundTrip(input.bytes), input.name);
@@ -220,6 +223,44 @@ TEST(InsertionCheck, NoticesARefusalThatWritesOrGivesNoReasonAndAnAcceptedEmptyT
             std::string::npos);
   EXPECT_NE(ViolationFound(&RefuseWithoutAReason).find("without a reason"), std::string::npos);
   EXPECT_NE(ViolationFound(&InsertAnotherText, "").find("0 characters"), std::string::npos);
+}
+
+// Stand-ins for PlanInsertions, each wrong in one way.
+Result<PlannedInsertions> PlanTheFirstTextOnly(std::span<const std::byte> db,
+                                               const NewTexts& texts) {
+  const auto stored = texts.stored();
+  NewTexts first;
+  EXPECT_TRUE(first
+                  .Add(DecodeWindows1251(stored.first(static_cast<std::size_t>(
+                      std::find(stored.begin(), stored.end(), std::byte{0}) - stored.begin()))))
+                  .ok());
+  return PlanInsertions(db, first);
+}
+Result<PlannedInsertions> RefuseSeveralTexts(std::span<const std::byte> db, const NewTexts& texts) {
+  if (texts.size() > 1) return Status::NoRoom("more than one text");
+  return PlanInsertions(db, texts);
+}
+Result<PlannedInsertions> SwapTheFirstTwoEntries(std::span<const std::byte> db,
+                                                 const NewTexts& texts) {
+  Result<PlannedInsertions> planned = PlanInsertions(db, texts);
+  if (planned.ok()) std::swap(planned->entries[0], planned->entries[1]);
+  return planned;
+}
+
+TEST(BatchInsertionCheck, NoticesABatchThatDiffersFromTheTextsOneAtATime) {
+  const std::vector<std::byte> db = ScenarioDatabase();
+  ExpectPasses(CheckBatchInsertion(db, "Раз\nДва\nТри"), "scenario");
+  auto violation = [](std::span<const std::byte> db, BatchPlanner planner) {
+    const Status check = CheckBatchInsertion(db, "Раз\nДва", planner);
+    EXPECT_FALSE(check.ok()) << "the check passed a spoiled batch";
+    return check.message();
+  };
+  EXPECT_NE(violation(db, &PlanTheFirstTextOnly).find("another database"), std::string::npos);
+  EXPECT_NE(violation(db, &RefuseSeveralTexts).find("every text goes in"), std::string::npos);
+  EXPECT_NE(violation(db, &SwapTheFirstTwoEntries).find("numbers its entries"), std::string::npos);
+  // The second text would be numbered past the largest id.
+  const auto top = DatabaseBuilder().Entry(0x7FFFFFFE, "a").Marker().Build();
+  EXPECT_NE(violation(top, &PlanTheFirstTextOnly).find("text 2 is refused"), std::string::npos);
 }
 
 }  // namespace
