@@ -78,8 +78,7 @@ TEST_F(CliInsertTest, ARefusalInsertsNoTextAndNamesTheOneRefused) {
       << o.err;
   EXPECT_NE(o.err.find("no text was inserted"), std::string::npos) << o.err;
 
-  // From a file the same: an empty line, and a line longer than any text,
-  // refused before the rest is read.
+  // From a file the same: an empty line and a character the code page lacks.
   const auto list = dir_ / "texts.txt";
   testing::WriteFileBytes(list, testing::Bytes("Пятая\n\nСедьмая\n"));
   const Outcome empty = Run({"insert", db_, "--from", list.string()});

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -359,9 +358,7 @@ TEST(PlanInsertion, MatchesTheLiteralStepsOnGeneratedDatabases) {
 }
 
 // ---------------------------------------------------------------------------
-// Batches: several texts planned at once give what inserting them one at a
-// time gives, and a batch with a text that cannot go in is refused whole.
-
+// Several texts planned at once give what inserting them one at a time gives.
 TEST(PlanInsertions, EqualsTheTextsInsertedOneByOneOnGeneratedDatabases) {
   GeneratedDatabases generated(20261208);
   for (int round = 0; round < 1000; ++round) {
@@ -381,23 +378,6 @@ TEST(PlanInsertions, EqualsTheTextsInsertedOneByOneOnGeneratedDatabases) {
     ASSERT_EQ(planned->image, expected.image) << "round " << round;
     ASSERT_EQ(planned->entries, expected.entries) << "round " << round;
   }
-}
-
-TEST(PlanInsertions, RefusesTheWholeBatchNamingTheTextThatCannotGoIn) {
-  NewTexts texts;
-  ASSERT_TRUE(texts.Add("один").ok() && texts.Add("два").ok());
-  const std::vector<std::byte> before(texts.stored().begin(), texts.stored().end());
-  EXPECT_NE(texts.Add("три\nчетыре").message().find("line break"), std::string::npos);
-  EXPECT_EQ(texts.size(), 2u);
-  EXPECT_TRUE(std::ranges::equal(texts.stored(), before));
-
-  // The third new entry would be numbered past the largest id.
-  ASSERT_TRUE(texts.Add("три").ok());
-  const auto db = DatabaseBuilder().Entry(0x7FFFFFFD, "a").Marker().Build();
-  const Result<PlannedInsertions> planned = PlanInsertions(db, texts);
-  ASSERT_FALSE(planned.ok());
-  EXPECT_NE(planned.status().message().find("text 3 (\"три\")"), std::string::npos)
-      << planned.status().message();
 }
 
 }  // namespace

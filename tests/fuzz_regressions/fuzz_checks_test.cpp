@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "database/code_page.h"
 #include "database/layout_check.h"
 #include "database/little_endian.h"
 #include "fuzz/properties.h"
@@ -225,28 +224,6 @@ TEST(InsertionCheck, NoticesARefusalThatWritesOrGivesNoReasonAndAnAcceptedEmptyT
   EXPECT_NE(ViolationFound(&InsertAnotherText, "").find("0 characters"), std::string::npos);
 }
 
-// Stand-ins for PlanInsertions, each wrong in one way.
-Result<PlannedInsertions> PlanTheFirstTextOnly(std::span<const std::byte> db,
-                                               const NewTexts& texts) {
-  const auto stored = texts.stored();
-  NewTexts first;
-  EXPECT_TRUE(first
-                  .Add(DecodeWindows1251(stored.first(static_cast<std::size_t>(
-                      std::find(stored.begin(), stored.end(), std::byte{0}) - stored.begin()))))
-                  .ok());
-  return PlanInsertions(db, first);
-}
-Result<PlannedInsertions> RefuseSeveralTexts(std::span<const std::byte> db, const NewTexts& texts) {
-  if (texts.size() > 1) return Status::NoRoom("more than one text");
-  return PlanInsertions(db, texts);
-}
-Result<PlannedInsertions> SwapTheFirstTwoEntries(std::span<const std::byte> db,
-                                                 const NewTexts& texts) {
-  Result<PlannedInsertions> planned = PlanInsertions(db, texts);
-  if (planned.ok()) std::swap(planned->entries[0], planned->entries[1]);
-  return planned;
-}
-
 TEST(BatchInsertionCheck, NoticesABatchThatDiffersFromTheTextsOneAtATime) {
   const std::vector<std::byte> db = ScenarioDatabase();
   ExpectPasses(CheckBatchInsertion(db, "Раз\nДва\nТри"), "scenario");
@@ -255,12 +232,26 @@ TEST(BatchInsertionCheck, NoticesABatchThatDiffersFromTheTextsOneAtATime) {
     EXPECT_FALSE(check.ok()) << "the check passed a spoiled batch";
     return check.message();
   };
-  EXPECT_NE(violation(db, &PlanTheFirstTextOnly).find("another database"), std::string::npos);
-  EXPECT_NE(violation(db, &RefuseSeveralTexts).find("every text goes in"), std::string::npos);
-  EXPECT_NE(violation(db, &SwapTheFirstTwoEntries).find("numbers its entries"), std::string::npos);
+  // Stand-ins for PlanInsertions, each wrong in one way.
+  const BatchPlanner first_only = [](std::span<const std::byte> db, const NewTexts&) {
+    NewTexts first;
+    (void)first.Add("Раз");
+    return PlanInsertions(db, first);
+  };
+  const BatchPlanner refusing = [](std::span<const std::byte>, const NewTexts&) {
+    return Result<PlannedInsertions>(Status::NoRoom("no room"));
+  };
+  const BatchPlanner swapping = [](std::span<const std::byte> db, const NewTexts& texts) {
+    Result<PlannedInsertions> planned = PlanInsertions(db, texts);
+    std::swap(planned->entries[0], planned->entries[1]);
+    return planned;
+  };
+  EXPECT_NE(violation(db, first_only).find("another database"), std::string::npos);
+  EXPECT_NE(violation(db, refusing).find("every text goes in"), std::string::npos);
+  EXPECT_NE(violation(db, swapping).find("numbers its entries"), std::string::npos);
   // The second text would be numbered past the largest id.
   const auto top = DatabaseBuilder().Entry(0x7FFFFFFE, "a").Marker().Build();
-  EXPECT_NE(violation(top, &PlanTheFirstTextOnly).find("text 2 is refused"), std::string::npos);
+  EXPECT_NE(violation(top, first_only).find("text 2 is refused"), std::string::npos);
 }
 
 }  // namespace
