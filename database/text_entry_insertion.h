@@ -37,10 +37,10 @@ class FileSystem;
 // Several texts give, byte for byte, what inserting them one after the other
 // gives, planned at once: the new entries follow entry k in the order of the
 // texts, numbered on from its id, and their texts lie one after the other
-// before the marker's. Once a new entry gets the marker's id 6000 (entry k
-// had 5999 or reached it), it ends the mission list, and each later text goes
-// in just before the entry made before it, as id 6000 again: from there on the
-// new entries and their texts stand in the reverse order of the texts.
+// before the marker's. Once a new entry gets the marker's id 6000 (numbered
+// after 5999), it ends the mission list, and each later text goes in just
+// before the entry made before it, as id 6000 again: from there on the new
+// entries and their texts stand in the reverse order of the texts.
 
 struct PlannedInsertions {
   std::vector<std::byte> image;       // the whole new database
