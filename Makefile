@@ -97,10 +97,11 @@ test-fresh: deps-fresh
 fuzz: build-fuzz
 	FUZZ_DIR=$(FUZZ_DIR) JOBS=$(JOBS) fuzz/run $(FUZZ_SECONDS) fuzz/corpus-local
 
-# Times insertions against the floor of any crash-safe rewrite (in pairs,
-# with the spread of their ratio) and the check on texts that no NUL ends,
-# then the peak memory of one insertion into the 1 MiB and 64 MiB databases
-# it made and of listing the 1 GiB one.
+# Times insertions of one text and of 300 against the floor of any crash-safe
+# rewrite (in pairs, with the spread of their ratio) and the check on texts
+# that no NUL ends, then the peak memory of one insertion into the 1 MiB and
+# 64 MiB databases it made, of listing the 1 GiB one and of inserting 100,000
+# lines with --from into the 8 MiB one.
 bench: build
 	$(BUILD_DIR)/bench/orva-bench --data-dir=$(BUILD_DIR)/bench-data
 	@peak() { /usr/bin/time -v "$$@" 2>&1 >/dev/null \
@@ -112,7 +113,10 @@ bench: build
 	done; \
 	db=$(BUILD_DIR)/bench-data/textdb_1GiB.def; \
 	printf 'peak memory of listing %s (%s bytes): ' $$db $$(stat -c %s $$db); \
-	peak $(BUILD_DIR)/bin/orva-cli list $$db
+	peak $(BUILD_DIR)/bin/orva-cli list $$db; \
+	db=$(BUILD_DIR)/bench-data/textdb_8MiB.def; \
+	printf 'peak memory of inserting 100,000 lines of --from into %s (%s bytes): ' $$db $$(stat -c %s $$db); \
+	peak $(BUILD_DIR)/bin/orva-cli insert $$db --from $(BUILD_DIR)/bench-data/texts_100000.txt
 
 # Makes the sample database again from its generator.
 example: build

@@ -146,6 +146,33 @@ TEST_F(DatabaseRewriteTest, WritesTheNewImageAtTheSamePath) {
   ExpectOnlyTheDatabase();
 }
 
+// All the texts of a batch go in with one lock, one read and one rename; a
+// batch refused for its third text writes nothing.
+TEST_F(DatabaseRewriteTest, InsertsABatchWithOneRewriteOrNotAtAll) {
+  NewTexts texts;
+  for (const char* text : {"Первый", "Второй", "Третий"}) ASSERT_TRUE(texts.Add(text).ok());
+  FailingFileSystem counting;
+  const Result<InsertedEntries> inserted = InsertTextEntries(counting, db_, texts);
+  ASSERT_TRUE(inserted.ok()) << inserted.status().message();
+  EXPECT_EQ(OnDisk(), PlanInsertions(old_, texts).value().image);
+  ExpectOnlyTheDatabase();
+  auto count = [](const FailingFileSystem& fs, Call call) {
+    return std::count(fs.calls().begin(), fs.calls().end(), call);
+  };
+  EXPECT_EQ(count(counting, Call::kTryLock), 1);
+  EXPECT_EQ(counting.bytes_read(), old_.size());
+  EXPECT_EQ(count(counting, Call::kRename), 1);
+
+  const auto top = DatabaseBuilder().Entry(0x7FFFFFFD, "a").Marker().Build();
+  testing::WriteFileBytes(db_, top);
+  FailingFileSystem refusing;
+  const Result<InsertedEntries> refused = InsertTextEntries(refusing, db_, texts);
+  ASSERT_FALSE(refused.ok());
+  EXPECT_NE(refused.status().message().find("text 3"), std::string::npos);
+  EXPECT_EQ(count(refusing, Call::kWrite), 0);
+  EXPECT_EQ(OnDisk(), top);
+}
+
 // The new file's bytes, then its metadata, reach the disk before it is
 // named; it is closed before the rename, and the folder is flushed after it.
 TEST_F(DatabaseRewriteTest, FlushesTheNewFileBeforeTheRenameAndTheFolderAfterIt) {
