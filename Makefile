@@ -11,7 +11,7 @@ CMAKE_FLAGS  ?=
 JOBS         ?= $(shell nproc)
 
 .PHONY: all deps build build-sanitize build-fuzz run test test-normal test-sanitize test-fuzz \
-	fuzz bench example clean
+	deps-fresh test-fresh fuzz bench example clean
 
 all: build
 
@@ -39,16 +39,15 @@ build-fuzz: deps $(FUZZ_DIR)/build.ninja
 	cmake --build $(FUZZ_DIR) -j $(JOBS) --target make-starting-corpus reader_fuzzer \
 	  insertion_fuzzer code_page_fuzzer
 
-# Starts the window (or, in a build without it, lists the sample database).
-# Without a display it says in one line how to start it on a virtual one.
+# Starts the window. Without a display it says so in one line and shows
+# orva-cli listing the sample database instead, as a build without the window does.
 run: build
-	@if [ ! -x $(BUILD_DIR)/bin/orva ]; then \
-	  $(BUILD_DIR)/bin/orva-cli list examples/textdb_00.def; \
-	elif [ -z "$$DISPLAY$$WAYLAND_DISPLAY$$QT_QPA_PLATFORM" ]; then \
-	  echo "make run: no display to show the window on; start it on a virtual one with: xvfb-run -a $(BUILD_DIR)/bin/orva"; \
-	else \
-	  $(BUILD_DIR)/bin/orva; \
-	fi
+	@if [ -x $(BUILD_DIR)/bin/orva ] && [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  exec $(BUILD_DIR)/bin/orva; \
+	elif [ -x $(BUILD_DIR)/bin/orva ]; then \
+	  echo "No display (DISPLAY and WAYLAND_DISPLAY are unset): the window, $(BUILD_DIR)/bin/orva, is not started; orva-cli lists the sample database instead:"; \
+	fi; \
+	$(BUILD_DIR)/bin/orva-cli list examples/textdb_00.def
 
 # Draws docs/window.png without a display: the window after opening the
 # sample database, a mission selected; and docs/help.png, its help panel.
@@ -85,15 +84,25 @@ test-sanitize: build-sanitize
 test-fuzz: build-fuzz
 	ctest --test-dir $(FUZZ_DIR)/fuzz --output-on-failure -j $(JOBS)
 
+# The README's two commands, as it shows them, on a minimal Debian 12 root
+# made with debootstrap that has nothing but git (as root, through sudo
+# otherwise; the root is made in build-fresh/ and deleted afterwards).
+deps-fresh:
+	@bash deps/install deps/debian-packages-fresh.txt
+
+test-fresh: deps-fresh
+	bash deps/test-fresh
+
 # Each fuzz target for FUZZ_SECONDS; inputs that reach new code are kept in
 # fuzz/corpus-local, a finding is left in $(FUZZ_DIR)/fuzz/findings.
 fuzz: build-fuzz
 	FUZZ_DIR=$(FUZZ_DIR) JOBS=$(JOBS) fuzz/run $(FUZZ_SECONDS) fuzz/corpus-local
 
-# Times insertions against the floor of any crash-safe rewrite (in pairs,
-# with the spread of their ratio) and the check on texts that no NUL ends,
-# then the peak memory of one insertion into the 1 MiB and 64 MiB databases
-# it made and of listing the 1 GiB one.
+# Times insertions of one text and of 300 against the floor of any crash-safe
+# rewrite (in pairs, with the spread of their ratio) and the check on texts
+# that no NUL ends, then the peak memory of one insertion into the 1 MiB and
+# 64 MiB databases it made, of listing the 1 GiB one and of inserting 100,000
+# lines with --from into the 8 MiB one.
 bench: build
 	$(BUILD_DIR)/bench/orva-bench --data-dir=$(BUILD_DIR)/bench-data
 	@peak() { /usr/bin/time -v "$$@" 2>&1 >/dev/null \
@@ -105,7 +114,10 @@ bench: build
 	done; \
 	db=$(BUILD_DIR)/bench-data/textdb_1GiB.def; \
 	printf 'peak memory of listing %s (%s bytes): ' $$db $$(stat -c %s $$db); \
-	peak $(BUILD_DIR)/bin/orva-cli list $$db
+	peak $(BUILD_DIR)/bin/orva-cli list $$db; \
+	db=$(BUILD_DIR)/bench-data/textdb_8MiB.def; \
+	printf 'peak memory of inserting 100,000 lines of --from into %s (%s bytes): ' $$db $$(stat -c %s $$db); \
+	peak $(BUILD_DIR)/bin/orva-cli insert $$db --from $(BUILD_DIR)/bench-data/texts_100000.txt
 
 # Makes the sample database again from its generator.
 example: build

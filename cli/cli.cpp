@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include "database/format.h"
 #include "database/layout_check.h"
 #include "database/mission_list.h"
+#include "database/new_texts.h"
 #include "database/text_entry_insertion.h"
 
 namespace orva::cli {
@@ -87,9 +89,32 @@ std::string SourceName(std::string_view from) {
   return from == "-" ? "standard input" : "'" + std::string(from) + "'";
 }
 
+// A text of the batch that does not go in, named by its place.
+Status Refused(const std::string& place, std::string_view text, const Status& why) {
+  return Status::InvalidText("cannot insert " + place + ", \"" + std::string(text) +
+                             "\": " + why.message());
+}
+
+// The texts given as arguments, each checked.
+Result<NewTexts> TakeTexts(std::span<const std::string> arguments) {
+  NewTexts texts;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    if (Status s = texts.Add(arguments[i]); !s.ok()) {
+      return Refused("text " + std::to_string(i + 1), arguments[i], s);
+    }
+  }
+  return texts;
+}
+
+// The longest line that can hold a text: the text and a CR before the LF.
+constexpr std::size_t kLongestLine = kMaxNewTextUtf8Bytes + 1;
+
 // The texts of --from: one per line of the file, or of standard input for
-// "-". A line may end in CR LF; the CR is not part of the text.
-Result<std::vector<std::string>> ReadTexts(std::istream& standard_input, std::string_view from) {
+// "-", each checked as soon as it is read. The first line refused ends the
+// reading, and no line is held longer than a text can be, so an endless input
+// ends in a refusal too. A line may end in CR LF; the CR is not part of the
+// text.
+Result<NewTexts> ReadTexts(std::istream& standard_input, std::string_view from) {
   std::ifstream file;
   std::istream* in = &standard_input;
   if (from != "-") {
@@ -100,63 +125,30 @@ Result<std::vector<std::string>> ReadTexts(std::istream& standard_input, std::st
     }
     in = &file;
   }
-  std::vector<std::string> texts;
-  for (std::string line; std::getline(*in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    texts.push_back(std::move(line));
-  }
-  if (in->bad()) return Status::Io("cannot read the texts from " + SourceName(from));
-  return texts;
-}
-
-// A text of a batch that did not go in, and why.
-struct Refusal {
-  std::size_t index = 0;  // in the batch, from 0
-  Status status;
-};
-
-struct BatchOutcome {
-  std::vector<MissionEntry> inserted;  // in the order of the texts
-  // Why an insertion that was made may not survive a power cut; the text is
-  // in the database all the same and must not be inserted again.
-  std::vector<std::string> warnings;
-  std::optional<Refusal> refusal;
-};
-
-// The one place where the texts of an `insert` go into the database. They go
-// one at a time, as the window's Insert does: each is in the database before
-// the next is tried, and the first refusal stops the batch.
-BatchOutcome InsertBatch(const std::filesystem::path& database,
-                         std::span<const std::string> texts) {
-  BatchOutcome outcome;
-  for (std::size_t i = 0; i < texts.size(); ++i) {
-    // A new entry is one line in the window's list and in `list`.
-    Result<InsertedEntry> inserted =
-        texts[i].find_first_of("\r\n") != std::string::npos
-            ? Result<InsertedEntry>(Status::InvalidText("the text holds a line break"))
-            : InsertTextEntry(database, texts[i]);
-    if (!inserted.ok()) {
-      outcome.refusal = Refusal{i, inserted.status()};
-      break;
+  // Nothing is printed before every text is read: standard input need not
+  // flush standard output before each line, as a tied stream does.
+  in->tie(nullptr);
+  NewTexts texts;
+  // The longest line, a byte more to tell a longer one, and the NUL getline adds.
+  std::array<char, kLongestLine + 2> line;
+  for (std::size_t number = 1;; ++number) {
+    auto place = [&] { return "line " + std::to_string(number) + " of " + SourceName(from); };
+    in->getline(line.data(), static_cast<std::streamsize>(line.size()));
+    const auto read = static_cast<std::size_t>(in->gcount());
+    if (in->bad()) return Status::Io("cannot read the texts from " + SourceName(from));
+    if (in->fail()) {
+      if (read == 0) break;  // the end of the input
+      return Status::InvalidText("cannot insert " + place() + ": it is longer than " +
+                                 std::to_string(kLongestLine) +
+                                 " bytes, more than any text of 45 characters takes");
     }
-    outcome.inserted.push_back(std::move(inserted->entry));
-    if (!inserted->warning.empty()) outcome.warnings.push_back(std::move(inserted->warning));
+    // Without a line feed at the end of the input, every byte read is the line's.
+    std::string_view text(line.data(), in->eof() ? read : read - 1);
+    if (text.ends_with('\r')) text.remove_suffix(1);
+    if (Status s = texts.Add(text); !s.ok()) return Refused(place(), text, s);
+    if (in->eof()) break;
   }
-  return outcome;
-}
-
-std::string RefusalReason(const Request& request, std::span<const std::string> texts,
-                          const Refusal& refusal) {
-  const std::string position = std::to_string(refusal.index + 1);
-  std::string reason = request.database + ": cannot insert " +
-                       (request.from ? "line " + position + " of " + SourceName(*request.from)
-                                     : "text " + position) +
-                       ", \"" + texts[refusal.index] + "\": " + refusal.status.message();
-  if (const std::size_t rest = texts.size() - refusal.index - 1; rest > 0) {
-    reason += " (" + std::to_string(rest) + (rest == 1 ? " later text was" : " later texts were") +
-              " not inserted either)";
-  }
-  return reason;
+  return texts;
 }
 
 // An entry numbered after a predecessor below 4999, or after 5999, is in the
@@ -172,31 +164,38 @@ std::string NotAMissionNote(const Request& request, const MissionEntry& entry) {
   return note + ", below the mission ids (5000 and up), so the window will not list it";
 }
 
+// All the texts go in with one rewrite, or none does: they are read and
+// checked first, and the new entries are printed once they are in place.
 Outcome Insert(const Io& io, const Request& request) {
-  Result<std::vector<std::string>> texts =
-      request.from ? ReadTexts(io.in, *request.from) : request.texts;
-  if (!texts.ok()) {
-    Say(io.err, texts.status().message());
-    return {kExitFailure};
+  const bool several = request.from || request.texts.size() > 1;
+  auto refuse = [&](const Status& why) {
+    if (request.json) io.out.Write(InsertedJson({}));
+    Say(io.err,
+        request.database + ": " + why.message() + (several ? "; no text was inserted" : ""));
+    return Outcome{kExitFailure};
+  };
+  Result<NewTexts> texts =
+      request.from ? ReadTexts(io.in, *request.from) : TakeTexts(request.texts);
+  if (!texts.ok()) return refuse(texts.status());
+  InsertedEntries inserted;
+  if (!texts->empty()) {
+    Result<InsertedEntries> made =
+        InsertTextEntries(PathFromUtf8(request.database), *texts);
+    if (!made.ok()) return refuse(made.status());
+    inserted = std::move(made).value();
   }
-  const BatchOutcome batch = InsertBatch(PathFromUtf8(request.database), *texts);
   if (request.json) {
-    io.out.Write(InsertedJson(batch.inserted));
+    io.out.Write(InsertedJson(inserted.entries));
   } else {
-    for (const MissionEntry& entry : batch.inserted) io.out.Write(MissionLine(entry));
+    for (const MissionEntry& entry : inserted.entries) io.out.Write(MissionLine(entry));
   }
-  for (const MissionEntry& entry : batch.inserted) {
+  for (const MissionEntry& entry : inserted.entries) {
     if (!format::IsMission(entry.id)) Say(io.err, NotAMissionNote(request, entry));
   }
-  for (const std::string& warning : batch.warnings) {
-    Say(io.err, request.database + ": inserted, but " + warning);
+  if (!inserted.warning.empty()) {
+    Say(io.err, request.database + ": inserted, but " + inserted.warning);
   }
-  const bool changed = !batch.inserted.empty();
-  if (batch.refusal) {
-    Say(io.err, RefusalReason(request, *texts, *batch.refusal));
-    return {kExitFailure, changed};
-  }
-  return {kExitOk, changed};
+  return {kExitOk, !inserted.entries.empty()};
 }
 
 Outcome Execute(const Io& io, const Request& request) {

@@ -36,10 +36,12 @@ constexpr const char* kCheckFooter =
 constexpr const char* kInsertFooter =
     "Prints ID<TAB>IMAGE<TAB>TEXT for each new entry. A text has 1 to 45\n"
     "characters that Windows-1251 can store, no NUL and no line break. The texts\n"
-    "are inserted one at a time, in order; the first one refused stops the run,\n"
-    "and the texts before it stay inserted. A new entry whose id is not a mission\n"
-    "id is inserted all the same, with a note on standard error that the window\n"
-    "will not list it. Put '--' before texts that begin with '-'.";
+    "go in together, in order, with one rewrite of the database, or none does:\n"
+    "each is checked as it is read, and the first one refused (a line of --from\n"
+    "ends the reading) is named in the reason and nothing is inserted. The new\n"
+    "entries are printed once they are in the database. A new entry whose id is\n"
+    "not a mission id is inserted all the same, with a note on standard error\n"
+    "that the window will not list it. Put '--' before texts that begin with '-'.";
 
 // CLI11 keeps pointers to the options and to the variables they fill, so the
 // application and the request are built together and live together.

@@ -179,4 +179,51 @@ Status CheckInsertion(std::span<const std::byte> database, std::string_view utf8
   return CheckAccepted(database, utf8_text, *plan);
 }
 
+Status CheckBatchInsertion(std::span<const std::byte> database, std::string_view utf8_texts,
+                           BatchPlanner planner) {
+  std::vector<std::string_view> lines;
+  for (std::size_t from = 0;;) {
+    const std::size_t end = utf8_texts.find('\n', from);
+    lines.push_back(utf8_texts.substr(from, end - from));
+    if (end == std::string_view::npos) break;
+    from = end + 1;
+  }
+  NewTexts texts;
+  for (std::string_view line : lines) {
+    if (!texts.Add(line).ok()) return Status::Ok();
+  }
+  PlannedInsertions one_by_one{{database.begin(), database.end()}, {}};
+  std::optional<std::size_t> refused_at;
+  Status refusal;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    Result<PlannedInsertion> one = PlanInsertion(one_by_one.image, lines[i]);
+    if (!one.ok()) {
+      refused_at = i + 1;
+      refusal = one.status();
+      break;
+    }
+    one_by_one.image = std::move(one->image);
+    one_by_one.entries.push_back(std::move(one->entry));
+  }
+  const Result<PlannedInsertions> batch = planner(database, texts);
+  if (refused_at) {
+    if (batch.ok()) {
+      return Violated("the batch was planned, but one at a time text " + Str(*refused_at) +
+                      " is refused: " + refusal.message());
+    }
+    return Status::Ok();
+  }
+  if (!batch.ok()) {
+    return Violated("the batch was refused, but one at a time every text goes in: " +
+                    batch.status().message());
+  }
+  if (batch->image != one_by_one.image) {
+    return Violated("the batch gives another database than the texts inserted one at a time");
+  }
+  if (batch->entries != one_by_one.entries) {
+    return Violated("the batch numbers its entries otherwise than insertions one at a time");
+  }
+  return Status::Ok();
+}
+
 }  // namespace orva::fuzz

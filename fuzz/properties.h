@@ -41,6 +41,17 @@ using Planner = Result<PlannedInsertion> (*)(std::span<const std::byte>, std::st
 Status CheckInsertion(std::span<const std::byte> database, std::string_view utf8_text,
                       Planner planner = &PlanInsertion);
 
+// How a batch is planned: PlanInsertions, or a stand-in in the tests of the
+// check itself.
+using BatchPlanner = Result<PlannedInsertions> (*)(std::span<const std::byte>, const NewTexts&);
+
+// The texts of `utf8_texts`, one a line, planned as one batch into an
+// arbitrary database, against the same texts planned one at a time: the same
+// new database and entries, or a refusal of the batch exactly when one of
+// those steps refuses. Texts that a batch refuses to hold are skipped.
+Status CheckBatchInsertion(std::span<const std::byte> database, std::string_view utf8_texts,
+                           BatchPlanner planner = &PlanInsertions);
+
 // The insertion target's input: one byte giving the text's length in bytes
 // (cut to what follows), the text as UTF-8, then the database bytes.
 struct InsertionInput {

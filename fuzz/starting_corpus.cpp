@@ -93,9 +93,10 @@ std::vector<CorpusInput> DatabaseCorpus() {
 }
 
 std::vector<CorpusInput> InsertionCorpus() {
+  // With line feeds, the texts of a batch.
   const std::string texts[] = {"Щит",        "x",       std::string(45, 'W'),
                                "  spaced  ", "Ёлка №1", std::string(46, 'a'),
-                               "bad \xC3",   ""};
+                               "bad \xC3",   "",        "Раз\nДва\nТри"};
   std::vector<CorpusInput> corpus;
   std::size_t t = 0;
   for (const CorpusInput& db : DatabaseCorpus()) {

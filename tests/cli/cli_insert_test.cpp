@@ -1,9 +1,10 @@
-// orva-cli insert: texts from the command line or from a file, in order, and
-// a refusal that stops the run without damaging the database.
+// orva-cli insert: texts from the command line or from a file, in order, all
+// of them or none.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -67,16 +68,16 @@ TEST_F(CliInsertTest, TakesOneTextPerLineFromAFileOrStandardInput) {
   EXPECT_EQ(OnDisk(), After({"Раз", "Два", "Три", "Четыре", "--from", "-x"}));
 }
 
-TEST_F(CliInsertTest, ARefusalKeepsTheTextsBeforeItAndStopsThere) {
+TEST_F(CliInsertTest, ARefusalInsertsNoTextAndNamesTheOneRefused) {
   const std::string too_long(46, 'x');
-  const Outcome o = Run({"insert", db_, "Первая", too_long, "Третья", "Четвёртая"});
+  const Outcome o = Run({"insert", db_, "Первая", too_long, "Третья"});
   EXPECT_EQ(o.exit_code, 1);
-  EXPECT_EQ(o.out, "5002\tshot002.bmp\tПервая\n");
+  EXPECT_EQ(o.out, "");
   EXPECT_EQ(Lines(o.err), 1) << o.err;
-  EXPECT_NE(o.err.find("text 2, \"" + too_long + "\""), std::string::npos) << o.err;
-  EXPECT_NE(o.err.find("46 characters"), std::string::npos) << o.err;
-  EXPECT_NE(o.err.find("2 later texts were not inserted"), std::string::npos) << o.err;
-  EXPECT_EQ(OnDisk(), After({"Первая"}));
+  EXPECT_NE(o.err.find("text 2, \"" + too_long + "\": the text has 46 characters"),
+            std::string::npos)
+      << o.err;
+  EXPECT_NE(o.err.find("no text was inserted"), std::string::npos) << o.err;
 
   // From a file the same: an empty line and a character the code page lacks.
   const auto list = dir_ / "texts.txt";
@@ -91,7 +92,31 @@ TEST_F(CliInsertTest, ARefusalKeepsTheTextsBeforeItAndStopsThere) {
   const Outcome foreign = Run({"insert", db_, "日本"});
   EXPECT_EQ(foreign.exit_code, 1);
   EXPECT_NE(foreign.err.find("\"日本\""), std::string::npos) << foreign.err;
-  EXPECT_EQ(OnDisk(), After({"Первая", "Пятая"}));
+  EXPECT_EQ(OnDisk(), old_);
+}
+
+// Standard input with one line that never ends: reading it whole would never
+// stop.
+TEST_F(CliInsertTest, RefusesALineLongerThanAnyTextAsSoonAsItIsRead) {
+  class EndlessLine : public std::streambuf {
+   protected:
+    int_type underflow() override {
+      std::fill(std::begin(ys_), std::end(ys_), 'y');
+      setg(ys_, ys_, std::end(ys_));
+      return 'y';
+    }
+
+   private:
+    char ys_[4096];
+  } endless;
+  std::istream in(&endless);
+  std::ostringstream out, err;
+  const std::vector<std::string_view> args = {"insert", db_, "--from", "-"};
+  EXPECT_EQ(cli::Run(args, in, out, err), 1);
+  EXPECT_NE(err.str().find("line 1 of standard input: it is longer than 136 bytes"),
+            std::string::npos)
+      << err.str();
+  EXPECT_EQ(OnDisk(), old_);
 }
 
 // A line break would split the printed entry and cannot come from a

@@ -45,6 +45,7 @@ TEST_F(JsonTest, ListCheckAndInsertGiveWhatTheLibraryGives) {
   EXPECT_EQ(RunJson({"insert", "--json", db, "Один", "\\два\\"}), json::parse(R"({"inserted": [
       {"id": 5999, "image": "shot999.bmp", "text": "Один", "mission": true},
       {"id": 6000, "image": "shot000.bmp", "text": "\\два\\", "mission": false}]})"));
+  EXPECT_EQ(RunJson({"insert", "--json", db, "Три", ""}, 1), json::parse(R"({"inserted": []})"));
 
   EncodeInt32(bytes, 32, 0);  // no end marker: a problem of the whole file
   EncodeInt32(bytes, 20, 4);  // entry 2's text inside the table

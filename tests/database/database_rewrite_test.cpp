@@ -22,6 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::Call;
+using testing::DatabaseBuilder;
 using testing::DatabaseRewriteTest;
 using testing::FailingFileSystem;
 using testing::kText;
@@ -33,6 +34,33 @@ TEST_F(DatabaseRewriteTest, WritesTheNewImageAtTheSamePath) {
   EXPECT_EQ(inserted->warning, "");
   EXPECT_EQ(OnDisk(), new_);
   ExpectOnlyTheDatabase();
+}
+
+// All the texts of a batch go in with one lock, one read and one rename; a
+// batch refused for its third text writes nothing.
+TEST_F(DatabaseRewriteTest, InsertsABatchWithOneRewriteOrNotAtAll) {
+  NewTexts texts;
+  for (const char* text : {"Первый", "Второй", "Третий"}) ASSERT_TRUE(texts.Add(text).ok());
+  FailingFileSystem counting;
+  const Result<InsertedEntries> inserted = InsertTextEntries(counting, db_, texts);
+  ASSERT_TRUE(inserted.ok()) << inserted.status().message();
+  EXPECT_EQ(OnDisk(), PlanInsertions(old_, texts).value().image);
+  ExpectOnlyTheDatabase();
+  auto count = [](const FailingFileSystem& fs, Call call) {
+    return std::count(fs.calls().begin(), fs.calls().end(), call);
+  };
+  EXPECT_EQ(count(counting, Call::kTryLock), 1);
+  EXPECT_EQ(counting.bytes_read(), old_.size());
+  EXPECT_EQ(count(counting, Call::kSync), 1);  // one new file, put in place
+
+  const auto top = DatabaseBuilder().Entry(0x7FFFFFFD, "a").Marker().Build();
+  testing::WriteFileBytes(db_, top);
+  FailingFileSystem refusing;
+  const Result<InsertedEntries> refused = InsertTextEntries(refusing, db_, texts);
+  ASSERT_FALSE(refused.ok());
+  EXPECT_NE(refused.status().message().find("text 3"), std::string::npos);
+  EXPECT_EQ(count(refusing, Call::kWrite), 0);
+  EXPECT_EQ(OnDisk(), top);
 }
 
 // The new file's bytes, then its metadata, reach the disk before it is

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "database/format.h"
 #include "database/layout_check.h"
 #include "database/little_endian.h"
 #include "database/mission_list.h"
@@ -129,6 +130,8 @@ TEST(PlanInsertion, RefusesTextsThatCannotBeStoredAsTyped) {
   EXPECT_EQ(Plan(db, cyrillic).size(), db.size() + 54);
   EXPECT_NE(Refusal(db, cyrillic + "ж").find("46 characters"), std::string::npos);
   EXPECT_NE(Refusal(db, std::string("ab\0c", 4)).find("NUL"), std::string::npos);
+  EXPECT_NE(Refusal(db, "ab\r\n").find("line break (a carriage return) at position 3"),
+            std::string::npos);
   EXPECT_NE(Refusal(db, "日本").find("U+65E5"), std::string::npos);
   EXPECT_NE(Refusal(db, "\xFF").find("UTF-8"), std::string::npos);
 }
@@ -275,35 +278,63 @@ std::vector<std::byte> LiteralInsertion(const std::vector<std::byte>& b,
   return f;
 }
 
-TEST(PlanInsertion, MatchesTheLiteralStepsOnGeneratedDatabases) {
-  std::mt19937 rng(20261207);
-  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  auto ascii_text = [&](int lo, int hi) {
-    std::string text(static_cast<std::size_t>(pick(lo, hi)), ' ');
-    for (char& c : text) c = static_cast<char>(pick(0x20, 0x7E));
-    return text;
-  };
-  for (int round = 0; round < 500; ++round) {
-    DatabaseBuilder builder;
-    for (int i = pick(0, 3); i > 0; --i) builder.RawEntry(pick(-100, 4999), ascii_text(0, 8));
-    const int missions = pick(1, 6);
-    for (int i = 0; i < missions; ++i) {
-      if (pick(0, 3) == 0) builder.RawEntry(pick(0, 4999), ascii_text(0, 8));
-      builder.RawEntry(pick(5000, 5998), ascii_text(0, 12));
-    }
-    builder.RawEntry(6000, ascii_text(0, 4));
-    for (int i = pick(0, 3); i > 0; --i) builder.RawEntry(pick(6001, 90000), ascii_text(0, 8));
-    builder.GapBeforeTexts(static_cast<std::size_t>(pick(0, 2) * pick(0, 16)));
-    if (pick(0, 1) == 1) builder.Trailing(ascii_text(1, 20));
-    const std::vector<std::byte> db = builder.Build();
+// Databases like those the window meets, and odder: entries with any id
+// before and after the marker, a gap before the texts, bytes after them; now
+// and then a predecessor of the marker close to 6000, and where asked a
+// marker just past the table.
+class GeneratedDatabases {
+ public:
+  explicit GeneratedDatabases(std::uint32_t start) : rng_(start) {}
 
-    // Texts with Cyrillic letters, stored one byte each.
-    std::string utf8 = ascii_text(1, 40);
+  int Pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
+  std::string AsciiText(int lo, int hi) {
+    std::string text(static_cast<std::size_t>(Pick(lo, hi)), ' ');
+    for (char& c : text) c = static_cast<char>(Pick(0x20, 0x7E));
+    return text;
+  }
+  // A text to insert with Cyrillic letters, as UTF-8 and as stored.
+  std::pair<std::string, std::string> NewText(int longest_ascii) {
+    std::string utf8 = AsciiText(1, longest_ascii);
     std::string stored = utf8;
-    for (int i = pick(0, 5); i > 0; --i) {
+    for (int i = Pick(0, 5); i > 0; --i) {
       utf8 += "ё";
       stored += '\xB8';
     }
+    return {utf8, stored};
+  }
+  std::vector<std::byte> Next(bool marker_past_table_too) {
+    DatabaseBuilder builder;
+    int entries = 0;
+    auto add = [&](std::int32_t id, const std::string& text) {
+      builder.RawEntry(id, text);
+      ++entries;
+    };
+    for (int i = Pick(0, 3); i > 0; --i) add(Pick(-100, 4999), AsciiText(0, 8));
+    const int missions = Pick(1, 6);
+    for (int i = 0; i < missions; ++i) {
+      if (Pick(0, 3) == 0) add(Pick(0, 4999), AsciiText(0, 8));
+      add(Pick(0, 3) == 0 ? Pick(5990, 5999) : Pick(5000, 5998), AsciiText(0, 12));
+    }
+    add(6000, AsciiText(0, 4));
+    const bool past_table = marker_past_table_too && Pick(0, 4) == 0;
+    if (past_table) builder.ClaimedCount(entries - 1);
+    for (int i = past_table ? 0 : Pick(0, 3); i > 0; --i) add(Pick(6001, 90000), AsciiText(0, 8));
+    builder.GapBeforeTexts(static_cast<std::size_t>(Pick(0, 2) * Pick(0, 16)));
+    if (Pick(0, 1) == 1) builder.Trailing(AsciiText(1, 20));
+    return builder.Build();
+  }
+
+ private:
+  std::mt19937 rng_;
+};
+
+TEST(PlanInsertion, MatchesTheLiteralStepsOnGeneratedDatabases) {
+  GeneratedDatabases generated(20261207);
+  for (int round = 0; round < 500; ++round) {
+    // The literal steps leave a marker just past the table pointing at its
+    // old text, which the library corrects.
+    const std::vector<std::byte> db = generated.Next(false);
+    const auto [utf8, stored] = generated.NewText(40);
 
     const std::vector<std::byte> expected = LiteralInsertion(db, stored);
     Result<PlannedInsertion> planned = PlanInsertion(db, utf8);
@@ -314,13 +345,38 @@ TEST(PlanInsertion, MatchesTheLiteralStepsOnGeneratedDatabases) {
     const MissionList after = ReadMissionList(planned->image);
     ASSERT_TRUE(after.status.ok()) << after.status.message();
     std::vector<MissionEntry> wanted = before.missions;
-    // The new entry follows a mission, so it is listed, as the reader shows it:
-    // without its leading spaces.
-    wanted.push_back(
-        {planned->entry.id, utf8.substr(utf8.find_first_not_of(' ') == std::string::npos
-                                            ? utf8.size()
-                                            : utf8.find_first_not_of(' '))});
+    // A new entry that follows a mission and is one is listed, as the reader
+    // shows it: without its leading spaces.
+    if (format::IsMission(planned->entry.id)) {
+      wanted.push_back(
+          {planned->entry.id, utf8.substr(utf8.find_first_not_of(' ') == std::string::npos
+                                              ? utf8.size()
+                                              : utf8.find_first_not_of(' '))});
+    }
     ASSERT_EQ(after.missions, wanted) << "round " << round;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Several texts planned at once give what inserting them one at a time gives.
+TEST(PlanInsertions, EqualsTheTextsInsertedOneByOneOnGeneratedDatabases) {
+  GeneratedDatabases generated(20261208);
+  for (int round = 0; round < 1000; ++round) {
+    const std::vector<std::byte> db = generated.Next(true);
+    NewTexts texts;
+    PlannedInsertions expected{db, {}};
+    for (int i = generated.Pick(1, 12); i > 0; --i) {
+      const std::string text = generated.NewText(20).first;
+      ASSERT_TRUE(texts.Add(text).ok());
+      Result<PlannedInsertion> one = PlanInsertion(expected.image, text);
+      ASSERT_TRUE(one.ok()) << "round " << round << ": " << one.status().message();
+      expected.image = std::move(one->image);
+      expected.entries.push_back(one->entry);
+    }
+    Result<PlannedInsertions> planned = PlanInsertions(db, texts);
+    ASSERT_TRUE(planned.ok()) << "round " << round << ": " << planned.status().message();
+    ASSERT_EQ(planned->image, expected.image) << "round " << round;
+    ASSERT_EQ(planned->entries, expected.entries) << "round " << round;
   }
 }
 

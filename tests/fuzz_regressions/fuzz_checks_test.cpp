@@ -57,6 +57,7 @@ TEST(SavedFuzzInputs, PassTheChecksOfTheTargetThatFoundThem) {
     const std::vector<std::byte> bytes = ReadInput(path);
     const InsertionInput input = SplitInsertionInput(bytes);
     ExpectPasses(CheckInsertion(input.database, input.utf8_text), path.string());
+    ExpectPasses(CheckBatchInsertion(input.database, input.utf8_text), path.string());
   }
   for (const fs::path& path : SavedInputs("code_page")) {
     ExpectPasses(CheckCodePageRoundTrip(ReadInput(path)), path.string());
@@ -69,6 +70,7 @@ TEST(FuzzStartingCorpus, PassTheChecksOfTheirTargets) {
   for (const CorpusInput& start : InsertionCorpus()) {
     const InsertionInput input = SplitInsertionInput(start.bytes);
     ExpectPasses(CheckInsertion(input.database, input.utf8_text), start.name);
+    ExpectPasses(CheckBatchInsertion(input.database, input.utf8_text), start.name);
   }
   for (const CorpusInput& input : CodePageCorpus())
     ExpectPasses(CheckCodePageRoundTrip(input.bytes), input.name);
@@ -220,6 +222,36 @@ TEST(InsertionCheck, NoticesARefusalThatWritesOrGivesNoReasonAndAnAcceptedEmptyT
             std::string::npos);
   EXPECT_NE(ViolationFound(&RefuseWithoutAReason).find("without a reason"), std::string::npos);
   EXPECT_NE(ViolationFound(&InsertAnotherText, "").find("0 characters"), std::string::npos);
+}
+
+TEST(BatchInsertionCheck, NoticesABatchThatDiffersFromTheTextsOneAtATime) {
+  const std::vector<std::byte> db = ScenarioDatabase();
+  ExpectPasses(CheckBatchInsertion(db, "Раз\nДва\nТри"), "scenario");
+  auto violation = [](std::span<const std::byte> db, BatchPlanner planner) {
+    const Status check = CheckBatchInsertion(db, "Раз\nДва", planner);
+    EXPECT_FALSE(check.ok()) << "the check passed a spoiled batch";
+    return check.message();
+  };
+  // Stand-ins for PlanInsertions, each wrong in one way.
+  const BatchPlanner first_only = [](std::span<const std::byte> db, const NewTexts&) {
+    NewTexts first;
+    (void)first.Add("Раз");
+    return PlanInsertions(db, first);
+  };
+  const BatchPlanner refusing = [](std::span<const std::byte>, const NewTexts&) {
+    return Result<PlannedInsertions>(Status::NoRoom("no room"));
+  };
+  const BatchPlanner swapping = [](std::span<const std::byte> db, const NewTexts& texts) {
+    Result<PlannedInsertions> planned = PlanInsertions(db, texts);
+    std::swap(planned->entries[0], planned->entries[1]);
+    return planned;
+  };
+  EXPECT_NE(violation(db, first_only).find("another database"), std::string::npos);
+  EXPECT_NE(violation(db, refusing).find("every text goes in"), std::string::npos);
+  EXPECT_NE(violation(db, swapping).find("numbers its entries"), std::string::npos);
+  // The second text would be numbered past the largest id.
+  const auto top = DatabaseBuilder().Entry(0x7FFFFFFE, "a").Marker().Build();
+  EXPECT_NE(violation(top, first_only).find("text 2 is refused"), std::string::npos);
 }
 
 }  // namespace
