@@ -4,6 +4,7 @@
 BUILD_DIR    ?= build
 SANITIZE_DIR ?= build-sanitize
 FUZZ_DIR     ?= build-fuzz
+WINDOWS_DIR  ?= build-windows
 FUZZ_SECONDS ?= 300
 BUILD_TYPE   ?= RelWithDebInfo
 CMAKE_FLAGS  ?=
@@ -122,5 +123,33 @@ bench: build
 example: build
 	$(BUILD_DIR)/tools/make-example-database examples/textdb_00.def
 
+# orva-cli for 64-bit Windows, cross-built with MinGW-w64 and tested under
+# wine; the packages they need (deps/debian-packages-windows.txt) are
+# installed by these targets alone. `make windows` builds
+# $(WINDOWS_DIR)/bin/orva-cli.exe; `make test-windows` runs the library's and
+# orva-cli's suites under wine, and compares orva-cli.exe's output and
+# insertions with the Linux build's byte for byte; `make package-windows`
+# makes $(WINDOWS_DIR)/packages/orva-cli-VERSION-win64.zip.
+.PHONY: deps-windows windows test-windows package-windows
+deps-windows:
+	@bash deps/install deps/debian-packages-windows.txt
+
+$(WINDOWS_DIR)/build.ninja:
+	cmake -S . -B $(WINDOWS_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DORVA_BUILD_WINDOW=OFF \
+	  -DORVA_LINUX_CLI=$(CURDIR)/$(BUILD_DIR)/bin/orva-cli
+
+windows: deps deps-windows $(WINDOWS_DIR)/build.ninja
+	cmake --build $(WINDOWS_DIR) -j $(JOBS) --target orva-cli
+
+test-windows: deps deps-windows $(BUILD_DIR)/build.ninja $(WINDOWS_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva-cli
+	cmake --build $(WINDOWS_DIR) -j $(JOBS)
+	ORVA_WINEPREFIX=$(CURDIR)/$(WINDOWS_DIR)/wine-prefix cmake/run-under-wine
+	cd $(WINDOWS_DIR) && ctest --output-on-failure -j $(JOBS)
+
+package-windows: windows
+	cd $(WINDOWS_DIR) && cpack -G ZIP
+
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(WINDOWS_DIR)

@@ -14,6 +14,7 @@
 #include "cli/command_line.h"
 #include "cli/formats.h"
 #include "cli/output.h"
+#include "database/file_system.h"
 #include "database/format.h"
 #include "database/layout_check.h"
 #include "database/mission_list.h"
@@ -42,7 +43,7 @@ void Say(std::ostream& err, std::string_view reason) {
 }
 
 Outcome List(const Io& io, const Request& request) {
-  const MissionList list = ReadMissionList(std::filesystem::path(request.database));
+  const MissionList list = ReadMissionList(PathFromUtf8(request.database));
   if (request.json) {
     io.out.Write(MissionsJson(list.missions));
   } else {
@@ -61,7 +62,7 @@ Outcome List(const Io& io, const Request& request) {
 // a time and each finding printed as it is found, except for JSON, which is
 // one document.
 Outcome Check(const Io& io, const Request& request) {
-  const std::filesystem::path database(request.database);
+  const std::filesystem::path database = PathFromUtf8(request.database);
   std::vector<LayoutProblem> problems;
   bool damaged = false;
   const Status read = CheckLayout(database, [&](const LayoutProblem& problem) {
@@ -117,7 +118,7 @@ Result<NewTexts> ReadTexts(std::istream& standard_input, std::string_view from) 
   std::ifstream file;
   std::istream* in = &standard_input;
   if (from != "-") {
-    file.open(std::string(from), std::ios::binary);
+    file.open(PathFromUtf8(from), std::ios::binary);
     if (!file) {
       return Status::Io("cannot read the texts from " + SourceName(from) + ": " +
                         std::strerror(errno));
@@ -179,7 +180,7 @@ Outcome Insert(const Io& io, const Request& request) {
   InsertedEntries inserted;
   if (!texts->empty()) {
     Result<InsertedEntries> made =
-        InsertTextEntries(std::filesystem::path(request.database), *texts);
+        InsertTextEntries(PathFromUtf8(request.database), *texts);
     if (!made.ok()) return refuse(made.status());
     inserted = std::move(made).value();
   }

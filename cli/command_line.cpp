@@ -52,6 +52,9 @@ class Parser {
                           "print the version and exit");
     app_.set_help_flag("-h,--help", "print this help and exit");
     app_.require_subcommand(1);
+    // The same command line on every system: on Windows CLI11 would take an
+    // argument such as "/notes" for an option.
+    app_.allow_windows_style_options(false);
     app_.footer(kFooter);
     app_.get_formatter()->label("SUBCOMMAND", "COMMAND");
     app_.get_formatter()->label("Positionals", "Arguments");

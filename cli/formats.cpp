@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <nlohmann/json.hpp>
 
+#include "database/file_system.h"
 #include "database/format.h"
 
 namespace orva::cli {
@@ -60,7 +61,7 @@ std::string EscapeText(std::string_view text) {
   return out;
 }
 
-std::string ShowPath(const std::filesystem::path& path) { return EscapeText(path.native()); }
+std::string ShowPath(const std::filesystem::path& path) { return EscapeText(PathToUtf8(path)); }
 
 std::string MissionLine(const MissionEntry& mission) {
   return std::to_string(mission.id) + '\t' + ImageName(mission.id) + '\t' +

@@ -19,7 +19,7 @@ constexpr int kLockTries = 500;
 // 32-bit offsets address no byte past this.
 constexpr std::int64_t kLargestDatabase = std::numeric_limits<std::int32_t>::max();
 
-std::string Quote(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+std::string Quote(const std::filesystem::path& path) { return "'" + PathToUtf8(path) + "'"; }
 
 Status BeingChanged(const std::filesystem::path& path) {
   return Status::Busy(DescribePath(path) +
@@ -40,8 +40,8 @@ Status CheckReplaceable(const FileInfo& info, const std::filesystem::path& path)
   }
   if ((info.permissions & 0222) == 0) {
     return Status::Unsupported(DescribePath(path) +
-                               " is read-only (its permissions let no one write it), so it is "
-                               "not changed");
+                               " is read-only (its permissions or its read-only attribute let no "
+                               "one write it), so it is not changed");
   }
   return Status::Ok();
 }
@@ -53,33 +53,33 @@ struct LockedDatabase {
 };
 
 Result<LockedDatabase> Lock(FileSystem& fs, const std::filesystem::path& path) {
-  int tries = 0;
-  while (true) {
+  for (int tries = 1;; ++tries) {
     Result<FileInfo> before = fs.Stat(path);
     if (!before.ok()) return before.status();
     if (Status s = CheckReplaceable(*before, path); !s.ok()) return s;
     Result<RegularFile> opened = OpenRegularFile(fs, path, OpenMode::kUpdate);
     if (!opened.ok()) return opened.status();
-    while (true) {
-      Result<bool> locked = fs.TryLock(opened->file.fd());
-      if (!locked.ok()) {
-        return Status::Io("cannot lock " + DescribePath(path) + " against other programs (" +
-                          locked.status().message() + "), so it is not changed");
+    Result<bool> locked = fs.TryLock(opened->file.fd());
+    if (!locked.ok()) {
+      return Status::Io("cannot lock " + DescribePath(path) + " against other programs (" +
+                        locked.status().message() + "), so it is not changed");
+    }
+    if (*locked) {
+      // The holder may have renamed a new file over the one locked here.
+      Result<FileInfo> now = fs.Stat(path);
+      if (!now.ok()) return now.status();
+      if (now->SameFile(opened->info)) {
+        Result<FileInfo> locked_info = fs.Info(opened->file.fd());
+        if (!locked_info.ok()) return locked_info.status();
+        if (Status s = CheckReplaceable(*locked_info, path); !s.ok()) return s;
+        return LockedDatabase{std::move(opened->file), *locked_info};
       }
-      if (*locked) break;
-      if (++tries >= kLockTries) return BeingChanged(path);
-      fs.Pause(kLockPause);
     }
-    // The holder may have renamed a new file over the one locked here.
-    Result<FileInfo> now = fs.Stat(path);
-    if (!now.ok()) return now.status();
-    if (now->SameFile(opened->info)) {
-      Result<FileInfo> locked_info = fs.Info(opened->file.fd());
-      if (!locked_info.ok()) return locked_info.status();
-      if (Status s = CheckReplaceable(*locked_info, path); !s.ok()) return s;
-      return LockedDatabase{std::move(opened->file), *locked_info};
-    }
-    if (++tries >= kLockTries) return BeingChanged(path);
+    if (tries >= kLockTries) return BeingChanged(path);
+    // The file is not held open while waiting: where a file that is open
+    // cannot be replaced, that would stop the holder's rename.
+    (void)opened->file.Close();  // it was only read
+    fs.Pause(kLockPause);
   }
 }
 
@@ -171,6 +171,17 @@ Status WriteAll(FileSystem& fs, int fd, std::span<const std::byte> bytes) {
   return Status::Ok();
 }
 
+// Whether `now` is the file that was read, still of the size and time it had.
+bool Unchanged(const FileInfo& now, const FileInfo& read) {
+  return now.SameFile(read) && now.size == read.size && now.modified_ns == read.modified_ns;
+}
+
+Status ChangedMeanwhile(const std::filesystem::path& path) {
+  return Status::Busy(DescribePath(path) +
+                      " was changed by another program while it was being rewritten, so it was "
+                      "left as that program made it; try again");
+}
+
 // The old file must be the one read, unchanged: a program that does not take
 // the lock may have written it, or put another file in its place.
 Status CheckUnchanged(FileSystem& fs, const LockedDatabase& db, const std::filesystem::path& path) {
@@ -178,19 +189,31 @@ Status CheckUnchanged(FileSystem& fs, const LockedDatabase& db, const std::files
   if (!now.ok()) return now.status();
   Result<FileInfo> at_path = fs.Stat(path);
   if (!at_path.ok()) return at_path.status();
-  if (now->size != db.info.size || now->modified_ns != db.info.modified_ns ||
-      !at_path->SameFile(db.info)) {
-    return Status::Busy(DescribePath(path) +
-                        " was changed by another program while it was being rewritten, so it "
-                        "was left as that program made it; try again");
+  if (!Unchanged(*now, db.info) || !at_path->SameFile(db.info)) return ChangedMeanwhile(path);
+  return Status::Ok();
+}
+
+// Where a file that is open cannot be replaced (Rename says kBusy), the locked
+// file is closed for the rename, which gives the lock up for that instant. The
+// rename is then tried once, right after a look that the path still names the
+// file read, unchanged: a rewrite that takes the lock in that instant holds
+// the old file open, so the rename fails and changes nothing. It is not
+// repeated: once that rewrite had closed the old file in turn, a repeated
+// rename could put these contents over its own.
+Status CloseForTheRename(FileSystem& fs, LockedDatabase& db, const std::filesystem::path& path) {
+  if (Status s = db.file.Close(); !s.ok()) {
+    return Status::Io("cannot close " + DescribePath(path) + " to put the new contents in place (" +
+                      s.message() + "); it was not changed");
   }
+  Result<FileInfo> now = fs.Stat(path);
+  if (!now.ok()) return now.status();
+  if (!Unchanged(*now, db.info)) return ChangedMeanwhile(path);
   return Status::Ok();
 }
 
 // Puts the pieces in place of the locked file; the result is the warning of
 // Rewritten.
-Result<std::string> Replace(FileSystem& fs, const LockedDatabase& db,
-                            const std::filesystem::path& path,
+Result<std::string> Replace(FileSystem& fs, LockedDatabase& db, const std::filesystem::path& path,
                             std::span<const std::span<const std::byte>> pieces) {
   const std::filesystem::path folder = path.parent_path();
   const std::string unchanged = "; " + DescribePath(path) + " was not changed";
@@ -218,8 +241,17 @@ Result<std::string> Replace(FileSystem& fs, const LockedDatabase& db,
   if (Status s = temporary.Name(); !s.ok()) return cannot_write(s);
   if (Status s = temporary.Close(); !s.ok()) return cannot_write(s);
   if (Status s = CheckUnchanged(fs, db, path); !s.ok()) return s;
-  if (Status s = fs.Rename(temporary.name(), path); !s.ok()) {
-    return Status::Io("cannot put the new contents in place (" + s.message() + ")" + unchanged);
+  Status renamed = fs.Rename(temporary.name(), path);
+  if (renamed.kind() == ErrorKind::kBusy) {
+    if (Status s = CloseForTheRename(fs, db, path); !s.ok()) return s;
+    renamed = fs.Rename(temporary.name(), path);
+  }
+  if (!renamed.ok()) {
+    const std::string why =
+        "cannot put the new contents in place (" + renamed.message() + ")" + unchanged;
+    return renamed.kind() == ErrorKind::kBusy
+               ? Status::Busy(why + "; try again when no other program has it open")
+               : Status::Io(why);
   }
   temporary.InPlace();
   if (Status s = fs.SyncDirectory(folder); !s.ok()) {
@@ -237,11 +269,12 @@ std::filesystem::path TemporaryPathFor(const std::filesystem::path& path) {
   const std::uint64_t value = std::uint64_t{random()} << 32 | random();
   char suffix[17];
   std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(value));
-  return path.parent_path() / ("." + path.filename().string() + ".orva-" + suffix + ".tmp");
+  return path.parent_path() /
+         PathFromUtf8("." + PathToUtf8(path.filename()) + ".orva-" + suffix + ".tmp");
 }
 
 bool IsTemporaryName(const std::string& name, const std::filesystem::path& path) {
-  const std::string prefix = "." + path.filename().string() + ".orva-";
+  const std::string prefix = "." + PathToUtf8(path.filename()) + ".orva-";
   const std::string suffix = ".tmp";
   constexpr std::size_t kDigits = 16;
   if (name.size() != prefix.size() + kDigits + suffix.size()) return false;

@@ -20,8 +20,10 @@
 //     owner and group, extended attributes (access control lists included)
 //     and permission bits, or the rewrite is refused. It is flushed to disk,
 //     named, closed, and renamed over the old file once that is seen to be
-//     unchanged since it was read. The folder is flushed last, so that the
-//     rename itself survives a power cut.
+//     unchanged since it was read. Where a file that is open cannot be
+//     replaced (Windows on FAT or exFAT, or before Windows 10 1809), the old
+//     file is closed for the rename, which is then tried once. The folder is
+//     flushed last, so that the rename itself survives a power cut.
 #pragma once
 
 #include <cstddef>

@@ -6,7 +6,7 @@
 namespace orva {
 
 std::string DescribePath(const std::filesystem::path& path) {
-  return "the file '" + path.string() + "'";
+  return "the file '" + PathToUtf8(path) + "'";
 }
 
 OpenFile::OpenFile(OpenFile&& other) noexcept : fs_(other.fs_), fd_(std::exchange(other.fd_, -1)) {}
@@ -24,7 +24,10 @@ OpenFile::~OpenFile() {
   if (fd_ >= 0) (void)fs_->Close(fd_);  // already failing: the first error is the one to tell
 }
 
-Status OpenFile::Close() { return fs_->Close(std::exchange(fd_, -1)); }
+Status OpenFile::Close() {
+  if (fd_ < 0) return Status::Ok();  // closed already
+  return fs_->Close(std::exchange(fd_, -1));
+}
 
 Result<RegularFile> OpenRegularFile(FileSystem& fs, const std::filesystem::path& path,
                                     OpenMode mode) {

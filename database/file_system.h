@@ -1,9 +1,14 @@
 // Every file-system call the library makes, behind one small interface, so
 // that tests can make any of them fail and each platform has one
-// implementation of it (file_system_posix.cpp). Callers see neither the
-// platform's types nor its error numbers: a call returns its result or a
-// Status whose message names the file and the operating system's reason
-// (kNotFound for a missing file, kIo for any other refusal).
+// implementation of it, chosen at build time (file_system_posix.cpp,
+// file_system_windows.cpp). Callers see neither the platform's types nor its
+// error numbers: a call returns its result or a Status whose message names the
+// file and the operating system's reason (kNotFound for a missing file, kIo
+// for any other refusal).
+//
+// An open file is an int descriptor: a POSIX file descriptor, or on Windows a
+// C runtime descriptor that owns the file's HANDLE (_open_osfhandle), so that
+// closing it closes the HANDLE.
 #pragma once
 
 #include <chrono>
@@ -12,6 +17,7 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "database/status.h"
@@ -23,12 +29,16 @@ struct FileInfo {
   enum class Kind { kRegular, kDirectory, kOther };  // other: a FIFO, a device, a socket, ...
 
   Kind kind = Kind::kOther;
-  std::uint64_t device = 0;  // with `inode`, the file itself, whichever path leads to it
+  // With `inode`, the file itself, whichever path leads to it (on Windows the
+  // volume's serial number and the file's index on it).
+  std::uint64_t device = 0;
   std::uint64_t inode = 0;
   std::int64_t size = 0;
-  std::int64_t modified_ns = 0;   // when its contents last changed, in ns since 1970
-  std::uint32_t permissions = 0;  // permission and set-id bits (07777)
-  std::uint32_t owner = 0;        // user and group ids
+  std::int64_t modified_ns = 0;  // when its contents last changed, in ns since 1970
+  // Permission and set-id bits (07777). Windows has none: a file with the
+  // read-only attribute has 0444, any other 0666.
+  std::uint32_t permissions = 0;
+  std::uint32_t owner = 0;  // user and group ids; 0 on Windows, which has SIDs
   std::uint32_t group = 0;
   std::uint64_t links = 0;  // hard links
 
@@ -84,6 +94,10 @@ class FileSystem {
   virtual Status Link(int fd, const std::filesystem::path& path) = 0;
   // Closes the descriptor; it is gone afterwards even when this fails.
   virtual Status Close(int fd) = 0;
+  // Puts file `from` in place of file `to` in one step. kBusy where the file
+  // system cannot replace a file that is open and `to` is open, here or in
+  // another program (Windows on FAT or exFAT, or before Windows 10 1809):
+  // the caller may close what it holds of `to` and try once more.
   virtual Status Rename(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
   virtual Status Unlink(const std::filesystem::path& path) = 0;
   // Makes the folder's entries (a rename into it) durable. A file system that
@@ -155,5 +169,12 @@ Result<std::size_t> ReadFully(FileSystem& fs, int fd, std::int64_t offset,
 
 // Quotes a path for a message: "the file '/x/textdb_00.def'".
 std::string DescribePath(const std::filesystem::path& path);
+
+// A path from the UTF-8 that the command line, the window and the messages
+// use, and back: on POSIX systems the name's bytes as they are, on Windows its
+// UTF-16 name, converted without the ANSI code page or a locale (a byte that
+// is not UTF-8 becomes U+FFFD).
+std::filesystem::path PathFromUtf8(std::string_view utf8);
+std::string PathToUtf8(const std::filesystem::path& path);
 
 }  // namespace orva

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QDropEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QKeyEvent>
@@ -24,6 +23,7 @@
 #include <string>
 #include <utility>
 
+#include "database/file_system.h"
 #include "database/format.h"
 #include "resources/icon.h"
 #include "window/focus_ring.h"
@@ -145,9 +145,10 @@ QString AsSentence(const std::string& reason) {
   return sentence;
 }
 
-// The path as the library takes it: the file system's own bytes for the name.
+// The path as the library takes it: from UTF-8, never through the ANSI code
+// page that QFile::encodeName uses on Windows.
 std::filesystem::path ToFileSystemPath(const QString& path) {
-  return std::filesystem::path(QFile::encodeName(path).toStdString());
+  return PathFromUtf8(path.toStdString());
 }
 
 }  // namespace

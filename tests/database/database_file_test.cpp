@@ -1,8 +1,8 @@
-// Listing, checking and inserting on files as they come: special files,
-// files far larger than what is read of them, and files read a block at a
-// time, which must give what the same bytes in memory give.
+// Listing, checking and inserting on files as they come: files far larger
+// than what is read of them, and files read a block at a time, which must
+// give what the same bytes in memory give. (Special files, which only POSIX
+// systems have, are in file_system_posix_test.cpp.)
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -13,7 +13,6 @@
 #include "database/mission_list.h"
 #include "database/text_entry_insertion.h"
 #include "tests/database/failing_file_system.h"
-#include "tests/support/child_process.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
 
@@ -27,22 +26,6 @@ std::vector<LayoutProblem> CheckFile(FileSystem& fs, const fs::path& path, Statu
   std::vector<LayoutProblem> problems;
   *read = CheckLayout(fs, path, [&](const LayoutProblem& p) { problems.push_back(p); });
   return problems;
-}
-
-// A FIFO opened for reading waits for a writer: each call refuses it at once
-// (the child process is stopped if one waits).
-TEST(DatabaseFile, ASpecialFileIsRefusedWithoutWaiting) {
-  testing::TempDir dir;
-  const fs::path fifo = dir / "textdb_00.def";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-  const std::string outcome = testing::InChildProcess([&] {
-    const Status list = ReadMissionList(fifo).status;
-    const Status check = CheckLayout(fifo, [](const LayoutProblem&) {});
-    const Result<InsertedEntry> insert = InsertTextEntry(fifo, "x");
-    return list.message() + "\n" + check.message() + "\n" + insert.status().message();
-  });
-  const std::string refusal = DescribePath(fifo) + " is not a regular file";
-  EXPECT_EQ(outcome, refusal + "\n" + refusal + "\n" + refusal);
 }
 
 // A valid database followed by 64 GiB of holes: the list and the check read

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,11 +48,18 @@ class FailingFileSystem final : public FileSystem {
   void ShortWrites(std::size_t bytes) { short_writes_ = bytes; }
   // CreateUnnamed answers as a file system without unnamed files does.
   void WithoutUnnamedFiles() { unnamed_ = false; }
+  // Rename answers as Windows does on a file system that cannot replace a
+  // file that is open: kBusy while a descriptor of the target is open.
+  void WithoutReplacingOpenFiles() { replaces_open_files_ = false; }
+  // Runs `action` as each call is made, before it is passed on.
+  void OnCall(std::function<void(Call)> action) { on_call_ = std::move(action); }
 
   const std::vector<Call>& calls() const { return calls_; }
   // The kind of the call that was made to fail, if one was.
   std::optional<Call> failed_kind() const { return failed_kind_; }
   std::size_t bytes_read() const { return bytes_read_; }
+  // The descriptors handed out and not closed yet.
+  std::size_t open_descriptors() const { return open_.size(); }
 
   Result<std::filesystem::path> ResolvePath(const std::filesystem::path& path) override {
     if (Status s = Enter(Call::kResolvePath); !s.ok()) return s;
@@ -70,7 +79,7 @@ class FailingFileSystem final : public FileSystem {
   }
   Result<int> Open(const std::filesystem::path& path, OpenMode mode) override {
     if (Status s = Enter(Call::kOpen); !s.ok()) return s;
-    return real_.Open(path, mode);
+    return Opened(real_.Open(path, mode), path);
   }
   Result<std::size_t> ReadAt(int fd, std::int64_t offset, std::span<std::byte> out) override {
     if (Status s = Enter(Call::kReadAt); !s.ok()) return s;
@@ -87,11 +96,11 @@ class FailingFileSystem final : public FileSystem {
   Result<int> CreateUnnamed(const std::filesystem::path& folder) override {
     if (Status s = Enter(Call::kCreateUnnamed); !s.ok()) return s;
     if (!unnamed_) return Status::Unsupported("this file system makes no unnamed files");
-    return real_.CreateUnnamed(folder);
+    return Opened(real_.CreateUnnamed(folder), {});
   }
   Result<int> CreateExclusive(const std::filesystem::path& path) override {
     if (Status s = Enter(Call::kCreateExclusive); !s.ok()) return s;
-    return real_.CreateExclusive(path);
+    return Opened(real_.CreateExclusive(path), path);
   }
   Result<std::size_t> Write(int fd, std::span<const std::byte> bytes) override {
     if (Status s = Enter(Call::kWrite); !s.ok()) return s;
@@ -111,6 +120,7 @@ class FailingFileSystem final : public FileSystem {
     return real_.Link(fd, path);
   }
   Status Close(int fd) override {
+    open_.erase(fd);
     // A failed close still releases the descriptor, as on Linux.
     if (Status s = Enter(Call::kClose); !s.ok()) {
       (void)real_.Close(fd);
@@ -120,6 +130,11 @@ class FailingFileSystem final : public FileSystem {
   }
   Status Rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
     if (Status s = Enter(Call::kRename); !s.ok()) return s;
+    if (!replaces_open_files_) {
+      for (const auto& [fd, path] : open_) {
+        if (path == to) return Status::Busy("injected refusal: the target is open");
+      }
+    }
     return real_.Rename(from, to);
   }
   Status Unlink(const std::filesystem::path& path) override {
@@ -132,8 +147,13 @@ class FailingFileSystem final : public FileSystem {
   }
 
  private:
+  Result<int> Opened(Result<int> fd, const std::filesystem::path& path) {
+    if (fd.ok()) open_[*fd] = path;
+    return fd;
+  }
   Status Enter(Call call) {
     calls_.push_back(call);
+    if (on_call_) on_call_(call);
     const bool this_one = calls_.size() == fail_at_;
     const bool again = persistently_ && failed_kind_ == call;
     if (!this_one && !again) return Status::Ok();
@@ -148,6 +168,9 @@ class FailingFileSystem final : public FileSystem {
   std::string reason_;
   std::size_t short_writes_ = 0;
   bool unnamed_ = true;
+  bool replaces_open_files_ = true;
+  std::function<void(Call)> on_call_;
+  std::map<int, std::filesystem::path> open_;
   std::size_t bytes_read_ = 0;
   std::optional<Call> failed_kind_;
 };

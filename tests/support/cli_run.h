@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -40,7 +41,7 @@ class CliFixture : public ::testing::Test {
     WriteFileBytes(dir_ / name, bytes);
     return (dir_ / name).string();
   }
-  static long Lines(const std::string& s) { return std::count(s.begin(), s.end(), '\n'); }
+  static std::ptrdiff_t Lines(const std::string& s) { return std::count(s.begin(), s.end(), '\n'); }
 
   TempDir dir_;
 };

@@ -2,10 +2,10 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -15,10 +15,15 @@ namespace orva::testing {
 
 class TempDir {
  public:
+  // A new folder of a random name: create_directory says whether it was new.
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "orva-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    std::random_device random;
+    for (int tries = 0; tries < 100 && path_.empty(); ++tries) {
+      const auto candidate =
+          std::filesystem::temp_directory_path() / ("orva-test-" + std::to_string(random()));
+      if (std::filesystem::create_directory(candidate)) path_ = candidate;
+    }
+    if (path_.empty()) throw std::runtime_error("cannot make a scratch folder");
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# orva-cli.exe prints byte for byte what the Linux build prints, with the same
+# exit status, for every command on the sample database and a damaged copy,
+# in a folder and under names outside the ANSI code page, with Cyrillic
+# arguments and with redirected input that holds CR LF and byte 0x1A (the end
+# of a file to a read in text mode); and its insertions leave the same bytes.
+# usage: same_as_linux_test.sh LINUX_ORVA_CLI RUN_UNDER_WINE ORVA_CLI_EXE SAMPLE_DATABASE
+set -euo pipefail
+linux=$(realpath "$1") runner=$(realpath "$2") exe=$(realpath "$3") sample=$(realpath "$4")
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+folder='Кампания «Север»'
+failed=0
+
+# Runs one command line in each build's own folder, on its own copies of the
+# databases, with standard input from $input, and compares what they print
+# and their exit statuses.
+input=/dev/null
+same() {
+  local status
+  for side in linux windows; do
+    status=0
+    if [[ $side == linux ]]; then
+      (cd "$scratch/$side/$folder" && "$linux" "$@") <"$input" >"$scratch/$side.out" \
+        2>"$scratch/$side.err" || status=$?
+    else
+      (cd "$scratch/$side/$folder" && "$runner" "$exe" "$@") <"$input" >"$scratch/$side.out" \
+        2>"$scratch/$side.err" || status=$?
+    fi
+    echo "$status" >>"$scratch/$side.out"
+    cat "$scratch/$side.err" >>"$scratch/$side.out"
+  done
+  if ! cmp -s "$scratch/linux.out" "$scratch/windows.out"; then
+    echo "FAIL: orva-cli $* prints differently:" >&2
+    diff <(od -c "$scratch/linux.out") <(od -c "$scratch/windows.out") | head -20 >&2 || true
+    failed=1
+  fi
+}
+
+for side in linux windows; do
+  mkdir -p "$scratch/$side/$folder"
+  cp "$sample" "$scratch/$side/$folder/база.def"
+  # A copy whose entry 3 points into the entry table.
+  cp "$sample" "$scratch/$side/$folder/damaged.def"
+  printf '\x04\x00\x00\x00' | dd of="$scratch/$side/$folder/damaged.def" bs=1 seek=28 \
+    conv=notrunc status=none
+done
+same list база.def
+same list --json база.def
+same check база.def
+same check damaged.def
+same check --json damaged.def
+same list damaged.def
+same list нет.def
+same insert база.def 'Новая миссия' 'Ещё одна: «кавычки» и №'
+same insert --json база.def 'Третья'
+same insert база.def 'Не в кодовой странице: 日本'
+printf 'Раз\x1aДва\r\nТри\n' >"$scratch/texts"
+input=$scratch/texts
+same insert база.def --from -
+input=/dev/null
+same list база.def
+same --help
+same insert --help
+same --version
+cmp "$scratch/linux/$folder/база.def" "$scratch/windows/$folder/база.def" ||
+  { echo "FAIL: the insertions left different bytes" >&2; failed=1; }
+((failed == 0)) && echo "PASS: the same output and the same bytes as on Linux"
+exit $failed
