@@ -80,14 +80,23 @@ Status Check(TableReader& table, TableReader& texts, const ReportProblem& report
             "no end marker (id 6000) follows the first entry, so there is no place to insert a "
             "text");
   }
-  // What else an insertion relies on: around a marker past the table, and
-  // the room left in 32-bit offsets.
+  // Bytes past 2 GiB lie where no 32-bit text offset can point.
+  if (size > kInt32Max) {
+    problem(0, "the file has " + Str(size) + " bytes, more than the 2 GiB that 32-bit offsets " +
+                   "can address");
+  }
+  // What else an insertion relies on around a marker past the table. A
+  // database that is merely full (no room left for one more text or id) is
+  // not damaged: an insertion refuses it, but its layout is sound.
   if (!found) {
     Result<InsertionSite> site = FindInsertionSite(table, 1);
     if (!site.ok()) {
       const ErrorKind kind = site.status().kind();
-      if (kind != ErrorKind::kMalformed && kind != ErrorKind::kNoRoom) return site.status();
-      problem(0, site.status().message());
+      if (kind == ErrorKind::kMalformed) {
+        problem(0, site.status().message());
+      } else if (kind != ErrorKind::kNoRoom) {
+        return site.status();
+      }
     }
   }
   return Status::Ok();
