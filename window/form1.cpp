@@ -35,7 +35,6 @@
 namespace orva {
 namespace {
 
-const QString kTitle = QStringLiteral("ORVA 1.0");
 const QString kOpenDialogTitle = QStringLiteral("Открыть textdb_XX.def файл");
 const QString kDatabaseFilter = QStringLiteral("*.def");
 
@@ -156,7 +155,7 @@ Form1::Form1(std::unique_ptr<Dialogs> dialogs, std::unique_ptr<MissionDatabase> 
              QWidget* parent)
     : QMainWindow(parent), dialogs_(std::move(dialogs)), database_(std::move(database)) {
   setObjectName("Form1");
-  setWindowTitle(kTitle);
+  setWindowTitle(look::NameAndVersion());
   setWindowIcon(icon::WindowIcon());
   // The window keeps one size: no maximize button that would do nothing.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

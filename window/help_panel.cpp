@@ -111,7 +111,7 @@ HelpPanel::HelpPanel(QWidget* client) : QFrame(client) {
 // ones where they overlap: Text6 over Text5's lower edge, each bar over the
 // previous one's last line, so the bars form one block of three stripes.
 void HelpPanel::CreateContent(QWidget* frame5) {
-  MakeLine(frame5, "Text7", TwipsRect(920, 1080, 3015, 225), QStringLiteral("ORVA 1.0"),
+  MakeLine(frame5, "Text7", TwipsRect(920, 1080, 3015, 225), look::NameAndVersion(),
            QStringLiteral("Name and version"));
 
   auto* image = new QLabel(frame5);

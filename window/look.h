@@ -1,14 +1,20 @@
-// The window's fonts and colours, shared by the main window and the help panel.
+// The window's look, shared by the main window and the help panel: the name it
+// shows, its fonts and its colours.
 #pragma once
 
 #include <QColor>
 #include <QFont>
 #include <QPalette>
+#include <QString>
 #include <QWidget>
 
 #include "window/twips.h"
 
 namespace orva::look {
+
+// "ORVA 1.0": the program's name and the major and minor part of its version,
+// the window's title and the help panel's first line.
+inline QString NameAndVersion() { return QStringLiteral("ORVA " ORVA_VERSION_MAJOR_MINOR); }
 
 inline const QColor kFace{224, 224, 224};  // window, frames and most text boxes
 inline const QColor kButtonFace{192, 192, 192};
