@@ -66,17 +66,6 @@ class MenuBarStyle : public QProxyStyle {
   }
 };
 
-// A frame without a caption: an etched line around a face-coloured area.
-QFrame* MakeFrame(QWidget* parent, const char* name, const QRect& geometry) {
-  auto* frame = new QFrame(parent);
-  frame->setObjectName(name);
-  frame->setGeometry(geometry);
-  frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
-  frame->setAutoFillBackground(true);
-  look::SetColour(frame, QPalette::Window, look::kFace);
-  return frame;
-}
-
 QLineEdit* MakeTextBox(QWidget* parent, const char* name, const QRect& geometry, const QColor& text,
                        const QColor& background) {
   auto* box = new QLineEdit(parent);
@@ -202,8 +191,7 @@ void Form1::CreateControls() {
   auto* client = new QWidget(this);
   client->setObjectName("client");
   client->setFixedSize(TwipsToPixels(kClientWidthTwips), TwipsToPixels(kClientHeightTwips));
-  client->setAutoFillBackground(true);
-  look::SetColour(client, QPalette::Window, look::kFace);
+  look::FillWithFace(client);
   setCentralWidget(client);
 
   CreateMissionFrame(client);
@@ -219,7 +207,7 @@ void Form1::CreateControls() {
 // Frame3: the list, the box for a new text and the Insert button. It starts
 // above the client area so its top edge is hidden under the menu bar.
 void Form1::CreateMissionFrame(QWidget* client) {
-  QFrame* frame = MakeFrame(client, "Frame3", TwipsRect(0, -120, 5175, 3255));
+  QFrame* frame = look::Frame(client, "Frame3", TwipsRect(0, -120, 5175, 3255));
 
   list1_ = new QListWidget(frame);
   list1_->setObjectName("List1");
@@ -241,7 +229,7 @@ void Form1::CreateMissionFrame(QWidget* client) {
 
 // Frame2: the selected mission's image name and id.
 void Form1::CreateDetailsFrame(QWidget* client) {
-  QFrame* frame = MakeFrame(client, "Frame2", TwipsRect(0, 3120, 5175, 735));
+  QFrame* frame = look::Frame(client, "Frame2", TwipsRect(0, 3120, 5175, 735));
   QLabel* image_caption =
       MakeLabel(frame, "Label3", TwipsRect(120, 165, 615, 255), QStringLiteral("Image:"));
   text3_ = MakeDisplayBox(frame, "Text3", TwipsRect(720, 160, 1815, 285));
@@ -254,7 +242,7 @@ void Form1::CreateDetailsFrame(QWidget* client) {
 
 // Frame4: the current database path, shown but never edited or focused.
 void Form1::CreatePathFrame(QWidget* client) {
-  QFrame* frame = MakeFrame(client, "Frame4", TwipsRect(0, 3840, 5175, 495));
+  QFrame* frame = look::Frame(client, "Frame4", TwipsRect(0, 3840, 5175, 495));
   text2_ = MakeTextBox(frame, "Text2", TwipsRect(120, 180, 4935, 255), look::kBlue, look::kFace);
   text2_->setFrame(false);
   text2_->setReadOnly(true);
