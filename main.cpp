@@ -22,11 +22,16 @@ void SayThereIsNoDisplay(const char* program) {
                program, program);
 }
 
-// Without a display variable (and no platform chosen by hand) Qt cannot
-// start; say so before it tries.
+// On X11 and Wayland the display is named in the environment: without it (and
+// no platform chosen by hand) Qt cannot start, so say so before it tries.
+// Windows and macOS always have theirs.
 bool HasDisplay() {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN) && !defined(Q_OS_ANDROID)
   return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
          !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+#else
+  return true;
+#endif
 }
 
 // Qt's messages while the application starts, held from construction until
