@@ -39,7 +39,6 @@ class HelpPanelTest : public QObject, testing::WindowDriver {
   bool OnPanel(const QWidget* widget) { return widget != nullptr && Panel()->isAncestorOf(widget); }
 
  private slots:
-  void initTestCase() { QApplication::setStyle(QStringLiteral("Fusion")); }
   void init() {
     Start();
     QVERIFY(QTest::qWaitForWindowActive(form_.get()));

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QAction>
+#include <QApplication>
 #include <QColor>
 #include <QImage>
 #include <QRect>
@@ -81,6 +82,7 @@ class FakeDialogs : public Dialogs {
 class WindowDriver {
  protected:
   void Start(std::unique_ptr<MissionDatabase> database = std::make_unique<FileMissionDatabase>()) {
+    QApplication::setStyle(QStringLiteral("Fusion"));  // as the program draws the window
     dir_ = std::make_unique<TempDir>();
     auto dialogs = std::make_unique<FakeDialogs>();
     dialogs_ = dialogs.get();
