@@ -35,7 +35,6 @@
 namespace orva {
 namespace {
 
-const QString kTitle = QStringLiteral("ORVA 1.0");
 const QString kOpenDialogTitle = QStringLiteral("Открыть textdb_XX.def файл");
 const QString kDatabaseFilter = QStringLiteral("*.def");
 
@@ -66,17 +65,6 @@ class MenuBarStyle : public QProxyStyle {
     QProxyStyle::drawControl(element, option, painter, widget);
   }
 };
-
-// A frame without a caption: an etched line around a face-coloured area.
-QFrame* MakeFrame(QWidget* parent, const char* name, const QRect& geometry) {
-  auto* frame = new QFrame(parent);
-  frame->setObjectName(name);
-  frame->setGeometry(geometry);
-  frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
-  frame->setAutoFillBackground(true);
-  look::SetColour(frame, QPalette::Window, look::kFace);
-  return frame;
-}
 
 QLineEdit* MakeTextBox(QWidget* parent, const char* name, const QRect& geometry, const QColor& text,
                        const QColor& background) {
@@ -157,7 +145,7 @@ Form1::Form1(std::unique_ptr<Dialogs> dialogs, std::unique_ptr<MissionDatabase> 
              QWidget* parent)
     : QMainWindow(parent), dialogs_(std::move(dialogs)), database_(std::move(database)) {
   setObjectName("Form1");
-  setWindowTitle(kTitle);
+  setWindowTitle(look::NameAndVersion());
   setWindowIcon(icon::WindowIcon());
   // The window keeps one size: no maximize button that would do nothing.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -204,8 +192,7 @@ void Form1::CreateControls() {
   auto* client = new QWidget(this);
   client->setObjectName("client");
   client->setFixedSize(TwipsToPixels(kClientWidthTwips), TwipsToPixels(kClientHeightTwips));
-  client->setAutoFillBackground(true);
-  look::SetColour(client, QPalette::Window, look::kFace);
+  look::FillWithFace(client);
   setCentralWidget(client);
 
   CreateMissionFrame(client);
@@ -221,50 +208,50 @@ void Form1::CreateControls() {
 // Frame3: the list, the box for a new text and the Insert button. It starts
 // above the client area so its top edge is hidden under the menu bar.
 void Form1::CreateMissionFrame(QWidget* client) {
-  QFrame* frame = MakeFrame(client, "Frame3", TwipsRect(0, -120, 5175, 3255));
+  QFrame* frame = look::Frame(client, "Frame3", TwipsRect(0, -120, 5175, 3255));
 
-  list1_ = new QListWidget(frame);
-  list1_->setObjectName("List1");
-  list1_->setGeometry(TwipsRect(120, 240, 4935, 2010));
-  list1_->setFont(look::SansSerifBold(look::kSmallFontCentipoints));
-  list1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  look::SetColour(list1_, QPalette::Text, look::kNavy);
+  missions_ = new QListWidget(frame);
+  missions_->setObjectName("List1");
+  missions_->setGeometry(TwipsRect(120, 240, 4935, 2010));
+  missions_->setFont(look::SansSerifBold(look::kSmallFontCentipoints));
+  missions_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  look::SetColour(missions_, QPalette::Text, look::kNavy);
 
-  text1_ =
+  new_text_ =
       MakeTextBox(frame, "Text1", TwipsRect(120, 2400, 4935, 315), look::kMaroon, look::kWhite);
-  text1_->setMaxLength(static_cast<int>(format::kMaxNewTextLength));
+  new_text_->setMaxLength(static_cast<int>(format::kMaxNewTextLength));
 
-  command1_ = new QPushButton(QStringLiteral("Insert"), frame);
-  command1_->setObjectName("Command1");
-  command1_->setGeometry(TwipsRect(120, 2760, 4935, 375));
-  command1_->setFont(look::SansSerifBold(look::kLargeFontCentipoints));
-  look::SetColour(command1_, QPalette::Button, look::kButtonFace);
+  insert_ = new QPushButton(QStringLiteral("Insert"), frame);
+  insert_->setObjectName("Command1");
+  insert_->setGeometry(TwipsRect(120, 2760, 4935, 375));
+  insert_->setFont(look::SansSerifBold(look::kLargeFontCentipoints));
+  look::SetColour(insert_, QPalette::Button, look::kButtonFace);
 }
 
 // Frame2: the selected mission's image name and id.
 void Form1::CreateDetailsFrame(QWidget* client) {
-  QFrame* frame = MakeFrame(client, "Frame2", TwipsRect(0, 3120, 5175, 735));
+  QFrame* frame = look::Frame(client, "Frame2", TwipsRect(0, 3120, 5175, 735));
   QLabel* image_caption =
       MakeLabel(frame, "Label3", TwipsRect(120, 165, 615, 255), QStringLiteral("Image:"));
-  text3_ = MakeDisplayBox(frame, "Text3", TwipsRect(720, 160, 1815, 285));
+  image_name_ = MakeDisplayBox(frame, "Text3", TwipsRect(720, 160, 1815, 285));
   QLabel* id_caption =
       MakeLabel(frame, "Label5", TwipsRect(120, 400, 615, 255), QStringLiteral("ID:"));
-  text4_ = MakeDisplayBox(frame, "Text4", TwipsRect(720, 400, 1935, 285));
-  LinkCaption(image_caption, text3_);
-  LinkCaption(id_caption, text4_);
+  id_ = MakeDisplayBox(frame, "Text4", TwipsRect(720, 400, 1935, 285));
+  LinkCaption(image_caption, image_name_);
+  LinkCaption(id_caption, id_);
 }
 
 // Frame4: the current database path, shown but never edited or focused.
 void Form1::CreatePathFrame(QWidget* client) {
-  QFrame* frame = MakeFrame(client, "Frame4", TwipsRect(0, 3840, 5175, 495));
-  text2_ = MakeTextBox(frame, "Text2", TwipsRect(120, 180, 4935, 255), look::kBlue, look::kFace);
-  text2_->setFrame(false);
-  text2_->setReadOnly(true);
-  text2_->setFocusPolicy(Qt::NoFocus);
-  text2_->setEnabled(false);
+  QFrame* frame = look::Frame(client, "Frame4", TwipsRect(0, 3840, 5175, 495));
+  path_ = MakeTextBox(frame, "Text2", TwipsRect(120, 180, 4935, 255), look::kBlue, look::kFace);
+  path_->setFrame(false);
+  path_->setReadOnly(true);
+  path_->setFocusPolicy(Qt::NoFocus);
+  path_->setEnabled(false);
   // Disabled, yet the path stays readable in its own colour.
-  look::SetColour(text2_, QPalette::Text, look::kBlue, look::WhenDisabled::kSameColour);
-  look::SetColour(text2_, QPalette::Base, look::kFace, look::WhenDisabled::kSameColour);
+  look::SetColour(path_, QPalette::Text, look::kBlue, look::WhenDisabled::kSameColour);
+  look::SetColour(path_, QPalette::Base, look::kFace, look::WhenDisabled::kSameColour);
 }
 
 // Frame1: the help panel, covering the whole client area, hidden at start.
@@ -273,40 +260,41 @@ QWidget* Form1::CreateHelpPanel(QWidget* client) { return new HelpPanel(client);
 // The list, the new text and Insert, then the detail boxes. The list and the
 // borderless boxes show no focus of their own: a ring shows it for them.
 void Form1::SetFocusOrder() {
-  setTabOrder(list1_, text1_);
-  setTabOrder(text1_, command1_);
-  setTabOrder(command1_, text3_);
-  setTabOrder(text3_, text4_);
-  new FocusRing({list1_, text3_, text4_});
-  list1_->setFocus();
+  setTabOrder(missions_, new_text_);
+  setTabOrder(new_text_, insert_);
+  setTabOrder(insert_, image_name_);
+  setTabOrder(image_name_, id_);
+  new FocusRing({missions_, image_name_, id_});
+  missions_->setFocus();
 }
 
 // What screen readers say of each control. The captions "Image:" and "ID:"
 // are their boxes' labels as well; the path box describes itself with the
 // whole path once there is one (ShowPath).
 void Form1::DescribeControls() {
-  list1_->setAccessibleName(QStringLiteral("Missions"));
-  list1_->setAccessibleDescription(
+  missions_->setAccessibleName(QStringLiteral("Missions"));
+  missions_->setAccessibleDescription(
       QStringLiteral("The missions of the open database. The selected mission's image name "
                      "and id are shown below the list."));
-  text1_->setAccessibleName(QStringLiteral("New mission text"));
-  text1_->setAccessibleDescription(
+  new_text_->setAccessibleName(QStringLiteral("New mission text"));
+  new_text_->setAccessibleDescription(
       QStringLiteral("At most %1 characters. Enter inserts the text as the next mission.")
-          .arg(text1_->maxLength()));
-  command1_->setAccessibleDescription(
+          .arg(new_text_->maxLength()));
+  insert_->setAccessibleDescription(
       QStringLiteral("Inserts the new text as the next mission of the open database."));
-  text3_->setAccessibleName(QStringLiteral("Image name"));
-  text3_->setAccessibleDescription(QStringLiteral("The screenshot image of the selected mission."));
-  text4_->setAccessibleName(QStringLiteral("Mission id"));
-  text4_->setAccessibleDescription(QStringLiteral("The id of the selected mission."));
-  text2_->setAccessibleName(QStringLiteral("Database path"));
+  image_name_->setAccessibleName(QStringLiteral("Image name"));
+  image_name_->setAccessibleDescription(
+      QStringLiteral("The screenshot image of the selected mission."));
+  id_->setAccessibleName(QStringLiteral("Mission id"));
+  id_->setAccessibleDescription(QStringLiteral("The id of the selected mission."));
+  path_->setAccessibleName(QStringLiteral("Database path"));
 }
 
 void Form1::ConnectControls() {
-  connect(list1_, &QListWidget::currentRowChanged, this, &Form1::ShowSelectedMission);
-  connect(command1_, &QPushButton::clicked, this, &Form1::Insert);
-  connect(text1_, &QLineEdit::returnPressed, command1_, &QPushButton::click);
-  text1_->installEventFilter(this);
+  connect(missions_, &QListWidget::currentRowChanged, this, &Form1::ShowSelectedMission);
+  connect(insert_, &QPushButton::clicked, this, &Form1::Insert);
+  connect(new_text_, &QLineEdit::returnPressed, insert_, &QPushButton::click);
+  new_text_->installEventFilter(this);
 }
 
 // Open ▸ textdb_XX.def. Every library call opens and closes its own file,
@@ -354,7 +342,7 @@ void Form1::dragMoveEvent(QDragMoveEvent* event) { TakeDatabaseDrop(event); }
 void Form1::dropEvent(QDropEvent* event) { TakeDatabaseDrop(event); }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-  if (watched != text1_) return QMainWindow::eventFilter(watched, event);
+  if (watched != new_text_) return QMainWindow::eventFilter(watched, event);
   switch (event->type()) {
     // A database dragged over the text box opens as anywhere else in the
     // window, rather than having its name typed into the box.
@@ -365,8 +353,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     // A character typed into a full box is not taken: say so with the bell
     // rather than drop it without a sign.
     case QEvent::KeyPress:
-      if (IsTyping(*static_cast<QKeyEvent*>(event)) && !text1_->hasSelectedText() &&
-          text1_->text().size() >= text1_->maxLength()) {
+      if (IsTyping(*static_cast<QKeyEvent*>(event)) && !new_text_->hasSelectedText() &&
+          new_text_->text().size() >= new_text_->maxLength()) {
         QApplication::beep();
       }
       return false;
@@ -380,23 +368,23 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 // readers, the description.
 void Form1::ShowPath() {
   const QString path = QDir::toNativeSeparators(database_path_);
-  text2_->setText(text2_->fontMetrics().elidedText(path, Qt::ElideMiddle,
-                                                   text2_->width() - kLineEditTextMargins));
-  text2_->setCursorPosition(0);
-  text2_->setToolTip(path);
-  text2_->setAccessibleDescription(path);
+  path_->setText(path_->fontMetrics().elidedText(path, Qt::ElideMiddle,
+                                                 path_->width() - kLineEditTextMargins));
+  path_->setCursorPosition(0);
+  path_->setToolTip(path);
+  path_->setAccessibleDescription(path);
 }
 
 // Lists the missions of the current database again and selects the last one.
 // A failed read keeps the missions read before the failure, visible but
 // disabled, until the next successful Open.
 void Form1::Reload() {
-  list1_->clear();  // no selection: the detail boxes are cleared
+  missions_->clear();  // no selection: the detail boxes are cleared
   MissionList read = database_->Read(ToFileSystemPath(database_path_));
   mission_ids_ = std::move(read.ids);
   for (const MissionEntry& mission : read.missions) {
     const QString text = QString::fromStdString(mission.text);
-    auto* item = new QListWidgetItem(text, list1_);
+    auto* item = new QListWidgetItem(text, missions_);
     item->setToolTip(text);
   }
   if (!read.status.ok()) {
@@ -405,26 +393,26 @@ void Form1::Reload() {
     return;
   }
   // An empty list leaves no selection and the detail boxes empty.
-  if (list1_->count() > 0) list1_->setCurrentRow(list1_->count() - 1);
+  if (missions_->count() > 0) missions_->setCurrentRow(missions_->count() - 1);
 }
 
 void Form1::ShowSelectedMission(int row) {
   // A row outside MissionIds (no selection, or a mission listed past what the
   // entry count allows before a failed read) has no id to show.
   if (row < 0 || static_cast<std::size_t>(row) >= mission_ids_.size()) {
-    text3_->clear();
-    text4_->clear();
+    image_name_->clear();
+    id_->clear();
     return;
   }
   const std::int32_t id = mission_ids_[static_cast<std::size_t>(row)];
-  text4_->setText(QString::number(id));
-  text3_->setText(QString::fromStdString(ImageName(id)));
+  id_->setText(QString::number(id));
+  image_name_->setText(QString::fromStdString(ImageName(id)));
 }
 
 // Insert: writes the typed text as the next mission, lists the missions again
 // and confirms. A refused insertion leaves the file and the list as they were.
 void Form1::Insert() {
-  const QString text = text1_->text();
+  const QString text = new_text_->text();
   if (text.isEmpty()) return;
   if (database_path_.isEmpty()) {
     Tell(MessageIcon::kExclamation, QStringLiteral("Open a database first."),
@@ -451,9 +439,9 @@ void Form1::ShowHelp() {
 }
 
 void Form1::SetCommandsEnabled(bool enabled) {
-  list1_->setEnabled(enabled);
-  text1_->setEnabled(enabled);
-  command1_->setEnabled(enabled);
+  missions_->setEnabled(enabled);
+  new_text_->setEnabled(enabled);
+  insert_->setEnabled(enabled);
 }
 
 void Form1::Tell(MessageIcon icon, const QString& text, const QString& details) {

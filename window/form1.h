@@ -16,7 +16,6 @@
 class QDragEnterEvent;
 class QDragMoveEvent;
 class QDropEvent;
-class QFrame;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -76,13 +75,15 @@ class Form1 : public QMainWindow {
   QString database_path_;
   MissionIds mission_ids_;
 
-  QListWidget* list1_ = nullptr;
-  QLineEdit* text1_ = nullptr;
-  QPushButton* command1_ = nullptr;
-  QLineEdit* text2_ = nullptr;
-  QLineEdit* text3_ = nullptr;
-  QLineEdit* text4_ = nullptr;
-  QWidget* help_panel_ = nullptr;
+  // The controls, named for what they hold; the layout's names are their
+  // objectName()s.
+  QListWidget* missions_ = nullptr;  // List1
+  QLineEdit* new_text_ = nullptr;    // Text1
+  QPushButton* insert_ = nullptr;    // Command1
+  QLineEdit* path_ = nullptr;        // Text2
+  QLineEdit* image_name_ = nullptr;  // Text3
+  QLineEdit* id_ = nullptr;          // Text4
+  QWidget* help_panel_ = nullptr;    // Frame1
 };
 
 }  // namespace orva

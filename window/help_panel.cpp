@@ -17,19 +17,9 @@
 namespace orva {
 namespace {
 
-const QColor kPanelText{0, 0, 192};
-const QColor kOkFace{235, 235, 235};
-const QColor kBarBlue{0, 0, 255};
-const QColor kBarRed{255, 0, 0};
-
-QFrame* MakeFace(QWidget* parent, const char* name, const QRect& geometry) {
-  auto* frame = new QFrame(parent);
-  frame->setObjectName(name);
-  frame->setGeometry(geometry);
-  frame->setAutoFillBackground(true);
-  look::SetColour(frame, QPalette::Window, look::kFace);
-  return frame;
-}
+// The author, a contact and the year; the web address.
+const QString kCredits = QStringLiteral("ORVA, orva@example.org, 2006");
+const QString kWebAddress = QStringLiteral("https://orva.example.org/");
 
 // Screen readers take the panel for a dialog: Qt's accessibility gives a
 // frame inside a window no role of its own.
@@ -55,7 +45,7 @@ QLineEdit* MakeLine(QWidget* parent, const char* name, const QRect& geometry, co
   // Clicking selects text to copy; Tab passes it by, so it stays on OK.
   line->setFocusPolicy(Qt::ClickFocus);
   line->setFont(look::SansSerifBold(look::kLargeFontCentipoints));
-  look::SetColour(line, QPalette::Text, kPanelText);
+  look::SetColour(line, QPalette::Text, look::kPanelBlue);
   look::SetColour(line, QPalette::Base, look::kFace);
   return line;
 }
@@ -78,9 +68,6 @@ QFrame* MakeBar(QWidget* parent, const char* name, const QRect& geometry, const 
 
 }  // namespace
 
-const QString HelpPanel::kCredits = QStringLiteral("ORVA, orva@example.org, 2006");
-const QString HelpPanel::kWebAddress = QStringLiteral("https://orva.example.org/");
-
 HelpPanel::HelpPanel(QWidget* client) : QFrame(client) {
   [[maybe_unused]] static const bool kDialogRole =
       (QAccessible::installFactory(PanelAsDialog), true);
@@ -91,12 +78,8 @@ HelpPanel::HelpPanel(QWidget* client) : QFrame(client) {
                      "closes it."));
   setGeometry(TwipsRect(0, 0, 5175, 4335));
   setFrameStyle(QFrame::NoFrame);
-  setAutoFillBackground(true);
-  look::SetColour(this, QPalette::Window, look::kFace);
-
-  QFrame* frame5 = MakeFace(this, "Frame5", TwipsRect(120, 60, 4935, 4095));
-  frame5->setFrameStyle(QFrame::Box | QFrame::Sunken);
-  CreateContent(frame5);
+  look::FillWithFace(this);
+  CreateContent(look::Frame(this, "Frame5", TwipsRect(120, 60, 4935, 4095)));
   // The control to give the focus back to. Not simply the focus when the
   // panel comes up: chosen from the keyboard, Help... has it in the menu bar.
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
@@ -111,7 +94,7 @@ HelpPanel::HelpPanel(QWidget* client) : QFrame(client) {
 // ones where they overlap: Text6 over Text5's lower edge, each bar over the
 // previous one's last line, so the bars form one block of three stripes.
 void HelpPanel::CreateContent(QWidget* frame5) {
-  MakeLine(frame5, "Text7", TwipsRect(920, 1080, 3015, 225), QStringLiteral("ORVA 1.0"),
+  MakeLine(frame5, "Text7", TwipsRect(920, 1080, 3015, 225), look::NameAndVersion(),
            QStringLiteral("Name and version"));
 
   auto* image = new QLabel(frame5);
@@ -128,7 +111,7 @@ void HelpPanel::CreateContent(QWidget* frame5) {
   ok->setObjectName("Command2");
   ok->setGeometry(TwipsRect(1800, 2520, 1215, 255));
   ok->setFont(look::SansSerifBold(look::kSmallFontCentipoints));
-  look::SetColour(ok, QPalette::Button, kOkFace);
+  look::SetColour(ok, QPalette::Button, look::kOkFace);
   // Enter presses OK as well as Space does: the panel reads like a message box.
   ok->setAutoDefault(true);
   ok->setAccessibleDescription(QStringLiteral("Closes the panel."));
@@ -136,8 +119,8 @@ void HelpPanel::CreateContent(QWidget* frame5) {
   ok_ = ok;
 
   MakeBar(frame5, "Shape1", TwipsRect(2040, 2880, 735, 135), QColor());
-  MakeBar(frame5, "Shape2", TwipsRect(2040, 3000, 735, 135), kBarBlue);
-  MakeBar(frame5, "Shape3", TwipsRect(2040, 3120, 735, 135), kBarRed);
+  MakeBar(frame5, "Shape2", TwipsRect(2040, 3000, 735, 135), look::kBlue);
+  MakeBar(frame5, "Shape3", TwipsRect(2040, 3120, 735, 135), look::kRed);
 }
 
 // While the panel covers the window, the keyboard works the panel: the

@@ -18,10 +18,6 @@ class HelpPanel : public QFrame {
   // Builds the panel inside `client`, the window's client area, hidden.
   explicit HelpPanel(QWidget* client);
 
-  // The credits line and the web address, as the panel shows them.
-  static const QString kCredits;
-  static const QString kWebAddress;
-
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;

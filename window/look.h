@@ -1,21 +1,32 @@
-// The window's fonts and colours, shared by the main window and the help panel.
+// The window's look, shared by the main window and the help panel: the name it
+// shows, its colours, fonts and frames.
 #pragma once
 
 #include <QColor>
 #include <QFont>
+#include <QFrame>
 #include <QPalette>
+#include <QRect>
+#include <QString>
 #include <QWidget>
 
 #include "window/twips.h"
 
 namespace orva::look {
 
-inline const QColor kFace{224, 224, 224};  // window, frames and most text boxes
-inline const QColor kButtonFace{192, 192, 192};
-inline const QColor kWhite{255, 255, 255};
-inline const QColor kMaroon{128, 0, 0};  // typed text and the selected mission's details
-inline const QColor kNavy{0, 0, 128};    // mission texts in the list
-inline const QColor kBlue{0, 0, 255};    // the database path
+// "ORVA 1.0": the program's name and the major and minor part of its version,
+// the window's title and the help panel's first line.
+inline QString NameAndVersion() { return QStringLiteral("ORVA " ORVA_VERSION_MAJOR_MINOR); }
+
+inline const QColor kFace{224, 224, 224};        // window, frames and most text boxes
+inline const QColor kButtonFace{192, 192, 192};  // Insert
+inline const QColor kOkFace{235, 235, 235};      // the help panel's OK
+inline const QColor kWhite{255, 255, 255};       // the box for a new text
+inline const QColor kMaroon{128, 0, 0};          // typed text and the selected mission's details
+inline const QColor kNavy{0, 0, 128};            // mission texts in the list
+inline const QColor kPanelBlue{0, 0, 192};       // the help panel's texts
+inline const QColor kBlue{0, 0, 255};            // the database path; the help panel's middle bar
+inline const QColor kRed{255, 0, 0};             // the help panel's lowest bar
 
 inline constexpr int kSmallFontCentipoints = 825;  // 8.25 pt
 inline constexpr int kLargeFontCentipoints = 975;  // 9.75 pt
@@ -45,6 +56,22 @@ inline void SetColour(QWidget* widget, QPalette::ColorRole role, const QColor& c
   palette.setColor(QPalette::Inactive, role, colour);
   if (disabled == WhenDisabled::kSameColour) palette.setColor(QPalette::Disabled, role, colour);
   widget->setPalette(palette);
+}
+
+// Fills the background of `widget` with the face colour.
+inline void FillWithFace(QWidget* widget) {
+  widget->setAutoFillBackground(true);
+  SetColour(widget, QPalette::Window, kFace);
+}
+
+// A frame without a caption: an etched line around a face-coloured area.
+inline QFrame* Frame(QWidget* parent, const char* name, const QRect& geometry) {
+  auto* frame = new QFrame(parent);
+  frame->setObjectName(name);
+  frame->setGeometry(geometry);
+  frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+  FillWithFace(frame);
+  return frame;
 }
 
 }  // namespace orva::look

@@ -9,6 +9,8 @@
 #include <QPixmap>
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "window/dialogs.h"
 #include "window/form1.h"
@@ -35,10 +37,6 @@ class ScriptedDialogs : public orva::Dialogs {
   QString path_;
   bool failed_ = false;
 };
-
-}  // namespace
-
-namespace {
 
 bool Save(QWidget& form, const char* file) {
   const QString output = QString::fromLocal8Bit(file);

@@ -4,8 +4,8 @@
 #include "window/dialogs.h"
 
 #include <QAction>
-#include <QDialog>
 #include <QApplication>
+#include <QDialog>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
@@ -21,6 +21,7 @@
 
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
+#include "tests/window/window_driver.h"
 #include "window/form1.h"
 
 namespace orva {
@@ -61,8 +62,8 @@ class ModalAnswers : public QObject {
   }
 
   void CloseStuck(QWidget* modal) {
-    stuck_ = QString("a %1 was still up after it was answered")
-                 .arg(modal->metaObject()->className());
+    stuck_ =
+        QString("a %1 was still up after it was answered").arg(modal->metaObject()->className());
     if (auto* dialog = qobject_cast<QDialog*>(modal))
       dialog->reject();
     else
@@ -108,8 +109,7 @@ class DialogsTest : public QObject {
 
  private:
   QString MakeDatabase(const std::string& name, const std::vector<std::byte>& bytes) {
-    testing::WriteFileBytes(*dir_ / name, bytes);
-    return QString::fromStdString((*dir_ / name).string());
+    return testing::WriteDatabase(*dir_, name, bytes);
   }
 
   std::unique_ptr<testing::TempDir> dir_;

@@ -1,6 +1,4 @@
-// Scenarios of the main window, driven as a user would: the Open dialog is
-// answered and the message boxes are recorded through fakes, the databases are
-// real files made by the builder.
+// Scenarios of the main window, driven as a user would (window_driver.h).
 #include "window/form1.h"
 
 #include <QAccessible>
@@ -9,7 +7,7 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFocusFrame>
-#include <QFrame>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,53 +19,23 @@
 #include <QSet>
 #include <QTest>
 #include <QUrl>
-#include <deque>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include "database/format.h"
 #include "database/little_endian.h"
 #include "database/mission_list.h"
+#include "resources/icon_art.h"
 #include "tests/support/database_builder.h"
-#include "tests/support/temp_dir.h"
 #include "tests/window/accessibility.h"
-#include "tests/window/placement.h"
-#include "window/dialogs.h"
-#include "window/mission_database.h"
-#include "window/twips.h"
+#include "tests/window/window_driver.h"
 
 namespace orva {
 namespace {
 
 using testing::DatabaseBuilder;
-
-struct ShownMessage {
-  MessageIcon icon;
-  QString text;
-  QString details;
-  bool list_enabled;  // the state of List1 while the box was up
-};
-
-class FakeDialogs : public Dialogs {
- public:
-  std::optional<QString> ChooseExistingFile(QWidget*, const OpenFileRequest& request) override {
-    requests.push_back(request);
-    if (answers.empty()) return std::nullopt;
-    std::optional<QString> answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-  void ShowMessage(QWidget* parent, MessageIcon icon, const QString& text,
-                   const QString& details) override {
-    const auto* list = parent->findChild<QWidget*>("List1");
-    messages.push_back({icon, text, details, list->isEnabled()});
-  }
-
-  std::deque<std::optional<QString>> answers;  // the next answers of the Open dialog
-  std::vector<OpenFileRequest> requests;
-  std::vector<ShownMessage> messages;
-};
+using testing::ShownMessage;
+using testing::Shows;
 
 // The real files, with the calls counted; reads can be made to fail once a
 // text has been inserted.
@@ -110,24 +78,11 @@ std::vector<std::byte> ThreeMissions() {
       .Build();
 }
 
-class Form1Test : public QObject {
+class Form1Test : public QObject, testing::WindowDriver {
   Q_OBJECT
 
  private:
   // Verbs.
-  QString WriteDatabase(const std::string& name, const std::vector<std::byte>& bytes) {
-    testing::WriteFileBytes(*dir_ / name, bytes);
-    return QString::fromStdString((*dir_ / name).string());
-  }
-  void Trigger(const char* action) { form_->findChild<QAction*>(action)->trigger(); }
-  void OpenDatabase(const QString& path) {
-    dialogs_->answers.push_back(path);
-    Trigger("tb");
-  }
-  void CancelOpen() {
-    dialogs_->answers.push_back(std::nullopt);
-    Trigger("tb");
-  }
   // One key event per character: the text arrives as typed, Cyrillic included.
   void Type(const QString& text) {
     for (QChar c : text) {
@@ -140,12 +95,6 @@ class Form1Test : public QObject {
   void PressInsert() { QTest::mouseClick(Widget<QPushButton>("Command1"), Qt::LeftButton); }
 
   // What the window shows.
-  template <typename W>
-  W* Widget(const char* name) {
-    W* widget = form_->findChild<W*>(name);
-    if (widget == nullptr) qFatal("no widget named %s", name);
-    return widget;
-  }
   QLineEdit* Text(int n) { return Widget<QLineEdit>(qPrintable(QString("Text%1").arg(n))); }
   QListWidget* List() { return Widget<QListWidget>("List1"); }
   QStringList ListedTexts() {
@@ -154,14 +103,11 @@ class Form1Test : public QObject {
     return texts;
   }
   bool CommandsEnabled() {
-    return List()->isEnabled() && Text(1)->isEnabled() &&
-           Widget<QPushButton>("Command1")->isEnabled();
+    return List()->isEnabled() && Text(1)->isEnabled() && Widget("Command1")->isEnabled();
   }
   bool CommandsDisabled() {
-    return !List()->isEnabled() && !Text(1)->isEnabled() &&
-           !Widget<QPushButton>("Command1")->isEnabled();
+    return !List()->isEnabled() && !Text(1)->isEnabled() && !Widget("Command1")->isEnabled();
   }
-  bool HelpShown() { return Widget<QFrame>("Frame1")->isVisible(); }
   void Activate() {
     form_->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(form_.get()));
@@ -203,34 +149,28 @@ class Form1Test : public QObject {
     return baseline;
   }
 
-  std::unique_ptr<testing::TempDir> dir_;
-  FakeDialogs* dialogs_ = nullptr;
   CountingDatabase* database_ = nullptr;
-  std::unique_ptr<Form1> form_;
 
  private slots:
   void init() {
-    dir_ = std::make_unique<testing::TempDir>();
-    auto dialogs = std::make_unique<FakeDialogs>();
     auto database = std::make_unique<CountingDatabase>();
-    dialogs_ = dialogs.get();
     database_ = database.get();
-    form_ = std::make_unique<Form1>(std::move(dialogs), std::move(database));
-    form_->show();
+    Start(std::move(database));
     QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
   }
-  void cleanup() {
-    form_.reset();
-    dir_.reset();
-  }
+  void cleanup() { Stop(); }
 
   // --- The window at start and its layout ---
 
   void startsWithNoDatabaseAndTheHelpPanelHidden() {
-    QCOMPARE(form_->windowTitle(), QString("ORVA 1.0"));
-    QVERIFY(!form_->windowIcon().isNull());
+    QCOMPARE(form_->windowTitle(), testing::NameAndVersion());
+    QCOMPARE(form_->windowIcon().pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32),
+             icon::DrawIcon().convertToFormat(QImage::Format_ARGB32));
     QCOMPARE(List()->count(), 0);
     for (int n = 1; n <= 4; ++n) QVERIFY(Text(n)->text().isEmpty());
+    QCOMPARE(Widget<QPushButton>("Command1")->text(), QString("Insert"));
+    QCOMPARE(Widget<QLabel>("Label3")->text(), QString("Image:"));
+    QCOMPARE(Widget<QLabel>("Label5")->text(), QString("ID:"));
     QVERIFY(!HelpShown());
     QVERIFY(CommandsEnabled());
     QVERIFY(form_->DatabasePath().isEmpty());
@@ -249,100 +189,98 @@ class Form1Test : public QObject {
     QCOMPARE(bar[1]->text(), QString("Help..."));
   }
 
-  void clientAreaAndFramesHaveTheirPixelSizes() {
-    // 15 twips to a pixel: 5160 x 4320 twips make 344 x 288 pixels.
-    QCOMPARE(form_->centralWidget()->size(), QSize(344, 288));
-    QCOMPARE(form_->centralWidget()->mapTo(form_.get(), QPoint(0, 0)).y(),
-             form_->menuBar()->geometry().bottom() + 1);
-    QCOMPARE(Widget<QFrame>("Frame3")->geometry(), QRect(0, -8, 345, 217));
-    QCOMPARE(List()->geometry(), QRect(8, 16, 329, 134));
-    QCOMPARE(Text(4)->geometry(), QRect(48, 27, 129, 19));
-    QCOMPARE(Widget<QFrame>("Frame1")->geometry(), QRect(0, 0, 345, 289));
-  }
-
+  // Each control's parent, place and font size in pixels, worked out by hand
+  // from the twips of the layout (in the comments): 15 twips to a pixel,
+  // rounded to the nearest; 8.25 pt is 11 px, 9.75 pt 13 px. The help
+  // panel's controls are in its inner frame, Frame5.
   void controlsSitWhereTheLayoutPutsThem_data() {
-    testing::AddPlacementColumns();
-    const auto row = testing::AddPlacementRow;
-    row("Frame1", "client", 0, 0, 5175, 4335);
-    row("Frame3", "client", 0, -120, 5175, 3255);
-    row("List1", "Frame3", 120, 240, 4935, 2010);
-    row("Text1", "Frame3", 120, 2400, 4935, 315);
-    row("Command1", "Frame3", 120, 2760, 4935, 375);
-    row("Frame2", "client", 0, 3120, 5175, 735);
-    row("Label3", "Frame2", 120, 165, 615, 255);
-    row("Text3", "Frame2", 720, 160, 1815, 285);
-    row("Label5", "Frame2", 120, 400, 615, 255);
-    row("Text4", "Frame2", 720, 400, 1935, 285);
-    row("Frame4", "client", 0, 3840, 5175, 495);
-    row("Text2", "Frame4", 120, 180, 4935, 255);
+    QTest::addColumn<QString>("parent");
+    QTest::addColumn<QRect>("pixels");
+    QTest::addColumn<int>("font_pixels");  // 0 for a control without text
+    const auto row = [](const char* name, const char* parent, QRect pixels, int font = 0) {
+      QTest::newRow(name) << QString(parent) << pixels << font;
+    };
+    row("client", "Form1", {0, 0, 344, 288});           // 5160 x 4320, below the menu bar
+    row("Frame3", "client", {0, -8, 345, 217});         // 0, -120, 5175, 3255
+    row("List1", "Frame3", {8, 16, 329, 134}, 11);      // 120, 240, 4935, 2010
+    row("Text1", "Frame3", {8, 160, 329, 21}, 11);      // 120, 2400, 4935, 315
+    row("Command1", "Frame3", {8, 184, 329, 25}, 13);   // 120, 2760, 4935, 375
+    row("Frame2", "client", {0, 208, 345, 49});         // 0, 3120, 5175, 735
+    row("Label3", "Frame2", {8, 11, 41, 17}, 11);       // 120, 165, 615, 255
+    row("Text3", "Frame2", {48, 11, 121, 19}, 11);      // 720, 160, 1815, 285
+    row("Label5", "Frame2", {8, 27, 41, 17}, 11);       // 120, 400, 615, 255
+    row("Text4", "Frame2", {48, 27, 129, 19}, 11);      // 720, 400, 1935, 285
+    row("Frame4", "client", {0, 256, 345, 33});         // 0, 3840, 5175, 495
+    row("Text2", "Frame4", {8, 12, 329, 17}, 11);       // 120, 180, 4935, 255
+    row("Frame1", "client", {0, 0, 345, 289});          // 0, 0, 5175, 4335
+    row("Frame5", "Frame1", {8, 4, 329, 273});          // 120, 60, 4935, 4095
+    row("Text7", "Frame5", {61, 72, 201, 15}, 13);      // 920, 1080, 3015, 225
+    row("Image1", "Frame5", {144, 88, 32, 32});         // 2160, 1320, 480, 480
+    row("Text5", "Frame5", {16, 128, 281, 20}, 13);     // 240, 1920, 4215, 300
+    row("Text6", "Frame5", {24, 144, 273, 20}, 13);     // 360, 2160, 4095, 300
+    row("Command2", "Frame5", {120, 168, 81, 17}, 11);  // 1800, 2520, 1215, 255
+    row("Shape1", "Frame5", {136, 192, 49, 9});         // 2040, 2880, 735, 135
+    row("Shape2", "Frame5", {136, 200, 49, 9});         // 2040, 3000, 735, 135
+    row("Shape3", "Frame5", {136, 208, 49, 9});         // 2040, 3120, 735, 135
   }
   void controlsSitWhereTheLayoutPutsThem() {
     QFETCH(QString, parent);
-    QFETCH(QRect, twips);
-    testing::ComparePlacement(Widget<QWidget>(QTest::currentDataTag()), parent, twips);
+    QFETCH(QRect, pixels);
+    QFETCH(int, font_pixels);
+    QWidget* control = Widget(QTest::currentDataTag());
+    QCOMPARE(control->parentWidget()->objectName(), parent);
+    if (control == form_->centralWidget()) pixels.translate(0, form_->menuBar()->height());
+    QCOMPARE(control->geometry(), pixels);
+    if (font_pixels == 0) return;
+    QCOMPARE(control->font().pixelSize(), font_pixels);
+    QVERIFY(control->font().bold());
   }
 
-  void controlsHaveTheirColours_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("role");
-    QTest::addColumn<QColor>("colour");
+  // As drawn: the frames in the face colour, the missions, the new text and
+  // the details each in their own colour, the path too though its box is
+  // disabled; the new text on white, the detail boxes without a border,
+  // Insert on its own face.
+  void theWindowIsDrawnInItsColours() {
+    OpenDatabase(WriteDatabase("textdb_01.def", ThreeMissions()));
+    Type("Щит");
+    QWidget* client = form_->centralWidget();
+    const QImage drawn = client->grab().toImage();
+    const auto area = [client](const QWidget* control) {
+      return QRect(control->mapTo(client, QPoint(0, 0)), control->size());
+    };
     const QColor face(224, 224, 224);
     const QColor maroon(128, 0, 0);
-    QTest::newRow("client") << "client" << int{QPalette::Window} << face;
-    QTest::newRow("Frame2") << "Frame2" << int{QPalette::Window} << face;
-    QTest::newRow("Frame3") << "Frame3" << int{QPalette::Window} << face;
-    QTest::newRow("Frame4") << "Frame4" << int{QPalette::Window} << face;
-    QTest::newRow("List1 text") << "List1" << int{QPalette::Text} << QColor(0, 0, 128);
-    QTest::newRow("Text1 text") << "Text1" << int{QPalette::Text} << maroon;
-    QTest::newRow("Text1 back") << "Text1" << int{QPalette::Base} << QColor(255, 255, 255);
-    QTest::newRow("Command1") << "Command1" << int{QPalette::Button} << QColor(192, 192, 192);
-    QTest::newRow("Text3 text") << "Text3" << int{QPalette::Text} << maroon;
-    QTest::newRow("Text3 back") << "Text3" << int{QPalette::Base} << face;
-    QTest::newRow("Text4 text") << "Text4" << int{QPalette::Text} << maroon;
-    QTest::newRow("Text2 text") << "Text2" << int{QPalette::Text} << QColor(0, 0, 255);
-  }
-  void controlsHaveTheirColours() {
-    QFETCH(QString, name);
-    QFETCH(int, role);
-    QFETCH(QColor, colour);
-    const auto* widget = Widget<QWidget>(qPrintable(name));
-    // As drawn: the disabled path box keeps its colour too.
-    QCOMPARE(widget->palette().color(widget->isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                     static_cast<QPalette::ColorRole>(role)),
-             colour);
-  }
-
-  void fontsAreBoldInPixelSizes() {
-    for (const char* name : {"List1", "Text1", "Text2", "Text3", "Text4", "Label3", "Label5"}) {
-      const QFont font = Widget<QWidget>(name)->font();
-      QCOMPARE(font.pixelSize(), 11);  // 8.25 pt at 96 dots per inch
-      QVERIFY(font.bold());
-      QCOMPARE(font.families().value(0), QString("MS Sans Serif"));
+    // Frame3 between the list and the new text, Frame2 beside the details,
+    // Frame4 above the path.
+    for (const QPoint inside : {QPoint(100, 146), QPoint(300, 230), QPoint(300, 262)}) {
+      QCOMPARE(drawn.pixelColor(inside), face);
     }
-    const QFont button = Widget<QWidget>("Command1")->font();
-    QCOMPARE(button.pixelSize(), 13);  // 9.75 pt
-    QVERIFY(button.bold());
+    const QRect first_mission = List()->visualItemRect(List()->item(0));  // not selected
+    QVERIFY(Shows(drawn, first_mission.translated(List()->viewport()->mapTo(client, QPoint(0, 0))),
+                  QColor(0, 0, 128)));
+    const QRect new_text = area(Text(1));
+    QCOMPARE(drawn.pixelColor(new_text.right() - 4, new_text.center().y()), QColor(Qt::white));
+    QVERIFY(Shows(drawn, new_text, maroon));
+    QVERIFY(Shows(drawn, area(Widget("Command1")), QColor(192, 192, 192)));
+    for (int n : {3, 4}) {
+      QCOMPARE(drawn.pixelColor(area(Text(n)).topLeft()), face);
+      QVERIFY(Shows(drawn, area(Text(n)), maroon));
+    }
+    QVERIFY(Shows(drawn, area(Text(2)), QColor(0, 0, 255)));
   }
 
-  void captionsAndPathBox() {
-    QCOMPARE(Widget<QPushButton>("Command1")->text(), QString("Insert"));
-    QCOMPARE(Widget<QLabel>("Label3")->text(), QString("Image:"));
-    QCOMPARE(Widget<QLabel>("Label5")->text(), QString("ID:"));
+  // List1, Text1, Insert, the detail boxes and round again; the path box
+  // takes neither the focus nor typing.
+  void tabGoesRoundTheControlsPastThePathBox() {
+    Activate();
+    const QList<QWidget*> order{List(), Text(1), Widget("Command1"), Text(3), Text(4)};
+    for (qsizetype i = 0; i <= order.size(); ++i) {
+      QCOMPARE(QApplication::focusWidget(), order[i % order.size()]);
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
     QVERIFY(!Text(2)->isEnabled());
-    QVERIFY(Text(2)->isReadOnly());
-    QCOMPARE(Text(2)->focusPolicy(), Qt::NoFocus);
-    QVERIFY(!Text(3)->hasFrame());
-    QVERIFY(!Text(4)->hasFrame());
-  }
-
-  void tabMovesFromTheListToTheBoxToInsert() {
-    form_->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form_.get()));
-    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(List()));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(Text(1)));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), Widget<QWidget>("Command1"));
+    QTest::keyClicks(Text(2), "x");
+    QVERIFY(Text(2)->text().isEmpty());
   }
 
   void newTextStopsAt45Characters() {
@@ -408,16 +346,6 @@ class Form1Test : public QObject {
     QVERIFY(CommandsDisabled());
     CancelOpen();
     QVERIFY(CommandsDisabled());
-  }
-
-  void helpShowsThePanelAndOpenHidesIt() {
-    Trigger("ooo");
-    QVERIFY(HelpShown());
-    Trigger("ooo");
-    QVERIFY(HelpShown());
-    OpenDatabase(WriteDatabase("textdb_01.def", ThreeMissions()));
-    QVERIFY(!HelpShown());
-    QCOMPARE(List()->count(), 3);
   }
 
   void aDatabaseWithNoMissionLeavesNoSelection() {
