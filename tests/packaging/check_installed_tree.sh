@@ -100,11 +100,14 @@ $(diff <(echo "$want") <(echo "$got") || true)"
       { cmp -s "$prefix/share/doc/orva/$(basename "$doc")" "$source/$doc" || complain "$doc differs"; }
   done
 
-  local page
+  # The pages as written, with the version the programs print filled in.
+  local page version
+  version=$("$prefix/bin/orva-cli" --version | cut -d' ' -f2)
   for page in orva-cli orva; do
     [[ -f "$prefix/share/man/man1/$page.1.gz" ]] || continue
-    gzip -dc "$prefix/share/man/man1/$page.1.gz" | cmp -s - "$source/packaging/man/$page.1" ||
-      complain "the manual page $page.1 is not packaging/man/$page.1"
+    gzip -dc "$prefix/share/man/man1/$page.1.gz" |
+      cmp -s - <(sed "s/@PROJECT_VERSION@/$version/" "$source/packaging/man/$page.1") ||
+      complain "the manual page $page.1 is not packaging/man/$page.1 for version $version"
   done
 
   ((fail_count == 0))
