@@ -121,35 +121,44 @@ class Planner {
                             Naming(i, text) + (i > 1 ? " and the texts before it" : "") +
                             " it would pass the 2 GiB that 32-bit offsets can address");
     }
-    const std::size_t t = site_.marker_text;
-    std::int64_t id = format::kEndMarkerId;
+    const Placed placed =
+        i <= counted_ ? PlaceCounted(i, before, done) : PlaceAtMarkerId(i, ended, done);
+    if (placed.id > format::kMaxId) {
+      return Status::NoRoom(Naming(i, text) + " would be numbered after the largest possible id (" +
+                            std::to_string(format::kMaxId) + ")");
+    }
+    Put(pieces_.table, format::SlotOffset(placed.slot), placed.id);
+    Put(pieces_.table, format::TextOffsetField(placed.slot), placed.offset);
+    pieces_.entries.push_back({static_cast<std::int32_t>(placed.id), DecodeWindows1251(text)});
+    return Status::Ok();
+  }
+
+  struct Placed {
+    std::int64_t id = 0;
     std::size_t slot = 0;
     std::size_t offset = 0;
-    if (i <= counted_) {
-      id = site_.predecessor + static_cast<std::int64_t>(i);
-      if (id > format::kMaxId) {
-        return Status::NoRoom(Naming(i, text) +
-                              " would be numbered after the largest possible id (" +
-                              std::to_string(format::kMaxId) + ")");
-      }
-      slot = site_.k + i;
-      offset = t + shift_ + before;
-      counted_bytes_ = done;
-    } else {
-      // Before the texts numbered 6000 that come later in the batch.
-      if (i == counted_ + 1) {
-        pieces_.reversed_texts.resize(stored_.size() - counted_bytes_);
-        through_first_at_marker_id_ = done;
-      }
-      slot = site_.k + counted_ + (m_ - i + 1);
-      offset = t + shift_ + counted_bytes_ + (stored_.size() - done);
-      std::copy(ended.begin(), ended.end(),
-                pieces_.reversed_texts.begin() + (stored_.size() - done));
+  };
+
+  // Text i numbered below 6000: its entry follows entry k and those before
+  // it, numbered on from P, and its text lies after theirs, from the marker's
+  // old place on.
+  Placed PlaceCounted(std::size_t i, std::size_t before, std::size_t done) {
+    counted_bytes_ = done;
+    return {site_.predecessor + static_cast<std::int64_t>(i), site_.k + i,
+            site_.marker_text + shift_ + before};
+  }
+
+  // Text i numbered 6000: it goes in before the entries and texts numbered
+  // 6000 that come later in the batch, so these stand last first.
+  Placed PlaceAtMarkerId(std::size_t i, std::span<const std::byte> ended, std::size_t done) {
+    if (i == counted_ + 1) {
+      pieces_.reversed_texts.resize(stored_.size() - counted_bytes_);
+      through_first_at_marker_id_ = done;
     }
-    Put(pieces_.table, format::SlotOffset(slot), id);
-    Put(pieces_.table, format::TextOffsetField(slot), offset);
-    pieces_.entries.push_back({static_cast<std::int32_t>(id), DecodeWindows1251(text)});
-    return Status::Ok();
+    const std::size_t after = stored_.size() - done;  // the bytes of the texts after it
+    std::copy(ended.begin(), ended.end(), pieces_.reversed_texts.begin() + after);
+    return {format::kEndMarkerId, site_.k + counted_ + (m_ - i + 1),
+            site_.marker_text + shift_ + counted_bytes_ + after};
   }
 
   // Re-points every old entry by where its text lies, which keeps each entry
