@@ -19,6 +19,7 @@
 #include "database/layout_check.h"
 #include "database/mission_list.h"
 #include "database/new_texts.h"
+#include "database/quote.h"
 #include "database/text_entry_insertion.h"
 
 namespace orva::cli {
@@ -86,13 +87,13 @@ Outcome Check(const Io& io, const Request& request) {
 }
 
 std::string SourceName(std::string_view from) {
-  return from == "-" ? "standard input" : "'" + std::string(from) + "'";
+  return from == "-" ? "standard input" : QuotePath(PathFromUtf8(from));
 }
 
 // A text of the batch that does not go in, named by its place.
 Status Refused(const std::string& place, std::string_view text, const Status& why) {
-  return Status::InvalidText("cannot insert " + place + ", \"" + std::string(text) +
-                             "\": " + why.message());
+  return Status::InvalidText("cannot insert " + place + ", " + QuoteText(text) + ": " +
+                             why.message());
 }
 
 // The texts given as arguments, each checked.
@@ -139,8 +140,8 @@ Result<NewTexts> ReadTexts(std::istream& standard_input, std::string_view from) 
     if (in->fail()) {
       if (read == 0) break;  // the end of the input
       return Status::InvalidText("cannot insert " + place() + ": it is longer than " +
-                                 std::to_string(kLongestLine) +
-                                 " bytes, more than any text of 45 characters takes");
+                                 std::to_string(kLongestLine) + " bytes, more than any text of " +
+                                 std::to_string(format::kMaxNewTextLength) + " characters takes");
     }
     // Without a line feed at the end of the input, every byte read is the line's.
     std::string_view text(line.data(), in->eof() ? read : read - 1);
@@ -154,14 +155,15 @@ Result<NewTexts> ReadTexts(std::istream& standard_input, std::string_view from) 
 // An entry numbered after a predecessor below 4999, or after 5999, is in the
 // database but not among the missions that the window lists.
 std::string NotAMissionNote(const Request& request, const MissionEntry& entry) {
-  std::string note = "note: " + request.database + ": the new entry \"" + entry.text +
-                     "\" has the id " + std::to_string(entry.id);
+  std::string note = "note: " + request.database + ": the new entry " + QuoteText(entry.text) +
+                     " has the id " + std::to_string(entry.id);
   if (format::IsEndMarker(entry.id)) {
     return note +
            ", the end marker's id, so the window will not list it: the list now ends before it, "
            "and later texts are inserted before it";
   }
-  return note + ", below the mission ids (5000 and up), so the window will not list it";
+  return note + ", below the mission ids (" + std::to_string(format::kFirstMissionId) +
+         " and up), so the window will not list it";
 }
 
 // All the texts go in with one rewrite, or none does: they are read and
@@ -179,8 +181,7 @@ Outcome Insert(const Io& io, const Request& request) {
   if (!texts.ok()) return refuse(texts.status());
   InsertedEntries inserted;
   if (!texts->empty()) {
-    Result<InsertedEntries> made =
-        InsertTextEntries(PathFromUtf8(request.database), *texts);
+    Result<InsertedEntries> made = InsertTextEntries(PathFromUtf8(request.database), *texts);
     if (!made.ok()) return refuse(made.status());
     inserted = std::move(made).value();
   }

@@ -3,11 +3,12 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <limits>
 #include <memory>
 #include <new>
 #include <random>
 #include <string>
+
+#include "database/format.h"
 
 namespace orva {
 namespace {
@@ -16,10 +17,6 @@ namespace {
 // most kLockTries times: 5 seconds in all.
 constexpr std::chrono::milliseconds kLockPause{10};
 constexpr int kLockTries = 500;
-// 32-bit offsets address no byte past this.
-constexpr std::int64_t kLargestDatabase = std::numeric_limits<std::int32_t>::max();
-
-std::string Quote(const std::filesystem::path& path) { return "'" + PathToUtf8(path) + "'"; }
 
 Status BeingChanged(const std::filesystem::path& path) {
   return Status::Busy(DescribePath(path) +
@@ -104,7 +101,7 @@ struct OldBytes {
 
 Result<OldBytes> ReadWhole(FileSystem& fs, const LockedDatabase& db,
                            const std::filesystem::path& path) {
-  if (db.info.size > kLargestDatabase) {
+  if (db.info.size > format::kMaxDatabaseSize) {
     return Status::NoRoom(DescribePath(path) + " has " + std::to_string(db.info.size) +
                           " bytes, more than the 2 GiB that the 32-bit offsets of a text "
                           "database can address, so it is not read");
@@ -220,11 +217,11 @@ Result<std::string> Replace(FileSystem& fs, LockedDatabase& db, const std::files
 
   NewFile temporary(fs, TemporaryPathFor(path));
   if (Status s = temporary.Create(folder); !s.ok()) {
-    return Status::Io("cannot make a new file in the folder " + Quote(folder) +
+    return Status::Io("cannot make a new file in the folder " + QuotePath(folder) +
                       " to replace the database safely (" + s.message() + ")" + unchanged);
   }
   auto cannot_write = [&](const Status& why) {
-    return Status::Io("cannot write the new contents beside it as " + Quote(temporary.name()) +
+    return Status::Io("cannot write the new contents beside it as " + QuotePath(temporary.name()) +
                       " (" + why.message() + ")" + unchanged);
   };
   // Every step's result counts: a write, flush or close that fails may mean
@@ -255,7 +252,7 @@ Result<std::string> Replace(FileSystem& fs, LockedDatabase& db, const std::files
   }
   temporary.InPlace();
   if (Status s = fs.SyncDirectory(folder); !s.ok()) {
-    return "it may not survive a power cut: the folder " + Quote(folder) +
+    return "it may not survive a power cut: the folder " + QuotePath(folder) +
            " could not be flushed to disk after the new contents were put in place (" +
            s.message() + ")";
   }

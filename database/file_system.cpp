@@ -5,10 +5,6 @@
 
 namespace orva {
 
-std::string DescribePath(const std::filesystem::path& path) {
-  return "the file '" + PathToUtf8(path) + "'";
-}
-
 OpenFile::OpenFile(OpenFile&& other) noexcept : fs_(other.fs_), fd_(std::exchange(other.fd_, -1)) {}
 
 OpenFile& OpenFile::operator=(OpenFile&& other) noexcept {

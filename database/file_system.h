@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "database/quote.h"
 #include "database/status.h"
 
 namespace orva {
@@ -166,9 +167,6 @@ Result<RegularFile> OpenRegularFile(FileSystem& fs, const std::filesystem::path&
 // Reads `out.size()` bytes at `offset`, fewer only where the file ends.
 Result<std::size_t> ReadFully(FileSystem& fs, int fd, std::int64_t offset,
                               std::span<std::byte> out);
-
-// Quotes a path for a message: "the file '/x/textdb_00.def'".
-std::string DescribePath(const std::filesystem::path& path);
 
 // A path from the UTF-8 that the command line, the window and the messages
 // use, and back: on POSIX systems the name's bytes as they are, on Windows its

@@ -32,10 +32,6 @@ Status PathError(const std::string& what, const std::filesystem::path& path) {
   return IoError("cannot " + what + " " + DescribePath(path));
 }
 
-std::string Folder(const std::filesystem::path& path) {
-  return "the folder '" + path.string() + "'";
-}
-
 template <typename Call>
 auto RetryOnInterrupt(Call call) {
   decltype(call()) result;
@@ -180,7 +176,8 @@ Result<std::vector<std::string>> RealFileSystem::ListFolder(const std::filesyste
        it.increment(error)) {
     names.push_back(it->path().filename().string());
   }
-  if (error) return Status::Io("cannot list " + Folder(folder) + ": " + error.message());
+  if (error)
+    return Status::Io("cannot list the folder " + QuotePath(folder) + ": " + error.message());
   return names;
 }
 
@@ -231,9 +228,10 @@ Result<int> RealFileSystem::CreateUnnamed(const std::filesystem::path& folder) {
       [&] { return ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR); });
   if (fd >= 0) return fd;
   if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
-    return Status::Unsupported(Folder(folder) + " cannot hold unnamed files: " + Reason());
+    return Status::Unsupported("the folder " + QuotePath(folder) +
+                               " cannot hold unnamed files: " + Reason());
   }
-  return IoError("cannot make a new file in " + Folder(folder));
+  return IoError("cannot make a new file in the folder " + QuotePath(folder));
 }
 
 Result<int> RealFileSystem::CreateExclusive(const std::filesystem::path& path) {
@@ -305,7 +303,7 @@ Status RealFileSystem::Close(int fd) {
 
 Status RealFileSystem::Rename(const std::filesystem::path& from, const std::filesystem::path& to) {
   if (::rename(from.c_str(), to.c_str()) != 0) {
-    return IoError("cannot rename '" + from.string() + "' to '" + to.string() + "'");
+    return IoError("cannot rename " + QuotePath(from) + " to " + QuotePath(to));
   }
   return Status::Ok();
 }
@@ -318,13 +316,13 @@ Status RealFileSystem::Unlink(const std::filesystem::path& path) {
 Status RealFileSystem::SyncDirectory(const std::filesystem::path& folder) {
   UniqueFd fd(
       RetryOnInterrupt([&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
-  if (!fd.valid()) return IoError("cannot open " + Folder(folder));
+  if (!fd.valid()) return IoError("cannot open the folder " + QuotePath(folder));
   // Some network and FUSE file systems cannot flush a folder and say so.
   if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != ENOTSUP) {
-    return IoError("cannot flush " + Folder(folder) + " to disk");
+    return IoError("cannot flush the folder " + QuotePath(folder) + " to disk");
   }
   if (::close(fd.Release()) != 0 && errno != EINTR) {
-    return IoError("cannot close " + Folder(folder));
+    return IoError("cannot close the folder " + QuotePath(folder));
   }
   return Status::Ok();
 }

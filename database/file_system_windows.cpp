@@ -73,10 +73,6 @@ Status PathError(const std::string& what, const std::filesystem::path& path, DWO
   return IoError("cannot " + what + " " + DescribePath(path), error);
 }
 
-std::string Folder(const std::filesystem::path& path) {
-  return "the folder '" + PathToUtf8(path) + "'";
-}
-
 // A HANDLE closed when it goes out of scope.
 class Handle {
  public:
@@ -484,7 +480,8 @@ Result<std::vector<std::string>> RealFileSystem::ListFolder(const std::filesyste
        it.increment(error)) {
     names.push_back(PathToUtf8(it->path().filename()));
   }
-  if (error) return Status::Io("cannot list " + Folder(folder) + ": " + error.message());
+  if (error)
+    return Status::Io("cannot list the folder " + QuotePath(folder) + ": " + error.message());
   return names;
 }
 
@@ -586,7 +583,7 @@ Status RealFileSystem::Close(int fd) {
 // system cannot do that, MoveFileExW, which replaces `to` in one step too, but
 // fails while any program has it open: kBusy then.
 Status RealFileSystem::Rename(const std::filesystem::path& from, const std::filesystem::path& to) {
-  const std::string what = "cannot rename '" + PathToUtf8(from) + "' to '" + PathToUtf8(to) + "'";
+  const std::string what = "cannot rename " + QuotePath(from) + " to " + QuotePath(to);
   Opened source = OpenHandle(from, DELETE | SYNCHRONIZE);
   if (source.error != ERROR_SUCCESS) return IoError(what, source.error);
   std::error_code no_full_path;
@@ -630,14 +627,15 @@ Status RealFileSystem::Unlink(const std::filesystem::path& path) {
 Status RealFileSystem::SyncDirectory(const std::filesystem::path& folder) {
   Opened dir = OpenHandle(folder, GENERIC_READ | GENERIC_WRITE, FILE_FLAG_BACKUP_SEMANTICS);
   if (dir.error == ERROR_ACCESS_DENIED) return Status::Ok();
-  if (dir.error != ERROR_SUCCESS) return IoError("cannot open " + Folder(folder), dir.error);
+  if (dir.error != ERROR_SUCCESS)
+    return IoError("cannot open the folder " + QuotePath(folder), dir.error);
   if (!FlushFileBuffers(dir.handle.get())) {
     const DWORD error = GetLastError();
     if (error == ERROR_ACCESS_DENIED || error == ERROR_INVALID_FUNCTION ||
         error == ERROR_NOT_SUPPORTED) {
       return Status::Ok();
     }
-    return IoError("cannot flush " + Folder(folder) + " to disk", error);
+    return IoError("cannot flush the folder " + QuotePath(folder) + " to disk", error);
   }
   return Status::Ok();
 }

@@ -10,14 +10,22 @@
 // All integers are signed 32-bit little-endian.
 #pragma once
 
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 namespace orva::format {
 
+// Every integer of the format is this many bytes.
+inline constexpr std::size_t kIntSize = 4;
 inline constexpr std::size_t kCountOffset = 0;
 inline constexpr std::size_t kHeaderWordOffset = 4;
+// The smallest file that holds the entry count.
+inline constexpr std::int64_t kSmallestWithCount = kCountOffset + kIntSize;
 inline constexpr std::size_t kEntrySize = 8;  // id + text offset
+// Where the text offset lies in an entry: after the id.
+inline constexpr std::size_t kTextOffsetInEntry = 4;
 
 // The entry with this id closes the mission list; new texts go just before it.
 inline constexpr std::int32_t kEndMarkerId = 6000;
@@ -29,12 +37,25 @@ inline constexpr int kScanSlots = 1000;
 inline constexpr std::size_t kTextWindow = 70;
 // A new text holds 1 ... kMaxNewTextLength characters, one byte each.
 inline constexpr std::size_t kMaxNewTextLength = 45;
+// What each new text adds to a database besides its characters: its entry and
+// the NUL that ends it.
+inline constexpr std::int64_t kAddedPerText = kEntrySize + 1;
 
-// Byte offset of table slot k (1-based) and of its text offset field.
-constexpr std::int64_t SlotOffset(std::int64_t k) {
-  return k * static_cast<std::int64_t>(kEntrySize);
+// The largest database whose every byte a 32-bit text offset can address
+// (2 GiB less one byte), and the largest id.
+inline constexpr std::int64_t kMaxDatabaseSize = std::numeric_limits<std::int32_t>::max();
+inline constexpr std::int64_t kMaxId = std::numeric_limits<std::int32_t>::max();
+
+// Byte offset of table slot k (1-based) and of its text offset field: as a
+// file offset when k is signed, as an index into the bytes when unsigned.
+template <std::integral Int>
+constexpr Int SlotOffset(Int k) {
+  return k * static_cast<Int>(kEntrySize);
 }
-constexpr std::int64_t TextOffsetField(std::int64_t k) { return SlotOffset(k) + 4; }
+template <std::integral Int>
+constexpr Int TextOffsetField(Int k) {
+  return SlotOffset(k) + static_cast<Int>(kTextOffsetInEntry);
+}
 
 constexpr bool IsEndMarker(std::int32_t id) { return id == kEndMarkerId; }
 constexpr bool IsMission(std::int32_t id) { return id >= kFirstMissionId && id != kEndMarkerId; }

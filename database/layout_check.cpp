@@ -1,6 +1,5 @@
 #include "database/layout_check.h"
 
-#include <limits>
 #include <new>
 
 #include "database/format.h"
@@ -8,11 +7,124 @@
 namespace orva {
 namespace {
 
-constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 // The layout check reads the file in blocks of this size, two at a time.
 constexpr std::size_t kCheckBlock = 64 * 1024;
 
-std::string Str(std::int64_t v) { return std::to_string(v); }
+std::string NoEndMarker() {
+  return "no end marker (id " + std::to_string(format::kEndMarkerId) +
+         ") follows the first entry, so there is no place to insert a text";
+}
+
+// The steps of FindInsertionSite, in the order in which it gives its reasons.
+
+// An entry count of at least 1, and a table that fits the file.
+Result<TableHeader> ReadInsertableHeader(TableReader& reader) {
+  Result<TableHeader> header = ReadTableHeader(reader);
+  if (!header.ok()) return header.status();
+  if (header->count < 1) {
+    return Status::Malformed("the entry count is " + std::to_string(header->count) +
+                             ", so there is no entry to insert after");
+  }
+  if (Status fits = CheckTableFits(*header, reader.size()); !fits.ok()) return fits;
+  return header;
+}
+
+// k: entry k + 1 is the first end marker after entry 1, and entry 1 is none.
+Result<std::int64_t> FindMarker(TableReader& reader) {
+  Result<std::optional<std::int32_t>> point = FindInsertionPoint(reader);
+  if (!point.ok()) return point.status();
+  if (!*point) return Status::Malformed(NoEndMarker());
+  // The mission list ends at the first marker, so a text inserted before a
+  // later one would never be listed.
+  Result<TableEntry> first = reader.Entry(1);
+  if (!first.ok()) return first.status();
+  if (format::IsEndMarker(first->id)) {
+    return Status::Malformed("entry 1 is the end marker (id " +
+                             std::to_string(format::kEndMarkerId) +
+                             "), so the mission list ends before any entry and a new text would "
+                             "never be listed");
+  }
+  return std::int64_t{**point};
+}
+
+// The marker's entry, slot k + 1, whole inside the file (it may lie just past
+// the table).
+Result<TableEntry> ReadMarkerEntry(TableReader& reader, std::int64_t k) {
+  const std::int64_t marker_slot = format::SlotOffset(k + 1);
+  const std::int64_t marker_end = format::SlotOffset(k + 2);
+  if (marker_end > reader.size()) {
+    return Status::Malformed("the end marker's entry at " + std::to_string(marker_slot) +
+                             " runs past the end of the file");
+  }
+  return reader.Entry(k + 1);
+}
+
+// Where the texts an insertion moves may lie: from `start` to the end of the file.
+struct TextArea {
+  std::int64_t start = 0;
+  std::int64_t size = 0;
+  bool after_marker_past_table = false;
+
+  bool Holds(std::int64_t offset) const { return offset >= start && offset < size; }
+  std::string Describe() const {
+    return (after_marker_past_table ? "the text area after the end marker's entry past the table ("
+                                    : "the text area (") +
+           std::to_string(start) + " to " + std::to_string(size - 1) + ")";
+  }
+};
+
+// The marker's text lies in the text area, after a NUL that can end the new text.
+Status CheckMarkerText(TableReader& reader, std::int64_t t, const TextArea& area) {
+  if (!area.Holds(t)) {
+    return Status::Malformed("the end marker's text offset " + std::to_string(t) +
+                             " lies outside " + area.Describe());
+  }
+  Result<std::byte> before = reader.ByteAt(t - 1);
+  if (!before.ok()) return before.status();
+  if (*before != std::byte{0}) {
+    return Status::Malformed("the byte before the end marker's text (at " + std::to_string(t - 1) +
+                             ") is not a NUL, so the new text could not be ended properly");
+  }
+  return Status::Ok();
+}
+
+// Every text offset to correct lies in the text area, and before the marker's
+// text when the marker lies past the table: the new entry then becomes the
+// last one of the table, so its text must come after every text of the table.
+Status CheckTextOffsets(TableReader& reader, std::int64_t count, std::int64_t t,
+                        const TextArea& area) {
+  for (std::int64_t j = 1; j <= count; ++j) {
+    Result<std::int32_t> offset = reader.Int32At(format::TextOffsetField(j));
+    if (!offset.ok()) return offset.status();
+    if (!area.Holds(*offset)) {
+      return Status::Malformed("entry " + std::to_string(j) + " has the text offset " +
+                               std::to_string(*offset) + ", outside " + area.Describe() +
+                               ", so it cannot be corrected");
+    }
+    if (area.after_marker_past_table && *offset >= t) {
+      return Status::Malformed("the end marker lies past the entry table and entry " +
+                               std::to_string(j) + "'s text at " + std::to_string(*offset) +
+                               " does not lie before the marker's text at " + std::to_string(t) +
+                               ", so the new last entry's text would come before it");
+    }
+  }
+  return Status::Ok();
+}
+
+// Room in 32 bits for one more text of `text_size` bytes and one more id.
+Status CheckRoom(std::int64_t size, std::int64_t text_size, std::int32_t predecessor) {
+  if (size + text_size + format::kAddedPerText > format::kMaxDatabaseSize) {
+    return Status::NoRoom("the file has " + std::to_string(size) +
+                          " bytes; with a new text it would pass the 2 GiB that 32-bit offsets "
+                          "can address");
+  }
+  if (predecessor == format::kMaxId) {
+    return Status::NoRoom("the entry before the end marker has the largest possible id (" +
+                          std::to_string(format::kMaxId) +
+                          "), so the new entry cannot be numbered after it");
+  }
+  return Status::Ok();
+}
 
 // Checks one database, reading the table through one reader and the texts
 // through the other (each holds a block of the file). A read error ends it.
@@ -43,27 +155,28 @@ Status Check(TableReader& table, TableReader& texts, const ReportProblem& report
     if (!entry.ok()) return entry.status();
     const std::int64_t t = entry->text_offset;
     if (t < table_end) {
-      problem(k, "its text offset " + Str(t) + " lies inside the entry table, which ends at " +
-                     Str(table_end));
+      problem(k, "its text offset " + std::to_string(t) +
+                     " lies inside the entry table, which ends at " + std::to_string(table_end));
     } else if (t >= size) {
-      problem(k, "its text offset " + Str(t) + " lies past the end of the file (" + Str(size) +
-                     " bytes)");
+      problem(k, "its text offset " + std::to_string(t) + " lies past the end of the file (" +
+                     std::to_string(size) + " bytes)");
     } else {
       if (t > *last_nul) {
-        problem(k, "its text at " + Str(t) + " is not ended by a NUL before the end of the file");
+        problem(k, "its text at " + std::to_string(t) +
+                       " is not ended by a NUL before the end of the file");
       }
       if (k > 1) {
         Result<std::byte> before = texts.ByteAt(t - 1);
         if (!before.ok()) return before.status();
         if (*before != std::byte{0}) {
-          problem(k, "the byte before its text (at " + Str(t - 1) +
+          problem(k, "the byte before its text (at " + std::to_string(t - 1) +
                          ") is not the NUL that ends the text before it");
         }
       }
     }
     if (k > 1 && t <= previous) {
-      problem(k, "its text at " + Str(t) + " does not lie after the text of entry " + Str(k - 1) +
-                     " at " + Str(previous));
+      problem(k, "its text at " + std::to_string(t) + " does not lie after the text of entry " +
+                     std::to_string(k - 1) + " at " + std::to_string(previous));
     }
     previous = t;
   }
@@ -71,19 +184,18 @@ Status Check(TableReader& table, TableReader& texts, const ReportProblem& report
   Result<TableEntry> first = table.Entry(1);
   if (!first.ok()) return first.status();
   if (header->count >= 1 && format::IsEndMarker(first->id)) {
-    problem(1, "entry 1 is the end marker (id 6000); the marker must follow at least one entry");
+    problem(1, "entry 1 is the end marker (id " + std::to_string(format::kEndMarkerId) +
+                   "); the marker must follow at least one entry");
   }
   Result<std::optional<std::int32_t>> point = FindInsertionPoint(table);
   if (!point.ok()) return point.status();
   if (!*point) {
-    problem(0,
-            "no end marker (id 6000) follows the first entry, so there is no place to insert a "
-            "text");
+    problem(0, NoEndMarker());
   }
   // Bytes past 2 GiB lie where no 32-bit text offset can point.
-  if (size > kInt32Max) {
-    problem(0, "the file has " + Str(size) + " bytes, more than the 2 GiB that 32-bit offsets " +
-                   "can address");
+  if (size > format::kMaxDatabaseSize) {
+    problem(0, "the file has " + std::to_string(size) +
+                   " bytes, more than the 2 GiB that 32-bit offsets " + "can address");
   }
   // What else an insertion relies on around a marker past the table. A
   // database that is merely full (no room left for one more text or id) is
@@ -126,86 +238,32 @@ std::optional<std::int32_t> FindInsertionPoint(std::span<const std::byte> databa
 }
 
 Result<InsertionSite> FindInsertionSite(TableReader& reader, std::int64_t text_size) {
-  const std::int64_t size = reader.size();
-  Result<TableHeader> header = ReadTableHeader(reader);
+  Result<TableHeader> header = ReadInsertableHeader(reader);
   if (!header.ok()) return header.status();
-  if (header->count < 1) {
-    return Status::Malformed("the entry count is " + Str(header->count) +
-                             ", so there is no entry to insert after");
-  }
-  if (Status fits = CheckTableFits(*header, size); !fits.ok()) return fits;
-  Result<std::optional<std::int32_t>> point = FindInsertionPoint(reader);
-  if (!point.ok()) return point.status();
-  if (!*point) {
-    return Status::Malformed(
-        "no end marker (id 6000) follows the first entry, so there is no place to insert a text");
-  }
-  // The mission list ends at the first marker, so a text inserted before a
-  // later one would never be listed.
-  Result<TableEntry> first = reader.Entry(1);
-  if (!first.ok()) return first.status();
-  if (format::IsEndMarker(first->id)) {
-    return Status::Malformed(
-        "entry 1 is the end marker (id 6000), so the mission list ends before any entry and a new "
-        "text would never be listed");
-  }
-  InsertionSite site;
-  site.count = header->count;
-  site.k = **point;
-  site.marker_past_table = site.k == site.count;
-  const std::int64_t marker_slot = format::SlotOffset(site.k + 1);
-  if (marker_slot + static_cast<std::int64_t>(format::kEntrySize) > size) {
-    return Status::Malformed("the end marker's entry at " + Str(marker_slot) +
-                             " runs past the end of the file");
-  }
-  Result<TableEntry> marker = reader.Entry(site.k + 1);
+  Result<std::int64_t> k = FindMarker(reader);
+  if (!k.ok()) return k.status();
+  const bool marker_past_table = *k == header->count;
+  Result<TableEntry> marker = ReadMarkerEntry(reader, *k);
   if (!marker.ok()) return marker.status();
-  Result<TableEntry> predecessor = reader.Entry(site.k);
-  if (!predecessor.ok()) return predecessor.status();
-  site.marker_text = marker->text_offset;
-  site.predecessor = predecessor->id;
-
   // Texts start after the table, and after the marker's slot where that lies
   // past the table, as the slot moves with the table.
-  const std::int64_t texts_start = format::SlotOffset(site.SlotsToMove() + 1);
-  const std::string area =
-      (site.marker_past_table ? "the text area after the end marker's entry past the table ("
-                              : "the text area (") +
-      Str(texts_start) + " to " + Str(size - 1) + ")";
-  const std::int64_t t = site.marker_text;
-  if (t < texts_start || t >= size) {
-    return Status::Malformed("the end marker's text offset " + Str(t) + " lies outside " + area);
-  }
-  Result<std::byte> before = reader.ByteAt(t - 1);
-  if (!before.ok()) return before.status();
-  if (*before != std::byte{0}) {
-    return Status::Malformed("the byte before the end marker's text (at " + Str(t - 1) +
-                             ") is not a NUL, so the new text could not be ended properly");
-  }
-  for (std::int64_t j = 1; j <= site.count; ++j) {
-    Result<std::int32_t> offset = reader.Int32At(format::TextOffsetField(j));
-    if (!offset.ok()) return offset.status();
-    if (*offset < texts_start || *offset >= size) {
-      return Status::Malformed("entry " + Str(j) + " has the text offset " + Str(*offset) +
-                               ", outside " + area + ", so it cannot be corrected");
-    }
-    // The new entry becomes the last one of the table, so its text must come
-    // after every text of the table.
-    if (site.marker_past_table && *offset >= t) {
-      return Status::Malformed("the end marker lies past the entry table and entry " + Str(j) +
-                               "'s text at " + Str(*offset) +
-                               " does not lie before the marker's text at " + Str(t) +
-                               ", so the new last entry's text would come before it");
-    }
-  }
-  if (size + text_size + 9 > kInt32Max) {
-    return Status::NoRoom("the file has " + Str(size) + " bytes; with a new text it would pass " +
-                          "the 2 GiB that 32-bit offsets can address");
-  }
-  if (site.predecessor == kInt32Max) {
-    return Status::NoRoom("the entry before the end marker has the largest possible id (" +
-                          Str(kInt32Max) + "), so the new entry cannot be numbered after it");
-  }
+  const std::int64_t moved = header->count + (marker_past_table ? 1 : 0);
+  const TextArea area{format::SlotOffset(moved + 1), reader.size(), marker_past_table};
+  const std::int64_t t = marker->text_offset;
+  if (Status s = CheckMarkerText(reader, t, area); !s.ok()) return s;
+  if (Status s = CheckTextOffsets(reader, header->count, t, area); !s.ok()) return s;
+  Result<TableEntry> predecessor = reader.Entry(*k);
+  if (!predecessor.ok()) return predecessor.status();
+  if (Status s = CheckRoom(reader.size(), text_size, predecessor->id); !s.ok()) return s;
+  // Every position now lies inside a file that 32-bit offsets address: from
+  // here on they index its bytes.
+  InsertionSite site;
+  site.count = static_cast<std::size_t>(header->count);
+  site.k = static_cast<std::size_t>(*k);
+  site.marker_text = static_cast<std::size_t>(t);
+  site.predecessor = predecessor->id;
+  site.marker_past_table = marker_past_table;
+  site.room = static_cast<std::size_t>(format::kMaxDatabaseSize - reader.size());
   return site;
 }
 

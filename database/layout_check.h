@@ -25,18 +25,22 @@ Result<std::optional<std::int32_t>> FindInsertionPoint(TableReader& reader);
 std::optional<std::int32_t> FindInsertionPoint(std::span<const std::byte> database);
 
 // What an insertion needs to know of the old database, once it has been
-// checked that every step stays inside the file and inside 32-bit offsets.
+// checked that every step stays inside the file and inside 32-bit offsets:
+// positions are indexes into the database's bytes.
 struct InsertionSite {
-  std::int64_t count = 0;        // N
-  std::int64_t k = 0;            // entry k + 1 is the end marker
-  std::int64_t marker_text = 0;  // T
+  std::size_t count = 0;         // N
+  std::size_t k = 0;             // entry k + 1 is the end marker
+  std::size_t marker_text = 0;   // T
   std::int32_t predecessor = 0;  // P, the id of entry k
   // The marker sits in slot N + 1, just past the table: it is carried along
   // and re-pointed like an entry, and the texts start after its slot.
   bool marker_past_table = false;
+  // How many bytes the file can grow by while 32-bit offsets still address
+  // all of it.
+  std::size_t room = 0;
   // The slots the new table takes over from the old one: N, and the marker's
   // slot past the table when it lies there.
-  std::int64_t SlotsToMove() const { return count + (marker_past_table ? 1 : 0); }
+  std::size_t SlotsToMove() const { return count + (marker_past_table ? 1 : 0); }
 };
 
 // Where a text of `text_size` bytes goes, or why none can go in, in plain

@@ -1,15 +1,12 @@
 #include "database/new_texts.h"
 
 #include <algorithm>
-#include <limits>
 #include <string>
 
 #include "database/code_page.h"
 
 namespace orva {
 namespace {
-
-std::string Str(std::int64_t v) { return std::to_string(v); }
 
 // The number of characters in valid UTF-8 text (bytes that do not continue a
 // sequence).
@@ -22,20 +19,24 @@ std::size_t CountCharacters(std::string_view utf8) {
 }  // namespace
 
 Result<std::vector<std::byte>> EncodeNewText(std::string_view utf8_text) {
-  if (utf8_text.empty()) return Status::InvalidText("the text is empty; type 1 to 45 characters");
+  if (utf8_text.empty()) {
+    return Status::InvalidText("the text is empty; type 1 to " +
+                               std::to_string(format::kMaxNewTextLength) + " characters");
+  }
   Result<std::vector<std::byte>> encoded = EncodeWindows1251(utf8_text);
   if (!encoded.ok()) return encoded.status();
   const std::size_t characters = CountCharacters(utf8_text);
   if (characters > format::kMaxNewTextLength || encoded->size() > format::kMaxNewTextLength) {
-    return Status::InvalidText("the text has " + Str(static_cast<std::int64_t>(characters)) +
-                               " characters, more than the 45 a new entry can hold");
+    return Status::InvalidText("the text has " + std::to_string(characters) +
+                               " characters, more than the " +
+                               std::to_string(format::kMaxNewTextLength) + " a new entry can hold");
   }
   // One byte per character, so a byte's place is the character's.
   const auto wrong = std::find_if(encoded->begin(), encoded->end(), [](std::byte b) {
     return b == std::byte{0} || b == std::byte{'\n'} || b == std::byte{'\r'};
   });
   if (wrong != encoded->end()) {
-    const std::string position = Str(wrong - encoded->begin() + 1);
+    const std::string position = std::to_string(wrong - encoded->begin() + 1);
     if (*wrong == std::byte{0}) {
       return Status::InvalidText("the text holds a NUL character (U+0000) at position " + position +
                                  ", which cannot be stored because it ends a text");
@@ -50,9 +51,9 @@ Result<std::vector<std::byte>> EncodeNewText(std::string_view utf8_text) {
 Status NewTexts::Add(std::string_view utf8_text) {
   Result<std::vector<std::byte>> text = EncodeNewText(utf8_text);
   if (!text.ok()) return text.status();
-  const auto added = static_cast<std::int64_t>(text->size() + 1 + format::kEntrySize);
-  if (growth() + added > std::numeric_limits<std::int32_t>::max()) {
-    return Status::NoRoom("with this text the texts would add " + Str(growth() + added) +
+  const std::int64_t added = static_cast<std::int64_t>(text->size()) + format::kAddedPerText;
+  if (growth() + added > format::kMaxDatabaseSize) {
+    return Status::NoRoom("with this text the texts would add " + std::to_string(growth() + added) +
                           " bytes to the database, more than the 2 GiB that its 32-bit offsets "
                           "can address");
   }

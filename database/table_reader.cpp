@@ -87,7 +87,7 @@ Result<std::int64_t> TableReader::LastNul() {
 }
 
 Result<TableHeader> ReadTableHeader(TableReader& reader) {
-  if (reader.size() < 4) {
+  if (reader.size() < format::kSmallestWithCount) {
     return Status::Malformed("the file is too short (" + std::to_string(reader.size()) +
                              " bytes) to hold the entry count of a text database");
   }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <limits>
 #include <new>
 #include <string>
 
@@ -13,14 +12,11 @@
 #include "database/format.h"
 #include "database/layout_check.h"
 #include "database/little_endian.h"
+#include "database/quote.h"
 #include "database/table_reader.h"
 
 namespace orva {
 namespace {
-
-constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
-
-std::string Str(std::int64_t v) { return std::to_string(v); }
 
 // The new database in file order, as five pieces: only the table and the
 // texts that go in reversed are made; the rest is written straight from the
@@ -48,121 +44,173 @@ struct InsertionPieces {
   }
 };
 
-// How a refusal names text `i` (from 1) of the batch.
-std::string Naming(const NewTexts& texts, std::int64_t i, std::span<const std::byte> text) {
-  if (texts.size() == 1) return "the new text";
-  return "text " + Str(i) + " (\"" + DecodeWindows1251(text) + "\")";
+// How many of `m` texts numbered on from `p` (P + 1, P + 2, ...) get ids
+// below the marker's; the rest get the marker's id.
+std::size_t CountedTexts(std::int64_t p, std::size_t m) {
+  if (p >= format::kEndMarkerId) return m;
+  const auto free_ids = static_cast<std::size_t>(format::kEndMarkerId - 1 - p);
+  return std::min(m, free_ids);
 }
 
-Result<InsertionPieces> PlanPieces(std::span<const std::byte> database, const NewTexts& texts) {
-  if (texts.empty()) return Status::InvalidText("there is no text to insert");
-  TableReader reader(database);
-  Result<InsertionSite> found = FindInsertionSite(reader, 1);
-  if (!found.ok()) return found.status();
-  const InsertionSite& site = *found;
+// Writes an id or an offset that the checks keep within 32 bits.
+void Put(std::span<std::byte> table, std::size_t at, std::integral auto value) {
+  EncodeInt32(table, at, static_cast<std::int32_t>(value));
+}
 
-  const auto size = static_cast<std::int64_t>(database.size());
-  const auto m = static_cast<std::int64_t>(texts.size());
-  const std::span<const std::byte> stored = texts.stored();
-  const auto stored_size = static_cast<std::int64_t>(stored.size());
-  const std::int64_t t = site.marker_text;
-  const std::int64_t p = site.predecessor;
-  // Every new entry takes a slot before the old texts, and the new texts lie
-  // before the marker's.
-  const std::int64_t shift = m * static_cast<std::int64_t>(format::kEntrySize);
-  // The texts numbered P + 1, P + 2, ... before one would get the marker's id.
-  const std::int64_t counted =
-      p < format::kEndMarkerId ? std::min(m, format::kEndMarkerId - 1 - p) : m;
+// Plans a batch on a site FindInsertionSite has checked, in small steps that
+// fill in the pieces. Positions are indexes into the old bytes and the new
+// image; ids are signed.
+class Planner {
+ public:
+  Planner(std::span<const std::byte> database, const NewTexts& texts, const InsertionSite& site)
+      : database_(database),
+        site_(site),
+        m_(texts.size()),
+        stored_(texts.stored()),
+        shift_(format::SlotOffset(m_)),
+        counted_(CountedTexts(site.predecessor, m_)),
+        table_end_(format::SlotOffset(site.SlotsToMove() + 1)) {}
+
+  Result<InsertionPieces> Plan() {
+    CopyTable();
+    if (Status s = PlaceNewEntries(); !s.ok()) return s;
+    RepointOldEntries();
+    CarryMarkerPastTable();
+    Put(pieces_.table, format::kCountOffset, site_.count + m_);
+    const std::size_t t = site_.marker_text;
+    pieces_.texts_before = database_.subspan(table_end_, t - table_end_);
+    pieces_.counted_texts = stored_.first(counted_bytes_);
+    pieces_.rest = database_.subspan(t);
+    return std::move(pieces_);
+  }
+
+ private:
   // The slots to move end at or before the marker's text (FindInsertionSite
-  // checked), so the new table is the old one with the new entries put in
+  // checked), so the new table is the old one with room for the new entries
   // after slot k. A marker just past the table moves with it.
-  const std::int64_t new_slot = format::SlotOffset(site.k + 1);
-  const std::int64_t table_end = format::SlotOffset(site.SlotsToMove() + 1);
-  auto at = [](std::int64_t offset) { return static_cast<std::ptrdiff_t>(offset); };
+  void CopyTable() {
+    const std::size_t new_slot = format::SlotOffset(site_.k + 1);
+    std::vector<std::byte>& table = pieces_.table;
+    table.reserve(table_end_ + shift_);
+    table.assign(database_.begin(), database_.begin() + new_slot);
+    table.resize(new_slot + shift_);
+    table.insert(table.end(), database_.begin() + new_slot, database_.begin() + table_end_);
+  }
 
-  InsertionPieces pieces;
-  std::vector<std::byte>& table = pieces.table;
-  table.reserve(static_cast<std::size_t>(table_end + shift));
-  table.insert(table.end(), database.begin(), database.begin() + at(new_slot));
-  table.resize(static_cast<std::size_t>(new_slot + shift));
-  table.insert(table.end(), database.begin() + at(new_slot), database.begin() + at(table_end));
-  pieces.entries.reserve(texts.size());
+  // Each text in order, with `done` counting its bytes and those before it,
+  // with their NULs: text i makes the file L + done + 8i bytes long.
+  Status PlaceNewEntries() {
+    pieces_.entries.reserve(m_);
+    std::size_t done = 0;
+    for (std::size_t i = 1; i <= m_; ++i) {
+      const auto nul = std::find(stored_.begin() + done, stored_.end(), std::byte{0});
+      const std::span<const std::byte> ended =
+          stored_.subspan(done, nul - stored_.begin() - done + 1);
+      const std::size_t before = done;
+      done += ended.size();
+      if (Status s = PlaceNewEntry(i, ended, before, done); !s.ok()) return s;
+    }
+    return Status::Ok();
+  }
 
-  // Each text in order: `done` counts its bytes and those before it, with
-  // their NULs. Text i makes the file L + done + 8i bytes long.
-  std::int64_t done = 0;
-  std::int64_t counted_bytes = 0;
-  std::int64_t through_first_at_marker_id = 0;
-  std::size_t from = 0;
-  for (std::int64_t i = 1; i <= m; ++i) {
-    const auto nul = std::find(stored.begin() + at(from), stored.end(), std::byte{0});
-    const std::span<const std::byte> ended =
-        stored.subspan(from, nul - stored.begin() - at(from) + 1);
+  Status PlaceNewEntry(std::size_t i, std::span<const std::byte> ended, std::size_t before,
+                       std::size_t done) {
     const std::span<const std::byte> text = ended.first(ended.size() - 1);
-    from += ended.size();
-    const std::int64_t before = done;
-    done += static_cast<std::int64_t>(ended.size());
-    if (size + done + format::SlotOffset(i) > kInt32Max) {
-      return Status::NoRoom("the file has " + Str(size) + " bytes; with " + Naming(texts, i, text) +
-                            (i > 1 ? " and the texts before it" : "") +
+    if (done + format::SlotOffset(i) > site_.room) {
+      return Status::NoRoom("the file has " + std::to_string(database_.size()) + " bytes; with " +
+                            Naming(i, text) + (i > 1 ? " and the texts before it" : "") +
                             " it would pass the 2 GiB that 32-bit offsets can address");
     }
-    std::int64_t id = format::kEndMarkerId;
-    std::int64_t slot = 0;
-    std::int64_t offset = 0;
-    if (i <= counted) {
-      if (p + i > kInt32Max) {
-        return Status::NoRoom(Naming(texts, i, text) +
-                              " would be numbered after the largest possible id (" +
-                              Str(kInt32Max) + ")");
-      }
-      id = p + i;
-      slot = site.k + i;
-      offset = t + shift + before;
-      counted_bytes = done;
-    } else {
-      // Before the texts numbered 6000 that come later in the batch.
-      if (i == counted + 1) {
-        pieces.reversed_texts.resize(static_cast<std::size_t>(stored_size - counted_bytes));
-        through_first_at_marker_id = done;
-      }
-      slot = site.k + counted + (m - i + 1);
-      offset = t + shift + counted_bytes + (stored_size - done);
-      std::copy(ended.begin(), ended.end(), pieces.reversed_texts.begin() + at(stored_size - done));
+    const Placed placed =
+        i <= counted_ ? PlaceCounted(i, before, done) : PlaceAtMarkerId(i, ended, done);
+    if (placed.id > format::kMaxId) {
+      return Status::NoRoom(Naming(i, text) + " would be numbered after the largest possible id (" +
+                            std::to_string(format::kMaxId) + ")");
     }
-    EncodeInt32(table, static_cast<std::size_t>(format::SlotOffset(slot)),
-                static_cast<std::int32_t>(id));
-    EncodeInt32(table, static_cast<std::size_t>(format::TextOffsetField(slot)),
-                static_cast<std::int32_t>(offset));
-    pieces.entries.push_back({static_cast<std::int32_t>(id), DecodeWindows1251(text)});
+    Put(pieces_.table, format::SlotOffset(placed.slot), placed.id);
+    Put(pieces_.table, format::TextOffsetField(placed.slot), placed.offset);
+    pieces_.entries.push_back({static_cast<std::int32_t>(placed.id), DecodeWindows1251(text)});
+    return Status::Ok();
   }
 
-  // Re-point every old entry by where its text lies, which keeps each entry on
-  // its own text even when texts are not in entry order.
-  for (std::int64_t old_j = 1; old_j <= site.SlotsToMove(); ++old_j) {
-    const std::int64_t new_j = old_j <= site.k ? old_j : old_j + m;
-    const auto field = static_cast<std::size_t>(format::TextOffsetField(new_j));
-    const std::int64_t offset = DecodeInt32(table, field);
-    EncodeInt32(
-        table, field,
-        static_cast<std::int32_t>(offset < t ? offset + shift : offset + shift + stored_size));
+  struct Placed {
+    std::int64_t id = 0;
+    std::size_t slot = 0;
+    std::size_t offset = 0;
+  };
+
+  // Text i numbered below 6000: its entry follows entry k and those before
+  // it, numbered on from P, and its text lies after theirs, from the marker's
+  // old place on.
+  Placed PlaceCounted(std::size_t i, std::size_t before, std::size_t done) {
+    counted_bytes_ = done;
+    return {site_.predecessor + static_cast<std::int64_t>(i), site_.k + i,
+            site_.marker_text + shift_ + before};
   }
+
+  // Text i numbered 6000: it goes in before the entries and texts numbered
+  // 6000 that come later in the batch, so these stand last first.
+  Placed PlaceAtMarkerId(std::size_t i, std::span<const std::byte> ended, std::size_t done) {
+    if (i == counted_ + 1) {
+      pieces_.reversed_texts.resize(stored_.size() - counted_bytes_);
+      through_first_at_marker_id_ = done;
+    }
+    const std::size_t after = stored_.size() - done;  // the bytes of the texts after it
+    std::copy(ended.begin(), ended.end(), pieces_.reversed_texts.begin() + after);
+    return {format::kEndMarkerId, site_.k + counted_ + (m_ - i + 1),
+            site_.marker_text + shift_ + counted_bytes_ + after};
+  }
+
+  // Re-points every old entry by where its text lies, which keeps each entry
+  // on its own text even when texts are not in entry order. FindInsertionSite
+  // checked that every text offset lies inside the file.
+  void RepointOldEntries() {
+    const std::size_t t = site_.marker_text;
+    for (std::size_t old_j = 1; old_j <= site_.SlotsToMove(); ++old_j) {
+      const std::size_t new_j = old_j <= site_.k ? old_j : old_j + m_;
+      const std::size_t field = format::TextOffsetField(new_j);
+      const auto offset = static_cast<std::size_t>(DecodeInt32(pieces_.table, field));
+      Put(pieces_.table, field, offset < t ? offset + shift_ : offset + shift_ + stored_.size());
+    }
+  }
+
   // A marker just past the table is carried along and re-pointed up to the
   // first new entry numbered 6000. That entry then ends the list, and the
   // insertions after it find it in the table: the old marker lies past their
   // tables, moves with the texts and keeps the text offset it had then.
-  if (site.marker_past_table && m > counted + 1) {
-    EncodeInt32(table, static_cast<std::size_t>(format::TextOffsetField(site.k + 1 + m)),
-                static_cast<std::int32_t>(t + format::SlotOffset(counted + 1) +
-                                          through_first_at_marker_id));
+  void CarryMarkerPastTable() {
+    if (site_.marker_past_table && m_ > counted_ + 1) {
+      Put(pieces_.table, format::TextOffsetField(site_.k + 1 + m_),
+          site_.marker_text + format::SlotOffset(counted_ + 1) + through_first_at_marker_id_);
+    }
   }
-  EncodeInt32(table, format::kCountOffset, static_cast<std::int32_t>(site.count + m));
 
-  pieces.texts_before = database.subspan(static_cast<std::size_t>(table_end),
-                                         static_cast<std::size_t>(t - table_end));
-  pieces.counted_texts = stored.first(static_cast<std::size_t>(counted_bytes));
-  pieces.rest = database.subspan(static_cast<std::size_t>(t));
-  return pieces;
+  // How a refusal names text `i` (from 1) of the batch.
+  std::string Naming(std::size_t i, std::span<const std::byte> text) const {
+    if (m_ == 1) return "the new text";
+    return "text " + std::to_string(i) + " (" + QuoteText(DecodeWindows1251(text)) + ")";
+  }
+
+  std::span<const std::byte> database_;
+  const InsertionSite& site_;
+  const std::size_t m_;                      // the number of new texts
+  const std::span<const std::byte> stored_;  // the new texts, each ended by a NUL
+  // Every new entry takes a slot before the old texts, and the new texts lie
+  // before the marker's.
+  const std::size_t shift_;
+  const std::size_t counted_;      // the texts numbered below 6000
+  const std::size_t table_end_;    // the end of the old slots that move
+  std::size_t counted_bytes_ = 0;  // the counted texts' bytes, with their NULs
+  std::size_t through_first_at_marker_id_ = 0;
+  InsertionPieces pieces_;
+};
+
+Result<InsertionPieces> PlanPieces(std::span<const std::byte> database, const NewTexts& texts) {
+  if (texts.empty()) return Status::InvalidText("there is no text to insert");
+  TableReader reader(database);
+  Result<InsertionSite> site = FindInsertionSite(reader, 1);
+  if (!site.ok()) return site.status();
+  return Planner(database, texts, *site).Plan();
 }
 
 }  // namespace
@@ -173,8 +221,7 @@ Result<PlannedInsertions> PlanInsertions(std::span<const std::byte> database,
     Result<InsertionPieces> pieces = PlanPieces(database, texts);
     if (!pieces.ok()) return pieces.status();
     std::vector<std::byte> image;
-    image.reserve(
-        static_cast<std::size_t>(static_cast<std::int64_t>(database.size()) + texts.growth()));
+    image.reserve(database.size() + static_cast<std::size_t>(texts.growth()));
     for (std::span<const std::byte> piece : pieces->Spans()) {
       image.insert(image.end(), piece.begin(), piece.end());
     }
