@@ -9,8 +9,8 @@
 namespace orva::fuzz {
 namespace {
 
-using orva::testing::Bytes;
-using orva::testing::DatabaseBuilder;
+using orva::test_support::Bytes;
+using orva::test_support::DatabaseBuilder;
 
 DatabaseBuilder Missions(int count, std::int32_t first_id = 5001) {
   DatabaseBuilder b;

@@ -13,10 +13,10 @@
 namespace orva {
 namespace {
 
-using testing::DatabaseBuilder;
+using test_support::DatabaseBuilder;
 
-using Outcome = testing::CliOutcome;
-using CliTest = testing::CliFixture;
+using Outcome = test_support::CliOutcome;
+using CliTest = test_support::CliFixture;
 
 // One line per mission, whatever its text holds: control characters and the
 // backslash are escaped.

@@ -13,7 +13,7 @@
 namespace orva {
 namespace {
 
-using testing::DatabaseBuilder;
+using test_support::DatabaseBuilder;
 
 // Undoes the escapes EscapeText writes, as `printf '%b'` does.
 std::string Unescape(std::string_view s) {
@@ -46,7 +46,7 @@ TEST(EscapeTextTest, LeavesNoControlCharacterAndRoundTrips) {
   }
 }
 
-class OutputTest : public testing::CliFixture {};
+class OutputTest : public test_support::CliFixture {};
 
 // Fails every write, as a full disk does.
 class FullDisk : public std::streambuf {

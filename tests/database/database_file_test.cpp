@@ -20,7 +20,7 @@ namespace orva {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::DatabaseBuilder;
+using test_support::DatabaseBuilder;
 
 std::vector<LayoutProblem> CheckFile(FileSystem& fs, const fs::path& path, Status* read) {
   std::vector<LayoutProblem> problems;
@@ -31,20 +31,20 @@ std::vector<LayoutProblem> CheckFile(FileSystem& fs, const fs::path& path, Statu
 // A valid database followed by 64 GiB of holes: the list and the check read
 // only what they look at, and the insertion refuses before reading anything.
 TEST(DatabaseFile, AHugeFileIsAnsweredFromTheFewBytesNeeded) {
-  testing::TempDir dir;
+  test_support::TempDir dir;
   const fs::path db = dir / "textdb_00.def";
-  testing::WriteFileBytes(
+  test_support::WriteFileBytes(
       db, DatabaseBuilder().Entry(5001, "Первый").Entry(5002, "Второй").Marker("end").Build());
   fs::resize_file(db, std::uintmax_t{64} << 30);
   constexpr std::size_t kFewBytes = 1 << 20;
 
-  testing::FailingFileSystem listing;
+  test_support::FailingFileSystem listing;
   const MissionList list = ReadMissionList(listing, db);
   EXPECT_TRUE(list.status.ok()) << list.status.message();
   EXPECT_EQ(list.missions, (std::vector<MissionEntry>{{5001, "Первый"}, {5002, "Второй"}}));
   EXPECT_LT(listing.bytes_read(), kFewBytes);
 
-  testing::FailingFileSystem checking;
+  test_support::FailingFileSystem checking;
   Status read;
   const std::vector<LayoutProblem> problems = CheckFile(checking, db, &read);
   EXPECT_TRUE(read.ok()) << read.message();
@@ -52,7 +52,7 @@ TEST(DatabaseFile, AHugeFileIsAnsweredFromTheFewBytesNeeded) {
   EXPECT_NE(problems[0].what.find("2 GiB"), std::string::npos) << problems[0].what;
   EXPECT_LT(checking.bytes_read(), kFewBytes);
 
-  testing::FailingFileSystem inserting;
+  test_support::FailingFileSystem inserting;
   const Result<InsertedEntry> inserted = InsertTextEntry(inserting, db, "x");
   ASSERT_FALSE(inserted.ok());
   EXPECT_EQ(inserted.status().kind(), ErrorKind::kNoRoom);
@@ -84,12 +84,12 @@ TEST(DatabaseFile, ReadingByBlocksGivesWhatTheBytesInMemoryGive) {
   EncodeInt32(swapped, 8 * 3000 + 4, early);
   databases.push_back(swapped);
 
-  testing::TempDir dir;
+  test_support::TempDir dir;
   const fs::path path = dir / "textdb_00.def";
   for (std::size_t i = 0; i < databases.size(); ++i) {
     SCOPED_TRACE("database " + std::to_string(i));
-    testing::WriteFileBytes(path, databases[i]);
-    testing::FailingFileSystem real;
+    test_support::WriteFileBytes(path, databases[i]);
+    test_support::FailingFileSystem real;
     Status read;
     const std::vector<LayoutProblem> by_path = CheckFile(real, path, &read);
     ASSERT_TRUE(read.ok()) << read.message();

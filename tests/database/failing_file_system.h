@@ -11,7 +11,7 @@
 
 #include "database/file_system.h"
 
-namespace orva::testing {
+namespace orva::test_support {
 
 enum class Call {
   kResolvePath,
@@ -175,4 +175,4 @@ class FailingFileSystem final : public FileSystem {
   std::optional<Call> failed_kind_;
 };
 
-}  // namespace orva::testing
+}  // namespace orva::test_support

@@ -8,7 +8,7 @@
 namespace orva {
 namespace {
 
-using testing::DatabaseBuilder;
+using test_support::DatabaseBuilder;
 
 std::vector<std::int64_t> EntriesOf(const std::vector<LayoutProblem>& problems) {
   std::vector<std::int64_t> entries;
@@ -73,7 +73,7 @@ TEST(CheckLayout, WantsAMarkerAfterTheFirstEntry) {
 }
 
 TEST(CheckLayout, StopsAtATableThatCannotBeThere) {
-  EXPECT_EQ(EntriesOf(CheckLayout(testing::Bytes("short"))), (std::vector<std::int64_t>{0}));
+  EXPECT_EQ(EntriesOf(CheckLayout(test_support::Bytes("short"))), (std::vector<std::int64_t>{0}));
   EXPECT_EQ(EntriesOf(CheckLayout(DatabaseBuilder().Marker().ClaimedCount(-3).Build())),
             (std::vector<std::int64_t>{0}));
   const auto huge = CheckLayout(DatabaseBuilder().Entry(5001, "a").ClaimedCount(1'000'000).Build());

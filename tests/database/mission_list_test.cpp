@@ -12,8 +12,8 @@
 namespace orva {
 namespace {
 
-using testing::Bytes;
-using testing::DatabaseBuilder;
+using test_support::Bytes;
+using test_support::DatabaseBuilder;
 
 std::vector<std::int32_t> IdsOf(const MissionList& list) {
   std::vector<std::int32_t> ids;
@@ -151,9 +151,9 @@ TEST(ReadMissionList, RefusesWhatIsNoDatabase) {
 }
 
 TEST(ReadMissionList, ReadsAFileByPath) {
-  testing::TempDir dir;
+  test_support::TempDir dir;
   const auto path = dir / "textdb_00.def";
-  testing::WriteFileBytes(path, DatabaseBuilder().Entry(5123, "  Миссия").Marker().Build());
+  test_support::WriteFileBytes(path, DatabaseBuilder().Entry(5123, "  Миссия").Marker().Build());
   const MissionList list = ReadMissionList(path);
   ASSERT_TRUE(list.status.ok());
   EXPECT_EQ(list.missions, (std::vector<MissionEntry>{{5123, "Миссия"}}));

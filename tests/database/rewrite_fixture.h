@@ -16,7 +16,7 @@
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
 
-namespace orva::testing {
+namespace orva::test_support {
 
 inline constexpr std::string_view kText = "Новая миссия";
 
@@ -75,4 +75,4 @@ class DatabaseRewriteTest : public ::testing::Test {
   const std::filesystem::path db_;
 };
 
-}  // namespace orva::testing
+}  // namespace orva::test_support

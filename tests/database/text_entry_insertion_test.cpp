@@ -16,8 +16,8 @@
 namespace orva {
 namespace {
 
-using testing::Bytes;
-using testing::DatabaseBuilder;
+using test_support::Bytes;
+using test_support::DatabaseBuilder;
 
 std::vector<std::byte> Hex(std::initializer_list<int> values) {
   std::vector<std::byte> out;

@@ -21,8 +21,8 @@ namespace orva::fuzz {
 namespace {
 
 namespace fs = std::filesystem;
-using orva::testing::Bytes;
-using orva::testing::DatabaseBuilder;
+using orva::test_support::Bytes;
+using orva::test_support::DatabaseBuilder;
 
 std::vector<std::byte> ReadInput(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
