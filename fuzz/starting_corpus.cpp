@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "database/format.h"
+#include "database/little_endian.h"
 #include "fuzz/properties.h"
 #include "tests/support/database_builder.h"
 

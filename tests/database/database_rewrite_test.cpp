@@ -122,7 +122,7 @@ TEST_F(DatabaseRewriteTest, AFailureAtAnyCallLeavesTheOldOrTheNewFileAndNothingO
             FailingFileSystem failing;
             if (!unnamed) failing.WithoutUnnamedFiles();
             if (!replaces_open_files) failing.WithoutReplacingOpenFiles();
-            failing.ShortWrites(short_writes);
+            if (short_writes > 0) failing.ShortWrites(short_writes);
             failing.FailCall(n, persistently);
             const Result<InsertedEntry> inserted = Insert(failing);
             EXPECT_EQ(failing.open_descriptors(), 0u) << "a descriptor was left open";
@@ -169,6 +169,16 @@ TEST_F(DatabaseRewriteTest, AFullDiskLeavesTheOldBytes) {
   ASSERT_FALSE(inserted.ok());
   EXPECT_NE(inserted.status().message().find("No space left on device"), std::string::npos);
   EXPECT_NE(inserted.status().message().find("was not changed"), std::string::npos);
+  EXPECT_EQ(OnDisk(), old_);
+  ExpectOnlyTheDatabase();
+
+  // Writes that take no byte at all say the same, however often they would
+  // be tried (the 1000th call fails, to end an insertion that keeps trying).
+  FailingFileSystem taking_nothing;
+  taking_nothing.ShortWrites(0);
+  taking_nothing.FailCall(1000, true);
+  const Result<InsertedEntry> stuck = Insert(taking_nothing);
+  EXPECT_NE(stuck.status().message().find("accepted no more bytes"), std::string::npos);
   EXPECT_EQ(OnDisk(), old_);
   ExpectOnlyTheDatabase();
 }

@@ -196,5 +196,15 @@ TEST(PosixFile, ASpecialFileIsRefusedWithoutWaiting) {
   EXPECT_EQ(outcome, refusal + "\n" + refusal + "\n" + refusal);
 }
 
+// A temporary file's name that another file already has is never opened
+// over that file.
+TEST(PosixFile, CreatingAFileThatExistsFails) {
+  test_support::TempDir dir;
+  const fs::path taken = dir / ".textdb_00.def.orva-0123456789abcdef.tmp";
+  test_support::WriteFileBytes(taken, test_support::Bytes("theirs"));
+  EXPECT_FALSE(DefaultFileSystem().CreateExclusive(taken).ok());
+  EXPECT_EQ(test_support::ReadFileBytes(taken), test_support::Bytes("theirs"));
+}
+
 }  // namespace
 }  // namespace orva

@@ -63,7 +63,7 @@ class DatabaseRewriteTest : public ::testing::Test {
     WriteFileBytes(db_, old_);
     FailingFileSystem counting;
     if (!unnamed) counting.WithoutUnnamedFiles();
-    counting.ShortWrites(short_writes);
+    if (short_writes > 0) counting.ShortWrites(short_writes);
     EXPECT_TRUE(Insert(counting).ok());
     WriteFileBytes(db_, old_);
     return counting.calls();

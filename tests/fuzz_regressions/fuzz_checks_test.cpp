@@ -14,14 +14,12 @@
 #include "database/little_endian.h"
 #include "fuzz/properties.h"
 #include "fuzz/starting_corpus.h"
-#include "fuzz/utf8_count.h"
 #include "tests/support/database_builder.h"
 
 namespace orva::fuzz {
 namespace {
 
 namespace fs = std::filesystem;
-using orva::test_support::Bytes;
 using orva::test_support::DatabaseBuilder;
 
 std::vector<std::byte> ReadInput(const fs::path& path) {
@@ -74,52 +72,6 @@ TEST(FuzzStartingCorpus, PassTheChecksOfTheirTargets) {
   }
   for (const CorpusInput& input : CodePageCorpus())
     ExpectPasses(CheckCodePageRoundTrip(input.bytes), input.name);
-}
-
-// A fuzzer mutates what it starts from; starting inputs on one side only (all refused,
-// all well-formed) leave the other side to chance.
-TEST(FuzzStartingCorpus, StartFromWellFormedAndDamagedDatabasesAndFromPlansAndRefusals) {
-  int well_formed = 0;
-  int damaged = 0;
-  for (const CorpusInput& input : DatabaseCorpus())
-    ++(CheckLayout(input.bytes).empty() ? well_formed : damaged);
-  EXPECT_GE(well_formed, 3);
-  EXPECT_GE(damaged, 3);
-
-  int planned = 0;
-  int refused = 0;
-  for (const CorpusInput& start : InsertionCorpus()) {
-    const InsertionInput input = SplitInsertionInput(start.bytes);
-    ++(PlanInsertion(input.database, input.utf8_text).ok() ? planned : refused);
-  }
-  EXPECT_GE(planned, 3);
-  EXPECT_GE(refused, 3);
-}
-
-TEST(InsertionInput, SplitsWhatJoinMadeAndCutsALengthThatRunsPastTheEnd) {
-  const std::vector<std::byte> db = DatabaseBuilder().Entry(5001, "a").Marker().Build();
-  const std::vector<std::byte> joined = JoinInsertionInput(db, "Щит");
-  const InsertionInput split = SplitInsertionInput(joined);
-  EXPECT_EQ(split.utf8_text, "Щит");
-  EXPECT_TRUE(std::equal(split.database.begin(), split.database.end(), db.begin(), db.end()));
-
-  const std::vector<std::byte> short_input = Bytes(
-      "\x09"
-      "abc");
-  EXPECT_EQ(SplitInsertionInput(short_input).utf8_text, "abc");
-  EXPECT_TRUE(SplitInsertionInput(short_input).database.empty());
-  EXPECT_TRUE(SplitInsertionInput({}).utf8_text.empty());
-}
-
-TEST(CountUtf8Characters, CountsCharactersAndRejectsBrokenFraming) {
-  EXPECT_EQ(CountUtf8Characters(""), 0u);
-  EXPECT_EQ(CountUtf8Characters("a Щит € \xF0\x9F\x98\x80"), 9u);
-  EXPECT_EQ(CountUtf8Characters("\xD0"), std::nullopt);  // lead byte, nothing after it
-  EXPECT_EQ(CountUtf8Characters("\xE2\x82"
-                                "a"),
-            std::nullopt);                               // continuation missing
-  EXPECT_EQ(CountUtf8Characters("\x80"), std::nullopt);  // continuation without a lead
-  EXPECT_EQ(CountUtf8Characters("\xF8\x88\x80\x80\x80"), std::nullopt);  // five-byte lead
 }
 
 // Every code page string of up to two bytes, which meets every byte value and
