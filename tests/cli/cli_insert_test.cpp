@@ -89,6 +89,7 @@ TEST_F(CliInsertTest, ARefusalInsertsNoTextAndNamesTheOneRefused) {
       empty.err.find(cli::EscapeText("line 2 of '" + list.string() + "', \"\": the text is empty")),
       std::string::npos)
       << empty.err;
+  EXPECT_NE(empty.err.find("no text was inserted"), std::string::npos) << empty.err;
   const Outcome foreign = Run({"insert", db_, "日本"});
   EXPECT_EQ(foreign.exit_code, 1);
   EXPECT_NE(foreign.err.find("\"日本\""), std::string::npos) << foreign.err;

@@ -249,7 +249,7 @@ TEST_F(DatabaseRewriteTest, RefusesWhatIsNoDatabaseFile) {
 // Temporary files that killed runs left (named as ORVA names them, for this
 // database) go; anything else stays.
 TEST_F(DatabaseRewriteTest, RemovesTheTemporariesOfKilledRunsAndNothingElse) {
-  const std::vector<std::string> others = {".textdb_00.def.orva-notes.tmp",
+  const std::vector<std::string> others = {".textdb_00.def.orva-saved-by-a-human.tmp",
                                            ".textdb_01.def.orva-0123456789abcdef.tmp",
                                            "textdb_00.def.orva-0123456789abcdef.tmp"};
   for (const std::string& name : others) test_support::WriteFileBytes(dir_ / name, old_);
@@ -309,6 +309,14 @@ TEST_F(DatabaseRewriteTest, RefusesWhenAnotherProgramChangedTheFileMeanwhile) {
   const Result<InsertedEntry> inserted = Insert(failing);
   ASSERT_FALSE(inserted.ok());
   expect_theirs_kept(inserted.status());
+
+  // A file cut short while it is read is refused before anything is planned.
+  test_support::WriteFileBytes(db_, old_);
+  FailingFileSystem shrinking;
+  shrinking.OnCall([&](Call call) {
+    if (call == Call::kReadAt) fs::resize_file(db_, 8);
+  });
+  EXPECT_NE(Insert(shrinking).status().message().find("is being changed"), std::string::npos);
 }
 
 // Another program holding the lock is waited for (Pause is not waited out

@@ -56,6 +56,10 @@ TEST(CheckLayout, FindsTextsOutOfOrderOrNotSeparatedByNul) {
   EncodeInt32(swapped, 20, first);
   EXPECT_EQ(EntriesOf(CheckLayout(swapped)), (std::vector<std::int64_t>{2}));
 
+  auto shared = DatabaseBuilder().Entry(5001, "aa").Entry(5002, "aa").Marker().Build();
+  EncodeInt32(shared, 20, DecodeInt32(shared, 12));  // two entries on one text
+  EXPECT_EQ(EntriesOf(CheckLayout(shared)), (std::vector<std::int64_t>{2}));
+
   auto joined = DatabaseBuilder().Entry(5001, "aa").Entry(5002, "bb").Marker().Build();
   joined[static_cast<std::size_t>(DecodeInt32(joined, 20)) - 1] = std::byte{'!'};
   EXPECT_EQ(EntriesOf(CheckLayout(joined)), (std::vector<std::int64_t>{2}));
