@@ -65,7 +65,7 @@ const std::vector<Case> kCases = {{"4KiB", 4u << 10, 1, 1000},
 std::vector<std::byte> MissionDatabase(std::size_t bytes, std::size_t missions_at_most = 1000) {
   constexpr std::size_t kPerEntry = 8 + 61;  // table slot + 60-byte text and NUL
   const std::string text(60, 'm');
-  testing::DatabaseBuilder builder;
+  test_support::DatabaseBuilder builder;
   std::size_t used = 16 + 4;  // count, header word, the marker's slot and text
   std::int32_t id = 5000;     // 5000 ... 5999: 6000 would be a second marker
   for (std::size_t i = 0; i < missions_at_most && used + kPerEntry <= bytes; ++i) {
@@ -224,7 +224,7 @@ int Run(int argc, char** argv) {
   std::map<std::string, NewTexts> batches;
   for (const Case& c : kCases) {
     const fs::path db = data_dir / ("textdb_" + c.label + ".def");
-    testing::WriteFileBytes(db, MissionDatabase(c.bytes, c.missions));
+    test_support::WriteFileBytes(db, MissionDatabase(c.bytes, c.missions));
     for (int i = 0; i < c.texts; ++i) Check(batches[c.label].Add(kText).ok(), "a text was refused");
     // Fewer pairs for the large files keep the whole run short.
     benchmark::RegisterBenchmark(("insert_and_floor:" + c.label).c_str(), InsertAgainstFloor, db,
@@ -241,7 +241,7 @@ int Run(int argc, char** argv) {
   for (const std::size_t entries : {std::size_t{1000}, std::size_t{8000}}) {
     const std::string label = std::to_string(entries) + "_unended";
     const fs::path db = data_dir / ("textdb_" + label + ".def");
-    testing::WriteFileBytes(db, UnendedTexts(entries));
+    test_support::WriteFileBytes(db, UnendedTexts(entries));
     benchmark::RegisterBenchmark(("check:" + label).c_str(), CheckFile, db, entries)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime()
@@ -249,12 +249,12 @@ int Run(int argc, char** argv) {
         ->DisplayAggregatesOnly(true);
   }
   const fs::path missions = data_dir / "textdb_1000_missions.def";
-  testing::WriteFileBytes(missions, MissionDatabase(1000 * 69 + 20, 1000));
+  test_support::WriteFileBytes(missions, MissionDatabase(1000 * 69 + 20, 1000));
   benchmark::RegisterBenchmark("read_mission_list:1000_missions", ReadList, missions)
       ->Unit(benchmark::kMicrosecond);
   // The same missions followed by holes up to 1 GiB, for the list's peak memory.
   const fs::path huge = data_dir / "textdb_1GiB.def";
-  testing::WriteFileBytes(huge, MissionDatabase(1000 * 69 + 20, 1000));
+  test_support::WriteFileBytes(huge, MissionDatabase(1000 * 69 + 20, 1000));
   fs::resize_file(huge, std::uintmax_t{1} << 30);
 
   int count = static_cast<int>(args.size());

@@ -3,14 +3,15 @@
 #include <string_view>
 
 #include "database/format.h"
+#include "database/little_endian.h"
 #include "fuzz/properties.h"
 #include "tests/support/database_builder.h"
 
 namespace orva::fuzz {
 namespace {
 
-using orva::testing::Bytes;
-using orva::testing::DatabaseBuilder;
+using orva::test_support::Bytes;
+using orva::test_support::DatabaseBuilder;
 
 DatabaseBuilder Missions(int count, std::int32_t first_id = 5001) {
   DatabaseBuilder b;

@@ -10,7 +10,7 @@
 namespace {
 
 int WriteExample(const char* output) {
-  using orva::testing::DatabaseBuilder;
+  using orva::test_support::DatabaseBuilder;
   const auto bytes = DatabaseBuilder()
                          .HeaderWord(0x4F525641)  // any value; the tools never write it
                          .Entry(5001, "Обучение: первый вылет")

@@ -17,18 +17,18 @@
 namespace orva {
 namespace {
 
-using testing::DatabaseBuilder;
+using test_support::DatabaseBuilder;
 
-using Outcome = testing::CliOutcome;
+using Outcome = test_support::CliOutcome;
 
-class CliInsertTest : public testing::CliFixture {
+class CliInsertTest : public test_support::CliFixture {
  protected:
   CliInsertTest()
       : old_(DatabaseBuilder().Entry(5001, "Первый вылет").Marker("конец").Build()),
         db_(Database(old_)) {}
 
   std::string List() { return Run({"list", db_}).out; }
-  std::vector<std::byte> OnDisk() const { return testing::ReadFileBytes(db_); }
+  std::vector<std::byte> OnDisk() const { return test_support::ReadFileBytes(db_); }
   // The database after inserting `texts` one by one with the library.
   std::vector<std::byte> After(std::vector<std::string> texts) const {
     std::vector<std::byte> image = old_;
@@ -52,7 +52,7 @@ TEST_F(CliInsertTest, InsertsEachTextInOrderAndPrintsTheNewEntries) {
 
 TEST_F(CliInsertTest, TakesOneTextPerLineFromAFileOrStandardInput) {
   const auto list = dir_ / "texts.txt";
-  testing::WriteFileBytes(list, testing::Bytes("Раз\r\nДва\n"));
+  test_support::WriteFileBytes(list, test_support::Bytes("Раз\r\nДва\n"));
   const Outcome from_file = Run({"insert", db_, "--from", list.string()});
   EXPECT_EQ(from_file.exit_code, 0) << from_file.err;
   EXPECT_EQ(from_file.out, "5002\tshot002.bmp\tРаз\n5003\tshot003.bmp\tДва\n");
@@ -61,7 +61,7 @@ TEST_F(CliInsertTest, TakesOneTextPerLineFromAFileOrStandardInput) {
   EXPECT_EQ(from_input.exit_code, 0) << from_input.err;
   EXPECT_EQ(from_input.out, "5004\tshot004.bmp\tТри\n");
 
-  testing::WriteFileBytes(list, testing::Bytes("Четыре\n"));
+  test_support::WriteFileBytes(list, test_support::Bytes("Четыре\n"));
   EXPECT_EQ(Run({"insert", db_, "--from=" + list.string()}).exit_code, 0);
   // After "--", "--from" is a text like any other.
   EXPECT_EQ(Run({"insert", db_, "--", "--from", "-x"}).exit_code, 0);
@@ -81,7 +81,7 @@ TEST_F(CliInsertTest, ARefusalInsertsNoTextAndNamesTheOneRefused) {
 
   // From a file the same: an empty line and a character the code page lacks.
   const auto list = dir_ / "texts.txt";
-  testing::WriteFileBytes(list, testing::Bytes("Пятая\n\nСедьмая\n"));
+  test_support::WriteFileBytes(list, test_support::Bytes("Пятая\n\nСедьмая\n"));
   const Outcome empty = Run({"insert", db_, "--from", list.string()});
   EXPECT_EQ(empty.exit_code, 1);
   // Escaped like any text on standard error: on Windows its backslashes double.
@@ -89,6 +89,7 @@ TEST_F(CliInsertTest, ARefusalInsertsNoTextAndNamesTheOneRefused) {
       empty.err.find(cli::EscapeText("line 2 of '" + list.string() + "', \"\": the text is empty")),
       std::string::npos)
       << empty.err;
+  EXPECT_NE(empty.err.find("no text was inserted"), std::string::npos) << empty.err;
   const Outcome foreign = Run({"insert", db_, "日本"});
   EXPECT_EQ(foreign.exit_code, 1);
   EXPECT_NE(foreign.err.find("\"日本\""), std::string::npos) << foreign.err;
@@ -132,7 +133,7 @@ TEST_F(CliInsertTest, RefusesATextWithALineBreak) {
 TEST_F(CliInsertTest, LeavesADamagedDatabaseByteForByte) {
   auto damaged = DatabaseBuilder().Entry(5001, "a").Entry(5002, "b").Marker("z").Build();
   damaged[damaged.size() - 3] = std::byte{'!'};  // the byte before the marker's text
-  testing::WriteFileBytes(db_, damaged);
+  test_support::WriteFileBytes(db_, damaged);
   const Outcome o = Run({"insert", db_, "Новая"});
   EXPECT_EQ(o.exit_code, 1);
   EXPECT_EQ(o.out, "");
@@ -161,7 +162,7 @@ TEST_F(CliInsertTest, AnEntryThatIsNoMissionIsInsertedWithANote) {
     EXPECT_TRUE(o.exit_code == 0 && o.out.starts_with(std::to_string(predecessor + 1) + "\t"));
     EXPECT_TRUE(Lines(o.err) == 1 && o.err.find("so the window will not list it") != o.err.npos)
         << o.err;
-    EXPECT_EQ(testing::ReadFileBytes(db), PlanInsertion(before, "Скрытая")->image);
+    EXPECT_EQ(test_support::ReadFileBytes(db), PlanInsertion(before, "Скрытая")->image);
   }
   EXPECT_EQ(Run({"insert", db_, "Видимая"}).err, "");
 }

@@ -13,10 +13,10 @@
 namespace orva {
 namespace {
 
-using testing::DatabaseBuilder;
+using test_support::DatabaseBuilder;
 
-using Outcome = testing::CliOutcome;
-using CliTest = testing::CliFixture;
+using Outcome = test_support::CliOutcome;
+using CliTest = test_support::CliFixture;
 
 // One line per mission, whatever its text holds: control characters and the
 // backslash are escaped.
@@ -60,6 +60,9 @@ TEST_F(CliTest, CheckReportsEachProblemWithItsEntry) {
   EXPECT_NE(o.out.find("bad.def: entry 2: its text offset 4 lies inside the entry table"),
             std::string::npos);
   EXPECT_EQ(o.err, "");  // the findings are the answer, not a failure to give one
+  // A finding of the whole file names no entry.
+  const Outcome none = Run({"check", Database(DatabaseBuilder().Entry(5001, "a").Build(), "n.def")});
+  EXPECT_NE(none.out.find("n.def: no end marker"), std::string::npos) << none.out;
 }
 
 }  // namespace

@@ -14,15 +14,15 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-class CommandLineTest : public testing::CliFixture {
+class CommandLineTest : public test_support::CliFixture {
  protected:
   // Runs `args` with a text on standard input; nothing may change the database.
-  testing::CliOutcome RunTouchingNothing(const Args& args) {
-    const testing::CliOutcome o = Run(args, "text\n");
-    EXPECT_EQ(testing::ReadFileBytes(db_), old_) << ::testing::PrintToString(args);
+  test_support::CliOutcome RunTouchingNothing(const Args& args) {
+    const test_support::CliOutcome o = Run(args, "text\n");
+    EXPECT_EQ(test_support::ReadFileBytes(db_), old_) << ::testing::PrintToString(args);
     return o;
   }
-  const std::vector<std::byte> old_ = testing::DatabaseBuilder().Entry(5001, "a").Marker().Build();
+  const std::vector<std::byte> old_ = test_support::DatabaseBuilder().Entry(5001, "a").Marker().Build();
   const std::string db_ = Database(old_);
 };
 
@@ -39,7 +39,7 @@ TEST_F(CommandLineTest, AnythingUnknownIsAUsageErrorThatChangesNothing) {
                                             {"insert", db_, "--from="},
                                             {"insert", db_, "x", "--from", "-"},
                                             {"insert", db_, "--from", "-", "--from", "-"}}) {
-    const testing::CliOutcome o = RunTouchingNothing(args);
+    const test_support::CliOutcome o = RunTouchingNothing(args);
     EXPECT_EQ(o.exit_code, 2) << ::testing::PrintToString(args);
     EXPECT_EQ(o.out, "");
     EXPECT_TRUE(Lines(o.err) == 1 && o.err.ends_with("--help')\n")) << o.err;
@@ -52,8 +52,8 @@ TEST_F(CommandLineTest, HelpIsEverywhereAndReadsNothing) {
            {{"check", "-h"}, "Usage: orva-cli check"},
            {{"list", "--help"}, "Usage: orva-cli list"},
            {{"insert", db_, "--from", "-", "--help"}, "Usage: orva-cli insert"},
-           {{"--version"}, "orva-cli 1.0.0\n"}}) {
-    const testing::CliOutcome o = RunTouchingNothing(args);
+           {{"--version"}, "orva-cli " ORVA_VERSION "\n"}}) {
+    const test_support::CliOutcome o = RunTouchingNothing(args);
     EXPECT_EQ(o.exit_code, 0) << o.err;
     EXPECT_TRUE(o.out.starts_with(shown) || o.out.find("\n" + shown) != std::string::npos) << o.out;
   }

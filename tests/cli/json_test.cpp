@@ -14,12 +14,12 @@ namespace orva {
 namespace {
 
 using nlohmann::json;
-using testing::DatabaseBuilder;
+using test_support::DatabaseBuilder;
 
-class JsonTest : public testing::CliFixture {
+class JsonTest : public test_support::CliFixture {
  protected:
   static json RunJson(const std::vector<std::string>& args, int expected_exit = 0) {
-    const testing::CliOutcome o = Run(args);
+    const test_support::CliOutcome o = Run(args);
     EXPECT_EQ(o.exit_code, expected_exit) << o.err;
     return json::parse(o.out);  // throws, failing the test, on anything but one document
   }

@@ -4,6 +4,7 @@
 #include <iconv.h>
 
 #include <string>
+#include <string_view>
 
 namespace orva {
 namespace {
@@ -36,25 +37,6 @@ TEST(CodePage, EveryByteDecodesAsTheSystemConverterDoes) {
   }
 }
 
-TEST(CodePage, EveryMappedByteSurvivesARoundTrip) {
-  for (int b = 0; b < 256; ++b) {
-    if (b == 0x98) continue;
-    const std::byte byte{static_cast<unsigned char>(b)};
-    const auto encoded = EncodeWindows1251(DecodeWindows1251({&byte, 1}));
-    ASSERT_TRUE(encoded.ok()) << "byte " << b << ": " << encoded.status().message();
-    ASSERT_EQ(encoded->size(), 1u);
-    EXPECT_EQ((*encoded)[0], byte);
-  }
-}
-
-TEST(CodePage, EncodesRussianTextOneBytePerCharacter) {
-  const auto encoded = EncodeWindows1251("Новая миссия №1");
-  ASSERT_TRUE(encoded.ok());
-  ASSERT_EQ(encoded->size(), 15u);
-  EXPECT_EQ((*encoded)[0], std::byte{0xCD});   // Н
-  EXPECT_EQ((*encoded)[13], std::byte{0xB9});  // №
-}
-
 TEST(CodePage, RefusesWhatItCannotRepresentAndNamesIt) {
   const auto chinese = EncodeWindows1251("ab漢c");
   ASSERT_FALSE(chinese.ok());
@@ -70,10 +52,15 @@ TEST(CodePage, RefusesWhatItCannotRepresentAndNamesIt) {
       << emoji.status().message();
 }
 
+// Among them overlong forms of '/', and sequences cut short at the end of a
+// view whose buffer goes on with the bytes they lack.
 TEST(CodePage, RefusesMalformedUtf8) {
-  for (std::string bad : {"\xD0", "\xC0\xAF", "\xED\xA0\x80", "\xF8\x88\x80\x80\x80", "a\x80"}) {
+  const std::string_view cut_short = "a\xD0\x90\xE2\x82\xAC";
+  for (std::string_view bad : std::initializer_list<std::string_view>{
+           "\xD0", "\xC0\xAF", "\xE0\x80\xAF", "\xF0\x80\x80\xAF", "\xED\xA0\x80",
+           "\xF8\x88\x80\x80\x80", "a\x80", cut_short.substr(0, 2), cut_short.substr(0, 5)}) {
     const auto encoded = EncodeWindows1251(bad);
-    EXPECT_FALSE(encoded.ok()) << bad;
+    EXPECT_FALSE(encoded.ok()) << ::testing::PrintToString(bad);
     EXPECT_NE(encoded.status().message().find("UTF-8"), std::string::npos);
   }
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,7 @@ namespace orva {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::DatabaseBuilder;
+using test_support::DatabaseBuilder;
 
 std::vector<LayoutProblem> CheckFile(FileSystem& fs, const fs::path& path, Status* read) {
   std::vector<LayoutProblem> problems;
@@ -28,23 +29,26 @@ std::vector<LayoutProblem> CheckFile(FileSystem& fs, const fs::path& path, Statu
   return problems;
 }
 
-// A valid database followed by 64 GiB of holes: the list and the check read
-// only what they look at, and the insertion refuses before reading anything.
+constexpr std::int64_t kLargestFile = std::numeric_limits<std::int32_t>::max();
+
+// A valid database followed by holes up to one byte more than 32-bit offsets
+// address: the list and the check read only what they look at, and the
+// insertion refuses before reading anything.
 TEST(DatabaseFile, AHugeFileIsAnsweredFromTheFewBytesNeeded) {
-  testing::TempDir dir;
+  test_support::TempDir dir;
   const fs::path db = dir / "textdb_00.def";
-  testing::WriteFileBytes(
+  test_support::WriteFileBytes(
       db, DatabaseBuilder().Entry(5001, "Первый").Entry(5002, "Второй").Marker("end").Build());
-  fs::resize_file(db, std::uintmax_t{64} << 30);
+  fs::resize_file(db, kLargestFile + 1);
   constexpr std::size_t kFewBytes = 1 << 20;
 
-  testing::FailingFileSystem listing;
+  test_support::FailingFileSystem listing;
   const MissionList list = ReadMissionList(listing, db);
   EXPECT_TRUE(list.status.ok()) << list.status.message();
   EXPECT_EQ(list.missions, (std::vector<MissionEntry>{{5001, "Первый"}, {5002, "Второй"}}));
   EXPECT_LT(listing.bytes_read(), kFewBytes);
 
-  testing::FailingFileSystem checking;
+  test_support::FailingFileSystem checking;
   Status read;
   const std::vector<LayoutProblem> problems = CheckFile(checking, db, &read);
   EXPECT_TRUE(read.ok()) << read.message();
@@ -52,11 +56,34 @@ TEST(DatabaseFile, AHugeFileIsAnsweredFromTheFewBytesNeeded) {
   EXPECT_NE(problems[0].what.find("2 GiB"), std::string::npos) << problems[0].what;
   EXPECT_LT(checking.bytes_read(), kFewBytes);
 
-  testing::FailingFileSystem inserting;
+  test_support::FailingFileSystem inserting;
   const Result<InsertedEntry> inserted = InsertTextEntry(inserting, db, "x");
   ASSERT_FALSE(inserted.ok());
   EXPECT_EQ(inserted.status().kind(), ErrorKind::kNoRoom);
   EXPECT_EQ(inserting.bytes_read(), 0u);
+}
+
+// At the limit itself a file is sound, and an insertion may make it, but
+// not one byte more: the text, its NUL and the entry count.
+TEST(DatabaseFile, TheLimitOf32BitOffsetsHoldsToTheByte) {
+  test_support::TempDir dir;
+  const fs::path db = dir / "textdb_00.def";
+  test_support::WriteFileBytes(db, DatabaseBuilder().Entry(5001, "a").Marker().Build());
+  auto site_kind = [&](std::int64_t size) {
+    fs::resize_file(db, static_cast<std::uintmax_t>(size));
+    FileSystem& files = DefaultFileSystem();
+    const int fd = files.Open(db, OpenMode::kRead).value();
+    TableReader reader(files, fd, size, 4096);
+    const ErrorKind kind = FindInsertionSite(reader, 2).status().kind();
+    (void)files.Close(fd);
+    return kind;
+  };
+  EXPECT_EQ(site_kind(kLargestFile - 11), ErrorKind::kOk);
+  EXPECT_EQ(site_kind(kLargestFile - 10), ErrorKind::kNoRoom);
+  Status read;
+  test_support::FailingFileSystem checking;
+  fs::resize_file(db, kLargestFile);
+  EXPECT_EQ(CheckFile(checking, db, &read), std::vector<LayoutProblem>{});
 }
 
 // Databases of several blocks, well-formed and damaged in the table, in the
@@ -84,12 +111,12 @@ TEST(DatabaseFile, ReadingByBlocksGivesWhatTheBytesInMemoryGive) {
   EncodeInt32(swapped, 8 * 3000 + 4, early);
   databases.push_back(swapped);
 
-  testing::TempDir dir;
+  test_support::TempDir dir;
   const fs::path path = dir / "textdb_00.def";
   for (std::size_t i = 0; i < databases.size(); ++i) {
     SCOPED_TRACE("database " + std::to_string(i));
-    testing::WriteFileBytes(path, databases[i]);
-    testing::FailingFileSystem real;
+    test_support::WriteFileBytes(path, databases[i]);
+    test_support::FailingFileSystem real;
     Status read;
     const std::vector<LayoutProblem> by_path = CheckFile(real, path, &read);
     ASSERT_TRUE(read.ok()) << read.message();

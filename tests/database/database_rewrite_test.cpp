@@ -21,11 +21,11 @@ namespace orva {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::Call;
-using testing::DatabaseBuilder;
-using testing::DatabaseRewriteTest;
-using testing::FailingFileSystem;
-using testing::kText;
+using test_support::Call;
+using test_support::DatabaseBuilder;
+using test_support::DatabaseRewriteTest;
+using test_support::FailingFileSystem;
+using test_support::kText;
 
 TEST_F(DatabaseRewriteTest, WritesTheNewImageAtTheSamePath) {
   const Result<InsertedEntry> inserted = Insert();
@@ -54,7 +54,7 @@ TEST_F(DatabaseRewriteTest, InsertsABatchWithOneRewriteOrNotAtAll) {
   EXPECT_EQ(count(counting, Call::kSync), 1);  // one new file, put in place
 
   const auto top = DatabaseBuilder().Entry(0x7FFFFFFD, "a").Marker().Build();
-  testing::WriteFileBytes(db_, top);
+  test_support::WriteFileBytes(db_, top);
   FailingFileSystem refusing;
   const Result<InsertedEntries> refused = InsertTextEntries(refusing, db_, texts);
   ASSERT_FALSE(refused.ok());
@@ -70,7 +70,7 @@ TEST_F(DatabaseRewriteTest, InsertsABatchWithOneRewriteOrNotAtAll) {
 TEST_F(DatabaseRewriteTest, FlushesTheNewFileBeforeTheRenameAndTheFolderAfterIt) {
   for (const bool unnamed : {true, false}) {
     for (const bool replaces_open_files : {true, false}) {
-      testing::WriteFileBytes(db_, old_);
+      test_support::WriteFileBytes(db_, old_);
       FailingFileSystem counting;
       if (!unnamed) counting.WithoutUnnamedFiles();
       if (!replaces_open_files) counting.WithoutReplacingOpenFiles();
@@ -118,11 +118,11 @@ TEST_F(DatabaseRewriteTest, AFailureAtAnyCallLeavesTheOldOrTheNewFileAndNothingO
                          (persistently ? ", persistently" : ", once") + ", short writes " +
                          std::to_string(short_writes) + (unnamed ? ", unnamed" : ", named") +
                          (replaces_open_files ? "" : ", not replacing open files"));
-            testing::WriteFileBytes(db_, old_);
+            test_support::WriteFileBytes(db_, old_);
             FailingFileSystem failing;
             if (!unnamed) failing.WithoutUnnamedFiles();
             if (!replaces_open_files) failing.WithoutReplacingOpenFiles();
-            failing.ShortWrites(short_writes);
+            if (short_writes > 0) failing.ShortWrites(short_writes);
             failing.FailCall(n, persistently);
             const Result<InsertedEntry> inserted = Insert(failing);
             EXPECT_EQ(failing.open_descriptors(), 0u) << "a descriptor was left open";
@@ -171,13 +171,23 @@ TEST_F(DatabaseRewriteTest, AFullDiskLeavesTheOldBytes) {
   EXPECT_NE(inserted.status().message().find("was not changed"), std::string::npos);
   EXPECT_EQ(OnDisk(), old_);
   ExpectOnlyTheDatabase();
+
+  // Writes that take no byte at all say the same, however often they would
+  // be tried (the 1000th call fails, to end an insertion that keeps trying).
+  FailingFileSystem taking_nothing;
+  taking_nothing.ShortWrites(0);
+  taking_nothing.FailCall(1000, true);
+  const Result<InsertedEntry> stuck = Insert(taking_nothing);
+  EXPECT_NE(stuck.status().message().find("accepted no more bytes"), std::string::npos);
+  EXPECT_EQ(OnDisk(), old_);
+  ExpectOnlyTheDatabase();
 }
 
 TEST_F(DatabaseRewriteTest, FollowsASymbolicLinkAndReplacesItsTarget) {
   const fs::path real_folder = dir_ / "real";
   fs::create_directory(real_folder);
   const fs::path target = real_folder / "textdb_07.def";
-  testing::WriteFileBytes(target, old_);
+  test_support::WriteFileBytes(target, old_);
   fs::remove(db_);
   std::error_code error;
   fs::create_symlink(fs::path("real") / "textdb_07.def", db_, error);
@@ -186,9 +196,9 @@ TEST_F(DatabaseRewriteTest, FollowsASymbolicLinkAndReplacesItsTarget) {
   ASSERT_TRUE(Insert().ok());
   EXPECT_TRUE(fs::is_symlink(fs::symlink_status(db_)));
   EXPECT_EQ(fs::read_symlink(db_), fs::path("real") / "textdb_07.def");
-  EXPECT_EQ(testing::ReadFileBytes(target), new_);
-  EXPECT_EQ(testing::FileNames(real_folder), std::vector<std::string>{"textdb_07.def"});
-  EXPECT_EQ(testing::FileNames(dir_.path()), (std::vector<std::string>{"real", "textdb_00.def"}));
+  EXPECT_EQ(test_support::ReadFileBytes(target), new_);
+  EXPECT_EQ(test_support::FileNames(real_folder), std::vector<std::string>{"textdb_07.def"});
+  EXPECT_EQ(test_support::FileNames(dir_.path()), (std::vector<std::string>{"real", "textdb_00.def"}));
 }
 
 TEST_F(DatabaseRewriteTest, RefusesAHardLinkedFileAndChangesNeitherName) {
@@ -200,7 +210,7 @@ TEST_F(DatabaseRewriteTest, RefusesAHardLinkedFileAndChangesNeitherName) {
   EXPECT_NE(inserted.status().message().find("2 hard links"), std::string::npos)
       << inserted.status().message();
   EXPECT_EQ(OnDisk(), old_);
-  EXPECT_EQ(testing::ReadFileBytes(other), old_);
+  EXPECT_EQ(test_support::ReadFileBytes(other), old_);
   EXPECT_TRUE(DefaultFileSystem().Stat(db_)->SameFile(*DefaultFileSystem().Stat(other)));
 }
 
@@ -208,7 +218,7 @@ TEST_F(DatabaseRewriteTest, RefusesAHardLinkedFileAndChangesNeitherName) {
 // administrators included.
 TEST_F(DatabaseRewriteTest, RefusesAReadOnlyFile) {
   fs::permissions(db_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  EXPECT_NE(testing::Describe(Insert()).find("refused: " + DescribePath(db_) + " is read-only"),
+  EXPECT_NE(test_support::Describe(Insert()).find("refused: " + DescribePath(db_) + " is read-only"),
             std::string::npos);
   EXPECT_EQ(OnDisk(), old_);
   ExpectOnlyTheDatabase();
@@ -228,7 +238,7 @@ TEST_F(DatabaseRewriteTest, RefusesWhatIsNoDatabaseFile) {
   // A layout refusal happens before anything is made on disk.
   auto damaged = old_;
   damaged[0] = std::byte{0};
-  testing::WriteFileBytes(db_, damaged);
+  test_support::WriteFileBytes(db_, damaged);
   const Result<InsertedEntry> refused = Insert();
   ASSERT_FALSE(refused.ok());
   EXPECT_EQ(refused.status().kind(), ErrorKind::kMalformed);
@@ -239,17 +249,17 @@ TEST_F(DatabaseRewriteTest, RefusesWhatIsNoDatabaseFile) {
 // Temporary files that killed runs left (named as ORVA names them, for this
 // database) go; anything else stays.
 TEST_F(DatabaseRewriteTest, RemovesTheTemporariesOfKilledRunsAndNothingElse) {
-  const std::vector<std::string> others = {".textdb_00.def.orva-notes.tmp",
+  const std::vector<std::string> others = {".textdb_00.def.orva-saved-by-a-human.tmp",
                                            ".textdb_01.def.orva-0123456789abcdef.tmp",
                                            "textdb_00.def.orva-0123456789abcdef.tmp"};
-  for (const std::string& name : others) testing::WriteFileBytes(dir_ / name, old_);
-  testing::WriteFileBytes(dir_ / ".textdb_00.def.orva-0123456789abcdef.tmp", old_);
-  testing::WriteFileBytes(dir_ / ".textdb_00.def.orva-fedcba9876543210.tmp", old_);
+  for (const std::string& name : others) test_support::WriteFileBytes(dir_ / name, old_);
+  test_support::WriteFileBytes(dir_ / ".textdb_00.def.orva-0123456789abcdef.tmp", old_);
+  test_support::WriteFileBytes(dir_ / ".textdb_00.def.orva-fedcba9876543210.tmp", old_);
   ASSERT_TRUE(Insert().ok());
   std::vector<std::string> expected = others;
   expected.push_back("textdb_00.def");
   std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(testing::FileNames(dir_.path()), expected);
+  EXPECT_EQ(test_support::FileNames(dir_.path()), expected);
 }
 
 // A program that takes no lock writes the file in place, or puts another
@@ -257,7 +267,7 @@ TEST_F(DatabaseRewriteTest, RemovesTheTemporariesOfKilledRunsAndNothingElse) {
 // where the file system cannot replace an open file, writes it in the
 // moment the old file is closed for the rename.
 TEST_F(DatabaseRewriteTest, RefusesWhenAnotherProgramChangedTheFileMeanwhile) {
-  const std::vector<std::byte> theirs = testing::Bytes("written by another program");
+  const std::vector<std::byte> theirs = test_support::Bytes("written by another program");
   auto expect_theirs_kept = [&](const Status& refusal) {
     EXPECT_EQ(refusal.kind(), ErrorKind::kBusy);
     EXPECT_NE(refusal.message().find("was changed by another program"), std::string::npos)
@@ -266,12 +276,12 @@ TEST_F(DatabaseRewriteTest, RefusesWhenAnotherProgramChangedTheFileMeanwhile) {
     ExpectOnlyTheDatabase();
   };
   for (const bool in_place : {true, false}) {
-    testing::WriteFileBytes(db_, old_);
+    test_support::WriteFileBytes(db_, old_);
     bool replaced = true;
     const Result<Rewritten> rewritten =
         RewriteDatabase(DefaultFileSystem(), db_, [&](std::span<const std::byte>) {
           const fs::path written = in_place ? db_ : dir_ / "theirs";
-          testing::WriteFileBytes(written, theirs);
+          test_support::WriteFileBytes(written, theirs);
           std::error_code error;
           if (!in_place) fs::rename(written, db_, error);
           replaced = !error;
@@ -288,17 +298,25 @@ TEST_F(DatabaseRewriteTest, RefusesWhenAnotherProgramChangedTheFileMeanwhile) {
     expect_theirs_kept(rewritten.status());
   }
 
-  testing::WriteFileBytes(db_, old_);
+  test_support::WriteFileBytes(db_, old_);
   FailingFileSystem failing;
   failing.WithoutReplacingOpenFiles();
   bool refused_once = false;
   failing.OnCall([&](Call call) {
     if (call == Call::kRename) refused_once = true;
-    if (call == Call::kStat && refused_once) testing::WriteFileBytes(db_, theirs);
+    if (call == Call::kStat && refused_once) test_support::WriteFileBytes(db_, theirs);
   });
   const Result<InsertedEntry> inserted = Insert(failing);
   ASSERT_FALSE(inserted.ok());
   expect_theirs_kept(inserted.status());
+
+  // A file cut short while it is read is refused before anything is planned.
+  test_support::WriteFileBytes(db_, old_);
+  FailingFileSystem shrinking;
+  shrinking.OnCall([&](Call call) {
+    if (call == Call::kReadAt) fs::resize_file(db_, 8);
+  });
+  EXPECT_NE(Insert(shrinking).status().message().find("is being changed"), std::string::npos);
 }
 
 // Another program holding the lock is waited for (Pause is not waited out

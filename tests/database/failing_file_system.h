@@ -11,7 +11,7 @@
 
 #include "database/file_system.h"
 
-namespace orva::testing {
+namespace orva::test_support {
 
 enum class Call {
   kResolvePath,
@@ -44,7 +44,7 @@ class FailingFileSystem final : public FileSystem {
     persistently_ = persistently;
     reason_ = std::move(reason);
   }
-  // Every write of more than `bytes` bytes writes only that many.
+  // Every write of more than `bytes` bytes writes only that many (0: none).
   void ShortWrites(std::size_t bytes) { short_writes_ = bytes; }
   // CreateUnnamed answers as a file system without unnamed files does.
   void WithoutUnnamedFiles() { unnamed_ = false; }
@@ -104,7 +104,7 @@ class FailingFileSystem final : public FileSystem {
   }
   Result<std::size_t> Write(int fd, std::span<const std::byte> bytes) override {
     if (Status s = Enter(Call::kWrite); !s.ok()) return s;
-    if (short_writes_ > 0 && bytes.size() > short_writes_) bytes = bytes.first(short_writes_);
+    if (short_writes_ && bytes.size() > *short_writes_) bytes = bytes.first(*short_writes_);
     return real_.Write(fd, bytes);
   }
   Status CopyMetadata(int from, int to) override {
@@ -166,7 +166,7 @@ class FailingFileSystem final : public FileSystem {
   std::size_t fail_at_ = 0;
   bool persistently_ = false;
   std::string reason_;
-  std::size_t short_writes_ = 0;
+  std::optional<std::size_t> short_writes_;
   bool unnamed_ = true;
   bool replaces_open_files_ = true;
   std::function<void(Call)> on_call_;
@@ -175,4 +175,4 @@ class FailingFileSystem final : public FileSystem {
   std::optional<Call> failed_kind_;
 };
 
-}  // namespace orva::testing
+}  // namespace orva::test_support

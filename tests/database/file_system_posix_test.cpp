@@ -26,10 +26,10 @@ namespace orva {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::DatabaseRewriteTest;
-using testing::Describe;
-using testing::InChildProcess;
-using testing::kNobody;
+using test_support::DatabaseRewriteTest;
+using test_support::Describe;
+using test_support::InChildProcess;
+using test_support::kNobody;
 
 // What a file carries besides its bytes.
 struct Metadata {
@@ -73,10 +73,13 @@ class PosixRewriteTest : public DatabaseRewriteTest {
   }
 };
 
+// Set-user-id, set-group-id and sticky too, where this user may set them.
 TEST_F(PosixRewriteTest, KeepsThePermissionBits) {
-  for (const mode_t mode : {mode_t{0640}, mode_t{0604}, mode_t{0600}, mode_t{0666}}) {
-    testing::WriteFileBytes(db_, old_);
+  for (const mode_t mode : {mode_t{0640}, mode_t{0604}, mode_t{0600}, mode_t{0666}, mode_t{07755}}) {
+    test_support::WriteFileBytes(db_, old_);
     ASSERT_EQ(::chmod(db_.c_str(), mode), 0);
+    if (MetadataOf(db_).mode != mode) continue;
+    EXPECT_EQ(DefaultFileSystem().Stat(db_)->permissions, mode);
     ASSERT_TRUE(Insert().ok());
     EXPECT_EQ(MetadataOf(db_).mode, mode);
     EXPECT_EQ(OnDisk(), new_);
@@ -103,7 +106,7 @@ TEST_F(PosixRewriteTest, KeepsOwnerGroupPermissionsAndExtendedAttributesExactly)
   EXPECT_EQ(MetadataOf(db_), before);
   EXPECT_EQ(OnDisk(), new_);
 
-  testing::WriteFileBytes(db_, old_);
+  test_support::WriteFileBytes(db_, old_);
   Shell("setfacl -b " + db + " && setfacl -d -m u:daemon:rwx '" + dir_.path().string() + "'");
   const Metadata plain = MetadataOf(db_);
   ASSERT_EQ(plain.attributes.count("system.posix_acl_access"), 0u);
@@ -183,7 +186,7 @@ TEST_F(PosixRewriteTest, AFileSizeLimitLeavesTheOldBytes) {
 // A FIFO opened for reading waits for a writer: each call refuses it at once
 // (the child process is stopped if one waits).
 TEST(PosixFile, ASpecialFileIsRefusedWithoutWaiting) {
-  testing::TempDir dir;
+  test_support::TempDir dir;
   const fs::path fifo = dir / "textdb_00.def";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
   const std::string outcome = InChildProcess([&] {
@@ -194,6 +197,16 @@ TEST(PosixFile, ASpecialFileIsRefusedWithoutWaiting) {
   });
   const std::string refusal = DescribePath(fifo) + " is not a regular file";
   EXPECT_EQ(outcome, refusal + "\n" + refusal + "\n" + refusal);
+}
+
+// A temporary file's name that another file already has is never opened
+// over that file.
+TEST(PosixFile, CreatingAFileThatExistsFails) {
+  test_support::TempDir dir;
+  const fs::path taken = dir / ".textdb_00.def.orva-0123456789abcdef.tmp";
+  test_support::WriteFileBytes(taken, test_support::Bytes("theirs"));
+  EXPECT_FALSE(DefaultFileSystem().CreateExclusive(taken).ok());
+  EXPECT_EQ(test_support::ReadFileBytes(taken), test_support::Bytes("theirs"));
 }
 
 }  // namespace

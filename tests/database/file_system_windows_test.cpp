@@ -24,8 +24,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using testing::DatabaseBuilder;
-using testing::DatabaseRewriteTest;
+using test_support::DatabaseBuilder;
+using test_support::DatabaseRewriteTest;
 
 // What an editor or a backup tool may do: open the file sharing nothing.
 HANDLE HoldUnshared(const fs::path& path) {
@@ -63,7 +63,7 @@ TEST_F(DatabaseRewriteTest, WaitsForAProgramThatHoldsTheFileUnsharedForAMoment) 
   ASSERT_TRUE(inserted.ok()) << inserted.status().message();
   EXPECT_EQ(OnDisk(), new_);
 
-  testing::WriteFileBytes(db_, old_);
+  test_support::WriteFileBytes(db_, old_);
   held = HoldUnshared(db_);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   const auto start = std::chrono::steady_clock::now();
@@ -105,18 +105,18 @@ TEST_F(DatabaseRewriteTest, KeepsTheAccessControlListAndTheAttributes) {
 // Cyrillic and other names that the ANSI code page cannot hold: the file is
 // found, rewritten and named in messages in UTF-8.
 TEST(WindowsFile, NamesOutsideTheAnsiCodePage) {
-  testing::TempDir dir;
+  test_support::TempDir dir;
   const fs::path folder = dir.path() / PathFromUtf8("Кампания «Север»");
   fs::create_directory(folder);
   const fs::path db = folder / PathFromUtf8("база_00.def");
   const auto old = DatabaseBuilder().Entry(5001, "Первый вылет").Marker("конец").Build();
-  testing::WriteFileBytes(db, old);
+  test_support::WriteFileBytes(db, old);
 
-  const Result<InsertedEntry> inserted = InsertTextEntry(db, testing::kText);
+  const Result<InsertedEntry> inserted = InsertTextEntry(db, test_support::kText);
   ASSERT_TRUE(inserted.ok()) << inserted.status().message();
-  EXPECT_EQ(testing::ReadFileBytes(db), PlanInsertion(old, testing::kText).value().image);
-  EXPECT_EQ(ReadMissionList(db).missions.back().text, testing::kText);
-  EXPECT_EQ(testing::FileNames(folder), std::vector<std::string>{"база_00.def"});
+  EXPECT_EQ(test_support::ReadFileBytes(db), PlanInsertion(old, test_support::kText).value().image);
+  EXPECT_EQ(ReadMissionList(db).missions.back().text, test_support::kText);
+  EXPECT_EQ(test_support::FileNames(folder), std::vector<std::string>{"база_00.def"});
 
   const Status missing = ReadMissionList(folder / PathFromUtf8("нет.def")).status;
   EXPECT_NE(missing.message().find("Кампания «Север»\\нет.def' does not exist"), std::string::npos)
@@ -126,19 +126,19 @@ TEST(WindowsFile, NamesOutsideTheAnsiCodePage) {
 // 0x1A in the table and in a text, inserted after twice: read in text mode,
 // the file would end there.
 TEST(WindowsFile, Byte0x1AIsData) {
-  testing::TempDir dir;
+  test_support::TempDir dir;
   const fs::path db = dir / "textdb_00.def";
   const auto old = DatabaseBuilder()
                        .Entry(5001, "до\x1aпосле")
                        .Marker("конец")
                        .Entry(0x1A1A, "после маркера")
                        .Build();
-  testing::WriteFileBytes(db, old);
+  test_support::WriteFileBytes(db, old);
   ASSERT_TRUE(InsertTextEntry(db, "Вторая").ok());
   ASSERT_TRUE(InsertTextEntry(db, "Третья").ok());
 
   const auto once = PlanInsertion(old, "Вторая").value().image;
-  EXPECT_EQ(testing::ReadFileBytes(db), PlanInsertion(once, "Третья").value().image);
+  EXPECT_EQ(test_support::ReadFileBytes(db), PlanInsertion(once, "Третья").value().image);
   const MissionList list = ReadMissionList(db);
   ASSERT_TRUE(list.status.ok()) << list.status.message();
   EXPECT_EQ(list.missions,

@@ -41,7 +41,7 @@ constexpr int kRounds = 250;
 // Missions, the marker, then `after` entries (64 bytes each), so that the
 // insertion moves and re-points a large table and a large text area.
 std::vector<std::byte> LargeDatabase(int missions, int after) {
-  testing::DatabaseBuilder builder;
+  test_support::DatabaseBuilder builder;
   const std::string text(56, 'x');
   for (int id = 5001; id <= 5000 + missions; ++id) builder.RawEntry(id, text);
   builder.Marker("end");
@@ -92,9 +92,9 @@ void SleepFor(std::chrono::nanoseconds delay) {
 TEST(InsertionsAtOnce, EveryInsertionReportedAsMadeIsInTheFile) {
   constexpr int kProcesses = 4;
   constexpr int kTextsEach = 10;
-  testing::TempDir dir;
+  test_support::TempDir dir;
   const fs::path db = dir / "textdb_00.def";
-  testing::WriteFileBytes(db, LargeDatabase(1, 16000));  // 1 MiB: each rewrite takes a while
+  test_support::WriteFileBytes(db, LargeDatabase(1, 16000));  // 1 MiB: each rewrite takes a while
   int go[2];
   int report[2];
   ASSERT_EQ(::pipe(go), 0);
@@ -133,7 +133,7 @@ TEST(InsertionsAtOnce, EveryInsertionReportedAsMadeIsInTheFile) {
       EXPECT_TRUE(made.emplace(id, text).second) << "id " << id << " was reported twice";
     }
   }
-  const std::vector<std::byte> after = testing::ReadFileBytes(db);
+  const std::vector<std::byte> after = test_support::ReadFileBytes(db);
   EXPECT_EQ(CheckLayout(after), std::vector<LayoutProblem>{});
   std::map<std::int32_t, std::string> listed;
   for (const MissionEntry& m : ReadMissionList(after).missions) {
@@ -154,17 +154,17 @@ std::uint64_t RandomStartValue() {
 }
 
 TEST(InsertionUnderSigkill, TheDatabaseIsAlwaysExactlyOldOrNew) {
-  testing::TempDir dir;
+  test_support::TempDir dir;
   const fs::path db = dir / "textdb_00.def";
   std::vector<std::byte> current = LargeDatabase(400, 60000);  // about 4 MiB
-  testing::WriteFileBytes(db, current);
+  test_support::WriteFileBytes(db, current);
 
   // How long one whole insertion takes, so that the kills fall all over it.
   const auto started = Clock::now();
   const int calibration = Wait(StartInsertion(db));
   const auto duration = Clock::now() - started;
   ASSERT_TRUE(WIFEXITED(calibration) && WEXITSTATUS(calibration) == 0);
-  current = testing::ReadFileBytes(db);
+  current = test_support::ReadFileBytes(db);
 
   const std::uint64_t start_value = RandomStartValue();
   std::printf("random start value: %llu\n", static_cast<unsigned long long>(start_value));
@@ -186,7 +186,7 @@ TEST(InsertionUnderSigkill, TheDatabaseIsAlwaysExactlyOldOrNew) {
     ::kill(child, SIGKILL);
     Wait(child);
 
-    const std::vector<std::byte> after = testing::ReadFileBytes(db);
+    const std::vector<std::byte> after = test_support::ReadFileBytes(db);
     if (after == current) {
       ++unchanged;
       window_ns *= 1.1;
@@ -208,7 +208,7 @@ TEST(InsertionUnderSigkill, TheDatabaseIsAlwaysExactlyOldOrNew) {
 
   // One insertion that runs to the end clears what the kills left.
   ASSERT_TRUE(InsertTextEntry(db, kText).ok());
-  EXPECT_TRUE(testing::ReadFileBytes(db) == next->image);
+  EXPECT_TRUE(test_support::ReadFileBytes(db) == next->image);
   EXPECT_EQ(FileCount(dir.path()), 1u) << "a temporary file was left behind";
 }
 

@@ -3,12 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "database/little_endian.h"
+#include "database/text_entry_insertion.h"
 #include "tests/support/database_builder.h"
 
 namespace orva {
 namespace {
 
-using testing::DatabaseBuilder;
+using test_support::DatabaseBuilder;
 
 std::vector<std::int64_t> EntriesOf(const std::vector<LayoutProblem>& problems) {
   std::vector<std::int64_t> entries;
@@ -55,6 +56,10 @@ TEST(CheckLayout, FindsTextsOutOfOrderOrNotSeparatedByNul) {
   EncodeInt32(swapped, 20, first);
   EXPECT_EQ(EntriesOf(CheckLayout(swapped)), (std::vector<std::int64_t>{2}));
 
+  auto shared = DatabaseBuilder().Entry(5001, "aa").Entry(5002, "aa").Marker().Build();
+  EncodeInt32(shared, 20, DecodeInt32(shared, 12));  // two entries on one text
+  EXPECT_EQ(EntriesOf(CheckLayout(shared)), (std::vector<std::int64_t>{2}));
+
   auto joined = DatabaseBuilder().Entry(5001, "aa").Entry(5002, "bb").Marker().Build();
   joined[static_cast<std::size_t>(DecodeInt32(joined, 20)) - 1] = std::byte{'!'};
   EXPECT_EQ(EntriesOf(CheckLayout(joined)), (std::vector<std::int64_t>{2}));
@@ -65,7 +70,7 @@ TEST(CheckLayout, FindsTextsOutOfOrderOrNotSeparatedByNul) {
 }
 
 TEST(CheckLayout, WantsAMarkerAfterTheFirstEntry) {
-  const auto first = CheckLayout(DatabaseBuilder().Marker().Entry(5001, "a").Build());
+  const auto first = CheckLayout(DatabaseBuilder().Marker().Build());
   EXPECT_EQ(EntriesOf(first), (std::vector<std::int64_t>{1, 0}));
   const auto none = CheckLayout(DatabaseBuilder().Entry(5001, "a").Build());
   ASSERT_EQ(none.size(), 1u);
@@ -73,12 +78,33 @@ TEST(CheckLayout, WantsAMarkerAfterTheFirstEntry) {
 }
 
 TEST(CheckLayout, StopsAtATableThatCannotBeThere) {
-  EXPECT_EQ(EntriesOf(CheckLayout(testing::Bytes("short"))), (std::vector<std::int64_t>{0}));
+  EXPECT_EQ(EntriesOf(CheckLayout(test_support::Bytes("short"))), (std::vector<std::int64_t>{0}));
   EXPECT_EQ(EntriesOf(CheckLayout(DatabaseBuilder().Marker().ClaimedCount(-3).Build())),
             (std::vector<std::int64_t>{0}));
   const auto huge = CheckLayout(DatabaseBuilder().Entry(5001, "a").ClaimedCount(1'000'000).Build());
   ASSERT_EQ(huge.size(), 1u);
   EXPECT_NE(huge[0].what.find("8000008 bytes"), std::string::npos);
+}
+
+// An offset equal to the file's size points at no byte, though a table may
+// end right there; the check and the insertion agree, wherever the marker is.
+TEST(CheckLayout, KnowsWhereTheFileEnds) {
+  auto table_only = DatabaseBuilder().Entry(5001, "").Build();
+  table_only.pop_back();  // entry 1's text offset is now the file's size
+  const auto problems = CheckLayout(table_only);
+  EXPECT_EQ(EntriesOf(problems), (std::vector<std::int64_t>{1, 0}));
+  EXPECT_NE(problems[0].what.find("past the end of the file (16 bytes)"), std::string::npos);
+
+  auto after_marker = DatabaseBuilder().Entry(5001, "a").Marker().Entry(7000, "b").Build();
+  auto marker_past_table = DatabaseBuilder().Entry(5001, "a").Marker().ClaimedCount(1).Build();
+  for (auto [db, entry] : {std::pair{&after_marker, 3}, std::pair{&marker_past_table, 2}}) {
+    EncodeInt32(*db, format::TextOffsetField(entry), static_cast<std::int32_t>(db->size()));
+    EXPECT_NE(CheckLayout(*db), std::vector<LayoutProblem>{}) << "entry " << entry;
+    EXPECT_EQ(PlanInsertion(*db, "x").status().kind(), ErrorKind::kMalformed) << "entry " << entry;
+  }
+  marker_past_table.resize(format::SlotOffset(3) - 1);  // the marker's slot lacks its last byte
+  EXPECT_NE(PlanInsertion(marker_past_table, "x").status().message().find("runs past the end"),
+            std::string::npos);
 }
 
 }  // namespace

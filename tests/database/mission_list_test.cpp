@@ -12,8 +12,8 @@
 namespace orva {
 namespace {
 
-using testing::Bytes;
-using testing::DatabaseBuilder;
+using test_support::Bytes;
+using test_support::DatabaseBuilder;
 
 std::vector<std::int32_t> IdsOf(const MissionList& list) {
   std::vector<std::int32_t> ids;
@@ -39,21 +39,15 @@ TEST(DisplayText, TrimsLeadingSpacesAndEndsAtTheFirstNul) {
 TEST(ReadMissionList, ListsMissionsInTableOrderUpToTheMarker) {
   const auto db = DatabaseBuilder()
                       .Entry(5001, "Первая")
-                      .Entry(5002, "Second")
+                      .Entry(5002, std::string(75, 'w'))  // shown as far as the 70-byte window
                       .Marker()
                       .Entry(5003, "after the marker")
                       .Build();
   const MissionList list = ReadMissionList(db);
   ASSERT_TRUE(list.status.ok()) << list.status.message();
-  EXPECT_EQ(list.missions, (std::vector<MissionEntry>{{5001, "Первая"}, {5002, "Second"}}));
+  EXPECT_EQ(list.missions,
+            (std::vector<MissionEntry>{{5001, "Первая"}, {5002, std::string(70, 'w')}}));
   EXPECT_EQ(list.ids, (MissionIds{5001, 5002, 0, 0, 0}));
-}
-
-TEST(ReadMissionList, SizesMissionIdsFromTheEntryCount) {
-  const auto db = DatabaseBuilder().Entry(5001, "a").Entry(5002, "b").Marker().Build();
-  const MissionList list = ReadMissionList(db);
-  ASSERT_TRUE(list.status.ok());
-  EXPECT_EQ(list.ids, (MissionIds{5001, 5002, 0, 0}));
 }
 
 TEST(ReadMissionList, SortsEntriesByIdAlone) {
@@ -90,6 +84,13 @@ TEST(ReadMissionList, ReadsMissingBytesAsZeros) {
   ASSERT_TRUE(list.status.ok());
   ASSERT_EQ(list.missions.size(), 1u);
   EXPECT_EQ(list.missions[0].text, "abc");
+
+  // A slot cut by the end of the data: its missing byte is a zero, not the
+  // byte that follows in memory, so the id is the marker's, not a mission's.
+  auto cut = DatabaseBuilder().Entry(5001, "a").Marker().Build();
+  cut[8 * 2 + 3] = std::byte{1};
+  EXPECT_EQ(ReadMissionList(std::span(cut).first(8 * 2 + 3)).missions,
+            (std::vector<MissionEntry>{{5001, ""}}));
 
   // A text offset far past the end shows an empty text.
   EncodeInt32(db, 12, std::numeric_limits<std::int32_t>::max());
@@ -139,10 +140,13 @@ TEST(ReadMissionList, FailsOnDamageButKeepsWhatWasRead) {
   EXPECT_NE(list.status.message().find("negative text offset"), std::string::npos);
   EXPECT_EQ(list.missions, (std::vector<MissionEntry>{{5001, "kept"}}));
   EXPECT_EQ(list.ids[0], 5001);
+  EncodeInt32(db, 2 * 8 + 4, 0);  // the start of the file is an odd place for a text, not damage
+  EXPECT_TRUE(ReadMissionList(db).status.ok());
 }
 
 TEST(ReadMissionList, RefusesWhatIsNoDatabase) {
   EXPECT_EQ(ReadMissionList(Bytes("abc")).status.kind(), ErrorKind::kMalformed);
+  EXPECT_TRUE(ReadMissionList(Bytes(std::string(4, '\0'))).status.ok());  // the count, 0, alone
   auto negative = DatabaseBuilder().Entry(5001, "a").Marker().ClaimedCount(-1).Build();
   const MissionList list = ReadMissionList(negative);
   EXPECT_EQ(list.status.kind(), ErrorKind::kMalformed);
@@ -151,9 +155,9 @@ TEST(ReadMissionList, RefusesWhatIsNoDatabase) {
 }
 
 TEST(ReadMissionList, ReadsAFileByPath) {
-  testing::TempDir dir;
+  test_support::TempDir dir;
   const auto path = dir / "textdb_00.def";
-  testing::WriteFileBytes(path, DatabaseBuilder().Entry(5123, "  Миссия").Marker().Build());
+  test_support::WriteFileBytes(path, DatabaseBuilder().Entry(5123, "  Миссия").Marker().Build());
   const MissionList list = ReadMissionList(path);
   ASSERT_TRUE(list.status.ok());
   EXPECT_EQ(list.missions, (std::vector<MissionEntry>{{5123, "Миссия"}}));

@@ -16,7 +16,7 @@
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
 
-namespace orva::testing {
+namespace orva::test_support {
 
 inline constexpr std::string_view kText = "Новая миссия";
 
@@ -63,7 +63,7 @@ class DatabaseRewriteTest : public ::testing::Test {
     WriteFileBytes(db_, old_);
     FailingFileSystem counting;
     if (!unnamed) counting.WithoutUnnamedFiles();
-    counting.ShortWrites(short_writes);
+    if (short_writes > 0) counting.ShortWrites(short_writes);
     EXPECT_TRUE(Insert(counting).ok());
     WriteFileBytes(db_, old_);
     return counting.calls();
@@ -75,4 +75,4 @@ class DatabaseRewriteTest : public ::testing::Test {
   const std::filesystem::path db_;
 };
 
-}  // namespace orva::testing
+}  // namespace orva::test_support

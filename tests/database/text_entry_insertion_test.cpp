@@ -16,8 +16,8 @@
 namespace orva {
 namespace {
 
-using testing::Bytes;
-using testing::DatabaseBuilder;
+using test_support::Bytes;
+using test_support::DatabaseBuilder;
 
 std::vector<std::byte> Hex(std::initializer_list<int> values) {
   std::vector<std::byte> out;
@@ -79,45 +79,10 @@ TEST(PlanInsertion, NumbersTheNewEntryAfterItsPredecessorWhateverItIs) {
   EXPECT_EQ(DecodeInt32(low, 0), 4);
   EXPECT_EQ(DecodeInt32(low, 24), 42);
   EXPECT_EQ(ListedIds(low), (std::vector<std::int32_t>{5001}));
-}
 
-TEST(PlanInsertion, MovesEntriesAfterTheMarkerWithTheirTexts) {
-  const auto db = DatabaseBuilder()
-                      .Entry(5001, "one")
-                      .Marker("end")
-                      .Entry(7000, "seven")
-                      .Entry(12, "twelve")
-                      .Trailing("tail")
-                      .Build();
-  const auto image = Plan(db, "Hi");
-  ASSERT_EQ(image.size(), db.size() + 2 + 9);
-  const std::int32_t ids[] = {5001, 5002, 6000, 7000, 12};
-  const char* texts[] = {"one", "Hi", "end", "seven", "twelve"};
-  for (std::size_t j = 1; j <= 5; ++j) {
-    EXPECT_EQ(DecodeInt32(image, 8 * j), ids[j - 1]) << "entry " << j;
-    const auto offset = static_cast<std::size_t>(DecodeInt32(image, 8 * j + 4));
-    std::string text;
-    for (std::size_t i = offset; image[i] != std::byte{0}; ++i) text += static_cast<char>(image[i]);
-    EXPECT_EQ(text, texts[j - 1]) << "entry " << j;
-  }
-  EXPECT_EQ(std::vector<std::byte>(image.end() - 4, image.end()), Bytes("tail"));
-  // The header word is never written.
-  EXPECT_EQ(DecodeInt32(image, 4), DecodeInt32(db, 4));
-}
-
-TEST(PlanInsertion, GrowsTheFileByTheTextPlusNineAndKeepsItAsTyped) {
-  const auto db = DatabaseBuilder().Entry(5001, "a").Marker().Build();
-  const std::string longest(45, 'W');
-  EXPECT_EQ(Plan(db, longest).size(), db.size() + 54);
-  EXPECT_EQ(Plan(db, "Я").size(), db.size() + 10);
-  const MissionList list = ReadMissionList(Plan(db, "  padded  "));
-  ASSERT_EQ(list.missions.size(), 2u);
-  // The reader drops leading spaces when showing a text; the stored bytes keep them.
-  const auto image = Plan(db, "  padded  ");
-  const auto at = static_cast<std::size_t>(DecodeInt32(image, 20));
-  EXPECT_EQ(std::vector<std::byte>(image.begin() + static_cast<std::ptrdiff_t>(at),
-                                   image.begin() + static_cast<std::ptrdiff_t>(at) + 11),
-            Bytes(std::string("  padded  \0", 11)));
+  // The largest id is the last that can be given.
+  const auto top = DatabaseBuilder().Entry(0x7FFFFFFE, "a").Marker().Build();
+  EXPECT_EQ(PlanInsertion(top, "x")->entry.id, 0x7FFFFFFF);
 }
 
 TEST(PlanInsertion, RefusesTextsThatCannotBeStoredAsTyped) {

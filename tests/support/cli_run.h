@@ -14,7 +14,7 @@
 #include "cli/cli.h"
 #include "tests/support/temp_dir.h"
 
-namespace orva::testing {
+namespace orva::test_support {
 
 struct CliOutcome {
   int exit_code;
@@ -46,4 +46,4 @@ class CliFixture : public ::testing::Test {
   TempDir dir_;
 };
 
-}  // namespace orva::testing
+}  // namespace orva::test_support

@@ -3,34 +3,19 @@
 
 #include <cstddef>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-namespace orva::testing {
+namespace orva::test_support {
 
 class TempDir {
  public:
-  // A new folder of a random name: create_directory says whether it was new.
-  TempDir() {
-    std::random_device random;
-    for (int tries = 0; tries < 100 && path_.empty(); ++tries) {
-      const auto candidate =
-          std::filesystem::temp_directory_path() / ("orva-test-" + std::to_string(random()));
-      if (std::filesystem::create_directory(candidate)) path_ = candidate;
-    }
-    if (path_.empty()) throw std::runtime_error("cannot make a scratch folder");
-  }
+  // A new folder of a random name under the system's temporary folder.
+  TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
+  ~TempDir();
 
   const std::filesystem::path& path() const { return path_; }
   std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
@@ -39,20 +24,8 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-inline void WriteFileBytes(const std::filesystem::path& path, std::span<const std::byte> bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  if (!out.flush()) throw std::runtime_error("cannot write " + path.string());
-}
+// Both throw std::runtime_error when the file cannot be written or read.
+void WriteFileBytes(const std::filesystem::path& path, std::span<const std::byte> bytes);
+std::vector<std::byte> ReadFileBytes(const std::filesystem::path& path);
 
-inline std::vector<std::byte> ReadFileBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path.string());
-  std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<std::byte> out(chars.size());
-  for (std::size_t i = 0; i < chars.size(); ++i) out[i] = static_cast<std::byte>(chars[i]);
-  return out;
-}
-
-}  // namespace orva::testing
+}  // namespace orva::test_support

@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <QWidget>
 
-namespace orva::testing {
+namespace orva::test_support {
 
 // Every object of the accessibility tree of `window`, the window included.
 inline QList<QAccessibleInterface*> AccessibleTree(QWidget* window) {
@@ -40,4 +40,4 @@ inline QStringList NamesInSight(QWidget* window) {
   return names;
 }
 
-}  // namespace orva::testing
+}  // namespace orva::test_support

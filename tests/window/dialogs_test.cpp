@@ -27,7 +27,7 @@
 namespace orva {
 namespace {
 
-using testing::DatabaseBuilder;
+using test_support::DatabaseBuilder;
 
 // Answers the modal dialogs as they come up, one handler each, in order. A
 // dialog still up a while after its answer is closed and reported, so a test
@@ -109,15 +109,15 @@ class DialogsTest : public QObject {
 
  private:
   QString MakeDatabase(const std::string& name, const std::vector<std::byte>& bytes) {
-    return testing::WriteDatabase(*dir_, name, bytes);
+    return test_support::WriteDatabase(*dir_, name, bytes);
   }
 
-  std::unique_ptr<testing::TempDir> dir_;
+  std::unique_ptr<test_support::TempDir> dir_;
   std::unique_ptr<ModalAnswers> answers_;
 
  private slots:
   void init() {
-    dir_ = std::make_unique<testing::TempDir>();
+    dir_ = std::make_unique<test_support::TempDir>();
     answers_ = std::make_unique<ModalAnswers>();
   }
   void cleanup() {

@@ -33,9 +33,9 @@
 namespace orva {
 namespace {
 
-using testing::DatabaseBuilder;
-using testing::ShownMessage;
-using testing::Shows;
+using test_support::DatabaseBuilder;
+using test_support::ShownMessage;
+using test_support::Shows;
 
 // The real files, with the calls counted; reads can be made to fail once a
 // text has been inserted.
@@ -78,7 +78,7 @@ std::vector<std::byte> ThreeMissions() {
       .Build();
 }
 
-class Form1Test : public QObject, testing::WindowDriver {
+class Form1Test : public QObject, test_support::WindowDriver {
   Q_OBJECT
 
  private:
@@ -163,7 +163,7 @@ class Form1Test : public QObject, testing::WindowDriver {
   // --- The window at start and its layout ---
 
   void startsWithNoDatabaseAndTheHelpPanelHidden() {
-    QCOMPARE(form_->windowTitle(), testing::NameAndVersion());
+    QCOMPARE(form_->windowTitle(), test_support::NameAndVersion());
     QCOMPARE(form_->windowIcon().pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32),
              icon::DrawIcon().convertToFormat(QImage::Format_ARGB32));
     QCOMPARE(List()->count(), 0);
@@ -457,7 +457,7 @@ class Form1Test : public QObject, testing::WindowDriver {
     QCOMPARE(database_->inserts, 0);
     QCOMPARE(database_->reads, 1);
     QVERIFY(dialogs_->messages.empty());
-    QVERIFY(testing::ReadFileBytes(path.toStdString()) == ThreeMissions());
+    QVERIFY(test_support::ReadFileBytes(path.toStdString()) == ThreeMissions());
   }
 
   void aTextOfSpacesIsInsertedAsTyped() {
@@ -470,7 +470,7 @@ class Form1Test : public QObject, testing::WindowDriver {
     QCOMPARE(dialogs_->messages[0].text, QString("All Right!"));
     QCOMPARE(List()->count(), 4);
     QCOMPARE(Text(4)->text(), QString("5004"));
-    QCOMPARE(testing::ReadFileBytes(path.toStdString()).size(), ThreeMissions().size() + 2 + 9);
+    QCOMPARE(test_support::ReadFileBytes(path.toStdString()).size(), ThreeMissions().size() + 2 + 9);
   }
 
   void insertBeforeAnyOpenAsksToOpenADatabase() {
@@ -494,7 +494,7 @@ class Form1Test : public QObject, testing::WindowDriver {
     QVERIFY(dialogs_->messages[0].text != "All Right!");
     QVERIFY2(dialogs_->messages[0].details.contains("U+65E5"),
              qPrintable(dialogs_->messages[0].details));
-    QVERIFY(testing::ReadFileBytes(path.toStdString()) == ThreeMissions());
+    QVERIFY(test_support::ReadFileBytes(path.toStdString()) == ThreeMissions());
     QCOMPARE(database_->reads, 1);  // no reload: the list stays as it was
     QCOMPARE(List()->currentRow(), 0);
   }
@@ -513,7 +513,7 @@ class Form1Test : public QObject, testing::WindowDriver {
     QCOMPARE(dialogs_->messages[0].icon, MessageIcon::kExclamation);
     QVERIFY2(dialogs_->messages[0].details.contains("marker"),
              qPrintable(dialogs_->messages[0].details));
-    QVERIFY(testing::ReadFileBytes(path.toStdString()) == bytes);
+    QVERIFY(test_support::ReadFileBytes(path.toStdString()) == bytes);
     QCOMPARE(database_->reads, 1);  // no reload
     QCOMPARE(ListedTexts(), listed);
     QVERIFY(CommandsEnabled());
@@ -644,7 +644,7 @@ class Form1Test : public QObject, testing::WindowDriver {
   void screenReadersFindEveryControlNamedAndOneFocus() {
     OpenDatabase(WriteDatabase("textdb_01.def", ThreeMissions()));
     Activate();
-    const QStringList names = testing::NamesInSight(form_.get());
+    const QStringList names = test_support::NamesInSight(form_.get());
     QVERIFY2(!names.contains(QString()), qPrintable(names.join(", ")));
     QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), names.size());
     const QString limit = QString::number(Text(1)->maxLength());
@@ -662,7 +662,7 @@ class Form1Test : public QObject, testing::WindowDriver {
     // item; the item claims nothing while another control has the focus.
     for (QWidget* control : {static_cast<QWidget*>(List()), static_cast<QWidget*>(Text(1))}) {
       control->setFocus();
-      const QList<QAccessibleInterface*> focused = testing::FocusedObjects(form_.get());
+      const QList<QAccessibleInterface*> focused = test_support::FocusedObjects(form_.get());
       QCOMPARE(focused.size(), control == List() ? 2 : 1);
       QCOMPARE(focused[0]->object(), control);
       if (control == List()) QCOMPARE(focused[1]->text(QAccessible::Name), QString("Convoy"));

@@ -22,9 +22,9 @@
 namespace orva {
 namespace {
 
-using testing::Shows;
+using test_support::Shows;
 
-class HelpPanelTest : public QObject, testing::WindowDriver {
+class HelpPanelTest : public QObject, test_support::WindowDriver {
   Q_OBJECT
 
  private:
@@ -32,7 +32,7 @@ class HelpPanelTest : public QObject, testing::WindowDriver {
   QString WriteDatabase() {
     return WindowDriver::WriteDatabase(
         "textdb_07.def",
-        testing::DatabaseBuilder().Entry(5001, "Первый").Entry(5002, "Second").Marker().Build());
+        test_support::DatabaseBuilder().Entry(5001, "Первый").Entry(5002, "Second").Marker().Build());
   }
 
   QWidget* Panel() { return Widget("Frame1"); }
@@ -155,10 +155,10 @@ class HelpPanelTest : public QObject, testing::WindowDriver {
     ShowHelp();
     QAccessibleInterface* panel = QAccessible::queryAccessibleInterface(Panel());
     QCOMPARE(panel->role(), QAccessible::Dialog);
-    const QStringList names = testing::NamesInSight(form_.get());
+    const QStringList names = test_support::NamesInSight(form_.get());
     QVERIFY2(!names.contains(QString()), qPrintable(names.join(", ")));
     // In sight: the menu bar's items and the panel's controls, nothing it covers.
-    for (QAccessibleInterface* object : testing::AccessibleTree(form_.get())) {
+    for (QAccessibleInterface* object : test_support::AccessibleTree(form_.get())) {
       QAccessibleInterface* owner = object;
       while (owner->object() == nullptr) owner = owner->parent();  // a list's item
       auto* widget = qobject_cast<QWidget*>(owner->object());
@@ -168,7 +168,7 @@ class HelpPanelTest : public QObject, testing::WindowDriver {
         QVERIFY2(object->state().invisible, qPrintable(widget->objectName()));
       }
     }
-    const QList<QAccessibleInterface*> focused = testing::FocusedObjects(form_.get());
+    const QList<QAccessibleInterface*> focused = test_support::FocusedObjects(form_.get());
     QCOMPARE(focused.size(), 1);
     QCOMPARE(focused[0]->object(), Widget<QObject>("Command2"));
 
@@ -212,7 +212,7 @@ class HelpPanelTest : public QObject, testing::WindowDriver {
       QTest::keyClicks(line, "x");  // read-only
       QCOMPARE(line->text(), text);
     }
-    QCOMPARE(Widget<QLineEdit>("Text7")->text(), testing::NameAndVersion());
+    QCOMPARE(Widget<QLineEdit>("Text7")->text(), test_support::NameAndVersion());
     static const QRegularExpression kCredits(
         QStringLiteral("^ORVA[^,]*, [a-z0-9.-]+@example\\.org, 2006$"));
     QVERIFY(kCredits.match(Widget<QLineEdit>("Text5")->text()).hasMatch());

@@ -24,7 +24,7 @@
 #include "window/form1.h"
 #include "window/mission_database.h"
 
-namespace orva::testing {
+namespace orva::test_support {
 
 // Writes `bytes` to the file `name` in `dir`; returns its path.
 inline QString WriteDatabase(const TempDir& dir, const std::string& name,
@@ -95,7 +95,7 @@ class WindowDriver {
   }
 
   QString WriteDatabase(const std::string& name, std::span<const std::byte> bytes) {
-    return testing::WriteDatabase(*dir_, name, bytes);
+    return test_support::WriteDatabase(*dir_, name, bytes);
   }
   void Trigger(const char* action) { Widget<QAction>(action)->trigger(); }
   void OpenDatabase(const QString& path) {
@@ -122,4 +122,4 @@ class WindowDriver {
   std::unique_ptr<Form1> form_;
 };
 
-}  // namespace orva::testing
+}  // namespace orva::test_support
