@@ -1,5 +1,6 @@
 # ORVA's commands. `make run` and `make test` are all a newcomer needs: each
 # installs what is missing (deps/debian-packages.txt), builds and goes on.
+# `make build` only builds: it leaves the package list alone.
 
 BUILD_DIR    ?= build
 SANITIZE_DIR ?= build-sanitize
@@ -24,10 +25,10 @@ $(BUILD_DIR)/build.ninja:
 $(SANITIZE_DIR)/build.ninja:
 	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVA_SANITIZE=ON $(CMAKE_FLAGS)
 
-build: deps $(BUILD_DIR)/build.ninja
+build: $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-build-sanitize: deps $(SANITIZE_DIR)/build.ninja
+build-sanitize: $(SANITIZE_DIR)/build.ninja
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 
 # The libFuzzer targets need clang; the whole tree is instrumented.
@@ -35,13 +36,13 @@ $(FUZZ_DIR)/build.ninja:
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DORVA_SANITIZE=ON -DORVA_FUZZ=ON -DORVA_BUILD_TESTS=OFF -DORVA_BUILD_WINDOW=OFF
 
-build-fuzz: deps $(FUZZ_DIR)/build.ninja
+build-fuzz: $(FUZZ_DIR)/build.ninja
 	cmake --build $(FUZZ_DIR) -j $(JOBS) --target make-starting-corpus reader_fuzzer \
 	  insertion_fuzzer code_page_fuzzer
 
 # Starts the window. Without a display it says so in one line and shows
 # orva-cli listing the sample database instead, as a build without the window does.
-run: build
+run: deps build
 	@if [ -x $(BUILD_DIR)/bin/orva ] && [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
 	  exec $(BUILD_DIR)/bin/orva; \
 	elif [ -x $(BUILD_DIR)/bin/orva ]; then \
@@ -52,7 +53,7 @@ run: build
 # Draws docs/window.png without a display: the window after opening the
 # sample database, a mission selected; and docs/help.png, its help panel.
 .PHONY: screenshot
-screenshot: deps $(BUILD_DIR)/build.ninja
+screenshot: $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva-screenshot
 	$(BUILD_DIR)/bin/orva-screenshot examples/textdb_00.def docs/window.png docs/help.png
 
@@ -66,13 +67,13 @@ install: build
 
 # A Debian package of the build, its dependencies read from the binaries:
 # $(BUILD_DIR)/packages/orva_VERSION_ARCH.deb.
-package: build
+package: deps build
 	cd $(BUILD_DIR) && cpack -G DEB
 
 # The normal suite, the same suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer, then each fuzz target for a minute (the last
 # ctest summary is the fuzz step's).
-test: test-normal test-sanitize test-fuzz
+test: deps test-normal test-sanitize test-fuzz
 
 test-normal: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
