@@ -12,7 +12,7 @@ CMAKE_FLAGS  ?=
 JOBS         ?= $(shell nproc)
 
 .PHONY: all deps build build-sanitize build-fuzz run test test-normal test-sanitize test-fuzz \
-	deps-fresh test-fresh fuzz bench example clean
+	deps-fresh test-fresh fuzz bench example lint clean
 
 all: build
 
@@ -119,6 +119,13 @@ bench: build
 	db=$(BUILD_DIR)/bench-data/textdb_8MiB.def; \
 	printf 'peak memory of inserting 100,000 lines of --from into %s (%s bytes): ' $$db $$(stat -c %s $$db); \
 	peak $(BUILD_DIR)/bin/orva-cli insert $$db --from $(BUILD_DIR)/bench-data/texts_100000.txt
+
+# clang-format (.clang-format) over every C++ file of the tree, or of the
+# folders and files in LINT_PATHS, and clang-tidy (.clang-tidy) over those the
+# build compiles, with the build's own compile commands; any finding fails it.
+LINT_PATHS ?=
+lint: deps build
+	JOBS=$(JOBS) tools/lint $(BUILD_DIR) $(LINT_PATHS)
 
 # Makes the sample database again from its generator.
 example: build
