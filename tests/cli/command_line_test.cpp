@@ -18,7 +18,7 @@ class CommandLineTest : public testing::CliFixture {
  protected:
   // Runs `args` with a text on standard input; nothing may change the database.
   testing::CliOutcome RunTouchingNothing(const Args& args) {
-    const testing::CliOutcome o = Run(args, "text\n");
+    testing::CliOutcome o = Run(args, "text\n");
     EXPECT_EQ(testing::ReadFileBytes(db_), old_) << ::testing::PrintToString(args);
     return o;
   }
