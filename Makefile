@@ -10,6 +10,11 @@ FUZZ_SECONDS ?= 300
 BUILD_TYPE   ?= RelWithDebInfo
 CMAKE_FLAGS  ?=
 JOBS         ?= $(shell nproc)
+# ON makes every compiler warning fail the build (CI builds so), OFF lets
+# warnings pass again; the value is written into each tree `make test` builds
+# as it is built. Unset, a tree keeps what it has: OFF when new.
+WARNINGS_AS_ERRORS ?=
+werror = $(if $(WARNINGS_AS_ERRORS),-DCMAKE_COMPILE_WARNING_AS_ERROR=$(WARNINGS_AS_ERRORS))
 
 .PHONY: all deps build build-sanitize build-fuzz run test test-normal test-sanitize test-fuzz \
 	deps-fresh test-fresh fuzz bench example lint clean
@@ -26,9 +31,11 @@ $(SANITIZE_DIR)/build.ninja:
 	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVA_SANITIZE=ON $(CMAKE_FLAGS)
 
 build: $(BUILD_DIR)/build.ninja
+	$(if $(werror),cmake -S . -B $(BUILD_DIR) $(werror))
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 build-sanitize: $(SANITIZE_DIR)/build.ninja
+	$(if $(werror),cmake -S . -B $(SANITIZE_DIR) $(werror))
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 
 # The libFuzzer targets need clang; the whole tree is instrumented.
@@ -37,6 +44,7 @@ $(FUZZ_DIR)/build.ninja:
 	  -DORVA_SANITIZE=ON -DORVA_FUZZ=ON -DORVA_BUILD_TESTS=OFF -DORVA_BUILD_WINDOW=OFF
 
 build-fuzz: $(FUZZ_DIR)/build.ninja
+	$(if $(werror),cmake -S . -B $(FUZZ_DIR) $(werror))
 	cmake --build $(FUZZ_DIR) -j $(JOBS) --target make-starting-corpus reader_fuzzer \
 	  insertion_fuzzer code_page_fuzzer
 
