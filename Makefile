@@ -1,5 +1,6 @@
 # ORVA's commands. `make run` and `make test` are all a newcomer needs: each
 # installs what is missing (deps/debian-packages.txt), builds and goes on.
+# `make build` only builds: it leaves the package list alone.
 
 BUILD_DIR    ?= build
 SANITIZE_DIR ?= build-sanitize
@@ -9,9 +10,14 @@ FUZZ_SECONDS ?= 300
 BUILD_TYPE   ?= RelWithDebInfo
 CMAKE_FLAGS  ?=
 JOBS         ?= $(shell nproc)
+# ON makes every compiler warning fail the build (CI builds so), OFF lets
+# warnings pass again; the value is written into each tree `make test` builds
+# as it is built. Unset, a tree keeps what it has: OFF when new.
+WARNINGS_AS_ERRORS ?=
+werror = $(if $(WARNINGS_AS_ERRORS),-DCMAKE_COMPILE_WARNING_AS_ERROR=$(WARNINGS_AS_ERRORS))
 
 .PHONY: all deps build build-sanitize build-fuzz run test test-normal test-sanitize test-fuzz \
-	deps-fresh test-fresh fuzz bench example clean
+	deps-fresh test-fresh fuzz bench example lint clean
 
 all: build
 
@@ -24,10 +30,12 @@ $(BUILD_DIR)/build.ninja:
 $(SANITIZE_DIR)/build.ninja:
 	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVA_SANITIZE=ON $(CMAKE_FLAGS)
 
-build: deps $(BUILD_DIR)/build.ninja
+build: $(BUILD_DIR)/build.ninja
+	$(if $(werror),cmake -S . -B $(BUILD_DIR) $(werror))
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-build-sanitize: deps $(SANITIZE_DIR)/build.ninja
+build-sanitize: $(SANITIZE_DIR)/build.ninja
+	$(if $(werror),cmake -S . -B $(SANITIZE_DIR) $(werror))
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 
 # The libFuzzer targets need clang; the whole tree is instrumented.
@@ -35,13 +43,14 @@ $(FUZZ_DIR)/build.ninja:
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DORVA_SANITIZE=ON -DORVA_FUZZ=ON -DORVA_BUILD_TESTS=OFF -DORVA_BUILD_WINDOW=OFF
 
-build-fuzz: deps $(FUZZ_DIR)/build.ninja
+build-fuzz: $(FUZZ_DIR)/build.ninja
+	$(if $(werror),cmake -S . -B $(FUZZ_DIR) $(werror))
 	cmake --build $(FUZZ_DIR) -j $(JOBS) --target make-starting-corpus reader_fuzzer \
 	  insertion_fuzzer code_page_fuzzer
 
 # Starts the window. Without a display it says so in one line and shows
 # orva-cli listing the sample database instead, as a build without the window does.
-run: build
+run: deps build
 	@if [ -x $(BUILD_DIR)/bin/orva ] && [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
 	  exec $(BUILD_DIR)/bin/orva; \
 	elif [ -x $(BUILD_DIR)/bin/orva ]; then \
@@ -52,7 +61,7 @@ run: build
 # Draws docs/window.png without a display: the window after opening the
 # sample database, a mission selected; and docs/help.png, its help panel.
 .PHONY: screenshot
-screenshot: deps $(BUILD_DIR)/build.ninja
+screenshot: $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva-screenshot
 	$(BUILD_DIR)/bin/orva-screenshot examples/textdb_00.def docs/window.png docs/help.png
 
@@ -66,13 +75,13 @@ install: build
 
 # A Debian package of the build, its dependencies read from the binaries:
 # $(BUILD_DIR)/packages/orva_VERSION_ARCH.deb.
-package: build
+package: deps build
 	cd $(BUILD_DIR) && cpack -G DEB
 
 # The normal suite, the same suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer, then each fuzz target for a minute (the last
 # ctest summary is the fuzz step's).
-test: test-normal test-sanitize test-fuzz
+test: deps test-normal test-sanitize test-fuzz
 
 test-normal: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
@@ -118,6 +127,13 @@ bench: build
 	db=$(BUILD_DIR)/bench-data/textdb_8MiB.def; \
 	printf 'peak memory of inserting 100,000 lines of --from into %s (%s bytes): ' $$db $$(stat -c %s $$db); \
 	peak $(BUILD_DIR)/bin/orva-cli insert $$db --from $(BUILD_DIR)/bench-data/texts_100000.txt
+
+# clang-format (.clang-format) over every C++ file of the tree, or of the
+# folders and files in LINT_PATHS, and clang-tidy (.clang-tidy) over those the
+# build compiles, with the build's own compile commands; any finding fails it.
+LINT_PATHS ?=
+lint: deps build
+	JOBS=$(JOBS) tools/lint $(BUILD_DIR) $(LINT_PATHS)
 
 # Makes the sample database again from its generator.
 example: build

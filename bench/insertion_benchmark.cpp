@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -176,7 +177,8 @@ void ReadList(benchmark::State& state, const fs::path& db) {
 // The value below which `share` of the values lie.
 double Quantile(std::vector<double> values, double share) {
   std::sort(values.begin(), values.end());
-  return values[static_cast<std::size_t>(share * static_cast<double>(values.size() - 1) + 0.5)];
+  return values[static_cast<std::size_t>(
+      std::lround(share * static_cast<double>(values.size() - 1)))];
 }
 
 void PrintRatios(const std::map<std::string, Pairs>& pairs) {

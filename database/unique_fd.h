@@ -27,7 +27,7 @@ class UniqueFd {
   // Closes the descriptor now (a close error on a read-only descriptor tells
   // nothing about the data, so it is not reported here).
   void Reset(int fd = -1) {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) (void)::close(fd_);
     fd_ = fd;
   }
 

@@ -30,7 +30,7 @@ class CliInsertTest : public test_support::CliFixture {
   std::string List() { return Run({"list", db_}).out; }
   std::vector<std::byte> OnDisk() const { return test_support::ReadFileBytes(db_); }
   // The database after inserting `texts` one by one with the library.
-  std::vector<std::byte> After(std::vector<std::string> texts) const {
+  std::vector<std::byte> After(const std::vector<std::string>& texts) const {
     std::vector<std::byte> image = old_;
     for (const std::string& text : texts) image = PlanInsertion(image, text).value().image;
     return image;

@@ -18,7 +18,7 @@ class CommandLineTest : public test_support::CliFixture {
  protected:
   // Runs `args` with a text on standard input; nothing may change the database.
   test_support::CliOutcome RunTouchingNothing(const Args& args) {
-    const test_support::CliOutcome o = Run(args, "text\n");
+    test_support::CliOutcome o = Run(args, "text\n");
     EXPECT_EQ(test_support::ReadFileBytes(db_), old_) << ::testing::PrintToString(args);
     return o;
   }

@@ -61,6 +61,7 @@ Metadata MetadataOf(const fs::path& path) {
   return m;
 }
 
+// NOLINTNEXTLINE(cert-env33-c): the tests set the scene with shell commands
 void Shell(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
 
 class PosixRewriteTest : public DatabaseRewriteTest {

@@ -13,6 +13,7 @@ using test_support::DatabaseBuilder;
 
 std::vector<std::int64_t> EntriesOf(const std::vector<LayoutProblem>& problems) {
   std::vector<std::int64_t> entries;
+  entries.reserve(problems.size());
   for (const auto& p : problems) entries.push_back(p.entry);
   return entries;
 }

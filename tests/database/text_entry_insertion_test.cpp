@@ -284,6 +284,7 @@ class GeneratedDatabases {
     const bool past_table = marker_past_table_too && Pick(0, 4) == 0;
     if (past_table) builder.ClaimedCount(entries - 1);
     for (int i = past_table ? 0 : Pick(0, 3); i > 0; --i) add(Pick(6001, 90000), AsciiText(0, 8));
+    // NOLINTNEXTLINE(bugprone-misplaced-widening-cast): the product is at most 32
     builder.GapBeforeTexts(static_cast<std::size_t>(Pick(0, 2) * Pick(0, 16)));
     if (Pick(0, 1) == 1) builder.Trailing(AsciiText(1, 20));
     return builder.Build();
