@@ -61,7 +61,8 @@ TEST_F(CliTest, CheckReportsEachProblemWithItsEntry) {
             std::string::npos);
   EXPECT_EQ(o.err, "");  // the findings are the answer, not a failure to give one
   // A finding of the whole file names no entry.
-  const Outcome none = Run({"check", Database(DatabaseBuilder().Entry(5001, "a").Build(), "n.def")});
+  const Outcome none =
+      Run({"check", Database(DatabaseBuilder().Entry(5001, "a").Build(), "n.def")});
   EXPECT_NE(none.out.find("n.def: no end marker"), std::string::npos) << none.out;
 }
 

@@ -22,7 +22,8 @@ class CommandLineTest : public test_support::CliFixture {
     EXPECT_EQ(test_support::ReadFileBytes(db_), old_) << ::testing::PrintToString(args);
     return o;
   }
-  const std::vector<std::byte> old_ = test_support::DatabaseBuilder().Entry(5001, "a").Marker().Build();
+  const std::vector<std::byte> old_ =
+      test_support::DatabaseBuilder().Entry(5001, "a").Marker().Build();
   const std::string db_ = Database(old_);
 };
 

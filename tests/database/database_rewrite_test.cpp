@@ -198,7 +198,8 @@ TEST_F(DatabaseRewriteTest, FollowsASymbolicLinkAndReplacesItsTarget) {
   EXPECT_EQ(fs::read_symlink(db_), fs::path("real") / "textdb_07.def");
   EXPECT_EQ(test_support::ReadFileBytes(target), new_);
   EXPECT_EQ(test_support::FileNames(real_folder), std::vector<std::string>{"textdb_07.def"});
-  EXPECT_EQ(test_support::FileNames(dir_.path()), (std::vector<std::string>{"real", "textdb_00.def"}));
+  EXPECT_EQ(test_support::FileNames(dir_.path()),
+            (std::vector<std::string>{"real", "textdb_00.def"}));
 }
 
 TEST_F(DatabaseRewriteTest, RefusesAHardLinkedFileAndChangesNeitherName) {
@@ -218,8 +219,9 @@ TEST_F(DatabaseRewriteTest, RefusesAHardLinkedFileAndChangesNeitherName) {
 // administrators included.
 TEST_F(DatabaseRewriteTest, RefusesAReadOnlyFile) {
   fs::permissions(db_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  EXPECT_NE(test_support::Describe(Insert()).find("refused: " + DescribePath(db_) + " is read-only"),
-            std::string::npos);
+  EXPECT_NE(
+      test_support::Describe(Insert()).find("refused: " + DescribePath(db_) + " is read-only"),
+      std::string::npos);
   EXPECT_EQ(OnDisk(), old_);
   ExpectOnlyTheDatabase();
   fs::permissions(db_, fs::perms::owner_write, fs::perm_options::add);

@@ -76,7 +76,8 @@ class PosixRewriteTest : public DatabaseRewriteTest {
 
 // Set-user-id, set-group-id and sticky too, where this user may set them.
 TEST_F(PosixRewriteTest, KeepsThePermissionBits) {
-  for (const mode_t mode : {mode_t{0640}, mode_t{0604}, mode_t{0600}, mode_t{0666}, mode_t{07755}}) {
+  for (const mode_t mode :
+       {mode_t{0640}, mode_t{0604}, mode_t{0600}, mode_t{0666}, mode_t{07755}}) {
     test_support::WriteFileBytes(db_, old_);
     ASSERT_EQ(::chmod(db_.c_str(), mode), 0);
     if (MetadataOf(db_).mode != mode) continue;

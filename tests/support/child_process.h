@@ -15,7 +15,6 @@ inline constexpr uid_t kNobody = 65534;
 // child still running after 30 s is stopped, and its failure is the line.
 // With `unprivileged`, when this process is root, the child first becomes the
 // user 'nobody', because root may write any file and make files in any folder.
-std::string InChildProcess(const std::function<std::string()>& scenario,
-                           bool unprivileged = false);
+std::string InChildProcess(const std::function<std::string()>& scenario, bool unprivileged = false);
 
 }  // namespace orva::test_support

@@ -470,7 +470,8 @@ class Form1Test : public QObject, test_support::WindowDriver {
     QCOMPARE(dialogs_->messages[0].text, QString("All Right!"));
     QCOMPARE(List()->count(), 4);
     QCOMPARE(Text(4)->text(), QString("5004"));
-    QCOMPARE(test_support::ReadFileBytes(path.toStdString()).size(), ThreeMissions().size() + 2 + 9);
+    QCOMPARE(test_support::ReadFileBytes(path.toStdString()).size(),
+             ThreeMissions().size() + 2 + 9);
   }
 
   void insertBeforeAnyOpenAsksToOpenADatabase() {

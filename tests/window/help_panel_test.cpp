@@ -30,9 +30,11 @@ class HelpPanelTest : public QObject, test_support::WindowDriver {
  private:
   void ClickOk() { QTest::mouseClick(Widget<QPushButton>("Command2"), Qt::LeftButton); }
   QString WriteDatabase() {
-    return WindowDriver::WriteDatabase(
-        "textdb_07.def",
-        test_support::DatabaseBuilder().Entry(5001, "Первый").Entry(5002, "Second").Marker().Build());
+    return WindowDriver::WriteDatabase("textdb_07.def", test_support::DatabaseBuilder()
+                                                            .Entry(5001, "Первый")
+                                                            .Entry(5002, "Second")
+                                                            .Marker()
+                                                            .Build());
   }
 
   QWidget* Panel() { return Widget("Frame1"); }
