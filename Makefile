@@ -156,9 +156,11 @@ $(WINDOWS_DIR)/build.ninja:
 	  -DORVA_LINUX_CLI=$(CURDIR)/$(BUILD_DIR)/bin/orva-cli
 
 windows: deps deps-windows $(WINDOWS_DIR)/build.ninja
+	$(if $(werror),cmake -S . -B $(WINDOWS_DIR) $(werror))
 	cmake --build $(WINDOWS_DIR) -j $(JOBS) --target orva-cli
 
 test-windows: deps deps-windows $(BUILD_DIR)/build.ninja $(WINDOWS_DIR)/build.ninja
+	$(if $(werror),cmake -S . -B $(WINDOWS_DIR) $(werror))
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva-cli
 	cmake --build $(WINDOWS_DIR) -j $(JOBS)
 	ORVA_WINEPREFIX=$(CURDIR)/$(WINDOWS_DIR)/wine-prefix cmake/run-under-wine
