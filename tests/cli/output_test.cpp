@@ -58,9 +58,14 @@ class FullDisk : public std::streambuf {
 };
 
 TEST_F(OutputTest, AFailedWriteFailsAndSaysWhetherTheDatabaseChanged) {
-  const auto db = Database(DatabaseBuilder().Entry(5001, "a").Marker().Build());
-  for (const auto& args : std::vector<std::vector<std::string_view>>{
-           {"--help"}, {"--version"}, {"list", db}, {"check", "--json", db}, {"insert", db, "b"}}) {
+  // Two missions and two texts, so that a write follows the failed one and
+  // must not replace its reason.
+  const auto db = Database(DatabaseBuilder().Entry(5001, "a").Entry(5002, "b").Marker().Build());
+  for (const auto& args : std::vector<std::vector<std::string_view>>{{"--help"},
+                                                                     {"--version"},
+                                                                     {"list", db},
+                                                                     {"check", "--json", db},
+                                                                     {"insert", db, "c", "d"}}) {
     FullDisk full;
     std::ostream out(&full);
     std::istringstream in;
@@ -72,7 +77,9 @@ TEST_F(OutputTest, AFailedWriteFailsAndSaysWhetherTheDatabaseChanged) {
                              : "orva-cli: cannot write to standard output: No space left on "
                                "device\n");
   }
-  EXPECT_EQ(Run({"list", db}).out, "5001\tshot001.bmp\ta\n5002\tshot002.bmp\tb\n");
+  EXPECT_EQ(Run({"list", db}).out,
+            "5001\tshot001.bmp\ta\n5002\tshot002.bmp\tb\n5003\tshot003.bmp\tc\n"
+            "5004\tshot004.bmp\td\n");
 }
 
 }  // namespace
