@@ -134,9 +134,14 @@ Result<NewTexts> ReadTexts(std::istream& standard_input, std::string_view from) 
   std::array<char, kLongestLine + 2> line;
   for (std::size_t number = 1;; ++number) {
     auto place = [&] { return "line " + std::to_string(number) + " of " + SourceName(from); };
+    errno = 0;
     in->getline(line.data(), static_cast<std::streamsize>(line.size()));
     const auto read = static_cast<std::size_t>(in->gcount());
-    if (in->bad()) return Status::Io("cannot read the texts from " + SourceName(from));
+    if (in->bad()) {
+      // A read error is no end of the input: the batch is refused whole.
+      const std::string reason = errno != 0 ? std::string(": ") + std::strerror(errno) : "";
+      return Status::Io("cannot read the texts from " + SourceName(from) + reason);
+    }
     if (in->fail()) {
       if (read == 0) break;  // the end of the input
       return Status::InvalidText("cannot insert " + place() + ": it is longer than " +

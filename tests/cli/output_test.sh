@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # orva-cli on real descriptors: output to a full disk or a closed descriptor
-# fails with one line that says whether the database was changed, and a
-# reader that goes away ends it quietly through SIGPIPE.
+# fails with one line that says whether the database was changed, input that
+# cannot be read inserts nothing, and a reader that goes away ends it quietly
+# through SIGPIPE.
 # usage: output_test.sh ORVA_CLI SAMPLE_DATABASE
 set -uo pipefail
 cli=$1
@@ -29,6 +30,21 @@ expect 1 "$changed: $closed" sh -c '"$0" insert "$1" Вторая >&-' "$cli" "$
 # Both are in, and nothing meant for the closed output went into the file.
 [[ $("$cli" list "$db" | tail -n 2 | cut -f 3) == $'Первая\nВторая' ]] || fail "the texts are not in"
 expect 0 "" "$cli" check "$db"
+
+# A read error on standard input is no end of it: nothing goes in. Lines that
+# come late on a non-blocking descriptor are waited for.
+before=$(cksum <"$db")
+no_text="no text was inserted"
+expect 1 "orva-cli: $db: cannot read the texts from standard input: Is a directory; $no_text" \
+  sh -c '"$0" insert "$1" --from - <"$2"' "$cli" "$db" "$scratch"
+expect 1 "orva-cli: $db: cannot read the texts from standard input: $closed; $no_text" \
+  sh -c '"$0" insert "$1" --from - <&-' "$cli" "$db"
+[[ $(cksum <"$db") == "$before" ]] || fail "a failed read of standard input changed the database"
+{ echo Третья; sleep 0.3; echo Четвёртая; } |
+  perl -e 'use Fcntl; fcntl(STDIN, F_SETFL, O_NONBLOCK) or die; exec @ARGV' \
+    "$cli" insert "$db" --from - >/dev/null
+[[ $("$cli" list "$db" | tail -n 2 | cut -f 3) == $'Третья\nЧетвёртая' ]] ||
+  fail "the lines of a non-blocking input are not all in"
 
 # The reader closes its end before orva-cli starts, so its first write meets
 # a broken pipe: SIGPIPE (141 in the shell), and nothing said.
