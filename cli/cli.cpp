@@ -74,13 +74,12 @@ Outcome Check(const Io& io, const Request& request) {
       io.out.Write(ProblemLine(database, problem));
     }
   });
+  if (request.json) io.out.Write(ProblemsJson(problems, read.ok()));
   if (!read.ok()) {
     Say(io.err, read.message());
     return {kExitFailure};
   }
-  if (request.json) {
-    io.out.Write(ProblemsJson(problems));
-  } else if (!damaged) {
+  if (!request.json && !damaged) {
     io.out.Write(ShowPath(database) + ": well-formed\n");
   }
   return {damaged ? kExitFailure : kExitOk};
@@ -157,11 +156,17 @@ Result<NewTexts> ReadTexts(std::istream& standard_input, std::string_view from) 
   return texts;
 }
 
-// An entry numbered after a predecessor below 4999, or after 5999, is in the
-// database but not among the missions that the window lists.
-std::string NotAMissionNote(const Request& request, const MissionEntry& entry) {
+// An entry numbered after a predecessor below 4999, or after 5999, or put in
+// a table slot past the 1000 the window reads, is in the database but not
+// among the missions that the window lists.
+std::string NotListedNote(const Request& request, const MissionEntry& entry, std::size_t slot) {
   std::string note = "note: " + request.database + ": the new entry " + QuoteText(entry.text) +
                      " has the id " + std::to_string(entry.id);
+  if (format::IsMission(entry.id)) {
+    return note + " but lies in table slot " + std::to_string(slot) + ", past the " +
+           std::to_string(format::kScanSlots) +
+           " slots the window reads, so the window will not list it";
+  }
   if (format::IsEndMarker(entry.id)) {
     return note +
            ", the end marker's id, so the window will not list it: the list now ends before it, "
@@ -176,7 +181,7 @@ std::string NotAMissionNote(const Request& request, const MissionEntry& entry) {
 Outcome Insert(const Io& io, const Request& request) {
   const bool several = request.from || request.texts.size() > 1;
   auto refuse = [&](const Status& why) {
-    if (request.json) io.out.Write(InsertedJson({}));
+    if (request.json) io.out.Write(InsertedJson({}, {}));
     Say(io.err,
         request.database + ": " + why.message() + (several ? "; no text was inserted" : ""));
     return Outcome{kExitFailure};
@@ -191,12 +196,16 @@ Outcome Insert(const Io& io, const Request& request) {
     inserted = std::move(made).value();
   }
   if (request.json) {
-    io.out.Write(InsertedJson(inserted.entries));
+    io.out.Write(InsertedJson(inserted.entries, inserted.slots));
   } else {
     for (const MissionEntry& entry : inserted.entries) io.out.Write(MissionLine(entry));
   }
-  for (const MissionEntry& entry : inserted.entries) {
-    if (!format::IsMission(entry.id)) Say(io.err, NotAMissionNote(request, entry));
+  for (std::size_t i = 0; i < inserted.entries.size(); ++i) {
+    const MissionEntry& entry = inserted.entries[i];
+    const std::size_t slot = inserted.slots[i];
+    if (!format::IsListed(entry.id, static_cast<std::int64_t>(slot))) {
+      Say(io.err, NotListedNote(request, entry, slot));
+    }
   }
   if (!inserted.warning.empty()) {
     Say(io.err, request.database + ": inserted, but " + inserted.warning);

@@ -80,20 +80,21 @@ std::string MissionsJson(std::span<const MissionEntry> missions) {
   return Dump({{"missions", std::move(list)}});
 }
 
-std::string ProblemsJson(std::span<const LayoutProblem> problems) {
+std::string ProblemsJson(std::span<const LayoutProblem> problems, bool read_whole) {
   json list = json::array();
   for (const LayoutProblem& problem : problems) {
     list.push_back({{"entry", problem.entry > 0 ? json(problem.entry) : json(nullptr)},
                     {"problem", problem.what}});
   }
-  return Dump({{"well_formed", problems.empty()}, {"problems", std::move(list)}});
+  return Dump({{"well_formed", read_whole && problems.empty()}, {"problems", std::move(list)}});
 }
 
-std::string InsertedJson(std::span<const MissionEntry> inserted) {
+std::string InsertedJson(std::span<const MissionEntry> inserted,
+                         std::span<const std::size_t> slots) {
   json list = json::array();
-  for (const MissionEntry& entry : inserted) {
-    json item = MissionJson(entry);
-    item["mission"] = format::IsMission(entry.id);
+  for (std::size_t i = 0; i < inserted.size(); ++i) {
+    json item = MissionJson(inserted[i]);
+    item["mission"] = format::IsListed(inserted[i].id, static_cast<std::int64_t>(slots[i]));
     list.push_back(std::move(item));
   }
   return Dump({{"inserted", std::move(list)}});

@@ -33,8 +33,12 @@ std::string ProblemLine(const std::filesystem::path& database, const LayoutProbl
 //   {"missions": [{"id": 5001, "image": "shot001.bmp", "text": "..."}, ...]}
 //   {"well_formed": false, "problems": [{"entry": 2 or null, "problem": "..."}, ...]}
 //   {"inserted": [{"id": 5002, "image": "shot002.bmp", "text": "...", "mission": true}, ...]}
+// well_formed is true only for a file read whole (`read_whole`) without
+// problems; "mission" tells whether the window lists the entry in its table
+// slot (`slots`, one per entry).
 std::string MissionsJson(std::span<const MissionEntry> missions);
-std::string ProblemsJson(std::span<const LayoutProblem> problems);
-std::string InsertedJson(std::span<const MissionEntry> inserted);
+std::string ProblemsJson(std::span<const LayoutProblem> problems, bool read_whole);
+std::string InsertedJson(std::span<const MissionEntry> inserted,
+                         std::span<const std::size_t> slots);
 
 }  // namespace orva::cli

@@ -59,5 +59,10 @@ constexpr Int TextOffsetField(Int k) {
 
 constexpr bool IsEndMarker(std::int32_t id) { return id == kEndMarkerId; }
 constexpr bool IsMission(std::int32_t id) { return id >= kFirstMissionId && id != kEndMarkerId; }
+// Whether the mission list shows the entry with this id in table slot
+// `slot` (from 1) that lies before the end marker.
+constexpr bool IsListed(std::int32_t id, std::int64_t slot) {
+  return IsMission(id) && slot >= 1 && slot <= kScanSlots;
+}
 
 }  // namespace orva::format

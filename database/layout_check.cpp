@@ -126,6 +126,28 @@ Status CheckRoom(std::int64_t size, std::int64_t text_size, std::int32_t predece
   return Status::Ok();
 }
 
+// The window reads table slots 1 ... 1000 only: a mission before the marker
+// (in slot k + 1) past them is in the file but never listed.
+template <typename Problem>
+Status CheckMissionsListed(TableReader& table, std::int64_t k, const Problem& problem) {
+  std::int64_t first = 0;
+  std::int64_t unlisted = 0;
+  for (std::int64_t j = std::int64_t{format::kScanSlots} + 1; j <= k; ++j) {
+    Result<TableEntry> entry = table.Entry(j);
+    if (!entry.ok()) return entry.status();
+    if (format::IsListed(entry->id, j) || !format::IsMission(entry->id)) continue;
+    if (unlisted++ == 0) first = j;
+  }
+  if (unlisted > 0) {
+    problem(first, "it is a mission past table slot " + std::to_string(format::kScanSlots) +
+                       ", the last the window reads, so the window does not list it" +
+                       (unlisted > 1 ? " (nor the " + std::to_string(unlisted - 1) +
+                                           " later missions before the end marker)"
+                                     : ""));
+  }
+  return Status::Ok();
+}
+
 // Checks one database, reading the table through one reader and the texts
 // through the other (each holds a block of the file). A read error ends it.
 Status Check(TableReader& table, TableReader& texts, const ReportProblem& report) {
@@ -211,6 +233,7 @@ Status Check(TableReader& table, TableReader& texts, const ReportProblem& report
       }
     }
   }
+  if (*point) return CheckMissionsListed(table, **point, problem);
   return Status::Ok();
 }
 

@@ -57,6 +57,26 @@ TEST_F(JsonTest, ListCheckAndInsertGiveWhatTheLibraryGives) {
     EXPECT_EQ(checked["problems"][i], json({{"entry", entry}, {"problem", problems[i].what}}));
   }
   EXPECT_EQ(checked["well_formed"], false);
+
+  // A file that cannot be read gives a document too, like list and insert.
+  const std::string missing = (dir_ / "none.def").string();
+  EXPECT_EQ(RunJson({"check", "--json", missing}, 1),
+            json::parse(R"({"well_formed":false,"problems":[]})"));
+}
+
+// "mission" says whether the window lists the entry: not past table slot
+// 1000, where the window stops reading, which check then points out.
+TEST_F(JsonTest, AMissionPastTheSlotsTheWindowReadsIsNoneAndCheckSaysSo) {
+  DatabaseBuilder full;
+  for (std::int32_t id = 1; id <= 10; ++id) full.Entry(id, "x");
+  for (std::int32_t id = 5001; id <= 5989; ++id) full.Entry(id, "m");
+  const std::string db = Database(full.Marker().Build());
+  const json inserted = RunJson({"insert", "--json", db, "A", "B"});
+  EXPECT_EQ(inserted["inserted"][0]["mission"], true);
+  EXPECT_EQ(inserted["inserted"][1]["mission"], false);
+  const json checked = RunJson({"check", "--json", db}, 1);
+  ASSERT_EQ(checked["problems"].size(), 1u) << checked;
+  EXPECT_EQ(checked["problems"][0]["entry"], 1001);
 }
 
 }  // namespace
