@@ -94,6 +94,19 @@ class Parser {
       return Reply{kExitOk, version.what() + std::string("\n")};
     } catch (const CLI::ExcludesError&) {
       return UsageError("give the texts either as arguments or with --from, not both");
+    } catch (const CLI::ExtrasError& error) {
+      std::string reason = error.what();
+      // A text that begins with '-' is refused as a possible mistyped option.
+      const bool dashed = std::any_of(args.begin(), args.end(), [](std::string_view arg) {
+        return arg.size() > 1 && arg.starts_with("-") && arg != "--" && arg != "--json" &&
+               !arg.starts_with("--from");
+      });
+      if (insert_->parsed() && dashed) {
+        reason +=
+            "; to insert a text that begins with '-', put '--' before the texts: "
+            "orva-cli insert DATABASE -- TEXT...";
+      }
+      return UsageError(reason, args);
     } catch (const CLI::ParseError& error) {
       return UsageError(error.what(), args);
     }

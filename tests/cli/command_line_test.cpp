@@ -45,6 +45,11 @@ TEST_F(CommandLineTest, AnythingUnknownIsAUsageErrorThatChangesNothing) {
     EXPECT_EQ(o.out, "");
     EXPECT_TRUE(Lines(o.err) == 1 && o.err.ends_with("--help')\n")) << o.err;
   }
+  // A text that begins with '-' may be a mistyped option: the refusal says
+  // how to give it, and that way it goes in.
+  const test_support::CliOutcome dashed = RunTouchingNothing({"insert", db_, "-Минус"});
+  EXPECT_NE(dashed.err.find("put '--' before the texts"), std::string::npos) << dashed.err;
+  EXPECT_EQ(Run({"insert", db_, "--", "-Минус"}).exit_code, 0);
 }
 
 TEST_F(CommandLineTest, HelpIsEverywhereAndReadsNothing) {
