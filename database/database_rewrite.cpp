@@ -7,6 +7,7 @@
 #include <new>
 #include <random>
 #include <string>
+#include <string_view>
 
 #include "database/format.h"
 
@@ -43,6 +44,21 @@ Status CheckReplaceable(const FileInfo& info, const std::filesystem::path& path)
   return Status::Ok();
 }
 
+// A file that something is mounted on (a bind mount, say) lies on another
+// device than its folder: a rename in the folder would replace only the name
+// under the mount, and the file seen through the mount would keep the old
+// contents.
+Status CheckNotMounted(FileSystem& fs, const FileInfo& info, const std::filesystem::path& path) {
+  Result<FileInfo> folder = fs.Stat(path.parent_path());
+  if (!folder.ok()) return folder.status();
+  if (folder->device == info.device) return Status::Ok();
+  return Status::Unsupported(
+      DescribePath(path) +
+      " is a mount point (it lies on another device than its folder); it is rewritten by "
+      "replacing it with a new file, which would leave the mounted file with the old contents, "
+      "so it is not changed");
+}
+
 // The database opened and locked, and what it was once locked.
 struct LockedDatabase {
   OpenFile file;
@@ -69,6 +85,7 @@ Result<LockedDatabase> Lock(FileSystem& fs, const std::filesystem::path& path) {
         Result<FileInfo> locked_info = fs.Info(opened->file.fd());
         if (!locked_info.ok()) return locked_info.status();
         if (Status s = CheckReplaceable(*locked_info, path); !s.ok()) return s;
+        if (Status s = CheckNotMounted(fs, *locked_info, path); !s.ok()) return s;
         return LockedDatabase{std::move(opened->file), *locked_info};
       }
     }
@@ -81,12 +98,17 @@ Result<LockedDatabase> Lock(FileSystem& fs, const std::filesystem::path& path) {
 }
 
 // Temporary files of this database that killed runs left behind. Removing
-// them is a courtesy: a file that cannot be removed stays, never read.
+// them is a courtesy: a file that cannot be removed stays, never read, and a
+// folder too large to list in the memory left is no failure of the rewrite.
 void RemoveLeftovers(FileSystem& fs, const std::filesystem::path& path) {
-  Result<std::vector<std::string>> names = fs.ListFolder(path.parent_path());
-  if (!names.ok()) return;
-  for (const std::string& name : *names) {
-    if (IsTemporaryName(name, path)) (void)fs.Unlink(path.parent_path() / name);
+  try {
+    Result<std::vector<std::string>> names = fs.ListFolder(path.parent_path());
+    if (!names.ok()) return;
+    for (const std::string& name : *names) {
+      if (IsTemporaryName(name, path)) (void)fs.Unlink(path.parent_path() / name);
+    }
+  } catch (const std::bad_alloc&) {
+    return;  // the leftovers stay, for a later run
   }
 }
 
@@ -118,15 +140,19 @@ Result<OldBytes> ReadWhole(FileSystem& fs, const LockedDatabase& db,
 }
 
 // The file the new contents go to: unnamed where the file system allows it,
-// named just before the rename, and removed on every way out unless it was
-// renamed into place.
+// named just before the rename, held open until it is in place (where a
+// file must be named from the start, that tells another run's clean-up that
+// it is live), and closed and removed on every way out unless it was renamed
+// into place.
 class NewFile {
  public:
   NewFile(FileSystem& fs, std::filesystem::path name) : fs_(fs), name_(std::move(name)) {}
   NewFile(const NewFile&) = delete;
   NewFile& operator=(const NewFile&) = delete;
   ~NewFile() {
-    if (named_ && !in_place_) (void)fs_.Unlink(name_);  // nothing better to do if this fails
+    if (in_place_ || !named_) return;
+    (void)file_.Close();
+    (void)fs_.Unlink(name_);  // nothing better to do if this fails
   }
 
   Status Create(const std::filesystem::path& folder) {
@@ -168,9 +194,12 @@ Status WriteAll(FileSystem& fs, int fd, std::span<const std::byte> bytes) {
   return Status::Ok();
 }
 
-// Whether `now` is the file that was read, still of the size and time it had.
+// Whether `now` is the file that was read, still of the size and times it
+// had. The change time counts too: a program can set the modification time
+// back after writing, but not the change time.
 bool Unchanged(const FileInfo& now, const FileInfo& read) {
-  return now.SameFile(read) && now.size == read.size && now.modified_ns == read.modified_ns;
+  return now.SameFile(read) && now.size == read.size && now.modified_ns == read.modified_ns &&
+         now.changed_ns == read.changed_ns;
 }
 
 Status ChangedMeanwhile(const std::filesystem::path& path) {
@@ -235,9 +264,10 @@ Result<std::string> Replace(FileSystem& fs, LockedDatabase& db, const std::files
     return cannot_write(s);
   }
   if (Status s = fs.Sync(temporary.fd()); !s.ok()) return cannot_write(s);
-  if (Status s = temporary.Name(); !s.ok()) return cannot_write(s);
-  if (Status s = temporary.Close(); !s.ok()) return cannot_write(s);
   if (Status s = CheckUnchanged(fs, db, path); !s.ok()) return s;
+  // An unnamed file is named right before the rename: a kill in between is
+  // the only way it can stay behind.
+  if (Status s = temporary.Name(); !s.ok()) return cannot_write(s);
   Status renamed = fs.Rename(temporary.name(), path);
   if (renamed.kind() == ErrorKind::kBusy) {
     if (Status s = CloseForTheRename(fs, db, path); !s.ok()) return s;
@@ -251,12 +281,47 @@ Result<std::string> Replace(FileSystem& fs, LockedDatabase& db, const std::files
                : Status::Io(why);
   }
   temporary.InPlace();
-  if (Status s = fs.SyncDirectory(folder); !s.ok()) {
-    return "it may not survive a power cut: the folder " + QuotePath(folder) +
-           " could not be flushed to disk after the new contents were put in place (" +
-           s.message() + ")";
+  std::string warning;
+  if (Status s = temporary.Close(); !s.ok()) {
+    warning =
+        "it may not survive a power cut: the new file could not be closed after it was put "
+        "in place (" +
+        s.message() + ")";
   }
-  return std::string();
+  if (Status s = fs.SyncDirectory(folder); !s.ok()) {
+    warning = "it may not survive a power cut: the folder " + QuotePath(folder) +
+              " could not be flushed to disk after the new contents were put in place (" +
+              s.message() + ")";
+  }
+  return warning;
+}
+
+}  // namespace
+
+namespace {
+
+// The longest name a file system takes: 255 bytes on Linux (NAME_MAX) and
+// 255 UTF-16 units on Windows, in the units of the path's native string.
+constexpr std::size_t kLongestName = 255;
+constexpr std::size_t kRandomDigits = 16;
+constexpr std::string_view kTemporarySuffix = ".tmp";
+
+std::string Hex(std::uint64_t value) {
+  char digits[kRandomDigits + 1];
+  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(value));
+  return digits;
+}
+
+// What the names of the temporaries of `path` begin with: the database's
+// own name, or where that would make them too long, a hash of it (FNV-1a).
+std::string TemporaryPrefix(const std::filesystem::path& path) {
+  const std::string name = PathToUtf8(path.filename());
+  std::string prefix = "." + name + ".orva-";
+  const std::string longest = prefix + std::string(kRandomDigits, '0') + kTemporarySuffix.data();
+  if (PathFromUtf8(longest).native().size() <= kLongestName) return prefix;
+  std::uint64_t hash = 0xcbf29ce484222325;
+  for (const char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3;
+  return ".orva-" + Hex(hash) + "-";
 }
 
 }  // namespace
@@ -264,19 +329,15 @@ Result<std::string> Replace(FileSystem& fs, LockedDatabase& db, const std::files
 std::filesystem::path TemporaryPathFor(const std::filesystem::path& path) {
   std::random_device random;
   const std::uint64_t value = std::uint64_t{random()} << 32 | random();
-  char suffix[17];
-  std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(value));
   return path.parent_path() /
-         PathFromUtf8("." + PathToUtf8(path.filename()) + ".orva-" + suffix + ".tmp");
+         PathFromUtf8(TemporaryPrefix(path) + Hex(value) + kTemporarySuffix.data());
 }
 
 bool IsTemporaryName(const std::string& name, const std::filesystem::path& path) {
-  const std::string prefix = "." + PathToUtf8(path.filename()) + ".orva-";
-  const std::string suffix = ".tmp";
-  constexpr std::size_t kDigits = 16;
-  if (name.size() != prefix.size() + kDigits + suffix.size()) return false;
-  if (!name.starts_with(prefix) || !name.ends_with(suffix)) return false;
-  for (std::size_t i = prefix.size(); i < prefix.size() + kDigits; ++i) {
+  const std::string prefix = TemporaryPrefix(path);
+  if (name.size() != prefix.size() + kRandomDigits + kTemporarySuffix.size()) return false;
+  if (!name.starts_with(prefix) || !name.ends_with(kTemporarySuffix)) return false;
+  for (std::size_t i = prefix.size(); i < prefix.size() + kRandomDigits; ++i) {
     if (std::string_view("0123456789abcdef").find(name[i]) == std::string_view::npos) return false;
   }
   return true;

@@ -36,6 +36,9 @@ struct FileInfo {
   std::uint64_t inode = 0;
   std::int64_t size = 0;
   std::int64_t modified_ns = 0;  // when its contents last changed, in ns since 1970
+  // When the file last changed in any way (contents, name, metadata), in ns
+  // since 1970: unlike the modification time, no program can set it.
+  std::int64_t changed_ns = 0;
   // Permission and set-id bits (07777). Windows has none: a file with the
   // read-only attribute has 0444, any other 0666.
   std::uint32_t permissions = 0;

@@ -1,6 +1,11 @@
 // The FileSystem seam on Linux and other POSIX systems.
+#include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
+#ifdef __linux__
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#endif
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -13,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 
@@ -50,6 +56,7 @@ FileInfo ToFileInfo(const struct stat& st) {
   info.inode = st.st_ino;
   info.size = st.st_size;
   info.modified_ns = std::int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec;
+  info.changed_ns = std::int64_t{st.st_ctim.tv_sec} * 1'000'000'000 + st.st_ctim.tv_nsec;
   info.permissions = st.st_mode & 07777;
   info.owner = st.st_uid;
   info.group = st.st_gid;
@@ -148,6 +155,26 @@ Status CopyAttributes(int from, int to) {
   return Status::Ok();
 }
 
+// A folder where files can be added but never removed or renamed over
+// (chattr +a), or not changed at all (+i): a new file made there could never
+// replace the database, and would stay behind.
+Status CheckFolderTakesReplacements(const std::filesystem::path& folder) {
+#ifdef __linux__
+  UniqueFd fd(
+      RetryOnInterrupt([&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+  int flags = 0;
+  if (!fd.valid() || ::ioctl(fd.get(), FS_IOC_GETFLAGS, &flags) != 0) return Status::Ok();
+  if ((flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0) {
+    return Status::Io("the folder " + QuotePath(folder) +
+                      ((flags & FS_APPEND_FL) != 0 ? " is append-only" : " is immutable") +
+                      ", so no file in it can be replaced");
+  }
+#else
+  (void)folder;
+#endif
+  return Status::Ok();
+}
+
 }  // namespace
 
 Result<std::filesystem::path> RealFileSystem::ResolvePath(const std::filesystem::path& path) {
@@ -169,15 +196,28 @@ Result<FileInfo> RealFileSystem::Info(int fd) {
   return ToFileInfo(st);
 }
 
+// readdir rather than std::filesystem::directory_iterator, whose increment
+// is noexcept yet allocates: memory running out in a large folder would end
+// the program instead of failing the listing.
 Result<std::vector<std::string>> RealFileSystem::ListFolder(const std::filesystem::path& folder) {
-  std::error_code error;
+  struct CloseDir {
+    void operator()(DIR* dir) const { (void)::closedir(dir); }
+  };
+  std::unique_ptr<DIR, CloseDir> dir(::opendir(folder.c_str()));
+  if (!dir) return IoError("cannot list the folder " + QuotePath(folder));
   std::vector<std::string> names;
-  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
-       it.increment(error)) {
-    names.push_back(it->path().filename().string());
+  try {
+    while (true) {
+      errno = 0;
+      const dirent* entry = ::readdir(dir.get());
+      if (entry == nullptr) break;
+      const std::string_view name = entry->d_name;
+      if (name != "." && name != "..") names.emplace_back(name);
+    }
+  } catch (const std::bad_alloc&) {
+    return Status::NoMemory("list the folder " + QuotePath(folder));
   }
-  if (error)
-    return Status::Io("cannot list the folder " + QuotePath(folder) + ": " + error.message());
+  if (errno != 0) return IoError("cannot list the folder " + QuotePath(folder));
   return names;
 }
 
@@ -221,6 +261,7 @@ void RealFileSystem::Pause(std::chrono::milliseconds time) {
 // O_TMPFILE: the file has no name until Link gives it one, so a process
 // killed before that leaves nothing behind. Link goes through /proc.
 Result<int> RealFileSystem::CreateUnnamed(const std::filesystem::path& folder) {
+  if (Status s = CheckFolderTakesReplacements(folder); !s.ok()) return s;
   if (::access("/proc/self/fd", X_OK) != 0) {
     return Status::Unsupported("/proc is not available to name an unnamed file");
   }
@@ -235,6 +276,7 @@ Result<int> RealFileSystem::CreateUnnamed(const std::filesystem::path& folder) {
 }
 
 Result<int> RealFileSystem::CreateExclusive(const std::filesystem::path& path) {
+  if (Status s = CheckFolderTakesReplacements(path.parent_path()); !s.ok()) return s;
   const int fd = RetryOnInterrupt([&] {
     return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
   });

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -164,6 +165,12 @@ Result<FileInfo> InfoOf(HANDLE handle, const std::string& what) {
   info.size =
       static_cast<std::int64_t>(std::uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow);
   info.modified_ns = NanosecondsSince1970(data.ftLastWriteTime);
+  FILE_BASIC_INFO times{};
+  if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &times, sizeof times)) {
+    return IoError(what, GetLastError());
+  }
+  const FILETIME changed{times.ChangeTime.LowPart, static_cast<DWORD>(times.ChangeTime.HighPart)};
+  info.changed_ns = NanosecondsSince1970(changed);
   info.permissions = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
   info.links = data.nNumberOfLinks;
   return info;
@@ -473,15 +480,29 @@ Result<FileInfo> RealFileSystem::Info(int fd) {
   return InfoOf(HandleOf(fd), "cannot examine an open file");
 }
 
+// FindFirstFileExW rather than std::filesystem::directory_iterator, whose
+// increment is noexcept yet allocates: memory running out in a large folder
+// would end the program instead of failing the listing.
 Result<std::vector<std::string>> RealFileSystem::ListFolder(const std::filesystem::path& folder) {
-  std::error_code error;
+  const std::string what = "cannot list the folder " + QuotePath(folder);
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = FindFirstFileExW((folder / L"*").c_str(), FindExInfoBasic, &found,
+                                         FindExSearchNameMatch, nullptr, 0);
+  if (search == INVALID_HANDLE_VALUE) return IoError(what, GetLastError());
   std::vector<std::string> names;
-  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
-       it.increment(error)) {
-    names.push_back(PathToUtf8(it->path().filename()));
+  DWORD error = ERROR_SUCCESS;
+  try {
+    do {
+      const std::wstring_view name = found.cFileName;
+      if (name != L"." && name != L"..") names.push_back(Utf8FromUtf16(name));
+    } while (FindNextFileW(search, &found));
+    error = GetLastError();
+  } catch (const std::bad_alloc&) {
+    FindClose(search);
+    return Status::NoMemory("list the folder " + QuotePath(folder));
   }
-  if (error)
-    return Status::Io("cannot list the folder " + QuotePath(folder) + ": " + error.message());
+  FindClose(search);
+  if (error != ERROR_NO_MORE_FILES) return IoError(what, error);
   return names;
 }
 
@@ -614,9 +635,18 @@ Status RealFileSystem::Rename(const std::filesystem::path& from, const std::file
   return IoError(what, error);
 }
 
+// Only a file that no handle holds open is removed: DeleteFileW would also
+// mark for deletion a file that another run still writes or is about to
+// rename into place (its handle shares deleting, for that rename), and ORVA
+// keeps each new file open until it is in place.
 Status RealFileSystem::Unlink(const std::filesystem::path& path) {
-  const DWORD error = RetryWhileShared([&] { return DeleteFileW(path.c_str()); });
-  if (error != ERROR_SUCCESS) return IoError("cannot remove " + DescribePath(path), error);
+  const std::string what = "cannot remove " + DescribePath(path);
+  Opened file = OpenHandle(path, DELETE, 0, OPEN_EXISTING, 0);
+  if (file.error != ERROR_SUCCESS) return IoError(what, file.error);
+  FILE_DISPOSITION_INFO remove{TRUE};
+  if (!SetFileInformationByHandle(file.handle.get(), FileDispositionInfo, &remove, sizeof remove)) {
+    return IoError(what, GetLastError());
+  }
   return Status::Ok();
 }
 

@@ -9,9 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "database/mission_list.h"
@@ -64,9 +67,11 @@ TEST_F(DatabaseRewriteTest, InsertsABatchWithOneRewriteOrNotAtAll) {
 }
 
 // The new file's bytes, then its metadata, reach the disk before it is
-// named; it is closed before the rename, and the folder is flushed after it.
-// Where the file system cannot replace a file that is open, the locked old
-// file is closed between the refused rename and the one that works.
+// named; nothing comes between its naming and the rename (a kill there alone
+// leaves it behind); it stays open until it is in place, and the folder is
+// flushed after that. Where the file system cannot replace a file that is
+// open, the locked old file is closed between the refused rename and the one
+// that works.
 TEST_F(DatabaseRewriteTest, FlushesTheNewFileBeforeTheRenameAndTheFolderAfterIt) {
   for (const bool unnamed : {true, false}) {
     for (const bool replaces_open_files : {true, false}) {
@@ -88,14 +93,18 @@ TEST_F(DatabaseRewriteTest, FlushesTheNewFileBeforeTheRenameAndTheFolderAfterIt)
       std::vector<Call> expected =
           closed_first
               ? std::vector<Call>{Call::kWrite,  Call::kCopyMetadata, Call::kSync,
-                                  Call::kClose,  Call::kRename,       Call::kClose,
-                                  Call::kRename, Call::kSyncDirectory}
-              : std::vector<Call>{Call::kWrite,  Call::kCopyMetadata,  Call::kSync, Call::kClose,
-                                  Call::kRename, Call::kSyncDirectory, Call::kClose};
+                                  Call::kRename, Call::kClose,        Call::kRename,
+                                  Call::kClose,  Call::kSyncDirectory}
+              : std::vector<Call>{Call::kWrite, Call::kCopyMetadata,  Call::kSync, Call::kRename,
+                                  Call::kClose, Call::kSyncDirectory, Call::kClose};
       // Only a file system that makes unnamed files names the new one late.
-      const bool linked = std::find(order.begin(), order.end(), Call::kLink) != order.end();
+      const auto link = std::find(counting.calls().begin(), counting.calls().end(), Call::kLink);
+      const bool linked = link != counting.calls().end();
       EXPECT_TRUE(unnamed || !linked);
-      if (linked) expected.insert(expected.begin() + 3, Call::kLink);
+      if (linked) {
+        expected.insert(expected.begin() + 3, Call::kLink);
+        EXPECT_EQ(*std::next(link), Call::kRename);
+      }
       EXPECT_EQ(order, expected) << (unnamed ? "unnamed" : "named") << " new file, "
                                  << (replaces_open_files ? "" : "not ") << "replacing open files";
     }
@@ -131,16 +140,18 @@ TEST_F(DatabaseRewriteTest, AFailureAtAnyCallLeavesTheOldOrTheNewFileAndNothingO
               EXPECT_TRUE(inserted.ok());  // past the last call
               continue;
             }
-            // Past the rename only the folder's flush and the old file's close
-            // remain; the leftovers' removal is a courtesy.
+            // Past the rename only the new file's close, the folder's flush
+            // and the old file's close remain; the leftovers' removal is a
+            // courtesy.
             const Call kind = *failing.failed_kind();
+            const bool warned = kind == Call::kSyncDirectory ||
+                                (kind == Call::kClose && n != failing.calls().size());
             if (inserted.ok()) {
-              ASSERT_TRUE(kind == Call::kSyncDirectory || kind == Call::kListFolder ||
-                          n == failing.calls().size())
+              ASSERT_TRUE(warned || kind == Call::kListFolder || n == failing.calls().size())
                   << "a failed call was reported as success";
               EXPECT_EQ(OnDisk(), new_);
               EXPECT_EQ(inserted->warning.find("may not survive a power cut") != std::string::npos,
-                        kind == Call::kSyncDirectory)
+                        warned)
                   << inserted->warning;
             } else {
               EXPECT_NE(inserted.status().message().find("injected failure"), std::string::npos)
@@ -215,6 +226,21 @@ TEST_F(DatabaseRewriteTest, RefusesAHardLinkedFileAndChangesNeitherName) {
   EXPECT_TRUE(DefaultFileSystem().Stat(db_)->SameFile(*DefaultFileSystem().Stat(other)));
 }
 
+// A file something is mounted on lies on another device than its folder.
+TEST_F(DatabaseRewriteTest, RefusesAMountPointAndChangesNothing) {
+  FailingFileSystem mounted;
+  mounted.OnStat([&](const fs::path& path, FileInfo& info) {
+    if (path.filename() == dir_.path().filename()) info.device ^= 1;
+  });
+  const Result<InsertedEntry> inserted = Insert(mounted);
+  ASSERT_FALSE(inserted.ok());
+  EXPECT_EQ(inserted.status().kind(), ErrorKind::kUnsupported);
+  EXPECT_NE(inserted.status().message().find("is a mount point"), std::string::npos)
+      << inserted.status().message();
+  EXPECT_EQ(OnDisk(), old_);
+  ExpectOnlyTheDatabase();
+}
+
 // Read-only for everyone (on Windows: the read-only attribute), root and
 // administrators included.
 TEST_F(DatabaseRewriteTest, RefusesAReadOnlyFile) {
@@ -262,6 +288,28 @@ TEST_F(DatabaseRewriteTest, RemovesTheTemporariesOfKilledRunsAndNothingElse) {
   expected.push_back("textdb_00.def");
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(test_support::FileNames(dir_.path()), expected);
+
+  // A folder too large to list in the memory left keeps its leftovers; the
+  // insertion goes through all the same.
+  const fs::path leftover = TemporaryPathFor(db_);
+  test_support::WriteFileBytes(leftover, old_);
+  FailingFileSystem short_of_memory;
+  short_of_memory.OnCall([](Call call) {
+    if (call == Call::kListFolder) throw std::bad_alloc();
+  });
+  EXPECT_EQ(test_support::Describe(Insert(short_of_memory)), "inserted 5004");
+  EXPECT_TRUE(fs::exists(leftover));
+
+  // A database whose name leaves no room for the usual temporary name (255
+  // bytes at most) is rewritten too, and its leftovers are found.
+  const fs::path long_name = dir_ / (std::string(240, 'n') + ".def");
+  test_support::WriteFileBytes(long_name, old_);
+  test_support::WriteFileBytes(TemporaryPathFor(long_name), old_);
+  const std::size_t files = test_support::FileNames(dir_.path()).size();
+  EXPECT_TRUE(InsertTextEntry(long_name, kText).ok());
+  EXPECT_EQ(test_support::ReadFileBytes(long_name), new_);
+  EXPECT_EQ(test_support::FileNames(dir_.path()).size(), files - 1);
+  EXPECT_FALSE(IsTemporaryName(PathToUtf8(TemporaryPathFor(db_).filename()), long_name));
 }
 
 // A program that takes no lock writes the file in place, or puts another
@@ -269,7 +317,7 @@ TEST_F(DatabaseRewriteTest, RemovesTheTemporariesOfKilledRunsAndNothingElse) {
 // where the file system cannot replace an open file, writes it in the
 // moment the old file is closed for the rename.
 TEST_F(DatabaseRewriteTest, RefusesWhenAnotherProgramChangedTheFileMeanwhile) {
-  const std::vector<std::byte> theirs = test_support::Bytes("written by another program");
+  std::vector<std::byte> theirs = test_support::Bytes("written by another program");
   auto expect_theirs_kept = [&](const Status& refusal) {
     EXPECT_EQ(refusal.kind(), ErrorKind::kBusy);
     EXPECT_NE(refusal.message().find("was changed by another program"), std::string::npos)
@@ -277,15 +325,24 @@ TEST_F(DatabaseRewriteTest, RefusesWhenAnotherProgramChangedTheFileMeanwhile) {
     EXPECT_EQ(OnDisk(), theirs);
     ExpectOnlyTheDatabase();
   };
-  for (const bool in_place : {true, false}) {
+  // In place; in place with the old size, setting the modification time back
+  // (touch -r); or with a rename.
+  enum class Way { kInPlace, kInPlaceTimeKept, kRenamed };
+  for (const Way way : {Way::kInPlace, Way::kInPlaceTimeKept, Way::kRenamed}) {
     test_support::WriteFileBytes(db_, old_);
     bool replaced = true;
     const Result<Rewritten> rewritten =
         RewriteDatabase(DefaultFileSystem(), db_, [&](std::span<const std::byte>) {
-          const fs::path written = in_place ? db_ : dir_ / "theirs";
+          const fs::path written = way == Way::kRenamed ? dir_ / "theirs" : db_;
+          const fs::file_time_type modified = fs::last_write_time(db_);
+          // Past the clock tick of the change time the read saw.
+          std::this_thread::sleep_for(std::chrono::milliseconds(30));
+          theirs = test_support::Bytes("written by another program");
+          if (way == Way::kInPlaceTimeKept) theirs.resize(old_.size(), std::byte{'!'});
           test_support::WriteFileBytes(written, theirs);
+          if (way == Way::kInPlaceTimeKept) fs::last_write_time(db_, modified);
           std::error_code error;
-          if (!in_place) fs::rename(written, db_, error);
+          if (way == Way::kRenamed) fs::rename(written, db_, error);
           replaced = !error;
           NewContents contents;
           contents.Add(new_);

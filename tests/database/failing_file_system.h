@@ -53,6 +53,10 @@ class FailingFileSystem final : public FileSystem {
   void WithoutReplacingOpenFiles() { replaces_open_files_ = false; }
   // Runs `action` as each call is made, before it is passed on.
   void OnCall(std::function<void(Call)> action) { on_call_ = std::move(action); }
+  // Lets `alter` change what Stat finds at a path, as a mount would.
+  void OnStat(std::function<void(const std::filesystem::path&, FileInfo&)> alter) {
+    on_stat_ = std::move(alter);
+  }
 
   const std::vector<Call>& calls() const { return calls_; }
   // The kind of the call that was made to fail, if one was.
@@ -67,7 +71,9 @@ class FailingFileSystem final : public FileSystem {
   }
   Result<FileInfo> Stat(const std::filesystem::path& path) override {
     if (Status s = Enter(Call::kStat); !s.ok()) return s;
-    return real_.Stat(path);
+    Result<FileInfo> info = real_.Stat(path);
+    if (info.ok() && on_stat_) on_stat_(path, *info);
+    return info;
   }
   Result<FileInfo> Info(int fd) override {
     if (Status s = Enter(Call::kInfo); !s.ok()) return s;
@@ -170,6 +176,7 @@ class FailingFileSystem final : public FileSystem {
   bool unnamed_ = true;
   bool replaces_open_files_ = true;
   std::function<void(Call)> on_call_;
+  std::function<void(const std::filesystem::path&, FileInfo&)> on_stat_;
   std::map<int, std::filesystem::path> open_;
   std::size_t bytes_read_ = 0;
   std::optional<Call> failed_kind_;

@@ -1,8 +1,11 @@
 // What POSIX systems alone have, through the file-system seam: permission
 // bits, owners, extended attributes and access control lists carried over to
-// the new file; other users' files and folders; file-size limits; FIFOs.
+// the new file; other users' and append-only folders; file-size limits; FIFOs.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -163,6 +166,23 @@ TEST_F(PosixRewriteTest, RefusesAFolderWhereNoNewFileCanBeMade) {
   EXPECT_NE(outcome.find("refused: cannot make a new file in the folder"), std::string::npos)
       << outcome;
   EXPECT_NE(outcome.find("was not changed"), std::string::npos) << outcome;
+  EXPECT_EQ(OnDisk(), old_);
+  ExpectOnlyTheDatabase();
+
+  // An append-only folder (chattr +a) takes new files but never lets one
+  // replace the database, nor be removed afterwards.
+  const int folder = ::open(dir_.path().c_str(), O_RDONLY | O_DIRECTORY);
+  int flags = 0;
+  ASSERT_EQ(::ioctl(folder, FS_IOC_GETFLAGS, &flags), 0);
+  const int append_only = flags | FS_APPEND_FL;
+  if (::ioctl(folder, FS_IOC_SETFLAGS, &append_only) != 0) {
+    ::close(folder);
+    GTEST_SKIP() << "cannot make the folder append-only: " << std::strerror(errno);
+  }
+  const std::string appending = Describe(Insert());
+  ASSERT_EQ(::ioctl(folder, FS_IOC_SETFLAGS, &flags), 0);
+  ::close(folder);
+  EXPECT_NE(appending.find("is append-only"), std::string::npos) << appending;
   EXPECT_EQ(OnDisk(), old_);
   ExpectOnlyTheDatabase();
 }

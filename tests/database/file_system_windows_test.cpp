@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "database/database_rewrite.h"
 #include "database/layout_check.h"
 #include "database/mission_list.h"
 #include "tests/database/rewrite_fixture.h"
@@ -99,6 +100,21 @@ TEST_F(DatabaseRewriteTest, KeepsTheAccessControlListAndTheAttributes) {
   EXPECT_EQ(AccessList(db_), before);
   EXPECT_NE(GetFileAttributesW(db_.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
   EXPECT_EQ(OnDisk(), new_);
+  ExpectOnlyTheDatabase();
+}
+
+// A new file that another run holds open (about to rename it into place,
+// with the database closed for that) is no leftover: only once it is closed
+// can a clean-up remove it.
+TEST_F(DatabaseRewriteTest, LeavesATemporaryThatAnotherRunHoldsOpen) {
+  RealFileSystem other;
+  const fs::path live = TemporaryPathFor(db_);
+  const Result<int> fd = other.CreateExclusive(live);
+  ASSERT_TRUE(fd.ok()) << fd.status().message();
+  EXPECT_TRUE(Insert().ok());
+  ASSERT_TRUE(other.Close(*fd).ok());
+  EXPECT_TRUE(fs::exists(live));
+  EXPECT_TRUE(Insert().ok());
   ExpectOnlyTheDatabase();
 }
 
