@@ -5,7 +5,8 @@
 // The steps, each through the FileSystem seam:
 //  1. The path is followed past symbolic links to the file, which must be a
 //     regular file with one hard link whose permission bits let someone write
-//     it (a read-only file stays read-only, for root as well).
+//     it (a read-only file stays read-only, for root as well), on the device
+//     of its folder (not a mount point).
 //  2. The file is opened and locked. Every ORVA program takes this lock before
 //     it reads a database it will rewrite; another holder is waited for up to
 //     5 seconds, then the rewrite is refused. A rename puts a new file at the
@@ -19,8 +20,8 @@
 //     allows it (so a kill leaves nothing behind), that gets the old file's
 //     owner and group, extended attributes (access control lists included)
 //     and permission bits, or the rewrite is refused. It is flushed to disk,
-//     named, closed, and renamed over the old file once that is seen to be
-//     unchanged since it was read. Where a file that is open cannot be
+//     and once the old file is seen to be unchanged since it was read, named
+//     and at once renamed over it, then closed. Where a file that is open cannot be
 //     replaced (Windows on FAT or exFAT, or before Windows 10 1809), the old
 //     file is closed for the rename, which is then tried once. The folder is
 //     flushed last, so that the rename itself survives a power cut.
@@ -72,7 +73,8 @@ Result<Rewritten> RewriteDatabase(FileSystem& fs, const std::filesystem::path& p
                                   const Planner& plan);
 
 // The name of a temporary file beside `path`: hidden, and recognisable as
-// ORVA's ('.textdb_00.def.orva-1a2b3c4d5e6f7a8b.tmp').
+// ORVA's ('.textdb_00.def.orva-1a2b3c4d5e6f7a8b.tmp'); where that would pass
+// the 255 bytes of a name, '.orva-<hash of the name>-<random>.tmp'.
 std::filesystem::path TemporaryPathFor(const std::filesystem::path& path);
 // Whether `name` (a name in the folder of `path`) is one TemporaryPathFor makes.
 bool IsTemporaryName(const std::string& name, const std::filesystem::path& path);
