@@ -61,11 +61,14 @@ TEST_F(CliInsertTest, TakesOneTextPerLineFromAFileOrStandardInput) {
   EXPECT_EQ(from_input.exit_code, 0) << from_input.err;
   EXPECT_EQ(from_input.out, "5004\tshot004.bmp\tТри\n");
 
-  test_support::WriteFileBytes(list, test_support::Bytes("Четыре\n"));
+  // The longest line: 45 characters of three bytes each, and CR LF.
+  std::string longest;
+  for (int i = 0; i < 45; ++i) longest += "№";
+  test_support::WriteFileBytes(list, test_support::Bytes("Четыре\n" + longest + "\r\n"));
   EXPECT_EQ(Run({"insert", db_, "--from=" + list.string()}).exit_code, 0);
   // After "--", "--from" is a text like any other.
   EXPECT_EQ(Run({"insert", db_, "--", "--from", "-x"}).exit_code, 0);
-  EXPECT_EQ(OnDisk(), After({"Раз", "Два", "Три", "Четыре", "--from", "-x"}));
+  EXPECT_EQ(OnDisk(), After({"Раз", "Два", "Три", "Четыре", longest, "--from", "-x"}));
 }
 
 TEST_F(CliInsertTest, ARefusalInsertsNoTextAndNamesTheOneRefused) {

@@ -44,6 +44,7 @@ TEST(EscapeTextTest, LeavesNoControlCharacterAndRoundTrips) {
     ASSERT_EQ(Unescape(escaped), text) << escaped;
     ASSERT_FALSE(std::regex_search(escaped, control)) << escaped;
   }
+  EXPECT_EQ(cli::EscapeText("«\u00a0©»"), "«\u00a0©»");  // past the C1 controls
 }
 
 class OutputTest : public test_support::CliFixture {};

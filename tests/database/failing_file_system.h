@@ -53,7 +53,8 @@ class FailingFileSystem final : public FileSystem {
   void WithoutReplacingOpenFiles() { replaces_open_files_ = false; }
   // Runs `action` as each call is made, before it is passed on.
   void OnCall(std::function<void(Call)> action) { on_call_ = std::move(action); }
-  // Lets `alter` change what Stat finds at a path, as a mount would.
+  // Lets `alter` change what Stat finds at a path, or Info (the path empty)
+  // in an open file, as a mount or another program would.
   void OnStat(std::function<void(const std::filesystem::path&, FileInfo&)> alter) {
     on_stat_ = std::move(alter);
   }
@@ -77,7 +78,9 @@ class FailingFileSystem final : public FileSystem {
   }
   Result<FileInfo> Info(int fd) override {
     if (Status s = Enter(Call::kInfo); !s.ok()) return s;
-    return real_.Info(fd);
+    Result<FileInfo> info = real_.Info(fd);
+    if (info.ok() && on_stat_) on_stat_({}, *info);
+    return info;
   }
   Result<std::vector<std::string>> ListFolder(const std::filesystem::path& folder) override {
     if (Status s = Enter(Call::kListFolder); !s.ok()) return s;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "database/little_endian.h"
 #include "database/text_entry_insertion.h"
 #include "tests/support/database_builder.h"
@@ -40,6 +42,10 @@ TEST(FindInsertionPoint, FindsTheEntryBeforeTheMarker) {
 
 TEST(CheckLayout, AcceptsAWellFormedDatabase) {
   EXPECT_EQ(CheckLayout(WellFormed()), std::vector<LayoutProblem>{});
+  // The gap before the first text may hold anything: no NUL need end it.
+  auto gap = WellFormed();
+  std::fill_n(gap.begin() + 48, 4, std::byte{'g'});
+  EXPECT_EQ(CheckLayout(gap), std::vector<LayoutProblem>{});
 }
 
 TEST(CheckLayout, NamesTheEntryOfEachBrokenOffset) {
