@@ -198,8 +198,8 @@ Status WriteAll(FileSystem& fs, int fd, std::span<const std::byte> bytes) {
 // had. The change time counts too: a program can set the modification time
 // back after writing, but not the change time.
 bool Unchanged(const FileInfo& now, const FileInfo& read) {
-  return now.SameFile(read) && now.size == read.size && now.modified_ns == read.modified_ns &&
-         now.changed_ns == read.changed_ns;
+  const bool same_times = now.modified_ns == read.modified_ns && now.changed_ns == read.changed_ns;
+  return now.SameFile(read) && now.size == read.size && same_times;
 }
 
 Status ChangedMeanwhile(const std::filesystem::path& path) {
