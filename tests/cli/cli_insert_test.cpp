@@ -168,18 +168,6 @@ TEST_F(CliInsertTest, AnEntryThatIsNoMissionIsInsertedWithANote) {
     EXPECT_EQ(test_support::ReadFileBytes(db), PlanInsertion(before, "Скрытая")->image);
   }
   EXPECT_EQ(Run({"insert", db_, "Видимая"}).err, "");
-
-  // The window reads table slots 1 ... 1000: of two missions that go into
-  // slots 1000 and 1001, the second is not listed, and that is said.
-  DatabaseBuilder full;
-  for (std::int32_t id = 1; id <= 10; ++id) full.Entry(id, "x");
-  for (std::int32_t id = 5001; id <= 5989; ++id) full.Entry(id, "m");
-  const std::string db = Database(full.Marker().Build(), "full.def");
-  const Outcome o = Run({"insert", db, "A", "B"});
-  EXPECT_TRUE(Lines(o.err) == 1 &&
-              o.err.find("\"B\" has the id 5991 but lies in table slot 1001") != o.err.npos)
-      << o.err;
-  EXPECT_EQ(ReadMissionList(PathFromUtf8(db)).missions.back().text, "A");
 }
 
 }  // namespace

@@ -71,9 +71,12 @@ TEST_F(JsonTest, AMissionPastTheSlotsTheWindowReadsIsNoneAndCheckSaysSo) {
   for (std::int32_t id = 1; id <= 10; ++id) full.Entry(id, "x");
   for (std::int32_t id = 5001; id <= 5989; ++id) full.Entry(id, "m");
   const std::string db = Database(full.Marker().Build());
-  const json inserted = RunJson({"insert", "--json", db, "A", "B"});
+  const test_support::CliOutcome o = Run({"insert", "--json", db, "A", "B"});
+  const json inserted = json::parse(o.out);
   EXPECT_EQ(inserted["inserted"][0]["mission"], true);
   EXPECT_EQ(inserted["inserted"][1]["mission"], false);
+  EXPECT_NE(o.err.find("\"B\" has the id 5991 but lies in table slot 1001"), std::string::npos)
+      << o.err;
   const json checked = RunJson({"check", "--json", db}, 1);
   ASSERT_EQ(checked["problems"].size(), 1u) << checked;
   EXPECT_EQ(checked["problems"][0]["entry"], 1001);
