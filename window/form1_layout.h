@@ -77,7 +77,7 @@ inline constexpr int kLargeFontCentipoints = 975;  // 9.75 pt
 inline constexpr int kCyrillicCharset = 204;       // RUSSIAN_CHARSET
 
 struct Font {
-  std::string_view name;  // "MS Sans Serif"
+  std::string_view name{};  // "MS Sans Serif"
   int centipoints = 0;
   bool bold = false;
   int charset = 0;
@@ -93,27 +93,27 @@ enum class Focus {
 };
 
 struct Control {
-  std::string_view name;  // the control's name, the Qt view's objectName(): "List1"
-  Kind kind;
-  std::string_view parent;  // "Form1" (the window's client area) or a frame's name
-  Rect twips;               // relative to the parent
-  std::string_view text;    // caption or first text, UTF-8; "" for none
+  std::string_view name{};  // the control's name, the Qt view's objectName(): "List1"
+  Kind kind = Kind::kFrame;
+  std::string_view parent{};  // "Form1" (the window's client area) or a frame's name
+  Rect twips{};               // relative to the parent
+  std::string_view text{};    // caption or first text, UTF-8; "" for none
   // Unset: the system's colour (the window colour for a list box, a bar or a
   // text box; a label shows its container's face through it).
-  std::optional<Rgb> text_colour;
-  std::optional<Rgb> background;
-  std::optional<Font> font;  // unset for controls without text
-  bool border = false;       // frames: an etched box; text boxes and lists: a sunken edge
-  bool read_only = false;    // text boxes
-  bool centred = false;      // text boxes: the text centred, at the top of the box
-  bool enabled = true;       // at start
-  bool visible = true;       // at start
+  std::optional<Rgb> text_colour{};
+  std::optional<Rgb> background{};
+  std::optional<Font> font{};  // unset for controls without text
+  bool border = false;         // frames: an etched box; text boxes and lists: a sunken edge
+  bool read_only = false;      // text boxes
+  bool centred = false;        // text boxes: the text centred, at the top of the box
+  bool enabled = true;         // at start
+  bool visible = true;         // at start
   Focus focus = Focus::kNone;
-  int max_length = 0;          // text boxes: most characters typed; 0 for no limit
-  std::string_view label_for;  // labels: the box they name for screen readers
+  int max_length = 0;            // text boxes: most characters typed; 0 for no limit
+  std::string_view label_for{};  // labels: the box they name for screen readers
   // What screen readers say; an empty name is the caption or the label's text.
-  std::string_view accessible_name;
-  std::string_view description;
+  std::string_view accessible_name{};
+  std::string_view description{};
 };
 
 // --- The window ---
@@ -136,10 +136,10 @@ std::span<const Control> Controls();
 const Control* FindControl(std::string_view name);
 
 struct MenuItem {
-  std::string_view name;      // "opp", "tb", "ooo"
-  std::string_view caption;   // "Open", "textdb_XX.def", "Help..."
-  std::string_view parent;    // the submenu it is in; "" for the menu bar
-  std::string_view shortcut;  // "Ctrl+O" for tb; "" for none
+  std::string_view name{};      // "opp", "tb", "ooo"
+  std::string_view caption{};   // "Open", "textdb_XX.def", "Help..."
+  std::string_view parent{};    // the submenu it is in; "" for the menu bar
+  std::string_view shortcut{};  // "Ctrl+O" for tb; "" for none
 };
 
 // The menu bar's items and the submenus' items, in order.
