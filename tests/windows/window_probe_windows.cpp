@@ -24,7 +24,10 @@
 #include <windows.h>
 // clang-format on
 
+#include <fcntl.h>
+#include <io.h>
 #include <shellapi.h>
+#include <shellscalingapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -104,7 +107,14 @@ double Pixels(int twips, UINT dpi) { return twips * static_cast<double>(dpi) / 1
 bool Near(long actual, int twips, UINT dpi) { return std::abs(actual - Pixels(twips, dpi)) <= 1.0; }
 
 int CheckLayout(HWND window) {
-  const UINT dpi = GetDpiForWindow(window);
+  // The dots per inch of the monitor the window is on.
+  UINT dpi = 0;
+  UINT unused = 0;
+  if (FAILED(GetDpiForMonitor(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST),
+                              MDT_EFFECTIVE_DPI, &dpi, &unused))) {
+    Print("no dpi for the window's monitor");
+    return 1;
+  }
   Print("dpi " + std::to_string(dpi));
   int wrong = 0;
   RECT client{};
@@ -201,11 +211,24 @@ void Press(HWND hwnd, UINT key) {
   PostMessageW(hwnd, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
 }
 
+// Returns once orva.exe has taken what was posted to it and waits for more
+// (or shows a modal box), so the next look sees what it did.
+void Settle(HWND window) {
+  DWORD process_id = 0;
+  GetWindowThreadProcessId(window, &process_id);
+  const HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, process_id);
+  if (process == nullptr) return;
+  Sleep(100);
+  WaitForInputIdle(process, 5000);
+  CloseHandle(process);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   // Positions as they are, not scaled for a program that knows no DPI.
   SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+  (void)_setmode(_fileno(stdout), _O_BINARY);  // lines end in LF alone, as the tests read them
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.push_back(orva::Utf8FromUtf16(argv[i]));
   if (args.empty()) return 2;
@@ -214,28 +237,6 @@ int wmain(int argc, wchar_t** argv) {
   if (command == "layout") return CheckLayout(window);
   if (command == "focus") {
     Print(NameOf(window, Focused(window)));
-  } else if (command == "children") {
-    const HWND dialog = WaitForDialog(window, 10000);
-    EnumChildWindows(
-        dialog,
-        [](HWND hwnd, LPARAM) -> BOOL {
-          wchar_t name[64] = {};
-          GetClassNameW(hwnd, name, 64);
-          Print(std::to_string(GetDlgCtrlID(hwnd)) + " " + orva::Utf8FromUtf16(name) + " " +
-                std::to_string(reinterpret_cast<std::uintptr_t>(GetParent(hwnd))));
-          return TRUE;
-        },
-        0);
-  } else if (command == "debug") {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
-    wchar_t name[64] = {};
-    GetClassNameW(info.hwndFocus, name, 64);
-    Print("active " + std::to_string(reinterpret_cast<std::uintptr_t>(info.hwndActive)) + " main " +
-          std::to_string(reinterpret_cast<std::uintptr_t>(window)) + " focus " +
-          orva::Utf8FromUtf16(name) + " fg " +
-          std::to_string(reinterpret_cast<std::uintptr_t>(GetForegroundWindow())));
   } else if (command == "text" && args.size() == 2) {
     Print(orva::Utf8FromUtf16(TextOf(Named(window, args[1]))));
   } else if (command == "state" && args.size() == 2) {
@@ -273,6 +274,7 @@ int wmain(int argc, wchar_t** argv) {
     Print("[" + orva::Utf8FromUtf16(TextOf(box)) + "] " +
           orva::Utf8FromUtf16(TextOf(GetDlgItem(box, kMessageTextId))));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
+    for (int waited = 0; IsWindow(box) && waited < 5000; waited += 50) Sleep(50);
   } else if ((command == "choose" && args.size() == 2) || command == "cancel") {
     const HWND dialog = WaitForDialog(window, 10000);
     if (dialog == nullptr) {
@@ -307,5 +309,6 @@ int wmain(int argc, wchar_t** argv) {
     Print("unknown command");
     return 2;
   }
+  Settle(window);
   return 0;
 }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cwchar>
 #include <string_view>
 #include <utility>
 
@@ -236,13 +237,32 @@ HFONT Form1Window::FontFor(const Control& control) const {
 
 // "MS Sans Serif" is a bitmap font of a few fixed sizes; Microsoft Sans
 // Serif is its outline version, which scales with the screen and holds the
-// Cyrillic letters.
+// Cyrillic letters. Where it is missing (wine), a sans-serif face of about
+// its width, before the wider ones that Windows would fall back on.
+std::wstring Form1Window::FontFace() const {
+  const HDC dc = GetDC(window_);
+  std::wstring chosen = L"Microsoft Sans Serif";
+  for (const wchar_t* face : {L"Microsoft Sans Serif", L"Tahoma", L"Arial", L"Liberation Sans"}) {
+    LOGFONTW wanted{};
+    wanted.lfCharSet = RUSSIAN_CHARSET;
+    wcsncpy(wanted.lfFaceName, face, LF_FACESIZE - 1);
+    const auto found = [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM) { return 0; };
+    if (EnumFontFamiliesExW(dc, &wanted, found, 0, 0) == 0) {
+      chosen = face;
+      break;
+    }
+  }
+  ReleaseDC(window_, dc);
+  return chosen;
+}
+
 void Form1Window::SetFonts() {
+  const std::wstring face = FontFace();
   const auto make = [&](int centipoints) {
     const int pixels = layout::CentipointsToPixels(centipoints, static_cast<int>(dpi_));
     return CreateFontW(-pixels, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, RUSSIAN_CHARSET,
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                       DEFAULT_PITCH | FF_SWISS, L"Microsoft Sans Serif");
+                       DEFAULT_PITCH | FF_SWISS, face.c_str());
   };
   for (HFONT font : {small_font_, large_font_}) {
     if (font != nullptr) DeleteObject(font);

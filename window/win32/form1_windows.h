@@ -69,6 +69,7 @@ class Form1Window final : public Form1View {
   void CreateMenuBar();
   void CreateControls();
   void PlaceControls();
+  std::wstring FontFace() const;
   void SetFonts();
   void SetIcons();
   void SizeWindow(const RECT* suggested);
