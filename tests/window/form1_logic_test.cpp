@@ -424,7 +424,6 @@ TEST(LayoutTable, NamesEveryControlOnceInsideAContainerMadeBefore) {
     ASSERT_NE(layout::FindControl(name), nullptr) << name;
     EXPECT_EQ(layout::FindControl(name)->focus, layout::Focus::kTab) << name;
   }
-  EXPECT_EQ(layout::FindControl("Frame0"), nullptr);
   for (const layout::MenuItem& item : layout::Menu()) {
     if (item.parent.empty()) continue;
     EXPECT_TRUE(std::ranges::any_of(layout::Menu(), [&](const layout::MenuItem& other) {
