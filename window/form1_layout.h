@@ -87,7 +87,7 @@ enum class Kind { kFrame, kListBox, kTextBox, kPushButton, kLabel, kImage, kBar 
 
 // How a control takes the keyboard focus.
 enum class Focus {
-  kTab,    // by Tab (in kFocusOrder where it is listed) and by click
+  kTab,    // by Tab (in FocusOrder() where listed) and by click
   kClick,  // by click only: Tab passes it by
   kNone,   // never
 };

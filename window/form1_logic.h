@@ -86,7 +86,6 @@ class Form1Logic {
 
   // The path last accepted; empty until then.
   const std::string& DatabasePath() const { return database_path_; }
-  const MissionIds& Ids() const { return mission_ids_; }
   bool CommandsEnabled() const { return commands_enabled_; }
   bool HelpShown() const { return help_shown_; }
 
