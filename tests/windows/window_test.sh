@@ -130,6 +130,16 @@ probe choose "Z:${scratch//\//\\}\\textdb_01.def" >/dev/null
 sleep 1
 expect "after Open" "$(probe list)" "12 11 Home before winter"
 
+# A database that cannot be read: "ERROR!" with the reason, and the list,
+# the box and Insert disabled until another opens.
+cp "$sample" "$scratch/broken.def"
+printf '\xff\xff\xff\xff' | dd of="$scratch/broken.def" conv=notrunc status=none
+probe menu open
+probe choose "Z:${scratch//\//\\}\\broken.def" >/dev/null
+[[ "$(probe message)" == "[] ERROR!"*"negative"* ]] || fail "a broken database was not refused"
+expect "after a failed read" "$(probe state List1) $(probe state Text1) $(probe state Command1)" \
+  "disabled shown disabled shown disabled shown"
+
 # The picture: the window (client area and menu bar) as X shows it, with
 # the sample opened from a folder of wine's drive C:.
 drive_c=$("$runner" winepath -u 'C:\' 2>/dev/null)
@@ -138,7 +148,10 @@ cp "$sample" "$drive_c/ORVA/textdb_00.def"
 probe menu open
 probe choose 'C:\ORVA\textdb_00.def' >/dev/null
 probe settext Text1 ''
-sleep 1
+for _ in 1 2 3 4 5; do
+  [[ "$(probe focus)" == List1 ]] && break
+  probe key "$(probe focus)" tab
+done
 window_id=$(xdotool search --name '^ORVA 1\.0$' | head -1)
 import -window "$window_id" "$screenshot" || fail "no picture of the window"
 rm -r "$drive_c/ORVA"
