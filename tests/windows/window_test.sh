@@ -110,12 +110,15 @@ chmod a-w "$db"
 refuse 'Только чтение' "*The text was not inserted.*read-only*"
 chmod u+w "$db"
 
-# Help... covers the window; Esc and OK close it.
+# Help... covers the window; Esc, and OK by click or Enter, close it.
 probe menu help
 expect "help shown" "$(probe state Frame1) $(probe state List1) $(probe focus)" \
   "enabled shown enabled hidden Command2"
 probe key Command2 escape
 expect "Esc closes help" "$(probe state Frame1) $(probe state List1)" "enabled hidden enabled shown"
+probe menu help
+probe key Command2 return
+expect "Enter on OK closes help" "$(probe state Frame1)" "enabled hidden"
 probe menu help
 probe click Command2
 expect "OK closes help" "$(probe state Frame1)" "enabled hidden"

@@ -456,6 +456,13 @@ void Form1Window::OnCommand(int id, int code, HWND from) {
       case IDCANCEL:  // Esc
         if (logic_.HelpShown()) logic_.HideHelp();
         return;
+      case IDOK: {  // Enter presses the focused button, as in a dialog box
+        const Made* focused = Find(GetFocus());
+        if (focused != nullptr && focused->control->kind == Kind::kPushButton) {
+          SendMessageW(focused->hwnd, BM_CLICK, 0, 0);
+        }
+        return;
+      }
       default:
         return;
     }
@@ -465,6 +472,8 @@ void Form1Window::OnCommand(int id, int code, HWND from) {
   const std::string_view name = made->control->name;
   if (name == "List1" && code == LBN_SELCHANGE) {
     logic_.SelectionChanged(static_cast<int>(SendMessageW(from, LB_GETCURSEL, 0, 0)));
+  } else if (name == "Text1" && code == EN_MAXTEXT) {
+    MessageBeep(MB_OK);  // a character typed into a full box is not taken: say so
   } else if (name == "Command1" && code == BN_CLICKED) {
     logic_.Insert(Utf8FromUtf16(TextOf(Hwnd("Text1"))));
   } else if (name == "Command2" && code == BN_CLICKED) {
