@@ -2,9 +2,10 @@
 # orva.exe as a Windows user meets it, under wine on a virtual X display,
 # looked at and worked from outside by orva-probe.exe: every control where
 # the layout table puts it at the display's dots per inch (96 and 144), the
-# focus order, a Cyrillic text inserted with Enter leaving the very bytes the
-# Linux orva-cli leaves, the refusals changing nothing, the help panel and
-# the Open dialog. Also prints how long the window takes to show against
+# focus order, a Cyrillic text typed on the keyboard (xdotool) and inserted
+# with Enter leaving the very bytes the Linux orva-cli leaves, the refusals
+# changing nothing, the help panel, the Open dialog (Ctrl+O) and a database
+# that cannot be read. Also prints how long the window takes to show against
 # orva-cli.exe --version, and saves a picture of the window.
 # usage: window_test.sh RUN_UNDER_WINE ORVA_EXE ORVA_PROBE_EXE ORVA_CLI_EXE LINUX_ORVA_CLI
 #                       SAMPLE_DATABASE SCREENSHOT.png
@@ -84,10 +85,14 @@ done
 expect "the path shown" "$(probe text Text2)" "Z:${folder//\//\\}\\textdb_00.def"
 expect "the last mission selected" "$(probe list)" "12 11 Home before winter"
 
-# A Cyrillic text, Enter in the box: the same bytes as orva-cli's insertion.
+# A Cyrillic text typed on the keyboard, Tab from the list to the box and
+# Enter there: the same bytes as orva-cli's insertion.
 text='Новая миссия: «Ночной рейд» №7'
-probe settext Text1 "$text"
-probe key Text1 return
+window_id=$(xdotool search --name '^ORVA 1\.0$' | head -1)
+xdotool windowfocus --sync "$window_id" key Tab
+expect "Tab from the list" "$(probe focus)" Text1
+xdotool type --delay 40 "$text"
+xdotool key Return
 expect "after Enter" "$(probe message)" "[] All Right!"
 "$linux" insert "$scratch/linux.def" "$text" >/dev/null
 cmp -s "$db" "$scratch/linux.def" || fail "orva.exe and orva-cli left different bytes"
@@ -123,9 +128,10 @@ probe menu help
 probe click Command2
 expect "OK closes help" "$(probe state Frame1)" "enabled hidden"
 
-# Open: the dialog's title; Cancel keeps the database, OK opens the chosen one.
+# Open (Ctrl+O): the dialog's title; Cancel keeps the database, OK opens the
+# chosen one.
 cp "$sample" "$scratch/textdb_01.def"
-probe menu open
+xdotool windowfocus --sync "$window_id" key ctrl+o
 expect "the Open dialog" "$(probe cancel)" "Открыть textdb_XX.def файл"
 expect "after Cancel" "$(probe list)" "13 12 $text"
 probe menu open
@@ -155,7 +161,6 @@ for _ in 1 2 3 4 5; do
   [[ "$(probe focus)" == List1 ]] && break
   probe key "$(probe focus)" tab
 done
-window_id=$(xdotool search --name '^ORVA 1\.0$' | head -1)
 import -window "$window_id" "$screenshot" || fail "no picture of the window"
 rm -r "$drive_c/ORVA"
 
