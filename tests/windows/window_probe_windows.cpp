@@ -19,6 +19,7 @@
 //                              chooses PATH; or "none"
 //   orva-probe cancel          waits for the Open dialog and cancels it
 //   orva-probe close           closes the window
+//   orva-probe version EXE     the version resource of EXE: its product version
 //   orva-probe rect            the window's place on the screen: x y width height
 // clang-format off: windows.h comes first, the other Windows headers need what it declares.
 #include <windows.h>
@@ -233,6 +234,21 @@ int wmain(int argc, wchar_t** argv) {
   for (int i = 1; i < argc; ++i) args.push_back(orva::Utf8FromUtf16(argv[i]));
   if (args.empty()) return 2;
   const std::string& command = args[0];
+  if (command == "version" && args.size() == 2) {
+    const std::wstring path = orva::Utf16FromUtf8(args[1]);
+    std::vector<char> info(GetFileVersionInfoSizeW(path.c_str(), nullptr));
+    wchar_t* version = nullptr;
+    UINT length = 0;
+    if (info.empty() ||
+        !GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()) ||
+        !VerQueryValueW(info.data(), L"\\StringFileInfo\\040904B0\\ProductVersion",
+                        reinterpret_cast<void**>(&version), &length)) {
+      Print("no version resource");
+      return 1;
+    }
+    Print(orva::Utf8FromUtf16(std::wstring_view(version, length > 0 ? length - 1 : 0)));
+    return 0;
+  }
   const HWND window = MainWindow();
   if (command == "layout") return CheckLayout(window);
   if (command == "focus") {

@@ -75,6 +75,8 @@ start "$db"
 shown_ms=$((($(date +%s%N) - begin) / 1000000))
 echo "orva.exe shows its window in ${shown_ms} ms; orva-cli.exe --version takes ${cli_ms} ms"
 
+cli_version=$("$runner" "$cli_exe" --version)
+expect "orva.exe's version resource" "$(probe version "$exe")" "${cli_version#orva-cli }"
 layout=$(probe layout) || fail "controls out of place at $(head -1 <<<"$layout"):
 $(grep -v ' ok$' <<<"$layout")"
 expect "focus at start" "$(probe focus)" List1
