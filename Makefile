@@ -139,14 +139,16 @@ lint: deps build
 example: build
 	$(BUILD_DIR)/tools/make-example-database examples/textdb_00.def
 
-# orva-cli for 64-bit Windows, cross-built with MinGW-w64 and tested under
-# wine; the packages they need (deps/debian-packages-windows.txt) are
-# installed by these targets alone. `make windows` builds
-# $(WINDOWS_DIR)/bin/orva-cli.exe; `make test-windows` runs the library's and
-# orva-cli's suites under wine, and compares orva-cli.exe's output and
-# insertions with the Linux build's byte for byte; `make package-windows`
-# makes $(WINDOWS_DIR)/packages/orva-cli-VERSION-win64.zip.
-.PHONY: deps-windows windows test-windows package-windows
+# ORVA for 64-bit Windows, cross-built with MinGW-w64 and tested under wine;
+# the packages they need (deps/debian-packages-windows.txt) are installed by
+# these targets alone. `make windows` builds $(WINDOWS_DIR)/bin/orva.exe (the
+# window, with Windows' own controls) and orva-cli.exe; `make test-windows`
+# runs the suites under wine, drives orva.exe on a virtual display, compares
+# orva-cli.exe's output and insertions with the Linux build's byte for byte,
+# and installs and uninstalls the installer; `make package-windows` makes
+# $(WINDOWS_DIR)/packages/orva-VERSION-win64.zip and orva-VERSION-win64.msi.
+# `make screenshot-windows` draws docs/window-windows.png under wine.
+.PHONY: deps-windows windows test-windows package-windows screenshot-windows
 deps-windows:
 	@bash deps/install deps/debian-packages-windows.txt
 
@@ -157,7 +159,7 @@ $(WINDOWS_DIR)/build.ninja:
 
 windows: deps deps-windows $(WINDOWS_DIR)/build.ninja
 	$(if $(werror),cmake -S . -B $(WINDOWS_DIR) $(werror))
-	cmake --build $(WINDOWS_DIR) -j $(JOBS) --target orva-cli
+	cmake --build $(WINDOWS_DIR) -j $(JOBS) --target orva-cli orva
 
 test-windows: deps deps-windows $(BUILD_DIR)/build.ninja $(WINDOWS_DIR)/build.ninja
 	$(if $(werror),cmake -S . -B $(WINDOWS_DIR) $(werror))
@@ -167,7 +169,11 @@ test-windows: deps deps-windows $(BUILD_DIR)/build.ninja $(WINDOWS_DIR)/build.ni
 	cd $(WINDOWS_DIR) && ctest --output-on-failure -j $(JOBS)
 
 package-windows: windows
+	cmake --build $(WINDOWS_DIR) -j $(JOBS) --target orva-msi
 	cd $(WINDOWS_DIR) && cpack -G ZIP
+
+screenshot-windows: test-windows
+	cp $(WINDOWS_DIR)/window-windows.png docs/window-windows.png
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(WINDOWS_DIR)

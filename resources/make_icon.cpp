@@ -2,6 +2,8 @@
 //   make-icon draw OUTPUT.png             the 32 x 32 original (resources/orva.png)
 //   make-icon scale INPUT.png SIZE OUTPUT.png
 //                                         SIZE a multiple of 32, for the desktop
+//   make-icon ico OUTPUT.ico              the Windows icon (resources/orva.ico)
+#include <QFile>
 #include <charconv>
 #include <iostream>
 #include <string_view>
@@ -12,7 +14,8 @@ namespace {
 
 constexpr std::string_view kUsage =
     "usage: make-icon draw OUTPUT.png\n"
-    "       make-icon scale INPUT.png SIZE OUTPUT.png\n";
+    "       make-icon scale INPUT.png SIZE OUTPUT.png\n"
+    "       make-icon ico OUTPUT.ico\n";
 
 int Fail(std::string_view why) {
   std::cerr << "make-icon: " << why << '\n';
@@ -21,6 +24,15 @@ int Fail(std::string_view why) {
 
 int Save(const QImage& image, const char* path) {
   if (!image.save(QString::fromLocal8Bit(path), "PNG")) {
+    return Fail(std::string("cannot write ") + path);
+  }
+  return 0;
+}
+
+int SaveIco(const char* path) {
+  QFile file(QString::fromLocal8Bit(path));
+  const QByteArray bytes = orva::icon::WindowsIconFile();
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush()) {
     return Fail(std::string("cannot write ") + path);
   }
   return 0;
@@ -48,6 +60,7 @@ int Scale(const char* input, std::string_view size_text, const char* output) {
 int main(int argc, char** argv) {
   const std::string_view command = argc > 1 ? argv[1] : "";
   if (command == "draw" && argc == 3) return Save(orva::icon::DrawIcon(), argv[2]);
+  if (command == "ico" && argc == 3) return SaveIco(argv[2]);
   if (command == "scale" && argc == 5) return Scale(argv[2], argv[3], argv[4]);
   std::cerr << kUsage;
   return 2;

@@ -31,7 +31,10 @@ void FitOnScreen(QDialog& dialog, const QWidget* parent) {
 
 std::optional<QString> QtDialogs::ChooseExistingFile(QWidget* parent,
                                                      const OpenFileRequest& request) {
-  QFileDialog dialog(parent, request.title, request.start_path, request.filter);
+  // Qt's filter is the pattern, which it shows as its description.
+  QFileDialog dialog(parent, QString::fromStdString(request.title),
+                     QString::fromStdString(request.start_path),
+                     QString::fromStdString(request.filter_pattern));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   FitOnScreen(dialog, parent);

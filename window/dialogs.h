@@ -6,17 +6,11 @@
 #include <QString>
 #include <optional>
 
+#include "window/form1_logic.h"
+
 class QWidget;
 
 namespace orva {
-
-enum class MessageIcon { kInformation, kExclamation };
-
-struct OpenFileRequest {
-  QString title;
-  QString filter;      // one filter whose description and pattern are the same, e.g. "*.def"
-  QString start_path;  // the file the dialog starts with; empty for its default
-};
 
 class Dialogs {
  public:

@@ -1,16 +1,21 @@
-// Form1, ORVA's only window: the mission list of the current database, the box
-// for a new text with its Insert button, the selected mission's id and image
-// name, the database path, and the menu with Open and Help... A database
-// file dropped on the window, or named on the command line, opens as if it
-// had been chosen in Open.
+// Form1, ORVA's only window, drawn by Qt: the mission list of the current
+// database, the box for a new text with its Insert button, the selected
+// mission's id and image name, the database path, and the menu with Open and
+// Help... It creates its controls from the layout table, passes the user's
+// events to Form1Logic, which decides what each does, and shows what the
+// logic asks it to. A database file dropped on the window, or named on the
+// command line, opens as if it had been chosen in Open.
 #pragma once
 
 #include <QMainWindow>
 #include <QString>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
-#include "database/mission_list.h"
 #include "window/dialogs.h"
+#include "window/form1_logic.h"
 #include "window/mission_database.h"
 
 class QDragEnterEvent;
@@ -22,7 +27,9 @@ class QPushButton;
 
 namespace orva {
 
-class Form1 : public QMainWindow {
+class HelpPanel;
+
+class Form1 : public QMainWindow, private Form1View {
   Q_OBJECT
 
  public:
@@ -33,12 +40,12 @@ class Form1 : public QMainWindow {
   ~Form1() override;
 
   // The path last accepted in the Open dialog; empty until then.
-  const QString& DatabasePath() const { return database_path_; }
+  QString DatabasePath() const { return QString::fromStdString(logic_.DatabasePath()); }
 
   // Opens `path` as if it had been chosen in the Open dialog. The dialog
   // accepts only an existing file, so a missing one is refused with a
   // message and nothing changes.
-  void OpenFile(const QString& path);
+  void OpenFile(const QString& path) { logic_.OpenPath(path.toStdString()); }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -49,31 +56,25 @@ class Form1 : public QMainWindow {
  private:
   void CreateMenus();
   void CreateControls();
-  void CreateMissionFrame(QWidget* client);
-  void CreateDetailsFrame(QWidget* client);
-  void CreatePathFrame(QWidget* client);
-  QWidget* CreateHelpPanel(QWidget* client);
   void SetFocusOrder();
-  void DescribeControls();
   void ConnectControls();
-
-  void Open();
-  void OpenDatabase(const QString& path);
   bool TakeDatabaseDrop(QDropEvent* event);
-  void ShowPath();
-  void Reload();
-  void ShowSelectedMission(int row);
-  void Insert();
-  void ShowHelp();
 
-  void SetCommandsEnabled(bool enabled);
-  void Tell(MessageIcon icon, const QString& text, const QString& details = {});
+  // Form1View: what the logic asks of the window.
+  std::optional<std::string> ChooseExistingFile(const OpenFileRequest& request) override;
+  void ShowMessage(MessageIcon icon, const std::string& text, const std::string& details) override;
+  void ShowPath(const std::string& path) override;
+  void ShowMissions(const std::vector<std::string>& texts) override;
+  void SelectMission(int row) override;
+  void ShowDetails(const std::string& image_name, const std::string& id) override;
+  void SetCommandsEnabled(bool enabled) override;
+  void SetHelpShown(bool shown) override;
 
   std::unique_ptr<Dialogs> dialogs_;
   std::unique_ptr<MissionDatabase> database_;
-
-  QString database_path_;
-  MissionIds mission_ids_;
+  Form1Logic logic_{*this, *database_};
+  // While the logic changes the list, its signals are not passed back.
+  bool changing_list_ = false;
 
   // The controls, named for what they hold; the layout's names are their
   // objectName()s.
@@ -83,7 +84,7 @@ class Form1 : public QMainWindow {
   QLineEdit* path_ = nullptr;        // Text2
   QLineEdit* image_name_ = nullptr;  // Text3
   QLineEdit* id_ = nullptr;          // Text4
-  QWidget* help_panel_ = nullptr;    // Frame1
+  HelpPanel* help_panel_ = nullptr;  // Frame1
 };
 
 }  // namespace orva

@@ -4,22 +4,16 @@
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QKeySequence>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
 #include <QShowEvent>
 
-#include "resources/icon.h"
+#include "window/controls.h"
+#include "window/form1_layout.h"
 #include "window/look.h"
-#include "window/twips.h"
 
 namespace orva {
 namespace {
-
-// The author, a contact and the year; the web address.
-const QString kCredits = QStringLiteral("ORVA, orva@example.org, 2006");
-const QString kWebAddress = QStringLiteral("https://orva.example.org/");
 
 // Screen readers take the panel for a dialog: Qt's accessibility gives a
 // frame inside a window no role of its own.
@@ -28,99 +22,33 @@ QAccessibleInterface* PanelAsDialog(const QString& class_name, QObject* object) 
   return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Dialog);
 }
 
-// One of the panel's three lines of text: centred, borderless, read-only.
-// The text sits at the top of its box, so where Text5 and Text6 overlap the
-// lower box does not cut into the upper line's letters.
-QLineEdit* MakeLine(QWidget* parent, const char* name, const QRect& geometry, const QString& text,
-                    const QString& accessible_name) {
-  auto* line = new QLineEdit(text, parent);
-  line->setObjectName(name);
-  line->setAccessibleName(accessible_name);
-  line->setGeometry(geometry);
-  line->setFrame(false);
-  line->setReadOnly(true);
-  line->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-  line->setTextMargins(0, 0, 0, 0);
-  line->setCursorPosition(0);
-  // Clicking selects text to copy; Tab passes it by, so it stays on OK.
-  line->setFocusPolicy(Qt::ClickFocus);
-  line->setFont(look::SansSerifBold(look::kLargeFontCentipoints));
-  look::SetColour(line, QPalette::Text, look::kPanelBlue);
-  look::SetColour(line, QPalette::Base, look::kFace);
-  return line;
-}
-
-// A filled bar without a border. An invalid colour leaves the platform's
-// window colour, the one text boxes are filled with (white by default).
-QFrame* MakeBar(QWidget* parent, const char* name, const QRect& geometry, const QColor& colour) {
-  auto* bar = new QFrame(parent);
-  bar->setObjectName(name);
-  bar->setGeometry(geometry);
-  bar->setFrameStyle(QFrame::NoFrame);
-  bar->setAutoFillBackground(true);
-  if (colour.isValid()) {
-    look::SetColour(bar, QPalette::Window, colour);
-  } else {
-    bar->setBackgroundRole(QPalette::Base);
-  }
-  return bar;
-}
-
 }  // namespace
 
 HelpPanel::HelpPanel(QWidget* client) : QFrame(client) {
   [[maybe_unused]] static const bool kDialogRole =
       (QAccessible::installFactory(PanelAsDialog), true);
-  setObjectName("Frame1");
-  setAccessibleName(QStringLiteral("About ORVA"));
-  setAccessibleDescription(
-      QStringLiteral("The program's name and version, its credits and web address. OK or Esc "
-                     "closes it."));
-  setGeometry(TwipsRect(0, 0, 5175, 4335));
+  const layout::Control& frame1 = *layout::FindControl(layout::kHelpPanelName);
+  setObjectName(look::Text(frame1.name));
+  setAccessibleName(look::Text(frame1.accessible_name));
+  setAccessibleDescription(look::Text(frame1.description));
+  setGeometry(look::Pixels(frame1.twips));
   setFrameStyle(QFrame::NoFrame);
   look::FillWithFace(this);
-  CreateContent(look::Frame(this, "Frame5", TwipsRect(120, 60, 4935, 4095)));
+  MakeContents(this, frame1.name);
+  auto* ok = findChild<QPushButton*>(QStringLiteral("Command2"));
+  // Enter presses OK as well as Space does: the panel reads like a message box.
+  ok->setAutoDefault(true);
+  connect(ok, &QPushButton::clicked, this, &HelpPanel::CloseAsked);
+  ok_ = ok;
   // The control to give the focus back to. Not simply the focus when the
   // panel comes up: chosen from the keyboard, Help... has it in the menu bar.
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
     if (now != nullptr && parentWidget()->isAncestorOf(now) && !isAncestorOf(now))
       last_focus_ = now;
   });
-  new QShortcut(QKeySequence::Cancel, this, this, &QWidget::hide, Qt::WidgetWithChildrenShortcut);
+  new QShortcut(QKeySequence::Cancel, this, this, &HelpPanel::CloseAsked,
+                Qt::WidgetWithChildrenShortcut);
   hide();
-}
-
-// Positions in twips relative to Frame5. Later controls lie above earlier
-// ones where they overlap: Text6 over Text5's lower edge, each bar over the
-// previous one's last line, so the bars form one block of three stripes.
-void HelpPanel::CreateContent(QWidget* frame5) {
-  MakeLine(frame5, "Text7", TwipsRect(920, 1080, 3015, 225), look::NameAndVersion(),
-           QStringLiteral("Name and version"));
-
-  auto* image = new QLabel(frame5);
-  image->setObjectName("Image1");
-  image->setGeometry(TwipsRect(2160, 1320, 480, 480));
-  image->setPixmap(icon::Pixmap());
-  image->setAccessibleName(QStringLiteral("ORVA's icon"));
-
-  MakeLine(frame5, "Text5", TwipsRect(240, 1920, 4215, 300), kCredits, QStringLiteral("Credits"));
-  MakeLine(frame5, "Text6", TwipsRect(360, 2160, 4095, 300), kWebAddress,
-           QStringLiteral("Web address"));
-
-  auto* ok = new QPushButton(QStringLiteral("OK"), frame5);
-  ok->setObjectName("Command2");
-  ok->setGeometry(TwipsRect(1800, 2520, 1215, 255));
-  ok->setFont(look::SansSerifBold(look::kSmallFontCentipoints));
-  look::SetColour(ok, QPalette::Button, look::kOkFace);
-  // Enter presses OK as well as Space does: the panel reads like a message box.
-  ok->setAutoDefault(true);
-  ok->setAccessibleDescription(QStringLiteral("Closes the panel."));
-  connect(ok, &QPushButton::clicked, this, &QWidget::hide);
-  ok_ = ok;
-
-  MakeBar(frame5, "Shape1", TwipsRect(2040, 2880, 735, 135), QColor());
-  MakeBar(frame5, "Shape2", TwipsRect(2040, 3000, 735, 135), look::kBlue);
-  MakeBar(frame5, "Shape3", TwipsRect(2040, 3120, 735, 135), look::kRed);
 }
 
 // While the panel covers the window, the keyboard works the panel: the

@@ -3,7 +3,10 @@
 // strong green, the others pale green, transparent around them.
 #include <gtest/gtest.h>
 
+#include <QBuffer>
+#include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <string>
 #include <vector>
 
@@ -134,6 +137,30 @@ TEST(ScaleCrisplyTest, RefusesFactorsOutOfRange) {
   EXPECT_TRUE(ScaleCrisply(source, 33).isNull());
   EXPECT_TRUE(ScaleCrisply(source, 1 << 28).isNull());  // no overflow into a small size
   EXPECT_TRUE(ScaleCrisply(QImage(), 2).isNull());
+}
+
+// The Windows icon as Windows' own reader (here Qt's) takes it apart: every
+// size there, each showing the drawing at that size, transparency included;
+// and the committed file is what the generator writes today.
+TEST(WindowsIconTest, HoldsTheDrawingAtEverySize) {
+  QByteArray bytes = WindowsIconFile();
+  QBuffer buffer(&bytes);
+  QImageReader reader(&buffer, "ico");
+  std::vector<int> sizes;
+  for (int i = 0; i < reader.imageCount(); ++i) {
+    ASSERT_TRUE(reader.jumpToImage(i));
+    const QImage image = reader.read().convertToFormat(QImage::Format_ARGB32);
+    ASSERT_FALSE(image.isNull()) << "image " << i << ": " << reader.errorString().toStdString();
+    EXPECT_EQ(image, DrawIconAt(image.width())) << image.width() << " px";
+    sizes.push_back(image.width());
+  }
+  EXPECT_EQ(sizes, std::vector<int>(std::begin(kWindowsIconSizes), std::end(kWindowsIconSizes)));
+  EXPECT_EQ(DrawIconAt(32), DrawIcon().convertToFormat(QImage::Format_ARGB32));
+  EXPECT_EQ(PaintAt(DrawIconAt(16), 0, 0), Paint::kClear);
+
+  QFile committed(QString::fromUtf8(ORVA_ICON_FILE).replace(".png", ".ico"));
+  ASSERT_TRUE(committed.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(committed.readAll() == WindowsIconFile()) << "run: make-icon ico resources/orva.ico";
 }
 
 }  // namespace

@@ -170,8 +170,11 @@ class DialogsTest : public QObject {
       dialog->reject();
     });
 
-    const std::optional<QString> chosen = QtDialogs().ChooseExistingFile(
-        nullptr, {.title = "Открыть textdb_XX.def файл", .filter = "*.def", .start_path = last});
+    const std::optional<QString> chosen =
+        QtDialogs().ChooseExistingFile(nullptr, {.title = "Открыть textdb_XX.def файл",
+                                                 .filter_description = "*.def",
+                                                 .filter_pattern = "*.def",
+                                                 .start_path = last.toStdString()});
 
     QVERIFY(!chosen.has_value());  // Cancel is its own outcome
     QCOMPARE(title, QString("Открыть textdb_XX.def файл"));

@@ -4,7 +4,6 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QDropEvent>
 #include <QFocusFrame>
 #include <QImage>
@@ -24,7 +23,6 @@
 
 #include "database/format.h"
 #include "database/little_endian.h"
-#include "database/mission_list.h"
 #include "resources/icon_art.h"
 #include "tests/support/database_builder.h"
 #include "tests/window/accessibility.h"
@@ -34,38 +32,7 @@ namespace orva {
 namespace {
 
 using test_support::DatabaseBuilder;
-using test_support::ShownMessage;
 using test_support::Shows;
-
-// The real files, with the calls counted; reads can be made to fail once a
-// text has been inserted.
-class CountingDatabase : public MissionDatabase {
- public:
-  MissionList Read(const std::filesystem::path& path) override {
-    ++reads;
-    if (fail_reads_after_insert && inserts > 0) {
-      MissionList failed;
-      failed.status = Status::Io("the disk was unplugged");
-      return failed;
-    }
-    return files_.Read(path);
-  }
-  Result<InsertedEntry> Insert(const std::filesystem::path& path,
-                               std::string_view utf8_text) override {
-    ++inserts;
-    Result<InsertedEntry> inserted = files_.Insert(path, utf8_text);
-    if (inserted.ok()) inserted->warning = warning;
-    return inserted;
-  }
-
-  int reads = 0;
-  int inserts = 0;
-  bool fail_reads_after_insert = false;
-  std::string warning;  // given with every insertion made, as a folder that cannot be flushed does
-
- private:
-  FileMissionDatabase files_;
-};
 
 std::vector<std::byte> ThreeMissions() {
   return DatabaseBuilder()
@@ -149,13 +116,9 @@ class Form1Test : public QObject, test_support::WindowDriver {
     return baseline;
   }
 
-  CountingDatabase* database_ = nullptr;
-
  private slots:
   void init() {
-    auto database = std::make_unique<CountingDatabase>();
-    database_ = database.get();
-    Start(std::move(database));
+    Start();
     QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
   }
   void cleanup() { Stop(); }
@@ -288,139 +251,13 @@ class Form1Test : public QObject, test_support::WindowDriver {
     QCOMPARE(Text(1)->text(), QString(20, QChar(0x0416)) + QString(25, 'a'));
   }
 
-  // --- Open ---
+  // --- The logic's state in the controls (what it decides is tested
+  // without a toolkit in form1_logic_test.cpp) ---
 
-  void openListsTheMissionsAndSelectsTheLast() {
-    const QString path = WriteDatabase("textdb_01.def", ThreeMissions());
-    OpenDatabase(path);
-
-    QCOMPARE(dialogs_->requests.size(), size_t{1});
-    QCOMPARE(dialogs_->requests[0].title, QString("Открыть textdb_XX.def файл"));
-    QCOMPARE(dialogs_->requests[0].filter, QString("*.def"));
-    QVERIFY(dialogs_->requests[0].start_path.isEmpty());
-
-    QCOMPARE(ListedTexts(), QStringList({"Обучение", "Патруль", "Convoy"}));
-    QCOMPARE(List()->currentRow(), 2);
-    QCOMPARE(Text(4)->text(), QString("5003"));
-    QCOMPARE(Text(3)->text(), QString("shot003.bmp"));
-    QCOMPARE(Text(2)->text(), path);
-    QCOMPARE(form_->DatabasePath(), path);
-    QVERIFY(dialogs_->messages.empty());
-  }
-
-  void selectingAMissionShowsItsIdAndImage() {
-    OpenDatabase(WriteDatabase("textdb_01.def", ThreeMissions()));
-    QTest::keyClick(List(), Qt::Key_Home);
-    QCOMPARE(Text(4)->text(), QString("5001"));
-    QCOMPARE(Text(3)->text(), QString("shot001.bmp"));
-    QTest::keyClick(List(), Qt::Key_Down);
-    QCOMPARE(Text(4)->text(), QString("5002"));
-    QCOMPARE(Text(3)->text(), QString("shot002.bmp"));
-  }
-
-  void openThenCancelOnlyHidesTheHelpPanel() {
-    const QString path = WriteDatabase("textdb_01.def", ThreeMissions());
-    OpenDatabase(path);
-    List()->setCurrentRow(0);
-    Type("draft");
-    Trigger("ooo");
-    QVERIFY(HelpShown());
-
-    CancelOpen();
-
-    QVERIFY(!HelpShown());
-    QCOMPARE(dialogs_->requests.back().start_path, path);  // starts from the current database
-    QCOMPARE(form_->DatabasePath(), path);
-    QCOMPARE(Text(2)->text(), path);
-    QCOMPARE(ListedTexts(), QStringList({"Обучение", "Патруль", "Convoy"}));
-    QCOMPARE(List()->currentRow(), 0);
-    QCOMPARE(Text(4)->text(), QString("5001"));
-    QCOMPARE(Text(3)->text(), QString("shot001.bmp"));
-    QCOMPARE(Text(1)->text(), QString("draft"));
-    QVERIFY(CommandsEnabled());
-    QCOMPARE(database_->reads, 1);
-  }
-
-  void cancelAfterAFailedReadKeepsTheControlsDisabled() {
-    OpenDatabase(WriteDatabase("missing.def", {}) + ".gone");
-    QVERIFY(CommandsDisabled());
-    CancelOpen();
-    QVERIFY(CommandsDisabled());
-  }
-
-  void aDatabaseWithNoMissionLeavesNoSelection() {
-    OpenDatabase(WriteDatabase("textdb_01.def", ThreeMissions()));
-    QCOMPARE(Text(4)->text(), QString("5003"));
-    OpenDatabase(
-        WriteDatabase("textdb_02.def", DatabaseBuilder().Entry(100, "other").Marker().Build()));
-    QCOMPARE(List()->count(), 0);
-    QCOMPARE(List()->currentRow(), -1);
-    QVERIFY(Text(3)->text().isEmpty());
-    QVERIFY(Text(4)->text().isEmpty());
-    QVERIFY(dialogs_->messages.empty());
-    QVERIFY(CommandsEnabled());
-  }
-
-  // --- A failed read ---
-
-  void aFailedReadKeepsTheMissionsReadAndDisablesTheControls() {
-    std::vector<std::byte> bytes = ThreeMissions();
-    EncodeInt32(bytes, static_cast<std::size_t>(format::TextOffsetField(4)), -1);  // 5003
-    const QString path = WriteDatabase("textdb_01.def", bytes);
-    OpenDatabase(path);
-
-    QCOMPARE(dialogs_->messages.size(), size_t{1});
-    const ShownMessage& error = dialogs_->messages[0];
-    QCOMPARE(error.icon, MessageIcon::kExclamation);
-    QCOMPARE(error.text, QString("ERROR!"));
-    QVERIFY2(error.details.contains("negative"), qPrintable(error.details));
-    QVERIFY(error.details.front().isUpper() && error.details.endsWith('.'));  // a sentence
-    QVERIFY(error.list_enabled);  // disabled once the box is dismissed
-    QCOMPARE(ListedTexts(), QStringList({"Обучение", "Патруль"}));
-    QVERIFY(CommandsDisabled());
-    QCOMPARE(Text(2)->text(), path);
-    QCOMPARE(form_->DatabasePath(), path);
-
-    // The next successful Open enables them again.
-    OpenDatabase(WriteDatabase("textdb_02.def", ThreeMissions()));
-    QVERIFY(CommandsEnabled());
-    QCOMPARE(List()->count(), 3);
-  }
-
-  void aMissionListedPastTheEntryCountShowsNoId() {
-    // Two entries claimed, three missions before the marker: the third is
-    // listed, then the read fails; MissionIds has no place for it.
-    OpenDatabase(WriteDatabase("textdb_01.def", DatabaseBuilder()
-                                                    .Entry(5001, "a")
-                                                    .Entry(5002, "b")
-                                                    .Entry(5003, "c")
-                                                    .Marker()
-                                                    .ClaimedCount(1)
-                                                    .Build()));
-    QCOMPARE(dialogs_->messages.size(), size_t{1});
-    QCOMPARE(List()->count(), 3);
-    List()->setCurrentRow(1);
-    QCOMPARE(Text(4)->text(), QString("5002"));
-    List()->setCurrentRow(2);
-    QVERIFY(Text(4)->text().isEmpty());
-    QVERIFY(Text(3)->text().isEmpty());
-  }
-
-  void aMissingFileIsAFailedRead() {
-    OpenDatabase(QString::fromStdString((*dir_ / "textdb_09.def").string()));
-    QCOMPARE(dialogs_->messages.size(), size_t{1});
-    QCOMPARE(dialogs_->messages[0].text, QString("ERROR!"));
-    QVERIFY(!dialogs_->messages[0].details.isEmpty());
-    QVERIFY(CommandsDisabled());
-  }
-
-  // --- Insert ---
-
-  void insertAddsTheTextAsTheNextMissionAndSelectsIt() {
-    const QString path = WriteDatabase(
+  void insertShowsTheNewMissionSelectedAndKeepsTheText() {
+    OpenDatabase(WriteDatabase(
         "textdb_05.def",
-        DatabaseBuilder().Entry(5122, "Мост").Entry(5123, "Переправа").Marker("end").Build());
-    OpenDatabase(path);
+        DatabaseBuilder().Entry(5122, "Мост").Entry(5123, "Переправа").Marker("end").Build()));
     Type("Щит и меч");
     PressInsert();
 
@@ -432,159 +269,36 @@ class Form1Test : public QObject, test_support::WindowDriver {
     QCOMPARE(Text(4)->text(), QString("5124"));
     QCOMPARE(Text(3)->text(), QString("shot124.bmp"));
     QCOMPARE(Text(1)->text(), QString("Щит и меч"));  // kept for another insertion
-
-    const MissionList on_disk = ReadMissionList(std::filesystem::path(path.toStdString()));
-    QVERIFY(on_disk.status.ok());
-    QCOMPARE(on_disk.missions.size(), size_t{3});
-    QCOMPARE(on_disk.missions.back().id, 5124);
-    QCOMPARE(QString::fromStdString(on_disk.missions.back().text), QString("Щит и меч"));
   }
 
-  void insertingTwiceAddsTwoMissions() {
+  void selectingAMissionByKeyboardShowsItsIdAndImage() {
     OpenDatabase(WriteDatabase("textdb_01.def", ThreeMissions()));
-    Type("x");
-    PressInsert();
-    PressInsert();
-    QCOMPARE(ListedTexts(), QStringList({"Обучение", "Патруль", "Convoy", "x", "x"}));
-    QCOMPARE(Text(4)->text(), QString("5005"));
-    QCOMPARE(dialogs_->messages.size(), size_t{2});
+    QTest::keyClick(List(), Qt::Key_Home);
+    QCOMPARE(Text(4)->text(), QString("5001"));
+    QCOMPARE(Text(3)->text(), QString("shot001.bmp"));
+    QTest::keyClick(List(), Qt::Key_Down);
+    QCOMPARE(Text(4)->text(), QString("5002"));
+    QCOMPARE(Text(3)->text(), QString("shot002.bmp"));
   }
 
-  void insertWithAnEmptyBoxDoesNothing() {
-    const QString path = WriteDatabase("textdb_01.def", ThreeMissions());
-    OpenDatabase(path);
-    PressInsert();
-    QCOMPARE(database_->inserts, 0);
-    QCOMPARE(database_->reads, 1);
-    QVERIFY(dialogs_->messages.empty());
-    QVERIFY(test_support::ReadFileBytes(path.toStdString()) == ThreeMissions());
-  }
-
-  void aTextOfSpacesIsInsertedAsTyped() {
-    const QString path = WriteDatabase("textdb_01.def", ThreeMissions());
-    OpenDatabase(path);
-    Type("  ");
-    PressInsert();
-    QCOMPARE(database_->inserts, 1);
-    QCOMPARE(dialogs_->messages.size(), size_t{1});
-    QCOMPARE(dialogs_->messages[0].text, QString("All Right!"));
-    QCOMPARE(List()->count(), 4);
-    QCOMPARE(Text(4)->text(), QString("5004"));
-    QCOMPARE(test_support::ReadFileBytes(path.toStdString()).size(),
-             ThreeMissions().size() + 2 + 9);
-  }
-
-  void insertBeforeAnyOpenAsksToOpenADatabase() {
-    Type("Новая");
-    PressInsert();
-    QCOMPARE(database_->inserts, 0);
-    QCOMPARE(dialogs_->messages.size(), size_t{1});
-    QCOMPARE(dialogs_->messages[0].icon, MessageIcon::kExclamation);
-    QVERIFY(dialogs_->messages[0].text.contains("Open a database"));
-  }
-
-  void aTextTheCodePageCannotHoldIsRefusedWithItsReason() {
-    const QString path = WriteDatabase("textdb_01.def", ThreeMissions());
-    OpenDatabase(path);
-    List()->setCurrentRow(0);
-    Type("Мир 日本");
-    PressInsert();
-
-    QCOMPARE(dialogs_->messages.size(), size_t{1});
-    QCOMPARE(dialogs_->messages[0].icon, MessageIcon::kExclamation);
-    QVERIFY(dialogs_->messages[0].text != "All Right!");
-    QVERIFY2(dialogs_->messages[0].details.contains("U+65E5"),
-             qPrintable(dialogs_->messages[0].details));
-    QVERIFY(test_support::ReadFileBytes(path.toStdString()) == ThreeMissions());
-    QCOMPARE(database_->reads, 1);  // no reload: the list stays as it was
-    QCOMPARE(List()->currentRow(), 0);
-  }
-
-  void aDatabaseWithoutAnEndMarkerRefusesTheInsertion() {
-    // Without a marker the reader scans on past the table, so the first text
-    // bytes ("a\0b\0") read as one more mission: the list holds three.
-    const auto bytes = DatabaseBuilder().Entry(5001, "a").Entry(5002, "b").Build();
+  void aFailedReadLeavesTheMissionsReadInDisabledControls() {
+    std::vector<std::byte> bytes = ThreeMissions();
+    EncodeInt32(bytes, static_cast<std::size_t>(format::TextOffsetField(4)), -1);  // 5003
     const QString path = WriteDatabase("textdb_01.def", bytes);
     OpenDatabase(path);
-    QVERIFY(dialogs_->messages.empty());
-    const QStringList listed = ListedTexts();
-    Type("c");
-    PressInsert();
+
     QCOMPARE(dialogs_->messages.size(), size_t{1});
-    QCOMPARE(dialogs_->messages[0].icon, MessageIcon::kExclamation);
-    QVERIFY2(dialogs_->messages[0].details.contains("marker"),
-             qPrintable(dialogs_->messages[0].details));
-    QVERIFY(test_support::ReadFileBytes(path.toStdString()) == bytes);
-    QCOMPARE(database_->reads, 1);  // no reload
-    QCOMPARE(ListedTexts(), listed);
-    QVERIFY(CommandsEnabled());
-  }
-
-  // The text is in the file: the window must not suggest inserting it again.
-  void anInsertionThatMayNotSurviveAPowerCutIsStillAllRight() {
-    OpenDatabase(WriteDatabase("textdb_01.def", ThreeMissions()));
-    database_->warning = "it may not survive a power cut: the folder could not be flushed";
-    Type("Последний");
-    PressInsert();
-    QCOMPARE(dialogs_->messages.size(), size_t{1});
-    QCOMPARE(dialogs_->messages[0].icon, MessageIcon::kInformation);
-    QCOMPARE(dialogs_->messages[0].text, QString("All Right!"));
-    QCOMPARE(dialogs_->messages[0].details,
-             QString("Inserted, but it may not survive a power cut: the folder could not be "
-                     "flushed."));
-    QCOMPARE(ListedTexts().back(), QString("Последний"));
-  }
-
-  void aReloadFailingAfterAnInsertionReportsErrorThenAllRight() {
-    const QString path = WriteDatabase("textdb_01.def", ThreeMissions());
-    OpenDatabase(path);
-    database_->fail_reads_after_insert = true;
-    Type("Последний");
-    PressInsert();
-
-    QCOMPARE(dialogs_->messages.size(), size_t{2});
     QCOMPARE(dialogs_->messages[0].text, QString("ERROR!"));
-    QCOMPARE(dialogs_->messages[0].icon, MessageIcon::kExclamation);
-    QCOMPARE(dialogs_->messages[1].text, QString("All Right!"));
-    QCOMPARE(dialogs_->messages[1].icon, MessageIcon::kInformation);
-    QVERIFY(!dialogs_->messages[1].list_enabled);
+    QVERIFY(dialogs_->messages[0].list_enabled);  // disabled once the box is dismissed
+    QCOMPARE(ListedTexts(), QStringList({"Обучение", "Патруль"}));
     QVERIFY(CommandsDisabled());
-    QCOMPARE(ReadMissionList(std::filesystem::path(path.toStdString())).missions.back().text,
-             std::string("Последний"));
-  }
+    QCOMPARE(Text(2)->text(), path);
 
-  // --- Opening from the command line and by drop ---
-
-  void openFileOpensAsTheDialogWouldAndRefusesAMissingFile() {
-    WriteDatabase("textdb_01.def", ThreeMissions());
-    const QString previous = QDir::currentPath();
-    QDir::setCurrent(QString::fromStdString(dir_->path().string()));
-    form_->OpenFile("textdb_01.def");  // relative, as typed in a terminal
-    QDir::setCurrent(previous);
-    const QString path = QString::fromStdString((*dir_ / "textdb_01.def").string());
-    QCOMPARE(form_->DatabasePath(), path);
-    QCOMPARE(List()->currentRow(), 2);
-    QVERIFY(dialogs_->messages.empty());
-
-    Trigger("ooo");
-    const QString missing = QString::fromStdString((*dir_ / "textdb_09.def").string());
-    form_->OpenFile(missing);
-    QVERIFY(!HelpShown());
-    QCOMPARE(dialogs_->messages.size(), size_t{1});
-    QCOMPARE(dialogs_->messages[0].icon, MessageIcon::kExclamation);
-    QVERIFY(dialogs_->messages[0].text != "ERROR!");  // nothing was read
-    QCOMPARE(dialogs_->messages[0].details, missing);
-    QCOMPARE(database_->reads, 1);
-    QCOMPARE(form_->DatabasePath(), path);
+    OpenDatabase(WriteDatabase("textdb_02.def", ThreeMissions()));
     QVERIFY(CommandsEnabled());
-
-    std::vector<std::byte> damaged = ThreeMissions();
-    EncodeInt32(damaged, static_cast<std::size_t>(format::TextOffsetField(4)), -1);
-    form_->OpenFile(WriteDatabase("textdb_02.def", damaged));
-    QCOMPARE(dialogs_->messages.size(), size_t{2});
-    QCOMPARE(dialogs_->messages[1].text, QString("ERROR!"));
-    QVERIFY(CommandsDisabled());
   }
+
+  // --- Opening by drop ---
 
   void aDatabaseDroppedAnywhereOnTheWindowOpens() {
     const QString first = WriteDatabase("textdb_01.def", ThreeMissions());

@@ -77,14 +77,6 @@ class HelpPanelTest : public QObject, test_support::WindowDriver {
     QVERIFY(HelpShown());
   }
 
-  void openWhileShownHidesItBeforeTheDialogEvenWhenCancelled() {
-    ShowHelp();
-    CancelOpen();
-    QVERIFY(!dialogs_->help_shown_during_dialog);
-    QVERIFY(!HelpShown());
-    QVERIFY(dialogs_->messages.empty());
-  }
-
   void theMenuBarStaysUsableWhileShown() {
     ShowHelp();
     QVERIFY(form_->menuBar()->isVisible());

@@ -58,10 +58,9 @@ struct ShownMessage {
 // Cancel) and records what it was asked and every message box.
 class FakeDialogs : public Dialogs {
  public:
-  std::optional<QString> ChooseExistingFile(QWidget* parent,
+  std::optional<QString> ChooseExistingFile(QWidget* /*parent*/,
                                             const OpenFileRequest& request) override {
     requests.push_back(request);
-    help_shown_during_dialog = parent->findChild<QWidget*>("Frame1")->isVisible();
     const QString answer = answers.isEmpty() ? QString() : answers.takeFirst();
     if (answer.isEmpty()) return std::nullopt;
     return answer;
@@ -74,7 +73,6 @@ class FakeDialogs : public Dialogs {
   QStringList answers;  // the next answers of the Open dialog
   std::vector<OpenFileRequest> requests;
   std::vector<ShownMessage> messages;
-  bool help_shown_during_dialog = false;  // at the last request
 };
 
 // The verbs of the window's test suites, which derive from it and call Start
@@ -100,10 +98,6 @@ class WindowDriver {
   void Trigger(const char* action) { Widget<QAction>(action)->trigger(); }
   void OpenDatabase(const QString& path) {
     dialogs_->answers.push_back(path);
-    Trigger("tb");
-  }
-  void CancelOpen() {
-    dialogs_->answers.push_back(QString());
     Trigger("tb");
   }
   void ShowHelp() { Trigger("ooo"); }

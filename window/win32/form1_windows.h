@@ -1,0 +1,105 @@
+// Form1 drawn with Windows' own controls: user32's list box, edit boxes,
+// statics and buttons, comctl32 version 6 (through the program's manifest),
+// comdlg32's Open dialog and user32's message boxes. The controls are made
+// from the shared layout table, their twips turned into pixels at the dots
+// per inch of the monitor the window is on, again whenever it moves to
+// another. What the window does is Form1Logic's: this class only creates
+// the controls, passes their events on and does what the logic asks.
+#pragma once
+
+// clang-format off: windows.h comes first, the other Windows headers need what it declares.
+#include <windows.h>
+// clang-format on
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "window/form1_layout.h"
+#include "window/form1_logic.h"
+#include "window/mission_database.h"
+
+namespace orva::win32 {
+
+// The window class, which the tests look for, and the first control's id:
+// each control's id is this plus its index in layout::Controls().
+inline constexpr wchar_t kWindowClass[] = L"OrvaForm1";
+inline constexpr int kFirstControlId = 100;
+// Menu commands.
+inline constexpr int kOpenCommand = 40001;  // tb
+inline constexpr int kHelpCommand = 40002;  // ooo
+// The program's icon resource (resources/orva.ico).
+inline constexpr int kIconResource = 1;
+
+class Form1Window final : public Form1View {
+ public:
+  Form1Window();
+  ~Form1Window() override;
+  Form1Window(const Form1Window&) = delete;
+  Form1Window& operator=(const Form1Window&) = delete;
+
+  // Creates and shows the window; false when Windows refuses.
+  bool Create(int show_command);
+  // Opens a database named on the command line.
+  void OpenPath(const std::wstring& path);
+  // Runs the window until it is closed; returns the program's exit status.
+  int Run();
+
+  // Form1View
+  std::optional<std::string> ChooseExistingFile(const OpenFileRequest& request) override;
+  void ShowMessage(MessageIcon icon, const std::string& text, const std::string& details) override;
+  void ShowPath(const std::string& path) override;
+  void ShowMissions(const std::vector<std::string>& texts) override;
+  void SelectMission(int row) override;
+  void ShowDetails(const std::string& image_name, const std::string& id) override;
+  void SetCommandsEnabled(bool enabled) override;
+  void SetHelpShown(bool shown) override;
+
+ private:
+  struct Made {
+    const layout::Control* control;
+    HWND hwnd;
+    bool in_help_panel;
+  };
+
+  static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
+
+  void CreateMenuBar();
+  void CreateControls();
+  void PlaceControls();
+  std::wstring FontFace() const;
+  void SetFonts();
+  void SetIcons();
+  void SizeWindow(const RECT* suggested);
+  void OnCommand(int id, int code, HWND from);
+  void OnDrop(HDROP drop);
+  LRESULT ColourFor(HWND control, HDC dc);
+  void DrawButton(const DRAWITEMSTRUCT& item);
+  bool PreTranslate(MSG& message);
+  void MoveFocus(int step);
+
+  HWND Hwnd(std::string_view name) const;
+  const Made* Find(HWND hwnd) const;
+  HBRUSH Brush(COLORREF colour);
+  HFONT FontFor(const layout::Control& control) const;
+
+  FileMissionDatabase database_;
+  Form1Logic logic_;
+
+  HWND window_ = nullptr;
+  HACCEL accelerators_ = nullptr;
+  UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
+  std::vector<Made> made_;
+  std::map<COLORREF, HBRUSH> brushes_;
+  HFONT small_font_ = nullptr;
+  HFONT large_font_ = nullptr;
+  HICON big_icon_ = nullptr;
+  HICON small_icon_ = nullptr;
+  HICON panel_icon_ = nullptr;
+  HWND focus_before_help_ = nullptr;
+  HWND focus_on_return_ = nullptr;
+};
+
+}  // namespace orva::win32
