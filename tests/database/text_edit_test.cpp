@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
@@ -10,46 +9,14 @@
 #include "database/little_endian.h"
 #include "database/text_entry_insertion.h"
 #include "tests/support/database_builder.h"
+#include "tests/support/generated_databases.h"
 
 namespace orva {
 namespace {
 
 using test_support::Bytes;
 using test_support::DatabaseBuilder;
-
-// Well-formed databases with any id before and after the marker, any byte but
-// NUL in their texts, a gap before the texts, bytes after them, and now and
-// then a marker just past the table.
-class Generated {
- public:
-  explicit Generated(std::uint32_t seed) : rng_(seed) {}
-  int Pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
-  std::string AnyText(int longest) {
-    std::string text(static_cast<std::size_t>(Pick(0, longest)), ' ');
-    for (char& c : text) c = static_cast<char>(Pick(1, 255));
-    return text;
-  }
-  std::vector<std::byte> Next() {
-    DatabaseBuilder builder;
-    int entries = 0;
-    auto add = [&](std::int32_t id) {
-      builder.RawEntry(id, AnyText(10));
-      ++entries;
-    };
-    for (int i = Pick(1, 6); i > 0; --i) add(Pick(0, 3) == 0 ? Pick(0, 4999) : Pick(5000, 5998));
-    if (Pick(0, 3) == 0) add(5001);  // an id that may repeat
-    add(6000);
-    const bool past_table = Pick(0, 4) == 0;
-    if (past_table) builder.ClaimedCount(entries - 1);
-    for (int i = past_table ? 0 : Pick(0, 3); i > 0; --i) add(Pick(6001, 90000));
-    builder.GapBeforeTexts(static_cast<std::size_t>(Pick(0, 1) * Pick(0, 16)));
-    if (Pick(0, 1) == 1) builder.Trailing(AnyText(12));
-    return builder.Build();
-  }
-
- private:
-  std::mt19937 rng_;
-};
+using test_support::Generated;
 
 // Giving entry k the text S, followed literally: its old text up to its NUL
 // is replaced by S, and every text offset past its text (those of entries
