@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "cli/edit_commands.h"
 #include "cli/formats.h"
 #include "cli/output.h"
 #include "database/file_system.h"
@@ -207,6 +208,17 @@ Outcome Execute(const Io& io, const Request& request) {
       return Check(io, request);
     case Command::kInsert:
       return Insert(io, request);
+    case Command::kSet:
+    case Command::kRemove:
+    case Command::kExport:
+    case Command::kImport: {
+      const EditIo edit_io{io.out, io.err};
+      const EditOutcome done = request.command == Command::kSet      ? SetText(edit_io, request)
+                               : request.command == Command::kRemove ? Remove(edit_io, request)
+                               : request.command == Command::kExport ? Export(edit_io, request)
+                                                                     : Import(edit_io, request);
+      return {done.exit_status, done.database_changed};
+    }
   }
   return {kExitUsage};
 }
