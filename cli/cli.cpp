@@ -15,6 +15,7 @@
 #include "cli/edit_commands.h"
 #include "cli/formats.h"
 #include "cli/output.h"
+#include "database/backup.h"
 #include "database/file_system.h"
 #include "database/format.h"
 #include "database/layout_check.h"
@@ -182,7 +183,9 @@ Outcome Insert(const Io& io, const Request& request) {
   if (!texts.ok()) return refuse(texts.status());
   InsertedEntries inserted;
   if (!texts->empty()) {
-    Result<InsertedEntries> made = InsertTextEntries(PathFromUtf8(request.database), *texts);
+    Result<InsertedEntries> made =
+        InsertTextEntries(DefaultFileSystem(), PathFromUtf8(request.database), *texts,
+                          MakeBackup(DefaultFileSystem(), request.backup));
     if (!made.ok()) return refuse(made.status());
     inserted = std::move(made).value();
   }

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cstdlib>
 
 #include "cli/cli.h"
 
@@ -103,7 +104,45 @@ class Parser {
         ->excludes(texts);
     insert_->add_flag("--json", request_.json,
                       "print {\"inserted\": [{\"id\", \"image\", \"text\", \"mission\"}]}");
+    AddBackupOptions(insert_);
     AddEditCommands();
+  }
+
+  // -b, --backup[=CONTROL] and -S, --suffix, as GNU cp, mv and install take them.
+  void AddBackupOptions(CLI::App* command) {
+    command->add_flag("-b", backup_flag_, "make a backup first (see --backup)");
+    // A sentinel tells --backup without a CONTROL from one with it.
+    command
+        ->add_flag("--backup{\x01}", backup_control_,
+                   "make a backup first: CONTROL none, numbered, existing\n"
+                   "(the default, or $VERSION_CONTROL) or simple")
+        ->option_text("[=CONTROL]");
+    command->add_option("-S,--suffix", suffix_, "the suffix of a simple backup ('~')")
+        ->option_text("SUFFIX");
+  }
+
+  // The policy the options and the environment give, or a usage error.
+  std::optional<Reply> ResolveBackup(CLI::App* command) {
+    const bool asked = backup_flag_ || command->count("--backup") > 0 || command->count("-S") > 0;
+    if (!asked) return std::nullopt;
+    std::string control = command->count("--backup") > 0 ? backup_control_ : "\x01";
+    std::string from = "--backup";
+    if (control == "\x01") {
+      const char* env = std::getenv("VERSION_CONTROL");
+      control = env != nullptr && *env != '\0' ? env : "existing";
+      from = "VERSION_CONTROL";
+    }
+    const std::optional<BackupKind> kind = ParseBackupControl(control);
+    if (!kind) {
+      return UsageError("invalid backup type '" + control + "' in " + from +
+                        "; the types are none, off, numbered, t, existing, nil, simple and never");
+    }
+    request_.backup.kind = *kind;
+    const char* env = std::getenv("SIMPLE_BACKUP_SUFFIX");
+    request_.backup.suffix = ValidBackupSuffix(command->count("-S") > 0 ? suffix_
+                                               : env != nullptr         ? env
+                                                                        : "");
+    return std::nullopt;
   }
 
   // set, remove: ID, then --slot and --json.
@@ -118,9 +157,11 @@ class Parser {
   void AddEditCommands() {
     set_ = EntryCommand("set", "give an entry a new text", kSetFooter);
     set_->add_option("TEXT", request_.text, "the new text")->required();
+    AddBackupOptions(set_);
     set_->add_flag("--json", request_.json,
                    "print {\"set\": {\"slot\", \"id\", \"old_text\", \"text\"}}");
     remove_ = EntryCommand("remove", "remove an entry and its text", kRemoveFooter);
+    AddBackupOptions(remove_);
     remove_->add_flag("--json", request_.json, "print {\"removed\": {\"slot\", \"id\", \"text\"}}");
 
     export_ = DatabaseCommand("export", "write every entry to a PO or CSV file", kExportFooter);
@@ -139,6 +180,7 @@ class Parser {
     import_->add_option("--format", format_, "po or csv (default: from the file's name)")
         ->check(CLI::IsMember({"po", "csv"}));
     import_->add_flag("--dry-run", request_.dry_run, "report, but change nothing");
+    AddBackupOptions(import_);
     import_->add_flag("--json", request_.json,
                       "print {\"changed\", \"same\", \"untranslated\", \"size_change\",\n"
                       "\"written\", \"problems\": [{\"file\", \"line\", \"problem\"}]}");
@@ -178,6 +220,10 @@ class Parser {
         return UsageError("--slot takes a table slot, a number from 1");
       }
       request_.slot = slot;
+    }
+    for (CLI::App* command : {insert_, set_, remove_, import_}) {
+      if (!command->parsed()) continue;
+      if (std::optional<Reply> wrong = ResolveBackup(command)) return *wrong;
     }
     if (!format_.empty()) request_.format = format_;
     if (!output_.empty()) request_.output = output_;
@@ -228,6 +274,9 @@ class Parser {
   std::string slot_;
   std::string format_;
   std::string output_;
+  bool backup_flag_ = false;
+  std::string backup_control_;
+  std::string suffix_;
 };
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include <variant>
 #include <vector>
 
+#include "database/backup.h"
+
 namespace orva::cli {
 
 enum class Command { kList, kCheck, kInsert, kSet, kRemove, kExport, kImport };
@@ -33,6 +35,9 @@ struct Request {
   std::optional<std::string> output;
   std::string translations;
   bool dry_run = false;
+  // insert, set, remove, import: the backup made before the rewrite
+  // (-b, --backup[=CONTROL], -S SUFFIX, VERSION_CONTROL, SIMPLE_BACKUP_SUFFIX)
+  BackupPolicy backup;
 };
 
 // A command line answered without opening any file: the help or the version

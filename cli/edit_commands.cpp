@@ -10,6 +10,7 @@
 
 #include "cli/cli.h"
 #include "cli/formats.h"
+#include "database/backup.h"
 #include "database/file_system.h"
 #include "database/quote.h"
 #include "database/text_edit.h"
@@ -56,7 +57,8 @@ EditOutcome SetText(const EditIo& io, const Request& request) {
   Result<std::vector<std::byte>> stored = StoredText(request.text);
   if (!stored.ok()) return Refuse(io, request, stored.status());
   Result<EditedEntry> edited =
-      SetEntryText(DefaultFileSystem(), PathFromUtf8(request.database), Choice(request), *stored);
+      SetEntryText(DefaultFileSystem(), PathFromUtf8(request.database), Choice(request), *stored,
+                   MakeBackup(DefaultFileSystem(), request.backup));
   if (!edited.ok()) return Refuse(io, request, edited.status());
   if (request.json) {
     io.out.Write(Dump({{"set",
@@ -73,7 +75,8 @@ EditOutcome SetText(const EditIo& io, const Request& request) {
 
 EditOutcome Remove(const EditIo& io, const Request& request) {
   Result<EditedEntry> removed =
-      RemoveEntry(DefaultFileSystem(), PathFromUtf8(request.database), Choice(request));
+      RemoveEntry(DefaultFileSystem(), PathFromUtf8(request.database), Choice(request),
+                  MakeBackup(DefaultFileSystem(), request.backup));
   if (!removed.ok()) return Refuse(io, request, removed.status());
   if (request.json) {
     io.out.Write(
@@ -132,8 +135,9 @@ EditOutcome Import(const EditIo& io, const Request& request) {
   // The file's own problems and those of its translations, all reported
   // before anything is written.
   const bool dry_run = request.dry_run || !records.problems.empty();
-  Result<ImportOutcome> outcome = ImportTranslations(
-      DefaultFileSystem(), PathFromUtf8(request.database), records.translations, dry_run);
+  Result<ImportOutcome> outcome =
+      ImportTranslations(DefaultFileSystem(), PathFromUtf8(request.database), records.translations,
+                         dry_run, MakeBackup(DefaultFileSystem(), request.backup));
   if (!outcome.ok()) return Refuse(io, request, outcome.status());
   std::vector<FileProblem> problems = std::move(records.problems);
   problems.insert(problems.end(), outcome->problems.begin(), outcome->problems.end());

@@ -221,10 +221,12 @@ namespace {
 // chosen one's slot.
 template <typename Plan>
 Result<EditedEntry> Edit(FileSystem& fs, const std::filesystem::path& path,
-                         const EntryChoice& choice, const Plan& plan) {
+                         const EntryChoice& choice, const Plan& plan,
+                         const BeforeRename& before_rename) {
   EditedEntry edited;
-  Result<Rewritten> rewritten =
-      RewriteDatabase(fs, path, [&](std::span<const std::byte> old) -> Result<NewContents> {
+  Result<Rewritten> rewritten = RewriteDatabase(
+      fs, path,
+      [&](std::span<const std::byte> old) -> Result<NewContents> {
         Result<std::vector<EntryText>> entries = ReadEntryTexts(old);
         if (!entries.ok()) return entries.status();
         Result<std::size_t> chosen = ChooseEntry(*entries, choice);
@@ -234,7 +236,8 @@ Result<EditedEntry> Edit(FileSystem& fs, const std::filesystem::path& path,
         edited.id = entry.id;
         edited.old_text = ExchangeText(entry.text);
         return plan(old, entry.slot);
-      });
+      },
+      before_rename);
   if (!rewritten.ok()) return rewritten.status();
   edited.warning = std::move(rewritten->warning);
   return edited;
@@ -243,15 +246,18 @@ Result<EditedEntry> Edit(FileSystem& fs, const std::filesystem::path& path,
 }  // namespace
 
 Result<EditedEntry> SetEntryText(FileSystem& fs, const std::filesystem::path& path,
-                                 const EntryChoice& choice, std::span<const std::byte> stored) {
+                                 const EntryChoice& choice, std::span<const std::byte> stored,
+                                 const BeforeRename& before_rename) {
   try {
     const TextChange change{0, std::vector<std::byte>(stored.begin(), stored.end())};
-    Result<EditedEntry> edited =
-        Edit(fs, path, choice, [&](std::span<const std::byte> old, std::size_t slot) {
+    Result<EditedEntry> edited = Edit(
+        fs, path, choice,
+        [&](std::span<const std::byte> old, std::size_t slot) {
           TextChange at_slot = change;
           at_slot.slot = slot;
           return PlanTextChanges(old, std::span(&at_slot, 1));
-        });
+        },
+        before_rename);
     if (edited.ok()) edited->new_text = ExchangeText(stored);
     return edited;
   } catch (const std::bad_alloc&) {
@@ -260,9 +266,9 @@ Result<EditedEntry> SetEntryText(FileSystem& fs, const std::filesystem::path& pa
 }
 
 Result<EditedEntry> RemoveEntry(FileSystem& fs, const std::filesystem::path& path,
-                                const EntryChoice& choice) {
+                                const EntryChoice& choice, const BeforeRename& before_rename) {
   try {
-    return Edit(fs, path, choice, PlanRemoval);
+    return Edit(fs, path, choice, PlanRemoval, before_rename);
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("remove an entry of " + DescribePath(path));
   }

@@ -90,11 +90,13 @@ struct EditedEntry {
 
 // Gives the chosen entry of the database at `path` the text `stored` (bytes
 // as the database stores them) with one RewriteDatabase.
+// `before_rename` as in RewriteDatabase (a backup).
 Result<EditedEntry> SetEntryText(FileSystem& fs, const std::filesystem::path& path,
-                                 const EntryChoice& choice, std::span<const std::byte> stored);
+                                 const EntryChoice& choice, std::span<const std::byte> stored,
+                                 const BeforeRename& before_rename = {});
 // Removes the chosen entry and its text with one RewriteDatabase.
 Result<EditedEntry> RemoveEntry(FileSystem& fs, const std::filesystem::path& path,
-                                const EntryChoice& choice);
+                                const EntryChoice& choice, const BeforeRename& before_rename = {});
 
 // Windows-1251 bytes and UTF-8 without loss, for editing and exchange files:
 // as DecodeWindows1251, but the byte 0x98, which has no character in the code

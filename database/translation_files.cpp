@@ -115,7 +115,8 @@ Result<std::vector<std::byte>> ReadWholeFile(FileSystem& fs, const std::filesyst
 }
 
 Result<ImportOutcome> ImportTranslations(FileSystem& fs, const std::filesystem::path& path,
-                                         std::span<const Translation> translations, bool dry_run) {
+                                         std::span<const Translation> translations, bool dry_run,
+                                         const BeforeRename& before_rename) {
   try {
     Result<std::vector<std::byte>> bytes = ReadWholeFile(fs, path);
     if (!bytes.ok()) return bytes.status();
@@ -127,8 +128,9 @@ Result<ImportOutcome> ImportTranslations(FileSystem& fs, const std::filesystem::
     bytes = std::vector<std::byte>();  // the rewrite reads the file again, under its lock
     // The file may have changed since it was read: the plan is made again
     // from the bytes the rewrite reads.
-    Result<Rewritten> rewritten =
-        RewriteDatabase(fs, path, [&](std::span<const std::byte> old) -> Result<NewContents> {
+    Result<Rewritten> rewritten = RewriteDatabase(
+        fs, path,
+        [&](std::span<const std::byte> old) -> Result<NewContents> {
           Result<std::vector<EntryText>> now = ReadEntryTexts(old);
           if (!now.ok()) return now.status();
           ImportPlan again = PlanImport(*now, translations);
@@ -139,7 +141,8 @@ Result<ImportOutcome> ImportTranslations(FileSystem& fs, const std::filesystem::
           }
           outcome.counts = again.counts;
           return PlanTextChanges(old, again.changes);
-        });
+        },
+        before_rename);
     if (!rewritten.ok()) return rewritten.status();
     outcome.written = true;
     outcome.warning = std::move(rewritten->warning);

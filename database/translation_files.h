@@ -107,8 +107,10 @@ struct ImportOutcome {
 // and every problem found first; then, unless there are problems, nothing to
 // change or `dry_run`, all the texts go in with one RewriteDatabase. A
 // database that is not well-formed is refused with CheckLayout's reasons.
+// `before_rename` as in RewriteDatabase (a backup).
 Result<ImportOutcome> ImportTranslations(FileSystem& fs, const std::filesystem::path& path,
-                                         std::span<const Translation> translations, bool dry_run);
+                                         std::span<const Translation> translations, bool dry_run,
+                                         const BeforeRename& before_rename = {});
 
 // The whole of a file at `path`, read through `fs` (refused past 2 GiB).
 Result<std::vector<std::byte>> ReadWholeFile(FileSystem& fs, const std::filesystem::path& path);

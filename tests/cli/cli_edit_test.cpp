@@ -1,6 +1,7 @@
 // orva-cli set, remove, export and import.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -113,6 +114,29 @@ TEST_F(CliEditTest, ImportReportsEveryProblemWithItsLineAndChangesNothing) {
   EXPECT_NE(c.err.find("bad.csv:2: a quoted field goes on"), std::string::npos) << c.err;
   EXPECT_NE(c.err.find("bad.csv:3: a quoted field is not closed"), std::string::npos) << c.err;
   EXPECT_EQ(OnDisk(), old_);
+}
+
+// GNU's backups: existing (the default) is simple until a numbered backup is
+// there; each holds the file as it was before that change, and a refusal
+// makes none.
+TEST_F(CliEditTest, BacksUpTheOldFileAsGnuToolsDo) {
+  namespace fs = std::filesystem;
+  const std::string po = File("t.po", "msgctxt \"1200\"\nmsgid \"\"\nmsgstr \"x\"\n");
+  ASSERT_EQ(Run({"set", "-b", db_, "1200", "a"}).exit_code, 0);
+  const std::vector<std::byte> after_set = OnDisk();
+  EXPECT_EQ(test_support::ReadFileBytes(db_ + "~"), old_);
+  ASSERT_EQ(Run({"insert", "--backup=nu", db_, "b"}).exit_code, 0);
+  EXPECT_EQ(test_support::ReadFileBytes(db_ + ".~1~"), after_set);
+  const std::vector<std::byte> after_insert = OnDisk();
+  ASSERT_EQ(Run({"import", "--backup", db_, po}).exit_code, 0);
+  EXPECT_EQ(test_support::ReadFileBytes(db_ + ".~2~"), after_insert);
+  const std::vector<std::byte> after_import = OnDisk();
+  EXPECT_NE(after_import, after_insert);
+  ASSERT_EQ(Run({"remove", "-S", ".old", "--backup=simple", db_, "1200"}).exit_code, 0);
+  EXPECT_EQ(test_support::ReadFileBytes(db_ + ".old"), after_import);
+  EXPECT_EQ(Run({"remove", "-b", db_, "6000"}).exit_code, 1);
+  EXPECT_FALSE(fs::exists(db_ + ".~3~"));
+  EXPECT_EQ(Run({"set", "--backup=n", db_, "5001", "--slot", "1", "x"}).exit_code, 2);
 }
 
 }  // namespace
