@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
@@ -122,13 +121,12 @@ EditOutcome Export(const EditIo& io, const Request& request) {
 
 EditOutcome Import(const EditIo& io, const Request& request) {
   const std::filesystem::path source = PathFromUtf8(request.translations);
-  std::ifstream file(source, std::ios::binary);
-  std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (!file.is_open() || file.bad()) {
-    Say(io.err,
-        "cannot read the translations from " + QuotePath(source) + ": " + std::strerror(errno));
+  Result<std::vector<std::byte>> bytes = ReadWholeFile(DefaultFileSystem(), source);
+  if (!bytes.ok()) {
+    Say(io.err, "cannot read the translations: " + bytes.status().message());
     return {kExitFailure};
   }
+  const std::string_view content(reinterpret_cast<const char*>(bytes->data()), bytes->size());
   TranslationRecords records = FormatOf(request, request.translations) == TranslationFormat::kCsv
                                    ? ReadCsv(content)
                                    : ReadPo(content);

@@ -71,6 +71,15 @@ Result<std::vector<EntryText>> ReadEntryTexts(std::span<const std::byte> databas
 }
 
 Result<std::size_t> ChooseEntry(std::span<const EntryText> entries, const EntryChoice& choice) {
+  std::vector<std::size_t> with_id;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (entries[i].id == choice.id) with_id.push_back(i);
+  }
+  return ChooseEntry(entries, choice, with_id);
+}
+
+Result<std::size_t> ChooseEntry(std::span<const EntryText> entries, const EntryChoice& choice,
+                                std::span<const std::size_t> found) {
   const std::string id = std::to_string(choice.id);
   if (choice.slot) {
     const std::size_t slot = *choice.slot;
@@ -80,10 +89,6 @@ Result<std::size_t> ChooseEntry(std::span<const EntryText> entries, const EntryC
                                  std::to_string(entries[slot - 1].id) + ", not " + id);
     }
     return slot - 1;
-  }
-  std::vector<std::size_t> found;
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    if (entries[i].id == choice.id) found.push_back(i);
   }
   if (found.empty()) return Status::InvalidText("no entry has the id " + id);
   if (found.size() > 1) {
@@ -100,7 +105,12 @@ Result<NewContents> PlanTextChanges(std::span<const std::byte> database,
                                     std::span<const TextChange> changes) {
   Result<std::vector<EntryText>> read = ReadEntryTexts(database);
   if (!read.ok()) return read.status();
-  const std::vector<EntryText>& entries = *read;
+  return PlanTextChanges(database, *read, changes);
+}
+
+Result<NewContents> PlanTextChanges(std::span<const std::byte> database,
+                                    std::span<const EntryText> entries,
+                                    std::span<const TextChange> changes) {
   const std::size_t count = entries.size();
 
   // The changes in slot order, which is the order of the texts.

@@ -62,6 +62,10 @@ struct EntryChoice {
 // and, without a slot, an id several entries have, naming their slots; a
 // slot that does not hold the id.
 Result<std::size_t> ChooseEntry(std::span<const EntryText> entries, const EntryChoice& choice);
+// The same, given the indexes of the entries that have the id, in order (for
+// many choices among many entries).
+Result<std::size_t> ChooseEntry(std::span<const EntryText> entries, const EntryChoice& choice,
+                                std::span<const std::size_t> with_id);
 
 // A new text for the entry in a table slot, as stored (any bytes but NUL).
 struct TextChange {
@@ -72,6 +76,10 @@ struct TextChange {
 // Plans new texts for several entries at once, the texts of `changes` in any
 // order (one change a slot). The pieces keep views into `database`.
 Result<NewContents> PlanTextChanges(std::span<const std::byte> database,
+                                    std::span<const TextChange> changes);
+// The same, given what ReadEntryTexts read from `database`.
+Result<NewContents> PlanTextChanges(std::span<const std::byte> database,
+                                    std::span<const EntryText> entries,
                                     std::span<const TextChange> changes);
 // Plans the removal of the entry in table slot `slot`.
 Result<NewContents> PlanRemoval(std::span<const std::byte> database, std::size_t slot);

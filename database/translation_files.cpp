@@ -1,8 +1,9 @@
 #include "database/translation_files.h"
 
+#include <algorithm>
 #include <charconv>
-#include <map>
 #include <new>
+#include <unordered_map>
 
 #include "database/database_rewrite.h"
 #include "database/file_system.h"
@@ -12,8 +13,12 @@
 namespace orva {
 namespace {
 
+// The entries of each id, in table order.
+using IdIndex = std::unordered_map<std::int32_t, std::vector<std::size_t>>;
+
 // The entry a key names, or why it names none.
-Result<std::size_t> EntryOfKey(std::span<const EntryText> entries, std::string_view key) {
+Result<std::size_t> EntryOfKey(std::span<const EntryText> entries, const IdIndex& index,
+                               std::string_view key) {
   EntryChoice choice;
   const std::size_t hash = key.find('#');
   const std::string_view id = key.substr(0, hash);
@@ -29,33 +34,58 @@ Result<std::size_t> EntryOfKey(std::span<const EntryText> entries, std::string_v
   if (!valid) {
     return Status::InvalidText(QuoteText(key) + " is no entry's key (an id, or ID#SLOT)");
   }
-  return ChooseEntry(entries, choice);
+  const auto found = index.find(choice.id);
+  return ChooseEntry(entries, choice,
+                     found == index.end() ? std::span<const std::size_t>() : found->second);
+}
+
+}  // namespace
+
+namespace {
+
+// Which entries share their id with another: entries sorted by id, without
+// a node per entry (a database of 64 MiB has a million entries).
+std::vector<bool> SharedIds(std::span<const EntryText> entries) {
+  std::vector<std::uint32_t> order(entries.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::uint32_t a, std::uint32_t b) { return entries[a].id < entries[b].id; });
+  std::vector<bool> shared(entries.size(), false);
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    if (entries[order[i]].id == entries[order[i - 1]].id) {
+      shared[order[i]] = shared[order[i - 1]] = true;
+    }
+  }
+  return shared;
+}
+
+std::string KeyOf(const EntryText& entry, bool shared) {
+  std::string key = std::to_string(entry.id);
+  if (shared) key += "#" + std::to_string(entry.slot);
+  return key;
 }
 
 }  // namespace
 
 std::vector<std::string> ExchangeKeys(std::span<const EntryText> entries) {
-  std::map<std::int32_t, int> uses;
-  for (const EntryText& entry : entries) ++uses[entry.id];
+  const std::vector<bool> shared = SharedIds(entries);
   std::vector<std::string> keys;
   keys.reserve(entries.size());
-  for (const EntryText& entry : entries) {
-    keys.push_back(std::to_string(entry.id));
-    if (uses[entry.id] > 1) keys.back() += "#" + std::to_string(entry.slot);
-  }
+  for (std::size_t i = 0; i < entries.size(); ++i) keys.push_back(KeyOf(entries[i], shared[i]));
   return keys;
 }
 
 void WriteTranslationFile(TranslationFormat format, std::string_view name,
                           std::span<const EntryText> entries,
                           const std::function<void(std::string_view)>& write) {
-  const std::vector<std::string> keys = ExchangeKeys(entries);
+  const std::vector<bool> shared = SharedIds(entries);
   write(format == TranslationFormat::kPo ? PoHeader(name) : CsvHeader());
   for (std::size_t i = 0; i < entries.size(); ++i) {
+    const std::string key = KeyOf(entries[i], shared[i]);
     const std::string text = ExchangeText(entries[i].text);
     write(format == TranslationFormat::kPo
-              ? PoMessage(keys[i], text, "", format::IsMission(entries[i].id))
-              : CsvRow(keys[i], text, ""));
+              ? PoMessage(key, text, "", format::IsMission(entries[i].id))
+              : CsvRow(key, text, ""));
   }
 }
 
@@ -63,8 +93,10 @@ ImportPlan PlanImport(std::span<const EntryText> entries,
                       std::span<const Translation> translations) {
   ImportPlan plan;
   std::vector<std::size_t> given_at(entries.size(), 0);
+  IdIndex ids;
+  for (std::size_t i = 0; i < entries.size(); ++i) ids[entries[i].id].push_back(i);
   for (const Translation& t : translations) {
-    Result<std::size_t> index = EntryOfKey(entries, t.key);
+    Result<std::size_t> index = EntryOfKey(entries, ids, t.key);
     if (!index.ok()) {
       plan.problems.push_back({t.key_line, index.status().message()});
       continue;
@@ -118,31 +150,35 @@ Result<ImportOutcome> ImportTranslations(FileSystem& fs, const std::filesystem::
                                          std::span<const Translation> translations, bool dry_run,
                                          const BeforeRename& before_rename) {
   try {
-    Result<std::vector<std::byte>> bytes = ReadWholeFile(fs, path);
-    if (!bytes.ok()) return bytes.status();
-    Result<std::vector<EntryText>> entries = ReadEntryTexts(*bytes);
-    if (!entries.ok()) return entries.status();
-    ImportPlan plan = PlanImport(*entries, translations);
-    ImportOutcome outcome{plan.counts, std::move(plan.problems), false, {}};
-    if (!outcome.problems.empty() || plan.changes.empty() || dry_run) return outcome;
-    bytes = std::vector<std::byte>();  // the rewrite reads the file again, under its lock
-    // The file may have changed since it was read: the plan is made again
-    // from the bytes the rewrite reads.
+    ImportOutcome outcome;
+    if (dry_run) {
+      Result<std::vector<std::byte>> bytes = ReadWholeFile(fs, path);
+      if (!bytes.ok()) return bytes.status();
+      Result<std::vector<EntryText>> entries = ReadEntryTexts(*bytes);
+      if (!entries.ok()) return entries.status();
+      ImportPlan plan = PlanImport(*entries, translations);
+      return ImportOutcome{plan.counts, std::move(plan.problems), false, {}};
+    }
+    // Planned from the bytes the rewrite reads under its lock. Problems, or
+    // nothing to change, end it before anything is written: the planner's
+    // refusal then only stops the rewrite.
+    bool stopped = false;
     Result<Rewritten> rewritten = RewriteDatabase(
         fs, path,
         [&](std::span<const std::byte> old) -> Result<NewContents> {
-          Result<std::vector<EntryText>> now = ReadEntryTexts(old);
-          if (!now.ok()) return now.status();
-          ImportPlan again = PlanImport(*now, translations);
-          if (!again.problems.empty()) {
-            return Status::Busy(DescribePath(path) +
-                                " was changed by another program while the translations were "
-                                "read, and they no longer fit it; try again");
+          Result<std::vector<EntryText>> entries = ReadEntryTexts(old);
+          if (!entries.ok()) return entries.status();
+          ImportPlan plan = PlanImport(*entries, translations);
+          outcome.counts = plan.counts;
+          outcome.problems = std::move(plan.problems);
+          if (!outcome.problems.empty() || plan.changes.empty()) {
+            stopped = true;
+            return Status::InvalidText("nothing to import");
           }
-          outcome.counts = again.counts;
-          return PlanTextChanges(old, again.changes);
+          return PlanTextChanges(old, *entries, plan.changes);
         },
         before_rename);
+    if (stopped) return outcome;
     if (!rewritten.ok()) return rewritten.status();
     outcome.written = true;
     outcome.warning = std::move(rewritten->warning);

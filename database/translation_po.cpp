@@ -109,12 +109,12 @@ std::optional<std::string> AppendString(std::string_view quoted, std::string& ou
   }
   const std::string_view body = quoted.substr(1, quoted.size() - 2);
   for (std::size_t i = 0; i < body.size(); ++i) {
-    const char c = body[i];
-    if (c == '"') return std::string("a double quote inside a string must be written \\\"");
-    if (c != '\\') {
-      out += c;
-      continue;
-    }
+    // The run up to the next escape or quote as it is.
+    std::size_t special = i;
+    while (special < body.size() && body[special] != '"' && body[special] != '\\') ++special;
+    out.append(body.substr(i, special - i));
+    if ((i = special) == body.size()) break;
+    if (body[i] == '"') return std::string("a double quote inside a string must be written \\\"");
     if (++i == body.size()) return std::string("the string ends in a lone backslash");
     const char e = body[i];
     static constexpr std::string_view kFrom = "\\\"'?abtnvfr";
