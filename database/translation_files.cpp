@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <new>
-#include <unordered_map>
 
 #include "database/database_rewrite.h"
 #include "database/file_system.h"
@@ -13,8 +12,25 @@
 namespace orva {
 namespace {
 
-// The entries of each id, in table order.
-using IdIndex = std::unordered_map<std::int32_t, std::vector<std::size_t>>;
+// The entries by id: their indexes sorted by id, then in table order, and
+// the ids in the same order.
+struct IdIndex {
+  explicit IdIndex(std::span<const EntryText> entries) : indexes(entries.size()) {
+    for (std::size_t i = 0; i < indexes.size(); ++i) indexes[i] = i;
+    std::stable_sort(indexes.begin(), indexes.end(),
+                     [&](std::size_t a, std::size_t b) { return entries[a].id < entries[b].id; });
+    ids.reserve(indexes.size());
+    for (std::size_t i : indexes) ids.push_back(entries[i].id);
+  }
+  std::span<const std::size_t> With(std::int32_t id) const {
+    const auto [from, to] = std::equal_range(ids.begin(), ids.end(), id);
+    return std::span(indexes).subspan(static_cast<std::size_t>(from - ids.begin()),
+                                      static_cast<std::size_t>(to - from));
+  }
+
+  std::vector<std::size_t> indexes;
+  std::vector<std::int32_t> ids;
+};
 
 // The entry a key names, or why it names none.
 Result<std::size_t> EntryOfKey(std::span<const EntryText> entries, const IdIndex& index,
@@ -34,9 +50,7 @@ Result<std::size_t> EntryOfKey(std::span<const EntryText> entries, const IdIndex
   if (!valid) {
     return Status::InvalidText(QuoteText(key) + " is no entry's key (an id, or ID#SLOT)");
   }
-  const auto found = index.find(choice.id);
-  return ChooseEntry(entries, choice,
-                     found == index.end() ? std::span<const std::size_t>() : found->second);
+  return ChooseEntry(entries, choice, index.With(choice.id));
 }
 
 }  // namespace
@@ -93,8 +107,7 @@ ImportPlan PlanImport(std::span<const EntryText> entries,
                       std::span<const Translation> translations) {
   ImportPlan plan;
   std::vector<std::size_t> given_at(entries.size(), 0);
-  IdIndex ids;
-  for (std::size_t i = 0; i < entries.size(); ++i) ids[entries[i].id].push_back(i);
+  const IdIndex ids(entries);
   for (const Translation& t : translations) {
     Result<std::size_t> index = EntryOfKey(entries, ids, t.key);
     if (!index.ok()) {
