@@ -79,7 +79,7 @@ Result<std::size_t> ChooseEntry(std::span<const EntryText> entries, const EntryC
 }
 
 Result<std::size_t> ChooseEntry(std::span<const EntryText> entries, const EntryChoice& choice,
-                                std::span<const std::size_t> found) {
+                                std::span<const std::size_t> with_id) {
   const std::string id = std::to_string(choice.id);
   if (choice.slot) {
     const std::size_t slot = *choice.slot;
@@ -90,15 +90,15 @@ Result<std::size_t> ChooseEntry(std::span<const EntryText> entries, const EntryC
     }
     return slot - 1;
   }
-  if (found.empty()) return Status::InvalidText("no entry has the id " + id);
-  if (found.size() > 1) {
+  if (with_id.empty()) return Status::InvalidText("no entry has the id " + id);
+  if (with_id.size() > 1) {
     std::string slots;
-    for (std::size_t i : found) slots += (slots.empty() ? "" : ", ") + std::to_string(i + 1);
-    return Status::InvalidText(std::to_string(found.size()) + " entries have the id " + id +
+    for (std::size_t i : with_id) slots += (slots.empty() ? "" : ", ") + std::to_string(i + 1);
+    return Status::InvalidText(std::to_string(with_id.size()) + " entries have the id " + id +
                                ", in table slots " + slots +
                                "; say which one is meant by its slot");
   }
-  return found.front();
+  return with_id.front();
 }
 
 Result<NewContents> PlanTextChanges(std::span<const std::byte> database,

@@ -37,7 +37,7 @@ class Generated {
     const bool past_table = Pick(0, 4) == 0;
     if (past_table) builder.ClaimedCount(entries - 1);
     for (int i = past_table ? 0 : Pick(0, 3); i > 0; --i) add(Pick(6001, 90000));
-    builder.GapBeforeTexts(static_cast<std::size_t>(Pick(0, 1) * Pick(0, 16)));
+    builder.GapBeforeTexts(static_cast<std::size_t>(Pick(0, 1) == 0 ? 0 : Pick(0, 16)));
     if (Pick(0, 1) == 1) builder.Trailing(AnyText(12));
     return builder.Build();
   }
