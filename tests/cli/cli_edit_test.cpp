@@ -134,6 +134,15 @@ TEST_F(CliEditTest, BacksUpTheOldFileAsGnuToolsDo) {
   EXPECT_NE(after_import, after_insert);
   ASSERT_EQ(Run({"remove", "-S", ".old", "--backup=simple", db_, "1200"}).exit_code, 0);
   EXPECT_EQ(test_support::ReadFileBytes(db_ + ".old"), after_import);
+  // A backup that cannot be made (a folder holds its name) refuses the change.
+  const std::vector<std::byte> before = OnDisk();
+  fs::create_directory(db_ + ".blocked");
+  const Outcome blocked =
+      Run({"set", "--backup=simple", "-S", ".blocked", db_, "5001", "--slot", "1", "x"});
+  EXPECT_EQ(blocked.exit_code, 1);
+  EXPECT_NE(blocked.err.find("cannot make the backup"), std::string::npos) << blocked.err;
+  EXPECT_EQ(OnDisk(), before);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()), 7);
   EXPECT_EQ(Run({"remove", "-b", db_, "6000"}).exit_code, 1);
   EXPECT_FALSE(fs::exists(db_ + ".~3~"));
   EXPECT_EQ(Run({"set", "--backup=n", db_, "5001", "--slot", "1", "x"}).exit_code, 2);
