@@ -111,7 +111,9 @@ fuzz: build-fuzz
 # rewrite (in pairs, with the spread of their ratio) and the check on texts
 # that no NUL ends, then the peak memory of one insertion into the 1 MiB and
 # 64 MiB databases it made, of listing the 1 GiB one and of inserting 100,000
-# lines with --from into the 8 MiB one.
+# lines with --from into the 8 MiB one; last the import of 1,000 translated
+# texts into an 8 MiB database against one insertion, and the export of a
+# 64 MiB one (bench/exchange_bench.py).
 bench: build
 	$(BUILD_DIR)/bench/orva-bench --data-dir=$(BUILD_DIR)/bench-data
 	@peak() { /usr/bin/time -v "$$@" 2>&1 >/dev/null \
@@ -127,6 +129,7 @@ bench: build
 	db=$(BUILD_DIR)/bench-data/textdb_8MiB.def; \
 	printf 'peak memory of inserting 100,000 lines of --from into %s (%s bytes): ' $$db $$(stat -c %s $$db); \
 	peak $(BUILD_DIR)/bin/orva-cli insert $$db --from $(BUILD_DIR)/bench-data/texts_100000.txt
+	python3 bench/exchange_bench.py $(BUILD_DIR)/bin/orva-cli $(BUILD_DIR)/bench-data
 
 # clang-format (.clang-format) over every C++ file of the tree, or of the
 # folders and files in LINT_PATHS, and clang-tidy (.clang-tidy) over those the

@@ -12,8 +12,10 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "cli/edit_commands.h"
 #include "cli/formats.h"
 #include "cli/output.h"
+#include "database/backup.h"
 #include "database/file_system.h"
 #include "database/format.h"
 #include "database/layout_check.h"
@@ -191,7 +193,9 @@ Outcome Insert(const Io& io, const Request& request) {
   if (!texts.ok()) return refuse(texts.status());
   InsertedEntries inserted;
   if (!texts->empty()) {
-    Result<InsertedEntries> made = InsertTextEntries(PathFromUtf8(request.database), *texts);
+    Result<InsertedEntries> made =
+        InsertTextEntries(DefaultFileSystem(), PathFromUtf8(request.database), *texts,
+                          MakeBackup(DefaultFileSystem(), request.backup));
     if (!made.ok()) return refuse(made.status());
     inserted = std::move(made).value();
   }
@@ -221,6 +225,17 @@ Outcome Execute(const Io& io, const Request& request) {
       return Check(io, request);
     case Command::kInsert:
       return Insert(io, request);
+    case Command::kSet:
+    case Command::kRemove:
+    case Command::kExport:
+    case Command::kImport: {
+      const EditIo edit_io{io.out, io.err};
+      const EditOutcome done = request.command == Command::kSet      ? SetText(edit_io, request)
+                               : request.command == Command::kRemove ? Remove(edit_io, request)
+                               : request.command == Command::kExport ? Export(edit_io, request)
+                                                                     : Import(edit_io, request);
+      return {done.exit_status, done.database_changed};
+    }
   }
   return {kExitUsage};
 }

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cstdlib>
 
 #include "cli/cli.h"
 
@@ -9,7 +10,8 @@ namespace orva::cli {
 namespace {
 
 constexpr const char* kDescription =
-    "orva-cli: lists, checks and extends ORVA's text databases (textdb_XX.def).";
+    "orva-cli: lists, checks, extends, edits and translates ORVA's text "
+    "databases\n(textdb_XX.def).";
 
 constexpr const char* kFooter =
     "Results go to standard output in UTF-8, one line per mission or finding;\n"
@@ -42,6 +44,27 @@ constexpr const char* kInsertFooter =
     "entries are printed once they are in the database. A new entry whose id is\n"
     "not a mission id is inserted all the same, with a note on standard error\n"
     "that the window will not list it. Put '--' before texts that begin with '-'.";
+
+constexpr const char* kSetFooter =
+    "Gives the entry with the id ID the text TEXT, of any length: the texts after it\n"
+    "move and every offset is corrected. Prints ID<TAB>TEXT. Where ID names several\n"
+    "entries, the refusal names their table slots: pick one with --slot.";
+
+constexpr const char* kRemoveFooter =
+    "Removes the entry with the id ID and its text; the end marker stays. Prints\n"
+    "ID<TAB>TEXT of the entry removed. Where ID names several entries, the refusal\n"
+    "names their table slots: pick one with --slot.";
+
+constexpr const char* kExportFooter =
+    "Writes every entry, in table order, as a gettext PO file (msgctxt the id,\n"
+    "msgid the text, msgstr empty) or a CSV file (id,text,translation), UTF-8.\n"
+    "An id that several entries share is written ID#SLOT. See orva-cli(1).";
+
+constexpr const char* kImportFooter =
+    "Gives each entry its translation (PO: msgstr of messages not marked fuzzy;\n"
+    "CSV: the translation column) with one rewrite, all or nothing. Every problem\n"
+    "is reported first as FILE:LINE: PROBLEM and nothing is changed. Ends with the\n"
+    "counts: changed, already the same, untranslated, and the size change.";
 
 // CLI11 keeps pointers to the options and to the variables they fill, so the
 // application and the request are built together and live together.
@@ -81,6 +104,86 @@ class Parser {
         ->excludes(texts);
     insert_->add_flag("--json", request_.json,
                       "print {\"inserted\": [{\"id\", \"image\", \"text\", \"mission\"}]}");
+    AddBackupOptions(insert_);
+    AddEditCommands();
+  }
+
+  // -b, --backup[=CONTROL] and -S, --suffix, as GNU cp, mv and install take them.
+  void AddBackupOptions(CLI::App* command) {
+    command->add_flag("-b", backup_flag_, "make a backup first (see --backup)");
+    // A sentinel tells --backup without a CONTROL from one with it.
+    command
+        ->add_flag("--backup{\x01}", backup_control_,
+                   "make a backup first: CONTROL none, numbered, existing\n"
+                   "(the default, or $VERSION_CONTROL) or simple")
+        ->option_text("[=CONTROL]");
+    command->add_option("-S,--suffix", suffix_, "the suffix of a simple backup ('~')")
+        ->option_text("SUFFIX");
+  }
+
+  // The policy the options and the environment give, or a usage error.
+  std::optional<Reply> ResolveBackup(CLI::App* command) {
+    const bool asked = backup_flag_ || command->count("--backup") > 0 || command->count("-S") > 0;
+    if (!asked) return std::nullopt;
+    std::string control = command->count("--backup") > 0 ? backup_control_ : "\x01";
+    std::string from = "--backup";
+    if (control == "\x01") {
+      const char* env = std::getenv("VERSION_CONTROL");
+      control = env != nullptr && *env != '\0' ? env : "existing";
+      from = "VERSION_CONTROL";
+    }
+    const std::optional<BackupKind> kind = ParseBackupControl(control);
+    if (!kind) {
+      return UsageError("invalid backup type '" + control + "' in " + from +
+                        "; the types are none, off, numbered, t, existing, nil, simple and never");
+    }
+    request_.backup.kind = *kind;
+    const char* env = std::getenv("SIMPLE_BACKUP_SUFFIX");
+    request_.backup.suffix = ValidBackupSuffix(command->count("-S") > 0 ? suffix_
+                                               : env != nullptr         ? env
+                                                                        : "");
+    return std::nullopt;
+  }
+
+  // set, remove: ID, then --slot and --json.
+  CLI::App* EntryCommand(const char* name, const char* description, const char* footer) {
+    CLI::App* command = DatabaseCommand(name, description, footer);
+    command->add_option("ID", request_.id, "the entry's id")->required();
+    command->add_option("--slot", slot_, "the entry's table slot, where ID names several")
+        ->option_text("N");
+    return command;
+  }
+
+  void AddEditCommands() {
+    set_ = EntryCommand("set", "give an entry a new text", kSetFooter);
+    set_->add_option("TEXT", request_.text, "the new text")->required();
+    AddBackupOptions(set_);
+    set_->add_flag("--json", request_.json,
+                   "print {\"set\": {\"slot\", \"id\", \"old_text\", \"text\"}}");
+    remove_ = EntryCommand("remove", "remove an entry and its text", kRemoveFooter);
+    AddBackupOptions(remove_);
+    remove_->add_flag("--json", request_.json, "print {\"removed\": {\"slot\", \"id\", \"text\"}}");
+
+    export_ = DatabaseCommand("export", "write every entry to a PO or CSV file", kExportFooter);
+    export_->add_option("--format", format_, "po (the default) or csv")
+        ->check(CLI::IsMember({"po", "csv"}));
+    export_->add_option("-o,--output", output_, "write to FILE instead of standard output")
+        ->option_text("FILE");
+    export_->add_flag("--json", request_.json,
+                      "with -o, print {\"exported\", \"format\", \"output\"}");
+
+    import_ =
+        DatabaseCommand("import", "apply the translations of a PO or CSV file", kImportFooter);
+    import_->add_option("TRANSLATIONS", request_.translations, "the PO or CSV file")
+        ->type_name("")
+        ->required();
+    import_->add_option("--format", format_, "po or csv (default: from the file's name)")
+        ->check(CLI::IsMember({"po", "csv"}));
+    import_->add_flag("--dry-run", request_.dry_run, "report, but change nothing");
+    AddBackupOptions(import_);
+    import_->add_flag("--json", request_.json,
+                      "print {\"changed\", \"same\", \"untranslated\", \"size_change\",\n"
+                      "\"written\", \"problems\": [{\"file\", \"line\", \"problem\"}]}");
   }
 
   std::variant<Request, Reply> Parse(std::span<const std::string_view> args) {
@@ -120,6 +223,26 @@ class Parser {
         return UsageError("expected a TEXT to insert, or --from FILE");
       }
     }
+    if (set_->parsed()) request_.command = Command::kSet;
+    if (remove_->parsed()) request_.command = Command::kRemove;
+    if (export_->parsed()) request_.command = Command::kExport;
+    if (import_->parsed()) request_.command = Command::kImport;
+    if (!slot_.empty()) {
+      std::size_t slot = 0;
+      if (!CLI::detail::lexical_cast(slot_, slot) || slot == 0) {
+        return UsageError("--slot takes a table slot, a number from 1");
+      }
+      request_.slot = slot;
+    }
+    for (CLI::App* command : {insert_, set_, remove_, import_}) {
+      if (!command->parsed()) continue;
+      if (std::optional<Reply> wrong = ResolveBackup(command)) return *wrong;
+    }
+    if (!format_.empty()) request_.format = format_;
+    if (!output_.empty()) request_.output = output_;
+    if (export_->parsed() && request_.json && (!request_.output || *request_.output == "-")) {
+      return UsageError("--json goes with -o FILE: the export itself is the output");
+    }
     return std::move(request_);
   }
 
@@ -146,7 +269,7 @@ class Parser {
       reason = "unknown option '" + std::string(args.front()) + "'";
     } else {
       reason = "unknown command '" + std::string(args.front()) +
-               "'; the commands are list, check and insert";
+               "'; the commands are list, check, insert, set, remove, export and import";
     }
     return Reply{kExitUsage, reason + " (see '" + help + " --help')"};
   }
@@ -155,8 +278,18 @@ class Parser {
   CLI::App* list_ = nullptr;
   CLI::App* check_ = nullptr;
   CLI::App* insert_ = nullptr;
+  CLI::App* set_ = nullptr;
+  CLI::App* remove_ = nullptr;
+  CLI::App* export_ = nullptr;
+  CLI::App* import_ = nullptr;
   Request request_;
   std::string from_;
+  std::string slot_;
+  std::string format_;
+  std::string output_;
+  bool backup_flag_ = false;
+  std::string backup_control_;
+  std::string suffix_;
 };
 
 }  // namespace

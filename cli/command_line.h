@@ -1,6 +1,8 @@
 // orva-cli's command line: what it asks for, read with CLI11.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -8,9 +10,11 @@
 #include <variant>
 #include <vector>
 
+#include "database/backup.h"
+
 namespace orva::cli {
 
-enum class Command { kList, kCheck, kInsert };
+enum class Command { kList, kCheck, kInsert, kSet, kRemove, kExport, kImport };
 
 // A command line that names a command and its database.
 struct Request {
@@ -19,6 +23,21 @@ struct Request {
   std::vector<std::string> texts;   // insert: the texts given as arguments, in order
   std::optional<std::string> from;  // insert: the file of texts, one a line ("-": standard input)
   bool json = false;
+  // set, remove: the entry's id, its table slot where the id names several
+  // entries, and set's new text
+  std::int32_t id = 0;
+  std::optional<std::size_t> slot;
+  std::string text;
+  // export, import: the translation file's format ("po" or "csv"; import
+  // takes it from the name when not given), export's output file ("-" or
+  // none: standard output), import's translations and --dry-run
+  std::optional<std::string> format;
+  std::optional<std::string> output;
+  std::string translations;
+  bool dry_run = false;
+  // insert, set, remove, import: the backup made before the rewrite
+  // (-b, --backup[=CONTROL], -S SUFFIX, VERSION_CONTROL, SIMPLE_BACKUP_SUFFIX)
+  BackupPolicy backup;
 };
 
 // A command line answered without opening any file: the help or the version

@@ -240,7 +240,9 @@ Status CloseForTheRename(FileSystem& fs, LockedDatabase& db, const std::filesyst
 // Puts the pieces in place of the locked file; the result is the warning of
 // Rewritten.
 Result<std::string> Replace(FileSystem& fs, LockedDatabase& db, const std::filesystem::path& path,
-                            std::span<const std::span<const std::byte>> pieces) {
+                            std::span<const std::span<const std::byte>> pieces,
+                            const BeforeRename& before_rename,
+                            std::span<const std::byte> old_bytes) {
   const std::filesystem::path folder = path.parent_path();
   const std::string unchanged = "; " + DescribePath(path) + " was not changed";
 
@@ -264,6 +266,9 @@ Result<std::string> Replace(FileSystem& fs, LockedDatabase& db, const std::files
     return cannot_write(s);
   }
   if (Status s = fs.Sync(temporary.fd()); !s.ok()) return cannot_write(s);
+  if (before_rename) {
+    if (Status s = before_rename(db.file.fd(), old_bytes, path); !s.ok()) return s;
+  }
   if (Status s = CheckUnchanged(fs, db, path); !s.ok()) return s;
   // An unnamed file is named right before the rename: a kill in between is
   // the only way it can stay behind.
@@ -344,7 +349,7 @@ bool IsTemporaryName(const std::string& name, const std::filesystem::path& path)
 }
 
 Result<Rewritten> RewriteDatabase(FileSystem& fs, const std::filesystem::path& path,
-                                  const Planner& plan) {
+                                  const Planner& plan, const BeforeRename& before_rename) {
   try {
     Result<std::filesystem::path> resolved = fs.ResolvePath(path);
     if (!resolved.ok()) return resolved.status();
@@ -355,7 +360,8 @@ Result<Rewritten> RewriteDatabase(FileSystem& fs, const std::filesystem::path& p
     if (!old_bytes.ok()) return old_bytes.status();
     Result<NewContents> contents = plan(old_bytes->span());
     if (!contents.ok()) return contents.status();
-    Result<std::string> warning = Replace(fs, *db, *resolved, contents->pieces());
+    Result<std::string> warning =
+        Replace(fs, *db, *resolved, contents->pieces(), before_rename, old_bytes->span());
     if (!warning.ok()) return warning.status();
     // The lock goes with the descriptor, which was only read: a failure to
     // close it says nothing about the new contents.

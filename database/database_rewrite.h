@@ -67,10 +67,16 @@ struct Rewritten {
   std::string warning;
 };
 
+// A step taken once the new contents are on disk, just before they are
+// renamed into place (a backup): given the locked old file, its bytes and its
+// path with links resolved. A failure refuses the rewrite.
+using BeforeRename = std::function<Status(int old_fd, std::span<const std::byte> old_bytes,
+                                          const std::filesystem::path& path)>;
+
 // Runs the steps above on the database at `path`. On any refusal or failure
 // the file is left exactly as it was and no temporary file stays behind.
 Result<Rewritten> RewriteDatabase(FileSystem& fs, const std::filesystem::path& path,
-                                  const Planner& plan);
+                                  const Planner& plan, const BeforeRename& before_rename = {});
 
 // The name of a temporary file beside `path`: hidden, and recognisable as
 // ORVA's ('.textdb_00.def.orva-1a2b3c4d5e6f7a8b.tmp'); where that would pass

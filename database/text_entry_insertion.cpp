@@ -243,13 +243,15 @@ Result<PlannedInsertion> PlanInsertion(std::span<const std::byte> database,
 }
 
 Result<InsertedEntries> InsertTextEntries(FileSystem& fs, const std::filesystem::path& path,
-                                          const NewTexts& texts) {
+                                          const NewTexts& texts,
+                                          const BeforeRename& before_rename) {
   std::vector<MissionEntry> entries;
   std::vector<std::size_t> slots;
   // Written piece by piece from the old bytes and the batch, so that only the
   // table is held twice in memory.
-  Result<Rewritten> rewritten =
-      RewriteDatabase(fs, path, [&](std::span<const std::byte> old) -> Result<NewContents> {
+  Result<Rewritten> rewritten = RewriteDatabase(
+      fs, path,
+      [&](std::span<const std::byte> old) -> Result<NewContents> {
         Result<InsertionPieces> planned = PlanPieces(old, texts);
         if (!planned.ok()) return planned.status();
         entries = std::move(planned->entries);
@@ -261,7 +263,8 @@ Result<InsertedEntries> InsertTextEntries(FileSystem& fs, const std::filesystem:
         contents.Add(std::move(planned->reversed_texts));
         contents.Keep(planned->rest);
         return contents;
-      });
+      },
+      before_rename);
   if (!rewritten.ok()) return rewritten.status();
   return InsertedEntries{std::move(entries), std::move(slots), std::move(rewritten->warning)};
 }

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "database/database_rewrite.h"
 #include "database/mission_list.h"
 #include "database/new_texts.h"
 #include "database/status.h"
@@ -83,9 +84,11 @@ struct InsertedEntries {
 // followed and its target replaced. Refuses, and leaves the file exactly as
 // it was, on any refusal of PlanInsertions or RewriteDatabase.
 Result<InsertedEntries> InsertTextEntries(const std::filesystem::path& path, const NewTexts& texts);
-// The same through a given file system (tests inject failures through it).
+// The same through a given file system (tests inject failures through it),
+// with a step before the rename such as a backup (see RewriteDatabase).
 Result<InsertedEntries> InsertTextEntries(FileSystem& fs, const std::filesystem::path& path,
-                                          const NewTexts& texts);
+                                          const NewTexts& texts,
+                                          const BeforeRename& before_rename = {});
 
 struct InsertedEntry {
   MissionEntry entry;   // its id and its text (UTF-8, as inserted)

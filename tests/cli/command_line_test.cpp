@@ -71,8 +71,10 @@ TEST_F(CommandLineTest, TheManualPageNamesEveryCommandAndOption) {
   std::stringstream page;
   page << std::ifstream(ORVA_SOURCE_DIR "/packaging/man/orva-cli.1").rdbuf();
   const std::string man = std::regex_replace(page.str(), std::regex(R"(\\-)"), "-");
-  const std::string help = Run({"-h"}).out + Run({"list", "-h"}).out + Run({"check", "-h"}).out +
-                           Run({"insert", "-h"}).out;
+  std::string help = Run({"-h"}).out;
+  for (const char* command : {"list", "check", "insert", "set", "remove", "export", "import"}) {
+    help += Run({command, "-h"}).out;
+  }
   const std::regex listed(R"(\n  (-[-a-z]+|[a-z]+)\b)");
   int names = 0;
   for (std::sregex_iterator it(help.begin(), help.end(), listed), end; it != end; ++it, ++names) {

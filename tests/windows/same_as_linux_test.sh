@@ -3,7 +3,8 @@
 # exit status, for every command on the sample database and a damaged copy,
 # in a folder and under names outside the ANSI code page, with Cyrillic
 # arguments and with redirected input that holds CR LF and byte 0x1A (the end
-# of a file to a read in text mode); and its insertions leave the same bytes.
+# of a file to a read in text mode); and its insertions, edits, imports and
+# backups leave the same bytes.
 # usage: same_as_linux_test.sh LINUX_ORVA_CLI RUN_UNDER_WINE ORVA_CLI_EXE SAMPLE_DATABASE
 set -euo pipefail
 linux=$(realpath "$1") runner=$(realpath "$2") exe=$(realpath "$3") sample=$(realpath "$4")
@@ -60,8 +61,34 @@ input=$scratch/texts
 same insert база.def --from -
 input=/dev/null
 same list база.def
+# Edits, the translation files both ways, and backups.
+same set база.def 5003 'Ночной конвой,
+исправлено'
+same set --json -b база.def 5004 'Сопроводить'
+same remove база.def 6000
+same remove --json --backup=numbered база.def 5005
+same export база.def
+same export --format csv база.def
+same export база.def -o перевод.po --json
+same import база.def перевод.po
+for side in linux windows; do
+  printf 'msgctxt "5001"\nmsgid ""\nmsgstr "Training\\tflight\\r\\n"\n\n#, fuzzy\nmsgctxt "5002"\nmsgid ""\nmsgstr "fuzzy"\n' \
+    >"$scratch/$side/$folder/t.po"
+  printf 'msgctxt "5001"\nmsgid ""\nmsgstr "日本"\nmsgctxt "9"\n' >"$scratch/$side/$folder/bad.po"
+  printf 'id,translation\r\n5002,"Patrol, ""river"""\r\n' >"$scratch/$side/$folder/t.csv"
+done
+same import --dry-run база.def t.po
+same import --backup=simple -S .bak база.def t.po
+same import база.def bad.po
+same import --json база.def t.csv
+same list база.def
+for backup in '~' .~1~ .bak; do
+  cmp "$scratch/linux/$folder/база.def$backup" "$scratch/windows/$folder/база.def$backup" ||
+    { echo "FAIL: the backups база.def$backup differ" >&2; failed=1; }
+done
 same --help
 same insert --help
+same import --help
 same --version
 cmp "$scratch/linux/$folder/база.def" "$scratch/windows/$folder/база.def" ||
   { echo "FAIL: the insertions left different bytes" >&2; failed=1; }

@@ -1,0 +1,184 @@
+#include "cli/edit_commands.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <ostream>
+
+#include "cli/cli.h"
+#include "cli/formats.h"
+#include "database/backup.h"
+#include "database/file_system.h"
+#include "database/quote.h"
+#include "database/text_edit.h"
+#include "database/translation_files.h"
+
+namespace orva::cli {
+namespace {
+
+using json = nlohmann::ordered_json;
+
+std::string Dump(const json& document) {
+  return document.dump(2, ' ', false, json::error_handler_t::replace) + '\n';
+}
+
+void Say(std::ostream& err, std::string_view reason) {
+  err << "orva-cli: " << EscapeText(reason) << '\n';
+}
+
+EditOutcome Refuse(const EditIo& io, const Request& request, const Status& why) {
+  Say(io.err, request.database + ": " + why.message());
+  return {kExitFailure};
+}
+
+void Warn(const EditIo& io, const Request& request, const std::string& done,
+          const std::string& warning) {
+  if (!warning.empty()) Say(io.err, request.database + ": " + done + ", but " + warning);
+}
+
+EntryChoice Choice(const Request& request) { return {request.id, request.slot}; }
+
+TranslationFormat FormatOf(const Request& request, std::string_view name) {
+  if (request.format)
+    return *request.format == "csv" ? TranslationFormat::kCsv : TranslationFormat::kPo;
+  std::string lower(name.substr(name.size() >= 4 ? name.size() - 4 : 0));
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  });
+  return lower == ".csv" ? TranslationFormat::kCsv : TranslationFormat::kPo;
+}
+
+}  // namespace
+
+EditOutcome SetText(const EditIo& io, const Request& request) {
+  Result<std::vector<std::byte>> stored = StoredText(request.text);
+  if (!stored.ok()) return Refuse(io, request, stored.status());
+  Result<EditedEntry> edited =
+      SetEntryText(DefaultFileSystem(), PathFromUtf8(request.database), Choice(request), *stored,
+                   MakeBackup(DefaultFileSystem(), request.backup));
+  if (!edited.ok()) return Refuse(io, request, edited.status());
+  if (request.json) {
+    io.out.Write(Dump({{"set",
+                        {{"slot", edited->slot},
+                         {"id", edited->id},
+                         {"old_text", edited->old_text},
+                         {"text", edited->new_text}}}}));
+  } else {
+    io.out.Write(std::to_string(edited->id) + '\t' + EscapeText(edited->new_text) + '\n');
+  }
+  Warn(io, request, "the text was changed", edited->warning);
+  return {kExitOk, true};
+}
+
+EditOutcome Remove(const EditIo& io, const Request& request) {
+  Result<EditedEntry> removed =
+      RemoveEntry(DefaultFileSystem(), PathFromUtf8(request.database), Choice(request),
+                  MakeBackup(DefaultFileSystem(), request.backup));
+  if (!removed.ok()) return Refuse(io, request, removed.status());
+  if (request.json) {
+    io.out.Write(
+        Dump({{"removed",
+               {{"slot", removed->slot}, {"id", removed->id}, {"text", removed->old_text}}}}));
+  } else {
+    io.out.Write(std::to_string(removed->id) + '\t' + EscapeText(removed->old_text) + '\n');
+  }
+  Warn(io, request, "the entry was removed", removed->warning);
+  return {kExitOk, true};
+}
+
+EditOutcome Export(const EditIo& io, const Request& request) {
+  const std::filesystem::path database = PathFromUtf8(request.database);
+  Result<std::vector<std::byte>> bytes = ReadWholeFile(DefaultFileSystem(), database);
+  if (!bytes.ok()) return Refuse(io, request, bytes.status());
+  Result<std::vector<EntryText>> entries = ReadEntryTexts(*bytes);
+  if (!entries.ok()) return Refuse(io, request, entries.status());
+  const bool to_file = request.output && *request.output != "-";
+  const TranslationFormat format = FormatOf(request, to_file ? *request.output : "");
+  const std::string name = PathToUtf8(database.filename());
+  if (!to_file) {
+    WriteTranslationFile(format, name, *entries, [&](std::string_view s) { io.out.Write(s); });
+    return {};
+  }
+  const std::filesystem::path output = PathFromUtf8(*request.output);
+  std::ofstream file(output, std::ios::binary | std::ios::trunc);
+  WriteTranslationFile(format, name, *entries, [&](std::string_view s) {
+    file.write(s.data(), static_cast<std::streamsize>(s.size()));
+  });
+  file.close();
+  if (!file) {
+    Say(io.err, "cannot write " + QuotePath(output) + ": " + std::strerror(errno));
+    return {kExitFailure};
+  }
+  if (request.json) {
+    io.out.Write(Dump({{"exported", entries->size()},
+                       {"format", format == TranslationFormat::kCsv ? "csv" : "po"},
+                       {"output", *request.output}}));
+  }
+  return {};
+}
+
+EditOutcome Import(const EditIo& io, const Request& request) {
+  const std::filesystem::path source = PathFromUtf8(request.translations);
+  Result<std::vector<std::byte>> bytes = ReadWholeFile(DefaultFileSystem(), source);
+  if (!bytes.ok()) {
+    Say(io.err, "cannot read the translations: " + bytes.status().message());
+    return {kExitFailure};
+  }
+  const std::string_view content(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+  TranslationRecords records = FormatOf(request, request.translations) == TranslationFormat::kCsv
+                                   ? ReadCsv(content)
+                                   : ReadPo(content);
+  // The file's own problems and those of its translations, all reported
+  // before anything is written.
+  const bool dry_run = request.dry_run || !records.problems.empty();
+  Result<ImportOutcome> outcome =
+      ImportTranslations(DefaultFileSystem(), PathFromUtf8(request.database), records.translations,
+                         dry_run, MakeBackup(DefaultFileSystem(), request.backup));
+  if (!outcome.ok()) return Refuse(io, request, outcome.status());
+  std::vector<FileProblem> problems = std::move(records.problems);
+  problems.insert(problems.end(), outcome->problems.begin(), outcome->problems.end());
+  std::stable_sort(problems.begin(), problems.end(),
+                   [](const FileProblem& a, const FileProblem& b) { return a.line < b.line; });
+  const ImportCounts& counts = outcome->counts;
+  if (request.json) {
+    json list = json::array();
+    for (const FileProblem& p : problems) {
+      list.push_back({{"file", request.translations}, {"line", p.line}, {"problem", p.what}});
+    }
+    io.out.Write(Dump({{"changed", problems.empty() ? counts.changed : 0},
+                       {"same", counts.same},
+                       {"untranslated", counts.untranslated},
+                       {"size_change", problems.empty() ? counts.size_change : 0},
+                       {"written", outcome->written},
+                       {"problems", std::move(list)}}));
+  }
+  for (const FileProblem& p : problems) {
+    Say(io.err,
+        request.translations + (p.line > 0 ? ":" + std::to_string(p.line) : "") + ": " + p.what);
+  }
+  if (!problems.empty()) {
+    Say(io.err, request.database + ": " + std::to_string(problems.size()) +
+                    (problems.size() == 1 ? " problem" : " problems") +
+                    " in the translations, so nothing was imported");
+    return {kExitFailure};
+  }
+  if (!request.json) {
+    const std::string sign = counts.size_change > 0 ? "+" : "";
+    std::string line = "changed " + std::to_string(counts.changed) + ", already the same " +
+                       std::to_string(counts.same) + ", untranslated " +
+                       std::to_string(counts.untranslated) + ", size change " + sign +
+                       std::to_string(counts.size_change) + " bytes";
+    if (request.dry_run) {
+      line += " (dry run: nothing was written)";
+    } else if (!outcome->written) {
+      line += " (nothing to change: the database was not rewritten)";
+    }
+    io.out.Write(line + '\n');
+  }
+  Warn(io, request, "the translations were imported", outcome->warning);
+  return {kExitOk, outcome->written};
+}
+
+}  // namespace orva::cli

@@ -1,0 +1,316 @@
+#include "database/text_edit.h"
+
+#include <algorithm>
+#include <new>
+#include <string>
+
+#include "database/code_page.h"
+#include "database/file_system.h"
+#include "database/format.h"
+#include "database/layout_check.h"
+#include "database/little_endian.h"
+#include "database/quote.h"
+
+namespace orva {
+namespace {
+
+constexpr std::byte kNoCharacter{0x98};  // the byte Windows-1251 leaves unassigned
+constexpr std::string_view kNoCharacterUtf8 = "\xC2\x98";  // U+0098
+
+std::string NotWellFormed(const std::vector<LayoutProblem>& problems) {
+  std::string reasons;
+  for (const LayoutProblem& p : problems) {
+    reasons += reasons.empty() ? "" : "; ";
+    if (p.entry != 0) reasons += "entry " + std::to_string(p.entry) + ": ";
+    reasons += p.what;
+  }
+  return "the database is not well-formed, so it is not changed: " + reasons;
+}
+
+// The slot past the table that holds the end marker, when it lies there: it
+// moves with the table and its text offset is corrected like an entry's.
+bool MarkerPastTable(std::span<const std::byte> database, std::size_t count) {
+  const std::optional<std::int32_t> k = FindInsertionPoint(database);
+  return k && static_cast<std::size_t>(*k) == count;
+}
+
+std::size_t TableEnd(std::size_t count, bool marker_past_table) {
+  return format::SlotOffset(count + 1 + (marker_past_table ? 1 : 0));
+}
+
+void PutOffset(std::vector<std::byte>& table, std::size_t slot, std::int64_t offset) {
+  EncodeInt32(table, format::TextOffsetField(slot), static_cast<std::int32_t>(offset));
+}
+
+std::string Slot(std::size_t slot) { return "table slot " + std::to_string(slot); }
+
+Status NoSuchSlot(std::size_t slot, std::size_t count) {
+  return Status::InvalidText("there is no entry in " + Slot(slot) + "; the table has " +
+                             std::to_string(count) + " entries");
+}
+
+}  // namespace
+
+Result<std::vector<EntryText>> ReadEntryTexts(std::span<const std::byte> database) {
+  if (const std::vector<LayoutProblem> problems = CheckLayout(database); !problems.empty()) {
+    return Status::Malformed(NotWellFormed(problems));
+  }
+  // Well-formed: the table fits, and every text lies in the file, NUL-ended.
+  const auto count = static_cast<std::size_t>(DecodeInt32(database, format::kCountOffset));
+  std::vector<EntryText> entries;
+  entries.reserve(count);
+  for (std::size_t k = 1; k <= count; ++k) {
+    const auto offset = static_cast<std::size_t>(DecodeInt32(database, format::TextOffsetField(k)));
+    const auto nul = std::find(database.begin() + static_cast<std::ptrdiff_t>(offset),
+                               database.end(), std::byte{0});
+    entries.push_back(
+        {k, DecodeInt32(database, format::SlotOffset(k)), offset,
+         database.subspan(offset, static_cast<std::size_t>(nul - database.begin()) - offset)});
+  }
+  return entries;
+}
+
+Result<std::size_t> ChooseEntry(std::span<const EntryText> entries, const EntryChoice& choice) {
+  std::vector<std::size_t> with_id;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (entries[i].id == choice.id) with_id.push_back(i);
+  }
+  return ChooseEntry(entries, choice, with_id);
+}
+
+Result<std::size_t> ChooseEntry(std::span<const EntryText> entries, const EntryChoice& choice,
+                                std::span<const std::size_t> with_id) {
+  const std::string id = std::to_string(choice.id);
+  if (choice.slot) {
+    const std::size_t slot = *choice.slot;
+    if (slot < 1 || slot > entries.size()) return NoSuchSlot(slot, entries.size());
+    if (entries[slot - 1].id != choice.id) {
+      return Status::InvalidText("the entry in " + Slot(slot) + " has the id " +
+                                 std::to_string(entries[slot - 1].id) + ", not " + id);
+    }
+    return slot - 1;
+  }
+  if (with_id.empty()) return Status::InvalidText("no entry has the id " + id);
+  if (with_id.size() > 1) {
+    std::string slots;
+    for (std::size_t i : with_id) slots += (slots.empty() ? "" : ", ") + std::to_string(i + 1);
+    return Status::InvalidText(std::to_string(with_id.size()) + " entries have the id " + id +
+                               ", in table slots " + slots +
+                               "; say which one is meant by its slot");
+  }
+  return with_id.front();
+}
+
+Result<NewContents> PlanTextChanges(std::span<const std::byte> database,
+                                    std::span<const TextChange> changes) {
+  Result<std::vector<EntryText>> read = ReadEntryTexts(database);
+  if (!read.ok()) return read.status();
+  return PlanTextChanges(database, *read, changes);
+}
+
+Result<NewContents> PlanTextChanges(std::span<const std::byte> database,
+                                    std::span<const EntryText> entries,
+                                    std::span<const TextChange> changes) {
+  const std::size_t count = entries.size();
+
+  // The changes in slot order, which is the order of the texts.
+  std::vector<const TextChange*> sorted;
+  for (const TextChange& change : changes) sorted.push_back(&change);
+  std::sort(sorted.begin(), sorted.end(),
+            [](const TextChange* a, const TextChange* b) { return a->slot < b->slot; });
+  std::int64_t growth = 0;
+  for (std::size_t i = 0; i < sorted.size(); ++i) {
+    const std::size_t slot = sorted[i]->slot;
+    if (slot < 1 || slot > count) return NoSuchSlot(slot, count);
+    if (i > 0 && sorted[i - 1]->slot == slot) {
+      return Status::InvalidText("the entry in " + Slot(slot) + " is given two new texts");
+    }
+    if (std::find(sorted[i]->text.begin(), sorted[i]->text.end(), std::byte{0}) !=
+        sorted[i]->text.end()) {
+      return Status::InvalidText("the new text for " + Slot(slot) +
+                                 " holds a NUL, which would end it early");
+    }
+    growth += static_cast<std::int64_t>(sorted[i]->text.size()) -
+              static_cast<std::int64_t>(entries[slot - 1].text.size());
+  }
+  const auto size = static_cast<std::int64_t>(database.size());
+  if (size + growth > format::kMaxDatabaseSize) {
+    return Status::NoRoom("the file has " + std::to_string(size) +
+                          " bytes; with the new texts it "
+                          "would pass the 2 GiB that 32-bit offsets can address");
+  }
+
+  const bool past_table = MarkerPastTable(database, count);
+  const std::size_t table_end = TableEnd(count, past_table);
+  std::vector<std::byte> table(database.begin(),
+                               database.begin() + static_cast<std::ptrdiff_t>(table_end));
+  // Each text moves by what the changed texts before it grew.
+  std::int64_t shift = 0;
+  auto next = sorted.begin();
+  for (const EntryText& entry : entries) {
+    PutOffset(table, entry.slot, static_cast<std::int64_t>(entry.offset) + shift);
+    if (next != sorted.end() && (*next)->slot == entry.slot) {
+      shift += static_cast<std::int64_t>((*next)->text.size()) -
+               static_cast<std::int64_t>(entry.text.size());
+      ++next;
+    }
+  }
+  if (past_table) {  // its text lies after every text of the table
+    PutOffset(table, count + 1, DecodeInt32(database, format::TextOffsetField(count + 1)) + shift);
+  }
+
+  NewContents contents;
+  contents.Add(std::move(table));
+  std::size_t kept_to = table_end;
+  for (const TextChange* change : sorted) {
+    const EntryText& entry = entries[change->slot - 1];
+    contents.Keep(database.subspan(kept_to, entry.offset - kept_to));
+    contents.Add(change->text);
+    kept_to = entry.offset + entry.text.size();  // its NUL and what follows stay
+  }
+  contents.Keep(database.subspan(kept_to));
+  return contents;
+}
+
+Result<NewContents> PlanRemoval(std::span<const std::byte> database, std::size_t slot) {
+  Result<std::vector<EntryText>> read = ReadEntryTexts(database);
+  if (!read.ok()) return read.status();
+  const std::vector<EntryText>& entries = *read;
+  const std::size_t count = entries.size();
+  if (slot < 1 || slot > count) return NoSuchSlot(slot, count);
+  // Well-formed: there is a marker after entry 1.
+  const auto k = static_cast<std::size_t>(*FindInsertionPoint(database));
+  if (slot == k + 1) {
+    return Status::InvalidText("the entry in " + Slot(slot) + " is the end marker (id " +
+                               std::to_string(format::kEndMarkerId) +
+                               "), which ends the mission list and takes new texts before it; it "
+                               "cannot be removed");
+  }
+  if (slot == 1 && k == 1) {
+    return Status::InvalidText("the entry in " + Slot(slot) +
+                               " is the only one before the end marker; without it the marker "
+                               "would be entry 1 and the database would take no new text");
+  }
+  const EntryText& removed = entries[slot - 1];
+  const std::size_t cut = removed.text.size() + 1;  // the text and its NUL
+  const bool past_table = k == count;
+  const std::size_t table_end = TableEnd(count, past_table);
+
+  std::vector<std::byte> table(database.begin(),
+                               database.begin() + static_cast<std::ptrdiff_t>(table_end));
+  table.erase(table.begin() + static_cast<std::ptrdiff_t>(format::SlotOffset(slot)),
+              table.begin() + static_cast<std::ptrdiff_t>(format::SlotOffset(slot + 1)));
+  EncodeInt32(table, format::kCountOffset, static_cast<std::int32_t>(count - 1));
+  const std::size_t moved_slots = count - 1 + (past_table ? 1 : 0);
+  for (std::size_t j = 1; j <= moved_slots; ++j) {
+    const auto offset = static_cast<std::int64_t>(DecodeInt32(table, format::TextOffsetField(j)));
+    const std::int64_t back =
+        offset < static_cast<std::int64_t>(removed.offset)
+            ? std::int64_t{format::kEntrySize}
+            : std::int64_t{format::kEntrySize} + static_cast<std::int64_t>(cut);
+    PutOffset(table, j, offset - back);
+  }
+  NewContents contents;
+  contents.Add(std::move(table));
+  contents.Keep(database.subspan(table_end, removed.offset - table_end));
+  contents.Keep(database.subspan(removed.offset + cut));
+  return contents;
+}
+
+std::vector<std::byte> Joined(const NewContents& contents) {
+  std::vector<std::byte> out;
+  for (std::span<const std::byte> piece : contents.pieces()) {
+    out.insert(out.end(), piece.begin(), piece.end());
+  }
+  return out;
+}
+
+namespace {
+
+// One rewrite that changes the chosen entry: `plan` gets the entries and the
+// chosen one's slot.
+template <typename Plan>
+Result<EditedEntry> Edit(FileSystem& fs, const std::filesystem::path& path,
+                         const EntryChoice& choice, const Plan& plan,
+                         const BeforeRename& before_rename) {
+  EditedEntry edited;
+  Result<Rewritten> rewritten = RewriteDatabase(
+      fs, path,
+      [&](std::span<const std::byte> old) -> Result<NewContents> {
+        Result<std::vector<EntryText>> entries = ReadEntryTexts(old);
+        if (!entries.ok()) return entries.status();
+        Result<std::size_t> chosen = ChooseEntry(*entries, choice);
+        if (!chosen.ok()) return chosen.status();
+        const EntryText& entry = (*entries)[*chosen];
+        edited.slot = entry.slot;
+        edited.id = entry.id;
+        edited.old_text = ExchangeText(entry.text);
+        return plan(old, entry.slot);
+      },
+      before_rename);
+  if (!rewritten.ok()) return rewritten.status();
+  edited.warning = std::move(rewritten->warning);
+  return edited;
+}
+
+}  // namespace
+
+Result<EditedEntry> SetEntryText(FileSystem& fs, const std::filesystem::path& path,
+                                 const EntryChoice& choice, std::span<const std::byte> stored,
+                                 const BeforeRename& before_rename) {
+  try {
+    const TextChange change{0, std::vector<std::byte>(stored.begin(), stored.end())};
+    Result<EditedEntry> edited = Edit(
+        fs, path, choice,
+        [&](std::span<const std::byte> old, std::size_t slot) {
+          TextChange at_slot = change;
+          at_slot.slot = slot;
+          return PlanTextChanges(old, std::span(&at_slot, 1));
+        },
+        before_rename);
+    if (edited.ok()) edited->new_text = ExchangeText(stored);
+    return edited;
+  } catch (const std::bad_alloc&) {
+    return Status::NoMemory("change the text of " + DescribePath(path));
+  }
+}
+
+Result<EditedEntry> RemoveEntry(FileSystem& fs, const std::filesystem::path& path,
+                                const EntryChoice& choice, const BeforeRename& before_rename) {
+  try {
+    return Edit(fs, path, choice, PlanRemoval, before_rename);
+  } catch (const std::bad_alloc&) {
+    return Status::NoMemory("remove an entry of " + DescribePath(path));
+  }
+}
+
+std::string ExchangeText(std::span<const std::byte> stored) {
+  std::string out;
+  while (!stored.empty()) {
+    const auto at = std::find(stored.begin(), stored.end(), kNoCharacter);
+    out += DecodeWindows1251(stored.first(static_cast<std::size_t>(at - stored.begin())));
+    if (at == stored.end()) break;
+    out += kNoCharacterUtf8;
+    stored = stored.subspan(static_cast<std::size_t>(at - stored.begin()) + 1);
+  }
+  return out;
+}
+
+Result<std::vector<std::byte>> StoredText(std::string_view utf8) {
+  if (const std::size_t nul = utf8.find('\0'); nul != std::string_view::npos) {
+    return Status::InvalidText("the text holds a NUL character (U+0000) at byte " +
+                               std::to_string(nul + 1) + ", which would end it early");
+  }
+  std::vector<std::byte> out;
+  for (;;) {
+    const std::size_t at = utf8.find(kNoCharacterUtf8);
+    Result<std::vector<std::byte>> part = EncodeWindows1251(utf8.substr(0, at));
+    if (!part.ok()) return part.status();
+    out.insert(out.end(), part->begin(), part->end());
+    if (at == std::string_view::npos) return out;
+    out.push_back(kNoCharacter);
+    utf8.remove_prefix(at + kNoCharacterUtf8.size());
+  }
+}
+
+}  // namespace orva

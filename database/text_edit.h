@@ -1,0 +1,118 @@
+// Changing the texts of existing entries and removing entries.
+//
+// Both work only on a well-formed database (CheckLayout finds nothing): its
+// texts lie in entry order, each after the NUL of the one before, so every
+// text offset past an entry's text lies past that text's NUL, and a text can
+// grow, shrink or go by moving what follows it and correcting those offsets.
+//
+// Giving entry k a new text S (s bytes) in place of its old one (l bytes):
+//   - the bytes of the old text are replaced by S, its NUL stays;
+//   - every text offset that points past the old text grows by s - l; the
+//     table, the entry count, the header word and all other bytes stay.
+// Removing entry k:
+//   - its 8 bytes leave the table, and its text and that text's NUL leave the
+//     text area; the entry count falls by one;
+//   - text offsets of texts before its text fall by 8, of texts after it by
+//     8 + l + 1. A marker just past the table moves with the table.
+// The end marker (the entry insertions go before) cannot be removed, nor the
+// entry before it when it is entry 1, which would leave the marker first.
+//
+// Two entries that share one text (the same text offset) are no well-formed
+// database, and `check` says so: editing one would change the other's text
+// too, and giving it a text of its own would put it out of entry order. Such
+// a database is refused, and the user sees which entries share a text.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "database/database_rewrite.h"
+#include "database/status.h"
+
+namespace orva {
+
+class FileSystem;
+
+// An entry of the table and its text as stored (without its NUL; a view into
+// the database's bytes).
+struct EntryText {
+  std::size_t slot = 0;  // its table position, from 1
+  std::int32_t id = 0;
+  std::size_t offset = 0;
+  std::span<const std::byte> text;
+};
+
+// The N entries of a well-formed database in table order. Refuses
+// (kMalformed) any other, naming every problem CheckLayout finds.
+Result<std::vector<EntryText>> ReadEntryTexts(std::span<const std::byte> database);
+
+// An id, and where it names several entries, the table slot of the one meant.
+struct EntryChoice {
+  std::int32_t id = 0;
+  std::optional<std::size_t> slot;
+};
+
+// The index into `entries` of the entry chosen. Refuses an id no entry has
+// and, without a slot, an id several entries have, naming their slots; a
+// slot that does not hold the id.
+Result<std::size_t> ChooseEntry(std::span<const EntryText> entries, const EntryChoice& choice);
+// The same, given the indexes of the entries that have the id, in order (for
+// many choices among many entries).
+Result<std::size_t> ChooseEntry(std::span<const EntryText> entries, const EntryChoice& choice,
+                                std::span<const std::size_t> with_id);
+
+// A new text for the entry in a table slot, as stored (any bytes but NUL).
+struct TextChange {
+  std::size_t slot = 0;
+  std::vector<std::byte> text;
+};
+
+// Plans new texts for several entries at once, the texts of `changes` in any
+// order (one change a slot). The pieces keep views into `database`.
+Result<NewContents> PlanTextChanges(std::span<const std::byte> database,
+                                    std::span<const TextChange> changes);
+// The same, given what ReadEntryTexts read from `database`.
+Result<NewContents> PlanTextChanges(std::span<const std::byte> database,
+                                    std::span<const EntryText> entries,
+                                    std::span<const TextChange> changes);
+// Plans the removal of the entry in table slot `slot`.
+Result<NewContents> PlanRemoval(std::span<const std::byte> database, std::size_t slot);
+
+// The pieces put together, as the rewrite writes them.
+std::vector<std::byte> Joined(const NewContents& contents);
+
+// What an edit did, texts in UTF-8 (ExchangeText).
+struct EditedEntry {
+  std::size_t slot = 0;
+  std::int32_t id = 0;
+  std::string old_text;
+  std::string new_text;  // empty after a removal
+  std::string warning;   // as in Rewritten
+};
+
+// Gives the chosen entry of the database at `path` the text `stored` (bytes
+// as the database stores them) with one RewriteDatabase.
+// `before_rename` as in RewriteDatabase (a backup).
+Result<EditedEntry> SetEntryText(FileSystem& fs, const std::filesystem::path& path,
+                                 const EntryChoice& choice, std::span<const std::byte> stored,
+                                 const BeforeRename& before_rename = {});
+// Removes the chosen entry and its text with one RewriteDatabase.
+Result<EditedEntry> RemoveEntry(FileSystem& fs, const std::filesystem::path& path,
+                                const EntryChoice& choice, const BeforeRename& before_rename = {});
+
+// Windows-1251 bytes and UTF-8 without loss, for editing and exchange files:
+// as DecodeWindows1251, but the byte 0x98, which has no character in the code
+// page, is U+0098 (a control character of its own) rather than U+FFFD, and
+// back.
+std::string ExchangeText(std::span<const std::byte> stored);
+// Refuses text that is not UTF-8 or holds a character Windows-1251 cannot
+// store, naming it; NUL is refused here too, as it would end the text.
+Result<std::vector<std::byte>> StoredText(std::string_view utf8);
+
+}  // namespace orva

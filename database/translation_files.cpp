@@ -1,0 +1,204 @@
+#include "database/translation_files.h"
+
+#include <algorithm>
+#include <charconv>
+#include <new>
+
+#include "database/database_rewrite.h"
+#include "database/file_system.h"
+#include "database/format.h"
+#include "database/quote.h"
+
+namespace orva {
+namespace {
+
+// The entries by id: their indexes sorted by id, then in table order, and
+// the ids in the same order.
+struct IdIndex {
+  explicit IdIndex(std::span<const EntryText> entries) : indexes(entries.size()) {
+    for (std::size_t i = 0; i < indexes.size(); ++i) indexes[i] = i;
+    std::stable_sort(indexes.begin(), indexes.end(),
+                     [&](std::size_t a, std::size_t b) { return entries[a].id < entries[b].id; });
+    ids.reserve(indexes.size());
+    for (std::size_t i : indexes) ids.push_back(entries[i].id);
+  }
+  std::span<const std::size_t> With(std::int32_t id) const {
+    const auto [from, to] = std::equal_range(ids.begin(), ids.end(), id);
+    return std::span(indexes).subspan(static_cast<std::size_t>(from - ids.begin()),
+                                      static_cast<std::size_t>(to - from));
+  }
+
+  std::vector<std::size_t> indexes;
+  std::vector<std::int32_t> ids;
+};
+
+// The entry a key names, or why it names none.
+Result<std::size_t> EntryOfKey(std::span<const EntryText> entries, const IdIndex& index,
+                               std::string_view key) {
+  EntryChoice choice;
+  const std::size_t hash = key.find('#');
+  const std::string_view id = key.substr(0, hash);
+  auto [end, error] = std::from_chars(id.data(), id.data() + id.size(), choice.id);
+  bool valid = error == std::errc() && end == id.data() + id.size() && !id.empty();
+  if (valid && hash != std::string_view::npos) {
+    const std::string_view slot = key.substr(hash + 1);
+    std::size_t value = 0;
+    auto [slot_end, slot_error] = std::from_chars(slot.data(), slot.data() + slot.size(), value);
+    valid = slot_error == std::errc() && slot_end == slot.data() + slot.size() && !slot.empty();
+    choice.slot = value;
+  }
+  if (!valid) {
+    return Status::InvalidText(QuoteText(key) + " is no entry's key (an id, or ID#SLOT)");
+  }
+  return ChooseEntry(entries, choice, index.With(choice.id));
+}
+
+}  // namespace
+
+namespace {
+
+// Which entries share their id with another: entries sorted by id, without
+// a node per entry (a database of 64 MiB has a million entries).
+std::vector<bool> SharedIds(std::span<const EntryText> entries) {
+  std::vector<std::uint32_t> order(entries.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::uint32_t a, std::uint32_t b) { return entries[a].id < entries[b].id; });
+  std::vector<bool> shared(entries.size(), false);
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    if (entries[order[i]].id == entries[order[i - 1]].id) {
+      shared[order[i]] = shared[order[i - 1]] = true;
+    }
+  }
+  return shared;
+}
+
+std::string KeyOf(const EntryText& entry, bool shared) {
+  std::string key = std::to_string(entry.id);
+  if (shared) key += "#" + std::to_string(entry.slot);
+  return key;
+}
+
+}  // namespace
+
+std::vector<std::string> ExchangeKeys(std::span<const EntryText> entries) {
+  const std::vector<bool> shared = SharedIds(entries);
+  std::vector<std::string> keys;
+  keys.reserve(entries.size());
+  for (std::size_t i = 0; i < entries.size(); ++i) keys.push_back(KeyOf(entries[i], shared[i]));
+  return keys;
+}
+
+void WriteTranslationFile(TranslationFormat format, std::string_view name,
+                          std::span<const EntryText> entries,
+                          const std::function<void(std::string_view)>& write) {
+  const std::vector<bool> shared = SharedIds(entries);
+  write(format == TranslationFormat::kPo ? PoHeader(name) : CsvHeader());
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const std::string key = KeyOf(entries[i], shared[i]);
+    const std::string text = ExchangeText(entries[i].text);
+    write(format == TranslationFormat::kPo
+              ? PoMessage(key, text, "", format::IsMission(entries[i].id))
+              : CsvRow(key, text, ""));
+  }
+}
+
+ImportPlan PlanImport(std::span<const EntryText> entries,
+                      std::span<const Translation> translations) {
+  ImportPlan plan;
+  std::vector<std::size_t> given_at(entries.size(), 0);
+  const IdIndex ids(entries);
+  for (const Translation& t : translations) {
+    Result<std::size_t> index = EntryOfKey(entries, ids, t.key);
+    if (!index.ok()) {
+      plan.problems.push_back({t.key_line, index.status().message()});
+      continue;
+    }
+    if (t.text.empty()) continue;  // not translated
+    const EntryText& entry = entries[*index];
+    if (given_at[*index] != 0) {
+      plan.problems.push_back({t.key_line, "the entry in table slot " + std::to_string(entry.slot) +
+                                               " (id " + std::to_string(entry.id) +
+                                               ") is translated already, at line " +
+                                               std::to_string(given_at[*index])});
+      continue;
+    }
+    given_at[*index] = t.key_line;
+    Result<std::vector<std::byte>> stored = StoredText(t.text);
+    if (!stored.ok()) {
+      plan.problems.push_back({t.text_line, stored.status().message()});
+      continue;
+    }
+    if (std::equal(stored->begin(), stored->end(), entry.text.begin(), entry.text.end())) {
+      ++plan.counts.same;
+      continue;
+    }
+    plan.counts.size_change +=
+        static_cast<std::int64_t>(stored->size()) - static_cast<std::int64_t>(entry.text.size());
+    plan.changes.push_back({entry.slot, std::move(stored).value()});
+  }
+  plan.counts.changed = plan.changes.size();
+  plan.counts.untranslated = entries.size() - plan.counts.changed - plan.counts.same;
+  return plan;
+}
+
+Result<std::vector<std::byte>> ReadWholeFile(FileSystem& fs, const std::filesystem::path& path) {
+  Result<RegularFile> file = OpenRegularFile(fs, path, OpenMode::kRead);
+  if (!file.ok()) return file.status();
+  if (file->info.size > format::kMaxDatabaseSize) {
+    return Status::NoRoom(DescribePath(path) + " has " + std::to_string(file->info.size) +
+                          " bytes, more than the 2 GiB that the 32-bit offsets of a text "
+                          "database can address, so it is not read");
+  }
+  std::vector<std::byte> bytes(static_cast<std::size_t>(file->info.size));
+  Result<std::size_t> read = ReadFully(fs, file->file.fd(), 0, bytes);
+  if (!read.ok()) {
+    return Status::Io("cannot read " + DescribePath(path) + " (" + read.status().message() + ")");
+  }
+  bytes.resize(*read);
+  return bytes;
+}
+
+Result<ImportOutcome> ImportTranslations(FileSystem& fs, const std::filesystem::path& path,
+                                         std::span<const Translation> translations, bool dry_run,
+                                         const BeforeRename& before_rename) {
+  try {
+    ImportOutcome outcome;
+    if (dry_run) {
+      Result<std::vector<std::byte>> bytes = ReadWholeFile(fs, path);
+      if (!bytes.ok()) return bytes.status();
+      Result<std::vector<EntryText>> entries = ReadEntryTexts(*bytes);
+      if (!entries.ok()) return entries.status();
+      ImportPlan plan = PlanImport(*entries, translations);
+      return ImportOutcome{plan.counts, std::move(plan.problems), false, {}};
+    }
+    // Planned from the bytes the rewrite reads under its lock. Problems, or
+    // nothing to change, end it before anything is written: the planner's
+    // refusal then only stops the rewrite.
+    bool stopped = false;
+    Result<Rewritten> rewritten = RewriteDatabase(
+        fs, path,
+        [&](std::span<const std::byte> old) -> Result<NewContents> {
+          Result<std::vector<EntryText>> entries = ReadEntryTexts(old);
+          if (!entries.ok()) return entries.status();
+          ImportPlan plan = PlanImport(*entries, translations);
+          outcome.counts = plan.counts;
+          outcome.problems = std::move(plan.problems);
+          if (!outcome.problems.empty() || plan.changes.empty()) {
+            stopped = true;
+            return Status::InvalidText("nothing to import");
+          }
+          return PlanTextChanges(old, *entries, plan.changes);
+        },
+        before_rename);
+    if (stopped) return outcome;
+    if (!rewritten.ok()) return rewritten.status();
+    outcome.written = true;
+    outcome.warning = std::move(rewritten->warning);
+    return outcome;
+  } catch (const std::bad_alloc&) {
+    return Status::NoMemory("import the translations into " + DescribePath(path));
+  }
+}
+
+}  // namespace orva

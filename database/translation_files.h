@@ -1,0 +1,118 @@
+// A database's texts as translation files and back: gettext PO and CSV
+// (RFC 4180), both UTF-8, one record per entry in table order.
+//
+// Each record names its entry by a key: the id, or "ID#SLOT" (the table slot
+// from 1) where several entries share the id, so that a file names one entry
+// a record whatever the database holds. Texts go through ExchangeText, so that
+// every byte 0x01 ... 0xFF survives: 0x98 is U+0098. PO strings escape only
+// what GNU gettext's own tools escape (\\, \", \a, \b, \t, \n, \v, \f, \r);
+// CSV fields are quoted when they hold a comma, a quote or a line break, and
+// quotes are doubled. docs/format.md describes both with examples.
+//
+// The readers are small and written here: the PO readers Debian has are C
+// libraries built for Linux only, and orva-cli is built for Windows too.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "database/status.h"
+#include "database/text_edit.h"
+
+namespace orva {
+
+class FileSystem;
+
+enum class TranslationFormat { kPo, kCsv };
+
+// The key of every entry, in table order.
+std::vector<std::string> ExchangeKeys(std::span<const EntryText> entries);
+
+// A whole export, written a record at a time through `write`. `name` goes in
+// the PO header's Project-Id-Version.
+void WriteTranslationFile(TranslationFormat format, std::string_view name,
+                          std::span<const EntryText> entries,
+                          const std::function<void(std::string_view)>& write);
+
+// The first lines: a PO header that says UTF-8, and the CSV header row
+// (after a UTF-8 byte order mark, which spreadsheets need to read UTF-8).
+std::string PoHeader(std::string_view name);
+std::string CsvHeader();
+// One record: its key, the entry's text and the translation (empty: none).
+std::string PoMessage(std::string_view key, std::string_view text, std::string_view translation,
+                      bool mission);
+std::string CsvRow(std::string_view key, std::string_view text, std::string_view translation);
+
+// A translation read from a file, with the lines of its key and its text.
+struct Translation {
+  std::string key;
+  std::string text;  // UTF-8; empty: not translated
+  std::size_t key_line = 0;
+  std::size_t text_line = 0;
+};
+
+struct FileProblem {
+  std::size_t line = 0;  // 0: the file as a whole
+  std::string what;
+
+  friend bool operator==(const FileProblem&, const FileProblem&) = default;
+};
+
+struct TranslationRecords {
+  std::vector<Translation> translations;
+  std::vector<FileProblem> problems;
+};
+
+// Reads a PO file: each message's msgctxt is a key and its msgstr the
+// translation. The header, obsolete messages (#~) and fuzzy ones (#, fuzzy)
+// give none; plural forms and a charset other than UTF-8 are problems.
+TranslationRecords ReadPo(std::string_view content);
+// Reads a CSV file whose first row names the columns; "id" and
+// "translation" must be among them.
+TranslationRecords ReadCsv(std::string_view content);
+
+// What an import does to a database.
+struct ImportCounts {
+  std::size_t changed = 0;
+  std::size_t same = 0;          // translated to the text the entry already has
+  std::size_t untranslated = 0;  // entries without a translation
+  std::int64_t size_change = 0;  // bytes
+};
+
+struct ImportPlan {
+  std::vector<TextChange> changes;
+  ImportCounts counts;
+  std::vector<FileProblem> problems;  // any: nothing may be imported
+};
+
+// Matches the translations with the entries: every key must name one entry,
+// once, and every translation must be storable (Windows-1251, no NUL).
+ImportPlan PlanImport(std::span<const EntryText> entries,
+                      std::span<const Translation> translations);
+
+struct ImportOutcome {
+  ImportCounts counts;
+  std::vector<FileProblem> problems;  // any: the database was not changed
+  bool written = false;  // false when there were problems, nothing to change, or a dry run
+  std::string warning;   // as in Rewritten
+};
+
+// Imports the translations into the database at `path`: the database is read
+// and every problem found first; then, unless there are problems, nothing to
+// change or `dry_run`, all the texts go in with one RewriteDatabase. A
+// database that is not well-formed is refused with CheckLayout's reasons.
+// `before_rename` as in RewriteDatabase (a backup).
+Result<ImportOutcome> ImportTranslations(FileSystem& fs, const std::filesystem::path& path,
+                                         std::span<const Translation> translations, bool dry_run,
+                                         const BeforeRename& before_rename = {});
+
+// The whole of a file at `path`, read through `fs` (refused past 2 GiB).
+Result<std::vector<std::byte>> ReadWholeFile(FileSystem& fs, const std::filesystem::path& path);
+
+}  // namespace orva

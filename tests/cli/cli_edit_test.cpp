@@ -1,0 +1,152 @@
+// orva-cli set, remove, export and import.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "tests/support/cli_run.h"
+#include "tests/support/database_builder.h"
+
+namespace orva {
+namespace {
+
+using test_support::Bytes;
+using test_support::DatabaseBuilder;
+using Outcome = test_support::CliOutcome;
+
+class CliEditTest : public test_support::CliFixture {
+ protected:
+  CliEditTest()
+      : old_(DatabaseBuilder()
+                 .Entry(5001, "Первый")
+                 .Entry(1200, "заметка")
+                 .Entry(5001, "Второй")
+                 .Marker("конец")
+                 .Build()),
+        db_(Database(old_)) {}
+
+  std::vector<std::byte> OnDisk() const { return test_support::ReadFileBytes(db_); }
+  std::string File(const std::string& name, const std::string& content) {
+    test_support::WriteFileBytes(dir_ / name, Bytes(content));
+    return (dir_ / name).string();
+  }
+  std::string Export(const std::string& format) {
+    const Outcome o = Run({"export", db_, "--format", format});
+    EXPECT_EQ(o.exit_code, 0) << o.err;
+    return o.out;
+  }
+
+  const std::vector<std::byte> old_;
+  const std::string db_;
+};
+
+TEST_F(CliEditTest, SetAndRemovePickAnEntryAndRefuseAmbiguity) {
+  const Outcome ambiguous = Run({"set", db_, "5001", "x"});
+  EXPECT_EQ(ambiguous.exit_code, 1);
+  EXPECT_NE(ambiguous.err.find("table slots 1, 3"), std::string::npos) << ambiguous.err;
+  EXPECT_EQ(OnDisk(), old_);
+
+  const Outcome set = Run({"set", "--json", db_, "5001", "--slot", "3", "Длинный\nновый"});
+  ASSERT_EQ(set.exit_code, 0) << set.err;
+  const auto document = nlohmann::json::parse(set.out);
+  EXPECT_EQ(document["set"]["old_text"], "Второй");
+  EXPECT_EQ(document["set"]["slot"], 3);
+  EXPECT_NE(Export("po").find("msgid \"\"\n\"Длинный\\n\"\n\"новый\""), std::string::npos);
+
+  const Outcome marker = Run({"remove", db_, "6000"});
+  EXPECT_EQ(marker.exit_code, 1);
+  EXPECT_NE(marker.err.find("cannot be removed"), std::string::npos);
+  EXPECT_EQ(Run({"remove", db_, "5001", "--slot", "0"}).exit_code, 2);
+
+  ASSERT_EQ(Run({"remove", db_, "1200"}).exit_code, 0);
+  ASSERT_EQ(Run({"remove", db_, "5001", "--slot", "2"}).exit_code, 0);
+  EXPECT_EQ(Run({"list", db_}).out, "5001\tshot001.bmp\tПервый\n");
+}
+
+// The translator's round trip: export, translate in the file, import.
+TEST_F(CliEditTest, ImportsWhatATranslatorFilledIn) {
+  std::string csv = Export("csv");
+  ASSERT_EQ(csv.find("\xEF\xBB\xBFid,text,translation\r\n5001#1,Первый,\r\n"), 0u) << csv;
+  csv.replace(csv.find("Первый,") + std::string("Первый,").size(), 0, "\"First, \"\"one\"\"\"");
+  csv.replace(csv.find("заметка,") + std::string("заметка,").size(), 0, "заметка");
+  const std::string file = File("t.csv", csv);
+
+  const Outcome dry = Run({"import", db_, file, "--dry-run"});
+  EXPECT_EQ(dry.exit_code, 0) << dry.err;
+  EXPECT_EQ(dry.out,
+            "changed 1, already the same 1, untranslated 2, size change +6 bytes (dry run: nothing "
+            "was written)\n");
+  EXPECT_EQ(OnDisk(), old_);
+  EXPECT_EQ(Run({"import", db_, file}).exit_code, 0);
+  EXPECT_EQ(Run({"list", db_}).out,
+            "5001\tshot001.bmp\tFirst, \"one\"\n5001\tshot001.bmp\tВторой\n");
+  const Outcome again = Run({"import", "--json", db_, file});
+  EXPECT_EQ(nlohmann::json::parse(again.out)["written"], false);
+}
+
+TEST_F(CliEditTest, ImportReportsEveryProblemWithItsLineAndChangesNothing) {
+  const std::string po =
+      File("bad.po",
+           "msgctxt \"777\"\nmsgid \"a\"\nmsgstr \"b\"\n"           // 1: unknown id
+           "\nmsgctxt \"1200\"\nmsgid \"a\"\nmsgstr \"日本\"\n"     // 7: Windows-1251
+           "\nmsgctxt \"5001\"\nmsgid \"a\"\nmsgstr \"b\"\n"        // 9: two entries
+           "\nmsgctxt \"5001#3\"\nmsgid \"a\"\nmsgstr \"a\\0b\"\n"  // 15: NUL
+           "bogus\n"                                                // 16
+           "\nmsgctxt \"5001#3\"\nmsgid \"a\"\nmsgstr \"c\"\n"      // 18: twice
+           "\nmsgctxt \"6000\"\nmsgid \"a\"\nmsgid_plural \"b\"\n"  // 22: plural
+           "msgstr[0] \"x\"\n"
+           "\n#, fuzzy\nmsgctxt \"6000\"\nmsgid \"a\"\nmsgstr \"fine\"\n");
+  const Outcome o = Run({"import", db_, po});
+  EXPECT_EQ(o.exit_code, 1);
+  for (const char* line :
+       {":1: no entry", ":7: the character", ":9: 2 entries", ":15: the text holds a NUL",
+        ":16: 'bogus'", ":18: the entry in table slot 3", ":22: the message has plural"}) {
+    EXPECT_NE(o.err.find(std::string("bad.po") + line), std::string::npos) << line << "\n" << o.err;
+  }
+  EXPECT_NE(o.err.find("7 problems in the translations, so nothing was imported"),
+            std::string::npos);
+
+  const std::string csv = File("bad.csv", "id,translation\n5001#1,\"ok\"x\n1200,\"open\n");
+  const Outcome c = Run({"import", db_, csv});
+  EXPECT_EQ(c.exit_code, 1);
+  EXPECT_NE(c.err.find("bad.csv:2: a quoted field goes on"), std::string::npos) << c.err;
+  EXPECT_NE(c.err.find("bad.csv:3: a quoted field is not closed"), std::string::npos) << c.err;
+  EXPECT_EQ(OnDisk(), old_);
+}
+
+// GNU's backups: existing (the default) is simple until a numbered backup is
+// there; each holds the file as it was before that change, and a refusal
+// makes none.
+TEST_F(CliEditTest, BacksUpTheOldFileAsGnuToolsDo) {
+  namespace fs = std::filesystem;
+  const std::string po = File("t.po", "msgctxt \"1200\"\nmsgid \"\"\nmsgstr \"x\"\n");
+  ASSERT_EQ(Run({"set", "-b", db_, "1200", "a"}).exit_code, 0);
+  const std::vector<std::byte> after_set = OnDisk();
+  EXPECT_EQ(test_support::ReadFileBytes(db_ + "~"), old_);
+  ASSERT_EQ(Run({"insert", "--backup=nu", db_, "b"}).exit_code, 0);
+  EXPECT_EQ(test_support::ReadFileBytes(db_ + ".~1~"), after_set);
+  const std::vector<std::byte> after_insert = OnDisk();
+  ASSERT_EQ(Run({"import", "--backup", db_, po}).exit_code, 0);
+  EXPECT_EQ(test_support::ReadFileBytes(db_ + ".~2~"), after_insert);
+  const std::vector<std::byte> after_import = OnDisk();
+  EXPECT_NE(after_import, after_insert);
+  ASSERT_EQ(Run({"remove", "-S", ".old", "--backup=simple", db_, "1200"}).exit_code, 0);
+  EXPECT_EQ(test_support::ReadFileBytes(db_ + ".old"), after_import);
+  // A backup that cannot be made (a folder holds its name) refuses the change.
+  const std::vector<std::byte> before = OnDisk();
+  fs::create_directory(db_ + ".blocked");
+  const Outcome blocked =
+      Run({"set", "--backup=simple", "-S", ".blocked", db_, "5001", "--slot", "1", "x"});
+  EXPECT_EQ(blocked.exit_code, 1);
+  EXPECT_NE(blocked.err.find("cannot make the backup"), std::string::npos) << blocked.err;
+  EXPECT_EQ(OnDisk(), before);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()), 7);
+  EXPECT_EQ(Run({"remove", "-b", db_, "6000"}).exit_code, 1);
+  EXPECT_FALSE(fs::exists(db_ + ".~3~"));
+  EXPECT_EQ(Run({"set", "--backup=n", db_, "5001", "--slot", "1", "x"}).exit_code, 2);
+}
+
+}  // namespace
+}  // namespace orva
