@@ -1,13 +1,15 @@
 # ORVA's commands. `make run` and `make test` are all a newcomer needs: each
-# installs what is missing (deps/debian-packages.txt), builds and goes on.
-# `make build` only builds: it leaves the package list alone.
+# installs what is missing, builds and goes on. The package lists are in
+# deps/: what building and running need (debian-packages-run.txt, all that
+# `make run` installs), what the tests add (-test) and what development adds
+# (-develop: lint and bench). Each tree is configured once from its preset in
+# CMakePresets.json; `make build` only builds, leaving the lists alone.
 
 BUILD_DIR    ?= build
 SANITIZE_DIR ?= build-sanitize
 FUZZ_DIR     ?= build-fuzz
 WINDOWS_DIR  ?= build-windows
 FUZZ_SECONDS ?= 300
-BUILD_TYPE   ?= RelWithDebInfo
 CMAKE_FLAGS  ?=
 JOBS         ?= $(shell nproc)
 # ON makes every compiler warning fail the build (CI builds so), OFF lets
@@ -16,22 +18,44 @@ JOBS         ?= $(shell nproc)
 WARNINGS_AS_ERRORS ?=
 werror = $(if $(WARNINGS_AS_ERRORS),-DCMAKE_COMPILE_WARNING_AS_ERROR=$(WARNINGS_AS_ERRORS))
 
-.PHONY: all deps build build-sanitize build-fuzz run test test-normal test-sanitize test-fuzz \
-	deps-fresh test-fresh fuzz bench example lint clean
+# $(call switch_on,TREE,OPTION): turns a CMake option of a configured tree on,
+# reconfiguring only when it is off, and applies WARNINGS_AS_ERRORS.
+switch_on = grep -qx '$(2):BOOL=ON' $(1)/CMakeCache.txt || cmake -S . -B $(1) -D$(2)=ON; \
+	$(if $(werror),cmake -S . -B $(1) $(werror))
+
+lists = deps/debian-packages-run.txt
+test_lists = $(lists) deps/debian-packages-test.txt
+develop_lists = $(test_lists) deps/debian-packages-develop.txt
+
+.PHONY: all deps deps-test deps-develop build build-tests build-sanitize build-fuzz run test test-normal \
+	test-sanitize test-fuzz deps-fresh test-fresh fuzz bench example lint clean
 
 all: build
 
 deps:
-	@bash deps/install
+	@bash deps/install $(lists)
+deps-test:
+	@bash deps/install $(test_lists)
+deps-develop:
+	@bash deps/install $(develop_lists)
 
+# The programs alone until `make test` (or the preset itself, in an IDE)
+# turns the tests on.
 $(BUILD_DIR)/build.ninja:
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
+	cmake --preset default -B $(BUILD_DIR) -DORVA_BUILD_TESTS=OFF $(CMAKE_FLAGS)
 
 $(SANITIZE_DIR)/build.ninja:
-	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVA_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --preset sanitize -B $(SANITIZE_DIR) $(CMAKE_FLAGS)
+
+$(FUZZ_DIR)/build.ninja:
+	cmake --preset fuzz -B $(FUZZ_DIR) $(CMAKE_FLAGS)
 
 build: $(BUILD_DIR)/build.ninja
 	$(if $(werror),cmake -S . -B $(BUILD_DIR) $(werror))
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+build-tests: $(BUILD_DIR)/build.ninja
+	$(call switch_on,$(BUILD_DIR),ORVA_BUILD_TESTS)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 build-sanitize: $(SANITIZE_DIR)/build.ninja
@@ -39,18 +63,15 @@ build-sanitize: $(SANITIZE_DIR)/build.ninja
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 
 # The libFuzzer targets need clang; the whole tree is instrumented.
-$(FUZZ_DIR)/build.ninja:
-	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DORVA_SANITIZE=ON -DORVA_FUZZ=ON -DORVA_BUILD_TESTS=OFF -DORVA_BUILD_WINDOW=OFF
-
 build-fuzz: $(FUZZ_DIR)/build.ninja
 	$(if $(werror),cmake -S . -B $(FUZZ_DIR) $(werror))
 	cmake --build $(FUZZ_DIR) -j $(JOBS) --target make-starting-corpus reader_fuzzer \
 	  insertion_fuzzer code_page_fuzzer
 
-# Starts the window. Without a display it says so in one line and shows
-# orva-cli listing the sample database instead, as a build without the window does.
-run: deps build
+# Builds the two programs and starts the window. Without a display it says so
+# in one line and shows orva-cli listing the sample database instead.
+run: deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva orva-cli
 	@if [ -x $(BUILD_DIR)/bin/orva ] && [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
 	  exec $(BUILD_DIR)/bin/orva; \
 	elif [ -x $(BUILD_DIR)/bin/orva ]; then \
@@ -75,15 +96,15 @@ install: build
 
 # A Debian package of the build, its dependencies read from the binaries:
 # $(BUILD_DIR)/packages/orva_VERSION_ARCH.deb.
-package: deps build
+package: deps-test build
 	cd $(BUILD_DIR) && cpack -G DEB
 
 # The normal suite, the same suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer, then each fuzz target for a minute (the last
 # ctest summary is the fuzz step's).
-test: deps test-normal test-sanitize test-fuzz
+test: deps-test test-normal test-sanitize test-fuzz
 
-test-normal: build
+test-normal: build-tests
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
 test-sanitize: build-sanitize
@@ -114,7 +135,9 @@ fuzz: build-fuzz
 # lines with --from into the 8 MiB one; last the import of 1,000 translated
 # texts into an 8 MiB database against one insertion, and the export of a
 # 64 MiB one (bench/exchange_bench.py).
-bench: build
+bench: deps-develop $(BUILD_DIR)/build.ninja
+	$(call switch_on,$(BUILD_DIR),ORVA_BUILD_BENCH)
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva-bench orva-cli
 	$(BUILD_DIR)/bench/orva-bench --data-dir=$(BUILD_DIR)/bench-data
 	@peak() { /usr/bin/time -v "$$@" 2>&1 >/dev/null \
 	  | sed -n 's/.*Maximum resident set size (kbytes): //p' | sed 's/$$/ KiB/'; }; \
@@ -135,11 +158,15 @@ bench: build
 # folders and files in LINT_PATHS, and clang-tidy (.clang-tidy) over those the
 # build compiles, with the build's own compile commands; any finding fails it.
 LINT_PATHS ?=
-lint: deps build
+lint: deps-develop $(BUILD_DIR)/build.ninja
+	$(call switch_on,$(BUILD_DIR),ORVA_BUILD_TESTS)
+	$(call switch_on,$(BUILD_DIR),ORVA_BUILD_BENCH)
+	cmake --build $(BUILD_DIR) -j $(JOBS)
 	JOBS=$(JOBS) tools/lint $(BUILD_DIR) $(LINT_PATHS)
 
 # Makes the sample database again from its generator.
-example: build
+example: $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target make-example-database
 	$(BUILD_DIR)/tools/make-example-database examples/textdb_00.def
 
 # ORVA for 64-bit Windows, cross-built with MinGW-w64 and tested under wine;
@@ -156,15 +183,14 @@ deps-windows:
 	@bash deps/install deps/debian-packages-windows.txt
 
 $(WINDOWS_DIR)/build.ninja:
-	cmake -S . -B $(WINDOWS_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
-	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DORVA_BUILD_WINDOW=OFF \
-	  -DORVA_LINUX_CLI=$(CURDIR)/$(BUILD_DIR)/bin/orva-cli
+	cmake --preset windows -B $(WINDOWS_DIR) -DORVA_LINUX_CLI=$(CURDIR)/$(BUILD_DIR)/bin/orva-cli \
+	  $(CMAKE_FLAGS)
 
 windows: deps deps-windows $(WINDOWS_DIR)/build.ninja
 	$(if $(werror),cmake -S . -B $(WINDOWS_DIR) $(werror))
 	cmake --build $(WINDOWS_DIR) -j $(JOBS) --target orva-cli orva
 
-test-windows: deps deps-windows $(BUILD_DIR)/build.ninja $(WINDOWS_DIR)/build.ninja
+test-windows: deps-test deps-windows $(BUILD_DIR)/build.ninja $(WINDOWS_DIR)/build.ninja
 	$(if $(werror),cmake -S . -B $(WINDOWS_DIR) $(werror))
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva-cli
 	cmake --build $(WINDOWS_DIR) -j $(JOBS)

@@ -38,7 +38,7 @@
 #include "database/text_entry_insertion.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
-#include "tools/main_guard.h"
+#include "cli/main_guard.h"
 
 namespace orva {
 namespace {

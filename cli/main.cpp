@@ -4,7 +4,7 @@
 
 #include "cli/cli.h"
 #include "cli/program_io.h"
-#include "tools/main_guard.h"
+#include "cli/main_guard.h"
 
 int main(int argc, char** argv) {
   return orva::GuardedMain("orva-cli", [&] {

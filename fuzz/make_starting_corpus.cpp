@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fuzz/starting_corpus.h"
-#include "tools/main_guard.h"
+#include "cli/main_guard.h"
 
 namespace {
 

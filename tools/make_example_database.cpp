@@ -5,7 +5,7 @@
 #include <iostream>
 
 #include "tests/support/database_builder.h"
-#include "tools/main_guard.h"
+#include "cli/main_guard.h"
 
 namespace {
 

@@ -21,9 +21,10 @@ check_installed_tree() {
                share/mime/packages/orva-textdb.xml share/metainfo/org.example.orva.metainfo.xml)
     for size in 32 64 128 256; do expected+=("share/icons/hicolor/${size}x${size}/apps/orva.png"); done
   fi
-  local picture
-  for picture in "$source"/docs/*.png; do
-    [[ -e "$picture" ]] && expected+=("share/doc/orva/docs/$(basename "$picture")")
+  # The pages and pictures the README links to.
+  local page
+  for page in "$source"/docs/*.png "$source"/docs/*.md; do
+    [[ -e "$page" ]] && expected+=("share/doc/orva/docs/$(basename "$page")")
   done
   local want got
   want=$(printf '%s\n' "${expected[@]}" | sort)

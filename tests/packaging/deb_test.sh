@@ -34,7 +34,7 @@ for package in "${needed[@]}"; do
 done
 
 # Debian's package checker finds no error (its warnings are printed, and the
-# README says why each one stays). The changelog names the version packaged.
+# docs/development.md says why each one stays). The changelog names the version packaged.
 lint_status=0
 lintian --fail-on error "$deb" >"$scratch/lintian.log" 2>&1 || lint_status=$?
 grep -v 'running with root privileges' "$scratch/lintian.log" >&2 || true

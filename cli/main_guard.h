@@ -1,7 +1,8 @@
-// Runs the body of a program's main so that no exception leaves it: what
-// escapes becomes one line on standard error and exit status 1. The library
-// returns its failures as values; this is the last resort for what it cannot
-// (an allocation failing in the program itself, a bug).
+// Runs the body of a command-line program's main (orva-cli, and the tools,
+// benchmark and fuzz corpus maker beside it) so that no exception leaves it:
+// what escapes becomes one line on standard error and exit status 1. The
+// library returns its failures as values; this is the last resort for what it
+// cannot (an allocation failing in the program itself, a bug).
 #pragma once
 
 #include <cstdio>
