@@ -5,13 +5,9 @@
 #include <span>
 #include <string_view>
 
-namespace orva::cli {
+#include "cli/exit_status.h"
 
-inline constexpr int kExitOk = 0;
-// The database was unreadable, damaged or refused the change, or the output
-// could not be written.
-inline constexpr int kExitFailure = 1;
-inline constexpr int kExitUsage = 2;  // the command line was wrong; nothing was read or changed
+namespace orva::cli {
 
 // Runs one command line (without the program name). Results go to `out`,
 // reasons for failure to `err`, one line each.

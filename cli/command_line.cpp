@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "cli/cli.h"
+#include "cli/exit_status.h"
 
 namespace orva::cli {
 namespace {

@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
-#include "cli/cli.h"
+#include "cli/exit_status.h"
 #include "cli/formats.h"
 #include "database/backup.h"
 #include "database/file_system.h"

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "database/format.h"
+#include "database/quote.h"
 
 namespace orva {
 namespace {

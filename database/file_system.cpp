@@ -3,6 +3,8 @@
 
 #include <utility>
 
+#include "database/quote.h"
+
 namespace orva {
 
 OpenFile::OpenFile(OpenFile&& other) noexcept : fs_(other.fs_), fd_(std::exchange(other.fd_, -1)) {}

@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "database/quote.h"
+#include "database/path_text.h"
 #include "database/status.h"
 
 namespace orva {
@@ -170,12 +170,5 @@ Result<RegularFile> OpenRegularFile(FileSystem& fs, const std::filesystem::path&
 // Reads `out.size()` bytes at `offset`, fewer only where the file ends.
 Result<std::size_t> ReadFully(FileSystem& fs, int fd, std::int64_t offset,
                               std::span<std::byte> out);
-
-// A path from the UTF-8 that the command line, the window and the messages
-// use, and back: on POSIX systems the name's bytes as they are, on Windows its
-// UTF-16 name, converted without the ANSI code page or a locale (a byte that
-// is not UTF-8 becomes U+FFFD).
-std::filesystem::path PathFromUtf8(std::string_view utf8);
-std::string PathToUtf8(const std::filesystem::path& path);
 
 }  // namespace orva

@@ -23,6 +23,7 @@
 #include <string>
 
 #include "database/file_system.h"
+#include "database/quote.h"
 #include "database/unique_fd.h"
 
 namespace orva {

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "database/file_system.h"
+#include "database/quote.h"
 #include "database/utf16.h"
 
 namespace orva {

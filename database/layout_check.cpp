@@ -3,6 +3,7 @@
 #include <new>
 
 #include "database/format.h"
+#include "database/quote.h"
 
 namespace orva {
 namespace {

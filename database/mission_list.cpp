@@ -5,6 +5,7 @@
 
 #include "database/code_page.h"
 #include "database/format.h"
+#include "database/quote.h"
 #include "database/table_reader.h"
 
 namespace orva {

@@ -1,6 +1,6 @@
 #include "database/quote.h"
 
-#include "database/file_system.h"
+#include "database/path_text.h"
 
 namespace orva {
 

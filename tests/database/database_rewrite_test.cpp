@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "database/mission_list.h"
+#include "database/quote.h"
 #include "tests/database/rewrite_fixture.h"
 
 namespace orva {

@@ -22,6 +22,7 @@
 
 #include "database/layout_check.h"
 #include "database/mission_list.h"
+#include "database/quote.h"
 #include "tests/database/rewrite_fixture.h"
 #include "tests/support/child_process.h"
 

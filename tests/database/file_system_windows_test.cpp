@@ -18,6 +18,7 @@
 #include "database/database_rewrite.h"
 #include "database/layout_check.h"
 #include "database/mission_list.h"
+#include "database/quote.h"
 #include "tests/database/rewrite_fixture.h"
 
 namespace orva {
