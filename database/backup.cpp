@@ -6,6 +6,7 @@
 
 #include "database/file_system.h"
 #include "database/quote.h"
+#include "database/temporary_names.h"
 
 namespace orva {
 namespace {

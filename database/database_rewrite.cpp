@@ -11,6 +11,7 @@
 
 #include "database/format.h"
 #include "database/quote.h"
+#include "database/temporary_names.h"
 
 namespace orva {
 namespace {

@@ -78,11 +78,4 @@ using BeforeRename = std::function<Status(int old_fd, std::span<const std::byte>
 Result<Rewritten> RewriteDatabase(FileSystem& fs, const std::filesystem::path& path,
                                   const Planner& plan, const BeforeRename& before_rename = {});
 
-// The name of a temporary file beside `path`: hidden, and recognisable as
-// ORVA's ('.textdb_00.def.orva-1a2b3c4d5e6f7a8b.tmp'); where that would pass
-// the 255 bytes of a name, '.orva-<hash of the name>-<random>.tmp'.
-std::filesystem::path TemporaryPathFor(const std::filesystem::path& path);
-// Whether `name` (a name in the folder of `path`) is one TemporaryPathFor makes.
-bool IsTemporaryName(const std::string& name, const std::filesystem::path& path);
-
 }  // namespace orva

@@ -16,8 +16,7 @@ std::size_t CountCharacters(std::string_view utf8) {
   }));
 }
 
-}  // namespace
-
+// A new text as stored, without its NUL, or why it is refused (see NewTexts::Add).
 Result<std::vector<std::byte>> EncodeNewText(std::string_view utf8_text) {
   if (utf8_text.empty()) {
     return Status::InvalidText("the text is empty; type 1 to " +
@@ -47,6 +46,8 @@ Result<std::vector<std::byte>> EncodeNewText(std::string_view utf8_text) {
   }
   return encoded;
 }
+
+}  // namespace
 
 Status NewTexts::Add(std::string_view utf8_text) {
   Result<std::vector<std::byte>> text = EncodeNewText(utf8_text);

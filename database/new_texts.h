@@ -17,20 +17,17 @@ namespace orva {
 // text is longer than this in UTF-8.
 inline constexpr std::size_t kMaxNewTextUtf8Bytes = 3 * format::kMaxNewTextLength;
 
-// A new text as stored: one Windows-1251 byte per character, without its NUL.
-// Refuses, with the reason in plain words, a text that is empty, longer than
-// 45 characters, holds a character Windows-1251 cannot store, a NUL (which
-// would end the text early) or a line break (an entry's text is one line in
-// every list that shows it).
-Result<std::vector<std::byte>> EncodeNewText(std::string_view utf8_text);
-
 // The texts of one insertion, in order, each checked when added. Like a write
 // batch, they go into a database together or not at all.
 class NewTexts {
  public:
-  // Adds the text at the end, or refuses it and keeps the texts as they were:
-  // on the rules of EncodeNewText, and when the texts together would add more
-  // than the 2 GiB that the 32-bit offsets of any database can address.
+  // Adds the text at the end, stored as one Windows-1251 byte per character,
+  // or refuses it, with the reason in plain words, and keeps the texts as
+  // they were: a text that is empty, longer than 45 characters, holds a
+  // character Windows-1251 cannot store, a NUL (which would end the text
+  // early) or a line break (an entry's text is one line in every list that
+  // shows it); and texts that together would add more than the 2 GiB that the
+  // 32-bit offsets of any database can address.
   Status Add(std::string_view utf8_text);
 
   std::size_t size() const { return count_; }

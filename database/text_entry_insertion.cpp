@@ -10,6 +10,7 @@
 #include "database/database_rewrite.h"
 #include "database/file_system.h"
 #include "database/format.h"
+#include "database/insertion_plan.h"
 #include "database/layout_check.h"
 #include "database/little_endian.h"
 #include "database/quote.h"
@@ -61,9 +62,10 @@ void Put(std::span<std::byte> table, std::size_t at, std::integral auto value) {
 // Plans a batch on a site FindInsertionSite has checked, in small steps that
 // fill in the pieces. Positions are indexes into the old bytes and the new
 // image; ids are signed.
-class Planner {
+class InsertionPlanner {
  public:
-  Planner(std::span<const std::byte> database, const NewTexts& texts, const InsertionSite& site)
+  InsertionPlanner(std::span<const std::byte> database, const NewTexts& texts,
+                   const InsertionSite& site)
       : database_(database),
         site_(site),
         m_(texts.size()),
@@ -212,7 +214,7 @@ Result<InsertionPieces> PlanPieces(std::span<const std::byte> database, const Ne
   TableReader reader(database);
   Result<InsertionSite> site = FindInsertionSite(reader, 1);
   if (!site.ok()) return site.status();
-  return Planner(database, texts, *site).Plan();
+  return InsertionPlanner(database, texts, *site).Plan();
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "database/code_page.h"
 #include "database/format.h"
+#include "database/insertion_plan.h"
 #include "database/layout_check.h"
 #include "database/little_endian.h"
 #include "database/mission_list.h"

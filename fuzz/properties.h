@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "database/insertion_plan.h"
 #include "database/status.h"
 #include "database/text_entry_insertion.h"
 

@@ -10,6 +10,7 @@
 
 #include "cli/cli.h"
 #include "cli/formats.h"
+#include "database/insertion_plan.h"
 #include "database/text_entry_insertion.h"
 #include "tests/support/cli_run.h"
 #include "tests/support/database_builder.h"

@@ -18,8 +18,10 @@
 #include <utility>
 #include <vector>
 
+#include "database/insertion_plan.h"
 #include "database/mission_list.h"
 #include "database/quote.h"
+#include "database/temporary_names.h"
 #include "tests/database/rewrite_fixture.h"
 
 namespace orva {

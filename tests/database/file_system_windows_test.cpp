@@ -16,9 +16,11 @@
 #include <vector>
 
 #include "database/database_rewrite.h"
+#include "database/insertion_plan.h"
 #include "database/layout_check.h"
 #include "database/mission_list.h"
 #include "database/quote.h"
+#include "database/temporary_names.h"
 #include "tests/database/rewrite_fixture.h"
 
 namespace orva {

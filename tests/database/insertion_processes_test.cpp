@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "database/insertion_plan.h"
 #include "database/layout_check.h"
 #include "database/mission_list.h"
 #include "database/text_entry_insertion.h"

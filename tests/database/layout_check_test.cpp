@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "database/insertion_plan.h"
 #include "database/little_endian.h"
 #include "database/text_entry_insertion.h"
 #include "tests/support/database_builder.h"

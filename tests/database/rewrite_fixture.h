@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "database/insertion_plan.h"
 #include "database/text_entry_insertion.h"
 #include "tests/database/failing_file_system.h"
 #include "tests/support/database_builder.h"

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "database/format.h"
+#include "database/insertion_plan.h"
 #include "database/layout_check.h"
 #include "database/little_endian.h"
 #include "database/mission_list.h"
