@@ -57,7 +57,10 @@ start() {
 # Wine draws every window of a prefix through the display its desktop process
 # was started with: one started by a program without a display (the other
 # suites) would have none. So this test runs alone and starts afresh.
-"$runner" --wait
+timeout 120 "$runner" --wait || {
+  fail "wine programs of an earlier run are still running (wineserver -k ends them)"
+  exit 1
+}
 
 folder="$scratch/Кампания «Север»"
 mkdir -p "$folder"
@@ -91,7 +94,7 @@ expect "the last mission selected" "$(probe list)" "12 11 Home before winter"
 # Enter there: the same bytes as orva-cli's insertion.
 text='Новая миссия: «Ночной рейд» №7'
 window_id=$(xdotool search --name '^ORVA 1\.0$' | head -1)
-xdotool windowfocus --sync "$window_id" key Tab
+timeout 10 xdotool windowfocus --sync "$window_id" key Tab
 expect "Tab from the list" "$(probe focus)" Text1
 xdotool type --delay 40 "$text"
 xdotool key Return
@@ -133,7 +136,7 @@ expect "OK closes help" "$(probe state Frame1)" "enabled hidden"
 # Open (Ctrl+O): the dialog's title; Cancel keeps the database, OK opens the
 # chosen one.
 cp "$sample" "$scratch/textdb_01.def"
-xdotool windowfocus --sync "$window_id" key ctrl+o
+timeout 10 xdotool windowfocus --sync "$window_id" key ctrl+o
 expect "the Open dialog" "$(probe cancel)" "Открыть textdb_XX.def файл"
 expect "after Cancel" "$(probe list)" "13 12 $text"
 probe menu open
