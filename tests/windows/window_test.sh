@@ -39,7 +39,7 @@ close_window() {
 cleanup() {
   close_window
   set_dpi 96
-  "$runner" --wait  # wine's desktop process leaves this display before it goes
+  timeout 60 "$runner" --wait || true  # wine's desktop process leaves this display first
   rm -rf "$scratch"
 }
 trap cleanup EXIT
