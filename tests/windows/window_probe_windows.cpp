@@ -39,11 +39,12 @@
 
 #include "database/utf16.h"
 #include "window/form1_layout.h"
+#include "window/win32/form1_windows.h"
 
 namespace {
 
-constexpr wchar_t kWindowClass[] = L"OrvaForm1";
-constexpr int kFirstControlId = 100;
+using orva::win32::kFirstControlId;
+using orva::win32::kWindowClass;
 constexpr int kMessageTextId = 0xFFFF;  // the text of a message box
 
 void Print(std::string_view line) {
@@ -280,7 +281,8 @@ int wmain(int argc, wchar_t** argv) {
   } else if (command == "click" && args.size() == 2) {
     PostMessageW(Named(window, args[1]), BM_CLICK, 0, 0);
   } else if (command == "menu" && args.size() == 2) {
-    PostMessageW(window, WM_COMMAND, args[1] == "open" ? 40001 : 40002, 0);
+    PostMessageW(window, WM_COMMAND,
+                 args[1] == "open" ? orva::win32::kOpenCommand : orva::win32::kHelpCommand, 0);
   } else if (command == "message") {
     const HWND box = WaitForDialog(window, args.size() > 1 ? std::atoi(args[1].c_str()) : 10000);
     if (box == nullptr) {
