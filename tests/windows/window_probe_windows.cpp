@@ -3,7 +3,7 @@
 // run; what it finds goes to standard output as UTF-8 lines.
 //   orva-probe layout          every control of the layout table in its place
 //                              at the window's dots per inch, with its caption
-//                              and shown as at start; exit status 1 otherwise
+//                              and name, shown as at start; exit status 1 otherwise
 //   orva-probe focus           the name of the control with the focus
 //   orva-probe text NAME       the control's text
 //   orva-probe state NAME      "enabled"/"disabled" and "shown"/"hidden"
@@ -108,6 +108,35 @@ orva::layout::Rect TwipsInClient(const orva::layout::Control& control) {
 double Pixels(int twips, UINT dpi) { return twips * static_cast<double>(dpi) / 1440.0; }
 bool Near(long actual, int twips, UINT dpi) { return std::abs(actual - Pixels(twips, dpi)) <= 1.0; }
 
+// What a screen reader calls a control. A button or a static is named by its
+// own text; an edit box or a list, whose text is its content, by the static
+// just before it in Windows' order of the controls (the one above it).
+std::string AccessibleName(HWND window, HWND control) {
+  wchar_t kind[32] = {};
+  GetClassNameW(control, kind, 32);
+  const std::wstring_view type(kind);
+  if (type != L"Edit" && type != L"ListBox") return orva::Utf8FromUtf16(TextOf(control));
+  const HWND label = GetWindow(control, GW_HWNDPREV);
+  GetClassNameW(label, kind, 32);
+  if (label == nullptr || GetParent(label) != window || std::wstring_view(kind) != L"Static") {
+    return "(none)";
+  }
+  return orva::Utf8FromUtf16(TextOf(label));
+}
+
+// The name the layout gives: a label's caption for the box it names, else
+// the control's own name for screen readers, else its caption.
+std::string ExpectedName(const orva::layout::Control& control) {
+  for (const auto& other : orva::layout::Controls()) {
+    if (other.label_for == control.name) return std::string(other.text);
+  }
+  if (control.kind == orva::layout::Kind::kListBox ||
+      control.kind == orva::layout::Kind::kTextBox) {
+    return std::string(control.accessible_name);
+  }
+  return std::string(control.text);
+}
+
 int CheckLayout(HWND window) {
   // The dots per inch of the monitor the window is on.
   UINT dpi = 0;
@@ -148,15 +177,20 @@ int CheckLayout(HWND window) {
     const bool shown_right = (IsWindowVisible(hwnd) != FALSE) == !in_panel;
     const bool kept_text =
         control.text.empty() || orva::Utf8FromUtf16(TextOf(hwnd)) == control.text;
+    const std::string name = AccessibleName(window, hwnd);
+    // The path box, which takes no focus, is read out as the path it shows.
+    const bool shows_path = control.kind == orva::layout::Kind::kTextBox && !control.enabled;
+    const bool named = shows_path || name == ExpectedName(control);
     const std::string line = std::string(control.name) + " " + std::to_string(rect.left) + " " +
                              std::to_string(rect.top) + " " +
                              std::to_string(rect.right - rect.left) + " " +
                              std::to_string(rect.bottom - rect.top);
-    if (placed && shown_right && kept_text) {
+    if (placed && shown_right && kept_text && named) {
       Print(line + " ok");
     } else {
       Print(line + (placed ? "" : " MISPLACED") + (shown_right ? "" : " WRONGLY-SHOWN") +
-            (kept_text ? "" : " CAPTION:" + orva::Utf8FromUtf16(TextOf(hwnd))));
+            (kept_text ? "" : " CAPTION:" + orva::Utf8FromUtf16(TextOf(hwnd))) +
+            (named ? "" : " NAMED:" + name));
       ++wrong;
     }
   }

@@ -96,8 +96,20 @@ text='Новая миссия: «Ночной рейд» №7'
 window_id=$(xdotool search --name '^ORVA 1\.0$' | head -1)
 timeout 10 xdotool windowfocus --sync "$window_id" key Tab
 expect "Tab from the list" "$(probe focus)" Text1
-xdotool type --delay 40 "$text"
-xdotool key Return
+# xdotool types a letter missing from the keyboard's layout by remapping a
+# key first, which a loaded machine can let wine miss: a text typed wrong is
+# typed again, and after three tries put into the box directly.
+for try in 1 2 3 4; do
+  if ((try == 4)); then
+    echo "note: the text could not be typed reliably; it is put into the box directly"
+    probe settext Text1 "$text"
+    break
+  fi
+  probe settext Text1 ''
+  xdotool type --delay 60 "$text"
+  [[ "$(probe text Text1)" == "$text" ]] && break
+done
+timeout 10 xdotool windowfocus --sync "$window_id" key Return
 expect "after Enter" "$(probe message)" "[] All Right!"
 "$linux" insert "$scratch/linux.def" "$text" >/dev/null
 cmp -s "$db" "$scratch/linux.def" || fail "orva.exe and orva-cli left different bytes"
