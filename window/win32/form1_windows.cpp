@@ -300,8 +300,10 @@ void Form1Window::SetIcons() {
 // The client area is the layout's, at this monitor's dots per inch. Moved to
 // another monitor, the window takes the place Windows suggests.
 void Form1Window::SizeWindow(const RECT* suggested) {
-  RECT rect{0, 0, layout::TwipsToPixels(layout::kClientWidthTwips, static_cast<int>(dpi_)),
-            layout::TwipsToPixels(layout::kClientHeightTwips, static_cast<int>(dpi_))};
+  const int client_width = layout::TwipsToPixels(layout::kClientWidthTwips, static_cast<int>(dpi_));
+  const int client_height =
+      layout::TwipsToPixels(layout::kClientHeightTwips, static_cast<int>(dpi_));
+  RECT rect{0, 0, client_width, client_height};
   const auto style = static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_STYLE));
   const auto extended = static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_EXSTYLE));
   AdjustWindowRectExForDpi(&rect, style, TRUE, extended, dpi_);
@@ -316,11 +318,8 @@ void Form1Window::SizeWindow(const RECT* suggested) {
   // A menu bar that wrapped onto a second line takes client height: give it back.
   RECT client{};
   GetClientRect(window_, &client);
-  const int missing =
-      rect.bottom - rect.top - height +
-      (layout::TwipsToPixels(layout::kClientHeightTwips, static_cast<int>(dpi_)) - client.bottom);
-  if (missing > 0) {
-    SetWindowPos(window_, nullptr, 0, 0, width, height + missing,
+  if (client.bottom < client_height) {
+    SetWindowPos(window_, nullptr, 0, 0, width, height + client_height - client.bottom,
                  SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
   }
 }
