@@ -1,26 +1,17 @@
 // orva-probe.exe: looks at orva.exe's window from outside, as a user or a
-// screen reader would, and works it through window messages. One command a
-// run; what it finds goes to standard output as UTF-8 lines.
-//   orva-probe layout          every control of the layout table in its place
-//                              at the window's dots per inch, with its caption
-//                              and name, shown as at start; exit status 1 otherwise
-//   orva-probe focus           the name of the control with the focus
-//   orva-probe text NAME       the control's text
-//   orva-probe state NAME      "enabled"/"disabled" and "shown"/"hidden"
-//   orva-probe list            the item count, the selected row and its text
-//   orva-probe settext NAME TEXT
-//   orva-probe key NAME return|escape|tab    a key pressed in that control
-//   orva-probe click NAME      a button pressed
-//   orva-probe menu open|help  a menu command chosen
-//   orva-probe message [MS]    waits for a message box, prints its title in
-//                              brackets and its text, and presses OK;
-//                              "none" (exit status 3) when none comes
-//   orva-probe choose PATH     waits for the Open dialog, prints its title,
-//                              chooses PATH; or "none"
-//   orva-probe cancel          waits for the Open dialog and cancels it
-//   orva-probe close           closes the window
-//   orva-probe version EXE     the version resource of EXE: its product version
-//   orva-probe rect            the window's place on the screen: x y width height
+// screen reader would, and works it through window messages; one command a
+// run, its findings on standard output as UTF-8 lines. Controls are named as
+// in the layout table.
+//   layout              every control in its place at the monitor's dots per
+//                       inch, with its caption and name, shown as at start
+//   focus | list | text NAME | state NAME      what the window shows
+//   settext NAME TEXT | key NAME return|escape|tab | click NAME |
+//   menu open|help | close                     what a user does
+//   message [MS]        the next message box's "[title] text"; presses OK
+//   choose PATH | cancel    the Open dialog's title; chooses PATH or cancels
+//   version EXE         the product version in EXE's version resource
+// Exit status 1 when the layout is wrong, 2 on a usage error or no window,
+// 3 when no box or dialog came.
 // clang-format off: windows.h comes first, the other Windows headers need what it declares.
 #include <windows.h>
 // clang-format on
@@ -352,11 +343,6 @@ int wmain(int argc, wchar_t** argv) {
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
   } else if (command == "close") {
     PostMessageW(window, WM_CLOSE, 0, 0);
-  } else if (command == "rect") {
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    Print(std::to_string(rect.left) + " " + std::to_string(rect.top) + " " +
-          std::to_string(rect.right - rect.left) + " " + std::to_string(rect.bottom - rect.top));
   } else {
     Print("unknown command");
     return 2;

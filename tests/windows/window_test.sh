@@ -48,7 +48,7 @@ trap cleanup EXIT
 start() {
   "$runner" "$exe" "$@" &
   orva_pid=$!
-  probe rect >/dev/null || {
+  probe focus >/dev/null || {
     fail "the window did not show"
     exit 1
   }
