@@ -1,26 +1,17 @@
 // orva-probe.exe: looks at orva.exe's window from outside, as a user or a
-// screen reader would, and works it through window messages. One command a
-// run; what it finds goes to standard output as UTF-8 lines.
-//   orva-probe layout          every control of the layout table in its place
-//                              at the window's dots per inch, with its caption
-//                              and shown as at start; exit status 1 otherwise
-//   orva-probe focus           the name of the control with the focus
-//   orva-probe text NAME       the control's text
-//   orva-probe state NAME      "enabled"/"disabled" and "shown"/"hidden"
-//   orva-probe list            the item count, the selected row and its text
-//   orva-probe settext NAME TEXT
-//   orva-probe key NAME return|escape|tab    a key pressed in that control
-//   orva-probe click NAME      a button pressed
-//   orva-probe menu open|help  a menu command chosen
-//   orva-probe message [MS]    waits for a message box, prints its title in
-//                              brackets and its text, and presses OK;
-//                              "none" (exit status 3) when none comes
-//   orva-probe choose PATH     waits for the Open dialog, prints its title,
-//                              chooses PATH; or "none"
-//   orva-probe cancel          waits for the Open dialog and cancels it
-//   orva-probe close           closes the window
-//   orva-probe version EXE     the version resource of EXE: its product version
-//   orva-probe rect            the window's place on the screen: x y width height
+// screen reader would, and works it through window messages; one command a
+// run, its findings on standard output as UTF-8 lines. Controls are named as
+// in the layout table.
+//   layout              every control in its place at the monitor's dots per
+//                       inch, with its caption and name, shown as at start
+//   focus | list | text NAME | state NAME      what the window shows
+//   settext NAME TEXT | key NAME return|escape|tab | click NAME |
+//   menu open|help | close                     what a user does
+//   message [MS]        the next message box's "[title] text"; presses OK
+//   choose PATH | cancel    the Open dialog's title; chooses PATH or cancels
+//   version EXE         the product version in EXE's version resource
+// Exit status 1 when the layout is wrong, 2 on a usage error or no window,
+// 3 when no box or dialog came.
 // clang-format off: windows.h comes first, the other Windows headers need what it declares.
 #include <windows.h>
 // clang-format on
@@ -39,11 +30,12 @@
 
 #include "database/utf16.h"
 #include "window/form1_layout.h"
+#include "window/win32/form1_windows.h"
 
 namespace {
 
-constexpr wchar_t kWindowClass[] = L"OrvaForm1";
-constexpr int kFirstControlId = 100;
+using orva::win32::kFirstControlId;
+using orva::win32::kWindowClass;
 constexpr int kMessageTextId = 0xFFFF;  // the text of a message box
 
 void Print(std::string_view line) {
@@ -107,6 +99,35 @@ orva::layout::Rect TwipsInClient(const orva::layout::Control& control) {
 double Pixels(int twips, UINT dpi) { return twips * static_cast<double>(dpi) / 1440.0; }
 bool Near(long actual, int twips, UINT dpi) { return std::abs(actual - Pixels(twips, dpi)) <= 1.0; }
 
+// What a screen reader calls a control. A button or a static is named by its
+// own text; an edit box or a list, whose text is its content, by the static
+// just before it in Windows' order of the controls (the one above it).
+std::string AccessibleName(HWND window, HWND control) {
+  wchar_t kind[32] = {};
+  GetClassNameW(control, kind, 32);
+  const std::wstring_view type(kind);
+  if (type != L"Edit" && type != L"ListBox") return orva::Utf8FromUtf16(TextOf(control));
+  const HWND label = GetWindow(control, GW_HWNDPREV);
+  GetClassNameW(label, kind, 32);
+  if (label == nullptr || GetParent(label) != window || std::wstring_view(kind) != L"Static") {
+    return "(none)";
+  }
+  return orva::Utf8FromUtf16(TextOf(label));
+}
+
+// The name the layout gives: a label's caption for the box it names, else
+// the control's own name for screen readers, else its caption.
+std::string ExpectedName(const orva::layout::Control& control) {
+  for (const auto& other : orva::layout::Controls()) {
+    if (other.label_for == control.name) return std::string(other.text);
+  }
+  if (control.kind == orva::layout::Kind::kListBox ||
+      control.kind == orva::layout::Kind::kTextBox) {
+    return std::string(control.accessible_name);
+  }
+  return std::string(control.text);
+}
+
 int CheckLayout(HWND window) {
   // The dots per inch of the monitor the window is on.
   UINT dpi = 0;
@@ -147,15 +168,20 @@ int CheckLayout(HWND window) {
     const bool shown_right = (IsWindowVisible(hwnd) != FALSE) == !in_panel;
     const bool kept_text =
         control.text.empty() || orva::Utf8FromUtf16(TextOf(hwnd)) == control.text;
+    const std::string name = AccessibleName(window, hwnd);
+    // The path box, which takes no focus, is read out as the path it shows.
+    const bool shows_path = control.kind == orva::layout::Kind::kTextBox && !control.enabled;
+    const bool named = shows_path || name == ExpectedName(control);
     const std::string line = std::string(control.name) + " " + std::to_string(rect.left) + " " +
                              std::to_string(rect.top) + " " +
                              std::to_string(rect.right - rect.left) + " " +
                              std::to_string(rect.bottom - rect.top);
-    if (placed && shown_right && kept_text) {
+    if (placed && shown_right && kept_text && named) {
       Print(line + " ok");
     } else {
       Print(line + (placed ? "" : " MISPLACED") + (shown_right ? "" : " WRONGLY-SHOWN") +
-            (kept_text ? "" : " CAPTION:" + orva::Utf8FromUtf16(TextOf(hwnd))));
+            (kept_text ? "" : " CAPTION:" + orva::Utf8FromUtf16(TextOf(hwnd))) +
+            (named ? "" : " NAMED:" + name));
       ++wrong;
     }
   }
@@ -280,7 +306,8 @@ int wmain(int argc, wchar_t** argv) {
   } else if (command == "click" && args.size() == 2) {
     PostMessageW(Named(window, args[1]), BM_CLICK, 0, 0);
   } else if (command == "menu" && args.size() == 2) {
-    PostMessageW(window, WM_COMMAND, args[1] == "open" ? 40001 : 40002, 0);
+    PostMessageW(window, WM_COMMAND,
+                 args[1] == "open" ? orva::win32::kOpenCommand : orva::win32::kHelpCommand, 0);
   } else if (command == "message") {
     const HWND box = WaitForDialog(window, args.size() > 1 ? std::atoi(args[1].c_str()) : 10000);
     if (box == nullptr) {
@@ -316,11 +343,6 @@ int wmain(int argc, wchar_t** argv) {
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
   } else if (command == "close") {
     PostMessageW(window, WM_CLOSE, 0, 0);
-  } else if (command == "rect") {
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    Print(std::to_string(rect.left) + " " + std::to_string(rect.top) + " " +
-          std::to_string(rect.right - rect.left) + " " + std::to_string(rect.bottom - rect.top));
   } else {
     Print("unknown command");
     return 2;

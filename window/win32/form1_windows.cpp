@@ -264,15 +264,17 @@ void Form1Window::SetFonts() {
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
                        DEFAULT_PITCH | FF_SWISS, face.c_str());
   };
-  for (HFONT font : {small_font_, large_font_}) {
-    if (font != nullptr) DeleteObject(font);
-  }
+  // The old fonts go once no control uses them any more.
+  const std::array old{small_font_, large_font_};
   small_font_ = make(layout::kSmallFontCentipoints);
   large_font_ = make(layout::kLargeFontCentipoints);
   for (const Made& made : made_) {
     if (HFONT font = FontFor(*made.control)) {
       SendMessageW(made.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
+  }
+  for (HFONT font : old) {
+    if (font != nullptr) DeleteObject(font);
   }
 }
 
@@ -284,24 +286,28 @@ void Form1Window::SetIcons() {
     return static_cast<HICON>(
         LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON, size, size, 0));
   };
-  for (HICON icon : {big_icon_, small_icon_, panel_icon_}) {
-    if (icon != nullptr) DestroyIcon(icon);
-  }
+  // The old icons go once the window and the panel show the new ones.
+  const std::array old{big_icon_, small_icon_, panel_icon_};
   big_icon_ = load(GetSystemMetricsForDpi(SM_CXICON, dpi_));
   small_icon_ = load(GetSystemMetricsForDpi(SM_CXSMICON, dpi_));
   SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon_));
   SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_));
-  const Control* image = layout::FindControl("Image1");
-  if (image == nullptr) return;
-  panel_icon_ = load(layout::TwipsToPixels(image->twips.width, static_cast<int>(dpi_)));
-  SendMessageW(Hwnd(image->name), STM_SETICON, reinterpret_cast<WPARAM>(panel_icon_), 0);
+  if (const Control* image = layout::FindControl("Image1")) {
+    panel_icon_ = load(layout::TwipsToPixels(image->twips.width, static_cast<int>(dpi_)));
+    SendMessageW(Hwnd(image->name), STM_SETICON, reinterpret_cast<WPARAM>(panel_icon_), 0);
+  }
+  for (HICON icon : old) {
+    if (icon != nullptr) DestroyIcon(icon);
+  }
 }
 
 // The client area is the layout's, at this monitor's dots per inch. Moved to
 // another monitor, the window takes the place Windows suggests.
 void Form1Window::SizeWindow(const RECT* suggested) {
-  RECT rect{0, 0, layout::TwipsToPixels(layout::kClientWidthTwips, static_cast<int>(dpi_)),
-            layout::TwipsToPixels(layout::kClientHeightTwips, static_cast<int>(dpi_))};
+  const int client_width = layout::TwipsToPixels(layout::kClientWidthTwips, static_cast<int>(dpi_));
+  const int client_height =
+      layout::TwipsToPixels(layout::kClientHeightTwips, static_cast<int>(dpi_));
+  RECT rect{0, 0, client_width, client_height};
   const auto style = static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_STYLE));
   const auto extended = static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_EXSTYLE));
   AdjustWindowRectExForDpi(&rect, style, TRUE, extended, dpi_);
@@ -316,11 +322,8 @@ void Form1Window::SizeWindow(const RECT* suggested) {
   // A menu bar that wrapped onto a second line takes client height: give it back.
   RECT client{};
   GetClientRect(window_, &client);
-  const int missing =
-      rect.bottom - rect.top - height +
-      (layout::TwipsToPixels(layout::kClientHeightTwips, static_cast<int>(dpi_)) - client.bottom);
-  if (missing > 0) {
-    SetWindowPos(window_, nullptr, 0, 0, width, height + missing,
+  if (client.bottom < client_height) {
+    SetWindowPos(window_, nullptr, 0, 0, width, height + client_height - client.bottom,
                  SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
   }
 }
