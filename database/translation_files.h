@@ -4,7 +4,8 @@
 // Each record names its entry by a key: the id, or "ID#SLOT" (the table slot
 // from 1) where several entries share the id, so that a file names one entry
 // a record whatever the database holds. Texts go through ExchangeText, so that
-// every byte 0x01 ... 0xFF survives: 0x98 is U+0098. PO strings escape only
+// every byte 0x01 ... 0xFF survives: 0x98 is U+0098, and in PO files 0x04,
+// which gettext refuses in any string, is U+2404. PO strings escape only
 // what GNU gettext's own tools escape (\\, \", \a, \b, \t, \n, \v, \f, \r);
 // CSV fields are quoted when they hold a comma, a quote or a line break, and
 // quotes are doubled. docs/format.md describes both with examples.
@@ -103,10 +104,11 @@ struct ImportOutcome {
   std::string warning;   // as in Rewritten
 };
 
-// Imports the translations into the database at `path`: the database is read
-// and every problem found first; then, unless there are problems, nothing to
-// change or `dry_run`, all the texts go in with one RewriteDatabase. A
-// database that is not well-formed is refused with CheckLayout's reasons.
+// Imports the translations into the database at `path`: under the lock of
+// RewriteDatabase the database is read and every problem found; then, unless
+// there are problems or nothing to change, all the texts go in with that one
+// rewrite, and otherwise nothing is written. A dry run only reads. A database
+// that is not well-formed is refused with CheckLayout's reasons.
 // `before_rename` as in RewriteDatabase (a backup).
 Result<ImportOutcome> ImportTranslations(FileSystem& fs, const std::filesystem::path& path,
                                          std::span<const Translation> translations, bool dry_run,
