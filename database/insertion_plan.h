@@ -14,26 +14,9 @@
 
 namespace orva {
 
-// Inserting one text, with k the entry before the end marker, T the marker's
-// text offset and S the s bytes of the text in Windows-1251:
-//   - the new entry (id of entry k + 1, text offset T + 8) takes slot k + 1;
-//     the marker and every later entry move one slot on;
-//   - the text area is moved 8 bytes on, and S is placed at T + 8, ended by a
-//     copy of the byte before the marker's text (the NUL ending the text
-//     before it), so the marker's text and everything after it land at
-//     T + s + 9;
-//   - texts lying before T are re-pointed by +8, texts at or after T by
-//     +s + 9; the entry count grows by one; the header word is never changed.
-// A marker just past the table (slot N + 1) moves one slot on like the entries
-// and its text offset is corrected too, so that later insertions find it.
-//
-// Several texts give, byte for byte, what inserting them one after the other
-// gives, planned at once: the new entries follow entry k in the order of the
-// texts, numbered on from its id, and their texts lie one after the other
-// before the marker's. Once a new entry gets the marker's id 6000 (numbered
-// after 5999), it ends the mission list, and each later text goes in just
-// before the entry made before it, as id 6000 again: from there on the new
-// entries and their texts stand in the reverse order of the texts.
+// The steps, for one text and for several, are those of docs/format.md
+// ("Inserting a text"); a marker just past the table moves and is re-pointed
+// like the entries, so that later insertions find it.
 
 struct PlannedInsertions {
   std::vector<std::byte> image;       // the whole new database
