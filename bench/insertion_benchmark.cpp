@@ -31,6 +31,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/main_guard.h"
 #include "database/layout_check.h"
 #include "database/little_endian.h"
 #include "database/mission_list.h"
@@ -38,7 +39,6 @@
 #include "database/text_entry_insertion.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
-#include "cli/main_guard.h"
 
 namespace orva {
 namespace {

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "cli/cli.h"
-#include "cli/program_io.h"
 #include "cli/main_guard.h"
+#include "cli/program_io.h"
 
 int main(int argc, char** argv) {
   return orva::GuardedMain("orva-cli", [&] {

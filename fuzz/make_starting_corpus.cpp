@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/starting_corpus.h"
 #include "cli/main_guard.h"
+#include "fuzz/starting_corpus.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <fstream>
 #include <iostream>
 
-#include "tests/support/database_builder.h"
 #include "cli/main_guard.h"
+#include "tests/support/database_builder.h"
 
 namespace {
 
