@@ -196,13 +196,13 @@ Outcome Insert(const Io& io, const Request& request) {
     inserted = std::move(made).value();
   }
   if (request.json) {
-    io.out.Write(InsertedJson(inserted.entries, inserted.slots));
+    io.out.Write(InsertedJson(inserted.entries, inserted.table_slots));
   } else {
     for (const MissionEntry& entry : inserted.entries) io.out.Write(MissionLine(entry));
   }
   for (std::size_t i = 0; i < inserted.entries.size(); ++i) {
     const MissionEntry& entry = inserted.entries[i];
-    const std::size_t slot = inserted.slots[i];
+    const std::size_t slot = inserted.table_slots[i];
     if (!format::IsListed(entry.id, static_cast<std::int64_t>(slot))) {
       Say(io.err, NotListedNote(request, entry, slot));
     }

@@ -69,7 +69,7 @@ struct InsertedEntries {
   std::vector<MissionEntry> entries;  // in the order of the texts (UTF-8, as inserted)
   // The table slot (from 1) of each entry: the window lists a mission only
   // in slots 1 ... 1000 (format::IsListed).
-  std::vector<std::size_t> slots;
+  std::vector<std::size_t> table_slots;
   // Empty, or why the insertion, although made, may not survive a power cut
   // (see Rewritten): the texts are in the database and must not be inserted
   // again.
