@@ -90,11 +90,11 @@ std::string ProblemsJson(std::span<const LayoutProblem> problems, bool read_whol
 }
 
 std::string InsertedJson(std::span<const MissionEntry> inserted,
-                         std::span<const std::size_t> slots) {
+                         std::span<const std::size_t> table_slots) {
   json list = json::array();
   for (std::size_t i = 0; i < inserted.size(); ++i) {
     json item = MissionJson(inserted[i]);
-    item["mission"] = format::IsListed(inserted[i].id, static_cast<std::int64_t>(slots[i]));
+    item["mission"] = format::IsListed(inserted[i].id, static_cast<std::int64_t>(table_slots[i]));
     list.push_back(std::move(item));
   }
   return Dump({{"inserted", std::move(list)}});

@@ -35,10 +35,10 @@ std::string ProblemLine(const std::filesystem::path& database, const LayoutProbl
 //   {"inserted": [{"id": 5002, "image": "shot002.bmp", "text": "...", "mission": true}, ...]}
 // well_formed is true only for a file read whole (`read_whole`) without
 // problems; "mission" tells whether the window lists the entry in its table
-// slot (`slots`, one per entry).
+// slot (`table_slots`, one per entry).
 std::string MissionsJson(std::span<const MissionEntry> missions);
 std::string ProblemsJson(std::span<const LayoutProblem> problems, bool read_whole);
 std::string InsertedJson(std::span<const MissionEntry> inserted,
-                         std::span<const std::size_t> slots);
+                         std::span<const std::size_t> table_slots);
 
 }  // namespace orva::cli

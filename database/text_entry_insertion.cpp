@@ -39,7 +39,7 @@ struct InsertionPieces {
   std::vector<std::byte> reversed_texts;  // the texts numbered 6000, last first
   std::span<const std::byte> rest;        // the marker's text and everything after it
   std::vector<MissionEntry> entries;
-  std::vector<std::size_t> slots;  // the table slot of each entry
+  std::vector<std::size_t> table_slots;  // the table slot of each entry
 
   std::array<std::span<const std::byte>, 5> Spans() const {
     return {table, texts_before, counted_texts, reversed_texts, rest};
@@ -133,7 +133,7 @@ class InsertionPlanner {
     Put(pieces_.table, format::SlotOffset(placed.slot), placed.id);
     Put(pieces_.table, format::TextOffsetField(placed.slot), placed.offset);
     pieces_.entries.push_back({static_cast<std::int32_t>(placed.id), DecodeWindows1251(text)});
-    pieces_.slots.push_back(placed.slot);
+    pieces_.table_slots.push_back(placed.slot);
     return Status::Ok();
   }
 
@@ -248,7 +248,7 @@ Result<InsertedEntries> InsertTextEntries(FileSystem& fs, const std::filesystem:
                                           const NewTexts& texts,
                                           const BeforeRename& before_rename) {
   std::vector<MissionEntry> entries;
-  std::vector<std::size_t> slots;
+  std::vector<std::size_t> table_slots;
   // Written piece by piece from the old bytes and the batch, so that only the
   // table is held twice in memory.
   Result<Rewritten> rewritten = RewriteDatabase(
@@ -257,7 +257,7 @@ Result<InsertedEntries> InsertTextEntries(FileSystem& fs, const std::filesystem:
         Result<InsertionPieces> planned = PlanPieces(old, texts);
         if (!planned.ok()) return planned.status();
         entries = std::move(planned->entries);
-        slots = std::move(planned->slots);
+        table_slots = std::move(planned->table_slots);
         NewContents contents;
         contents.Add(std::move(planned->table));
         contents.Keep(planned->texts_before);
@@ -268,7 +268,7 @@ Result<InsertedEntries> InsertTextEntries(FileSystem& fs, const std::filesystem:
       },
       before_rename);
   if (!rewritten.ok()) return rewritten.status();
-  return InsertedEntries{std::move(entries), std::move(slots), std::move(rewritten->warning)};
+  return InsertedEntries{std::move(entries), std::move(table_slots), std::move(rewritten->warning)};
 }
 
 Result<InsertedEntries> InsertTextEntries(const std::filesystem::path& path,
