@@ -3,7 +3,9 @@
 // code page. A console window is written and read as UTF-16 characters
 // (WriteConsoleW, ReadConsoleW), so that it shows and takes any text whatever
 // its code page; redirected streams carry the bytes unchanged, in binary mode:
-// no CR is added before a line feed, and byte 0x1A does not end the input.
+// no CR is added before a line feed, and byte 0x1A does not end the input. A
+// redirected standard input is read with ReadFile, so that a failed read is
+// told from its end.
 // clang-format off: windows.h comes first, the other Windows headers need what it declares.
 #include <windows.h>
 // clang-format on
@@ -120,6 +122,49 @@ class ConsoleInput final : public std::streambuf {
   bool ended_ = false;
 };
 
+// A redirected standard input, a file or a pipe, read as it is. The end of
+// the file or of the pipe ends it. A failed read (no handle at all, a folder,
+// a disk error) throws, with errno saying why, which the stream that reads
+// through this buffer turns into its bad state: a read error is never taken
+// for the end of the texts. A pipe in no-wait mode is waited on.
+class RedirectedInput final : public std::streambuf {
+ public:
+  explicit RedirectedInput(HANDLE handle) : handle_(handle) {}
+
+ protected:
+  int_type underflow() override {
+    while (true) {
+      DWORD got = 0;
+      if (ReadFile(handle_, buffer_, sizeof buffer_, &got, nullptr)) {
+        if (got == 0) return traits_type::eof();
+        setg(buffer_, buffer_, buffer_ + got);
+        return traits_type::to_int_type(buffer_[0]);
+      }
+      const DWORD error = GetLastError();
+      if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) return traits_type::eof();
+      if (error == ERROR_NO_DATA) {
+        Sleep(10);
+        continue;
+      }
+      errno = error == ERROR_INVALID_HANDLE  ? EBADF
+              : error == ERROR_ACCESS_DENIED ? EACCES
+              : IsFolder()                   ? EISDIR
+                                             : EIO;
+      throw std::runtime_error("cannot read standard input");
+    }
+  }
+
+ private:
+  bool IsFolder() const {
+    BY_HANDLE_FILE_INFORMATION info;
+    return GetFileInformationByHandle(handle_, &info) &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  }
+
+  HANDLE handle_;
+  char buffer_[64 * 1024];
+};
+
 // The standard handle if it is a console window, else null.
 HANDLE Console(DWORD which) {
   const HANDLE handle = GetStdHandle(which);
@@ -147,7 +192,7 @@ std::vector<std::string> ProgramArguments(int, char**) {
 }
 
 struct StandardStreams::Consoles {
-  std::unique_ptr<ConsoleInput> in_buffer;
+  std::unique_ptr<std::streambuf> in_buffer;
   std::unique_ptr<ConsoleOutput> out_buffer;
   std::unique_ptr<ConsoleOutput> err_buffer;
   std::istream in{nullptr};
@@ -161,8 +206,10 @@ StandardStreams::StandardStreams() : consoles_(std::make_unique<Consoles>()) {
   SetBinary(stderr);
   if (const HANDLE console = Console(STD_INPUT_HANDLE)) {
     consoles_->in_buffer = std::make_unique<ConsoleInput>(console);
-    consoles_->in.rdbuf(consoles_->in_buffer.get());
+  } else {
+    consoles_->in_buffer = std::make_unique<RedirectedInput>(GetStdHandle(STD_INPUT_HANDLE));
   }
+  consoles_->in.rdbuf(consoles_->in_buffer.get());
   if (const HANDLE console = Console(STD_OUTPUT_HANDLE)) {
     consoles_->out_buffer = std::make_unique<ConsoleOutput>(console);
     consoles_->out.rdbuf(consoles_->out_buffer.get());
@@ -176,7 +223,7 @@ StandardStreams::StandardStreams() : consoles_(std::make_unique<Consoles>()) {
 
 StandardStreams::~StandardStreams() = default;
 
-std::istream& StandardStreams::in() { return consoles_->in_buffer ? consoles_->in : std::cin; }
+std::istream& StandardStreams::in() { return consoles_->in; }
 std::ostream& StandardStreams::out() { return consoles_->out_buffer ? consoles_->out : std::cout; }
 std::ostream& StandardStreams::err() { return consoles_->err_buffer ? consoles_->err : std::cerr; }
 
