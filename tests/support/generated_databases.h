@@ -17,7 +17,7 @@ namespace orva::test_support {
 // then a marker just past the table.
 class Generated {
  public:
-  explicit Generated(std::uint32_t seed) : rng_(seed) {}
+  explicit Generated(std::uint32_t start) : rng_(start) {}
   int Pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
   std::string AnyText(int longest) {
     std::string text(static_cast<std::size_t>(Pick(0, longest)), ' ');
