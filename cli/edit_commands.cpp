@@ -1,9 +1,6 @@
 #include "cli/edit_commands.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
@@ -13,6 +10,7 @@
 #include "database/file_system.h"
 #include "database/quote.h"
 #include "database/text_edit.h"
+#include "database/translation_export.h"
 #include "database/translation_files.h"
 
 namespace orva::cli {
@@ -90,32 +88,26 @@ EditOutcome Remove(const EditIo& io, const Request& request) {
 
 EditOutcome Export(const EditIo& io, const Request& request) {
   const std::filesystem::path database = PathFromUtf8(request.database);
+  const bool to_file = request.output && *request.output != "-";
+  const TranslationFormat format = FormatOf(request, to_file ? *request.output : "");
+  if (to_file) {
+    Result<Exported> exported =
+        ExportTranslations(DefaultFileSystem(), database, PathFromUtf8(*request.output), format);
+    if (!exported.ok()) return Refuse(io, request, exported.status());
+    if (request.json) {
+      io.out.Write(Dump({{"exported", exported->entries},
+                         {"format", format == TranslationFormat::kCsv ? "csv" : "po"},
+                         {"output", *request.output}}));
+    }
+    Warn(io, request, "the export was written", exported->warning);
+    return {};
+  }
   Result<std::vector<std::byte>> bytes = ReadWholeFile(DefaultFileSystem(), database);
   if (!bytes.ok()) return Refuse(io, request, bytes.status());
   Result<std::vector<EntryText>> entries = ReadEntryTexts(*bytes);
   if (!entries.ok()) return Refuse(io, request, entries.status());
-  const bool to_file = request.output && *request.output != "-";
-  const TranslationFormat format = FormatOf(request, to_file ? *request.output : "");
-  const std::string name = PathToUtf8(database.filename());
-  if (!to_file) {
-    WriteTranslationFile(format, name, *entries, [&](std::string_view s) { io.out.Write(s); });
-    return {};
-  }
-  const std::filesystem::path output = PathFromUtf8(*request.output);
-  std::ofstream file(output, std::ios::binary | std::ios::trunc);
-  WriteTranslationFile(format, name, *entries, [&](std::string_view s) {
-    file.write(s.data(), static_cast<std::streamsize>(s.size()));
-  });
-  file.close();
-  if (!file) {
-    Say(io.err, "cannot write " + QuotePath(output) + ": " + std::strerror(errno));
-    return {kExitFailure};
-  }
-  if (request.json) {
-    io.out.Write(Dump({{"exported", entries->size()},
-                       {"format", format == TranslationFormat::kCsv ? "csv" : "po"},
-                       {"output", *request.output}}));
-  }
+  WriteTranslationFile(format, PathToUtf8(database.filename()), *entries,
+                       [&](std::string_view s) { io.out.Write(s); });
   return {};
 }
 

@@ -4,9 +4,8 @@
 #include <charconv>
 #include <utility>
 
+#include "database/durable_file.h"
 #include "database/file_system.h"
-#include "database/quote.h"
-#include "database/temporary_names.h"
 
 namespace orva {
 namespace {
@@ -25,32 +24,16 @@ unsigned long NumberOf(std::string_view name, std::string_view file) {
   return n;
 }
 
-Status WriteAll(FileSystem& fs, int fd, std::span<const std::byte> bytes) {
-  while (!bytes.empty()) {
-    Result<std::size_t> written = fs.Write(fd, bytes);
-    if (!written.ok()) return written.status();
-    if (*written == 0) return Status::Io("the file system accepted no more bytes");
-    bytes = bytes.subspan(*written);
-  }
-  return Status::Ok();
-}
-
-// Writes the old contents to a temporary file beside the database, gives it
-// the old file's metadata, flushes it and renames it to the backup's name.
+// Writes the old contents beside the database under the backup's name, with
+// the old file's metadata, flushed before the database is replaced.
 Status WriteBackup(FileSystem& fs, int old_fd, std::span<const std::byte> old_bytes,
                    const std::filesystem::path& backup, const std::filesystem::path& path) {
-  const std::filesystem::path temporary = TemporaryPathFor(path);
-  Result<int> fd = fs.CreateExclusive(temporary);
-  if (!fd.ok()) return fd.status();
-  OpenFile file(fs, *fd);
-  Status s = WriteAll(fs, file.fd(), old_bytes);
-  if (s.ok()) s = fs.CopyMetadata(old_fd, file.fd());
-  if (s.ok()) s = fs.Sync(file.fd());
-  const Status closed = file.Close();
-  if (s.ok()) s = closed;
-  if (s.ok()) s = fs.Rename(temporary, backup);
-  if (!s.ok()) (void)fs.Unlink(temporary);  // nothing better to do if this fails
-  return s;
+  DurableWrite how;
+  how.metadata_from = old_fd;
+  how.beside_database = path;
+  Result<WrittenFile> written = WriteFileDurably(
+      fs, backup, [&](FileWriter& writer) { return writer.Write(old_bytes); }, how);
+  return written.status();
 }
 
 }  // namespace
@@ -106,12 +89,8 @@ BeforeRename MakeBackup(FileSystem& fs, const BackupPolicy& policy) {
     Result<std::vector<std::string>> names = fs.ListFolder(path.parent_path());
     if (!names.ok()) return names.status();
     const std::filesystem::path backup = *BackupPath(path, policy, *names);
-    if (Status s = WriteBackup(fs, old_fd, old_bytes, backup, path); !s.ok()) {
-      const std::string why = "cannot make the backup " + QuotePath(backup) + " (" + s.message() +
-                              "); the database was not changed";
-      return s.kind() == ErrorKind::kUnsupported ? Status::Unsupported(why) : Status::Io(why);
-    }
-    return Status::Ok();
+    return WriteBackup(fs, old_fd, old_bytes, backup, path)
+        .Within("cannot make the backup: ", "; the database was not changed");
   };
 }
 

@@ -57,6 +57,16 @@ enum class OpenMode {
   kUpdate,  // for reading and writing, which an exclusive lock needs
 };
 
+// Who may open a file that is being made.
+enum class NewFileAccess {
+  // Its owner alone, until CopyMetadata gives it the old file's: the
+  // contents of a database or its backup are seen by no one else meanwhile.
+  kOwnerOnly,
+  // Whoever a file any program makes there would let in: the umask on
+  // POSIX systems, the folder's inherited access control list on Windows.
+  kDefault,
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -83,10 +93,9 @@ class FileSystem {
 
   // A new file in `folder` without a name, for writing; kUnsupported where
   // the file system cannot make one (then CreateExclusive serves).
-  virtual Result<int> CreateUnnamed(const std::filesystem::path& folder) = 0;
-  // A new file that must not exist yet, for writing. Both kinds are created
-  // readable and writable by their owner only.
-  virtual Result<int> CreateExclusive(const std::filesystem::path& path) = 0;
+  virtual Result<int> CreateUnnamed(const std::filesystem::path& folder, NewFileAccess access) = 0;
+  // A new file that must not exist yet, for writing.
+  virtual Result<int> CreateExclusive(const std::filesystem::path& path, NewFileAccess access) = 0;
   // One write: how many bytes were written, which may be fewer.
   virtual Result<std::size_t> Write(int fd, std::span<const std::byte> bytes) = 0;
   // Gives file `to` the owner and group, the extended attributes (access
@@ -120,8 +129,8 @@ class RealFileSystem final : public FileSystem {
   Result<std::size_t> ReadAt(int fd, std::int64_t offset, std::span<std::byte> out) override;
   Result<bool> TryLock(int fd) override;
   void Pause(std::chrono::milliseconds time) override;
-  Result<int> CreateUnnamed(const std::filesystem::path& folder) override;
-  Result<int> CreateExclusive(const std::filesystem::path& path) override;
+  Result<int> CreateUnnamed(const std::filesystem::path& folder, NewFileAccess access) override;
+  Result<int> CreateExclusive(const std::filesystem::path& path, NewFileAccess access) override;
   Result<std::size_t> Write(int fd, std::span<const std::byte> bytes) override;
   Status CopyMetadata(int from, int to) override;
   Status Sync(int fd) override;

@@ -261,13 +261,23 @@ void RealFileSystem::Pause(std::chrono::milliseconds time) {
 
 // O_TMPFILE: the file has no name until Link gives it one, so a process
 // killed before that leaves nothing behind. Link goes through /proc.
-Result<int> RealFileSystem::CreateUnnamed(const std::filesystem::path& folder) {
+namespace {
+
+// The umask applies to both modes, as to any file made.
+mode_t ModeFor(NewFileAccess access) {
+  return access == NewFileAccess::kOwnerOnly ? S_IRUSR | S_IWUSR : 0666;
+}
+
+}  // namespace
+
+Result<int> RealFileSystem::CreateUnnamed(const std::filesystem::path& folder,
+                                          NewFileAccess access) {
   if (Status s = CheckFolderTakesReplacements(folder); !s.ok()) return s;
   if (::access("/proc/self/fd", X_OK) != 0) {
     return Status::Unsupported("/proc is not available to name an unnamed file");
   }
   const int fd = RetryOnInterrupt(
-      [&] { return ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR); });
+      [&] { return ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, ModeFor(access)); });
   if (fd >= 0) return fd;
   if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
     return Status::Unsupported("the folder " + QuotePath(folder) +
@@ -276,10 +286,11 @@ Result<int> RealFileSystem::CreateUnnamed(const std::filesystem::path& folder) {
   return IoError("cannot make a new file in the folder " + QuotePath(folder));
 }
 
-Result<int> RealFileSystem::CreateExclusive(const std::filesystem::path& path) {
+Result<int> RealFileSystem::CreateExclusive(const std::filesystem::path& path,
+                                            NewFileAccess access) {
   if (Status s = CheckFolderTakesReplacements(path.parent_path()); !s.ok()) return s;
   const int fd = RetryOnInterrupt([&] {
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ModeFor(access));
   });
   if (fd < 0) return IoError("cannot create " + DescribePath(path));
   return fd;

@@ -543,20 +543,25 @@ void RealFileSystem::Pause(std::chrono::milliseconds time) {
   Sleep(static_cast<DWORD>(time.count()));
 }
 
-Result<int> RealFileSystem::CreateUnnamed(const std::filesystem::path&) {
+Result<int> RealFileSystem::CreateUnnamed(const std::filesystem::path&, NewFileAccess) {
   return Status::Unsupported("Windows gives every new file a name");
 }
 
-// Until CopyMetadata gives it the old file's access control list, only the
-// account this program runs as may open the new file.
-Result<int> RealFileSystem::CreateExclusive(const std::filesystem::path& path) {
+// kOwnerOnly: until CopyMetadata gives it the old file's access control
+// list, only the account this program runs as may open the new file.
+// kDefault: the file inherits the folder's list, as any new file does.
+Result<int> RealFileSystem::CreateExclusive(const std::filesystem::path& path,
+                                            NewFileAccess access) {
   OnlyThisUser private_file;
-  if (Status s = private_file.Make(); !s.ok()) {
-    return Status::Io("cannot create " + DescribePath(path) + ": " + s.message());
+  if (access == NewFileAccess::kOwnerOnly) {
+    if (Status s = private_file.Make(); !s.ok()) {
+      return Status::Io("cannot create " + DescribePath(path) + ": " + s.message());
+    }
   }
   SECURITY_ATTRIBUTES security{sizeof security, private_file.get(), FALSE};
   Opened file = OpenHandle(path, GENERIC_READ | GENERIC_WRITE | WRITE_DAC | WRITE_OWNER, 0,
-                           CREATE_NEW, FILE_SHARE_READ | FILE_SHARE_DELETE, &security);
+                           CREATE_NEW, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                           access == NewFileAccess::kOwnerOnly ? &security : nullptr);
   if (file.error != ERROR_SUCCESS)
     return IoError("cannot create " + DescribePath(path), file.error);
   return Descriptor(std::move(file.handle));

@@ -5,6 +5,7 @@
 
 #include <cassert>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 
@@ -44,6 +45,13 @@ class [[nodiscard]] Status {
   ErrorKind kind() const { return kind_; }
   // The reason in plain words, empty on success.
   const std::string& message() const { return message_; }
+  // The same failure told with what was being done around it: `before`, the
+  // message, then `after`. The kind stays, so callers still tell a busy file
+  // from a full disk.
+  Status Within(std::string_view before, std::string_view after = {}) const {
+    if (ok()) return *this;
+    return {kind_, std::string(before) + message_ + std::string(after)};
+  }
 
  private:
   Status(ErrorKind kind, std::string message) : kind_(kind), message_(std::move(message)) {}

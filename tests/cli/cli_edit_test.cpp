@@ -116,6 +116,28 @@ TEST_F(CliEditTest, ImportReportsEveryProblemWithItsLineAndChangesNothing) {
   EXPECT_EQ(OnDisk(), old_);
 }
 
+// An output that is the database, by whatever name, is refused as cp refuses
+// to copy a file onto itself: exit status 1, the reason, nothing written.
+TEST_F(CliEditTest, ExportNeverWritesOverTheDatabase) {
+  namespace fs = std::filesystem;
+  fs::create_directory(dir_ / "sub");
+  std::vector<std::string> names = {db_, (dir_ / "sub" / ".." / "textdb_00.def").string()};
+  std::error_code error;
+  fs::create_symlink(db_, dir_ / "link.po", error);
+  if (!error) names.push_back((dir_ / "link.po").string());
+  fs::create_hard_link(db_, dir_ / "hard.csv", error);
+  if (!error) names.push_back((dir_ / "hard.csv").string());
+  for (const std::string& output : names) {
+    for (const char* format : {"po", "csv"}) {
+      const Outcome o = Run({"export", "--format", format, db_, "-o", output});
+      EXPECT_EQ(o.exit_code, 1) << output;
+      EXPECT_NE(o.err.find("the file it is made from"), std::string::npos) << o.err;
+      EXPECT_EQ(o.out, "");
+      EXPECT_EQ(OnDisk(), old_) << output;
+    }
+  }
+}
+
 // GNU's backups: existing (the default) is simple until a numbered backup is
 // there; each holds the file as it was before that change, and a refusal
 // makes none.

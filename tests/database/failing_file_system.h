@@ -102,14 +102,14 @@ class FailingFileSystem final : public FileSystem {
   }
   // Not waited out, so that a test holding a lock sees the wait end at once.
   void Pause(std::chrono::milliseconds) override { calls_.push_back(Call::kPause); }
-  Result<int> CreateUnnamed(const std::filesystem::path& folder) override {
+  Result<int> CreateUnnamed(const std::filesystem::path& folder, NewFileAccess access) override {
     if (Status s = Enter(Call::kCreateUnnamed); !s.ok()) return s;
     if (!unnamed_) return Status::Unsupported("this file system makes no unnamed files");
-    return Opened(real_.CreateUnnamed(folder), {});
+    return Opened(real_.CreateUnnamed(folder, access), {});
   }
-  Result<int> CreateExclusive(const std::filesystem::path& path) override {
+  Result<int> CreateExclusive(const std::filesystem::path& path, NewFileAccess access) override {
     if (Status s = Enter(Call::kCreateExclusive); !s.ok()) return s;
-    return Opened(real_.CreateExclusive(path), path);
+    return Opened(real_.CreateExclusive(path, access), path);
   }
   Result<std::size_t> Write(int fd, std::span<const std::byte> bytes) override {
     if (Status s = Enter(Call::kWrite); !s.ok()) return s;

@@ -23,6 +23,7 @@
 #include "database/layout_check.h"
 #include "database/mission_list.h"
 #include "database/quote.h"
+#include "database/translation_export.h"
 #include "tests/database/rewrite_fixture.h"
 #include "tests/support/child_process.h"
 
@@ -235,13 +236,34 @@ TEST(PosixFile, ASpecialFileIsRefusedWithoutWaiting) {
   EXPECT_EQ(outcome, refusal + "\n" + refusal + "\n" + refusal);
 }
 
+// An export that replaces a file keeps that file's permission bits; a new one
+// gets what the umask lets any new file have, not the owner-only bits a
+// database's temporary starts with.
+TEST_F(DatabaseRewriteTest, AnExportKeepsThePermissionsOfTheFileItReplaces) {
+  const fs::path kept = dir_ / "kept.po";
+  test_support::WriteFileBytes(kept, test_support::Bytes("old"));
+  ASSERT_EQ(::chmod(kept.c_str(), 0604), 0);
+  ASSERT_TRUE(ExportTranslations(DefaultFileSystem(), db_, kept, TranslationFormat::kPo).ok());
+  const mode_t mask = ::umask(027);
+  const fs::path made = dir_ / "new.csv";
+  const bool exported =
+      ExportTranslations(DefaultFileSystem(), db_, made, TranslationFormat::kCsv).ok();
+  ::umask(mask);
+  ASSERT_TRUE(exported);
+  struct stat st {};
+  ASSERT_EQ(::stat(kept.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0604u);
+  ASSERT_EQ(::stat(made.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
 // A temporary file's name that another file already has is never opened
 // over that file.
 TEST(PosixFile, CreatingAFileThatExistsFails) {
   test_support::TempDir dir;
   const fs::path taken = dir / ".textdb_00.def.orva-0123456789abcdef.tmp";
   test_support::WriteFileBytes(taken, test_support::Bytes("theirs"));
-  EXPECT_FALSE(DefaultFileSystem().CreateExclusive(taken).ok());
+  EXPECT_FALSE(DefaultFileSystem().CreateExclusive(taken, NewFileAccess::kOwnerOnly).ok());
   EXPECT_EQ(test_support::ReadFileBytes(taken), test_support::Bytes("theirs"));
 }
 

@@ -112,7 +112,7 @@ TEST_F(DatabaseRewriteTest, KeepsTheAccessControlListAndTheAttributes) {
 TEST_F(DatabaseRewriteTest, LeavesATemporaryThatAnotherRunHoldsOpen) {
   RealFileSystem other;
   const fs::path live = TemporaryPathFor(db_);
-  const Result<int> fd = other.CreateExclusive(live);
+  const Result<int> fd = other.CreateExclusive(live, NewFileAccess::kOwnerOnly);
   ASSERT_TRUE(fd.ok()) << fd.status().message();
   EXPECT_TRUE(Insert().ok());
   ASSERT_TRUE(other.Close(*fd).ok());
