@@ -1,5 +1,8 @@
-// Backups as GNU cp, mv and install make them: the name each kind takes. The
-// names GNU cp itself gives are asked of it in backup_gnu_test.cpp.
+// Backups as GNU cp, mv and install make them: the name each kind takes, and
+// how the backup is written beside the database before the new contents
+// replace it. The backup's owner, permission bits and attributes are looked
+// at in file_system_posix_test.cpp, and the names GNU cp itself gives in
+// backup_gnu_test.cpp.
 #include "database/backup.h"
 
 #include <gtest/gtest.h>
@@ -11,12 +14,15 @@
 #include <string>
 #include <vector>
 
-#include "database/path_text.h"
+#include "tests/database/rewrite_fixture.h"
 
 namespace orva {
 namespace {
 
 namespace fs = std::filesystem;
+using test_support::Call;
+using test_support::DatabaseRewriteTest;
+using test_support::FailingFileSystem;
 
 constexpr const char* kFile = "textdb_00.def";
 
@@ -95,6 +101,94 @@ TEST(BackupPath, NumbersOneAboveTheLargestBackupHoweverLarge) {
     EXPECT_EQ(NameOfBackup(BackupKind::kExisting, {numbered(std::string(digits, '9')),
                                                    numbered(std::string(digits, '8'))}),
               numbered("1" + std::string(digits, '0')));
+  }
+}
+
+class BackupTest : public DatabaseRewriteTest {
+ protected:
+  // The folder holds the database and, if `backup`, the backup with the old
+  // bytes; nothing else.
+  void ExpectTheDatabaseAnd(bool backup) const {
+    std::vector<std::string> expected = {kFile};
+    if (backup) expected.push_back(std::string(kFile) + ".~1~");
+    EXPECT_EQ(test_support::FileNames(dir_.path()), expected);
+    if (backup) {
+      EXPECT_EQ(test_support::ReadFileBytes(backup_), old_);
+    }
+  }
+
+  // The old database alone in its folder.
+  void Reset() const {
+    fs::remove(backup_);
+    test_support::WriteFileBytes(db_, old_);
+  }
+
+  const fs::path backup_ = dir_ / (std::string(kFile) + ".~1~");
+};
+
+// The backup gets the old bytes, then the old file's metadata (a write would
+// clear set-id bits), is flushed to disk, and only then renamed to its name;
+// the new contents are renamed over the database after that.
+TEST_F(BackupTest, IsWrittenWithTheOldMetadataAndFlushedBeforeEitherRename) {
+  for (const bool unnamed : {true, false}) {
+    SCOPED_TRACE(unnamed ? "unnamed new file" : "named new file");
+    Reset();
+    FailingFileSystem recording;
+    if (!unnamed) recording.WithoutUnnamedFiles();
+    ASSERT_TRUE(InsertBackingUp(recording, BackupKind::kNumbered).ok());
+    EXPECT_EQ(OnDisk(), new_);
+    ExpectTheDatabaseAnd(true);
+
+    const auto& made = recording.made();
+    const auto renamed = std::find_if(made.begin(), made.end(), [&](const auto& m) {
+      return m.call == Call::kRename && m.other.filename() == backup_.filename();
+    });
+    ASSERT_NE(renamed, made.end()) << "the backup was not renamed into place";
+    const fs::path temporary = renamed->file;
+    std::vector<Call> steps;
+    for (const FailingFileSystem::Made& m : made) {
+      const bool backups = m.call != Call::kClose && (m.file == temporary || m.other == temporary);
+      const bool databases = m.call == Call::kRename && m.other.filename() == kFile;
+      const bool again = m.call == Call::kWrite && !steps.empty() && steps.back() == Call::kWrite;
+      if ((backups || databases) && !again) steps.push_back(m.call);
+      if (m.call == Call::kCopyMetadata && m.other == temporary) {
+        EXPECT_EQ(m.file.filename(), kFile) << "the metadata came from another file";
+      }
+    }
+    EXPECT_EQ(steps, (std::vector<Call>{Call::kCreateExclusive, Call::kWrite, Call::kCopyMetadata,
+                                        Call::kSync, Call::kRename, Call::kRename}));
+  }
+}
+
+// Whatever call fails, once or for good: a database with the new contents has
+// its backup beside it; a refusal leaves the old database; a backup, where
+// there is one, holds the old bytes whole; and nothing else stays behind.
+TEST_F(BackupTest, AFailureAtAnyCallLeavesTheOldDatabaseOrTheNewOneBackedUp) {
+  for (const bool unnamed : {true, false}) {
+    Reset();
+    FailingFileSystem counting;
+    if (!unnamed) counting.WithoutUnnamedFiles();
+    ASSERT_TRUE(InsertBackingUp(counting, BackupKind::kNumbered).ok());
+    const std::size_t calls = counting.calls().size();
+    for (const bool persistently : {false, true}) {
+      for (std::size_t n = 1; n <= calls + 2; ++n) {
+        SCOPED_TRACE("call " + std::to_string(n) + (persistently ? ", persistently" : ", once") +
+                     (unnamed ? ", unnamed" : ", named"));
+        Reset();
+        FailingFileSystem failing;
+        if (!unnamed) failing.WithoutUnnamedFiles();
+        failing.FailCall(n, persistently);
+        const Result<InsertedEntries> inserted = InsertBackingUp(failing, BackupKind::kNumbered);
+        EXPECT_EQ(failing.open_descriptors(), 0u) << "a descriptor was left open";
+        if (inserted.ok()) {
+          EXPECT_EQ(OnDisk(), new_);
+          ExpectTheDatabaseAnd(true);
+        } else {
+          EXPECT_EQ(OnDisk(), old_) << inserted.status().message();
+          ExpectTheDatabaseAnd(fs::exists(backup_));
+        }
+      }
+    }
   }
 }
 
