@@ -1,7 +1,7 @@
 #include "database/backup.h"
 
 #include <array>
-#include <charconv>
+#include <string>
 #include <utility>
 
 #include "database/durable_file.h"
@@ -10,18 +10,36 @@
 namespace orva {
 namespace {
 
-// The number N of a name FILE.~N~, or 0.
-unsigned long NumberOf(std::string_view name, std::string_view file) {
-  if (!name.starts_with(file) || !name.ends_with("~")) return 0;
+// The number N of a name FILE.~N~ as its digits, or nothing: a number from 1
+// without leading zeros, of any length, as GNU counts backups (past the
+// largest integer too).
+std::string_view NumberOf(std::string_view name, std::string_view file) {
+  if (!name.starts_with(file) || !name.ends_with("~")) return {};
   name.remove_prefix(file.size());
-  if (!name.starts_with(".~") || name.size() < 4) return 0;
+  if (!name.starts_with(".~") || name.size() < 4) return {};
   const std::string_view digits = name.substr(2, name.size() - 3);
-  unsigned long n = 0;
-  auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
-  if (error != std::errc() || end != digits.data() + digits.size() || digits.front() == '0') {
-    return 0;
+  if (digits.front() == '0') return {};
+  for (const char c : digits) {
+    if (c < '0' || c > '9') return {};
   }
-  return n;
+  return digits;
+}
+
+// Whether the number `a` is larger than `b`, both as NumberOf gives them
+// (nothing counts as 0): the longer is, or of two as long, the one with the
+// larger digit first.
+bool Larger(std::string_view a, std::string_view b) {
+  return a.size() != b.size() ? a.size() > b.size() : a > b;
+}
+
+// The number one above `digits` (nothing counts as 0), in decimal digits.
+std::string OneAbove(std::string_view digits) {
+  std::string next(digits);
+  auto digit = next.rbegin();
+  for (; digit != next.rend() && *digit == '9'; ++digit) *digit = '0';
+  if (digit == next.rend()) return "1" + next;
+  ++*digit;
+  return next;
 }
 
 // Writes the old contents beside the database under the backup's name, with
@@ -73,12 +91,13 @@ std::optional<std::filesystem::path> BackupPath(const std::filesystem::path& pat
                                                 const std::vector<std::string>& names) {
   if (policy.kind == BackupKind::kNone) return std::nullopt;
   const std::string file = PathToUtf8(path.filename());
-  unsigned long largest = 0;
-  for (const std::string& name : names) largest = std::max(largest, NumberOf(name, file));
-  const bool numbered =
-      policy.kind == BackupKind::kNumbered || (policy.kind == BackupKind::kExisting && largest > 0);
-  const std::string name =
-      numbered ? file + ".~" + std::to_string(largest + 1) + "~" : file + policy.suffix;
+  std::string_view largest;
+  for (const std::string& name : names) {
+    if (const std::string_view n = NumberOf(name, file); Larger(n, largest)) largest = n;
+  }
+  const bool numbered = policy.kind == BackupKind::kNumbered ||
+                        (policy.kind == BackupKind::kExisting && !largest.empty());
+  const std::string name = numbered ? file + ".~" + OneAbove(largest) + "~" : file + policy.suffix;
   return path.parent_path() / PathFromUtf8(name);
 }
 

@@ -1,7 +1,8 @@
 // Backups of a database before it is rewritten, as GNU cp, mv and install
 // make them (--backup[=CONTROL], --suffix):
 //   none     no backup
-//   numbered FILE.~N~, N one above the largest such backup there is (from 1)
+//   numbered FILE.~N~, N one above the largest such backup there is (from 1),
+//            however many digits that takes
 //   existing numbered where a numbered backup of FILE exists, simple otherwise
 //   simple   FILE and the suffix ("~" unless told otherwise); an older simple
 //            backup is replaced

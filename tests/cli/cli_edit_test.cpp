@@ -1,8 +1,10 @@
 // orva-cli set, remove, export and import.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,31 @@ namespace {
 using test_support::Bytes;
 using test_support::DatabaseBuilder;
 using Outcome = test_support::CliOutcome;
+
+// An environment variable set (or, given nothing, unset) for one scope and
+// put back as it was afterwards.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const std::optional<std::string>& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    Set(value);
+  }
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+  ~ScopedVariable() { Set(old_); }
+
+  void Set(const std::optional<std::string>& value) const {
+#ifdef _WIN32
+    ASSERT_EQ(_putenv_s(name_, value ? value->c_str() : ""), 0);  // "" unsets it
+#else
+    ASSERT_EQ(value ? ::setenv(name_, value->c_str(), 1) : ::unsetenv(name_), 0);
+#endif
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
 
 class CliEditTest : public test_support::CliFixture {
  protected:
@@ -63,6 +90,28 @@ TEST_F(CliEditTest, SetAndRemovePickAnEntryAndRefuseAmbiguity) {
   ASSERT_EQ(Run({"remove", db_, "1200"}).exit_code, 0);
   ASSERT_EQ(Run({"remove", db_, "5001", "--slot", "2"}).exit_code, 0);
   EXPECT_EQ(Run({"list", db_}).out, "5001\tshot001.bmp\tПервый\n");
+
+  // The last table slot (here past the end marker) can be picked; the one
+  // past it is refused by its number.
+  const std::vector<std::byte> tail =
+      DatabaseBuilder().Entry(5001, "a").Marker().Entry(5001, "b").Build();
+  const std::string other = Database(tail, "textdb_01.def");
+  for (const char* command : {"set", "remove"}) {
+    std::vector<std::string> past = {command, other, "5001", "--slot", "4"};
+    if (std::string(command) == "set") past.push_back("x");
+    const Outcome refused = Run(past);
+    EXPECT_EQ(refused.exit_code, 1) << command;
+    EXPECT_NE(refused.err.find("table slot 4"), std::string::npos) << refused.err;
+    EXPECT_EQ(test_support::ReadFileBytes(other), tail);
+  }
+  const Outcome last = Run({"set", "--json", other, "5001", "--slot", "3", "c"});
+  ASSERT_EQ(last.exit_code, 0) << last.err;
+  EXPECT_EQ(nlohmann::json::parse(last.out)["set"]["old_text"], "b");
+  const Outcome removed = Run({"remove", other, "5001", "--slot", "3"});
+  EXPECT_EQ(removed.exit_code, 0) << removed.err;
+  EXPECT_EQ(removed.out, "5001\tc\n");
+  EXPECT_EQ(test_support::ReadFileBytes(other),
+            DatabaseBuilder().Entry(5001, "a").Marker().Build());
 }
 
 // The translator's round trip: export, translate in the file, import.
@@ -168,6 +217,50 @@ TEST_F(CliEditTest, BacksUpTheOldFileAsGnuToolsDo) {
   EXPECT_EQ(Run({"remove", "-b", db_, "6000"}).exit_code, 1);
   EXPECT_FALSE(fs::exists(db_ + ".~3~"));
   EXPECT_EQ(Run({"set", "--backup=n", db_, "5001", "--slot", "1", "x"}).exit_code, 2);
+}
+
+// Without CONTROL the kind comes from VERSION_CONTROL and the suffix from
+// SIMPLE_BACKUP_SUFFIX, each from its own; -S alone asks for a backup, as
+// --suffix does for GNU; what the command line says wins.
+TEST_F(CliEditTest, TheEnvironmentChoosesTheBackupWhereTheCommandLineDoesNot) {
+  namespace fs = std::filesystem;
+  ScopedVariable control("VERSION_CONTROL", std::nullopt);
+  ScopedVariable suffix("SIMPLE_BACKUP_SUFFIX", std::nullopt);
+  std::vector<std::byte> before = OnDisk();
+  int changes = 0;
+  auto set = [&](const std::vector<std::string>& options) {
+    std::vector<std::string> args = {"set"};
+    args.insert(args.end(), options.begin(), options.end());
+    args.insert(args.end(), {db_, "1200", "текст " + std::to_string(++changes)});
+    const Outcome o = Run(args);
+    EXPECT_EQ(o.exit_code, 0) << ::testing::PrintToString(args) << "\n" << o.err;
+  };
+  auto expect_backup = [&](const std::string& ending) {
+    EXPECT_EQ(test_support::ReadFileBytes(db_ + ending), before) << ending;
+    before = OnDisk();
+  };
+
+  set({"-S", ".before"});
+  expect_backup(".before");
+  control.Set("numbered");
+  suffix.Set(".orig");
+  set({"-b"});
+  expect_backup(".~1~");
+  EXPECT_FALSE(fs::exists(db_ + ".orig"));
+  control.Set("simple");
+  set({"-b"});
+  expect_backup(".orig");
+  set({"--backup=t"});
+  expect_backup(".~2~");
+  set({"-b", "--suffix=.mine"});
+  expect_backup(".mine");
+
+  control.Set("sometimes");
+  const Outcome wrong = Run({"set", "-b", db_, "1200", "x"});
+  EXPECT_EQ(wrong.exit_code, 2);
+  EXPECT_NE(wrong.err.find("invalid backup type 'sometimes' in VERSION_CONTROL"), std::string::npos)
+      << wrong.err;
+  EXPECT_EQ(OnDisk(), before);
 }
 
 }  // namespace

@@ -305,6 +305,19 @@ TEST_F(DatabaseRewriteTest, RemovesTheTemporariesOfKilledRunsAndNothingElse) {
   EXPECT_EQ(test_support::Describe(Insert(short_of_memory)), "inserted 5004");
   EXPECT_TRUE(fs::exists(leftover));
 
+  // The usual name ('.textdb_00.def.orva-<16 hex digits>.tmp') is taken as
+  // long as it has no more than the 255 bytes a name may have, and not past
+  // them; every name made is found again as a leftover.
+  for (std::size_t length = 220; length <= 240; ++length) {
+    const fs::path database = dir_ / (std::string(length - 4, 'n') + ".def");
+    const std::string usual = "." + PathToUtf8(database.filename()) + ".orva-";
+    const bool fits = (usual + std::string(16, '0') + ".tmp").size() <= 255;
+    const std::string made = PathToUtf8(TemporaryPathFor(database).filename());
+    EXPECT_EQ(made.starts_with(usual), fits) << made;
+    EXPECT_LE(made.size(), 255u) << made;
+    EXPECT_TRUE(IsTemporaryName(made, database)) << made;
+  }
+
 #ifndef _WIN32  // where a path past 260 characters is another matter
   // A database whose name leaves no room for the usual temporary name (255
   // bytes at most) is rewritten too, and its leftovers are found.

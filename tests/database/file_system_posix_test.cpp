@@ -94,8 +94,9 @@ TEST_F(PosixRewriteTest, KeepsThePermissionBits) {
 }
 
 // Owner, group, set-id bits, a user attribute and an ACL whose mask keeps a
-// group that may only read from writing; and, in a folder whose default ACL
-// would give a new file an ACL, a file without one keeps having none.
+// group that may only read from writing, on the new file and on the backup
+// of the old one; and, in a folder whose default ACL would give a new file an
+// ACL, a file without one keeps having none.
 TEST_F(PosixRewriteTest, KeepsOwnerGroupPermissionsAndExtendedAttributesExactly) {
   const bool root = ::geteuid() == 0;
   const std::string db = "'" + db_.string() + "'";
@@ -109,9 +110,13 @@ TEST_F(PosixRewriteTest, KeepsOwnerGroupPermissionsAndExtendedAttributesExactly)
   }
   const Metadata before = MetadataOf(db_);
   ASSERT_EQ(before.attributes.count("system.posix_acl_access"), 1u);
-  ASSERT_TRUE(Insert().ok());
+  ASSERT_TRUE(InsertBackingUp(DefaultFileSystem(), BackupKind::kSimple).ok());
   EXPECT_EQ(MetadataOf(db_), before);
   EXPECT_EQ(OnDisk(), new_);
+  const fs::path backup = db_.string() + "~";
+  EXPECT_EQ(MetadataOf(backup), before);
+  EXPECT_EQ(test_support::ReadFileBytes(backup), old_);
+  fs::remove(backup);
 
   test_support::WriteFileBytes(db_, old_);
   Shell("setfacl -b " + db + " && setfacl -d -m u:daemon:rwx '" + dir_.path().string() + "'");

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "database/backup.h"
 #include "database/insertion_plan.h"
 #include "database/text_entry_insertion.h"
 #include "tests/database/failing_file_system.h"
@@ -53,6 +54,12 @@ class DatabaseRewriteTest : public ::testing::Test {
 
   Result<InsertedEntry> Insert(FileSystem& fs) { return InsertTextEntry(fs, db_, kText); }
   Result<InsertedEntry> Insert() { return InsertTextEntry(db_, kText); }
+  // Inserts kText, making the backup of the kind given first.
+  Result<InsertedEntries> InsertBackingUp(FileSystem& fs, BackupKind kind) {
+    NewTexts texts;
+    EXPECT_TRUE(texts.Add(kText).ok());
+    return InsertTextEntries(fs, db_, texts, MakeBackup(fs, {kind, "~"}));
+  }
 
   std::vector<std::byte> OnDisk() const { return ReadFileBytes(db_); }
   // The folder holds the database and nothing else: no temporary file.
