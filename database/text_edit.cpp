@@ -53,7 +53,7 @@ Status NoSuchSlot(std::size_t slot, std::size_t count) {
 }  // namespace
 
 Result<std::vector<EntryText>> ReadEntryTexts(std::span<const std::byte> database) {
-  if (const std::vector<LayoutProblem> problems = CheckLayout(database); !problems.empty()) {
+  if (const std::vector<LayoutProblem> problems = CheckTextLayout(database); !problems.empty()) {
     return Status::Malformed(NotWellFormed(problems));
   }
   // Well-formed: the table fits, and every text lies in the file, NUL-ended.

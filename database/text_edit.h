@@ -1,6 +1,6 @@
 // Changing the texts of existing entries and removing entries.
 //
-// Both work only on a well-formed database (CheckLayout finds nothing): its
+// Both work only on a well-formed database (CheckTextLayout finds nothing): its
 // texts lie in entry order, each after the NUL of the one before, so every
 // text offset past an entry's text lies past that text's NUL, and a text can
 // grow, shrink or go by moving what follows it and correcting those offsets.
@@ -49,7 +49,8 @@ struct EntryText {
 };
 
 // The N entries of a well-formed database in table order. Refuses
-// (kMalformed) any other, naming every problem CheckLayout finds.
+// (kMalformed) any other, naming every problem CheckTextLayout finds (a
+// mission the window does not list is none).
 Result<std::vector<EntryText>> ReadEntryTexts(std::span<const std::byte> database);
 
 // An id, and where it names several entries, the table slot of the one meant.
