@@ -59,7 +59,7 @@ struct SessionSaved {
 class EditSession {
  public:
   // Reads the database at `path` whole. Refuses one that is not well-formed,
-  // with the reasons CheckLayout gives, and one that changes while read.
+  // with the reasons CheckTextLayout gives, and one that changes while read.
   static Result<EditSession> Open(FileSystem& fs, const std::filesystem::path& path);
 
   EditSession(EditSession&&) noexcept;

@@ -148,7 +148,10 @@ Result<TextPattern> TextPattern::Make(std::string_view utf8, const TextSearch& h
       if (!characters.ok()) return characters.status().Within("the regular expression: ");
       auto regex = std::make_shared<Regex>();
       regex->regex.imbue(std::locale(std::locale::classic(), new RegexCtype));
-      auto flags = std::regex_constants::ECMAScript;
+      // libstdc++'s polynomial matcher walks the text once, with a stack as
+      // deep as the pattern; the default one recurses once a character and
+      // overflows the stack on a long text. It takes no back-references.
+      auto flags = std::regex_constants::ECMAScript | std::regex_constants::__polynomial;
       if (!how.match_case) flags |= std::regex_constants::icase;
       try {
         regex->regex.assign(Wide(*characters), flags);

@@ -14,7 +14,9 @@
 // pairs as above, in ranges as well: [а-я] then takes А-Я, but neither form
 // of Ё, which lies outside both ranges. \w, \d, \s, \b and the [[:alpha:]]
 // classes see ASCII alone, as ECMAScript's \w does, on every system. The byte
-// 0x98, which has no character, is U+0098, as ExchangeText has it.
+// 0x98, which has no character, is U+0098, as ExchangeText has it. Matching
+// takes time linear in the text and a stack as deep as the pattern, whatever
+// the text's length, so back-references (\1) are refused.
 #pragma once
 
 #include <cstddef>

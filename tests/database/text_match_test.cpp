@@ -72,6 +72,10 @@ TEST(TextPattern, RunsARegularExpressionOverCharacters) {
   // 0x98, which has no character, comes through as it was.
   EXPECT_EQ(Replaced(Pattern("x", regex), "x\xC2\x98x", "у"), "у\xC2\x98у");
 
+  // However long the text: the stack does not grow with it.
+  EXPECT_TRUE(*Pattern("^(а|б)*$", regex).Occurs(test_support::Bytes(std::string(400000, '\xE0'))));
+  EXPECT_FALSE(TextPattern::Make("(а)\\1", regex).ok());
+
   const Result<TextPattern> bad = TextPattern::Make("(а", regex);
   ASSERT_FALSE(bad.ok());
   EXPECT_NE(bad.status().message().find("regular expression is not valid"), std::string::npos);
