@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -62,11 +63,12 @@ Result<std::vector<EntryText>> ReadEntryTexts(std::span<const std::byte> databas
   entries.reserve(count);
   for (std::size_t k = 1; k <= count; ++k) {
     const auto offset = static_cast<std::size_t>(DecodeInt32(database, format::TextOffsetField(k)));
-    const auto nul = std::find(database.begin() + static_cast<std::ptrdiff_t>(offset),
-                               database.end(), std::byte{0});
+    // memchr reads a long text many bytes at a time.
+    const auto* nul = static_cast<const std::byte*>(
+        std::memchr(database.data() + offset, 0, database.size() - offset));
     entries.push_back(
         {k, DecodeInt32(database, format::SlotOffset(k)), offset,
-         database.subspan(offset, static_cast<std::size_t>(nul - database.begin()) - offset)});
+         database.subspan(offset, static_cast<std::size_t>(nul - database.data()) - offset)});
   }
   return entries;
 }
@@ -287,7 +289,10 @@ Result<NewContents> PlanRestoration(std::span<const std::byte> database,
 }
 
 std::vector<std::byte> Joined(const NewContents& contents) {
+  std::size_t size = 0;
+  for (std::span<const std::byte> piece : contents.pieces()) size += piece.size();
   std::vector<std::byte> out;
+  out.reserve(size);
   for (std::span<const std::byte> piece : contents.pieces()) {
     out.insert(out.end(), piece.begin(), piece.end());
   }

@@ -183,12 +183,13 @@ namespace {
 // Where `literal` next occurs in `text` from `from` on, or text.size().
 std::size_t FindLiteral(std::span<const std::byte> text, std::size_t from,
                         std::span<const std::byte> literal, bool match_case) {
-  const auto found = match_case
-                         ? std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(),
-                                       literal.begin(), literal.end())
-                         : std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(),
-                                       literal.begin(), literal.end(),
-                                       [](std::byte t, std::byte l) { return FoldCase(t) == l; });
+  const auto found = match_case ? std::search(text.begin() + static_cast<std::ptrdiff_t>(from),
+                                              text.end(), literal.begin(), literal.end())
+                                : std::search(text.begin() + static_cast<std::ptrdiff_t>(from),
+                                              text.end(), literal.begin(), literal.end(),
+                                              [&folded = FoldTable()](std::byte t, std::byte l) {
+                                                return folded[std::to_integer<std::size_t>(t)] == l;
+                                              });
   return static_cast<std::size_t>(found - text.begin());
 }
 
