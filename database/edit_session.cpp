@@ -173,11 +173,7 @@ class EditSession::InsertCommand final : public Command {
 
 EditSession::EditSession(FileSystem& fs, std::filesystem::path path, FileInfo info,
                          std::vector<std::byte> image)
-    : fs_(&fs),
-      path_(std::move(path)),
-      info_(info),
-      digest_(Digest(image)),
-      image_(std::move(image)) {}
+    : fs_(&fs), path_(std::move(path)), info_(info), image_(std::move(image)) {}
 
 EditSession::EditSession(EditSession&&) noexcept = default;
 EditSession& EditSession::operator=(EditSession&&) noexcept = default;
@@ -226,8 +222,13 @@ Result<std::vector<EntryText>> EditSession::Entries() const {
   }
 }
 
+void EditSession::KeepDigest() {
+  if (!digest_) digest_ = Digest(image_);
+}
+
 Result<SessionEdit> EditSession::Push(std::unique_ptr<Command> command,
                                       std::vector<std::byte> image, SessionEdit edit) {
+  KeepDigest();
   done_.reserve(done_.size() + 1);  // nothing below may fail
   image_ = std::move(image);
   undone_.clear();
@@ -343,6 +344,7 @@ Result<SessionEdit> EditSession::Undo() {
     if (done_.empty()) return Status::InvalidText("there is nothing to undo");
     Result<Command::Step> step = done_.back()->Undo(image_);
     if (!step.ok()) return step.status();
+    KeepDigest();
     undone_.reserve(undone_.size() + 1);
     image_ = std::move(step->image);
     undone_.push_back(std::move(done_.back()));
@@ -358,6 +360,7 @@ Result<SessionEdit> EditSession::Redo() {
     if (undone_.empty()) return Status::InvalidText("there is nothing to redo");
     Result<Command::Step> step = undone_.back()->Do(image_);
     if (!step.ok()) return step.status();
+    KeepDigest();
     done_.reserve(done_.size() + 1);
     image_ = std::move(step->image);
     done_.push_back(std::move(undone_.back()));
@@ -371,7 +374,8 @@ Result<SessionEdit> EditSession::Redo() {
 Status EditSession::CheckFileAsRead(std::span<const std::byte> bytes_now) {
   Result<FileInfo> now = fs_->Stat(path_);
   if (!now.ok()) return now.status();
-  if (!SameState(*now, info_) || Digest(bytes_now) != digest_) {
+  // Modified, the image is no longer the file's: the digest was kept.
+  if (!SameState(*now, info_) || Digest(bytes_now) != digest_.value()) {
     return Status::Busy(DescribePath(path_) +
                         " was changed by another program since it was opened, so it was not "
                         "saved; the changes are kept: save them to another file, or open it "
@@ -384,7 +388,7 @@ void EditSession::MarkSaved() {
   Result<FileInfo> now = fs_->Stat(path_);
   // Unknown, the next save finds the file changed and refuses: never wrong.
   info_ = now.ok() ? *now : FileInfo{};
-  digest_ = Digest(image_);
+  digest_.reset();
   saved_at_ = done_.size();
 }
 

@@ -131,11 +131,15 @@ class EditSession {
                                   std::string_view verb, std::size_t occurrences = 0);
   Status CheckFileAsRead(std::span<const std::byte> bytes_now);
   void MarkSaved();
+  void KeepDigest();
 
   FileSystem* fs_;
   std::filesystem::path path_;
-  FileInfo info_;             // the file as last read or saved
-  std::uint64_t digest_ = 0;  // of its bytes then
+  FileInfo info_;  // the file as last read or saved
+  // The digest of its bytes then. Until the first change after an open or a
+  // save they are the image, whose digest is taken only before it changes
+  // (KeepDigest): neither an open nor a save spends time on it.
+  std::optional<std::uint64_t> digest_;
   std::vector<std::byte> image_;
   std::vector<std::unique_ptr<Command>> done_;    // the last done last
   std::vector<std::unique_ptr<Command>> undone_;  // the last undone last
