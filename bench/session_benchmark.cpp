@@ -156,13 +156,8 @@ void SearchEntries(benchmark::State& state, const fs::path& db, std::string_view
     const auto marker = static_cast<std::size_t>(*FindInsertionPoint(*bytes)) + 1;
     std::size_t found = 0;
     for (const EntryText& entry : *entries) {
-      const std::string id = std::to_string(entry.id);
-      bool hit = *pattern.Occurs(entry.text) || *pattern.Occurs(std::as_bytes(std::span(id)));
-      if (!hit && entry.slot < marker && format::IsMission(entry.id)) {
-        const std::string image = ImageName(entry.id);
-        hit = *pattern.Occurs(std::as_bytes(std::span(image)));
-      }
-      found += hit ? 1 : 0;
+      const bool mission = entry.slot < marker && format::IsMission(entry.id);
+      found += *pattern.OccursInEntry(entry, mission) ? 1 : 0;
     }
     if (found != wanted) state.SkipWithError("the search found other entries");
   }

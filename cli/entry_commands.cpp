@@ -32,8 +32,6 @@ EditOutcome Refuse(const EditIo& io, const Request& request, const Status& why) 
   return {kExitFailure};
 }
 
-std::span<const std::byte> AsBytes(std::string_view s) { return std::as_bytes(std::span(s)); }
-
 // What the window makes of an entry: a mission it lists, a mission id it
 // does not read (past slot 1000), the end marker, or anything else (ids below
 // 5000, and whatever follows the marker).
@@ -87,12 +85,7 @@ EditOutcome Entries(const EditIo& io, const Request& request) {
   for (const EntryText& entry : *entries) {
     const char* kind = Kind(entry, marker_slot);
     if (request.kind && *request.kind != kind) continue;
-    if (match) {
-      const std::string id = std::to_string(entry.id);
-      bool found = *match->Occurs(entry.text) || *match->Occurs(AsBytes(id));
-      if (!found && IsMissionKind(kind)) found = *match->Occurs(AsBytes(ImageName(entry.id)));
-      if (!found) continue;
-    }
+    if (match && !*match->OccursInEntry(entry, IsMissionKind(kind))) continue;
     if (regex) {
       Result<bool> found = regex->Occurs(entry.text);
       if (!found.ok()) {

@@ -237,9 +237,9 @@ Result<SessionEdit> EditSession::Push(std::unique_ptr<Command> command,
   return edit;
 }
 
-Result<SessionEdit> EditSession::ChangeTexts(std::vector<TextChange> changes, bool one_text,
+Result<SessionEdit> EditSession::ChangeTexts(std::vector<TextChange> changes,
+                                             Result<std::vector<EntryText>> entries, bool one_text,
                                              std::string_view verb, std::size_t occurrences) {
-  Result<std::vector<EntryText>> entries = ReadEntryTexts(image_);
   if (!entries.ok()) return entries.status();
   // A text that stays as it is is no change; a slot with no entry is left
   // for the planner to refuse.
@@ -260,6 +260,9 @@ Result<SessionEdit> EditSession::ChangeTexts(std::vector<TextChange> changes, bo
   edit.description = std::string(verb) + " " +
                      (one_text ? std::to_string((*entries)[changes.front().slot - 1].id)
                                : Plural(changes.size(), "text"));
+  // The entries take half the database's size again: gone before the new
+  // image is made, they never add to it.
+  std::vector<EntryText>().swap(*entries);
   std::vector<std::byte> image = Joined(*planned);
   auto command =
       std::make_unique<TextsCommand>(edit.description, std::move(changes), std::move(old_texts));
@@ -284,7 +287,7 @@ Result<SessionEdit> EditSession::Insert(const NewTexts& texts) {
 Result<SessionEdit> EditSession::SetText(std::size_t slot, std::span<const std::byte> stored) {
   try {
     std::vector<TextChange> change{{slot, {stored.begin(), stored.end()}}};
-    return ChangeTexts(std::move(change), true, "Set");
+    return ChangeTexts(std::move(change), ReadEntryTexts(image_), true, "Set");
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("change the text");
   }
@@ -292,7 +295,8 @@ Result<SessionEdit> EditSession::SetText(std::size_t slot, std::span<const std::
 
 Result<SessionEdit> EditSession::ApplyTranslations(std::span<const TextChange> changes) {
   try {
-    return ChangeTexts({changes.begin(), changes.end()}, false, "Translate");
+    return ChangeTexts({changes.begin(), changes.end()}, ReadEntryTexts(image_), false,
+                       "Translate");
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("apply the translations");
   }
@@ -305,7 +309,8 @@ Result<SessionEdit> EditSession::Replace(const TextPattern& pattern,
     if (!entries.ok()) return entries.status();
     Result<PlannedReplacement> planned = PlanReplacement(*entries, pattern, utf8_replacement);
     if (!planned.ok()) return planned.status();
-    return ChangeTexts(std::move(planned->changes), false, "Replace", planned->occurrences);
+    return ChangeTexts(std::move(planned->changes), std::move(entries), false, "Replace",
+                       planned->occurrences);
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("replace in the texts");
   }

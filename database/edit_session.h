@@ -127,7 +127,9 @@ class EditSession {
               std::vector<std::byte> image);
   Result<SessionEdit> Push(std::unique_ptr<Command> command, std::vector<std::byte> image,
                            SessionEdit edit);
-  Result<SessionEdit> ChangeTexts(std::vector<TextChange> changes, bool one_text,
+  // New texts, given the entries as they stand.
+  Result<SessionEdit> ChangeTexts(std::vector<TextChange> changes,
+                                  Result<std::vector<EntryText>> entries, bool one_text,
                                   std::string_view verb, std::size_t occurrences = 0);
   Status CheckFileAsRead(std::span<const std::byte> bytes_now);
   void MarkSaved();

@@ -7,6 +7,7 @@
 #include <regex>
 
 #include "database/code_page.h"
+#include "database/mission_list.h"
 
 namespace orva {
 namespace {
@@ -169,6 +170,7 @@ Result<TextPattern> TextPattern::Make(std::string_view utf8, const TextSearch& h
       return pattern;
     }
     pattern.literal_ = std::move(stored).value();
+    pattern.numeric_ = utf8.find_first_not_of("-0123456789") == std::string_view::npos;
     if (!how.match_case) {
       for (std::byte& b : pattern.literal_) b = FoldCase(b);
     }
@@ -207,6 +209,24 @@ Result<bool> TextPattern::Occurs(std::span<const std::byte> text) const {
     }
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("search the texts");
+  }
+}
+
+Result<bool> TextPattern::OccursInEntry(const EntryText& entry, bool mission) const {
+  Result<bool> in_text = Occurs(entry.text);
+  if (!in_text.ok() || *in_text) return in_text;
+  try {
+    // An id has digits and a minus sign alone, so only such a text is looked for in it.
+    if (regex_ || numeric_) {
+      const std::string id = std::to_string(entry.id);
+      Result<bool> in_id = Occurs(std::as_bytes(std::span(id)));
+      if (!in_id.ok() || *in_id) return in_id;
+    }
+    if (!mission) return false;
+    const std::string image = ImageName(entry.id);
+    return Occurs(std::as_bytes(std::span(image)));
+  } catch (const std::bad_alloc&) {
+    return Status::NoMemory("search the entries");
   }
 }
 

@@ -57,6 +57,10 @@ class TextPattern {
   // Whether it occurs in `text` (stored bytes). A regular expression can
   // fail on a text it finds too complex (kInvalidText).
   Result<bool> Occurs(std::span<const std::byte> text) const;
+  // Whether it occurs in the entry's text, its id (in decimal) or, for a
+  // mission (`mission`), its image name (ImageName): what the window's
+  // search and `entries --match` look at.
+  Result<bool> OccursInEntry(const EntryText& entry, bool mission) const;
 
   // `text` with each occurrence, left to right and not overlapping, replaced
   // by `replacement` (stored bytes). For a regular expression `replacement`
@@ -71,6 +75,7 @@ class TextPattern {
   std::vector<std::byte> literal_;  // folded unless case is matched
   bool match_case_ = false;
   bool storable_ = true;  // false: a literal text the code page cannot hold
+  bool numeric_ = false;  // a literal text of digits and minus signs, as an id may hold
   std::shared_ptr<const Regex> regex_;
 };
 
