@@ -9,11 +9,12 @@
 //    and text searched with the case folded.
 //
 //   orva-session-bench [--data-dir=DIR] [Google Benchmark flags]
-//   orva-session-bench --change-and-save=DATABASE [--changes=N]
+//   orva-session-bench --change-and-save=DATABASE [--changes=N] [--pairs=P]
 //
 // The second form opens DATABASE, makes N changes (1,000) and saves them
-// once, printing how long each part took, then inserts one text into the
-// file saved: `make bench` measures its peak memory with /usr/bin/time -v. The databases are left
+// once, printing how long each part took, then times P (10) further saves
+// against insertions into a copy: `make bench` measures its peak memory with
+// /usr/bin/time -v. The databases are left
 // in DIR (default: ./bench-data): textdb_session_8MiB.def and textdb_session_64MiB.def.
 #include <benchmark/benchmark.h>
 
@@ -114,31 +115,37 @@ struct Pairs {
   std::vector<double> ratios;
 };
 
-// Each iteration undoes or redoes the last change, untimed, so that the
-// session has something to save, then saves it and inserts one text into a
-// database of the same size, in turn first.
-void SaveAgainstInsertion(benchmark::State& state, EditSession* session, const fs::path* twin,
-                          Pairs* pairs) {
+// One pair: the last change undone or redone, untimed, so that the session
+// has something to save, then its save and the insertion of one text into a
+// database of the same size, `save_first` or the other way round. False when
+// either failed.
+bool OnePair(EditSession& session, const fs::path& twin, bool save_first, bool undo, Pairs& pairs) {
   NewTexts one;
   Check(one.Add(kText), "a text");
-  bool save_first = true;
-  bool undo = true;
+  Check((undo ? session.Undo() : session.Redo()).status(), "an undo or redo");
+  double save = 0;
+  double insert = 0;
+  bool ok = true;
+  for (const bool saving : {save_first, !save_first}) {
+    const auto start = Clock::now();
+    ok = (saving ? session.Save().ok() : InsertTextEntries(twin, one).ok()) && ok;
+    (saving ? save : insert) = Ms(start);
+  }
+  pairs.save_ms.push_back(save);
+  pairs.insert_ms.push_back(insert);
+  pairs.ratios.push_back(save / insert);
+  return ok;
+}
+
+void SaveAgainstInsertion(benchmark::State& state, EditSession* session, const fs::path* twin,
+                          Pairs* pairs) {
+  int i = 0;
   for (auto _ : state) {
-    Check((undo ? session->Undo() : session->Redo()).status(), "an undo or redo");
-    undo = !undo;
-    double save = 0;
-    double insert = 0;
-    for (const bool saving : {save_first, !save_first}) {
-      const auto start = Clock::now();
-      const bool ok = saving ? session->Save().ok() : InsertTextEntries(*twin, one).ok();
-      (saving ? save : insert) = Ms(start);
-      if (!ok) state.SkipWithError(saving ? "a save failed" : "an insertion failed");
+    if (!OnePair(*session, *twin, i % 2 == 0, i % 2 == 0, *pairs)) {
+      state.SkipWithError("a save or an insertion failed");
     }
-    save_first = !save_first;
-    state.SetIterationTime((save + insert) / 1000);
-    pairs->save_ms.push_back(save);
-    pairs->insert_ms.push_back(insert);
-    pairs->ratios.push_back(save / insert);
+    state.SetIterationTime((pairs->save_ms.back() + pairs->insert_ms.back()) / 1000);
+    ++i;
   }
 }
 
@@ -169,7 +176,7 @@ double Quantile(std::vector<double> values, double share) {
       std::lround(share * static_cast<double>(values.size() - 1)))];
 }
 
-void PrintRatios(const Pairs& p) {
+void PrintRatios(const Pairs& p, std::string_view what) {
   if (p.ratios.empty()) return;
   auto spread = [](const std::vector<double>& values, const char* format) {
     char text[80];
@@ -177,15 +184,16 @@ void PrintRatios(const Pairs& p) {
                   Quantile(values, 0.9));
     return std::string(text);
   };
-  std::cout << "\nsave of a session of 1,000 changes / insertion of one text, 8 MiB, in pairs;\n"
-               "medians with the 10th and 90th percentiles:\n  "
-            << spread(p.save_ms, "%.2f ms [%.2f-%.2f]") << " / "
-            << spread(p.insert_ms, "%.2f ms [%.2f-%.2f]") << "   ratio "
-            << spread(p.ratios, "%.2f [%.2f-%.2f]") << '\n';
+  std::cout
+      << "\nsave of " << what
+      << " / insertion of one text, in pairs;\nmedians with the 10th and 90th percentiles:\n  "
+      << spread(p.save_ms, "%.2f ms [%.2f-%.2f]") << " / "
+      << spread(p.insert_ms, "%.2f ms [%.2f-%.2f]") << "   ratio "
+      << spread(p.ratios, "%.2f [%.2f-%.2f]") << '\n';
 }
 
 // One run of the second form: open, change, save, each part timed.
-int ChangeAndSave(const fs::path& db, int changes) {
+int ChangeAndSave(const fs::path& db, int changes, int pairs_wanted) {
   auto start = Clock::now();
   Result<EditSession> session = EditSession::Open(DefaultFileSystem(), db);
   Check(session.status(), "the open");
@@ -196,15 +204,22 @@ int ChangeAndSave(const fs::path& db, int changes) {
   start = Clock::now();
   Check(session->Save().status(), "the save");
   const double save = Ms(start);
-  // One insertion into the file saved, which is of the same size.
-  NewTexts one;
-  Check(one.Add(kText), "a text");
-  start = Clock::now();
-  Check(InsertTextEntries(db, one).status(), "the insertion");
-  std::printf(
-      "%s: open %.0f ms, %d changes %.0f ms (%.1f ms each), save %.0f ms; then one insertion "
-      "%.0f ms\n",
-      db.string().c_str(), open, changes, change, change / changes, save, Ms(start));
+  std::printf("%s: open %.0f ms, %d changes %.0f ms (%.1f ms each), save %.0f ms\n",
+              db.string().c_str(), open, changes, change, change / changes, save);
+  // Then saves of the session against insertions into a copy of the file.
+  const fs::path twin = db.string() + ".twin";
+  std::error_code error;
+  fs::copy_file(db, twin, fs::copy_options::overwrite_existing, error);
+  if (error) Check(Status::Io(error.message()), "the copy");
+  Pairs pairs;
+  for (int i = 0; i < pairs_wanted; ++i) {
+    if (!OnePair(*session, twin, i % 2 == 0, i % 2 == 0, pairs)) {
+      Check(Status::Io("a save or an insertion failed"), "the pairs");
+    }
+  }
+  fs::remove(twin, error);
+  PrintRatios(pairs, "a session of " + std::to_string(changes) + " changes, " +
+                         std::to_string((fs::file_size(db) + (1u << 19)) >> 20) + " MiB");
   return 0;
 }
 
@@ -218,6 +233,7 @@ int Run(int argc, char** argv) {
   fs::path data_dir = "bench-data";
   fs::path change_and_save;
   int changes = 1000;
+  int pairs = 10;
   std::vector<char*> args;
   for (int i = 0; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -227,11 +243,13 @@ int Run(int argc, char** argv) {
       change_and_save = std::string(arg.substr(18));
     } else if (arg.starts_with("--changes=")) {
       changes = std::atoi(std::string(arg.substr(10)).c_str());
+    } else if (arg.starts_with("--pairs=")) {
+      pairs = std::atoi(std::string(arg.substr(8)).c_str());
     } else {
       args.push_back(argv[i]);
     }
   }
-  if (!change_and_save.empty()) return ChangeAndSave(change_and_save, changes);
+  if (!change_and_save.empty()) return ChangeAndSave(change_and_save, changes, pairs);
 
   std::error_code error;
   fs::create_directories(data_dir, error);
@@ -248,9 +266,9 @@ int Run(int argc, char** argv) {
   const auto start = Clock::now();
   MakeChanges(*session, 1000);
   std::printf("1,000 changes in a session of 8 MiB: %.1f s\n", Ms(start) / 1000);
-  Pairs pairs;
+  Pairs pairs_8;
   benchmark::RegisterBenchmark("session_save_and_insert:8MiB_1000_changes", SaveAgainstInsertion,
-                               &*session, &twin, &pairs)
+                               &*session, &twin, &pairs_8)
       ->Unit(benchmark::kMillisecond)
       ->UseManualTime()
       ->Iterations(60);
@@ -269,7 +287,7 @@ int Run(int argc, char** argv) {
   benchmark::Initialize(&count, args.data());
   if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 2;
   benchmark::RunSpecifiedBenchmarks();
-  PrintRatios(pairs);
+  PrintRatios(pairs_8, "a session of 1,000 changes, 8 MiB");
   benchmark::Shutdown();
   return 0;
 }
