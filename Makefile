@@ -28,7 +28,7 @@ test_lists = $(lists) deps/debian-packages-test.txt
 develop_lists = $(test_lists) deps/debian-packages-develop.txt
 
 .PHONY: all deps deps-test deps-develop build build-tests build-sanitize build-fuzz run test test-normal \
-	test-sanitize test-fuzz deps-fresh test-fresh fuzz bench example lint clean
+	test-sanitize test-fuzz deps-fresh test-fresh fuzz bench bench-session example lint clean
 
 all: build
 
@@ -153,6 +153,29 @@ bench: deps-develop $(BUILD_DIR)/build.ninja
 	printf 'peak memory of inserting 100,000 lines of --from into %s (%s bytes): ' $$db $$(stat -c %s $$db); \
 	peak $(BUILD_DIR)/bin/orva-cli insert $$db --from $(BUILD_DIR)/bench-data/texts_100000.txt
 	python3 bench/exchange_bench.py $(BUILD_DIR)/bin/orva-cli $(BUILD_DIR)/bench-data
+	$(MAKE) --no-print-directory bench-session
+
+# An edit session's save of 1,000 changes against one insertion (in pairs, on
+# 8 MiB) and the search of `entries --match` on 64 MiB, as library calls
+# (bench/session_benchmark.cpp); then the peak memory of 1,000 changes saved
+# into the 64 MiB database (a couple of minutes: each change makes the image
+# anew) and the time and peak memory of the whole `orva-cli entries --match`.
+bench-session: deps-develop $(BUILD_DIR)/build.ninja
+	$(call switch_on,$(BUILD_DIR),ORVA_BUILD_BENCH)
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva-session-bench orva-cli
+	$(BUILD_DIR)/bench/orva-session-bench --data-dir=$(BUILD_DIR)/bench-data
+	@stats=$(BUILD_DIR)/bench-data/time.txt; \
+	peak() { sed -n 's/.*Maximum resident set size (kbytes): //p' $$stats; }; \
+	wall() { sed -n 's/.*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' $$stats; }; \
+	db=$(BUILD_DIR)/bench-data/textdb_session_64MiB.def; \
+	work=$(BUILD_DIR)/bench-data/textdb_session_work.def; \
+	cp $$db $$work; \
+	/usr/bin/time -v -o $$stats $(BUILD_DIR)/bench/orva-session-bench --change-and-save=$$work; \
+	echo "peak memory of opening $$db ($$(stat -c %s $$db) bytes), 1,000 changes and their save: $$(peak) KiB"; \
+	for match in мм SHOT999 мм SHOT999; do \
+	  /usr/bin/time -v -o $$stats $(BUILD_DIR)/bin/orva-cli entries $$db --match $$match >/dev/null; \
+	  echo "orva-cli entries --match $$match on $$db: $$(wall) elapsed, $$(peak) KiB at the peak"; \
+	done
 
 # clang-format (.clang-format) over every C++ file of the tree, or of the
 # folders and files in LINT_PATHS, and clang-tidy (.clang-tidy) over those the

@@ -13,6 +13,7 @@
 
 #include "cli/command_line.h"
 #include "cli/edit_commands.h"
+#include "cli/entry_commands.h"
 #include "cli/formats.h"
 #include "cli/output.h"
 #include "database/backup.h"
@@ -234,6 +235,14 @@ Outcome Execute(const Io& io, const Request& request) {
                                : request.command == Command::kRemove ? Remove(edit_io, request)
                                : request.command == Command::kExport ? Export(edit_io, request)
                                                                      : Import(edit_io, request);
+      return {done.exit_status, done.database_changed};
+    }
+    case Command::kEntries:
+    case Command::kReplace: {
+      const EditIo edit_io{io.out, io.err};
+      const EditOutcome done = request.command == Command::kEntries
+                                   ? Entries(edit_io, request)
+                                   : ReplaceTexts(edit_io, request);
       return {done.exit_status, done.database_changed};
     }
   }

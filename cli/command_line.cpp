@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "cli/exit_status.h"
+#include "database/text_match.h"
 
 namespace orva::cli {
 namespace {
@@ -66,6 +67,24 @@ constexpr const char* kImportFooter =
     "is reported first as FILE:LINE: PROBLEM and nothing is changed. Ends with the\n"
     "counts: changed, already the same, untranslated, and the size change.";
 
+constexpr const char* kEntriesFooter =
+    "Prints SLOT<TAB>ID<TAB>KIND<TAB>IMAGE<TAB>LENGTH<TAB>TEXT for every entry in table\n"
+    "order. KIND is mission (listed by the window), unlisted-mission (a mission id\n"
+    "before the end marker past slot 1000), marker (the end marker) or other; IMAGE\n"
+    "is empty but for missions, LENGTH the text's length in bytes. --match ignores\n"
+    "case, Cyrillic letters included, and looks in the id, the image name and the\n"
+    "text; --regex is an ECMAScript regular expression over the text, case as\n"
+    "written. The filters given must all hold.";
+
+constexpr const char* kReplaceFooter =
+    "Replaces every occurrence of FIND in every entry's text with REPLACEMENT, with\n"
+    "one rewrite, all or nothing. FIND ignores case (Cyrillic letters included)\n"
+    "unless --match-case; REPLACEMENT goes in as typed. With --regex, FIND is an\n"
+    "ECMAScript regular expression and REPLACEMENT may hold $&, $1 ... $99 and $$.\n"
+    "Prints ID<TAB>OLD<TAB>NEW for each entry changed, and the counts on standard\n"
+    "error; nothing found means no rewrite. A new text Windows-1251 cannot store\n"
+    "is refused, naming its entry, and nothing is changed.";
+
 // CLI11 keeps pointers to the options and to the variables they fill, so the
 // application and the request are built together and live together.
 class Parser {
@@ -106,6 +125,7 @@ class Parser {
                       "print {\"inserted\": [{\"id\", \"image\", \"text\", \"mission\"}]}");
     AddBackupOptions(insert_);
     AddEditCommands();
+    AddEntryCommands();
   }
 
   // -b, --backup[=CONTROL] and -S, --suffix, as GNU cp, mv and install take them.
@@ -186,6 +206,58 @@ class Parser {
                       "\"written\", \"problems\": [{\"file\", \"line\", \"problem\"}]}");
   }
 
+  void AddEntryCommands() {
+    entries_ = DatabaseCommand("entries", "print every entry, or those that match", kEntriesFooter);
+    entries_->add_option("--match", match_, "only entries whose id, image or text holds TEXT")
+        ->option_text("TEXT");
+    entries_->add_option("--regex", regex_, "only entries whose text RE matches")
+        ->option_text("RE");
+    entries_->add_option("--kind", kind_, "only entries of this kind")
+        ->check(CLI::IsMember({"mission", "unlisted-mission", "marker", "other"}))
+        ->option_text("KIND");
+    entries_->add_flag("--json", request_.json,
+                       "print {\"entries\": [{\"slot\", \"id\", \"kind\", \"image\",\n"
+                       "\"length\", \"text\"}]}, image null but for missions");
+
+    replace_ = DatabaseCommand("replace", "replace a text in every entry's text", kReplaceFooter);
+    replace_->add_option("FIND", request_.find, "the text to find")->type_name("")->required();
+    replace_->add_option("REPLACEMENT", request_.replacement, "what it becomes")
+        ->type_name("")
+        ->required();
+    replace_->add_flag("--regex", request_.find_regex, "FIND is an ECMAScript regular expression");
+    replace_->add_flag("--match-case", request_.match_case, "letters match in their own case only");
+    replace_->add_flag("--dry-run", request_.dry_run, "report, but change nothing");
+    AddBackupOptions(replace_);
+    replace_->add_flag("--json", request_.json,
+                       "print {\"changed\": [{\"slot\", \"id\", \"old_text\", \"text\"}],\n"
+                       "\"occurrences\", \"written\"}");
+  }
+
+  // What entries and replace look for, read before any file is: a regular
+  // expression that cannot be read is a wrong command line.
+  std::optional<Reply> TakeEntryCommands() {
+    if (entries_->parsed()) {
+      request_.command = Command::kEntries;
+      if (entries_->count("--match") > 0) {
+        if (match_.empty()) return UsageError("--match takes a text to look for");
+        request_.match = match_;
+      }
+      if (entries_->count("--kind") > 0) request_.kind = kind_;
+      if (entries_->count("--regex") > 0) {
+        request_.regex = regex_;
+        const Result<TextPattern> re = TextPattern::Make(regex_, {.regex = true});
+        if (!re.ok()) return UsageError("--regex: " + re.status().message());
+      }
+    }
+    if (replace_->parsed()) {
+      request_.command = Command::kReplace;
+      const Result<TextPattern> find = TextPattern::Make(
+          request_.find, {.regex = request_.find_regex, .match_case = request_.match_case});
+      if (!find.ok()) return UsageError("FIND: " + find.status().message());
+    }
+    return std::nullopt;
+  }
+
   std::variant<Request, Reply> Parse(std::span<const std::string_view> args) {
     // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -227,6 +299,7 @@ class Parser {
     if (remove_->parsed()) request_.command = Command::kRemove;
     if (export_->parsed()) request_.command = Command::kExport;
     if (import_->parsed()) request_.command = Command::kImport;
+    if (std::optional<Reply> wrong = TakeEntryCommands()) return *wrong;
     if (!slot_.empty()) {
       std::size_t slot = 0;
       if (!CLI::detail::lexical_cast(slot_, slot) || slot == 0) {
@@ -234,7 +307,7 @@ class Parser {
       }
       request_.slot = slot;
     }
-    for (CLI::App* command : {insert_, set_, remove_, import_}) {
+    for (CLI::App* command : {insert_, set_, remove_, import_, replace_}) {
       if (!command->parsed()) continue;
       if (std::optional<Reply> wrong = ResolveBackup(command)) return *wrong;
     }
@@ -269,7 +342,8 @@ class Parser {
       reason = "unknown option '" + std::string(args.front()) + "'";
     } else {
       reason = "unknown command '" + std::string(args.front()) +
-               "'; the commands are list, check, insert, set, remove, export and import";
+               "'; the commands are list, check, insert, set, remove, export, import, entries "
+               "and replace";
     }
     return Reply{kExitUsage, reason + " (see '" + help + " --help')"};
   }
@@ -282,6 +356,8 @@ class Parser {
   CLI::App* remove_ = nullptr;
   CLI::App* export_ = nullptr;
   CLI::App* import_ = nullptr;
+  CLI::App* entries_ = nullptr;
+  CLI::App* replace_ = nullptr;
   Request request_;
   std::string from_;
   std::string slot_;
@@ -290,6 +366,9 @@ class Parser {
   bool backup_flag_ = false;
   std::string backup_control_;
   std::string suffix_;
+  std::string match_;
+  std::string regex_;
+  std::string kind_;
 };
 
 }  // namespace

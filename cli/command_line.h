@@ -14,7 +14,7 @@
 
 namespace orva::cli {
 
-enum class Command { kList, kCheck, kInsert, kSet, kRemove, kExport, kImport };
+enum class Command { kList, kCheck, kInsert, kSet, kRemove, kExport, kImport, kEntries, kReplace };
 
 // A command line that names a command and its database.
 struct Request {
@@ -35,7 +35,17 @@ struct Request {
   std::optional<std::string> output;
   std::string translations;
   bool dry_run = false;
-  // insert, set, remove, import: the backup made before the rewrite
+  // entries: --match TEXT (any case), --regex RE, --kind KIND
+  std::optional<std::string> match;
+  std::optional<std::string> regex;
+  std::optional<std::string> kind;
+  // replace: FIND, REPLACEMENT, whether FIND is a regular expression and
+  // whether it matches case (and --dry-run, --json)
+  std::string find;
+  std::string replacement;
+  bool find_regex = false;
+  bool match_case = false;
+  // insert, set, remove, import, replace: the backup made before the rewrite
   // (-b, --backup[=CONTROL], -S SUFFIX, VERSION_CONTROL, SIMPLE_BACKUP_SUFFIX)
   BackupPolicy backup;
 };

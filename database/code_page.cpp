@@ -91,13 +91,31 @@ std::string Describe(std::string_view typed, char32_t c) {
 
 }  // namespace
 
+char32_t Windows1251Character(std::byte byte) {
+  const auto v = std::to_integer<unsigned>(byte);
+  return v < 0x80 ? v : kUpperHalf[v - 0x80];
+}
+
+std::optional<std::byte> Windows1251Byte(char32_t character) { return ToWindows1251(character); }
+
+Result<std::u32string> DecodeUtf8(std::string_view utf8) {
+  std::u32string out;
+  out.reserve(utf8.size());
+  for (std::size_t pos = 0; pos < utf8.size();) {
+    const std::size_t at = pos;
+    const std::optional<char32_t> c = NextUtf8(utf8, pos);
+    if (!c) {
+      return Status::InvalidText("the text is not valid UTF-8 at byte " + std::to_string(at + 1));
+    }
+    out += *c;
+  }
+  return out;
+}
+
 std::string DecodeWindows1251(std::span<const std::byte> bytes) {
   std::string out;
   out.reserve(bytes.size() * 2);
-  for (std::byte b : bytes) {
-    const auto v = std::to_integer<unsigned>(b);
-    AppendUtf8(out, v < 0x80 ? v : kUpperHalf[v - 0x80]);
-  }
+  for (std::byte b : bytes) AppendUtf8(out, Windows1251Character(b));
   return out;
 }
 

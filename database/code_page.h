@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -20,5 +21,13 @@ std::string DecodeWindows1251(std::span<const std::byte> bytes);
 // kInvalidText when the text is not valid UTF-8 or holds a character the code
 // page cannot represent; the message names the first such character.
 Result<std::vector<std::byte>> EncodeWindows1251(std::string_view utf8);
+
+// One byte's character, and the byte of a character: U+FFFD for 0x98, which
+// has no character, and nullopt for a character the code page lacks.
+char32_t Windows1251Character(std::byte byte);
+std::optional<std::byte> Windows1251Byte(char32_t character);
+
+// The characters of UTF-8 text; refuses (kInvalidText) what is not UTF-8.
+Result<std::u32string> DecodeUtf8(std::string_view utf8);
 
 }  // namespace orva

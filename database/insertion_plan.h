@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "database/database_rewrite.h"
+#include "database/layout_check.h"
 #include "database/mission_list.h"
 #include "database/new_texts.h"
 #include "database/status.h"
@@ -21,6 +23,7 @@ namespace orva {
 struct PlannedInsertions {
   std::vector<std::byte> image;       // the whole new database
   std::vector<MissionEntry> entries;  // the new entries, in the order of the texts
+  InsertionSite site;                 // where they went in, for PlanInsertionUndo
 };
 
 // Plans the insertion of the texts into `database` without touching any file.
@@ -40,5 +43,15 @@ struct PlannedInsertion {
 // The same for one text, refused as well on the rules of NewTexts::Add.
 Result<PlannedInsertion> PlanInsertion(std::span<const std::byte> database,
                                        std::string_view utf8_text);
+
+// Takes the texts of an insertion out again: given the database that
+// PlanInsertions made with `texts` at `site`, byte for byte the database it
+// was made from. Their entries leave slots k + 1 ... k + m and their texts
+// the place before the marker's text; every text offset the insertion moved
+// moves back, and a marker just past the table gets its old text offset T.
+// Refuses a database whose count, table or texts are not those the insertion
+// left.
+Result<NewContents> PlanInsertionUndo(std::span<const std::byte> database,
+                                      const InsertionSite& site, const NewTexts& texts);
 
 }  // namespace orva

@@ -1,6 +1,8 @@
 #include "database/text_edit.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -52,7 +54,7 @@ Status NoSuchSlot(std::size_t slot, std::size_t count) {
 }  // namespace
 
 Result<std::vector<EntryText>> ReadEntryTexts(std::span<const std::byte> database) {
-  if (const std::vector<LayoutProblem> problems = CheckLayout(database); !problems.empty()) {
+  if (const std::vector<LayoutProblem> problems = CheckTextLayout(database); !problems.empty()) {
     return Status::Malformed(NotWellFormed(problems));
   }
   // Well-formed: the table fits, and every text lies in the file, NUL-ended.
@@ -61,11 +63,12 @@ Result<std::vector<EntryText>> ReadEntryTexts(std::span<const std::byte> databas
   entries.reserve(count);
   for (std::size_t k = 1; k <= count; ++k) {
     const auto offset = static_cast<std::size_t>(DecodeInt32(database, format::TextOffsetField(k)));
-    const auto nul = std::find(database.begin() + static_cast<std::ptrdiff_t>(offset),
-                               database.end(), std::byte{0});
+    // memchr reads a long text many bytes at a time.
+    const auto* nul = static_cast<const std::byte*>(
+        std::memchr(database.data() + offset, 0, database.size() - offset));
     entries.push_back(
         {k, DecodeInt32(database, format::SlotOffset(k)), offset,
-         database.subspan(offset, static_cast<std::size_t>(nul - database.begin()) - offset)});
+         database.subspan(offset, static_cast<std::size_t>(nul - database.data()) - offset)});
   }
   return entries;
 }
@@ -217,8 +220,79 @@ Result<NewContents> PlanRemoval(std::span<const std::byte> database, std::size_t
   return contents;
 }
 
+Result<NewContents> PlanRestoration(std::span<const std::byte> database,
+                                    const RemovedEntry& removed) {
+  Result<std::vector<EntryText>> read = ReadEntryTexts(database);
+  if (!read.ok()) return read.status();
+  const std::vector<EntryText>& entries = *read;
+  const std::size_t count = entries.size();
+  const std::size_t slot = removed.slot;
+  if (slot < 1 || slot > count + 1) {
+    return Status::InvalidText("an entry cannot go back into " + Slot(slot) + "; the table has " +
+                               std::to_string(count) + " entries");
+  }
+  if (std::find(removed.text.begin(), removed.text.end(), std::byte{0}) != removed.text.end()) {
+    return Status::InvalidText("the text for " + Slot(slot) +
+                               " holds a NUL, which would end it early");
+  }
+  const std::size_t cut = removed.text.size() + 1;
+  const auto size = static_cast<std::int64_t>(database.size());
+  if (size + static_cast<std::int64_t>(format::kEntrySize + cut) > format::kMaxDatabaseSize) {
+    return Status::NoRoom("the file has " + std::to_string(size) +
+                          " bytes; with the entry back it would pass the 2 GiB that 32-bit "
+                          "offsets can address");
+  }
+  const bool past_table = MarkerPastTable(database, count);
+  const std::size_t table_end = TableEnd(count, past_table);
+  // The text goes back after the text before its slot and that text's NUL,
+  // and no later than the text of the entry now in its slot.
+  const std::size_t at = removed.offset - std::min(removed.offset, format::kEntrySize);
+  bool fits = removed.offset >= format::kEntrySize && at >= table_end && at <= database.size();
+  if (fits && slot > 1) {
+    const EntryText& before = entries[slot - 2];
+    fits = at > before.offset + before.text.size() && database[at - 1] == std::byte{0};
+  }
+  if (fits && slot <= count) fits = at <= entries[slot - 1].offset;
+  if (fits && slot == count + 1 && past_table) {
+    fits = at <= static_cast<std::size_t>(DecodeInt32(database, format::TextOffsetField(slot)));
+  }
+  if (!fits) {
+    return Status::InvalidText("a text at offset " + std::to_string(removed.offset) +
+                               " would not lie between the texts around " + Slot(slot));
+  }
+
+  std::vector<std::byte> table(database.begin(),
+                               database.begin() + static_cast<std::ptrdiff_t>(table_end));
+  const std::size_t moved_slots = count + (past_table ? 1 : 0);
+  for (std::size_t j = 1; j <= moved_slots; ++j) {
+    const auto offset = static_cast<std::int64_t>(DecodeInt32(table, format::TextOffsetField(j)));
+    const std::int64_t on = offset < static_cast<std::int64_t>(at)
+                                ? std::int64_t{format::kEntrySize}
+                                : std::int64_t{format::kEntrySize} + static_cast<std::int64_t>(cut);
+    PutOffset(table, j, offset + on);
+  }
+  std::array<std::byte, format::kEntrySize> entry{};
+  EncodeInt32(entry, 0, removed.id);
+  EncodeInt32(entry, format::kTextOffsetInEntry, static_cast<std::int32_t>(removed.offset));
+  table.insert(table.begin() + static_cast<std::ptrdiff_t>(format::SlotOffset(slot)), entry.begin(),
+               entry.end());
+  EncodeInt32(table, format::kCountOffset, static_cast<std::int32_t>(count + 1));
+  std::vector<std::byte> text(removed.text);
+  text.push_back(std::byte{0});
+
+  NewContents contents;
+  contents.Add(std::move(table));
+  contents.Keep(database.subspan(table_end, at - table_end));
+  contents.Add(std::move(text));
+  contents.Keep(database.subspan(at));
+  return contents;
+}
+
 std::vector<std::byte> Joined(const NewContents& contents) {
+  std::size_t size = 0;
+  for (std::span<const std::byte> piece : contents.pieces()) size += piece.size();
   std::vector<std::byte> out;
+  out.reserve(size);
   for (std::span<const std::byte> piece : contents.pieces()) {
     out.insert(out.end(), piece.begin(), piece.end());
   }

@@ -1,6 +1,6 @@
 // Changing the texts of existing entries and removing entries.
 //
-// Both work only on a well-formed database (CheckLayout finds nothing): its
+// Both work only on a well-formed database (CheckTextLayout finds nothing): its
 // texts lie in entry order, each after the NUL of the one before, so every
 // text offset past an entry's text lies past that text's NUL, and a text can
 // grow, shrink or go by moving what follows it and correcting those offsets.
@@ -49,7 +49,8 @@ struct EntryText {
 };
 
 // The N entries of a well-formed database in table order. Refuses
-// (kMalformed) any other, naming every problem CheckLayout finds.
+// (kMalformed) any other, naming every problem CheckTextLayout finds (a
+// mission the window does not list is none).
 Result<std::vector<EntryText>> ReadEntryTexts(std::span<const std::byte> database);
 
 // An id, and where it names several entries, the table slot of the one meant.
@@ -83,6 +84,24 @@ Result<NewContents> PlanTextChanges(std::span<const std::byte> database,
                                     std::span<const TextChange> changes);
 // Plans the removal of the entry in table slot `slot`.
 Result<NewContents> PlanRemoval(std::span<const std::byte> database, std::size_t slot);
+
+// What a removal takes out of a database: enough to put it back.
+struct RemovedEntry {
+  std::size_t slot = 0;  // its table slot, from 1
+  std::int32_t id = 0;
+  std::size_t offset = 0;       // its text offset before the removal
+  std::vector<std::byte> text;  // as stored, without its NUL
+};
+
+// Puts back an entry that PlanRemoval took out of a database whose bytes are
+// now `database`: byte for byte the database before the removal. The entry
+// goes into its slot, its text (and a NUL) where its text was, which is 8
+// bytes before its old offset, as the table is an entry shorter; offsets of
+// texts from there on grow by 8 + l + 1, of texts before it by 8. Refuses a
+// slot past the one after the table's last and a text that would not lie
+// between the texts of the entries around its slot.
+Result<NewContents> PlanRestoration(std::span<const std::byte> database,
+                                    const RemovedEntry& removed);
 
 // The pieces put together, as the rewrite writes them.
 std::vector<std::byte> Joined(const NewContents& contents);

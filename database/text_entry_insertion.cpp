@@ -40,6 +40,7 @@ struct InsertionPieces {
   std::span<const std::byte> rest;        // the marker's text and everything after it
   std::vector<MissionEntry> entries;
   std::vector<std::size_t> table_slots;  // the table slot of each entry
+  InsertionSite site;
 
   std::array<std::span<const std::byte>, 5> Spans() const {
     return {table, texts_before, counted_texts, reversed_texts, rest};
@@ -84,6 +85,7 @@ class InsertionPlanner {
     pieces_.texts_before = database_.subspan(table_end_, t - table_end_);
     pieces_.counted_texts = stored_.first(counted_bytes_);
     pieces_.rest = database_.subspan(t);
+    pieces_.site = site_;
     return std::move(pieces_);
   }
 
@@ -217,6 +219,27 @@ Result<InsertionPieces> PlanPieces(std::span<const std::byte> database, const Ne
   return InsertionPlanner(database, texts, *site).Plan();
 }
 
+// Whether the texts of the batch lie at `at` as an insertion at `site` puts
+// them: those numbered below 6000 in order, then the others last first.
+bool InsertedTextsAt(std::span<const std::byte> database, std::size_t at, const InsertionSite& site,
+                     const NewTexts& texts) {
+  std::vector<std::span<const std::byte>> ended;  // each text with its NUL
+  for (std::span<const std::byte> rest = texts.stored(); !rest.empty();) {
+    const auto nul = std::find(rest.begin(), rest.end(), std::byte{0});
+    ended.push_back(rest.first(static_cast<std::size_t>(nul - rest.begin()) + 1));
+    rest = rest.subspan(ended.back().size());
+  }
+  const std::size_t counted = CountedTexts(site.predecessor, ended.size());
+  std::reverse(ended.begin() + static_cast<std::ptrdiff_t>(counted), ended.end());
+  for (std::span<const std::byte> text : ended) {
+    if (!std::equal(text.begin(), text.end(), database.begin() + static_cast<std::ptrdiff_t>(at))) {
+      return false;
+    }
+    at += text.size();
+  }
+  return true;
+}
+
 }  // namespace
 
 Result<PlannedInsertions> PlanInsertions(std::span<const std::byte> database,
@@ -229,7 +252,7 @@ Result<PlannedInsertions> PlanInsertions(std::span<const std::byte> database,
     for (std::span<const std::byte> piece : pieces->Spans()) {
       image.insert(image.end(), piece.begin(), piece.end());
     }
-    return PlannedInsertions{std::move(image), std::move(pieces->entries)};
+    return PlannedInsertions{std::move(image), std::move(pieces->entries), pieces->site};
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("plan the insertion");
   }
@@ -242,6 +265,43 @@ Result<PlannedInsertion> PlanInsertion(std::span<const std::byte> database,
   Result<PlannedInsertions> planned = PlanInsertions(database, texts);
   if (!planned.ok()) return planned.status();
   return PlannedInsertion{std::move(planned->image), std::move(planned->entries.front())};
+}
+
+Result<NewContents> PlanInsertionUndo(std::span<const std::byte> database,
+                                      const InsertionSite& site, const NewTexts& texts) {
+  const std::size_t m = texts.size();
+  const std::span<const std::byte> stored = texts.stored();
+  const std::size_t shift = format::SlotOffset(m);
+  const std::size_t t = site.marker_text;
+  const std::size_t old_table_end = format::SlotOffset(site.SlotsToMove() + 1);
+  // The new entries and their texts stand where the insertion put them.
+  const bool as_left =
+      m > 0 && old_table_end <= t && t + shift + stored.size() <= database.size() &&
+      static_cast<std::size_t>(DecodeInt32(database, format::kCountOffset)) == site.count + m &&
+      InsertedTextsAt(database, t + shift, site, texts);
+  if (!as_left) {
+    return Status::InvalidText(
+        "the database is not the one the insertion made, so its texts are not taken out");
+  }
+  const auto at = [](std::size_t offset) { return static_cast<std::ptrdiff_t>(offset); };
+  std::vector<std::byte> table(database.begin(),
+                               database.begin() + at(format::SlotOffset(site.k + 1)));
+  table.insert(table.end(), database.begin() + at(format::SlotOffset(site.k + 1 + m)),
+               database.begin() + at(old_table_end + shift));
+  Put(table, format::kCountOffset, site.count);
+  for (std::size_t j = 1; j <= site.SlotsToMove(); ++j) {
+    const std::size_t field = format::TextOffsetField(j);
+    const auto offset = static_cast<std::size_t>(DecodeInt32(table, field));
+    Put(table, field, offset < t + shift ? offset - shift : offset - shift - stored.size());
+  }
+  // Carried along only up to the first text numbered 6000: it had T.
+  if (site.marker_past_table) Put(table, format::TextOffsetField(site.k + 1), t);
+
+  NewContents contents;
+  contents.Add(std::move(table));
+  contents.Keep(database.subspan(old_table_end + shift, t - old_table_end));
+  contents.Keep(database.subspan(t + shift + stored.size()));
+  return contents;
 }
 
 Result<InsertedEntries> InsertTextEntries(FileSystem& fs, const std::filesystem::path& path,

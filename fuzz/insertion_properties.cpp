@@ -193,7 +193,7 @@ Status CheckBatchInsertion(std::span<const std::byte> database, std::string_view
   for (std::string_view line : lines) {
     if (!texts.Add(line).ok()) return Status::Ok();
   }
-  PlannedInsertions one_by_one{{database.begin(), database.end()}, {}};
+  PlannedInsertions one_by_one{{database.begin(), database.end()}, {}, {}};
   std::optional<std::size_t> refused_at;
   Status refusal;
   for (std::size_t i = 0; i < lines.size(); ++i) {

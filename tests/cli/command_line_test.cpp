@@ -72,7 +72,8 @@ TEST_F(CommandLineTest, TheManualPageNamesEveryCommandAndOption) {
   page << std::ifstream(ORVA_SOURCE_DIR "/packaging/man/orva-cli.1").rdbuf();
   const std::string man = std::regex_replace(page.str(), std::regex(R"(\\-)"), "-");
   std::string help = Run({"-h"}).out;
-  for (const char* command : {"list", "check", "insert", "set", "remove", "export", "import"}) {
+  for (const char* command :
+       {"list", "check", "insert", "set", "remove", "export", "import", "entries", "replace"}) {
     help += Run({command, "-h"}).out;
   }
   const std::regex listed(R"(\n  (-[-a-z]+|[a-z]+)\b)");

@@ -94,6 +94,35 @@ TEST(PlanRemoval, UndoesAnInsertionByteForByte) {
   EXPECT_GT(undone, 300);
 }
 
+// Every entry a removal may take out goes back to its slot, its text to its
+// place, and the database is what it was; a slot or place that would break
+// the order of the texts is refused.
+TEST(PlanRestoration, PutsARemovedEntryBackByteForByte) {
+  Generated generated(20261211);
+  int restored = 0;
+  for (int round = 0; round < 300; ++round) {
+    const std::vector<std::byte> db = generated.Next();
+    const std::vector<EntryText> entries = ReadEntryTexts(db).value();
+    for (const EntryText& entry : entries) {
+      Result<NewContents> removal = PlanRemoval(db, entry.slot);
+      if (!removal.ok()) continue;  // the marker, or the only entry before it
+      const std::vector<std::byte> removed = Joined(*removal);
+      const RemovedEntry what{
+          entry.slot, entry.id, entry.offset, {entry.text.begin(), entry.text.end()}};
+      Result<NewContents> back = PlanRestoration(removed, what);
+      ASSERT_TRUE(back.ok()) << "round " << round << ": " << back.status().message();
+      ASSERT_EQ(Joined(*back), db) << "round " << round << ", slot " << entry.slot;
+      ++restored;
+
+      RemovedEntry elsewhere = what;
+      elsewhere.slot = entries.size() + 1;
+      elsewhere.offset = 8;
+      EXPECT_FALSE(PlanRestoration(removed, elsewhere).ok()) << "round " << round;
+    }
+  }
+  EXPECT_GT(restored, 1000);
+}
+
 TEST(TextEdit, RefusesWhatWouldLoseOrMixUpTexts) {
   const auto db =
       DatabaseBuilder().Entry(5001, "a").Entry(5002, "b").Entry(5001, "c").Marker("z").Build();

@@ -12,6 +12,7 @@
 #include "database/layout_check.h"
 #include "database/little_endian.h"
 #include "database/mission_list.h"
+#include "database/text_edit.h"
 #include "tests/support/database_builder.h"
 
 namespace orva {
@@ -331,7 +332,7 @@ TEST(PlanInsertions, EqualsTheTextsInsertedOneByOneOnGeneratedDatabases) {
   for (int round = 0; round < 1000; ++round) {
     const std::vector<std::byte> db = generated.Next(true);
     NewTexts texts;
-    PlannedInsertions expected{db, {}};
+    PlannedInsertions expected{db, {}, {}};
     for (int i = generated.Pick(1, 12); i > 0; --i) {
       const std::string text = generated.NewText(20).first;
       ASSERT_TRUE(texts.Add(text).ok());
@@ -345,6 +346,28 @@ TEST(PlanInsertions, EqualsTheTextsInsertedOneByOneOnGeneratedDatabases) {
     ASSERT_EQ(planned->image, expected.image) << "round " << round;
     ASSERT_EQ(planned->entries, expected.entries) << "round " << round;
   }
+}
+
+// Undoing a batch, marker ids and a marker past the table included, gives the
+// database it went into; a database the batch did not make is refused.
+TEST(PlanInsertionUndo, TakesABatchOutByteForByte) {
+  GeneratedDatabases generated(20261210);
+  int crossed = 0;
+  for (int round = 0; round < 1000; ++round) {
+    const std::vector<std::byte> db = generated.Next(true);
+    NewTexts texts;
+    for (int i = generated.Pick(1, 12); i > 0; --i) {
+      ASSERT_TRUE(texts.Add(generated.NewText(20).first).ok());
+    }
+    Result<PlannedInsertions> planned = PlanInsertions(db, texts);
+    ASSERT_TRUE(planned.ok()) << "round " << round << ": " << planned.status().message();
+    Result<NewContents> undone = PlanInsertionUndo(planned->image, planned->site, texts);
+    ASSERT_TRUE(undone.ok()) << "round " << round << ": " << undone.status().message();
+    ASSERT_EQ(Joined(*undone), db) << "round " << round;
+    if (planned->entries.back().id == format::kEndMarkerId) ++crossed;
+    EXPECT_FALSE(PlanInsertionUndo(db, planned->site, texts).ok()) << "round " << round;
+  }
+  EXPECT_GT(crossed, 50);
 }
 
 }  // namespace

@@ -1,0 +1,95 @@
+// Finding and replacing text in a database's texts, as orva-cli's entries and
+// replace do and the window's search can.
+//
+// Texts are searched as the database stores them, one Windows-1251 byte a
+// character. Ignoring case folds every letter pair the code page has: A-Z,
+// А-Я, Ё and the other letters of its upper half (Ђ ђ, Ѓ ѓ, Љ љ, Њ њ, Ќ ќ,
+// Ћ ћ, Џ џ, Ў ў, Ј ј, Ґ ґ, Є є, Ї ї, І і, Ѕ ѕ); a byte folds to one byte, so
+// an occurrence has the same place in the folded text and in the text.
+//
+// A regular expression is ECMAScript (std::regex) run over the text's
+// characters, one wchar_t each (every character of the code page lies in the
+// Basic Multilingual Plane, so a 16-bit wchar_t holds it too): `.` is one
+// Cyrillic letter, [а-я] a range of letters. Ignoring case folds the same
+// pairs as above, in ranges as well: [а-я] then takes А-Я, but neither form
+// of Ё, which lies outside both ranges. \w, \d, \s, \b and the [[:alpha:]]
+// classes see ASCII alone, as ECMAScript's \w does, on every system. The byte
+// 0x98, which has no character, is U+0098, as ExchangeText has it. Matching
+// takes time linear in the text and a stack as deep as the pattern, whatever
+// the text's length, so back-references (\1) are refused.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "database/status.h"
+#include "database/text_edit.h"
+
+namespace orva {
+
+// The byte of the lowercase letter for an uppercase one; any other byte as
+// it is.
+std::byte FoldCase(std::byte byte);
+
+struct TextSearch {
+  bool regex = false;       // an ECMAScript regular expression, not a literal text
+  bool match_case = false;  // letters match in their own case only
+};
+
+// A text with its occurrences replaced, and how many there were.
+struct ReplacedText {
+  std::vector<std::byte> text;
+  std::size_t occurrences = 0;
+};
+
+// What to look for: a literal text or a regular expression.
+class TextPattern {
+ public:
+  // Refuses (kInvalidText) an empty literal text and a regular expression
+  // std::regex cannot read, with its reason. A literal text with a character
+  // Windows-1251 cannot store is no error: it occurs in no text.
+  static Result<TextPattern> Make(std::string_view utf8, const TextSearch& how);
+
+  // Whether it occurs in `text` (stored bytes). A regular expression can
+  // fail on a text it finds too complex (kInvalidText).
+  Result<bool> Occurs(std::span<const std::byte> text) const;
+  // Whether it occurs in the entry's text, its id (in decimal) or, for a
+  // mission (`mission`), its image name (ImageName): what the window's
+  // search and `entries --match` look at.
+  Result<bool> OccursInEntry(const EntryText& entry, bool mission) const;
+
+  // `text` with each occurrence, left to right and not overlapping, replaced
+  // by `replacement` (stored bytes). For a regular expression `replacement`
+  // is an ECMAScript format: $& is the occurrence, $1 ... $99 its groups, $$
+  // a dollar sign.
+  Result<ReplacedText> Replace(std::span<const std::byte> text,
+                               std::span<const std::byte> replacement) const;
+
+ private:
+  struct Regex;
+
+  std::vector<std::byte> literal_;  // folded unless case is matched
+  bool match_case_ = false;
+  bool storable_ = true;  // false: a literal text the code page cannot hold
+  bool numeric_ = false;  // a literal text of digits and minus signs, as an id may hold
+  std::shared_ptr<const Regex> regex_;
+};
+
+struct PlannedReplacement {
+  std::vector<TextChange> changes;  // the entries whose texts change, in table order
+  std::size_t occurrences = 0;      // in every text, changed or not
+};
+
+// Every occurrence of `pattern` in the texts of `entries` replaced by
+// `utf8_replacement`. Refuses, naming the entry by its table slot and id, a
+// new text that would hold a NUL or a character Windows-1251 cannot store;
+// nothing is refused where nothing occurs.
+Result<PlannedReplacement> PlanReplacement(std::span<const EntryText> entries,
+                                           const TextPattern& pattern,
+                                           std::string_view utf8_replacement);
+
+}  // namespace orva
