@@ -14,7 +14,18 @@
 
 namespace orva::cli {
 
-enum class Command { kList, kCheck, kInsert, kSet, kRemove, kExport, kImport };
+enum class Command {
+  kList,
+  kCheck,
+  kInsert,
+  kSet,
+  kRemove,
+  kExport,
+  kImport,
+  kDiff,
+  kPatchCreate,
+  kPatchApply,
+};
 
 // A command line that names a command and its database.
 struct Request {
@@ -35,7 +46,11 @@ struct Request {
   std::optional<std::string> output;
   std::string translations;
   bool dry_run = false;
-  // insert, set, remove, import: the backup made before the rewrite
+  // diff, patch create: the new version (`database` is the old one); patch
+  // apply: the patch file, and --reverse
+  std::string other;
+  bool reverse = false;
+  // insert, set, remove, import, patch apply: the backup made before the rewrite
   // (-b, --backup[=CONTROL], -S SUFFIX, VERSION_CONTROL, SIMPLE_BACKUP_SUFFIX)
   BackupPolicy backup;
 };

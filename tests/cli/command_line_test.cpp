@@ -72,9 +72,11 @@ TEST_F(CommandLineTest, TheManualPageNamesEveryCommandAndOption) {
   page << std::ifstream(ORVA_SOURCE_DIR "/packaging/man/orva-cli.1").rdbuf();
   const std::string man = std::regex_replace(page.str(), std::regex(R"(\\-)"), "-");
   std::string help = Run({"-h"}).out;
-  for (const char* command : {"list", "check", "insert", "set", "remove", "export", "import"}) {
+  for (const char* command :
+       {"list", "check", "insert", "set", "remove", "export", "import", "diff", "patch"}) {
     help += Run({command, "-h"}).out;
   }
+  help += Run({"patch", "create", "-h"}).out + Run({"patch", "apply", "-h"}).out;
   const std::regex listed(R"(\n  (-[-a-z]+|[a-z]+)\b)");
   int names = 0;
   for (std::sregex_iterator it(help.begin(), help.end(), listed), end; it != end; ++it, ++names) {
