@@ -342,6 +342,9 @@ class Parser {
       help += " " + commands.front()->get_name();
       const std::vector<CLI::App*> nested = commands.front()->get_subcommands();
       if (!nested.empty()) help += " " + nested.front()->get_name();
+      if (commands.front() == patch_ && nested.empty()) {
+        reason = "'patch' is followed by a command, create or apply";
+      }
     } else if (args.empty()) {
       reason = "no command given";
     } else if (args.front().starts_with("-")) {

@@ -39,7 +39,11 @@ TEST_F(CommandLineTest, AnythingUnknownIsAUsageErrorThatChangesNothing) {
                                             {"insert", db_},
                                             {"insert", db_, "--from="},
                                             {"insert", db_, "x", "--from", "-"},
-                                            {"insert", db_, "--from", "-", "--from", "-"}}) {
+                                            {"insert", db_, "--from", "-", "--from", "-"},
+                                            {"diff", db_},
+                                            {"patch", db_, db_},
+                                            {"patch", "create", db_, db_, "--json"},
+                                            {"patch", "apply", db_}}) {
     const test_support::CliOutcome o = RunTouchingNothing(args);
     EXPECT_EQ(o.exit_code, 2) << ::testing::PrintToString(args);
     EXPECT_EQ(o.out, "");
