@@ -1,6 +1,7 @@
 #include "database/text_edit.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <new>
 #include <string>
@@ -62,11 +63,13 @@ Result<std::vector<EntryText>> ReadEntryTexts(std::span<const std::byte> databas
   entries.reserve(count);
   for (std::size_t k = 1; k <= count; ++k) {
     const auto offset = static_cast<std::size_t>(DecodeInt32(database, format::TextOffsetField(k)));
-    const auto nul = std::find(database.begin() + static_cast<std::ptrdiff_t>(offset),
-                               database.end(), std::byte{0});
-    entries.push_back(
-        {k, DecodeInt32(database, format::SlotOffset(k)), offset,
-         database.subspan(offset, static_cast<std::size_t>(nul - database.begin()) - offset)});
+    // memchr, which searches a word at a time, finds the NUL well before a
+    // byte-by-byte search would in a database of a million texts.
+    const void* nul = std::memchr(database.data() + offset, 0, database.size() - offset);
+    const auto length =
+        static_cast<std::size_t>(static_cast<const std::byte*>(nul) - (database.data() + offset));
+    entries.push_back({k, DecodeInt32(database, format::SlotOffset(k)), offset,
+                       database.subspan(offset, length)});
   }
   return entries;
 }
