@@ -1,8 +1,10 @@
 #include "database/entry_patch.h"
 
 #include <algorithm>
+#include <future>
 #include <limits>
 #include <new>
+#include <system_error>
 
 #include "database/entry_diff.h"
 #include "database/file_system.h"
@@ -97,50 +99,79 @@ void CheckKeysInResult(std::span<const PlannedEntry> table,
   }
 }
 
+// The records of the patch from the old version to the new: one for each
+// difference of their entries. Refused where they differ in more. What it
+// works with (the new version's entries, the indexes) goes before the patch
+// is checked.
+Result<std::vector<PatchRecord>> RecordsFor(std::span<const std::byte> old_database,
+                                            std::span<const EntryText> olds,
+                                            std::span<const std::byte> new_database,
+                                            std::string_view old_name, std::string_view new_name) {
+  Result<std::vector<EntryText>> news = ReadEntryTexts(new_database);
+  if (!news.ok()) return news.status().Within(std::string(new_name) + ": ");
+  const EntryIndex old_index(olds);
+  const EntryIndex new_index(*news);
+  const EntryDiff diff = DiffEntries(olds, old_index, *news, new_index);
+  if (const std::vector<std::string> other =
+          OtherDifferences(old_database, olds, new_database, *news, diff);
+      !other.empty()) {
+    return Status::Unsupported("a patch holds entries and their texts alone, so none can make " +
+                               std::string(new_name) + " from " + std::string(old_name) + ": " +
+                               JoinedReasons(other));
+  }
+  std::vector<PatchRecord> records;
+  records.reserve(diff.differences.size());
+  for (const EntryDifference& d : diff.differences) {
+    PatchRecord& r = records.emplace_back();
+    r.key = d.key;
+    switch (d.kind) {
+      case DifferenceKind::kChanged:
+        r.action = PatchAction::kChange;
+        break;
+      case DifferenceKind::kRemoved:
+        r.action = PatchAction::kRemove;
+        r.after = Before(olds, old_index, new_index, *d.old_entry);
+        break;
+      case DifferenceKind::kAdded:
+        r.action = PatchAction::kInsert;
+        r.after = Before(*news, new_index, old_index, *d.new_entry);
+        break;
+    }
+    if (d.old_entry) r.old_text.assign(d.old_entry->text.begin(), d.old_entry->text.end());
+    if (d.new_entry) r.new_text.assign(d.new_entry->text.begin(), d.new_entry->text.end());
+  }
+  return records;
+}
+
+// A version's digest, the longest part of making a patch, on a thread of
+// its own while the entries are compared, or later on this one where no
+// thread can be had.
+std::future<Sha256Digest> DigestAside(std::span<const std::byte> bytes) {
+  auto digest = [bytes] { return Sha256Of(bytes); };
+  try {
+    return std::async(std::launch::async, digest);
+  } catch (const std::system_error&) {
+    return std::async(std::launch::deferred, digest);
+  }
+}
+
 }  // namespace
 
 Result<CreatedPatch> CreatePatch(std::span<const std::byte> old_database,
                                  std::span<const std::byte> new_database, std::string_view old_name,
                                  std::string_view new_name) {
   try {
+    std::future<Sha256Digest> old_digest = DigestAside(old_database);
+    std::future<Sha256Digest> new_digest = DigestAside(new_database);
     Result<std::vector<EntryText>> olds = ReadEntryTexts(old_database);
     if (!olds.ok()) return olds.status().Within(std::string(old_name) + ": ");
-    Result<std::vector<EntryText>> news = ReadEntryTexts(new_database);
-    if (!news.ok()) return news.status().Within(std::string(new_name) + ": ");
-    const EntryIndex old_index(*olds);
-    const EntryIndex new_index(*news);
-    const EntryDiff diff = DiffEntries(*olds, old_index, *news, new_index);
-    if (const std::vector<std::string> other =
-            OtherDifferences(old_database, *olds, new_database, *news, diff);
-        !other.empty()) {
-      return Status::Unsupported("a patch holds entries and their texts alone, so none can make " +
-                                 std::string(new_name) + " from " + std::string(old_name) + ": " +
-                                 JoinedReasons(other));
-    }
-
     Patch patch;
-    patch.base = {static_cast<std::int64_t>(old_database.size()), Sha256Of(old_database)};
-    patch.result = {static_cast<std::int64_t>(new_database.size()), Sha256Of(new_database)};
-    patch.records.reserve(diff.differences.size());
-    for (const EntryDifference& d : diff.differences) {
-      PatchRecord& r = patch.records.emplace_back();
-      r.key = d.key;
-      switch (d.kind) {
-        case DifferenceKind::kChanged:
-          r.action = PatchAction::kChange;
-          break;
-        case DifferenceKind::kRemoved:
-          r.action = PatchAction::kRemove;
-          r.after = Before(*olds, old_index, new_index, *d.old_entry);
-          break;
-        case DifferenceKind::kAdded:
-          r.action = PatchAction::kInsert;
-          r.after = Before(*news, new_index, old_index, *d.new_entry);
-          break;
-      }
-      if (d.old_entry) r.old_text.assign(d.old_entry->text.begin(), d.old_entry->text.end());
-      if (d.new_entry) r.new_text.assign(d.new_entry->text.begin(), d.new_entry->text.end());
-    }
+    Result<std::vector<PatchRecord>> records =
+        RecordsFor(old_database, *olds, new_database, old_name, new_name);
+    if (!records.ok()) return records.status();
+    patch.records = std::move(records).value();
+    patch.base = {static_cast<std::int64_t>(old_database.size()), old_digest.get()};
+    patch.result = {static_cast<std::int64_t>(new_database.size()), new_digest.get()};
     CreatedPatch created{WritePatch(patch), {}};
 
     // Read back and applied to the old version, it must give the new one.
