@@ -291,7 +291,7 @@ EditOutcome ApplyPatchFile(const EditIo& io, const Request& request) {
     Say(io.err, "note: " + request.database + " is not the file the patch " +
                     (request.reverse ? "gives" : "was made from") +
                     "; every entry it touches holds what it expects, so it " +
-                    (request.dry_run ? "applies" : "was " + done));
+                    (outcome->written ? "was " + done : std::string("applies")));
   }
   if (!outcome->warning.empty()) {
     Say(io.err, request.database + ": the patch was " + done + ", but " + outcome->warning);
