@@ -215,15 +215,21 @@ EditOutcome CreatePatchFile(const EditIo& io, const Request& request) {
 
 EditOutcome ApplyPatchFile(const EditIo& io, const Request& request) {
   const std::string& patch_name = request.other;
+  // A problem with a line is at that line of the patch; one without is the
+  // patch's as a whole while it is read, the database's once it is applied.
+  bool reading_patch = true;
+  auto file_of = [&](const PatchProblem& p) {
+    return p.line > 0 || reading_patch ? patch_name : request.database;
+  };
   auto where = [&](const PatchProblem& p) {
-    std::string place = p.line > 0 ? patch_name + ":" + std::to_string(p.line) : request.database;
-    return place + ": " + (p.key.empty() ? "" : p.key + ": ") + p.what;
+    return file_of(p) + (p.line > 0 ? ":" + std::to_string(p.line) : "") + ": " +
+           (p.key.empty() ? "" : p.key + ": ") + p.what;
   };
   auto report = [&](const std::vector<PatchProblem>& problems, const PatchOutcome* outcome) {
     if (request.json) {
       json list = json::array();
       for (const PatchProblem& p : problems) {
-        list.push_back({{"file", p.line > 0 ? patch_name : request.database},
+        list.push_back({{"file", file_of(p)},
                         {"line", p.line > 0 ? json(p.line) : json(nullptr)},
                         {"key", p.key.empty() ? json(nullptr) : json(p.key)},
                         {"problem", p.what}});
@@ -251,6 +257,7 @@ EditOutcome ApplyPatchFile(const EditIo& io, const Request& request) {
     Say(io.err, patch_name + ": the patch cannot be read, so nothing was applied");
     return {kExitFailure};
   }
+  reading_patch = false;
   Patch patch = std::move(reading.patch);
   if (request.reverse) patch = Reversed(std::move(patch));
   Result<PatchOutcome> outcome =
