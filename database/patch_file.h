@@ -4,7 +4,7 @@
 //
 //   orva-patch 1
 //   base 40 bytes sha256 <the old version's SHA-256, 64 hex digits>
-//   result 54 bytes sha256 <the new version's>
+//   result 44 bytes sha256 <the new version's>
 //   change 5001 "Al" "Alpha"
 //   remove 5002 after 5001 "Бо"
 //   insert 5003 after 5001 "Щит"
