@@ -152,6 +152,12 @@ bench: deps-develop $(BUILD_DIR)/build.ninja
 	db=$(BUILD_DIR)/bench-data/textdb_8MiB.def; \
 	printf 'peak memory of inserting 100,000 lines of --from into %s (%s bytes): ' $$db $$(stat -c %s $$db); \
 	peak $(BUILD_DIR)/bin/orva-cli insert $$db --from $(BUILD_DIR)/bench-data/texts_100000.txt
+	@timed() { /usr/bin/time -f '%e s, peak memory %M KiB' "$$@" 2>&1 >/dev/null | tail -1; }; \
+	old=$(BUILD_DIR)/bench-data/patch_old_64MiB.def; new=$(BUILD_DIR)/bench-data/patch_new_64MiB.def; \
+	for run in 1 2 3; do \
+	  printf 'orva-cli diff of %s and %s: ' $$old $$new; timed $(BUILD_DIR)/bin/orva-cli diff $$old $$new; \
+	  printf 'orva-cli patch create of the same: '; timed $(BUILD_DIR)/bin/orva-cli patch create $$old $$new; \
+	done
 	python3 bench/exchange_bench.py $(BUILD_DIR)/bin/orva-cli $(BUILD_DIR)/bench-data
 	$(MAKE) --no-print-directory bench-session
 

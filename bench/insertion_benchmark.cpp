@@ -2,7 +2,8 @@
 // against the least any crash-safe rewrite of the file must do: read it,
 // write the same bytes to a new file, flush that, rename it over the old one
 // and flush the folder. Also times the layout check on texts that no NUL
-// ends, and reading the mission list of 1000 missions.
+// ends, and reading the mission list of 1000 missions; patch_benchmark.cpp
+// adds diff and patches of two versions of 64 MiB.
 //
 //   orva-bench [--data-dir=DIR] [Google Benchmark flags]
 //
@@ -31,6 +32,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/patch_benchmark.h"
 #include "cli/main_guard.h"
 #include "database/layout_check.h"
 #include "database/little_endian.h"
@@ -258,6 +260,8 @@ int Run(int argc, char** argv) {
   const fs::path huge = data_dir / "textdb_1GiB.def";
   test_support::WriteFileBytes(huge, MissionDatabase(1000 * 69 + 20, 1000));
   fs::resize_file(huge, std::uintmax_t{1} << 30);
+
+  RegisterPatchBenchmarks(data_dir);
 
   int count = static_cast<int>(args.size());
   benchmark::Initialize(&count, args.data());

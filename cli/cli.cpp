@@ -16,6 +16,7 @@
 #include "cli/entry_commands.h"
 #include "cli/formats.h"
 #include "cli/output.h"
+#include "cli/patch_commands.h"
 #include "database/backup.h"
 #include "database/file_system.h"
 #include "database/format.h"
@@ -218,6 +219,16 @@ Outcome Insert(const Io& io, const Request& request) {
   return {kExitOk, !inserted.entries.empty()};
 }
 
+// diff, patch create and patch apply (patch_commands.h).
+Outcome Compare(const Io& io, const Request& request) {
+  const EditIo edit_io{io.out, io.err};
+  const EditOutcome done = request.command == Command::kDiff ? Diff(edit_io, request)
+                           : request.command == Command::kPatchCreate
+                               ? CreatePatchFile(edit_io, request)
+                               : ApplyPatchFile(edit_io, request);
+  return {done.exit_status, done.database_changed};
+}
+
 Outcome Execute(const Io& io, const Request& request) {
   switch (request.command) {
     case Command::kList:
@@ -226,6 +237,10 @@ Outcome Execute(const Io& io, const Request& request) {
       return Check(io, request);
     case Command::kInsert:
       return Insert(io, request);
+    case Command::kDiff:
+    case Command::kPatchCreate:
+    case Command::kPatchApply:
+      return Compare(io, request);
     case Command::kSet:
     case Command::kRemove:
     case Command::kExport:

@@ -11,8 +11,8 @@ namespace orva::cli {
 namespace {
 
 constexpr const char* kDescription =
-    "orva-cli: lists, checks, extends, edits and translates ORVA's text "
-    "databases\n(textdb_XX.def).";
+    "orva-cli: lists, checks, extends, edits, translates, compares and patches\n"
+    "ORVA's text databases (textdb_XX.def).";
 
 constexpr const char* kFooter =
     "Results go to standard output in UTF-8, one line per mission or finding;\n"
@@ -23,7 +23,8 @@ constexpr const char* kFooter =
     "\n"
     "Exit status: 0 success; 1 the database could not be read, is damaged or\n"
     "refused the change, or the output could not be written; 2 the command line\n"
-    "was wrong, and nothing was read or changed.\n"
+    "was wrong, and nothing was read or changed. diff, as diff(1) does, exits with\n"
+    "0 for two equal versions, 1 for different ones and 2 when it cannot compare.\n"
     "\n"
     "Run 'orva-cli COMMAND --help' for a command's options; see orva-cli(1).";
 
@@ -85,6 +86,33 @@ constexpr const char* kReplaceFooter =
     "error; nothing found means no rewrite. A new text Windows-1251 cannot store\n"
     "is refused, naming its entry, and nothing is changed.";
 
+constexpr const char* kDiffFooter =
+    "Prints one line per entry added, removed or given another text, matched by id\n"
+    "(an id that names several entries by their order among them, written ID#N), by\n"
+    "id and then N: 'changed KEY<TAB>OLD<TAB>NEW', 'added KEY<TAB>TEXT', 'removed\n"
+    "KEY<TAB>TEXT'; then 'other<TAB>REASON' for each difference that lies outside\n"
+    "the entries' texts. Exit status: 0 equal, 1 different, 2 a version could not be\n"
+    "read or is not well-formed (the reason on standard error), or a wrong command.";
+
+constexpr const char* kPatchFooter =
+    "A patch holds what changed between two versions of a database (the entries\n"
+    "inserted, removed or given another text, and nothing else), and the size and\n"
+    "SHA-256 of both versions. Run 'orva-cli patch create --help' or 'orva-cli\n"
+    "patch apply --help'.";
+
+constexpr const char* kPatchCreateFooter =
+    "Writes the patch that makes NEW from OLD, after checking that applied to OLD it\n"
+    "gives NEW byte for byte; refuses, saying why, two versions that differ in what\n"
+    "a patch cannot hold (the order of the entries, the header word, the bytes\n"
+    "around the texts). With -o, prints the counts.";
+
+constexpr const char* kPatchApplyFooter =
+    "Applies the patch with one rewrite, all or nothing. To the file it was made\n"
+    "from it gives exactly the file it was made to give. To another file it applies\n"
+    "where every entry it touches holds what it expects; otherwise each entry that\n"
+    "differs is named as PATCH:LINE: KEY: PROBLEM and nothing changes. Ends with the\n"
+    "counts: changed, inserted, removed, and the size change.";
+
 // CLI11 keeps pointers to the options and to the variables they fill, so the
 // application and the request are built together and live together.
 class Parser {
@@ -126,6 +154,7 @@ class Parser {
     AddBackupOptions(insert_);
     AddEditCommands();
     AddEntryCommands();
+    AddPatchCommands();
   }
 
   // -b, --backup[=CONTROL] and -S, --suffix, as GNU cp, mv and install take them.
@@ -258,6 +287,48 @@ class Parser {
     return std::nullopt;
   }
 
+  // diff OLD NEW, patch create OLD NEW, patch apply DATABASE PATCH.
+  void AddPatchCommands() {
+    diff_ = app_.add_subcommand("diff", "print what changed between two versions");
+    diff_->group("Commands")->footer(kDiffFooter);
+    AddVersions(diff_);
+    diff_->add_flag("--json", request_.json,
+                    "print {\"changed\", \"added\", \"removed\": [{\"key\", ...}],\n"
+                    "\"other\": [REASON]}");
+
+    patch_ = app_.add_subcommand("patch", "make a patch from two versions, or apply one");
+    patch_->group("Commands")->footer(kPatchFooter)->require_subcommand(1);
+    create_ = patch_->add_subcommand("create", "write the patch that makes NEW from OLD");
+    create_->group("Commands")->footer(kPatchCreateFooter);
+    AddVersions(create_);
+    create_->add_option("-o,--output", output_, "write to FILE instead of standard output")
+        ->option_text("FILE");
+    create_->add_flag("--json", request_.json,
+                      "with -o, print {\"changed\", \"inserted\", \"removed\",\n"
+                      "\"size_change\", \"output\"}");
+    apply_ = patch_->add_subcommand("apply", "apply a patch to a database");
+    apply_->group("Commands")->footer(kPatchApplyFooter);
+    apply_->add_option("DATABASE", request_.database, "the text database (textdb_XX.def)")
+        ->type_name("")
+        ->required();
+    apply_->add_option("PATCH", request_.other, "the patch file")->type_name("")->required();
+    apply_->add_flag("--dry-run", request_.dry_run, "report, but change nothing");
+    apply_->add_flag("--reverse", request_.reverse,
+                     "undo the patch: make the file it was made from");
+    AddBackupOptions(apply_);
+    apply_->add_flag("--json", request_.json,
+                     "print {\"changed\", \"inserted\", \"removed\", \"size_change\",\n"
+                     "\"base_matched\", \"written\", \"problems\": [{\"file\", \"line\",\n"
+                     "\"key\", \"problem\"}]}");
+  }
+
+  void AddVersions(CLI::App* command) {
+    command->add_option("OLD", request_.database, "the old version of the database")
+        ->type_name("")
+        ->required();
+    command->add_option("NEW", request_.other, "the new version")->type_name("")->required();
+  }
+
   std::variant<Request, Reply> Parse(std::span<const std::string_view> args) {
     // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -300,6 +371,9 @@ class Parser {
     if (export_->parsed()) request_.command = Command::kExport;
     if (import_->parsed()) request_.command = Command::kImport;
     if (std::optional<Reply> wrong = TakeEntryCommands()) return *wrong;
+    if (diff_->parsed()) request_.command = Command::kDiff;
+    if (create_->parsed()) request_.command = Command::kPatchCreate;
+    if (apply_->parsed()) request_.command = Command::kPatchApply;
     if (!slot_.empty()) {
       std::size_t slot = 0;
       if (!CLI::detail::lexical_cast(slot_, slot) || slot == 0) {
@@ -307,7 +381,7 @@ class Parser {
       }
       request_.slot = slot;
     }
-    for (CLI::App* command : {insert_, set_, remove_, import_, replace_}) {
+    for (CLI::App* command : {insert_, set_, remove_, import_, replace_, apply_}) {
       if (!command->parsed()) continue;
       if (std::optional<Reply> wrong = ResolveBackup(command)) return *wrong;
     }
@@ -315,6 +389,9 @@ class Parser {
     if (!output_.empty()) request_.output = output_;
     if (export_->parsed() && request_.json && (!request_.output || *request_.output == "-")) {
       return UsageError("--json goes with -o FILE: the export itself is the output");
+    }
+    if (create_->parsed() && request_.json && (!request_.output || *request_.output == "-")) {
+      return UsageError("--json goes with -o FILE: the patch itself is the output");
     }
     return std::move(request_);
   }
@@ -336,14 +413,19 @@ class Parser {
     std::string help = "orva-cli";
     if (!commands.empty()) {
       help += " " + commands.front()->get_name();
+      const std::vector<CLI::App*> nested = commands.front()->get_subcommands();
+      if (!nested.empty()) help += " " + nested.front()->get_name();
+      if (commands.front() == patch_ && nested.empty()) {
+        reason = "'patch' is followed by a command, create or apply";
+      }
     } else if (args.empty()) {
       reason = "no command given";
     } else if (args.front().starts_with("-")) {
       reason = "unknown option '" + std::string(args.front()) + "'";
     } else {
       reason = "unknown command '" + std::string(args.front()) +
-               "'; the commands are list, check, insert, set, remove, export, import, entries "
-               "and replace";
+               "'; the commands are list, check, insert, set, remove, export, import, entries, "
+               "replace, diff and patch";
     }
     return Reply{kExitUsage, reason + " (see '" + help + " --help')"};
   }
@@ -358,6 +440,10 @@ class Parser {
   CLI::App* import_ = nullptr;
   CLI::App* entries_ = nullptr;
   CLI::App* replace_ = nullptr;
+  CLI::App* diff_ = nullptr;
+  CLI::App* patch_ = nullptr;
+  CLI::App* create_ = nullptr;
+  CLI::App* apply_ = nullptr;
   Request request_;
   std::string from_;
   std::string slot_;

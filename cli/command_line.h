@@ -14,7 +14,20 @@
 
 namespace orva::cli {
 
-enum class Command { kList, kCheck, kInsert, kSet, kRemove, kExport, kImport, kEntries, kReplace };
+enum class Command {
+  kList,
+  kCheck,
+  kInsert,
+  kSet,
+  kRemove,
+  kExport,
+  kImport,
+  kEntries,
+  kReplace,
+  kDiff,
+  kPatchCreate,
+  kPatchApply,
+};
 
 // A command line that names a command and its database.
 struct Request {
@@ -45,7 +58,12 @@ struct Request {
   std::string replacement;
   bool find_regex = false;
   bool match_case = false;
-  // insert, set, remove, import, replace: the backup made before the rewrite
+  // diff, patch create: the new version (`database` is the old one); patch
+  // apply: the patch file, and --reverse
+  std::string other;
+  bool reverse = false;
+  // insert, set, remove, import, replace, patch apply: the backup made before
+  // the rewrite
   // (-b, --backup[=CONTROL], -S SUFFIX, VERSION_CONTROL, SIMPLE_BACKUP_SUFFIX)
   BackupPolicy backup;
 };

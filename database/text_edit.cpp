@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <string>
 
@@ -286,6 +287,155 @@ Result<NewContents> PlanRestoration(std::span<const std::byte> database,
   contents.Add(std::move(text));
   contents.Keep(database.subspan(at));
   return contents;
+}
+
+
+Surroundings SurroundingsOf(std::span<const std::byte> database,
+                            std::span<const EntryText> entries) {
+  // Well-formed: at least two entries, texts one after the other.
+  const bool past_table = MarkerPastTable(database, entries.size());
+  const std::size_t table_end = TableEnd(entries.size(), past_table);
+  const EntryText& last = entries.back();
+  const std::size_t tail_start = last.offset + last.text.size() + 1;
+  Surroundings around;
+  around.header_word = DecodeInt32(database, format::kHeaderWordOffset);
+  around.marker_past_table = past_table;
+  if (past_table) {
+    // Its text lies after the NUL of every text of the table.
+    around.marker_in_tail = static_cast<std::size_t>(DecodeInt32(
+                                database, format::TextOffsetField(entries.size() + 1))) -
+                            tail_start;
+  }
+  around.gap = database.subspan(table_end, entries.front().offset - table_end);
+  around.tail = database.subspan(tail_start);
+  return around;
+}
+
+namespace {
+
+// New contents put together from runs of the old bytes and bytes made here:
+// runs that follow one another in the old bytes become one piece, and made
+// bytes one piece until the next run.
+class PieceJoiner {
+ public:
+  explicit PieceJoiner(NewContents& contents) : contents_(contents) {}
+  void Keep(std::span<const std::byte> old_bytes) {
+    if (old_bytes.empty()) return;
+    FlushMade();
+    if (!run_.empty() && run_.data() + run_.size() == old_bytes.data()) {
+      run_ = std::span(run_.data(), run_.size() + old_bytes.size());
+    } else {
+      FlushRun();
+      run_ = old_bytes;
+    }
+  }
+  void Add(std::span<const std::byte> made) {
+    FlushRun();
+    made_.insert(made_.end(), made.begin(), made.end());
+  }
+  void Finish() {
+    FlushRun();
+    FlushMade();
+  }
+
+ private:
+  void FlushRun() {
+    if (!run_.empty()) contents_.Keep(run_);
+    run_ = {};
+  }
+  void FlushMade() {
+    if (!made_.empty()) contents_.Add(std::move(made_));
+    made_.clear();
+  }
+
+  NewContents& contents_;
+  std::span<const std::byte> run_;
+  std::vector<std::byte> made_;
+};
+
+// Whether the byte after `text` is a NUL of `database`: then `text` is a text
+// of the database, kept with its NUL. std::less orders pointers into
+// different arrays too.
+bool EndedIn(std::span<const std::byte> text, std::span<const std::byte> database) {
+  const std::less<const std::byte*> before;
+  const std::byte* end = text.data() + text.size();
+  return text.data() != nullptr && !before(text.data(), database.data()) &&
+         before(end, database.data() + database.size()) && *end == std::byte{0};
+}
+
+}  // namespace
+
+Result<NewContents> PlanTable(std::span<const std::byte> database,
+                              std::span<const EntryText> entries,
+                              std::span<const PlannedEntry> table) {
+  const Surroundings around = SurroundingsOf(database, entries);
+  const std::size_t count = table.size();
+  const std::size_t table_end = TableEnd(count, around.marker_past_table);
+  std::int64_t size = static_cast<std::int64_t>(table_end + around.gap.size() + around.tail.size());
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::span<const std::byte> text = table[i].text;
+    if (std::find(text.begin(), text.end(), std::byte{0}) != text.end()) {
+      return Status::InvalidText("the text for " + Slot(i + 1) +
+                                 " holds a NUL, which would end it early");
+    }
+    size += static_cast<std::int64_t>(text.size()) + 1;
+    if (size > format::kMaxDatabaseSize) {
+      return Status::NoRoom(
+          "with its new entries the database would pass the 2 GiB that "
+          "32-bit offsets can address");
+    }
+  }
+
+  std::vector<std::byte> header(table_end);
+  std::copy_n(database.begin(), format::SlotOffset(std::size_t{1}), header.begin());
+  EncodeInt32(header, format::kCountOffset, static_cast<std::int32_t>(count));
+  std::size_t at = table_end + around.gap.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    EncodeInt32(header, format::SlotOffset(i + 1), table[i].id);
+    PutOffset(header, i + 1, static_cast<std::int64_t>(at));
+    at += table[i].text.size() + 1;
+  }
+  if (around.marker_past_table) {
+    EncodeInt32(header, format::SlotOffset(count + 1), format::kEndMarkerId);
+    PutOffset(header, count + 1, static_cast<std::int64_t>(at + around.marker_in_tail));
+  }
+
+  NewContents contents;
+  PieceJoiner pieces(contents);
+  pieces.Add(header);
+  pieces.Keep(around.gap);
+  constexpr std::byte kNul[] = {std::byte{0}};
+  for (const PlannedEntry& entry : table) {
+    if (EndedIn(entry.text, database)) {
+      pieces.Keep(std::span(entry.text.data(), entry.text.size() + 1));
+    } else {
+      pieces.Add(entry.text);
+      pieces.Add(kNul);
+    }
+  }
+  pieces.Keep(around.tail);
+  pieces.Finish();
+  return contents;
+}
+
+Result<NewContents> PlanInsertionAtSlot(std::span<const std::byte> database, std::size_t slot,
+                                        std::int32_t id, std::span<const std::byte> text) {
+  Result<std::vector<EntryText>> read = ReadEntryTexts(database);
+  if (!read.ok()) return read.status();
+  const std::vector<EntryText>& entries = *read;
+  if (slot < 1 || slot > entries.size() + 1) {
+    return Status::InvalidText("a new entry can go in table slots 1 to " +
+                               std::to_string(entries.size() + 1) + ", not in slot " +
+                               std::to_string(slot));
+  }
+  std::vector<PlannedEntry> table;
+  table.reserve(entries.size() + 1);
+  for (const EntryText& entry : entries) {
+    if (entry.slot == slot) table.push_back({id, text});
+    table.push_back({entry.id, entry.text});
+  }
+  if (slot == entries.size() + 1) table.push_back({id, text});
+  return PlanTable(database, entries, table);
 }
 
 std::vector<std::byte> Joined(const NewContents& contents) {

@@ -103,6 +103,45 @@ struct RemovedEntry {
 Result<NewContents> PlanRestoration(std::span<const std::byte> database,
                                     const RemovedEntry& removed);
 
+// What a well-formed database holds besides its entries and their texts,
+// which every plan here carries over as it is.
+struct Surroundings {
+  std::int32_t header_word = 0;
+  // The end marker's slot lies just past the table (slot N + 1), its text
+  // `marker_in_tail` bytes into the tail: it moves with the table.
+  bool marker_past_table = false;
+  std::size_t marker_in_tail = 0;
+  std::span<const std::byte> gap;   // between the table (and such a marker) and the first text
+  std::span<const std::byte> tail;  // after the last text's NUL
+};
+// Of a database and what ReadEntryTexts read from it.
+Surroundings SurroundingsOf(std::span<const std::byte> database,
+                            std::span<const EntryText> entries);
+
+// An entry of a table planned anew: its id and its text as stored (any bytes
+// but NUL), a view into the database for a text it keeps or into bytes that
+// outlive the plan.
+struct PlannedEntry {
+  std::int32_t id = 0;
+  std::span<const std::byte> text;
+};
+
+// Plans the database whose table is `table`, in that order, in place of
+// `entries` (what ReadEntryTexts read from `database`): the texts follow one
+// another, each ended by a NUL, from where the first text was; the
+// surroundings stay, a marker past the table moving with it and re-pointed at
+// its text. What PlanTextChanges and PlanRemoval plan is what this plans for
+// their tables. Refuses a text with a NUL and a result past 2 GiB.
+Result<NewContents> PlanTable(std::span<const std::byte> database,
+                              std::span<const EntryText> entries,
+                              std::span<const PlannedEntry> table);
+// Plans a new entry with `id` and `text` in table slot `slot` (1 ... N + 1):
+// the entries from that slot on move one slot on, and its text goes between
+// those of its neighbours. Byte for byte the inverse of PlanRemoval: given
+// PlanRemoval(db, k), the id and text that entry k had, and k, it gives db.
+Result<NewContents> PlanInsertionAtSlot(std::span<const std::byte> database, std::size_t slot,
+                                        std::int32_t id, std::span<const std::byte> text);
+
 // The pieces put together, as the rewrite writes them.
 std::vector<std::byte> Joined(const NewContents& contents);
 

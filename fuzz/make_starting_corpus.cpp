@@ -1,5 +1,6 @@
 // Writes the fuzz targets' starting corpora: make-starting-corpus DIR creates
-// DIR/reader, DIR/insertion and DIR/code_page with one file per input.
+// DIR/reader, DIR/insertion, DIR/code_page and DIR/patch with one file per
+// input.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -44,7 +45,8 @@ int main(int argc, char** argv) {
     const std::filesystem::path root = argv[1];
     const bool ok = WriteCorpus(root / "reader", orva::fuzz::DatabaseCorpus()) &&
                     WriteCorpus(root / "insertion", orva::fuzz::InsertionCorpus()) &&
-                    WriteCorpus(root / "code_page", orva::fuzz::CodePageCorpus());
+                    WriteCorpus(root / "code_page", orva::fuzz::CodePageCorpus()) &&
+                    WriteCorpus(root / "patch", orva::fuzz::PatchCorpus());
     return ok ? 0 : 1;
   });
 }

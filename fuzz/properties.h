@@ -63,4 +63,18 @@ InsertionInput SplitInsertionInput(std::span<const std::byte> input);
 std::vector<std::byte> JoinInsertionInput(std::span<const std::byte> database,
                                           std::string_view utf8_text);
 
+// ReadPatch on arbitrary text, and what it reads applied to each database of
+// PatchTargets. Every problem names a line of the input and says something.
+// A patch read without problems writes out to a text that reads back to the
+// same patch, and so does its reverse, whose reverse is the patch again.
+// Applied to a target without problems, it gives a well-formed database with
+// as many entries more as it inserts and fewer as it removes, the size it
+// says, and each entry it changes or inserts holding its new text under its
+// key.
+Status CheckPatchRead(std::span<const std::byte> input);
+
+// The databases patches are applied to in CheckPatchRead: small well-formed
+// ones of the starting corpus, which the starting patches were made from.
+std::vector<std::vector<std::byte>> PatchTargets();
+
 }  // namespace orva::fuzz

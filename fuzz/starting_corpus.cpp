@@ -2,8 +2,10 @@
 
 #include <string_view>
 
+#include "database/entry_patch.h"
 #include "database/format.h"
 #include "database/little_endian.h"
+#include "database/text_edit.h"
 #include "fuzz/properties.h"
 #include "tests/support/database_builder.h"
 
@@ -123,6 +125,47 @@ std::vector<CorpusInput> CodePageCorpus() {
   corpus.push_back({"invalid-utf8", Bytes("\xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80 \xE2\x82")});
   corpus.push_back({"outside-code-page", Bytes("日本 \xF0\x9F\x98\x80 \xEF\xBF\xBD")});
   corpus.push_back({"empty", {}});
+  return corpus;
+}
+
+std::vector<CorpusInput> PatchCorpus() {
+  std::vector<CorpusInput> corpus;
+  auto add = [&](std::string name, std::string_view text) {
+    corpus.push_back({std::move(name), Bytes(text)});
+  };
+  const std::vector<std::vector<std::byte>> targets = PatchTargets();
+  for (std::size_t t = 0; t < targets.size(); ++t) {
+    const std::vector<std::byte>& db = targets[t];
+    const std::string prefix = "target" + std::to_string(t + 1) + "-";
+    // Each edit alone, and all of them one after the other. A new entry of a
+    // repeated id goes after the others with that id, where a patch can put it.
+    const TextChange change{2, Bytes("Новый\tтекст \"в кавычках\"\n")};
+    const std::vector<std::byte> changed =
+        Joined(PlanTextChanges(db, std::span(&change, 1)).value());
+    const std::vector<std::byte> removed = Joined(PlanRemoval(db, 1).value());
+    const std::vector<std::byte> inserted = Joined(
+        PlanInsertionAtSlot(db, ReadEntryTexts(db).value().size() + 1, 7000, Bytes("\x01\x98\x7f"))
+            .value());
+    const std::vector<std::byte> all = Joined(
+        PlanInsertionAtSlot(Joined(PlanRemoval(changed, 1).value()), 1, 10, Bytes("")).value());
+    for (const auto& [name, version] : {std::pair("change", changed), std::pair("remove", removed),
+                                        std::pair("insert", inserted), std::pair("all", all)}) {
+      const std::string patch = CreatePatch(db, version, "old", "new").value().text;
+      add(prefix + name, patch);
+      if (std::string(name) == "all") {
+        add(prefix + "all-cut-short", patch.substr(0, patch.size() / 2));
+        add(prefix + "all-crlf", [&] {
+          std::string crlf;
+          for (char c : patch) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+          return crlf;
+        }());
+      }
+    }
+    add(prefix + "nothing", CreatePatch(db, db, "old", "new").value().text);
+  }
+  add("not-a-patch", "--- a/textdb_00.def\n+++ b/textdb_00.def\n");
+  add("version-2", "orva-patch 2\n");
+  add("empty", "");
   return corpus;
 }
 

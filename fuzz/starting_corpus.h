@@ -24,4 +24,8 @@ std::vector<CorpusInput> InsertionCorpus();
 // Code page bytes and UTF-8 texts: inputs of the code page target.
 std::vector<CorpusInput> CodePageCorpus();
 
+// Patches made from the patch target's databases (PatchTargets) to edited
+// versions of them, and damaged patches: inputs of the patch target.
+std::vector<CorpusInput> PatchCorpus();
+
 }  // namespace orva::fuzz

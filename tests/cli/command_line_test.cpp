@@ -39,7 +39,11 @@ TEST_F(CommandLineTest, AnythingUnknownIsAUsageErrorThatChangesNothing) {
                                             {"insert", db_},
                                             {"insert", db_, "--from="},
                                             {"insert", db_, "x", "--from", "-"},
-                                            {"insert", db_, "--from", "-", "--from", "-"}}) {
+                                            {"insert", db_, "--from", "-", "--from", "-"},
+                                            {"diff", db_},
+                                            {"patch", db_, db_},
+                                            {"patch", "create", db_, db_, "--json"},
+                                            {"patch", "apply", db_}}) {
     const test_support::CliOutcome o = RunTouchingNothing(args);
     EXPECT_EQ(o.exit_code, 2) << ::testing::PrintToString(args);
     EXPECT_EQ(o.out, "");
@@ -73,9 +77,11 @@ TEST_F(CommandLineTest, TheManualPageNamesEveryCommandAndOption) {
   const std::string man = std::regex_replace(page.str(), std::regex(R"(\\-)"), "-");
   std::string help = Run({"-h"}).out;
   for (const char* command :
-       {"list", "check", "insert", "set", "remove", "export", "import", "entries", "replace"}) {
+       {"list", "check", "insert", "set", "remove", "export", "import", "entries", "replace",
+        "diff", "patch"}) {
     help += Run({command, "-h"}).out;
   }
+  help += Run({"patch", "create", "-h"}).out + Run({"patch", "apply", "-h"}).out;
   const std::regex listed(R"(\n  (-[-a-z]+|[a-z]+)\b)");
   int names = 0;
   for (std::sregex_iterator it(help.begin(), help.end(), listed), end; it != end; ++it, ++names) {

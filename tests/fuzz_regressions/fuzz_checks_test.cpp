@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "database/entry_patch.h"
 #include "database/layout_check.h"
+#include "database/sha256.h"
 #include "fuzz/properties.h"
 #include "fuzz/starting_corpus.h"
 #include "tests/support/database_builder.h"
@@ -59,6 +61,9 @@ TEST(SavedFuzzInputs, PassTheChecksOfTheTargetThatFoundThem) {
   for (const fs::path& path : SavedInputs("code_page")) {
     ExpectPasses(CheckCodePageRoundTrip(ReadInput(path)), path.string());
   }
+  for (const fs::path& path : SavedInputs("patch")) {
+    ExpectPasses(CheckPatchRead(ReadInput(path)), path.string());
+  }
 }
 
 TEST(FuzzStartingCorpus, PassTheChecksOfTheirTargets) {
@@ -71,6 +76,8 @@ TEST(FuzzStartingCorpus, PassTheChecksOfTheirTargets) {
   }
   for (const CorpusInput& input : CodePageCorpus())
     ExpectPasses(CheckCodePageRoundTrip(input.bytes), input.name);
+  for (const CorpusInput& input : PatchCorpus())
+    ExpectPasses(CheckPatchRead(input.bytes), input.name);
 }
 
 // Every code page string of up to two bytes, which meets every byte value and
@@ -101,6 +108,27 @@ TEST(InsertionCheck, PassesThePlannersOnAScenario) {
   ASSERT_TRUE(CheckLayout(db).empty());
   ExpectPasses(CheckInsertion(db, "Щит"), "one text");
   ExpectPasses(CheckBatchInsertion(db, "Раз\nДва\nТри"), "three texts");
+}
+
+// The starting patches were made from the patch target's databases: each
+// applies to its own, so that the fuzzer starts from patches that go in.
+TEST(PatchCheck, StartingPatchesApplyToTheDatabasesTheyWereMadeFrom) {
+  const std::vector<std::vector<std::byte>> targets = PatchTargets();
+  int applied = 0;
+  for (const CorpusInput& input : PatchCorpus()) {
+    if (!input.name.starts_with("target") || input.name.find("cut-short") != std::string::npos) {
+      continue;
+    }
+    const std::vector<std::byte>& db = targets.at(static_cast<std::size_t>(input.name[6] - '1'));
+    const PatchReading reading = ReadPatch(
+        std::string_view(reinterpret_cast<const char*>(input.bytes.data()), input.bytes.size()));
+    ASSERT_TRUE(reading.problems.empty()) << input.name << ": " << reading.problems.front().what;
+    const PatchPlan plan = PlanPatch(db, ReadEntryTexts(db).value(), Sha256Of(db), reading.patch);
+    EXPECT_TRUE(plan.problems.empty()) << input.name << ": " << plan.problems.front().what;
+    EXPECT_TRUE(plan.base_matched) << input.name;
+    ++applied;
+  }
+  EXPECT_GE(applied, 10);
 }
 
 }  // namespace

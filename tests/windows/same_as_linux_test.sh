@@ -4,7 +4,7 @@
 # in a folder and under names outside the ANSI code page, with Cyrillic
 # arguments and with redirected input that holds CR LF and byte 0x1A (the end
 # of a file to a read in text mode); and its insertions, edits, imports and
-# backups leave the same bytes.
+# backups leave the same bytes, and so do its patches.
 # usage: same_as_linux_test.sh LINUX_ORVA_CLI RUN_UNDER_WINE ORVA_CLI_EXE SAMPLE_DATABASE
 set -euo pipefail
 linux=$(realpath "$1") runner=$(realpath "$2") exe=$(realpath "$3") sample=$(realpath "$4")
@@ -41,6 +41,7 @@ same() {
 for side in linux windows; do
   mkdir -p "$scratch/$side/$folder"
   cp "$sample" "$scratch/$side/$folder/база.def"
+  cp "$sample" "$scratch/$side/$folder/исходная.def"
   # A copy whose entry 3 points into the entry table.
   cp "$sample" "$scratch/$side/$folder/damaged.def"
   printf '\x04\x00\x00\x00' | dd of="$scratch/$side/$folder/damaged.def" bs=1 seek=28 \
@@ -86,6 +87,19 @@ for backup in '~' .~1~ .bak; do
   cmp "$scratch/linux/$folder/база.def$backup" "$scratch/windows/$folder/база.def$backup" ||
     { echo "FAIL: the backups база.def$backup differ" >&2; failed=1; }
 done
+# What all of that changed, as diff says it and as a patch that makes the
+# same bytes of the original and undoes them again.
+same diff исходная.def база.def
+same diff --json исходная.def база.def
+same patch create исходная.def база.def -o правка.orvapatch
+cmp "$scratch/linux/$folder/правка.orvapatch" "$scratch/windows/$folder/правка.orvapatch" ||
+  { echo "FAIL: the patches differ" >&2; failed=1; }
+same patch apply исходная.def правка.orvapatch
+cmp "$scratch/windows/$folder/база.def" "$scratch/windows/$folder/исходная.def" ||
+  { echo "FAIL: the patch did not make the edited database of the original" >&2; failed=1; }
+same patch apply --reverse --json исходная.def правка.orvapatch
+cmp "$sample" "$scratch/windows/$folder/исходная.def" ||
+  { echo "FAIL: the patch undone is not the original" >&2; failed=1; }
 same --help
 same insert --help
 same import --help

@@ -1,0 +1,16 @@
+// orva-cli's commands that compare versions of a database and carry what
+// changed from one to another: diff, patch create and patch apply.
+#pragma once
+
+#include "cli/command_line.h"
+#include "cli/edit_commands.h"
+
+namespace orva::cli {
+
+// Exits with 0 for equal versions, 1 for different ones and 2 when either
+// cannot be read or is not well-formed, as diff(1) does.
+EditOutcome Diff(const EditIo& io, const Request& request);
+EditOutcome CreatePatchFile(const EditIo& io, const Request& request);
+EditOutcome ApplyPatchFile(const EditIo& io, const Request& request);
+
+}  // namespace orva::cli
