@@ -382,9 +382,8 @@ Status EditSession::CheckFileAsRead(std::span<const std::byte> bytes_now) {
   // Modified, the image is no longer the file's: the digest was kept.
   if (!SameState(*now, info_) || Digest(bytes_now) != digest_.value()) {
     return Status::Busy(DescribePath(path_) +
-                        " was changed by another program since it was opened, so it was not "
-                        "saved; the changes are kept: save them to another file, or open it "
-                        "again and make them anew");
+                        " was changed by another program since it was read, so the changes "
+                        "were not saved over it");
   }
   return Status::Ok();
 }

@@ -277,7 +277,7 @@ TEST_F(EditSessionTest, RefusesToSaveOverAnotherProgramsChangeAndKeepsItsOwn) {
     const Result<SessionSaved> saved = session.Save();
     ASSERT_FALSE(saved.ok());
     EXPECT_EQ(saved.status().kind(), ErrorKind::kBusy);
-    EXPECT_NE(saved.status().message().find("changed by another program since it was opened"),
+    EXPECT_NE(saved.status().message().find("changed by another program since it was read"),
               std::string::npos)
         << saved.status().message();
     EXPECT_EQ(OnDisk(), theirs);
