@@ -289,7 +289,6 @@ Result<NewContents> PlanRestoration(std::span<const std::byte> database,
   return contents;
 }
 
-
 Surroundings SurroundingsOf(std::span<const std::byte> database,
                             std::span<const EntryText> entries) {
   // Well-formed: at least two entries, texts one after the other.

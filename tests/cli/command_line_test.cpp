@@ -76,9 +76,8 @@ TEST_F(CommandLineTest, TheManualPageNamesEveryCommandAndOption) {
   page << std::ifstream(ORVA_SOURCE_DIR "/packaging/man/orva-cli.1").rdbuf();
   const std::string man = std::regex_replace(page.str(), std::regex(R"(\\-)"), "-");
   std::string help = Run({"-h"}).out;
-  for (const char* command :
-       {"list", "check", "insert", "set", "remove", "export", "import", "entries", "replace",
-        "diff", "patch"}) {
+  for (const char* command : {"list", "check", "insert", "set", "remove", "export", "import",
+                              "entries", "replace", "diff", "patch"}) {
     help += Run({command, "-h"}).out;
   }
   help += Run({"patch", "create", "-h"}).out + Run({"patch", "apply", "-h"}).out;
