@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
+#include <string>
 
 #include "cli/exit_status.h"
 
@@ -66,6 +68,25 @@ constexpr const char* kImportFooter =
     "is reported first as FILE:LINE: PROBLEM and nothing is changed. Ends with the\n"
     "counts: changed, already the same, untranslated, and the size change.";
 
+// Shows a flag whose value may follow as GNU tools show one,
+// "--backup[=CONTROL]": CLI11 would show the sentinel that tells the flag
+// without a value from one with it, "--backup{\x01}", and a space before
+// "[=CONTROL]".
+class HelpFormatter : public CLI::Formatter {
+ public:
+  std::string make_option_name(const CLI::Option* option, bool positional) const override {
+    std::string name = CLI::Formatter::make_option_name(option, positional);
+    for (std::size_t open; (open = name.find('{')) != std::string::npos;) {
+      name.erase(open, name.find('}', open) - open + 1);
+    }
+    return name;
+  }
+  std::string make_option_opts(const CLI::Option* option) const override {
+    if (option->get_option_text().starts_with("[=")) return option->get_option_text();
+    return CLI::Formatter::make_option_opts(option);
+  }
+};
+
 // CLI11 keeps pointers to the options and to the variables they fill, so the
 // application and the request are built together and live together.
 class Parser {
@@ -79,6 +100,7 @@ class Parser {
     // argument such as "/notes" for an option.
     app_.allow_windows_style_options(false);
     app_.footer(kFooter);
+    app_.formatter(std::make_shared<HelpFormatter>());  // before the commands, which copy it
     app_.get_formatter()->label("SUBCOMMAND", "COMMAND");
     app_.get_formatter()->label("Positionals", "Arguments");
 
