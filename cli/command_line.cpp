@@ -66,7 +66,9 @@ constexpr const char* kImportFooter =
     "Gives each entry its translation (PO: msgstr of messages not marked fuzzy;\n"
     "CSV: the translation column) with one rewrite, all or nothing. Every problem\n"
     "is reported first as FILE:LINE: PROBLEM and nothing is changed. Ends with the\n"
-    "counts: changed, already the same, untranslated, and the size change.";
+    "counts: changed, already the same, untranslated, and the size change. Reads\n"
+    "UTF-8 and, after a byte order mark, UTF-16; a CSV file's fields may be\n"
+    "separated by commas, semicolons or tabs.";
 
 // Shows a flag whose value may follow as GNU tools show one,
 // "--backup[=CONTROL]": CLI11 would show the sentinel that tells the flag
@@ -202,6 +204,12 @@ class Parser {
     import_->add_option("--format", format_, "po or csv (default: from the file's name)")
         ->check(CLI::IsMember({"po", "csv"}));
     import_->add_flag("--dry-run", request_.dry_run, "report, but change nothing");
+    import_
+        ->add_option("--encoding", encoding_,
+                     "a CSV file's encoding where it begins with no byte order\n"
+                     "mark: utf-8 (the default) or windows-1251")
+        ->option_text("utf-8|windows-1251")
+        ->check(CLI::IsMember({"utf-8", "windows-1251"}, CLI::ignore_case));
     AddBackupOptions(import_);
     import_->add_flag("--json", request_.json,
                       "print {\"changed\", \"same\", \"untranslated\", \"size_change\",\n"
@@ -262,6 +270,9 @@ class Parser {
     }
     if (!format_.empty()) request_.format = format_;
     if (!output_.empty()) request_.output = output_;
+    if (!encoding_.empty()) {
+      request_.encoding = encoding_ == "utf-8" ? TextEncoding::kUtf8 : TextEncoding::kWindows1251;
+    }
     if (export_->parsed() && request_.json && (!request_.output || *request_.output == "-")) {
       return UsageError("--json goes with -o FILE: the export itself is the output");
     }
@@ -309,6 +320,7 @@ class Parser {
   std::string slot_;
   std::string format_;
   std::string output_;
+  std::string encoding_;
   bool backup_flag_ = false;
   std::string backup_control_;
   std::string suffix_;

@@ -119,7 +119,36 @@ EditOutcome Export(const EditIo& io, const Request& request) {
   return {};
 }
 
+namespace {
+
+// A problem as the user reads it: where the remedy lies in the way a file was
+// saved, it is said here.
+std::string Explained(const FileProblem& problem, TranslationFormat format) {
+  const bool csv = format == TranslationFormat::kCsv;
+  switch (problem.kind) {
+    case ProblemKind::kNotUtf8:
+      if (csv) {
+        return problem.what +
+               "; a file saved in Windows-1251 (what spreadsheets on a Russian Windows save "
+               "as plain CSV) is read with --encoding windows-1251";
+      }
+      return problem.what + "; PO files are read in UTF-8 (msgconv --to-code=UTF-8 converts one)";
+    case ProblemKind::kOther:
+      break;
+  }
+  return problem.what;
+}
+
+}  // namespace
+
 EditOutcome Import(const EditIo& io, const Request& request) {
+  const TranslationFormat format = FormatOf(request, request.translations);
+  if (format == TranslationFormat::kPo && request.encoding) {
+    Say(io.err, request.translations +
+                    ": --encoding is for CSV files; a PO file is read in UTF-8, as its header "
+                    "says (msgconv --to-code=UTF-8 converts one)");
+    return {kExitFailure};
+  }
   const std::filesystem::path source = PathFromUtf8(request.translations);
   Result<std::vector<std::byte>> bytes = ReadWholeFile(DefaultFileSystem(), source);
   if (!bytes.ok()) {
@@ -127,9 +156,10 @@ EditOutcome Import(const EditIo& io, const Request& request) {
     return {kExitFailure};
   }
   const std::string_view content(reinterpret_cast<const char*>(bytes->data()), bytes->size());
-  TranslationRecords records = FormatOf(request, request.translations) == TranslationFormat::kCsv
-                                   ? ReadCsv(content)
-                                   : ReadPo(content);
+  TranslationRecords records =
+      format == TranslationFormat::kCsv
+          ? ReadCsv(content, request.encoding.value_or(TextEncoding::kUtf8))
+          : ReadPo(content);
   // The file's own problems and those of its translations, all reported
   // before anything is written.
   const bool dry_run = request.dry_run || !records.problems.empty();
@@ -145,7 +175,8 @@ EditOutcome Import(const EditIo& io, const Request& request) {
   if (request.json) {
     json list = json::array();
     for (const FileProblem& p : problems) {
-      list.push_back({{"file", request.translations}, {"line", p.line}, {"problem", p.what}});
+      list.push_back(
+          {{"file", request.translations}, {"line", p.line}, {"problem", Explained(p, format)}});
     }
     io.out.Write(Dump({{"changed", problems.empty() ? counts.changed : 0},
                        {"same", counts.same},
@@ -155,8 +186,8 @@ EditOutcome Import(const EditIo& io, const Request& request) {
                        {"problems", std::move(list)}}));
   }
   for (const FileProblem& p : problems) {
-    Say(io.err,
-        request.translations + (p.line > 0 ? ":" + std::to_string(p.line) : "") + ": " + p.what);
+    Say(io.err, request.translations + (p.line > 0 ? ":" + std::to_string(p.line) : "") + ": " +
+                    Explained(p, format));
   }
   if (!problems.empty()) {
     Say(io.err, request.database + ": " + std::to_string(problems.size()) +

@@ -21,4 +21,10 @@ std::string DecodeWindows1251(std::span<const std::byte> bytes);
 // page cannot represent; the message names the first such character.
 Result<std::vector<std::byte>> EncodeWindows1251(std::string_view utf8);
 
+// How many bytes at the start of `s` are well-formed UTF-8 (s.size() when all
+// are): no overlong form, no surrogate, nothing past U+10FFFF.
+std::size_t WellFormedUtf8Length(std::string_view s);
+// Appends the UTF-8 form of the code point `c` (below U+110000).
+void AppendUtf8(std::string& out, char32_t c);
+
 }  // namespace orva

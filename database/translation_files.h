@@ -1,5 +1,5 @@
 // A database's texts as translation files and back: gettext PO and CSV
-// (RFC 4180), both UTF-8, one record per entry in table order.
+// (RFC 4180), both written in UTF-8, one record per entry in table order.
 //
 // Each record names its entry by a key: the id, or "ID#SLOT" (the table slot
 // from 1) where several entries share the id, so that a file names one entry
@@ -58,9 +58,16 @@ struct Translation {
   std::size_t text_line = 0;
 };
 
+// What a problem is about, where the user's remedy depends on it.
+enum class ProblemKind {
+  kOther,
+  kNotUtf8,  // the file is not in the encoding it is read in
+};
+
 struct FileProblem {
   std::size_t line = 0;  // 0: the file as a whole
   std::string what;
+  ProblemKind kind = ProblemKind::kOther;
 
   friend bool operator==(const FileProblem&, const FileProblem&) = default;
 };
@@ -70,13 +77,20 @@ struct TranslationRecords {
   std::vector<FileProblem> problems;
 };
 
+// The encoding of a file that begins with no byte order mark; one that does
+// (UTF-8, UTF-16LE or UTF-16BE) is read in the encoding the mark gives.
+enum class TextEncoding { kUtf8, kWindows1251 };
+
 // Reads a PO file: each message's msgctxt is a key and its msgstr the
 // translation. The header, obsolete messages (#~) and fuzzy ones (#, fuzzy)
 // give none; plural forms and a charset other than UTF-8 are problems.
 TranslationRecords ReadPo(std::string_view content);
 // Reads a CSV file whose first row names the columns; "id" and
-// "translation" must be among them.
-TranslationRecords ReadCsv(std::string_view content);
+// "translation" must be among them, neither of them twice. The
+// fields are separated by the first comma, semicolon or tab of that row.
+// Windows-1251 is read as the export writes it (0x98 is U+0098).
+TranslationRecords ReadCsv(std::string_view content,
+                           TextEncoding without_mark = TextEncoding::kUtf8);
 
 // What an import does to a database.
 struct ImportCounts {

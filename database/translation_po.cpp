@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "database/translation_encoding.h"
 #include "database/translation_files.h"
 
 namespace orva {
@@ -155,7 +156,12 @@ struct Message {
 
 class PoReader {
  public:
-  TranslationRecords Read(std::string_view content) {
+  TranslationRecords Read(std::string_view file) {
+    // An editor may begin the file with a byte order mark (a UTF-16 one as
+    // well); gettext's tools write none.
+    const DecodedFile decoded = DecodeTranslationFile(file, TextEncoding::kUtf8);
+    if (decoded.problem) return {{}, {*decoded.problem}};
+    std::string_view content = decoded.text;
     std::size_t number = 0;
     while (!content.empty()) {
       const std::size_t lf = content.find('\n');

@@ -116,6 +116,53 @@ TEST_F(CliEditTest, ImportReportsEveryProblemWithItsLineAndChangesNothing) {
   EXPECT_EQ(OnDisk(), old_);
 }
 
+// Files as editors and spreadsheets save them: a PO file with a byte order
+// mark, a CSV file separated by semicolons, Excel's "Unicode text" (UTF-16
+// and tabs), and plain CSV in Windows-1251.
+TEST_F(CliEditTest, ImportReadsFilesAsEditorsAndSpreadsheetsSaveThem) {
+  std::string utf16 = "\xFF\xFE";
+  for (char16_t unit : std::u16string(u"id\ttranslation\r\n5001#3\t\"Три,\tчетыре\"\r\n")) {
+    utf16 += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+  }
+  // 0x98, which Windows-1251 leaves without a character, comes in as the
+  // export writes it.
+  const std::string ansi =
+      "id;text;translation\r\n1200;\xE7\xE0\xEC\xE5\xF2\xEA\xE0;x\r\n"
+      "5001#3;\"\xD2\xF0\xE8,\t\xF7\xE5\xF2\xFB\xF0\xE5\";\xCF\xFF\xF2\xFC \x98\r\n";
+  struct Saved {
+    std::string name, content;
+    std::vector<std::string> options;
+    std::string exported;  // the entry's CSV row after the import
+  };
+  for (const Saved& saved : std::vector<Saved>{
+           {"t.po",
+            "\xEF\xBB\xBFmsgctxt \"5001#3\"\nmsgid \"Второй\"\nmsgstr \"Два\"",
+            {},
+            "5001#3,Два,"},
+           {"t.csv", "id;translation\r\n5001#3;\"Два; три\"\r\n", {}, "5001#3,Два; три,"},
+           {"unicode.txt", utf16, {"--format", "csv"}, "5001#3,\"Три,\tчетыре\","},
+           {"ansi.csv", ansi, {"--encoding", "windows-1251"}, "5001#3,Пять \xC2\x98,"}}) {
+    std::vector<std::string> args = {"import", db_, File(saved.name, saved.content)};
+    args.insert(args.end(), saved.options.begin(), saved.options.end());
+    const Outcome o = Run(args);
+    EXPECT_EQ(o.exit_code, 0) << saved.name << ": " << o.err;
+    EXPECT_NE(Export("csv").find("\r\n" + saved.exported + "\r\n"), std::string::npos)
+        << saved.name;
+  }
+  const std::vector<std::byte> before = OnDisk();
+  const Outcome unread = Run({"import", db_, File("ansi.csv", ansi)});
+  EXPECT_NE(unread.err.find("ansi.csv:2: "), std::string::npos) << unread.err;
+  EXPECT_NE(unread.err.find("--encoding windows-1251"), std::string::npos) << unread.err;
+  const Outcome po = Run({"import", db_, File("t.po", ""), "--encoding", "windows-1251"});
+  EXPECT_NE(po.err.find("--encoding is for CSV files"), std::string::npos) << po.err;
+  const Outcome twice = Run({"import", db_, File("twice.csv", "id,id,translation\n1200,1200,x\n")});
+  EXPECT_NE(twice.err.find("twice.csv:1: the first line names the column 'id' twice"),
+            std::string::npos)
+      << twice.err;
+  EXPECT_TRUE(unread.exit_code == 1 && po.exit_code == 1 && twice.exit_code == 1);
+  EXPECT_EQ(OnDisk(), before);
+}
+
 // GNU's backups: existing (the default) is simple until a numbered backup is
 // there; each holds the file as it was before that change, and a refusal
 // makes none.
