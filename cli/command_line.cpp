@@ -64,11 +64,14 @@ constexpr const char* kExportFooter =
 
 constexpr const char* kImportFooter =
     "Gives each entry its translation (PO: msgstr of messages not marked fuzzy;\n"
-    "CSV: the translation column) with one rewrite, all or nothing. Every problem\n"
-    "is reported first as FILE:LINE: PROBLEM and nothing is changed. Ends with the\n"
-    "counts: changed, already the same, untranslated, and the size change. Reads\n"
-    "UTF-8 and, after a byte order mark, UTF-16; a CSV file's fields may be\n"
-    "separated by commas, semicolons or tabs.";
+    "CSV: the translation column) with one rewrite, all or nothing. A translation\n"
+    "is of the text in msgid (CSV: the text column): one whose text has changed\n"
+    "in the database since is a problem, unless --source-changed says otherwise.\n"
+    "Every problem is reported first as FILE:LINE: PROBLEM and nothing is\n"
+    "changed. Ends with the counts: changed, already the same, untranslated,\n"
+    "fuzzy, source changed, and the size change. Reads UTF-8 and, after a byte\n"
+    "order mark, UTF-16; a CSV file's fields may be separated by commas,\n"
+    "semicolons or tabs.";
 
 // Shows a flag whose value may follow as GNU tools show one,
 // "--backup[=CONTROL]": CLI11 would show the sentinel that tells the flag
@@ -205,6 +208,13 @@ class Parser {
         ->check(CLI::IsMember({"po", "csv"}));
     import_->add_flag("--dry-run", request_.dry_run, "report, but change nothing");
     import_
+        ->add_option("--source-changed", source_changed_,
+                     "what to do with a translation of a text that has changed\n"
+                     "since the export: refuse the import (the default), skip\n"
+                     "it (counted), or apply it all the same")
+        ->option_text("refuse|skip|apply")
+        ->check(CLI::IsMember({"refuse", "skip", "apply"}));
+    import_
         ->add_option("--encoding", encoding_,
                      "a CSV file's encoding where it begins with no byte order\n"
                      "mark: utf-8 (the default) or windows-1251")
@@ -212,8 +222,9 @@ class Parser {
         ->check(CLI::IsMember({"utf-8", "windows-1251"}, CLI::ignore_case));
     AddBackupOptions(import_);
     import_->add_flag("--json", request_.json,
-                      "print {\"changed\", \"same\", \"untranslated\", \"size_change\",\n"
-                      "\"written\", \"problems\": [{\"file\", \"line\", \"problem\"}]}");
+                      "print {\"changed\", \"same\", \"untranslated\", \"fuzzy\",\n"
+                      "\"source_changed\", \"size_change\", \"written\",\n"
+                      "\"problems\": [{\"file\", \"line\", \"problem\"}]}");
   }
 
   std::variant<Request, Reply> Parse(std::span<const std::string_view> args) {
@@ -270,6 +281,8 @@ class Parser {
     }
     if (!format_.empty()) request_.format = format_;
     if (!output_.empty()) request_.output = output_;
+    if (source_changed_ == "skip") request_.source_changed = SourceChanged::kSkip;
+    if (source_changed_ == "apply") request_.source_changed = SourceChanged::kApply;
     if (!encoding_.empty()) {
       request_.encoding = encoding_ == "utf-8" ? TextEncoding::kUtf8 : TextEncoding::kWindows1251;
     }
@@ -320,6 +333,7 @@ class Parser {
   std::string slot_;
   std::string format_;
   std::string output_;
+  std::string source_changed_;
   std::string encoding_;
   bool backup_flag_ = false;
   std::string backup_control_;

@@ -31,12 +31,13 @@ struct Request {
   std::string text;
   // export, import: the translation file's format ("po" or "csv"; import
   // takes it from the name when not given), export's output file ("-" or
-  // none: standard output), import's translations, --dry-run and
-  // --encoding
+  // none: standard output), import's translations, --dry-run,
+  // --source-changed and --encoding
   std::optional<std::string> format;
   std::optional<std::string> output;
   std::string translations;
   bool dry_run = false;
+  SourceChanged source_changed = SourceChanged::kRefuse;
   std::optional<TextEncoding> encoding;
   // insert, set, remove, import: the backup made before the rewrite
   // (-b, --backup[=CONTROL], -S SUFFIX, VERSION_CONTROL, SIMPLE_BACKUP_SUFFIX)

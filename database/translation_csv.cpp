@@ -65,12 +65,12 @@ class CsvReader {
       Problem(0, "the file is empty; its first line names the columns");
       return std::move(records_);
     }
-    // The columns read, by name.
+    // The columns read, by name: key, translation and, if there, source.
     struct Column {
       std::string_view name;
       std::optional<std::size_t> at;
     };
-    std::array<Column, 2> columns = {{{"id", {}}, {"translation", {}}}};
+    std::array<Column, 3> columns = {{{"id", {}}, {"translation", {}}, {"text", {}}}};
     for (std::size_t i = 0; i < header.fields.size(); ++i) {
       for (Column& column : columns) {
         if (header.fields[i] != column.name) continue;
@@ -83,7 +83,7 @@ class CsvReader {
         column.at = i;
       }
     }
-    const auto [id, translation] = columns;
+    const auto [id, translation, text] = columns;
     if (!id.at || !translation.at) {
       Problem(header.line, std::string("the first line, which names the columns, has no ") +
                                (!id.at && !translation.at ? "'id' and no 'translation' column"
@@ -92,7 +92,7 @@ class CsvReader {
                                " (the names as the export writes them: id,text,translation)");
       return std::move(records_);
     }
-    const std::size_t needed = std::max(*id.at, *translation.at) + 1;
+    const std::size_t needed = std::max({*id.at, *translation.at, text.at.value_or(0)}) + 1;
     for (Record record; Next(record);) {
       if (record.fields.size() == 1 && record.fields.front().empty()) continue;  // an empty line
       if (record.fields.size() < needed) {
@@ -103,7 +103,8 @@ class CsvReader {
       Translation& t = records_.translations.emplace_back();
       t.key = std::move(record.fields[*id.at]);
       t.text = std::move(record.fields[*translation.at]);
-      t.key_line = t.text_line = record.line;
+      if (text.at) t.source = std::move(record.fields[*text.at]);
+      t.key_line = t.text_line = t.source_line = record.line;
     }
     return std::move(records_);
   }

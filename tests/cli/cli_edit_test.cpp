@@ -1,6 +1,7 @@
 // orva-cli set, remove, export and import.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -76,8 +77,8 @@ TEST_F(CliEditTest, ImportsWhatATranslatorFilledIn) {
   const Outcome dry = Run({"import", db_, file, "--dry-run"});
   EXPECT_EQ(dry.exit_code, 0) << dry.err;
   EXPECT_EQ(dry.out,
-            "changed 1, already the same 1, untranslated 2, size change +6 bytes (dry run: nothing "
-            "was written)\n");
+            "changed 1, already the same 1, untranslated 2, fuzzy 0, source changed 0, size change "
+            "+6 bytes (dry run: nothing was written)\n");
   EXPECT_EQ(OnDisk(), old_);
   EXPECT_EQ(Run({"import", db_, file}).exit_code, 0);
   EXPECT_EQ(Run({"list", db_}).out,
@@ -89,13 +90,13 @@ TEST_F(CliEditTest, ImportsWhatATranslatorFilledIn) {
 TEST_F(CliEditTest, ImportReportsEveryProblemWithItsLineAndChangesNothing) {
   const std::string po =
       File("bad.po",
-           "msgctxt \"777\"\nmsgid \"a\"\nmsgstr \"b\"\n"           // 1: unknown id
-           "\nmsgctxt \"1200\"\nmsgid \"a\"\nmsgstr \"日本\"\n"     // 7: Windows-1251
-           "\nmsgctxt \"5001\"\nmsgid \"a\"\nmsgstr \"b\"\n"        // 9: two entries
-           "\nmsgctxt \"5001#3\"\nmsgid \"a\"\nmsgstr \"a\\0b\"\n"  // 15: NUL
-           "bogus\n"                                                // 16
-           "\nmsgctxt \"5001#3\"\nmsgid \"a\"\nmsgstr \"c\"\n"      // 18: twice
-           "\nmsgctxt \"6000\"\nmsgid \"a\"\nmsgid_plural \"b\"\n"  // 22: plural
+           "msgctxt \"777\"\nmsgid \"a\"\nmsgstr \"b\"\n"                // 1: unknown id
+           "\nmsgctxt \"1200\"\nmsgid \"заметка\"\nmsgstr \"日本\"\n"    // 7: Windows-1251
+           "\nmsgctxt \"5001\"\nmsgid \"a\"\nmsgstr \"b\"\n"             // 9: two entries
+           "\nmsgctxt \"5001#3\"\nmsgid \"Второй\"\nmsgstr \"a\\0b\"\n"  // 15: NUL
+           "bogus\n"                                                     // 16
+           "\nmsgctxt \"5001#3\"\nmsgid \"a\"\nmsgstr \"c\"\n"           // 18: twice
+           "\nmsgctxt \"6000\"\nmsgid \"a\"\nmsgid_plural \"b\"\n"       // 22: plural
            "msgstr[0] \"x\"\n"
            "\n#, fuzzy\nmsgctxt \"6000\"\nmsgid \"a\"\nmsgstr \"fine\"\n");
   const Outcome o = Run({"import", db_, po});
@@ -114,6 +115,47 @@ TEST_F(CliEditTest, ImportReportsEveryProblemWithItsLineAndChangesNothing) {
   EXPECT_NE(c.err.find("bad.csv:2: a quoted field goes on"), std::string::npos) << c.err;
   EXPECT_NE(c.err.find("bad.csv:3: a quoted field is not closed"), std::string::npos) << c.err;
   EXPECT_EQ(OnDisk(), old_);
+}
+
+// A translation is of the text the file holds beside it: if the entry's
+// text has changed since, the translation may be of something else.
+TEST_F(CliEditTest, ImportRefusesTranslationsOfTextsChangedSinceTheExport) {
+  std::string po = Export("po");
+  const std::string source = "msgid \"заметка\"\nmsgstr \"\"";
+  const std::size_t at = po.find(source);
+  ASSERT_NE(at, std::string::npos) << po;
+  po.replace(at, source.size(), "msgid \"заметка\"\nmsgstr \"note\"");
+  const std::string file = File("old.po", po);
+  const std::string line = std::to_string(std::count(po.begin(), po.begin() + at, '\n') + 1);
+  ASSERT_EQ(Run({"set", db_, "1200", "новая заметка"}).exit_code, 0);
+  const std::vector<std::byte> changed = OnDisk();
+
+  const Outcome refused = Run({"import", db_, file});
+  EXPECT_EQ(refused.exit_code, 1);
+  for (const std::string& said : std::vector<std::string>{
+           "old.po:" + line + ": the text of 1200 has changed", "\"новая заметка\" now",
+           "\"заметка\" in the file", "msgmerge " + file + " new.po -o merged.po"}) {
+    EXPECT_NE(refused.err.find(said), std::string::npos) << said << "\n" << refused.err;
+  }
+  EXPECT_EQ(OnDisk(), changed);
+  const Outcome skipped = Run({"import", "--source-changed=skip", db_, file});
+  EXPECT_EQ(skipped.exit_code, 0) << skipped.err;
+  EXPECT_NE(skipped.out.find("untranslated 3, fuzzy 0, source changed 1,"), std::string::npos)
+      << skipped.out;
+  EXPECT_EQ(OnDisk(), changed);
+  ASSERT_EQ(Run({"import", "--source-changed", "apply", db_, file}).exit_code, 0);
+  EXPECT_NE(Export("po").find("msgctxt \"1200\"\nmsgid \"note\""), std::string::npos);
+
+  // In a spreadsheet the translation goes in its own column, not over the text.
+  std::string csv = Export("csv");
+  csv.replace(csv.find("1200,note,"), 10, "1200,Note in English,");
+  const Outcome typed_over = Run({"import", db_, File("t.csv", csv)});
+  EXPECT_EQ(typed_over.exit_code, 1);
+  EXPECT_NE(typed_over.err.find("t.csv:3: the text of 1200 has changed"), std::string::npos)
+      << typed_over.err;
+  EXPECT_NE(typed_over.err.find("the translations are read from the 'translation' column"),
+            std::string::npos);
+  EXPECT_NE(typed_over.err.find("t.csv: no row has a translation"), std::string::npos);
 }
 
 // Files as editors and spreadsheets save them: a PO file with a byte order
@@ -168,7 +210,7 @@ TEST_F(CliEditTest, ImportReadsFilesAsEditorsAndSpreadsheetsSaveThem) {
 // makes none.
 TEST_F(CliEditTest, BacksUpTheOldFileAsGnuToolsDo) {
   namespace fs = std::filesystem;
-  const std::string po = File("t.po", "msgctxt \"1200\"\nmsgid \"\"\nmsgstr \"x\"\n");
+  const std::string po = File("t.po", "msgctxt \"1200\"\nmsgid \"a\"\nmsgstr \"x\"\n");
   ASSERT_EQ(Run({"set", "-b", db_, "1200", "a"}).exit_code, 0);
   const std::vector<std::byte> after_set = OnDisk();
   EXPECT_EQ(test_support::ReadFileBytes(db_ + "~"), old_);
