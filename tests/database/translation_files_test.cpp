@@ -271,7 +271,7 @@ TEST(TranslationFiles, ReadersNameTheLineOfWhatTheyCannotRead) {
 
 #ifndef _WIN32
 // What gettext's tools and Python's csv module make of an export: a file
-// with every byte a text can hold, an id two entries share, and
+// with every byte a text can hold, a bare CR, an id two entries share, and
 // translations.
 class ExchangeToolsTest : public ::testing::Test {
  protected:
@@ -284,10 +284,11 @@ class ExchangeToolsTest : public ::testing::Test {
               .RawEntry(1200, "\n\nline\r\n\"quoted\", \\ end\n")
               .Entry(5002, "  Ночной конвой  ")
               .RawEntry(5003, "")
+              .RawEntry(5004, "bare\rCR")
               .Marker("end")
               .Build();
     entries_ = ReadEntryTexts(db_).value();
-    translations_ = {"", all.substr(130), "\n\t\"x\"\r\n", "Night convoy ", "", ""};
+    translations_ = {"", all.substr(130), "\n\t\"x\"\r\n", "Night convoy ", "", "x\ry", ""};
   }
   // An export of `entries` with the translations given, as orva-cli writes it.
   std::string Write(TranslationFormat format, const std::string& name,
