@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
+#include <string>
 
 #include "cli/exit_status.h"
 #include "database/text_match.h"
@@ -64,9 +66,33 @@ constexpr const char* kExportFooter =
 
 constexpr const char* kImportFooter =
     "Gives each entry its translation (PO: msgstr of messages not marked fuzzy;\n"
-    "CSV: the translation column) with one rewrite, all or nothing. Every problem\n"
-    "is reported first as FILE:LINE: PROBLEM and nothing is changed. Ends with the\n"
-    "counts: changed, already the same, untranslated, and the size change.";
+    "CSV: the translation column) with one rewrite, all or nothing. A translation\n"
+    "is of the text in msgid (CSV: the text column): one whose text has changed\n"
+    "in the database since is a problem, unless --source-changed says otherwise.\n"
+    "Every problem is reported first as FILE:LINE: PROBLEM and nothing is\n"
+    "changed. Ends with the counts: changed, already the same, untranslated,\n"
+    "fuzzy, source changed, and the size change. Reads UTF-8 and, after a byte\n"
+    "order mark, UTF-16; a CSV file's fields may be separated by commas,\n"
+    "semicolons or tabs.";
+
+// Shows a flag whose value may follow as GNU tools show one,
+// "--backup[=CONTROL]": CLI11 would show the sentinel that tells the flag
+// without a value from one with it, "--backup{\x01}", and a space before
+// "[=CONTROL]".
+class HelpFormatter : public CLI::Formatter {
+ public:
+  std::string make_option_name(const CLI::Option* option, bool positional) const override {
+    std::string name = CLI::Formatter::make_option_name(option, positional);
+    for (std::size_t open; (open = name.find('{')) != std::string::npos;) {
+      name.erase(open, name.find('}', open) - open + 1);
+    }
+    return name;
+  }
+  std::string make_option_opts(const CLI::Option* option) const override {
+    if (option->get_option_text().starts_with("[=")) return option->get_option_text();
+    return CLI::Formatter::make_option_opts(option);
+  }
+};
 
 constexpr const char* kEntriesFooter =
     "Prints SLOT<TAB>ID<TAB>KIND<TAB>IMAGE<TAB>LENGTH<TAB>TEXT for every entry in table\n"
@@ -126,6 +152,7 @@ class Parser {
     // argument such as "/notes" for an option.
     app_.allow_windows_style_options(false);
     app_.footer(kFooter);
+    app_.formatter(std::make_shared<HelpFormatter>());  // before the commands, which copy it
     app_.get_formatter()->label("SUBCOMMAND", "COMMAND");
     app_.get_formatter()->label("Positionals", "Arguments");
 
@@ -229,10 +256,24 @@ class Parser {
     import_->add_option("--format", format_, "po or csv (default: from the file's name)")
         ->check(CLI::IsMember({"po", "csv"}));
     import_->add_flag("--dry-run", request_.dry_run, "report, but change nothing");
+    import_
+        ->add_option("--source-changed", source_changed_,
+                     "what to do with a translation of a text that has changed\n"
+                     "since the export: refuse the import (the default), skip\n"
+                     "it (counted), or apply it all the same")
+        ->option_text("refuse|skip|apply")
+        ->check(CLI::IsMember({"refuse", "skip", "apply"}));
+    import_
+        ->add_option("--encoding", encoding_,
+                     "a CSV file's encoding where it begins with no byte order\n"
+                     "mark: utf-8 (the default) or windows-1251")
+        ->option_text("utf-8|windows-1251")
+        ->check(CLI::IsMember({"utf-8", "windows-1251"}, CLI::ignore_case));
     AddBackupOptions(import_);
     import_->add_flag("--json", request_.json,
-                      "print {\"changed\", \"same\", \"untranslated\", \"size_change\",\n"
-                      "\"written\", \"problems\": [{\"file\", \"line\", \"problem\"}]}");
+                      "print {\"changed\", \"same\", \"untranslated\", \"fuzzy\",\n"
+                      "\"source_changed\", \"size_change\", \"written\",\n"
+                      "\"problems\": [{\"file\", \"line\", \"problem\"}]}");
   }
 
   void AddEntryCommands() {
@@ -387,6 +428,11 @@ class Parser {
     }
     if (!format_.empty()) request_.format = format_;
     if (!output_.empty()) request_.output = output_;
+    if (source_changed_ == "skip") request_.source_changed = SourceChanged::kSkip;
+    if (source_changed_ == "apply") request_.source_changed = SourceChanged::kApply;
+    if (!encoding_.empty()) {
+      request_.encoding = encoding_ == "utf-8" ? TextEncoding::kUtf8 : TextEncoding::kWindows1251;
+    }
     if (export_->parsed() && request_.json && (!request_.output || *request_.output == "-")) {
       return UsageError("--json goes with -o FILE: the export itself is the output");
     }
@@ -449,6 +495,8 @@ class Parser {
   std::string slot_;
   std::string format_;
   std::string output_;
+  std::string source_changed_;
+  std::string encoding_;
   bool backup_flag_ = false;
   std::string backup_control_;
   std::string suffix_;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "database/backup.h"
+#include "database/translation_files.h"
 
 namespace orva::cli {
 
@@ -43,7 +44,8 @@ struct Request {
   std::string text;
   // export, import: the translation file's format ("po" or "csv"; import
   // takes it from the name when not given), export's output file ("-" or
-  // none: standard output), import's translations and --dry-run
+  // none: standard output), import's translations, --dry-run,
+  // --source-changed and --encoding
   std::optional<std::string> format;
   std::optional<std::string> output;
   std::string translations;
@@ -62,6 +64,8 @@ struct Request {
   // apply: the patch file, and --reverse
   std::string other;
   bool reverse = false;
+  SourceChanged source_changed = SourceChanged::kRefuse;
+  std::optional<TextEncoding> encoding;
   // insert, set, remove, import, replace, patch apply: the backup made before
   // the rewrite
   // (-b, --backup[=CONTROL], -S SUFFIX, VERSION_CONTROL, SIMPLE_BACKUP_SUFFIX)

@@ -111,7 +111,51 @@ EditOutcome Export(const EditIo& io, const Request& request) {
   return {};
 }
 
+namespace {
+
+// A problem as the user reads it: where the remedy lies in orva-cli, or in
+// the way a file was saved, it is said here.
+std::string Explained(const FileProblem& problem, TranslationFormat format,
+                      const Request& request) {
+  const bool csv = format == TranslationFormat::kCsv;
+  switch (problem.kind) {
+    case ProblemKind::kSourceChanged:
+      if (csv) {
+        return problem.what +
+               "; the translations are read from the 'translation' column, and the 'text' "
+               "column must stay as exported; if the database has changed since, export it "
+               "again (orva-cli export " +
+               request.database +
+               " --format csv -o new.csv) and carry the translations over, or import with "
+               "--source-changed=skip or --source-changed=apply";
+      }
+      return problem.what + "; merge the file into a fresh export (orva-cli export " +
+             request.database + " -o new.po && msgmerge " + request.translations +
+             " new.po -o merged.po) and import merged.po, whose changed texts are fuzzy, or "
+             "import with --source-changed=skip or --source-changed=apply";
+    case ProblemKind::kNotUtf8:
+      if (csv) {
+        return problem.what +
+               "; a file saved in Windows-1251 (what spreadsheets on a Russian Windows save "
+               "as plain CSV) is read with --encoding windows-1251";
+      }
+      return problem.what + "; PO files are read in UTF-8 (msgconv --to-code=UTF-8 converts one)";
+    case ProblemKind::kOther:
+      break;
+  }
+  return problem.what;
+}
+
+}  // namespace
+
 EditOutcome Import(const EditIo& io, const Request& request) {
+  const TranslationFormat format = FormatOf(request, request.translations);
+  if (format == TranslationFormat::kPo && request.encoding) {
+    Say(io.err, request.translations +
+                    ": --encoding is for CSV files; a PO file is read in UTF-8, as its header "
+                    "says (msgconv --to-code=UTF-8 converts one)");
+    return {kExitFailure};
+  }
   const std::filesystem::path source = PathFromUtf8(request.translations);
   Result<std::vector<std::byte>> bytes = ReadWholeFile(DefaultFileSystem(), source);
   if (!bytes.ok()) {
@@ -119,15 +163,22 @@ EditOutcome Import(const EditIo& io, const Request& request) {
     return {kExitFailure};
   }
   const std::string_view content(reinterpret_cast<const char*>(bytes->data()), bytes->size());
-  TranslationRecords records = FormatOf(request, request.translations) == TranslationFormat::kCsv
-                                   ? ReadCsv(content)
-                                   : ReadPo(content);
+  TranslationRecords records =
+      format == TranslationFormat::kCsv
+          ? ReadCsv(content, request.encoding.value_or(TextEncoding::kUtf8))
+          : ReadPo(content);
+  // A translator who typed into the text column finds out where translations go.
+  const bool none_translated =
+      std::none_of(records.translations.begin(), records.translations.end(),
+                   [](const Translation& t) { return !t.text.empty(); });
+  const bool say_column =
+      format == TranslationFormat::kCsv && records.problems.empty() && none_translated;
   // The file's own problems and those of its translations, all reported
   // before anything is written.
   const bool dry_run = request.dry_run || !records.problems.empty();
-  Result<ImportOutcome> outcome =
-      ImportTranslations(DefaultFileSystem(), PathFromUtf8(request.database), records.translations,
-                         dry_run, MakeBackup(DefaultFileSystem(), request.backup));
+  Result<ImportOutcome> outcome = ImportTranslations(
+      DefaultFileSystem(), PathFromUtf8(request.database), records.translations,
+      request.source_changed, dry_run, MakeBackup(DefaultFileSystem(), request.backup));
   if (!outcome.ok()) return Refuse(io, request, outcome.status());
   std::vector<FileProblem> problems = std::move(records.problems);
   problems.insert(problems.end(), outcome->problems.begin(), outcome->problems.end());
@@ -137,18 +188,27 @@ EditOutcome Import(const EditIo& io, const Request& request) {
   if (request.json) {
     json list = json::array();
     for (const FileProblem& p : problems) {
-      list.push_back({{"file", request.translations}, {"line", p.line}, {"problem", p.what}});
+      list.push_back({{"file", request.translations},
+                      {"line", p.line},
+                      {"problem", Explained(p, format, request)}});
     }
     io.out.Write(Dump({{"changed", problems.empty() ? counts.changed : 0},
                        {"same", counts.same},
                        {"untranslated", counts.untranslated},
+                       {"fuzzy", counts.fuzzy},
+                       {"source_changed", counts.source_changed},
                        {"size_change", problems.empty() ? counts.size_change : 0},
                        {"written", outcome->written},
                        {"problems", std::move(list)}}));
   }
   for (const FileProblem& p : problems) {
-    Say(io.err,
-        request.translations + (p.line > 0 ? ":" + std::to_string(p.line) : "") + ": " + p.what);
+    Say(io.err, request.translations + (p.line > 0 ? ":" + std::to_string(p.line) : "") + ": " +
+                    Explained(p, format, request));
+  }
+  if (say_column) {
+    Say(io.err, request.translations +
+                    ": no row has a translation; translations are read from the "
+                    "'translation' column, and the 'text' column stays as exported");
   }
   if (!problems.empty()) {
     Say(io.err, request.database + ": " + std::to_string(problems.size()) +
@@ -160,7 +220,9 @@ EditOutcome Import(const EditIo& io, const Request& request) {
     const std::string sign = counts.size_change > 0 ? "+" : "";
     std::string line = "changed " + std::to_string(counts.changed) + ", already the same " +
                        std::to_string(counts.same) + ", untranslated " +
-                       std::to_string(counts.untranslated) + ", size change " + sign +
+                       std::to_string(counts.untranslated) + ", fuzzy " +
+                       std::to_string(counts.fuzzy) + ", source changed " +
+                       std::to_string(counts.source_changed) + ", size change " + sign +
                        std::to_string(counts.size_change) + " bytes";
     if (request.dry_run) {
       line += " (dry run: nothing was written)";

@@ -30,19 +30,6 @@ constexpr std::array<char16_t, 128> kUpperHalf = {
     0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,  // 0xF8 ...я
 };
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | c >> 6);
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {  // the code page reaches no further than the Basic Multilingual Plane
-    out += static_cast<char>(0xE0 | c >> 12);
-    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 // Reads one UTF-8 character at `pos`, advancing it; nullopt for a malformed,
 // overlong or surrogate sequence.
 std::optional<char32_t> NextUtf8(std::string_view s, std::size_t& pos) {
@@ -110,6 +97,33 @@ Result<std::u32string> DecodeUtf8(std::string_view utf8) {
     out += *c;
   }
   return out;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | c >> 6);
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | c >> 12);
+    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | c >> 18);
+    out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+std::size_t WellFormedUtf8Length(std::string_view s) {
+  std::size_t pos = 0;
+  while (pos < s.size()) {
+    const std::size_t at = pos;
+    if (!NextUtf8(s, pos)) return at;
+  }
+  return pos;
 }
 
 std::string DecodeWindows1251(std::span<const std::byte> bytes) {

@@ -29,5 +29,10 @@ std::optional<std::byte> Windows1251Byte(char32_t character);
 
 // The characters of UTF-8 text; refuses (kInvalidText) what is not UTF-8.
 Result<std::u32string> DecodeUtf8(std::string_view utf8);
+// How many bytes at the start of `s` are well-formed UTF-8 (s.size() when all
+// are): no overlong form, no surrogate, nothing past U+10FFFF.
+std::size_t WellFormedUtf8Length(std::string_view s);
+// Appends the UTF-8 form of the code point `c` (below U+110000).
+void AppendUtf8(std::string& out, char32_t c);
 
 }  // namespace orva

@@ -103,10 +103,28 @@ void WriteTranslationFile(TranslationFormat format, std::string_view name,
   }
 }
 
-ImportPlan PlanImport(std::span<const EntryText> entries,
-                      std::span<const Translation> translations) {
+namespace {
+
+// What became of an entry, in the order of ImportCounts: a later one does
+// not undo an earlier.
+enum class Outcome : std::uint8_t { kNone, kFuzzy, kSourceChanged, kApplied };
+
+std::string SourceChangedProblem(std::string_view key, std::string_view now,
+                                 std::string_view then) {
+  return "the text of " + std::string(key) + " has changed since the file was made: it is " +
+         QuoteText(now) + " now, and " + QuoteText(then) + " in the file";
+}
+
+}  // namespace
+
+ImportPlan PlanImport(std::span<const EntryText> entries, std::span<const Translation> translations,
+                      SourceChanged source_changed) {
   ImportPlan plan;
   std::vector<std::size_t> given_at(entries.size(), 0);
+  std::vector<Outcome> outcomes(entries.size(), Outcome::kNone);
+  const auto settle = [&](std::size_t index, Outcome outcome) {
+    outcomes[index] = std::max(outcomes[index], outcome);
+  };
   const IdIndex ids(entries);
   for (const Translation& t : translations) {
     Result<std::size_t> index = EntryOfKey(entries, ids, t.key);
@@ -114,21 +132,40 @@ ImportPlan PlanImport(std::span<const EntryText> entries,
       plan.problems.push_back({t.key_line, index.status().message()});
       continue;
     }
-    if (t.text.empty()) continue;  // not translated
     const EntryText& entry = entries[*index];
-    if (given_at[*index] != 0) {
+    if (t.fuzzy) {
+      if (!t.text.empty()) settle(*index, Outcome::kFuzzy);
+      continue;
+    }
+    const bool translated = !t.text.empty();
+    if (translated && given_at[*index] != 0) {
       plan.problems.push_back({t.key_line, "the entry in table slot " + std::to_string(entry.slot) +
                                                " (id " + std::to_string(entry.id) +
                                                ") is translated already, at line " +
                                                std::to_string(given_at[*index])});
       continue;
     }
-    given_at[*index] = t.key_line;
+    if (translated) given_at[*index] = t.key_line;
+    // Refused even without a translation: the file is not of this database,
+    // or a translation was typed over the text.
+    if (t.source && source_changed != SourceChanged::kApply) {
+      const std::string now = ExchangeText(entry.text);
+      if (*t.source != now) {
+        if (translated) settle(*index, Outcome::kSourceChanged);
+        if (source_changed == SourceChanged::kRefuse) {
+          plan.problems.push_back({t.source_line, SourceChangedProblem(t.key, now, *t.source),
+                                   ProblemKind::kSourceChanged});
+        }
+        continue;
+      }
+    }
+    if (!translated) continue;
     Result<std::vector<std::byte>> stored = StoredText(t.text);
     if (!stored.ok()) {
       plan.problems.push_back({t.text_line, stored.status().message()});
       continue;
     }
+    settle(*index, Outcome::kApplied);
     if (std::equal(stored->begin(), stored->end(), entry.text.begin(), entry.text.end())) {
       ++plan.counts.same;
       continue;
@@ -138,7 +175,11 @@ ImportPlan PlanImport(std::span<const EntryText> entries,
     plan.changes.push_back({entry.slot, std::move(stored).value()});
   }
   plan.counts.changed = plan.changes.size();
-  plan.counts.untranslated = entries.size() - plan.counts.changed - plan.counts.same;
+  for (Outcome outcome : outcomes) {
+    plan.counts.source_changed += outcome == Outcome::kSourceChanged;
+    plan.counts.fuzzy += outcome == Outcome::kFuzzy;
+    plan.counts.untranslated += outcome == Outcome::kNone;
+  }
   return plan;
 }
 
@@ -160,7 +201,8 @@ Result<std::vector<std::byte>> ReadWholeFile(FileSystem& fs, const std::filesyst
 }
 
 Result<ImportOutcome> ImportTranslations(FileSystem& fs, const std::filesystem::path& path,
-                                         std::span<const Translation> translations, bool dry_run,
+                                         std::span<const Translation> translations,
+                                         SourceChanged source_changed, bool dry_run,
                                          const BeforeRename& before_rename) {
   try {
     ImportOutcome outcome;
@@ -169,7 +211,7 @@ Result<ImportOutcome> ImportTranslations(FileSystem& fs, const std::filesystem::
       if (!bytes.ok()) return bytes.status();
       Result<std::vector<EntryText>> entries = ReadEntryTexts(*bytes);
       if (!entries.ok()) return entries.status();
-      ImportPlan plan = PlanImport(*entries, translations);
+      ImportPlan plan = PlanImport(*entries, translations, source_changed);
       return ImportOutcome{plan.counts, std::move(plan.problems), false, {}};
     }
     // Planned from the bytes the rewrite reads under its lock. Problems, or
@@ -181,7 +223,7 @@ Result<ImportOutcome> ImportTranslations(FileSystem& fs, const std::filesystem::
         [&](std::span<const std::byte> old) -> Result<NewContents> {
           Result<std::vector<EntryText>> entries = ReadEntryTexts(old);
           if (!entries.ok()) return entries.status();
-          ImportPlan plan = PlanImport(*entries, translations);
+          ImportPlan plan = PlanImport(*entries, translations, source_changed);
           outcome.counts = plan.counts;
           outcome.problems = std::move(plan.problems);
           if (!outcome.problems.empty() || plan.changes.empty()) {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "database/translation_encoding.h"
 #include "database/translation_files.h"
 
 namespace orva {
@@ -148,14 +149,19 @@ struct Message {
   bool plural = false;
   bool has_context = false, has_id = false, has_string = false;
   std::string context, id, string;
-  std::size_t context_line = 0, string_line = 0;
+  std::size_t context_line = 0, id_line = 0, string_line = 0;
 
   bool started() const { return has_context || has_id || has_string; }
 };
 
 class PoReader {
  public:
-  TranslationRecords Read(std::string_view content) {
+  TranslationRecords Read(std::string_view file) {
+    // An editor may begin the file with a byte order mark (a UTF-16 one as
+    // well); gettext's tools write none.
+    const DecodedFile decoded = DecodeTranslationFile(file, TextEncoding::kUtf8);
+    if (decoded.problem) return {{}, {*decoded.problem}};
+    std::string_view content = decoded.text;
     std::size_t number = 0;
     while (!content.empty()) {
       const std::size_t lf = content.find('\n');
@@ -173,7 +179,12 @@ class PoReader {
   }
 
   void ReadLine(std::size_t number, std::string_view line) {
-    if (line.empty() || line.starts_with("#~")) return;  // obsolete messages give nothing
+    if (line.empty()) return;
+    if (line.starts_with("#~")) {  // an obsolete message, which gives nothing
+      if (message_.has_string) Finish();
+      if (!message_.started()) message_.fuzzy = false;  // its flags were its own
+      return;
+    }
     if (line.front() == '#') {
       if (message_.has_string) Finish();
       if (line.starts_with("#,") && line.find("fuzzy") != std::string_view::npos) {
@@ -198,6 +209,7 @@ class PoReader {
       target_ = &message_.context;
     } else if (keyword == "msgid" && !message_.has_id) {
       message_.has_id = true;
+      message_.id_line = number;
       target_ = &message_.id;
     } else if (keyword == "msgstr" && message_.has_id && !message_.has_string) {
       message_.has_string = true;
@@ -225,10 +237,14 @@ class PoReader {
       return Problem(m.first_line, "the message has no msgctxt, so it names no entry");
     }
     if (m.plural) return Problem(m.first_line, "the message has plural forms, which no text has");
-    if (m.fuzzy) return;  // a guess, not a translation
-    records_.translations.push_back(
-        {std::move(m.context), Replaced(m.string, kEndOfTransmissionSymbol, kEndOfTransmission),
-         m.context_line, m.string_line});
+    Translation& t = records_.translations.emplace_back();
+    t.key = std::move(m.context);
+    t.text = Replaced(m.string, kEndOfTransmissionSymbol, kEndOfTransmission);
+    t.source = Replaced(m.id, kEndOfTransmissionSymbol, kEndOfTransmission);
+    t.fuzzy = m.fuzzy;  // a guess, not a translation
+    t.key_line = m.context_line;
+    t.text_line = m.string_line;
+    t.source_line = m.id_line;
   }
 
   void CheckHeader(const Message& header) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -125,8 +126,8 @@ TEST_F(CliEditTest, ImportsWhatATranslatorFilledIn) {
   const Outcome dry = Run({"import", db_, file, "--dry-run"});
   EXPECT_EQ(dry.exit_code, 0) << dry.err;
   EXPECT_EQ(dry.out,
-            "changed 1, already the same 1, untranslated 2, size change +6 bytes (dry run: nothing "
-            "was written)\n");
+            "changed 1, already the same 1, untranslated 2, fuzzy 0, source changed 0, size change "
+            "+6 bytes (dry run: nothing was written)\n");
   EXPECT_EQ(OnDisk(), old_);
   EXPECT_EQ(Run({"import", db_, file}).exit_code, 0);
   EXPECT_EQ(Run({"list", db_}).out,
@@ -138,13 +139,13 @@ TEST_F(CliEditTest, ImportsWhatATranslatorFilledIn) {
 TEST_F(CliEditTest, ImportReportsEveryProblemWithItsLineAndChangesNothing) {
   const std::string po =
       File("bad.po",
-           "msgctxt \"777\"\nmsgid \"a\"\nmsgstr \"b\"\n"           // 1: unknown id
-           "\nmsgctxt \"1200\"\nmsgid \"a\"\nmsgstr \"日本\"\n"     // 7: Windows-1251
-           "\nmsgctxt \"5001\"\nmsgid \"a\"\nmsgstr \"b\"\n"        // 9: two entries
-           "\nmsgctxt \"5001#3\"\nmsgid \"a\"\nmsgstr \"a\\0b\"\n"  // 15: NUL
-           "bogus\n"                                                // 16
-           "\nmsgctxt \"5001#3\"\nmsgid \"a\"\nmsgstr \"c\"\n"      // 18: twice
-           "\nmsgctxt \"6000\"\nmsgid \"a\"\nmsgid_plural \"b\"\n"  // 22: plural
+           "msgctxt \"777\"\nmsgid \"a\"\nmsgstr \"b\"\n"                // 1: unknown id
+           "\nmsgctxt \"1200\"\nmsgid \"заметка\"\nmsgstr \"日本\"\n"    // 7: Windows-1251
+           "\nmsgctxt \"5001\"\nmsgid \"a\"\nmsgstr \"b\"\n"             // 9: two entries
+           "\nmsgctxt \"5001#3\"\nmsgid \"Второй\"\nmsgstr \"a\\0b\"\n"  // 15: NUL
+           "bogus\n"                                                     // 16
+           "\nmsgctxt \"5001#3\"\nmsgid \"a\"\nmsgstr \"c\"\n"           // 18: twice
+           "\nmsgctxt \"6000\"\nmsgid \"a\"\nmsgid_plural \"b\"\n"       // 22: plural
            "msgstr[0] \"x\"\n"
            "\n#, fuzzy\nmsgctxt \"6000\"\nmsgid \"a\"\nmsgstr \"fine\"\n");
   const Outcome o = Run({"import", db_, po});
@@ -157,11 +158,16 @@ TEST_F(CliEditTest, ImportReportsEveryProblemWithItsLineAndChangesNothing) {
   EXPECT_NE(o.err.find("7 problems in the translations, so nothing was imported"),
             std::string::npos);
 
-  const std::string csv = File("bad.csv", "id,translation\n5001#1,\"ok\"x\n1200,\"open\n");
+  // Lines count on past fields that hold line breaks.
+  const std::string csv = File("bad.csv",
+                               "id,translation\n5001#1,\"two\nlines\"\n5001#3,\"ok\"x\n"
+                               "777,x\r\n1200,\"open\r\n");
   const Outcome c = Run({"import", db_, csv});
   EXPECT_EQ(c.exit_code, 1);
-  EXPECT_NE(c.err.find("bad.csv:2: a quoted field goes on"), std::string::npos) << c.err;
-  EXPECT_NE(c.err.find("bad.csv:3: a quoted field is not closed"), std::string::npos) << c.err;
+  for (const char* line : {":4: a quoted field goes on", ":5: no entry", ":6: a quoted field is"}) {
+    EXPECT_NE(c.err.find(std::string("bad.csv") + line), std::string::npos) << line << "\n"
+                                                                            << c.err;
+  }
   EXPECT_EQ(OnDisk(), old_);
 }
 
@@ -187,12 +193,100 @@ TEST_F(CliEditTest, ExportNeverWritesOverTheDatabase) {
   }
 }
 
+// A translation is of the text the file holds beside it: if the entry's
+// text has changed since, the translation may be of something else.
+TEST_F(CliEditTest, ImportRefusesTranslationsOfTextsChangedSinceTheExport) {
+  std::string po = Export("po");
+  const std::string source = "msgid \"заметка\"\nmsgstr \"\"";
+  const std::size_t at = po.find(source);
+  ASSERT_NE(at, std::string::npos) << po;
+  po.replace(at, source.size(), "msgid \"заметка\"\nmsgstr \"note\"");
+  const std::string file = File("old.po", po);
+  const std::string line = std::to_string(std::count(po.begin(), po.begin() + at, '\n') + 1);
+  ASSERT_EQ(Run({"set", db_, "1200", "новая заметка"}).exit_code, 0);
+  const std::vector<std::byte> changed = OnDisk();
+
+  const Outcome refused = Run({"import", db_, file});
+  EXPECT_EQ(refused.exit_code, 1);
+  for (const std::string& said : std::vector<std::string>{
+           "old.po:" + line + ": the text of 1200 has changed", "\"новая заметка\" now",
+           "\"заметка\" in the file", "msgmerge " + file + " new.po -o merged.po"}) {
+    EXPECT_NE(refused.err.find(said), std::string::npos) << said << "\n" << refused.err;
+  }
+  EXPECT_EQ(OnDisk(), changed);
+  const Outcome skipped = Run({"import", "--source-changed=skip", db_, file});
+  EXPECT_EQ(skipped.exit_code, 0) << skipped.err;
+  EXPECT_NE(skipped.out.find("untranslated 3, fuzzy 0, source changed 1,"), std::string::npos)
+      << skipped.out;
+  EXPECT_EQ(OnDisk(), changed);
+  ASSERT_EQ(Run({"import", "--source-changed", "apply", db_, file}).exit_code, 0);
+  EXPECT_NE(Export("po").find("msgctxt \"1200\"\nmsgid \"note\""), std::string::npos);
+
+  // In a spreadsheet the translation goes in its own column, not over the text.
+  std::string csv = Export("csv");
+  csv.replace(csv.find("1200,note,"), 10, "1200,Note in English,");
+  const Outcome typed_over = Run({"import", db_, File("t.csv", csv)});
+  EXPECT_EQ(typed_over.exit_code, 1);
+  EXPECT_NE(typed_over.err.find("t.csv:3: the text of 1200 has changed"), std::string::npos)
+      << typed_over.err;
+  EXPECT_NE(typed_over.err.find("the translations are read from the 'translation' column"),
+            std::string::npos);
+  EXPECT_NE(typed_over.err.find("t.csv: no row has a translation"), std::string::npos);
+}
+
+// Files as editors and spreadsheets save them: a PO file with a byte order
+// mark, a CSV file separated by semicolons, Excel's "Unicode text" (UTF-16
+// and tabs), and plain CSV in Windows-1251.
+TEST_F(CliEditTest, ImportReadsFilesAsEditorsAndSpreadsheetsSaveThem) {
+  std::string utf16 = "\xFF\xFE";
+  for (char16_t unit : std::u16string(u"id\ttranslation\r\n5001#3\t\"Три,\tчетыре\"\r\n")) {
+    utf16 += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+  }
+  // 0x98, which Windows-1251 leaves without a character, comes in as the
+  // export writes it.
+  const std::string ansi =
+      "id;text;translation\r\n1200;\xE7\xE0\xEC\xE5\xF2\xEA\xE0;x\r\n"
+      "5001#3;\"\xD2\xF0\xE8,\t\xF7\xE5\xF2\xFB\xF0\xE5\";\xCF\xFF\xF2\xFC \x98\r\n";
+  struct Saved {
+    std::string name, content;
+    std::vector<std::string> options;
+    std::string exported;  // the entry's CSV row after the import
+  };
+  for (const Saved& saved : std::vector<Saved>{
+           {"t.po",
+            "\xEF\xBB\xBFmsgctxt \"5001#3\"\nmsgid \"Второй\"\nmsgstr \"Два\"",
+            {},
+            "5001#3,Два,"},
+           {"t.csv", "id;translation\r\n5001#3;\"Два; три\"\r\n", {}, "5001#3,Два; три,"},
+           {"unicode.txt", utf16, {"--format", "csv"}, "5001#3,\"Три,\tчетыре\","},
+           {"ansi.csv", ansi, {"--encoding", "windows-1251"}, "5001#3,Пять \xC2\x98,"}}) {
+    std::vector<std::string> args = {"import", db_, File(saved.name, saved.content)};
+    args.insert(args.end(), saved.options.begin(), saved.options.end());
+    const Outcome o = Run(args);
+    EXPECT_EQ(o.exit_code, 0) << saved.name << ": " << o.err;
+    EXPECT_NE(Export("csv").find("\r\n" + saved.exported + "\r\n"), std::string::npos)
+        << saved.name;
+  }
+  const std::vector<std::byte> before = OnDisk();
+  const Outcome unread = Run({"import", db_, File("ansi.csv", ansi)});
+  EXPECT_NE(unread.err.find("ansi.csv:2: "), std::string::npos) << unread.err;
+  EXPECT_NE(unread.err.find("--encoding windows-1251"), std::string::npos) << unread.err;
+  const Outcome po = Run({"import", db_, File("t.po", ""), "--encoding", "windows-1251"});
+  EXPECT_NE(po.err.find("--encoding is for CSV files"), std::string::npos) << po.err;
+  const Outcome twice = Run({"import", db_, File("twice.csv", "id,id,translation\n1200,1200,x\n")});
+  EXPECT_NE(twice.err.find("twice.csv:1: the first line names the column 'id' twice"),
+            std::string::npos)
+      << twice.err;
+  EXPECT_TRUE(unread.exit_code == 1 && po.exit_code == 1 && twice.exit_code == 1);
+  EXPECT_EQ(OnDisk(), before);
+}
+
 // GNU's backups: existing (the default) is simple until a numbered backup is
 // there; each holds the file as it was before that change, and a refusal
 // makes none.
 TEST_F(CliEditTest, BacksUpTheOldFileAsGnuToolsDo) {
   namespace fs = std::filesystem;
-  const std::string po = File("t.po", "msgctxt \"1200\"\nmsgid \"\"\nmsgstr \"x\"\n");
+  const std::string po = File("t.po", "msgctxt \"1200\"\nmsgid \"a\"\nmsgstr \"x\"\n");
   ASSERT_EQ(Run({"set", "-b", db_, "1200", "a"}).exit_code, 0);
   const std::vector<std::byte> after_set = OnDisk();
   EXPECT_EQ(test_support::ReadFileBytes(db_ + "~"), old_);

@@ -67,6 +67,13 @@ TEST_F(CommandLineTest, HelpIsEverywhereAndReadsNothing) {
     EXPECT_EQ(o.exit_code, 0) << o.err;
     EXPECT_TRUE(o.out.starts_with(shown) || o.out.find("\n" + shown) != std::string::npos) << o.out;
   }
+  // The backup option reads as GNU tools write it, and as it is typed.
+  for (const char* command : {"insert", "set", "remove", "import"}) {
+    const std::string help = Run({command, "--help"}).out;
+    EXPECT_NE(help.find("\n  --backup[=CONTROL]  "), std::string::npos) << help;
+    EXPECT_EQ(help.find('\x01'), std::string::npos) << help;
+    EXPECT_EQ(help.find("--backup{"), std::string::npos) << help;
+  }
 }
 
 // The manual page is written by hand: each command and option that a help

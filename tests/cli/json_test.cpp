@@ -82,5 +82,33 @@ TEST_F(JsonTest, AMissionPastTheSlotsTheWindowReadsIsNoneAndCheckSaysSo) {
   EXPECT_EQ(checked["problems"][0]["entry"], 1001);
 }
 
+// An import counts each entry once: changed, the same, of a changed text
+// (skipped), fuzzy, or untranslated.
+TEST_F(JsonTest, ImportCountsEveryEntryOnce) {
+  DatabaseBuilder builder;
+  std::string po;
+  for (const auto& [id, text, flags, message] :
+       std::vector<std::tuple<int, std::string, std::string, std::string>>{
+           {5001, "один", "", "msgid \"один\"\nmsgstr \"one\""},
+           {5002, "два", "", "msgid \"два\"\nmsgstr \"два\""},
+           {5003, "три", "#, fuzzy\n", "msgid \"три\"\nmsgstr \"three\""},
+           {1200, "четыре", "", "msgid \"четыре!\"\nmsgstr \"four\""},
+           {1201, "пять", "", "msgid \"пять\"\nmsgstr \"\""},
+           {1202, "шесть", "#, fuzzy\n", "msgid \"шесть\"\nmsgstr \"six\""}}) {
+    builder.Entry(id, text);
+    po.append("\n").append(flags).append("msgctxt \"").append(std::to_string(id)).append("\"\n");
+    po.append(message).append("\n");
+  }
+  test_support::WriteFileBytes(dir_ / "t.po", test_support::Bytes(po));
+  const json counted = RunJson({"import", "--json", "--source-changed=skip",
+                                Database(builder.Marker().Build()), (dir_ / "t.po").string()});
+  // Untranslated: 1201 and the marker, which the file does not name.
+  for (const auto& [count, expected] : std::vector<std::pair<std::string, std::size_t>>{
+           {"changed", 1}, {"same", 1}, {"source_changed", 1}, {"fuzzy", 2}, {"untranslated", 2}}) {
+    EXPECT_EQ(counted[count], expected) << count;
+  }
+  EXPECT_EQ(counted["written"], true);
+}
+
 }  // namespace
 }  // namespace orva
