@@ -354,6 +354,7 @@ PatchPlan PlanPatch(std::span<const std::byte> database, std::span<const EntryTe
     const std::vector<LayoutProblem> layout = CheckLayout(Joined(plan.contents));
     if (!layout.empty()) {
       std::vector<std::string> reasons;
+      reasons.reserve(layout.size());
       for (const LayoutProblem& p : layout) {
         reasons.push_back((p.entry != 0 ? "entry " + std::to_string(p.entry) + ": " : "") + p.what);
       }

@@ -46,7 +46,7 @@ class CliPatchTest : public test_support::CliFixture {
     return test_support::ReadFileBytes(path);
   }
   std::string Patch() {
-    const std::string patch = (dir_ / "mod.orvapatch").string();
+    std::string patch = (dir_ / "mod.orvapatch").string();
     const Outcome o = Run({"patch", "create", old_path_, new_path_, "-o", patch});
     EXPECT_EQ(o.exit_code, 0) << o.err;
     EXPECT_EQ(o.out, "changed 1, inserted 2, removed 1, size change +17 bytes\n");

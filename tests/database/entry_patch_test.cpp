@@ -14,7 +14,6 @@
 namespace orva {
 namespace {
 
-using test_support::Bytes;
 using test_support::DatabaseBuilder;
 
 std::vector<std::byte> Applied(std::span<const std::byte> db, const Patch& patch,
