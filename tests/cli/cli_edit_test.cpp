@@ -1,8 +1,8 @@
 // orva-cli set, remove, export and import.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <optional>
