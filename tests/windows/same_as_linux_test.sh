@@ -78,8 +78,8 @@ for side in linux windows; do
   printf 'msgctxt "5001"\nmsgid ""\nmsgstr "日本"\nmsgctxt "9"\n' >"$scratch/$side/$folder/bad.po"
   printf 'id,translation\r\n5002,"Patrol, ""river"""\r\n' >"$scratch/$side/$folder/t.csv"
 done
-same import --dry-run база.def t.po
-same import --backup=simple -S .bak база.def t.po
+same import --dry-run --source-changed=apply база.def t.po
+same import --backup=simple -S .bak --source-changed=apply база.def t.po
 same import база.def bad.po
 same import --json база.def t.csv
 same list база.def
