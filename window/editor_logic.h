@@ -1,0 +1,285 @@
+// What the editor window does, whichever toolkit draws it: every entry of a
+// database in one table, edited in memory through an EditSession (texts set,
+// missions added, entries removed, texts replaced, translations imported,
+// patches applied, each change undone and redone) and saved with one rewrite.
+//
+// The table is the database's entry table, row for row, or the rows a filter
+// keeps. A database of 64 MiB has about a million entries, so no row is kept
+// as text: a view asks for the rows it draws (RowCount, Row) and is told when
+// they change (ShowRows, ShowRowsChanged). Texts and paths are UTF-8 both
+// ways; a view converts at its edge. Plain C++: no toolkit.
+//
+// In a row's text every control character is drawn as its symbol (a tab as
+// ␉, a line feed as ␊, a carriage return as ␍) and the byte 0x98, which has
+// no character in Windows-1251, as �. None of these symbols can be stored,
+// so an edited text gives back exactly the bytes it showed, and typing a
+// symbol gives its byte.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "database/backup.h"
+#include "database/file_system.h"
+#include "window/form1_logic.h"
+
+namespace orva {
+
+// The table's columns, in order.
+enum class EditorColumn { kSlot, kId, kKind, kImage, kBytes, kText };
+inline constexpr int kEditorColumnCount = 6;
+// The column's heading: "Slot", "ID", "Kind", "Image", "Bytes", "Text".
+std::string_view ColumnTitle(EditorColumn column);
+
+// What the main window makes of an entry.
+enum class RowKind {
+  kMission,          // listed by the main window
+  kEndMarker,        // id 6000: new missions go before it
+  kOther,            // an id below 5000, or anything after the marker
+  kUnlistedMission,  // a mission id past table slot 1000, which the main window never reads
+};
+// "mission", "end marker", "other", "unlisted mission".
+std::string_view RowKindName(RowKind kind);
+
+// How a row stands against the database compared with (Compare).
+enum class RowMark { kNone, kAdded, kChanged };
+
+struct EditorRow {
+  std::size_t slot = 0;  // table slot, from 1
+  std::int32_t id = 0;
+  RowKind kind = RowKind::kOther;
+  std::string image;      // "shot003.bmp" for a mission of either kind, else empty
+  std::size_t bytes = 0;  // the text's length as stored, without its NUL
+  std::string text;       // with control characters drawn as symbols
+  RowMark mark = RowMark::kNone;
+};
+
+// What the commands can do now, for menus, buttons and their captions.
+struct EditorCommands {
+  bool has_database = false;
+  bool can_edit = false;    // a row is selected
+  bool can_remove = false;  // a row other than the end marker is selected
+  bool can_undo = false;
+  bool can_redo = false;
+  std::string undo_text;  // "Undo Set 5003", or "Undo" when there is nothing
+  std::string redo_text;  // "Redo Set 5003", or "Redo"
+  bool can_save = false;  // modified
+  bool comparing = false;
+  bool changed_only = false;
+};
+
+// A file dialog: an existing file to read, a file to write (the dialog asks
+// before replacing one), or a folder.
+struct FileRequest {
+  enum class Kind { kOpen, kSave, kFolder };
+  struct Filter {
+    std::string description;  // "PO files"
+    std::string patterns;     // "*.po", or several: "*.po *.csv"
+  };
+  Kind kind = Kind::kOpen;
+  std::string title;
+  std::vector<Filter> filters;  // the first is the default; none for a folder
+  std::string start_path;       // the file or folder the dialog starts with; empty for its default
+};
+
+// A modal question with its own buttons, such as Save/Discard/Cancel.
+struct Question {
+  MessageIcon icon = MessageIcon::kExclamation;
+  std::string text;
+  std::string details;               // plain words below the text, may be empty
+  std::vector<std::string> buttons;  // captions, left to right
+  int default_button = 0;            // what Enter presses
+  int cancel_button = 0;             // what Esc and closing the box press
+};
+
+// A report to read: an import's or a patch's counts and problems, a
+// comparison's removed entries. `accept` is the caption of a button that
+// goes on ("Apply"); empty for a report that only informs (one OK button).
+struct Report {
+  std::string title;
+  std::string summary;             // one line of counts
+  std::vector<std::string> lines;  // each problem or entry, with file and line where it has one
+  std::string accept;
+};
+
+// What a text typed for a row or for a new mission would be.
+struct TextPreview {
+  std::size_t bytes = 0;      // as it would be stored
+  std::size_t old_bytes = 0;  // the row's text now; 0 for a new mission
+  std::string summary;        // "23 bytes (was 20)", or "12 of 45 characters"
+  std::string problem;        // why it cannot be stored, empty when it can
+  bool can_apply = false;
+};
+
+struct ReplaceRequest {
+  std::string find;
+  std::string replacement;
+  bool regex = false;
+  bool match_case = false;
+};
+
+struct ReplacePreview {
+  std::size_t occurrences = 0;  // in every text
+  std::size_t texts = 0;        // that would change
+  std::string summary;          // "12 occurrences in 5 texts"
+  std::string problem;          // why it cannot be done, empty when it can
+};
+
+// What the logic asks of a view. Every call is made on the window's thread
+// and returns once done; dialogs and boxes are modal.
+class EditorView {
+ public:
+  virtual ~EditorView() = default;
+
+  // A file dialog: the chosen path, or nothing on Cancel.
+  virtual std::optional<std::string> ChooseFile(const FileRequest& request) = 0;
+  // A modal box as Form1View's: the icon, `text`, `details` below it, OK.
+  virtual void ShowMessage(MessageIcon icon, const std::string& text,
+                           const std::string& details) = 0;
+  // Asks and returns the index of the button pressed.
+  virtual int Ask(const Question& question) = 0;
+  // Shows a report; true when there was an accept button and it was pressed.
+  virtual bool ShowReport(const Report& report) = 0;
+
+  // The table: every row may differ, there are now `count` rows (RowCount),
+  // none selected. A view asks for the rows it draws.
+  virtual void ShowRows(std::size_t count) = 0;
+  // Rows first ... last (inclusive) have new contents; the rows stay.
+  virtual void ShowRowsChanged(std::size_t first, std::size_t last) = 0;
+  // Selects the row and scrolls it into view. A view does not pass this
+  // selection back as a SelectionChanged: the logic has already acted on it.
+  virtual void SelectRow(std::size_t row) = 0;
+  virtual void ShowTitle(const std::string& title) = 0;
+  // The status line: "12 of 970001 entries", the last command's outcome.
+  virtual void ShowStatus(const std::string& text) = 0;
+  virtual void ShowCommands(const EditorCommands& commands) = 0;
+  // The selected mission's screenshot: a path to an existing image, or empty
+  // for none, with `caption` saying which file it is or why there is none.
+  virtual void ShowScreenshot(const std::string& path, const std::string& caption) = 0;
+  // The database at `path` was written: another window showing it may read it
+  // again.
+  virtual void DatabaseSaved(const std::string& path) = 0;
+};
+
+class EditorLogic {
+ public:
+  // Both outlive the logic. The view starts empty: no rows, no database.
+  explicit EditorLogic(EditorView& view, FileSystem& fs = DefaultFileSystem());
+  ~EditorLogic();
+  EditorLogic(const EditorLogic&) = delete;
+  EditorLogic& operator=(const EditorLogic&) = delete;
+
+  // --- Files. Each that would leave unsaved changes behind asks first:
+  // Save, Discard or Cancel. ---
+
+  // Open (Ctrl+O): asks for a database in a file dialog, then as OpenPath.
+  void Open();
+  // Opens the database at `path`: a refused one is told and leaves the
+  // database open before as it was.
+  bool OpenPath(const std::string& path);
+  // Reads the database's file again, dropping the changes and their undo.
+  void Reload();
+  // Save (Ctrl+S): every change in one rewrite, with the backup chosen. A
+  // file that another program changed since it was read is not written; the
+  // user is told and offered to read it again.
+  bool Save();
+  // Save As: to another file, which the editor then edits.
+  bool SaveAs();
+  bool SaveAsPath(const std::string& path);
+  // Whether the window may close now: asks about unsaved changes first.
+  bool CanClose();
+
+  void SetBackup(BackupKind kind);
+  BackupKind backup() const { return backup_.kind; }
+
+  // --- The table ---
+
+  std::size_t RowCount() const;
+  // The row at `row` (below RowCount), made when asked.
+  EditorRow Row(std::size_t row) const;
+  // The selection moved to `row`, or to none.
+  void SelectionChanged(std::optional<std::size_t> row);
+  std::optional<std::size_t> SelectedRow() const;
+
+  // The filter (Ctrl+F): the rows whose id, image name or text holds `text`,
+  // ignoring case as `orva-cli entries --match` does; empty shows every row.
+  void SetFilter(std::string_view text);
+  const std::string& filter() const { return filter_; }
+
+  // --- Changes, each one undo step; a refusal is told and changes nothing ---
+
+  // The row's text as the user types it, before it is applied (F2).
+  TextPreview PreviewText(std::size_t row, std::string_view text) const;
+  // The text the editor box starts with: the row's text as shown.
+  std::string EditableText(std::size_t row) const;
+  bool SetText(std::size_t row, std::string_view text);
+  // A new mission before the end marker, as the main window's Insert makes it.
+  TextPreview PreviewMission(std::string_view text) const;
+  bool AddMission(std::string_view text);
+  // Removes the row's entry (never the end marker).
+  bool Remove(std::size_t row);
+  bool Undo();
+  bool Redo();
+  // Find and replace (Ctrl+H) in every text.
+  ReplacePreview PreviewReplace(const ReplaceRequest& request) const;
+  // Asks with the count of occurrences first, then replaces them all.
+  bool ReplaceAll(const ReplaceRequest& request);
+
+  // --- Translation files, through the same code as orva-cli ---
+
+  // Asks for a PO or CSV file and writes every entry to it, as it stands.
+  void Export();
+  bool ExportTo(const std::string& path);
+  // Asks for a PO or CSV file, shows what importing it would do, and on
+  // Apply puts every translation in as one step.
+  void Import();
+  bool ImportFrom(const std::string& path);
+
+  // --- Comparison and patches ---
+
+  // Asks for another database and marks the rows added or changed since it;
+  // the entries it has and this one has not are listed in a report.
+  void Compare();
+  bool CompareWith(const std::string& path);
+  void EndComparison();
+  // Shows only the rows the comparison marks.
+  void SetChangedOnly(bool changed_only);
+  // Writes the patch that makes this database from the one compared with.
+  void MakePatch();
+  bool MakePatchTo(const std::string& path);
+  // Asks for a patch file and applies it as one step.
+  void ApplyPatch();
+  bool ApplyPatchFrom(const std::string& path);
+
+  // --- The screenshot ---
+
+  // Where shotNNN.bmp files are looked for: the database's folder unless a
+  // folder was chosen.
+  void ChooseScreenshotFolder();
+  void SetScreenshotFolder(const std::string& folder);
+
+  // --- The state, for views and tests ---
+
+  bool has_database() const;
+  bool modified() const;
+  // The database's path; empty without one.
+  std::string DatabasePath() const;
+  std::string Title() const;
+  EditorCommands Commands() const;
+
+ private:
+  struct State;
+
+  EditorView& view_;
+  FileSystem& fs_;
+  BackupPolicy backup_;
+  std::string filter_;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace orva
