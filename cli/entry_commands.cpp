@@ -32,14 +32,19 @@ EditOutcome Refuse(const EditIo& io, const Request& request, const Status& why) 
   return {kExitFailure};
 }
 
-// What the window makes of an entry: a mission it lists, a mission id it
-// does not read (past slot 1000), the end marker, or anything else (ids below
-// 5000, and whatever follows the marker).
+// The kind's name, as `entries` prints it and `--kind` takes it.
 const char* Kind(const EntryText& entry, std::size_t marker_slot) {
-  if (entry.slot == marker_slot) return "marker";
-  if (entry.slot > marker_slot || !format::IsMission(entry.id)) return "other";
-  return format::IsListed(entry.id, static_cast<std::int64_t>(entry.slot)) ? "mission"
-                                                                           : "unlisted-mission";
+  switch (format::KindOf(entry.id, entry.slot, marker_slot)) {
+    case format::EntryKind::kMission:
+      return "mission";
+    case format::EntryKind::kEndMarker:
+      return "marker";
+    case format::EntryKind::kUnlistedMission:
+      return "unlisted-mission";
+    case format::EntryKind::kOther:
+      break;
+  }
+  return "other";
 }
 
 bool IsMissionKind(std::string_view kind) { return kind.ends_with("mission"); }

@@ -9,7 +9,9 @@
 #include "database/format.h"
 #include "database/insertion_plan.h"
 #include "database/little_endian.h"
+#include "database/patch_file.h"
 #include "database/quote.h"
+#include "database/sha256.h"
 
 namespace orva {
 namespace {
@@ -171,6 +173,31 @@ class EditSession::InsertCommand final : public Command {
   InsertionSite site_;
 };
 
+// A patch whose base the database is each time the step is done, and whose
+// result it is each time it is undone: the plan's digests check both ways.
+class EditSession::PatchCommand final : public Command {
+ public:
+  explicit PatchCommand(Patch patch) : Command("Apply patch"), patch_(std::move(patch)) {}
+
+  Result<Step> Do(std::span<const std::byte> image) override { return Apply(image, patch_); }
+  Result<Step> Undo(std::span<const std::byte> image) override {
+    return Apply(image, Reversed(patch_));
+  }
+
+ private:
+  Result<Step> Apply(std::span<const std::byte> image, const Patch& patch) {
+    Result<std::vector<EntryText>> entries = ReadEntryTexts(image);
+    if (!entries.ok()) return entries.status();
+    PatchPlan plan = PlanPatch(image, *entries, Sha256Of(image), patch);
+    if (!plan.base_matched || !plan.problems.empty()) {
+      return Status::Malformed("the database is not the one the patch was applied to");
+    }
+    return Step{Joined(plan.contents), Edit(SessionEdit::Kind::kPatched, {})};
+  }
+
+  Patch patch_;
+};
+
 EditSession::EditSession(FileSystem& fs, std::filesystem::path path, FileInfo info,
                          std::vector<std::byte> image)
     : fs_(&fs), path_(std::move(path)), info_(info), image_(std::move(image)) {}
@@ -313,6 +340,44 @@ Result<SessionEdit> EditSession::Replace(const TextPattern& pattern,
                        planned->occurrences);
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("replace in the texts");
+  }
+}
+
+Result<SessionPatched> EditSession::ApplyPatch(const Patch& patch) {
+  try {
+    Result<std::vector<EntryText>> entries = ReadEntryTexts(image_);
+    if (!entries.ok()) return entries.status();
+    // Only a database of the base's or the result's size can be either.
+    const auto size = static_cast<std::int64_t>(image_.size());
+    const Sha256Digest digest =
+        size == patch.base.size || size == patch.result.size ? Sha256Of(image_) : Sha256Digest{};
+    PatchPlan plan = PlanPatch(image_, *entries, digest, patch);
+    SessionPatched patched{{SessionEdit::Kind::kPatched, {}, {}, 0},
+                           plan.counts,
+                           plan.base_matched,
+                           plan.already_applied,
+                           std::move(plan.problems)};
+    if (!patched.problems.empty() || patch.records.empty()) return patched;
+    std::vector<std::byte> image = Joined(plan.contents);
+    if (image == image_) return patched;
+    Patch kept = patch;
+    if (!plan.base_matched) {
+      Result<CreatedPatch> created = CreatePatch(image_, image, "the database", "its patched form");
+      if (!created.ok()) return created.status();
+      PatchReading reading = ReadPatch(created->text);
+      if (!reading.problems.empty()) {
+        return Status::Malformed("the patch of the change cannot be read back: " +
+                                 reading.problems.front().what);
+      }
+      kept = std::move(reading.patch);
+    }
+    auto command = std::make_unique<PatchCommand>(std::move(kept));
+    patched.edit.description = command->description();
+    Result<SessionEdit> pushed = Push(std::move(command), std::move(image), patched.edit);
+    if (!pushed.ok()) return pushed.status();
+    return patched;
+  } catch (const std::bad_alloc&) {
+    return Status::NoMemory("apply the patch");
   }
 }
 

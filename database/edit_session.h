@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "database/database_rewrite.h"
+#include "database/entry_patch.h"
 #include "database/file_system.h"
 #include "database/new_texts.h"
 #include "database/status.h"
@@ -44,11 +45,21 @@ struct SessionEdit {
     kTexts,    // `slots` hold new texts; nothing moved
     kAdded,    // entries went into `slots`; the entries after them moved on
     kRemoved,  // the entries in `slots` went; the entries after them moved back
+    kPatched,  // a patch's step: entries may have changed, gone and come anywhere
   };
   Kind kind = Kind::kTexts;
   std::vector<std::size_t> slots;  // table slots, from 1, in order
   std::string description;         // of the change: "Set 5003", "Remove 5004", ...
   std::size_t occurrences = 0;     // Replace: those found, in the texts changed or not
+};
+
+// What applying a patch found and did.
+struct SessionPatched {
+  SessionEdit edit;  // no description when nothing changed
+  PatchCounts counts;
+  bool base_matched = false;           // the database was the patch's base
+  bool already_applied = false;        // the database was already the patch's result
+  std::vector<PatchProblem> problems;  // any: nothing changed
 };
 
 struct SessionSaved {
@@ -85,6 +96,14 @@ class EditSession {
   // Every occurrence of `pattern` in every text replaced, in one step, as
   // PlanReplacement plans it: "Replace 12 texts".
   Result<SessionEdit> Replace(const TextPattern& pattern, std::string_view utf8_replacement);
+  // The patch's changes in one step, planned as ApplyPatch plans them on a
+  // file: "Apply patch". Where any entry it touches is not what it expects,
+  // nothing changes and the problems say which. Undone and redone, the step
+  // gives back exactly the bytes it had, the database being the base of the
+  // patch it keeps: the one given, or where the database was not that
+  // patch's base, the patch CreatePatch makes of the database before and
+  // after.
+  Result<SessionPatched> ApplyPatch(const Patch& patch);
 
   bool can_undo() const { return !done_.empty(); }
   bool can_redo() const { return !undone_.empty(); }
@@ -122,6 +141,7 @@ class EditSession {
   class TextsCommand;
   class RemoveCommand;
   class InsertCommand;
+  class PatchCommand;
 
   EditSession(FileSystem& fs, std::filesystem::path path, FileInfo info,
               std::vector<std::byte> image);

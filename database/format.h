@@ -65,4 +65,21 @@ constexpr bool IsListed(std::int32_t id, std::int64_t slot) {
   return IsMission(id) && slot >= 1 && slot <= kScanSlots;
 }
 
+// What the window makes of an entry: a mission it lists, a mission id it
+// does not read (past slot 1000), the end marker, or anything else (ids below
+// 5000, and whatever follows the marker).
+enum class EntryKind { kMission, kEndMarker, kOther, kUnlistedMission };
+
+// The kind of the entry with `id` in table slot `slot` (from 1) of a table
+// whose end marker is in `marker_slot`.
+constexpr EntryKind KindOf(std::int32_t id, std::size_t slot, std::size_t marker_slot) {
+  if (slot == marker_slot) return EntryKind::kEndMarker;
+  if (slot > marker_slot || !IsMission(id)) return EntryKind::kOther;
+  return IsListed(id, static_cast<std::int64_t>(slot)) ? EntryKind::kMission
+                                                       : EntryKind::kUnlistedMission;
+}
+constexpr bool IsMissionKind(EntryKind kind) {
+  return kind == EntryKind::kMission || kind == EntryKind::kUnlistedMission;
+}
+
 }  // namespace orva::format

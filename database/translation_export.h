@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <span>
 #include <string>
 
 #include "database/status.h"
@@ -23,6 +24,12 @@ struct Exported {
 // that is the database, by any name (a symbolic or hard link, another
 // spelling of its path), is refused before anything is written.
 Result<Exported> ExportTranslations(FileSystem& fs, const std::filesystem::path& database,
+                                    const std::filesystem::path& output, TranslationFormat format);
+// The same for the bytes of a database read from `database` and held in
+// memory, changed or not (an editor's): `output` is never the file at
+// `database` either.
+Result<Exported> ExportTranslations(FileSystem& fs, std::span<const std::byte> bytes,
+                                    const std::filesystem::path& database,
                                     const std::filesystem::path& output, TranslationFormat format);
 
 }  // namespace orva

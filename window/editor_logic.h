@@ -26,6 +26,7 @@
 
 #include "database/backup.h"
 #include "database/file_system.h"
+#include "database/format.h"
 #include "window/form1_logic.h"
 
 namespace orva {
@@ -36,13 +37,11 @@ inline constexpr int kEditorColumnCount = 6;
 // The column's heading: "Slot", "ID", "Kind", "Image", "Bytes", "Text".
 std::string_view ColumnTitle(EditorColumn column);
 
-// What the main window makes of an entry.
-enum class RowKind {
-  kMission,          // listed by the main window
-  kEndMarker,        // id 6000: new missions go before it
-  kOther,            // an id below 5000, or anything after the marker
-  kUnlistedMission,  // a mission id past table slot 1000, which the main window never reads
-};
+// What the main window makes of an entry (format::KindOf): a mission it
+// lists, the end marker (new missions go before it), anything else (an id
+// below 5000, or what follows the marker), or a mission id past table slot
+// 1000, which the main window never reads.
+using RowKind = format::EntryKind;
 // "mission", "end marker", "other", "unlisted mission".
 std::string_view RowKindName(RowKind kind);
 

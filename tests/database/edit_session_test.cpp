@@ -10,10 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "database/entry_patch.h"
 #include "database/insertion_plan.h"
 #include "database/little_endian.h"
 #include "tests/database/failing_file_system.h"
 #include "tests/support/database_builder.h"
+#include "tests/support/edited_databases.h"
 #include "tests/support/generated_databases.h"
 #include "tests/support/temp_dir.h"
 
@@ -292,6 +294,51 @@ TEST_F(EditSessionTest, RefusesToSaveOverAnotherProgramsChangeAndKeepsItsOwn) {
     EXPECT_FALSE(session.modified());
     std::filesystem::remove(elsewhere);
   }
+}
+
+// A patch applied in a session changes the database as `orva-cli patch apply`
+// changes its file, to its base and to a copy changed elsewhere alike, or
+// refuses with the same problems and changes nothing; undone and redone, the
+// step gives back exactly the bytes it had.
+TEST_F(EditSessionTest, AppliesAPatchAsTheFileCommandDoesAndUndoesItExactly) {
+  Generated generated(20260214);
+  test_support::Editor editor(generated);
+  const std::filesystem::path copy = dir_ / "copy.def";
+  int applied_elsewhere = 0, refused = 0;
+  for (int round = 0; round < 120; ++round) {
+    const std::vector<std::byte> base = generated.Next();
+    const std::vector<std::byte> result = editor.Edit(base, generated.Pick(1, 4));
+    Result<CreatedPatch> created = CreatePatch(base, result, "base", "result");
+    if (!created.ok()) continue;
+    const Patch patch = ReadPatch(created->text).patch;
+    const std::vector<std::byte> db = round % 2 == 0 ? base : editor.Edit(base, 2);
+    test_support::WriteFileBytes(db_, db);
+    test_support::WriteFileBytes(copy, db);
+    const PatchOutcome on_file = ApplyPatch(DefaultFileSystem(), copy, patch, false).value();
+
+    EditSession session = Open();
+    const SessionPatched patched = session.ApplyPatch(patch).value();
+    ASSERT_EQ(patched.problems.size(), on_file.problems.size()) << "round " << round;
+    if (!on_file.problems.empty() || !on_file.written) {
+      refused += !on_file.problems.empty();
+      EXPECT_EQ(Image(session), db);
+      EXPECT_FALSE(session.can_undo());
+      continue;
+    }
+    applied_elsewhere += !on_file.base_matched;
+    const std::vector<std::byte> expected = test_support::ReadFileBytes(copy);
+    ASSERT_EQ(Image(session), expected) << "round " << round;
+    EXPECT_EQ(patched.edit.description, "Apply patch");
+    EXPECT_EQ(patched.edit.kind, SessionEdit::Kind::kPatched);
+    ASSERT_TRUE(session.Undo().ok());
+    ASSERT_EQ(Image(session), db) << "round " << round;
+    ASSERT_TRUE(session.Redo().ok());
+    ASSERT_EQ(Image(session), expected) << "round " << round;
+    ASSERT_TRUE(session.Save().ok());
+    EXPECT_EQ(OnDisk(), expected);
+  }
+  EXPECT_GT(applied_elsewhere, 10);
+  EXPECT_GT(refused, 5);
 }
 
 }  // namespace
