@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,9 +28,12 @@
 #include "database/backup.h"
 #include "database/file_system.h"
 #include "database/format.h"
+#include "database/status.h"
 #include "window/form1_logic.h"
 
 namespace orva {
+
+struct SessionEdit;
 
 // The table's columns, in order.
 enum class EditorColumn { kSlot, kId, kKind, kImage, kBytes, kText };
@@ -274,10 +278,21 @@ class EditorLogic {
  private:
   struct State;
 
+  bool OpenFile(const std::filesystem::path& file);
+  void Saved(const std::string& warning);
+  bool Changed(const Result<SessionEdit>& edit, std::string_view refused, std::string note);
+  void ShowChosenRows();
+  std::filesystem::path ScreenshotFolder() const;
+  void ShowScreenshot();
+  std::string RowsText() const;
+  void ShowStatusLine(const std::string& note);
+  void Refresh(const std::string& note);
+
   EditorView& view_;
   FileSystem& fs_;
   BackupPolicy backup_;
   std::string filter_;
+  std::filesystem::path screenshot_folder_;  // empty: the database's folder
   std::unique_ptr<State> state_;
 };
 

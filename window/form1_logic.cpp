@@ -15,15 +15,6 @@ constexpr std::string_view kOpenDialogTitle = "Открыть textdb_XX.def фа
 constexpr std::string_view kDatabasePattern = "*.def";
 constexpr std::string_view kDatabaseExtension = ".def";
 
-// The library's reasons are clauses ("the entry count is negative"); the
-// boxes show them as sentences.
-std::string AsSentence(std::string reason) {
-  if (reason.empty()) return reason;
-  if (reason[0] >= 'a' && reason[0] <= 'z') reason[0] = static_cast<char>(reason[0] - 'a' + 'A');
-  if (reason.back() != '.') reason += '.';
-  return reason;
-}
-
 // A path as the user reads it: with the platform's separators.
 std::string DisplayPath(const std::filesystem::path& path) {
   std::filesystem::path native = path;
@@ -35,6 +26,13 @@ char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A
 }  // namespace
 
 std::string_view OpenDialogTitle() { return kOpenDialogTitle; }
+
+std::string AsSentence(std::string reason) {
+  if (reason.empty()) return reason;
+  if (reason[0] >= 'a' && reason[0] <= 'z') reason[0] = static_cast<char>(reason[0] - 'a' + 'A');
+  if (reason.back() != '.') reason += '.';
+  return reason;
+}
 
 bool IsDatabaseFileName(std::string_view file_name) {
   if (file_name.size() < kDatabaseExtension.size()) return false;

@@ -107,6 +107,9 @@ class Form1Logic {
 // The Open dialog's title and filter, and whether a file's name is a
 // database's (*.def, in any case): what a drop onto the window may carry.
 std::string_view OpenDialogTitle();
+// The library's reasons are clauses ("the entry count is negative"); the
+// windows' boxes show them as sentences ("The entry count is negative.").
+std::string AsSentence(std::string reason);
 bool IsDatabaseFileName(std::string_view file_name);
 
 }  // namespace orva

@@ -1,0 +1,1100 @@
+#include "window/editor_logic.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <new>
+#include <system_error>
+#include <utility>
+
+#include "database/code_page.h"
+#include "database/durable_file.h"
+#include "database/edit_session.h"
+#include "database/entry_diff.h"
+#include "database/entry_patch.h"
+#include "database/layout_check.h"
+#include "database/little_endian.h"
+#include "database/mission_list.h"
+#include "database/new_texts.h"
+#include "database/patch_file.h"
+#include "database/quote.h"
+#include "database/text_edit.h"
+#include "database/text_match.h"
+#include "database/translation_export.h"
+#include "database/translation_files.h"
+
+namespace orva {
+namespace {
+
+constexpr std::string_view kProgram = "ORVA Editor";
+// The symbols a row's text shows in place of the bytes that have none of
+// their own: Unicode's control pictures for 0x01 ... 0x1F and 0x7F, and the
+// replacement character for 0x98, which Windows-1251 leaves unassigned.
+constexpr char32_t kControlPictures = 0x2400;
+constexpr char32_t kDeletePicture = 0x2421;
+constexpr char32_t kNoCharacterPicture = 0xFFFD;
+constexpr char32_t kNoCharacter = 0x98;  // as ExchangeText has it
+
+std::string Plural(std::size_t n, std::string_view one, std::string_view many) {
+  return std::to_string(n) + " " + std::string(n == 1 ? one : many);
+}
+
+std::string FileName(const std::filesystem::path& path) { return PathToUtf8(path.filename()); }
+
+std::string DisplayPath(const std::filesystem::path& path) {
+  std::filesystem::path native = path;
+  return PathToUtf8(native.make_preferred());
+}
+
+// The text as a row shows it: every character of the code page as itself,
+// the bytes without one drawn as their symbols.
+std::string VisibleText(std::span<const std::byte> stored) {
+  std::string out;
+  out.reserve(stored.size() * 2);
+  for (std::byte b : stored) {
+    const auto v = std::to_integer<char32_t>(b);
+    if (v < 0x20) {
+      AppendUtf8(out, kControlPictures + v);
+    } else if (v == 0x7F) {
+      AppendUtf8(out, kDeletePicture);
+    } else if (v == kNoCharacter) {
+      AppendUtf8(out, kNoCharacterPicture);
+    } else {
+      AppendUtf8(out, Windows1251Character(b));
+    }
+  }
+  return out;
+}
+
+// The bytes of a text as the user typed it: the symbols back to their bytes
+// (a control character typed or pasted as itself is taken too), then stored
+// as the library stores any text, which names what it cannot store.
+Result<std::vector<std::byte>> StoredFromVisible(std::string_view typed) {
+  Result<std::u32string> characters = DecodeUtf8(typed);
+  if (!characters.ok()) return characters.status();
+  std::string exchange;
+  exchange.reserve(typed.size());
+  for (char32_t c : *characters) {
+    if (c == kControlPictures) {
+      return Status::InvalidText(
+          "the text holds the symbol of NUL (\"␀\"), which cannot be stored because it ends a "
+          "text");
+    }
+    if (c > kControlPictures && c < kControlPictures + 0x20) {
+      c -= kControlPictures;
+    } else if (c == kDeletePicture) {
+      c = 0x7F;
+    } else if (c == kNoCharacterPicture) {
+      c = kNoCharacter;
+    }
+    AppendUtf8(exchange, c);
+  }
+  return StoredText(exchange);
+}
+
+std::size_t CharacterCount(std::string_view utf8) {
+  return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
+}
+
+bool EndsWithCsv(std::string_view name) {
+  if (name.size() < 4) return false;
+  std::string tail(name.substr(name.size() - 4));
+  for (char& c : tail) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  return tail == ".csv";
+}
+
+std::string SizeChange(std::int64_t bytes) {
+  return (bytes > 0 ? "+" : "") + std::to_string(bytes) + " bytes";
+}
+
+std::string ImportSummary(const ImportCounts& counts) {
+  return "changed " + std::to_string(counts.changed) + ", already the same " +
+         std::to_string(counts.same) + ", untranslated " + std::to_string(counts.untranslated) +
+         ", fuzzy " + std::to_string(counts.fuzzy) + ", source changed " +
+         std::to_string(counts.source_changed) + ", size change " + SizeChange(counts.size_change);
+}
+
+std::string PatchSummary(const PatchCounts& counts) {
+  return "changed " + std::to_string(counts.changed) + ", inserted " +
+         std::to_string(counts.inserted) + ", removed " + std::to_string(counts.removed) +
+         ", size change " + SizeChange(counts.size_change);
+}
+
+// What the user can do about a translation file's problem, where it is not
+// plain from the problem itself.
+std::string Advice(const FileProblem& problem, bool csv) {
+  switch (problem.kind) {
+    case ProblemKind::kSourceChanged:
+      return csv ? "; the 'text' column must stay as exported: export the texts again and carry "
+                   "the translations over"
+                 : "; export the texts again and merge the file into the new export (msgmerge), "
+                   "which marks the changed texts fuzzy";
+    case ProblemKind::kNotUtf8:
+      return csv ? "; save the file as CSV in UTF-8"
+                 : "; PO files are read in UTF-8 (msgconv --to-code=UTF-8 converts one)";
+    case ProblemKind::kOther:
+      break;
+  }
+  return {};
+}
+
+std::string_view AsText(std::span<const std::byte> bytes) {
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+}  // namespace
+
+std::string_view ColumnTitle(EditorColumn column) {
+  switch (column) {
+    case EditorColumn::kSlot:
+      return "Slot";
+    case EditorColumn::kId:
+      return "ID";
+    case EditorColumn::kKind:
+      return "Kind";
+    case EditorColumn::kImage:
+      return "Image";
+    case EditorColumn::kBytes:
+      return "Bytes";
+    case EditorColumn::kText:
+      break;
+  }
+  return "Text";
+}
+
+std::string_view RowKindName(RowKind kind) {
+  switch (kind) {
+    case RowKind::kMission:
+      return "mission";
+    case RowKind::kEndMarker:
+      return "end marker";
+    case RowKind::kUnlistedMission:
+      return "unlisted mission";
+    case RowKind::kOther:
+      break;
+  }
+  return "other";
+}
+
+// The database compared with: its bytes and entries, and what the
+// comparison makes of the rows as they stand.
+struct Comparison {
+  std::filesystem::path path;
+  std::vector<std::byte> bytes;
+  std::vector<EntryText> entries;  // views into `bytes`
+  std::vector<RowMark> marks;      // by table slot, from 0 for slot 1
+  std::size_t added = 0;
+  std::size_t changed = 0;
+  std::vector<std::string> removed;  // the entries only it has, "5004	text"
+  std::vector<std::string> other;    // what else differs, in plain words
+  bool changed_only = false;
+};
+
+struct EditorLogic::State {
+  explicit State(EditSession opened) : session(std::move(opened)) {}
+
+  EditSession session;
+  std::size_t marker_slot = 0;  // SIZE_MAX without a marker in the table
+  std::optional<TextPattern> pattern;
+  // The slots shown, in table order, while a filter or the comparison
+  // chooses rows; every slot in order otherwise.
+  std::optional<std::vector<std::uint32_t>> rows;
+  // Whether `rows` are exactly those the filter keeps: a change may show
+  // rows it would not (the row just edited stays where it was).
+  bool rows_exact = false;
+  std::optional<std::size_t> selected_slot;
+  std::optional<Comparison> comparison;
+
+  std::span<const std::byte> image() const { return session.image(); }
+  std::size_t entries() const { return session.entry_count(); }
+
+  // The entry in `slot`, read from the database's table as it stands; the
+  // session keeps it well-formed, and every offset is checked all the same.
+  EntryText EntryAt(std::size_t slot) const {
+    const std::span<const std::byte> bytes = image();
+    EntryText entry{slot, 0, 0, {}};
+    if (slot < 1 || format::SlotOffset(slot) + format::kEntrySize > bytes.size()) return entry;
+    entry.id = DecodeInt32(bytes, format::SlotOffset(slot));
+    const std::int32_t offset = DecodeInt32(bytes, format::TextOffsetField(slot));
+    if (offset < 0 || static_cast<std::size_t>(offset) >= bytes.size()) return entry;
+    entry.offset = static_cast<std::size_t>(offset);
+    const std::span<const std::byte> rest = bytes.subspan(entry.offset);
+    const void* nul = std::memchr(rest.data(), 0, rest.size());
+    entry.text = rest.first(nul == nullptr ? rest.size()
+                                           : static_cast<std::size_t>(
+                                                 static_cast<const std::byte*>(nul) - rest.data()));
+    return entry;
+  }
+
+  RowKind KindAt(const EntryText& entry) const {
+    return format::KindOf(entry.id, entry.slot, marker_slot);
+  }
+
+  RowMark MarkAt(std::size_t slot) const {
+    if (!comparison || slot < 1 || slot > comparison->marks.size()) return RowMark::kNone;
+    return comparison->marks[slot - 1];
+  }
+
+  std::size_t RowCount() const { return rows ? rows->size() : entries(); }
+  std::size_t SlotOf(std::size_t row) const { return rows ? (*rows)[row] : row + 1; }
+  std::optional<std::size_t> RowOf(std::size_t slot) const {
+    if (!rows) {
+      return slot >= 1 && slot <= entries() ? std::optional<std::size_t>(slot - 1) : std::nullopt;
+    }
+    const auto at = std::lower_bound(rows->begin(), rows->end(), slot);
+    if (at == rows->end() || *at != slot) return std::nullopt;
+    return static_cast<std::size_t>(at - rows->begin());
+  }
+
+  void FindMarker() {
+    const std::optional<std::int32_t> point = FindInsertionPoint(image());
+    marker_slot = point ? static_cast<std::size_t>(*point) + 1 : SIZE_MAX;
+  }
+
+  bool Keeps(std::size_t slot) const {
+    if (comparison && comparison->changed_only && MarkAt(slot) == RowMark::kNone) return false;
+    if (!pattern) return true;
+    const EntryText entry = EntryAt(slot);
+    const Result<bool> found = pattern->OccursInEntry(entry, format::IsMissionKind(KindAt(entry)));
+    return found.ok() && *found;
+  }
+
+  // Chooses the rows again; `narrowing` looks only among those shown, which
+  // hold every row the new choice keeps.
+  void ChooseRows(bool narrowing) {
+    if (!pattern && !(comparison && comparison->changed_only)) {
+      rows.reset();
+      rows_exact = true;
+      return;
+    }
+    std::vector<std::uint32_t> kept;
+    if (narrowing && rows) {
+      for (std::uint32_t slot : *rows) {
+        if (Keeps(slot)) kept.push_back(slot);
+      }
+    } else {
+      const std::size_t n = entries();
+      for (std::size_t slot = 1; slot <= n; ++slot) {
+        if (Keeps(slot)) kept.push_back(static_cast<std::uint32_t>(slot));
+      }
+    }
+    rows = std::move(kept);
+    rows_exact = true;
+  }
+
+  // The shown slots after entries went into `slots` (in order): those after
+  // each move on, and the new ones are shown.
+  void RowsAdded(std::span<const std::size_t> slots) {
+    if (!rows) return;
+    for (std::size_t slot : slots) {
+      for (std::uint32_t& shown : *rows) shown += shown >= slot ? 1 : 0;
+      rows->insert(std::lower_bound(rows->begin(), rows->end(), slot),
+                   static_cast<std::uint32_t>(slot));
+    }
+    rows_exact = false;
+  }
+
+  void RowsRemoved(std::span<const std::size_t> slots) {
+    if (!rows) return;
+    for (auto slot = slots.rbegin(); slot != slots.rend(); ++slot) {
+      std::erase(*rows, static_cast<std::uint32_t>(*slot));
+      for (std::uint32_t& shown : *rows) shown -= shown > *slot ? 1 : 0;
+    }
+    rows_exact = false;
+  }
+
+  // Marks the rows against the database compared with, as `orva-cli diff`
+  // pairs their entries.
+  Status Compare() {
+    Comparison& c = *comparison;
+    Result<std::vector<EntryText>> now = session.Entries();
+    if (!now.ok()) return now.status();
+    const EntryIndex old_index(c.entries);
+    const EntryIndex new_index(*now);
+    const EntryDiff diff = DiffEntries(c.entries, old_index, *now, new_index);
+    c.marks.assign(now->size(), RowMark::kNone);
+    c.added = c.changed = 0;
+    c.removed.clear();
+    for (const EntryDifference& d : diff.differences) {
+      switch (d.kind) {
+        case DifferenceKind::kAdded:
+          c.marks[d.new_entry->slot - 1] = RowMark::kAdded;
+          ++c.added;
+          break;
+        case DifferenceKind::kChanged:
+          c.marks[d.new_entry->slot - 1] = RowMark::kChanged;
+          ++c.changed;
+          break;
+        case DifferenceKind::kRemoved:
+          c.removed.push_back(d.key.Text() + "\t" + VisibleText(d.old_entry->text));
+          break;
+      }
+    }
+    c.other = OtherDifferences(c.bytes, c.entries, image(), *now, diff);
+    return Status::Ok();
+  }
+};
+
+EditorLogic::EditorLogic(EditorView& view, FileSystem& fs) : view_(view), fs_(fs) {}
+
+EditorLogic::~EditorLogic() = default;
+
+// --- Files ---
+
+void EditorLogic::Open() {
+  const std::optional<std::string> chosen =
+      view_.ChooseFile({.kind = FileRequest::Kind::kOpen,
+                        .title = "Open a text database",
+                        .filters = {{"Text databases", "*.def"}, {"All files", "*"}},
+                        .start_path = DatabasePath()});
+  if (chosen) (void)OpenPath(*chosen);
+}
+
+bool EditorLogic::OpenPath(const std::string& path) {
+  if (!CanClose()) return false;
+  std::error_code error;
+  std::filesystem::path file = std::filesystem::absolute(PathFromUtf8(path), error);
+  if (error) file = PathFromUtf8(path);
+  return OpenFile(file.lexically_normal());
+}
+
+// Opens the file without asking: what was open before stays when it fails.
+bool EditorLogic::OpenFile(const std::filesystem::path& file) {
+  Result<EditSession> session = EditSession::Open(fs_, file);
+  if (!session.ok()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The database was not opened.",
+                      AsSentence(session.status().message()));
+    return false;
+  }
+  state_ = std::make_unique<State>(std::move(session).value());
+  state_->FindMarker();
+  if (!filter_.empty()) state_->pattern = TextPattern::Make(filter_, {}).value();
+  state_->ChooseRows(false);
+  if (state_->RowCount() > 0) state_->selected_slot = state_->SlotOf(0);
+  view_.ShowRows(state_->RowCount());
+  Refresh("Opened " + DisplayPath(file));
+  return true;
+}
+
+void EditorLogic::Reload() {
+  if (!state_ || !CanClose()) return;
+  (void)OpenFile(state_->session.path());
+}
+
+bool EditorLogic::Save() {
+  if (!state_) return false;
+  if (!modified()) {
+    ShowStatusLine("Nothing to save: the file holds every change");
+    return true;
+  }
+  Result<SessionSaved> saved = state_->session.Save(MakeBackup(fs_, backup_));
+  if (!saved.ok()) {
+    if (saved.status().kind() != ErrorKind::kBusy) {
+      view_.ShowMessage(
+          MessageIcon::kExclamation, "The database was not saved.",
+          AsSentence(saved.status().message()) + " Your changes are kept; nothing was written.");
+      return false;
+    }
+    const int answer = view_.Ask(
+        {.icon = MessageIcon::kExclamation,
+         .text = FileName(state_->session.path()) + " was changed by another program.",
+         .details = AsSentence(saved.status().message()) +
+                    " Your changes are kept. Read the file again to see what the other program "
+                    "made of it (your changes are then dropped), or save yours to another file.",
+         .buttons = {"Read Again", "Save As…", "Cancel"},
+         .default_button = 2,
+         .cancel_button = 2});
+    if (answer == 0) (void)OpenFile(state_->session.path());
+    if (answer == 1) return SaveAs();
+    return false;
+  }
+  Saved(saved->warning);
+  return true;
+}
+
+bool EditorLogic::SaveAs() {
+  if (!state_) return false;
+  const std::optional<std::string> chosen =
+      view_.ChooseFile({.kind = FileRequest::Kind::kSave,
+                        .title = "Save the database as",
+                        .filters = {{"Text databases", "*.def"}, {"All files", "*"}},
+                        .start_path = DatabasePath()});
+  return chosen && SaveAsPath(*chosen);
+}
+
+bool EditorLogic::SaveAsPath(const std::string& path) {
+  if (!state_) return false;
+  Result<SessionSaved> saved = state_->session.SaveAs(PathFromUtf8(path));
+  if (!saved.ok()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The database was not saved.",
+                      AsSentence(saved.status().message()) + " Your changes are kept.");
+    return false;
+  }
+  Saved(saved->warning);
+  return true;
+}
+
+void EditorLogic::Saved(const std::string& warning) {
+  const std::string path = DatabasePath();
+  if (!warning.empty()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The database was saved.",
+                      AsSentence("it was saved, but " + warning));
+  }
+  view_.DatabaseSaved(path);
+  Refresh("Saved " + DisplayPath(PathFromUtf8(path)));
+}
+
+bool EditorLogic::CanClose() {
+  if (!modified()) return true;
+  const int answer =
+      view_.Ask({.icon = MessageIcon::kExclamation,
+                 .text = "Save the changes to " + FileName(state_->session.path()) + "?",
+                 .details = "Your changes are lost if you do not save them.",
+                 .buttons = {"Save", "Discard", "Cancel"},
+                 .default_button = 0,
+                 .cancel_button = 2});
+  if (answer == 0) return Save() && !modified();
+  return answer == 1;
+}
+
+void EditorLogic::SetBackup(BackupKind kind) { backup_.kind = kind; }
+
+// --- The table ---
+
+std::size_t EditorLogic::RowCount() const { return state_ ? state_->RowCount() : 0; }
+
+EditorRow EditorLogic::Row(std::size_t row) const {
+  EditorRow out;
+  if (!state_ || row >= state_->RowCount()) return out;
+  const EntryText entry = state_->EntryAt(state_->SlotOf(row));
+  out.slot = entry.slot;
+  out.id = entry.id;
+  out.kind = state_->KindAt(entry);
+  if (format::IsMissionKind(out.kind)) out.image = ImageName(entry.id);
+  out.bytes = entry.text.size();
+  out.text = VisibleText(entry.text);
+  out.mark = state_->MarkAt(entry.slot);
+  return out;
+}
+
+void EditorLogic::SelectionChanged(std::optional<std::size_t> row) {
+  if (!state_) return;
+  state_->selected_slot.reset();
+  if (row && *row < state_->RowCount()) state_->selected_slot = state_->SlotOf(*row);
+  view_.ShowCommands(Commands());
+  ShowScreenshot();
+}
+
+std::optional<std::size_t> EditorLogic::SelectedRow() const {
+  if (!state_ || !state_->selected_slot) return std::nullopt;
+  return state_->RowOf(*state_->selected_slot);
+}
+
+void EditorLogic::SetFilter(std::string_view text) {
+  const bool narrowing = !filter_.empty() && text.find(filter_) != std::string_view::npos;
+  filter_ = std::string(text);
+  if (!state_) return;
+  if (filter_.empty()) {
+    state_->pattern.reset();
+  } else {
+    // A literal text is refused only when empty.
+    state_->pattern = TextPattern::Make(filter_, {}).value();
+  }
+  state_->ChooseRows(narrowing && state_->rows_exact);
+  ShowChosenRows();
+}
+
+// The rows chosen anew, the selection kept where it is still shown.
+void EditorLogic::ShowChosenRows() {
+  view_.ShowRows(state_->RowCount());
+  if (const std::optional<std::size_t> row = SelectedRow()) view_.SelectRow(*row);
+  view_.ShowStatus(RowsText());
+  view_.ShowCommands(Commands());
+  ShowScreenshot();
+}
+
+// --- Changes ---
+
+TextPreview EditorLogic::PreviewText(std::size_t row, std::string_view text) const {
+  TextPreview preview;
+  if (!state_ || row >= state_->RowCount()) {
+    preview.problem = "There is no such row.";
+    return preview;
+  }
+  preview.old_bytes = state_->EntryAt(state_->SlotOf(row)).text.size();
+  const Result<std::vector<std::byte>> stored = StoredFromVisible(text);
+  if (!stored.ok()) {
+    preview.problem = AsSentence(stored.status().message());
+    preview.summary = preview.problem;
+    return preview;
+  }
+  preview.bytes = stored->size();
+  preview.summary =
+      Plural(preview.bytes, "byte", "bytes") + " (was " + std::to_string(preview.old_bytes) + ")";
+  preview.can_apply = true;
+  return preview;
+}
+
+std::string EditorLogic::EditableText(std::size_t row) const {
+  if (!state_ || row >= state_->RowCount()) return {};
+  return VisibleText(state_->EntryAt(state_->SlotOf(row)).text);
+}
+
+bool EditorLogic::SetText(std::size_t row, std::string_view text) {
+  if (!state_ || row >= state_->RowCount()) return false;
+  const Result<std::vector<std::byte>> stored = StoredFromVisible(text);
+  if (!stored.ok()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The text was not changed.",
+                      AsSentence(stored.status().message()));
+    return false;
+  }
+  return Changed(state_->session.SetText(state_->SlotOf(row), *stored), "The text was not changed.",
+                 "");
+}
+
+TextPreview EditorLogic::PreviewMission(std::string_view text) const {
+  TextPreview preview;
+  NewTexts texts;
+  const Status added = texts.Add(text);
+  preview.summary = std::to_string(CharacterCount(text)) + " of " +
+                    std::to_string(format::kMaxNewTextLength) + " characters";
+  if (!added.ok()) {
+    preview.problem = AsSentence(added.message());
+    return preview;
+  }
+  preview.bytes = texts.stored().size() - 1;  // without its NUL
+  preview.can_apply = state_ != nullptr;
+  if (!state_) preview.problem = "Open a database first.";
+  return preview;
+}
+
+bool EditorLogic::AddMission(std::string_view text) {
+  if (!state_) return false;
+  NewTexts texts;
+  if (const Status added = texts.Add(text); !added.ok()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The mission was not added.",
+                      AsSentence(added.message()));
+    return false;
+  }
+  return Changed(state_->session.Insert(texts), "The mission was not added.", "");
+}
+
+bool EditorLogic::Remove(std::size_t row) {
+  if (!state_ || row >= state_->RowCount()) return false;
+  const std::size_t slot = state_->SlotOf(row);
+  if (slot == state_->marker_slot) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The end marker cannot be removed.",
+                      "New missions go just before it, and the main window lists the missions up "
+                      "to it.");
+    return false;
+  }
+  return Changed(state_->session.Remove(slot), "The entry was not removed.", "");
+}
+
+bool EditorLogic::Undo() {
+  if (!state_ || !state_->session.can_undo()) return false;
+  const std::string what = state_->session.undo_description();
+  return Changed(state_->session.Undo(), "The change was not undone.", "Undid " + what);
+}
+
+bool EditorLogic::Redo() {
+  if (!state_ || !state_->session.can_redo()) return false;
+  const std::string what = state_->session.redo_description();
+  return Changed(state_->session.Redo(), "The change was not redone.", "Redid " + what);
+}
+
+ReplacePreview EditorLogic::PreviewReplace(const ReplaceRequest& request) const {
+  ReplacePreview preview;
+  if (!state_) {
+    preview.problem = "Open a database first.";
+    return preview;
+  }
+  const Result<TextPattern> pattern =
+      TextPattern::Make(request.find, {.regex = request.regex, .match_case = request.match_case});
+  if (!pattern.ok()) {
+    preview.problem = AsSentence(pattern.status().message());
+    return preview;
+  }
+  const Result<std::vector<EntryText>> entries = state_->session.Entries();
+  if (!entries.ok()) {
+    preview.problem = AsSentence(entries.status().message());
+    return preview;
+  }
+  const Result<PlannedReplacement> planned =
+      PlanReplacement(*entries, *pattern, request.replacement);
+  if (!planned.ok()) {
+    preview.problem = AsSentence(planned.status().message());
+    return preview;
+  }
+  preview.occurrences = planned->occurrences;
+  preview.texts = planned->changes.size();
+  preview.summary = Plural(preview.occurrences, "occurrence", "occurrences") + " in " +
+                    Plural(preview.texts, "text", "texts");
+  return preview;
+}
+
+bool EditorLogic::ReplaceAll(const ReplaceRequest& request) {
+  if (!state_) return false;
+  const ReplacePreview preview = PreviewReplace(request);
+  if (!preview.problem.empty()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "Nothing was replaced.", preview.problem);
+    return false;
+  }
+  if (preview.texts == 0) {
+    view_.ShowMessage(MessageIcon::kInformation, "Nothing was replaced.",
+                      preview.occurrences == 0
+                          ? "\"" + request.find + "\" occurs in no text."
+                          : "Replacing the " +
+                                Plural(preview.occurrences, "occurrence", "occurrences") +
+                                " would leave every text as it is.");
+    return false;
+  }
+  const int answer = view_.Ask({.icon = MessageIcon::kExclamation,
+                                .text = "Replace " + preview.summary + "?",
+                                .details = "Edit ▸ Undo takes the whole replacement back.",
+                                .buttons = {"Replace All", "Cancel"},
+                                .default_button = 0,
+                                .cancel_button = 1});
+  if (answer != 0) return false;
+  const TextPattern pattern =
+      TextPattern::Make(request.find, {.regex = request.regex, .match_case = request.match_case})
+          .value();
+  return Changed(state_->session.Replace(pattern, request.replacement), "Nothing was replaced.",
+                 "Replaced " + preview.summary);
+}
+
+// A change, an undo or a redo done (or refused): the rows, the selection
+// and everything that shows the state follow it.
+bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refused,
+                          std::string note) {
+  if (!edit.ok()) {
+    view_.ShowMessage(MessageIcon::kExclamation, std::string(refused),
+                      AsSentence(edit.status().message()));
+    return false;
+  }
+  if (edit->slots.empty() && edit->kind != SessionEdit::Kind::kPatched) {
+    ShowStatusLine("Nothing changed: the text is as it was");
+    return true;
+  }
+  State& s = *state_;
+  s.FindMarker();
+  if (s.comparison) {
+    if (const Status compared = s.Compare(); !compared.ok()) {
+      view_.ShowMessage(MessageIcon::kExclamation, "The comparison was ended.",
+                        AsSentence(compared.message()));
+      s.comparison.reset();
+      s.ChooseRows(false);
+    }
+  }
+  const std::span<const std::size_t> slots = edit->slots;
+  std::optional<std::size_t> focus = s.selected_slot;
+  switch (edit->kind) {
+    case SessionEdit::Kind::kTexts:
+      s.rows_exact = false;
+      focus = slots.front();
+      break;
+    case SessionEdit::Kind::kAdded:
+      s.RowsAdded(slots);
+      focus = slots.back();
+      break;
+    case SessionEdit::Kind::kRemoved:
+      s.RowsRemoved(slots);
+      focus = std::min(slots.front(), s.entries());
+      break;
+    case SessionEdit::Kind::kPatched:
+      s.ChooseRows(false);
+      if (focus) focus = std::min(*focus, s.entries());
+      break;
+  }
+  if (edit->kind == SessionEdit::Kind::kTexts && !s.comparison) {
+    // The rows stay; only those of the slots changed.
+    std::optional<std::size_t> first, last;
+    for (std::size_t slot : slots) {
+      if (const std::optional<std::size_t> row = s.RowOf(slot)) {
+        first = first ? std::min(*first, *row) : *row;
+        last = last ? std::max(*last, *row) : *row;
+      }
+    }
+    if (first) view_.ShowRowsChanged(*first, *last);
+  } else {
+    view_.ShowRows(s.RowCount());
+  }
+  // The row to select: the one changed, or where a removed one was.
+  if (focus && focus >= 1 && !s.RowOf(*focus) && s.rows && !s.rows->empty()) {
+    const auto after = std::lower_bound(s.rows->begin(), s.rows->end(), *focus);
+    focus = after == s.rows->end() ? s.rows->back() : *after;
+  }
+  s.selected_slot.reset();
+  if (focus) {
+    if (const std::optional<std::size_t> row = s.RowOf(*focus)) {
+      s.selected_slot = *focus;
+      view_.SelectRow(*row);
+    }
+  }
+  Refresh(note.empty() ? edit->description : std::move(note));
+  return true;
+}
+
+// --- Translation files ---
+
+void EditorLogic::Export() {
+  if (!state_) return;
+  const std::optional<std::string> chosen =
+      view_.ChooseFile({.kind = FileRequest::Kind::kSave,
+                        .title = "Export the texts",
+                        .filters = {{"PO files", "*.po"}, {"CSV files", "*.csv"}},
+                        .start_path = PathToUtf8(state_->session.path().parent_path())});
+  if (chosen) (void)ExportTo(*chosen);
+}
+
+bool EditorLogic::ExportTo(const std::string& path) {
+  if (!state_) return false;
+  const TranslationFormat format =
+      EndsWithCsv(path) ? TranslationFormat::kCsv : TranslationFormat::kPo;
+  Result<Exported> exported =
+      ExportTranslations(fs_, state_->image(), state_->session.path(), PathFromUtf8(path), format);
+  if (!exported.ok()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The texts were not exported.",
+                      AsSentence(exported.status().message()));
+    return false;
+  }
+  if (!exported->warning.empty()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The texts were exported.",
+                      AsSentence("they were written, but " + exported->warning));
+  }
+  ShowStatusLine("Exported " + Plural(exported->entries, "entry", "entries") + " to " +
+                 DisplayPath(PathFromUtf8(path)));
+  return true;
+}
+
+void EditorLogic::Import() {
+  if (!state_) return;
+  const std::optional<std::string> chosen =
+      view_.ChooseFile({.kind = FileRequest::Kind::kOpen,
+                        .title = "Import translations",
+                        .filters = {{"Translation files", "*.po *.csv"},
+                                    {"PO files", "*.po"},
+                                    {"CSV files", "*.csv"}},
+                        .start_path = PathToUtf8(state_->session.path().parent_path())});
+  if (chosen) (void)ImportFrom(*chosen);
+}
+
+bool EditorLogic::ImportFrom(const std::string& path) {
+  if (!state_) return false;
+  const bool csv = EndsWithCsv(path);
+  const std::string name = DisplayPath(PathFromUtf8(path));
+  Result<std::vector<std::byte>> bytes = ReadWholeFile(fs_, PathFromUtf8(path));
+  if (!bytes.ok()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The translations were not imported.",
+                      AsSentence(bytes.status().message()));
+    return false;
+  }
+  const std::string_view content = AsText(*bytes);
+  TranslationRecords records = csv ? ReadCsv(content) : ReadPo(content);
+  Report report{
+      .title = "Import " + FileName(PathFromUtf8(path)), .summary = {}, .lines = {}, .accept = {}};
+  // A spreadsheet on a Russian Windows saves plain CSV in Windows-1251.
+  if (csv && std::any_of(records.problems.begin(), records.problems.end(),
+                         [](const FileProblem& p) { return p.kind == ProblemKind::kNotUtf8; })) {
+    records = ReadCsv(content, TextEncoding::kWindows1251);
+    report.lines.push_back(name + ": not UTF-8, so read as Windows-1251");
+  }
+  const Result<std::vector<EntryText>> entries = state_->session.Entries();
+  if (!entries.ok()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The translations were not imported.",
+                      AsSentence(entries.status().message()));
+    return false;
+  }
+  ImportPlan plan = PlanImport(*entries, records.translations);
+  std::vector<FileProblem> problems = std::move(records.problems);
+  problems.insert(problems.end(), plan.problems.begin(), plan.problems.end());
+  std::stable_sort(problems.begin(), problems.end(),
+                   [](const FileProblem& a, const FileProblem& b) { return a.line < b.line; });
+  for (const FileProblem& p : problems) {
+    report.lines.push_back(name + (p.line > 0 ? ":" + std::to_string(p.line) : "") + ": " + p.what +
+                           Advice(p, csv));
+  }
+  report.summary = ImportSummary(plan.counts);
+  if (!problems.empty()) {
+    report.summary = Plural(problems.size(), "problem", "problems") +
+                     " in the translations, so nothing can be imported (" + report.summary + ")";
+  } else if (plan.changes.empty()) {
+    report.summary += ": nothing to change";
+  } else {
+    report.accept = "Apply";
+  }
+  if (!view_.ShowReport(report) || report.accept.empty()) return false;
+  return Changed(state_->session.ApplyTranslations(plan.changes),
+                 "The translations were not imported.", "Imported: " + ImportSummary(plan.counts));
+}
+
+// --- Comparison and patches ---
+
+void EditorLogic::Compare() {
+  if (!state_) return;
+  const std::optional<std::string> chosen =
+      view_.ChooseFile({.kind = FileRequest::Kind::kOpen,
+                        .title = "Compare with another database",
+                        .filters = {{"Text databases", "*.def"}, {"All files", "*"}},
+                        .start_path = PathToUtf8(state_->session.path().parent_path())});
+  if (chosen) (void)CompareWith(*chosen);
+}
+
+bool EditorLogic::CompareWith(const std::string& path) {
+  if (!state_) return false;
+  const std::filesystem::path file = PathFromUtf8(path);
+  auto refuse = [&](const Status& why) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The databases were not compared.",
+                      AsSentence(why.message()));
+    return false;
+  };
+  Result<std::vector<std::byte>> bytes = ReadWholeFile(fs_, file);
+  if (!bytes.ok()) return refuse(bytes.status());
+  Comparison comparison;
+  comparison.path = file;
+  comparison.bytes = std::move(bytes).value();
+  // The entries point into the bytes, whose buffer moves with them.
+  Result<std::vector<EntryText>> entries = ReadEntryTexts(comparison.bytes);
+  if (!entries.ok()) return refuse(entries.status().Within(DescribePath(file) + ": "));
+  comparison.entries = std::move(entries).value();
+  if (state_->comparison) comparison.changed_only = state_->comparison->changed_only;
+  state_->comparison = std::move(comparison);
+  if (const Status compared = state_->Compare(); !compared.ok()) {
+    state_->comparison.reset();
+    return refuse(compared);
+  }
+  state_->ChooseRows(false);
+  ShowChosenRows();
+  const Comparison& c = *state_->comparison;
+  const std::string summary = "Compared with " + FileName(file) + ": " + std::to_string(c.added) +
+                              " added, " + std::to_string(c.changed) + " changed, " +
+                              std::to_string(c.removed.size()) + " removed";
+  if (!c.removed.empty() || !c.other.empty()) {
+    Report report{
+        .title = "Compared with " + FileName(file), .summary = summary, .lines = {}, .accept = {}};
+    for (const std::string& removed : c.removed) report.lines.push_back("removed " + removed);
+    for (const std::string& other : c.other) report.lines.push_back(other);
+    (void)view_.ShowReport(report);
+  }
+  ShowStatusLine(summary);
+  return true;
+}
+
+void EditorLogic::EndComparison() {
+  if (!state_ || !state_->comparison) return;
+  state_->comparison.reset();
+  state_->ChooseRows(false);
+  ShowChosenRows();
+}
+
+void EditorLogic::SetChangedOnly(bool changed_only) {
+  if (!state_ || !state_->comparison) return;
+  state_->comparison->changed_only = changed_only;
+  state_->ChooseRows(false);
+  ShowChosenRows();
+}
+
+void EditorLogic::MakePatch() {
+  if (!state_ || !state_->comparison) return;
+  const std::optional<std::string> chosen =
+      view_.ChooseFile({.kind = FileRequest::Kind::kSave,
+                        .title = "Make a patch",
+                        .filters = {{"ORVA patches", "*.orvapatch"}, {"All files", "*"}},
+                        .start_path = PathToUtf8(state_->session.path().parent_path())});
+  if (chosen) (void)MakePatchTo(*chosen);
+}
+
+bool EditorLogic::MakePatchTo(const std::string& path) {
+  if (!state_ || !state_->comparison) return false;
+  const Comparison& c = *state_->comparison;
+  const std::filesystem::path& database = state_->session.path();
+  auto refuse = [&](const Status& why) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The patch was not made.",
+                      AsSentence(why.message()));
+    return false;
+  };
+  Result<CreatedPatch> created =
+      CreatePatch(c.bytes, state_->image(), FileName(c.path), FileName(database));
+  if (!created.ok()) return refuse(created.status());
+  // Never written over either database, whatever name leads to it.
+  DurableWrite how;
+  for (const std::filesystem::path& input : {c.path, database}) {
+    if (Result<FileInfo> info = fs_.Stat(input); info.ok()) how.inputs.push_back({*info, input});
+  }
+  Result<WrittenFile> written = WriteFileDurably(
+      fs_, PathFromUtf8(path),
+      [&](FileWriter& writer) {
+        if (Status s = writer.Write(std::string_view(created->text)); !s.ok()) return s;
+        return writer.Flush();
+      },
+      how);
+  if (!written.ok()) return refuse(written.status());
+  if (!written->warning.empty()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The patch was written.",
+                      AsSentence("it was written, but " + written->warning));
+  }
+  ShowStatusLine("Patch written to " + DisplayPath(PathFromUtf8(path)) + ": " +
+                 PatchSummary(created->counts));
+  return true;
+}
+
+void EditorLogic::ApplyPatch() {
+  if (!state_) return;
+  const std::optional<std::string> chosen =
+      view_.ChooseFile({.kind = FileRequest::Kind::kOpen,
+                        .title = "Apply a patch",
+                        .filters = {{"ORVA patches", "*.orvapatch"}, {"All files", "*"}},
+                        .start_path = PathToUtf8(state_->session.path().parent_path())});
+  if (chosen) (void)ApplyPatchFrom(*chosen);
+}
+
+bool EditorLogic::ApplyPatchFrom(const std::string& path) {
+  if (!state_) return false;
+  const std::string name = DisplayPath(PathFromUtf8(path));
+  Result<std::vector<std::byte>> bytes = ReadWholeFile(fs_, PathFromUtf8(path));
+  if (!bytes.ok()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The patch was not applied.",
+                      AsSentence(bytes.status().message()));
+    return false;
+  }
+  PatchReading reading = ReadPatch(AsText(*bytes));
+  Report report{
+      .title = "Apply " + FileName(PathFromUtf8(path)), .summary = {}, .lines = {}, .accept = {}};
+  auto lines = [&](const std::vector<PatchProblem>& problems, const std::string& file) {
+    for (const PatchProblem& p : problems) {
+      report.lines.push_back((p.line > 0 ? name + ":" + std::to_string(p.line) : file) + ": " +
+                             (p.key.empty() ? "" : p.key + ": ") + p.what);
+    }
+  };
+  if (!reading.problems.empty()) {
+    lines(reading.problems, name);
+    report.summary = Plural(reading.problems.size(), "problem", "problems") +
+                     " in the patch, so nothing was applied";
+    (void)view_.ShowReport(report);
+    return false;
+  }
+  Result<SessionPatched> patched = state_->session.ApplyPatch(reading.patch);
+  if (!patched.ok()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The patch was not applied.",
+                      AsSentence(patched.status().message()));
+    return false;
+  }
+  if (!patched->problems.empty()) {
+    lines(patched->problems, FileName(state_->session.path()));
+    report.summary =
+        Plural(patched->problems.size(), "problem", "problems") + ", so the patch was not applied";
+    if (patched->already_applied) {
+      report.summary += "; the database is already what the patch gives";
+    } else if (!patched->base_matched) {
+      report.summary += " (the database is not the one the patch was made from)";
+    }
+    (void)view_.ShowReport(report);
+    return false;
+  }
+  if (patched->edit.description.empty()) {
+    ShowStatusLine("The patch changes nothing here");
+    return true;
+  }
+  std::string note = "Applied the patch: " + PatchSummary(patched->counts);
+  if (!patched->base_matched) note += " (to a database other than the one it was made from)";
+  return Changed(patched->edit, "The patch was not applied.", note);
+}
+
+// --- The screenshot ---
+
+void EditorLogic::ChooseScreenshotFolder() {
+  const std::optional<std::string> chosen =
+      view_.ChooseFile({.kind = FileRequest::Kind::kFolder,
+                        .title = "Choose the screenshots' folder",
+                        .filters = {},
+                        .start_path = PathToUtf8(ScreenshotFolder())});
+  if (chosen) SetScreenshotFolder(*chosen);
+}
+
+void EditorLogic::SetScreenshotFolder(const std::string& folder) {
+  screenshot_folder_ = PathFromUtf8(folder);
+  ShowScreenshot();
+}
+
+std::filesystem::path EditorLogic::ScreenshotFolder() const {
+  if (!screenshot_folder_.empty() || !state_) return screenshot_folder_;
+  return state_->session.path().parent_path();
+}
+
+void EditorLogic::ShowScreenshot() {
+  if (!state_ || !state_->selected_slot) {
+    view_.ShowScreenshot({}, {});
+    return;
+  }
+  const EntryText entry = state_->EntryAt(*state_->selected_slot);
+  if (!format::IsMissionKind(state_->KindAt(entry))) {
+    view_.ShowScreenshot({}, "Only a mission has a screenshot.");
+    return;
+  }
+  const std::string image = ImageName(entry.id);
+  const std::filesystem::path folder = ScreenshotFolder();
+  const std::filesystem::path file = folder / PathFromUtf8(image);
+  const Result<FileInfo> info = fs_.Stat(file);
+  if (info.ok() && info->regular()) {
+    view_.ShowScreenshot(PathToUtf8(file), image);
+  } else {
+    view_.ShowScreenshot({}, image + " is not in " + DisplayPath(folder) + ".");
+  }
+}
+
+// --- The state ---
+
+bool EditorLogic::has_database() const { return state_ != nullptr; }
+
+bool EditorLogic::modified() const { return state_ && state_->session.modified(); }
+
+std::string EditorLogic::DatabasePath() const {
+  return state_ ? PathToUtf8(state_->session.path()) : std::string();
+}
+
+std::string EditorLogic::Title() const {
+  if (!state_) return std::string(kProgram);
+  return (modified() ? "*" : "") + FileName(state_->session.path()) + " – " + std::string(kProgram);
+}
+
+EditorCommands EditorLogic::Commands() const {
+  EditorCommands c;
+  c.undo_text = "Undo";
+  c.redo_text = "Redo";
+  if (!state_) return c;
+  const EditSession& session = state_->session;
+  c.has_database = true;
+  c.can_edit = SelectedRow().has_value();
+  c.can_remove = c.can_edit && *state_->selected_slot != state_->marker_slot;
+  c.can_undo = session.can_undo();
+  c.can_redo = session.can_redo();
+  if (c.can_undo) c.undo_text += " " + session.undo_description();
+  if (c.can_redo) c.redo_text += " " + session.redo_description();
+  c.can_save = session.modified();
+  c.comparing = state_->comparison.has_value();
+  c.changed_only = c.comparing && state_->comparison->changed_only;
+  return c;
+}
+
+std::string EditorLogic::RowsText() const {
+  if (!state_) return {};
+  const std::size_t all = state_->entries();
+  if (!state_->rows) return Plural(all, "entry", "entries");
+  return std::to_string(state_->rows->size()) + " of " + Plural(all, "entry", "entries");
+}
+
+void EditorLogic::ShowStatusLine(const std::string& note) {
+  const std::string rows = RowsText();
+  view_.ShowStatus(note.empty() ? rows : rows.empty() ? note : note + " · " + rows);
+}
+
+void EditorLogic::Refresh(const std::string& note) {
+  view_.ShowTitle(Title());
+  view_.ShowCommands(Commands());
+  ShowStatusLine(note);
+  ShowScreenshot();
+}
+
+}  // namespace orva
