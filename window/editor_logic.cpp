@@ -284,25 +284,16 @@ struct EditorLogic::State {
     rows_exact = true;
   }
 
-  // The shown slots after entries went into `slots` (in order): those after
-  // each move on, and the new ones are shown.
-  void RowsAdded(std::span<const std::size_t> slots) {
+  // Shows the slots too, where the filter does not keep them: the rows a
+  // change has just made stay in sight.
+  void AlsoShow(std::span<const std::size_t> slots) {
     if (!rows) return;
     for (std::size_t slot : slots) {
-      for (std::uint32_t& shown : *rows) shown += shown >= slot ? 1 : 0;
-      rows->insert(std::lower_bound(rows->begin(), rows->end(), slot),
-                   static_cast<std::uint32_t>(slot));
+      const auto at = std::lower_bound(rows->begin(), rows->end(), slot);
+      if (at != rows->end() && *at == slot) continue;
+      rows->insert(at, static_cast<std::uint32_t>(slot));
+      rows_exact = false;
     }
-    rows_exact = false;
-  }
-
-  void RowsRemoved(std::span<const std::size_t> slots) {
-    if (!rows) return;
-    for (auto slot = slots.rbegin(); slot != slots.rend(); ++slot) {
-      std::erase(*rows, static_cast<std::uint32_t>(*slot));
-      for (std::uint32_t& shown : *rows) shown -= shown > *slot ? 1 : 0;
-    }
-    rows_exact = false;
   }
 
   // Marks the rows against the database compared with, as `orva-cli diff`
@@ -361,7 +352,9 @@ bool EditorLogic::OpenPath(const std::string& path) {
 }
 
 // Opens the file without asking: what was open before stays when it fails.
-bool EditorLogic::OpenFile(const std::filesystem::path& file) {
+bool EditorLogic::OpenFile(const std::filesystem::path& path) {
+  // A copy: the path may be the session's own, which the new one replaces.
+  const std::filesystem::path file = path;
   Result<EditSession> session = EditSession::Open(fs_, file);
   if (!session.ok()) {
     view_.ShowMessage(MessageIcon::kExclamation, "The database was not opened.",
@@ -692,23 +685,28 @@ bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refu
   std::optional<std::size_t> focus = s.selected_slot;
   switch (edit->kind) {
     case SessionEdit::Kind::kTexts:
-      s.rows_exact = false;
       focus = slots.front();
       break;
     case SessionEdit::Kind::kAdded:
-      s.RowsAdded(slots);
       focus = slots.back();
       break;
     case SessionEdit::Kind::kRemoved:
-      s.RowsRemoved(slots);
       focus = std::min(slots.front(), s.entries());
       break;
     case SessionEdit::Kind::kPatched:
-      s.ChooseRows(false);
       if (focus) focus = std::min(*focus, s.entries());
       break;
   }
-  if (edit->kind == SessionEdit::Kind::kTexts && !s.comparison) {
+  // A filter chooses among the rows as they now are, and the rows just
+  // changed or added stay in sight.
+  const bool filtered = s.rows.has_value();
+  if (filtered) {
+    s.ChooseRows(false);
+    if (edit->kind == SessionEdit::Kind::kTexts || edit->kind == SessionEdit::Kind::kAdded) {
+      s.AlsoShow(slots);
+    }
+  }
+  if (edit->kind == SessionEdit::Kind::kTexts && !s.comparison && !filtered) {
     // The rows stay; only those of the slots changed.
     std::optional<std::size_t> first, last;
     for (std::size_t slot : slots) {

@@ -278,7 +278,7 @@ class EditorLogic {
  private:
   struct State;
 
-  bool OpenFile(const std::filesystem::path& file);
+  bool OpenFile(const std::filesystem::path& path);
   void Saved(const std::string& warning);
   bool Changed(const Result<SessionEdit>& edit, std::string_view refused, std::string note);
   void ShowChosenRows();
