@@ -365,8 +365,11 @@ bool EditorLogic::OpenFile(const std::filesystem::path& path) {
   state_->FindMarker();
   if (!filter_.empty()) state_->pattern = TextPattern::Make(filter_, {}).value();
   state_->ChooseRows(false);
-  if (state_->RowCount() > 0) state_->selected_slot = state_->SlotOf(0);
   view_.ShowRows(state_->RowCount());
+  if (state_->RowCount() > 0) {
+    state_->selected_slot = state_->SlotOf(0);
+    view_.SelectRow(0);
+  }
   Refresh("Opened " + DisplayPath(file));
   return true;
 }
@@ -499,10 +502,17 @@ void EditorLogic::SetFilter(std::string_view text) {
   ShowChosenRows();
 }
 
-// The rows chosen anew, the selection kept where it is still shown.
+// The rows chosen anew, the selection kept where it is still shown and
+// otherwise moved to the first row, so that the keys that act on a row work.
 void EditorLogic::ShowChosenRows() {
   view_.ShowRows(state_->RowCount());
-  if (const std::optional<std::size_t> row = SelectedRow()) view_.SelectRow(*row);
+  std::optional<std::size_t> row = SelectedRow();
+  if (!row && state_->RowCount() > 0) row = 0;
+  state_->selected_slot.reset();
+  if (row) {
+    state_->selected_slot = state_->SlotOf(*row);
+    view_.SelectRow(*row);
+  }
   view_.ShowStatus(RowsText());
   view_.ShowCommands(Commands());
   ShowScreenshot();

@@ -293,9 +293,9 @@ void EditorWindow::CreateControls() {
   table_->horizontalHeader()->setStretchLastSection(true);
   const int digit = table_->fontMetrics().horizontalAdvance(QLatin1Char('0'));
   for (const auto& [section, digits] :
-       {std::pair(EditorColumn::kSlot, 9), std::pair(EditorColumn::kId, 12),
-        std::pair(EditorColumn::kKind, 18), std::pair(EditorColumn::kImage, 14),
-        std::pair(EditorColumn::kBytes, 7)}) {
+       {std::pair(EditorColumn::kSlot, 8), std::pair(EditorColumn::kId, 8),
+        std::pair(EditorColumn::kKind, 15), std::pair(EditorColumn::kImage, 12),
+        std::pair(EditorColumn::kBytes, 6)}) {
     table_->setColumnWidth(static_cast<int>(section), digit * digits);
   }
   for (QAction* row_action :
@@ -308,7 +308,7 @@ void EditorWindow::CreateControls() {
   side->setObjectName(QStringLiteral("screenshotPanel"));
   auto* side_column = new QVBoxLayout(side);
   screenshot_ = Named(new QLabel(side), "screenshot", tr("Screenshot"));
-  screenshot_->setAlignment(Qt::AlignCenter);
+  screenshot_->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
   screenshot_->setMinimumSize(kScreenshotWidth / 2, kScreenshotWidth * 3 / 8);
   screenshot_caption_ = Named(new QLabel(side), "screenshotCaption", tr("Screenshot file"));
   screenshot_caption_->setWordWrap(true);
