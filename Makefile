@@ -80,11 +80,13 @@ run: deps $(BUILD_DIR)/build.ninja
 	$(BUILD_DIR)/bin/orva-cli list examples/textdb_00.def
 
 # Draws docs/window.png without a display: the window after opening the
-# sample database, a mission selected; and docs/help.png, its help panel.
+# sample database, a mission selected; docs/help.png, its help panel; and
+# docs/editor.png, the editor on the same database.
 .PHONY: screenshot
 screenshot: $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva-screenshot
-	$(BUILD_DIR)/bin/orva-screenshot examples/textdb_00.def docs/window.png docs/help.png
+	$(BUILD_DIR)/bin/orva-screenshot examples/textdb_00.def docs/window.png docs/help.png \
+	  docs/editor.png
 
 # Puts orva and orva-cli in $(PREFIX)/bin, ORVA in the desktop's application
 # menu with its icon, and the documentation in $(PREFIX)/share/doc/orva

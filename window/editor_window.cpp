@@ -319,7 +319,7 @@ void EditorWindow::CreateControls() {
   splitter->addWidget(table_);
   splitter->addWidget(side);
   splitter->setStretchFactor(0, 1);
-  splitter->setSizes({640, kScreenshotWidth});
+  splitter->setSizes({700, kScreenshotWidth});
   column->addWidget(splitter, 1);
   setCentralWidget(client);
 
