@@ -352,9 +352,7 @@ bool EditorLogic::OpenPath(const std::string& path) {
 }
 
 // Opens the file without asking: what was open before stays when it fails.
-bool EditorLogic::OpenFile(const std::filesystem::path& path) {
-  // A copy: the path may be the session's own, which the new one replaces.
-  const std::filesystem::path file = path;
+bool EditorLogic::OpenFile(const std::filesystem::path& file) {
   Result<EditSession> session = EditSession::Open(fs_, file);
   if (!session.ok()) {
     view_.ShowMessage(MessageIcon::kExclamation, "The database was not opened.",
@@ -376,7 +374,7 @@ bool EditorLogic::OpenFile(const std::filesystem::path& path) {
 
 void EditorLogic::Reload() {
   if (!state_ || !CanClose()) return;
-  (void)OpenFile(state_->session.path());
+  (void)OpenFile(SessionPath());
 }
 
 bool EditorLogic::Save() {
@@ -402,7 +400,7 @@ bool EditorLogic::Save() {
          .buttons = {"Read Again", "Save As…", "Cancel"},
          .default_button = 2,
          .cancel_button = 2});
-    if (answer == 0) (void)OpenFile(state_->session.path());
+    if (answer == 0) (void)OpenFile(SessionPath());
     if (answer == 1) return SaveAs();
     return false;
   }
@@ -671,7 +669,7 @@ bool EditorLogic::ReplaceAll(const ReplaceRequest& request) {
 // A change, an undo or a redo done (or refused): the rows, the selection
 // and everything that shows the state follow it.
 bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refused,
-                          std::string note) {
+                          const std::string& note) {
   if (!edit.ok()) {
     view_.ShowMessage(MessageIcon::kExclamation, std::string(refused),
                       AsSentence(edit.status().message()));
@@ -741,7 +739,7 @@ bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refu
       view_.SelectRow(*row);
     }
   }
-  Refresh(note.empty() ? edit->description : std::move(note));
+  Refresh(note.empty() ? edit->description : note);
   return true;
 }
 
@@ -1053,6 +1051,9 @@ void EditorLogic::ShowScreenshot() {
 }
 
 // --- The state ---
+
+// A copy, for an open that replaces the session it belongs to.
+std::filesystem::path EditorLogic::SessionPath() const { return state_->session.path(); }
 
 bool EditorLogic::has_database() const { return state_ != nullptr; }
 

@@ -130,7 +130,7 @@ EditorWindow::~EditorWindow() = default;
 // filter box keeps its own keys.
 void EditorWindow::CreateActions() {
   auto action = [this](const char* name, const QString& caption, auto slot,
-                       QKeySequence shortcut = {}) {
+                       const QKeySequence& shortcut = {}) {
     auto* made = new QAction(caption, this);
     made->setObjectName(QString::fromLatin1(name));
     made->setShortcut(shortcut);
