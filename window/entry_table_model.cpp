@@ -61,6 +61,8 @@ QVariant EntryTableModel::data(const QModelIndex& index, int role) const {
           return QString::fromUtf8(RowKindName(row.kind).data(),
                                    static_cast<qsizetype>(RowKindName(row.kind).size()));
         case EditorColumn::kImage:
+          // Read aloud, an empty cell says what it holds.
+          if (row.image.empty() && role == Qt::AccessibleTextRole) return QStringLiteral("none");
           return Text(row.image);
         case EditorColumn::kBytes:
           return QString::number(row.bytes);
