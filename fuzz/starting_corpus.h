@@ -24,4 +24,12 @@ std::vector<CorpusInput> InsertionCorpus();
 // Code page bytes and UTF-8 texts: inputs of the code page target.
 std::vector<CorpusInput> CodePageCorpus();
 
+// Translation files as exports, editors and spreadsheets write them, and
+// damaged ones: inputs of the PO and CSV reader targets.
+std::vector<CorpusInput> PoCorpus();
+std::vector<CorpusInput> CsvCorpus();
+
+// Those files with databases, in the import target's input form.
+std::vector<CorpusInput> ImportCorpus();
+
 }  // namespace orva::fuzz

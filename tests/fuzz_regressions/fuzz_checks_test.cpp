@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "database/layout_check.h"
+#include "fuzz/exchange_properties.h"
 #include "fuzz/properties.h"
 #include "fuzz/starting_corpus.h"
 #include "tests/support/database_builder.h"
@@ -59,6 +60,14 @@ TEST(SavedFuzzInputs, PassTheChecksOfTheTargetThatFoundThem) {
   for (const fs::path& path : SavedInputs("code_page")) {
     ExpectPasses(CheckCodePageRoundTrip(ReadInput(path)), path.string());
   }
+  for (const char* reader : {"po_reader", "csv_reader"}) {
+    for (const fs::path& path : SavedInputs(reader)) {
+      ExpectPasses(CheckTranslationFileRead(ReadInput(path), reader[0] == 'c'), path.string());
+    }
+  }
+  for (const fs::path& path : SavedInputs("import")) {
+    ExpectPasses(CheckImportPlan(ReadInput(path)), path.string());
+  }
 }
 
 TEST(FuzzStartingCorpus, PassTheChecksOfTheirTargets) {
@@ -71,6 +80,12 @@ TEST(FuzzStartingCorpus, PassTheChecksOfTheirTargets) {
   }
   for (const CorpusInput& input : CodePageCorpus())
     ExpectPasses(CheckCodePageRoundTrip(input.bytes), input.name);
+  for (const CorpusInput& input : PoCorpus())
+    ExpectPasses(CheckTranslationFileRead(input.bytes, false), input.name);
+  for (const CorpusInput& input : CsvCorpus())
+    ExpectPasses(CheckTranslationFileRead(input.bytes, true), input.name);
+  for (const CorpusInput& input : ImportCorpus())
+    ExpectPasses(CheckImportPlan(input.bytes), input.name);
 }
 
 // Every code page string of up to two bytes, which meets every byte value and
