@@ -168,6 +168,9 @@ std::vector<CorpusInput> PatchCorpus() {
   add("not-a-patch", "--- a/textdb_00.def\n+++ b/textdb_00.def\n");
   add("version-2", "orva-patch 2\n");
   add("empty", "");
+  return corpus;
+}
+
 namespace {
 
 // The export of a database, with every other entry translated.
