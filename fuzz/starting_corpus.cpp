@@ -223,8 +223,8 @@ std::vector<CorpusInput> CsvCorpus() {
   return {
       {"export", Bytes(exported)},
       {"semicolons", Bytes("id;text;translation\r\n5001;\"a;b\";c\r\n100#5;x;y\r\n")},
-      {"tabs-utf16le", Bytes(std::string("\xFF\xFEi\0d\0\t\0t\0\n\0005\0\t\0\x10\x04\n\0", 22))},
-      {"utf16be", Bytes(std::string("\xFE\xFF\0i\0d\0,\0t\0\n", 13))},
+      {"tabs-utf16le", Bytes(std::string("\xFF\xFEi\0d\0\t\0t\0\n\0005\0\t\0\x10\x04\n\0", 20))},
+      {"utf16be", Bytes(std::string("\xFE\xFF\0i\0d\0,\0t\0\n", 12))},
       {"windows-1251", Bytes("id,translation\n5001,\xCF\xF0\xE8\xE2\xE5\xF2\n")},
       {"column-twice", Bytes("id,id,translation\n5001,5002,x\n")},
       {"only-text-filled", Bytes("id,text,translation\n5001,Другое,\n")},
