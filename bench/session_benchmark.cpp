@@ -35,6 +35,7 @@
 #include "database/format.h"
 #include "database/layout_check.h"
 #include "database/mission_list.h"
+#include "database/read_limits.h"
 #include "database/text_entry_insertion.h"
 #include "database/text_match.h"
 #include "database/translation_files.h"
@@ -156,7 +157,8 @@ void SearchEntries(benchmark::State& state, const fs::path& db, std::string_view
                    std::size_t wanted) {
   const TextPattern pattern = TextPattern::Make(match, {}).value();
   for (auto _ : state) {
-    Result<std::vector<std::byte>> bytes = ReadWholeFile(DefaultFileSystem(), db);
+    Result<std::vector<std::byte>> bytes =
+        ReadWholeFile(DefaultFileSystem(), db, kDatabaseReadLimit);
     Check(bytes.status(), "the read");
     Result<std::vector<EntryText>> entries = ReadEntryTexts(*bytes);
     Check(entries.status(), "the entries");

@@ -232,6 +232,17 @@ TEST(TranslationFiles, ReadersNameTheLineOfWhatTheyCannotRead) {
   EXPECT_EQ(only(ReadCsv(csv)).kind, ProblemKind::kNotUtf8);
   EXPECT_EQ(ReadCsv(csv, TextEncoding::kWindows1251).translations.at(1).text, "Да");
 
+  // An escape that stands for no byte is refused at its line, never cut to one.
+  for (const char* escape : {"\\400", "\\x141", "\\q"}) {
+    const std::string file =
+        "msgctxt \"1\"\nmsgid \"a\"\nmsgstr \"b" + std::string(escape) + "\"\n";
+    const TranslationRecords read = ReadPo(file);
+    ASSERT_EQ(read.problems.size(), 1u) << escape;
+    EXPECT_EQ(read.problems[0].line, 3u) << escape;
+  }
+  EXPECT_EQ(ReadPo("msgctxt \"1\"\nmsgid \"\"\nmsgstr \"\\101\\x42\\t\"\n").translations.at(0).text,
+            "AB\t");
+
   // The separator is the first outside quotes on the first line.
   EXPECT_EQ(ReadCsv("\"a, b\";id;translation\n;5;x\n").translations.at(0).text, "x");
 
