@@ -278,6 +278,19 @@ TEST(TranslationFiles, ReadersNameTheLineOfWhatTheyCannotRead) {
   EXPECT_FALSE(read.translations[1].fuzzy);
   EXPECT_EQ(read.translations[1].source, "a\nb");
   EXPECT_EQ(read.translations[1].text, "d");
+
+  // A fuzzy flag among others, an octal escape of three digits at most, and
+  // the charset in any case; a charset other than UTF-8 is refused.
+  const TranslationRecords flagged = ReadPo(
+      "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=utf-8\\n\"\n\n"
+      "#, c-format, fuzzy\nmsgctxt \"1\"\nmsgid \"a\"\nmsgstr \"\\1010\\x41\"\n");
+  EXPECT_EQ(flagged.problems, std::vector<FileProblem>{});
+  ASSERT_EQ(flagged.translations.size(), 1u);
+  EXPECT_TRUE(flagged.translations[0].fuzzy);
+  EXPECT_EQ(flagged.translations[0].text, "A0A");
+  EXPECT_EQ(
+      only(ReadPo("msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=CP1251\\n\"\n")).line,
+      1u);
 }
 
 #ifndef _WIN32
