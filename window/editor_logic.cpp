@@ -487,6 +487,10 @@ std::optional<std::size_t> EditorLogic::SelectedRow() const {
   return state_->RowOf(*state_->selected_slot);
 }
 
+std::optional<std::size_t> EditorLogic::RowOfSlot(std::size_t slot) const {
+  return state_ ? state_->RowOf(slot) : std::nullopt;
+}
+
 void EditorLogic::SetFilter(std::string_view text) {
   const bool narrowing = !filter_.empty() && text.find(filter_) != std::string_view::npos;
   filter_ = std::string(text);

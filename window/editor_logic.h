@@ -208,6 +208,9 @@ class EditorLogic {
   // The selection moved to `row`, or to none.
   void SelectionChanged(std::optional<std::size_t> row);
   std::optional<std::size_t> SelectedRow() const;
+  // The row that shows the entry in table slot `slot`, if one does: a view
+  // that acts later on a row it was given finds it again by its slot.
+  std::optional<std::size_t> RowOfSlot(std::size_t slot) const;
 
   // The filter (Ctrl+F): the rows whose id, image name or text holds `text`,
   // ignoring case as `orva-cli entries --match` does; empty shows every row.

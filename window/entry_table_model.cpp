@@ -113,10 +113,9 @@ bool EntryTableModel::setData(const QModelIndex& index, const QVariant& value, i
   }
   QMetaObject::invokeMethod(
       this,
-      [this, row = static_cast<std::size_t>(index.row()), text = value.toString().toStdString()] {
-        if (row < logic_.RowCount() && text != logic_.EditableText(row)) {
-          (void)logic_.SetText(row, text);
-        }
+      [this, slot = RowAt(index.row()).slot, text = value.toString().toStdString()] {
+        const std::optional<std::size_t> row = logic_.RowOfSlot(slot);
+        if (row && text != logic_.EditableText(*row)) (void)logic_.SetText(*row, text);
       },
       Qt::QueuedConnection);
   return true;

@@ -241,9 +241,9 @@ void Form1::dropEvent(QDropEvent* event) { TakeDatabaseDrop(event); }
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
   if (watched == missions_) {
     // Shift+F10 opens the list's menu as the Menu key does, at the current item.
+    if (event->type() != QEvent::KeyPress) return false;
     const auto* key = static_cast<QKeyEvent*>(event);
-    if (event->type() == QEvent::KeyPress && key->key() == Qt::Key_F10 &&
-        key->modifiers() == Qt::ShiftModifier) {
+    if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) {
       QListWidgetItem* current = missions_->currentItem();
       ShowListMenu(current != nullptr ? missions_->visualItemRect(current).center() : QPoint());
       return true;
