@@ -273,8 +273,10 @@ class ReportDialogWindow final : public ModalDialog {
     if (shown < report_.lines.size()) {
       lines += "… and " + std::to_string(report_.lines.size() - shown) + " more\r\n";
     }
-    SendMessageW(Item(kDialogLinesId), EM_SETLIMITTEXT, 0, 0);
-    SetItemText(kDialogLinesId, lines);
+    if (Item(kDialogLinesId) != nullptr) {
+      SendMessageW(Item(kDialogLinesId), EM_SETLIMITTEXT, 0, 0);
+      SetItemText(kDialogLinesId, lines);
+    }
     SetFocus(Item(IDOK));
   }
 
@@ -320,17 +322,22 @@ void RunReplaceDialog(HWND owner, const ReplaceDialog& dialog) {
 }
 
 bool RunReportDialog(HWND owner, const Report& report) {
-  DialogTemplate made(report.title, 340, 200);
+  // Without lines, the summary alone above the buttons.
+  const bool lines = !report.lines.empty();
+  const short buttons_at = lines ? 179 : 31;
+  DialogTemplate made(report.title, 340, static_cast<short>(buttons_at + 21));
   // The summary comes just before the lines, which it names for screen readers.
   made.Add(kStatic, "", kDialogSummaryId, 7, 7, 326, 18, SS_LEFT | SS_NOPREFIX);
-  made.Add(kEdit, "", kDialogLinesId, 7, 28, 326, 144,
-           WS_BORDER | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY |
-               ES_AUTOHSCROLL | ES_AUTOVSCROLL);
+  if (lines) {
+    made.Add(kEdit, "", kDialogLinesId, 7, 28, 326, 144,
+             WS_BORDER | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY |
+                 ES_AUTOHSCROLL | ES_AUTOVSCROLL);
+  }
   if (report.accept.empty()) {
-    made.Add(kButton, "OK", IDOK, 283, 179, 50, 14, WS_TABSTOP | BS_DEFPUSHBUTTON);
+    made.Add(kButton, "OK", IDOK, 283, buttons_at, 50, 14, WS_TABSTOP | BS_DEFPUSHBUTTON);
   } else {
-    made.Add(kButton, report.accept, IDOK, 229, 179, 50, 14, WS_TABSTOP | BS_DEFPUSHBUTTON);
-    made.Add(kButton, "Cancel", IDCANCEL, 283, 179, 50, 14, WS_TABSTOP | BS_PUSHBUTTON);
+    made.Add(kButton, report.accept, IDOK, 229, buttons_at, 50, 14, WS_TABSTOP | BS_DEFPUSHBUTTON);
+    made.Add(kButton, "Cancel", IDCANCEL, 283, buttons_at, 50, 14, WS_TABSTOP | BS_PUSHBUTTON);
   }
   ReportDialogWindow window(report);
   return window.Run(owner, made) == 1 && !report.accept.empty();
