@@ -176,7 +176,13 @@ bool EditorWindow::Create(int show_command) {
   SetFonts();
   SetIcons();
   CreateColumns();
-  SetWindowPos(window_, nullptr, 0, 0, Scale(kStartWidth), Scale(kStartHeight),
+  // As large as it was meant, on a monitor that has the room.
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor);
+  const RECT& room = monitor.rcWork;
+  SetWindowPos(window_, nullptr, 0, 0, std::min<int>(Scale(kStartWidth), room.right - room.left),
+               std::min<int>(Scale(kStartHeight), room.bottom - room.top),
                SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
   Layout();
   ShowTitle(logic_.Title());
