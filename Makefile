@@ -28,7 +28,7 @@ test_lists = $(lists) deps/debian-packages-test.txt
 develop_lists = $(test_lists) deps/debian-packages-develop.txt
 
 .PHONY: all deps deps-test deps-develop build build-tests build-sanitize build-fuzz run test test-normal \
-	test-sanitize test-fuzz deps-fresh test-fresh fuzz bench bench-session example lint clean
+	test-sanitize test-fuzz deps-fresh test-fresh fuzz bench bench-session bench-editor example lint clean
 
 all: build
 
@@ -80,11 +80,13 @@ run: deps $(BUILD_DIR)/build.ninja
 	$(BUILD_DIR)/bin/orva-cli list examples/textdb_00.def
 
 # Draws docs/window.png without a display: the window after opening the
-# sample database, a mission selected; and docs/help.png, its help panel.
+# sample database, a mission selected; docs/help.png, its help panel; and
+# docs/editor.png, the editor on the same database.
 .PHONY: screenshot
 screenshot: $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva-screenshot
-	$(BUILD_DIR)/bin/orva-screenshot examples/textdb_00.def docs/window.png docs/help.png
+	$(BUILD_DIR)/bin/orva-screenshot examples/textdb_00.def docs/window.png docs/help.png \
+	  docs/editor.png
 
 # Puts orva and orva-cli in $(PREFIX)/bin, ORVA in the desktop's application
 # menu with its icon, and the documentation in $(PREFIX)/share/doc/orva
@@ -160,6 +162,7 @@ bench: deps-develop $(BUILD_DIR)/build.ninja
 	done
 	python3 bench/exchange_bench.py $(BUILD_DIR)/bin/orva-cli $(BUILD_DIR)/bench-data
 	$(MAKE) --no-print-directory bench-session
+	$(MAKE) --no-print-directory bench-editor
 
 # An edit session's save of 1,000 changes against one insertion (in pairs, on
 # 8 MiB) and the search of `entries --match` on 64 MiB, as library calls
@@ -182,6 +185,18 @@ bench-session: deps-develop $(BUILD_DIR)/build.ninja
 	  /usr/bin/time -v -o $$stats $(BUILD_DIR)/bin/orva-cli entries $$db --match $$match >/dev/null; \
 	  echo "orva-cli entries --match $$match on $$db: $$(wall) elapsed, $$(peak) KiB at the peak"; \
 	done
+
+# The editor window's logic on a 64 MiB database (bench/editor_benchmark.cpp):
+# open to a usable table, each filter keystroke, the peak memory against the
+# file, and the save of 1,000 edits against one insertion (a few minutes:
+# each edit makes the image anew).
+bench-editor: deps-develop $(BUILD_DIR)/build.ninja
+	$(call switch_on,$(BUILD_DIR),ORVA_BUILD_BENCH)
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva-editor-bench
+	@db=$(BUILD_DIR)/bench-data/textdb_editor_64MiB.def; \
+	mkdir -p $(BUILD_DIR)/bench-data; \
+	[ -f $$db ] || $(BUILD_DIR)/bench/orva-editor-bench --make=$$db; \
+	$(BUILD_DIR)/bench/orva-editor-bench $$db
 
 # clang-format (.clang-format) over every C++ file of the tree, or of the
 # folders and files in LINT_PATHS, and clang-tidy (.clang-tidy) over those the

@@ -284,25 +284,16 @@ struct EditorLogic::State {
     rows_exact = true;
   }
 
-  // The shown slots after entries went into `slots` (in order): those after
-  // each move on, and the new ones are shown.
-  void RowsAdded(std::span<const std::size_t> slots) {
+  // Shows the slots too, where the filter does not keep them: the rows a
+  // change has just made stay in sight.
+  void AlsoShow(std::span<const std::size_t> slots) {
     if (!rows) return;
     for (std::size_t slot : slots) {
-      for (std::uint32_t& shown : *rows) shown += shown >= slot ? 1 : 0;
-      rows->insert(std::lower_bound(rows->begin(), rows->end(), slot),
-                   static_cast<std::uint32_t>(slot));
+      const auto at = std::lower_bound(rows->begin(), rows->end(), slot);
+      if (at != rows->end() && *at == slot) continue;
+      rows->insert(at, static_cast<std::uint32_t>(slot));
+      rows_exact = false;
     }
-    rows_exact = false;
-  }
-
-  void RowsRemoved(std::span<const std::size_t> slots) {
-    if (!rows) return;
-    for (auto slot = slots.rbegin(); slot != slots.rend(); ++slot) {
-      std::erase(*rows, static_cast<std::uint32_t>(*slot));
-      for (std::uint32_t& shown : *rows) shown -= shown > *slot ? 1 : 0;
-    }
-    rows_exact = false;
   }
 
   // Marks the rows against the database compared with, as `orva-cli diff`
@@ -372,15 +363,18 @@ bool EditorLogic::OpenFile(const std::filesystem::path& file) {
   state_->FindMarker();
   if (!filter_.empty()) state_->pattern = TextPattern::Make(filter_, {}).value();
   state_->ChooseRows(false);
-  if (state_->RowCount() > 0) state_->selected_slot = state_->SlotOf(0);
   view_.ShowRows(state_->RowCount());
+  if (state_->RowCount() > 0) {
+    state_->selected_slot = state_->SlotOf(0);
+    view_.SelectRow(0);
+  }
   Refresh("Opened " + DisplayPath(file));
   return true;
 }
 
 void EditorLogic::Reload() {
   if (!state_ || !CanClose()) return;
-  (void)OpenFile(state_->session.path());
+  (void)OpenFile(SessionPath());
 }
 
 bool EditorLogic::Save() {
@@ -406,7 +400,7 @@ bool EditorLogic::Save() {
          .buttons = {"Read Again", "Save As…", "Cancel"},
          .default_button = 2,
          .cancel_button = 2});
-    if (answer == 0) (void)OpenFile(state_->session.path());
+    if (answer == 0) (void)OpenFile(SessionPath());
     if (answer == 1) return SaveAs();
     return false;
   }
@@ -506,10 +500,17 @@ void EditorLogic::SetFilter(std::string_view text) {
   ShowChosenRows();
 }
 
-// The rows chosen anew, the selection kept where it is still shown.
+// The rows chosen anew, the selection kept where it is still shown and
+// otherwise moved to the first row, so that the keys that act on a row work.
 void EditorLogic::ShowChosenRows() {
   view_.ShowRows(state_->RowCount());
-  if (const std::optional<std::size_t> row = SelectedRow()) view_.SelectRow(*row);
+  std::optional<std::size_t> row = SelectedRow();
+  if (!row && state_->RowCount() > 0) row = 0;
+  state_->selected_slot.reset();
+  if (row) {
+    state_->selected_slot = state_->SlotOf(*row);
+    view_.SelectRow(*row);
+  }
   view_.ShowStatus(RowsText());
   view_.ShowCommands(Commands());
   ShowScreenshot();
@@ -668,7 +669,7 @@ bool EditorLogic::ReplaceAll(const ReplaceRequest& request) {
 // A change, an undo or a redo done (or refused): the rows, the selection
 // and everything that shows the state follow it.
 bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refused,
-                          std::string note) {
+                          const std::string& note) {
   if (!edit.ok()) {
     view_.ShowMessage(MessageIcon::kExclamation, std::string(refused),
                       AsSentence(edit.status().message()));
@@ -692,23 +693,28 @@ bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refu
   std::optional<std::size_t> focus = s.selected_slot;
   switch (edit->kind) {
     case SessionEdit::Kind::kTexts:
-      s.rows_exact = false;
       focus = slots.front();
       break;
     case SessionEdit::Kind::kAdded:
-      s.RowsAdded(slots);
       focus = slots.back();
       break;
     case SessionEdit::Kind::kRemoved:
-      s.RowsRemoved(slots);
       focus = std::min(slots.front(), s.entries());
       break;
     case SessionEdit::Kind::kPatched:
-      s.ChooseRows(false);
       if (focus) focus = std::min(*focus, s.entries());
       break;
   }
-  if (edit->kind == SessionEdit::Kind::kTexts && !s.comparison) {
+  // A filter chooses among the rows as they now are, and the rows just
+  // changed or added stay in sight.
+  const bool filtered = s.rows.has_value();
+  if (filtered) {
+    s.ChooseRows(false);
+    if (edit->kind == SessionEdit::Kind::kTexts || edit->kind == SessionEdit::Kind::kAdded) {
+      s.AlsoShow(slots);
+    }
+  }
+  if (edit->kind == SessionEdit::Kind::kTexts && !s.comparison && !filtered) {
     // The rows stay; only those of the slots changed.
     std::optional<std::size_t> first, last;
     for (std::size_t slot : slots) {
@@ -733,7 +739,7 @@ bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refu
       view_.SelectRow(*row);
     }
   }
-  Refresh(note.empty() ? edit->description : std::move(note));
+  Refresh(note.empty() ? edit->description : note);
   return true;
 }
 
@@ -1045,6 +1051,9 @@ void EditorLogic::ShowScreenshot() {
 }
 
 // --- The state ---
+
+// A copy, for an open that replaces the session it belongs to.
+std::filesystem::path EditorLogic::SessionPath() const { return state_->session.path(); }
 
 bool EditorLogic::has_database() const { return state_ != nullptr; }
 

@@ -279,8 +279,9 @@ class EditorLogic {
   struct State;
 
   bool OpenFile(const std::filesystem::path& file);
+  std::filesystem::path SessionPath() const;
   void Saved(const std::string& warning);
-  bool Changed(const Result<SessionEdit>& edit, std::string_view refused, std::string note);
+  bool Changed(const Result<SessionEdit>& edit, std::string_view refused, const std::string& note);
   void ShowChosenRows();
   std::filesystem::path ScreenshotFolder() const;
   void ShowScreenshot();

@@ -24,6 +24,7 @@
 
 #include "resources/icon.h"
 #include "window/controls.h"
+#include "window/editor_window.h"
 #include "window/focus_ring.h"
 #include "window/form1_layout.h"
 #include "window/help_panel.h"
@@ -187,6 +188,39 @@ void Form1::ConnectControls() {
   connect(new_text_, &QLineEdit::returnPressed, insert_, &QPushButton::click);
   connect(help_panel_, &HelpPanel::CloseAsked, this, [this] { logic_.HideHelp(); });
   new_text_->installEventFilter(this);
+  missions_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(missions_, &QListWidget::customContextMenuRequested, this, &Form1::ShowListMenu);
+  missions_->installEventFilter(this);
+}
+
+void Form1::ShowListMenu(const QPoint& where) {
+  QMenu menu(this);
+  menu.setObjectName(QStringLiteral("listMenu"));
+  QAction* edit = menu.addAction(tr("Edit all entries…"));
+  edit->setObjectName(QStringLiteral("editAllEntries"));
+  connect(edit, &QAction::triggered, this, &Form1::EditAllEntries);
+  menu.exec(missions_->viewport()->mapToGlobal(where));
+}
+
+// The editor shows the database this window shows; once it saves that file,
+// the list is read again.
+void Form1::EditAllEntries() {
+  if (!editor_) {
+    editor_ = std::make_unique<EditorWindow>();
+    connect(editor_.get(), &EditorWindow::DatabaseWritten, this, [this](const QString& path) {
+      if (!DatabasePath().isEmpty() &&
+          QFileInfo(path).canonicalFilePath() == QFileInfo(DatabasePath()).canonicalFilePath()) {
+        OpenFile(DatabasePath());
+      }
+    });
+  }
+  editor_->show();
+  editor_->raise();
+  editor_->activateWindow();
+  if (!DatabasePath().isEmpty() && QFileInfo(editor_->DatabasePath()).canonicalFilePath() !=
+                                       QFileInfo(DatabasePath()).canonicalFilePath()) {
+    editor_->OpenFile(DatabasePath());
+  }
 }
 
 // Takes a drag that carries a database file; a drop opens it. Anything else
@@ -205,6 +239,17 @@ void Form1::dragMoveEvent(QDragMoveEvent* event) { TakeDatabaseDrop(event); }
 void Form1::dropEvent(QDropEvent* event) { TakeDatabaseDrop(event); }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == missions_) {
+    // Shift+F10 opens the list's menu as the Menu key does, at the current item.
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (event->type() == QEvent::KeyPress && key->key() == Qt::Key_F10 &&
+        key->modifiers() == Qt::ShiftModifier) {
+      QListWidgetItem* current = missions_->currentItem();
+      ShowListMenu(current != nullptr ? missions_->visualItemRect(current).center() : QPoint());
+      return true;
+    }
+    return false;
+  }
   if (watched != new_text_) return QMainWindow::eventFilter(watched, event);
   switch (event->type()) {
     // A database dragged over the text box opens as anywhere else in the

@@ -27,6 +27,7 @@ class QPushButton;
 
 namespace orva {
 
+class EditorWindow;
 class HelpPanel;
 
 class Form1 : public QMainWindow, private Form1View {
@@ -59,6 +60,10 @@ class Form1 : public QMainWindow, private Form1View {
   void SetFocusOrder();
   void ConnectControls();
   bool TakeDatabaseDrop(QDropEvent* event);
+  // The mission list's context menu (right click, Shift+F10, the Menu key)
+  // at `where` in the list, and the editor it opens on the current database.
+  void ShowListMenu(const QPoint& where);
+  void EditAllEntries();
 
   // Form1View: what the logic asks of the window.
   std::optional<std::string> ChooseExistingFile(const OpenFileRequest& request) override;
@@ -85,6 +90,8 @@ class Form1 : public QMainWindow, private Form1View {
   QLineEdit* image_name_ = nullptr;  // Text3
   QLineEdit* id_ = nullptr;          // Text4
   HelpPanel* help_panel_ = nullptr;  // Frame1
+  // Made when first asked for; it reads nothing until then.
+  std::unique_ptr<EditorWindow> editor_;
 };
 
 }  // namespace orva

@@ -9,9 +9,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <utility>
 
+#include "window/editor_window.h"
 #include "window/form1.h"
 
 namespace orva {
@@ -133,12 +135,13 @@ class Application : public QApplication {
 // rather than where the window was before it was placed.
 class OpenOnceShown : public QObject {
  public:
-  OpenOnceShown(Form1& form, QString file) : QObject(&form), form_(form), file_(std::move(file)) {
-    QWindow* window = form.windowHandle();
-    if (window->isExposed()) {
+  OpenOnceShown(QWidget& window, std::function<void()> open)
+      : QObject(&window), open_(std::move(open)) {
+    QWindow* handle = window.windowHandle();
+    if (handle->isExposed()) {
       OpenSoon();
     } else {
-      window->installEventFilter(this);
+      handle->installEventFilter(this);
     }
   }
 
@@ -157,24 +160,34 @@ class OpenOnceShown : public QObject {
     QMetaObject::invokeMethod(
         this,
         [this] {
-          form_.OpenFile(file_);
+          open_();
           deleteLater();
         },
         Qt::QueuedConnection);
   }
 
-  Form1& form_;
-  QString file_;
+  std::function<void()> open_;
 };
 
-// orva [FILE]. --help and --version print and end the program, as does a
-// wrong command line, after saying what is wrong.
-std::optional<QString> ParseCommandLine(const QCoreApplication& app, const char* program) {
+struct CommandLine {
+  bool edit = false;  // the editor of every entry rather than the main window
+  std::optional<QString> file;
+};
+
+// orva [--edit] [FILE]. --help and --version print and end the program, as
+// does a wrong command line, after saying what is wrong.
+CommandLine ParseCommandLine(const QCoreApplication& app, const char* program) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
-      QStringLiteral("Adds mission texts to textdb_XX.def text databases."));
+      QStringLiteral("Adds mission texts to textdb_XX.def text databases; with --edit, edits "
+                     "every entry of one."));
   parser.addHelpOption();
   parser.addVersionOption();
+  const QCommandLineOption edit(
+      QStringLiteral("edit"),
+      QStringLiteral("Open the editor, which shows every entry of the database to edit, add, "
+                     "remove, translate and patch, and saves all changes at once."));
+  parser.addOption(edit);
   parser.addPositionalArgument(QStringLiteral("FILE"),
                                QStringLiteral("The database to open, as if chosen in Open."),
                                QStringLiteral("[FILE]"));
@@ -185,8 +198,9 @@ std::optional<QString> ParseCommandLine(const QCoreApplication& app, const char*
                  static_cast<long long>(files.size()));
     std::exit(EXIT_FAILURE);
   }
-  if (files.isEmpty()) return std::nullopt;
-  return files.front();
+  CommandLine line{parser.isSet(edit), std::nullopt};
+  if (!files.isEmpty()) line.file = files.front();
+  return line;
 }
 
 int Run(int argc, char** argv, const char* program) {
@@ -203,11 +217,18 @@ int Run(int argc, char** argv, const char* program) {
   Application app(argc, argv, program);
   start_up.Release();
 
-  const std::optional<QString> file = ParseCommandLine(app, program);
+  const CommandLine line = ParseCommandLine(app, program);
   QApplication::setStyle(QStringLiteral("Fusion"));  // draws the window's own colours
+  if (line.edit) {
+    EditorWindow editor;
+    editor.show();
+    if (line.file)
+      new OpenOnceShown(editor, [&editor, file = *line.file] { editor.OpenFile(file); });
+    return QApplication::exec();
+  }
   Form1 form;
   form.show();
-  if (file) new OpenOnceShown(form, *file);
+  if (line.file) new OpenOnceShown(form, [&form, file = *line.file] { form.OpenFile(file); });
   return QApplication::exec();
 }
 

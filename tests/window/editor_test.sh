@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# The editor as a person works it, on a virtual X display, from the
+# keyboard alone (xdotool): the filter typed in, F2 on the entry found, a
+# Cyrillic text typed and applied with Enter, Delete, undo and both redo
+# keys, Insert and a new mission, Ctrl+S. The file saved must hold the very
+# bytes orva-cli leaves after the same changes, and the title says whether
+# there is anything to save.
+# usage: editor_test.sh ORVA ORVA_CLI SAMPLE_DATABASE   (under xvfb-run)
+set -uo pipefail
+orva=$(realpath "$1") cli=$(realpath "$2") sample=$(realpath "$3")
+scratch=$(mktemp -d)
+export LC_ALL=C.UTF-8
+unset QT_QPA_PLATFORM  # the virtual display, not Qt's offscreen one
+failed=0
+orva_pid=
+
+fail() {
+  echo "FAIL: $*" >&2
+  failed=1
+}
+cleanup() {
+  [[ -n $orva_pid ]] && kill "$orva_pid" 2>/dev/null
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+db="$scratch/textdb_00.def"
+cp "$sample" "$db"
+cp "$sample" "$scratch/cli.def"
+
+# The window whose title matches, waited for up to 10 seconds.
+window() {
+  timeout 10 xdotool search --sync --name "$1" 2>/dev/null | head -1
+}
+# Keys sent to the window in focus (the editor, or a dialog of its own),
+# each taken before the next is sent.
+focus="" window_id=""
+keys() {
+  for key in "$@"; do
+    xdotool windowfocus --sync "$focus" key --clearmodifiers "$key"
+    sleep 0.3
+  done
+}
+type_text() {
+  xdotool windowfocus --sync "$focus" type --delay 80 "$1"
+  sleep 0.5
+}
+
+"$orva" --edit "$db" &
+orva_pid=$!
+window_id=$(window '^textdb_00\.def – ORVA Editor$')
+if [[ -z $window_id ]]; then
+  fail "the editor's window did not show"
+  exit 1
+fi
+focus=$window_id
+sleep 1
+
+# Ctrl+F, "патруль", Enter: the one entry found is selected; F2 edits its
+# text, which the new one replaces whole, and Enter applies it.
+text='Сопроводить «поезд» №2'
+keys ctrl+f
+type_text 'патруль'
+keys Return F2 ctrl+a
+type_text "$text"
+keys Return
+[[ -n $(window '^\*textdb_00\.def – ORVA Editor$') ]] || fail "no '*' in the title after a change"
+
+# Every entry again: the first removed, undone, redone with Ctrl+Shift+Z,
+# undone, redone with Ctrl+Y and undone again, so that it stays.
+keys ctrl+f BackSpace Return
+keys ctrl+Home Delete ctrl+z ctrl+shift+z ctrl+z ctrl+y ctrl+z
+# The ninth entry (id 42, no mission) goes.
+keys Down Down Down Down Down Down Down Down Delete
+# Insert opens the new mission's box; Enter adds it.
+keys Insert
+focus=$(window '^Add Mission$')
+if [[ -z $focus ]]; then
+  fail "Insert did not open the new mission's box"
+  exit 1
+fi
+type_text 'Ночной рейд'
+keys Return
+focus=$window_id
+keys ctrl+s
+[[ -n $(window '^textdb_00\.def – ORVA Editor$') ]] || fail "the title still says there is something to save"
+
+"$cli" set "$scratch/cli.def" 5002 "$text" >/dev/null
+"$cli" remove "$scratch/cli.def" 42 >/dev/null
+"$cli" insert "$scratch/cli.def" 'Ночной рейд' >/dev/null
+if ! cmp -s "$db" "$scratch/cli.def"; then
+  fail "the editor and orva-cli left different bytes"
+  diff <("$cli" entries "$db") <("$cli" entries "$scratch/cli.def") >&2
+fi
+
+# Nothing left to save: Ctrl+W closes the window, which ends the program.
+keys ctrl+w
+for _ in $(seq 50); do
+  kill -0 "$orva_pid" 2>/dev/null || break
+  sleep 0.1
+done
+if kill -0 "$orva_pid" 2>/dev/null; then
+  fail "Ctrl+W did not close the editor"
+else
+  wait "$orva_pid" || fail "orva ended with status $?"
+  orva_pid=
+fi
+
+((failed == 0)) && echo "PASS: the editor, worked from the keyboard, saves what orva-cli makes"
+exit $failed

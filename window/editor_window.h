@@ -1,0 +1,91 @@
+// The editor window, drawn by Qt: every entry of a database in a table
+// (EntryTableModel), a filter box above it, the selected mission's
+// screenshot beside it, and menus for files, changes, translations and
+// patches. It creates its controls, passes the user's events to EditorLogic,
+// which decides what each does, and shows what the logic asks it to.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <optional>
+#include <string>
+
+#include "window/editor_logic.h"
+
+class QAction;
+class QActionGroup;
+class QCloseEvent;
+class QLabel;
+class QLineEdit;
+class QTableView;
+
+namespace orva {
+
+class EntryTableModel;
+
+class EditorWindow : public QMainWindow, private EditorView {
+  Q_OBJECT
+
+ public:
+  explicit EditorWindow(QWidget* parent = nullptr);
+  ~EditorWindow() override;
+
+  // Opens the database at `path`, asking first about unsaved changes.
+  bool OpenFile(const QString& path) { return logic_.OpenPath(path.toStdString()); }
+  QString DatabasePath() const { return QString::fromStdString(logic_.DatabasePath()); }
+
+ signals:
+  // The database at `path` was written.
+  void DatabaseWritten(const QString& path);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CreateActions();
+  void CreateMenus();
+  void CreateControls();
+  void ConnectControls();
+  void EditSelectedText();
+  void AddMission();
+  void RemoveSelected();
+  void FindAndReplace();
+
+  // EditorView: what the logic asks of the window.
+  std::optional<std::string> ChooseFile(const FileRequest& request) override;
+  void ShowMessage(MessageIcon icon, const std::string& text, const std::string& details) override;
+  int Ask(const Question& question) override;
+  bool ShowReport(const Report& report) override;
+  void ShowRows(std::size_t count) override;
+  void ShowRowsChanged(std::size_t first, std::size_t last) override;
+  void SelectRow(std::size_t row) override;
+  void ShowTitle(const std::string& title) override;
+  void ShowStatus(const std::string& text) override;
+  void ShowCommands(const EditorCommands& commands) override;
+  void ShowScreenshot(const std::string& path, const std::string& caption) override;
+  void DatabaseSaved(const std::string& path) override;
+
+  EditorLogic logic_{*this};
+  EntryTableModel* model_ = nullptr;
+  // While the logic moves the selection, the view's signals are not passed back.
+  bool selecting_ = false;
+
+  QLineEdit* filter_ = nullptr;
+  QTableView* table_ = nullptr;
+  QLabel* screenshot_ = nullptr;
+  QLabel* screenshot_caption_ = nullptr;
+  QLabel* status_ = nullptr;
+  QLabel* preview_ = nullptr;  // what the text being edited would be
+
+  // The commands whose state the logic sets.
+  QAction* save_ = nullptr;
+  QAction* undo_ = nullptr;
+  QAction* redo_ = nullptr;
+  QAction* edit_text_ = nullptr;
+  QAction* remove_ = nullptr;
+  QAction* changed_only_ = nullptr;
+  QActionGroup* need_database_ = nullptr;  // every command that needs a database
+  QActionGroup* need_comparison_ = nullptr;
+};
+
+}  // namespace orva
