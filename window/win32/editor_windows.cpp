@@ -412,7 +412,7 @@ bool EditorWindow::PreTranslate(MSG& message) {
   if (message.message == WM_KEYDOWN && message.hwnd == filter_) {
     // Down leaves the filter for the rows it kept; Insert and Delete are the box's own.
     if (message.wParam == VK_DOWN) {
-      FocusTable();
+      SetFocus(table_);
       return true;
     }
     box_key = (message.wParam == VK_DELETE || message.wParam == VK_INSERT) &&
@@ -443,8 +443,6 @@ LRESULT EditorWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
         OnCommand(LOWORD(wparam));  // a menu item, an accelerator or the dialog manager
       } else if (reinterpret_cast<HWND>(lparam) == filter_ && HIWORD(wparam) == EN_CHANGE) {
         logic_.SetFilter(Utf8FromUtf16(TextOf(filter_)));
-        // The first row the filter keeps is selected, ready for F2.
-        if (!logic_.SelectedRow() && logic_.RowCount() > 0) logic_.SelectionChanged(0);
       }
       return 0;
     case WM_NOTIFY:
@@ -585,7 +583,7 @@ void EditorWindow::OnCommand(int id) {
       break;
     case IDOK:  // Enter: from the filter to its rows; on a row, edit its text
       if (GetFocus() == filter_) {
-        FocusTable();
+        SetFocus(table_);
       } else if (GetFocus() == table_) {
         EditSelected();
       }
@@ -660,11 +658,6 @@ void EditorWindow::OnContextMenu(LPARAM where) {
   if (command != 0) OnCommand(command);
 }
 
-void EditorWindow::FocusTable() {
-  SetFocus(table_);
-  if (!logic_.SelectedRow() && logic_.RowCount() > 0) logic_.SelectionChanged(0);
-}
-
 void EditorWindow::EditSelected() {
   const std::optional<std::size_t> selected = logic_.SelectedRow();
   if (!selected) return;
@@ -708,22 +701,6 @@ void EditorWindow::TableSelectionChanged() {
   const int selected = ListView_GetNextItem(table_, -1, LVNI_SELECTED);
   logic_.SelectionChanged(
       selected < 0 ? std::nullopt : std::optional<std::size_t>(static_cast<std::size_t>(selected)));
-}
-
-// The table's selection made the logic's, without passing it back.
-void EditorWindow::SelectInTable(std::optional<std::size_t> row) {
-  const int now = ListView_GetNextItem(table_, -1, LVNI_SELECTED);
-  const int wanted = row ? static_cast<int>(*row) : -1;
-  if (now == wanted) return;
-  selecting_ = true;
-  ListView_SetItemState(table_, -1, 0, LVIS_SELECTED);
-  if (wanted >= 0) {
-    ListView_SetItemState(table_, wanted, LVIS_SELECTED | LVIS_FOCUSED,
-                          LVIS_SELECTED | LVIS_FOCUSED);
-    ListView_SetSelectionMark(table_, wanted);
-    ListView_EnsureVisible(table_, wanted, FALSE);
-  }
-  selecting_ = false;
 }
 
 const EditorRow& EditorWindow::RowAt(std::size_t row) {
@@ -915,9 +892,15 @@ void EditorWindow::ShowRowsChanged(std::size_t first, std::size_t last) {
   ListView_RedrawItems(table_, static_cast<int>(first), static_cast<int>(last));
 }
 
+// The logic's selection, not passed back to it.
 void EditorWindow::SelectRow(std::size_t row) {
-  SelectInTable(row);
-  ListView_EnsureVisible(table_, static_cast<int>(row), FALSE);
+  const int wanted = static_cast<int>(row);
+  selecting_ = true;
+  ListView_SetItemState(table_, -1, 0, LVIS_SELECTED);
+  ListView_SetItemState(table_, wanted, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  ListView_SetSelectionMark(table_, wanted);
+  ListView_EnsureVisible(table_, wanted, FALSE);
+  selecting_ = false;
 }
 
 void EditorWindow::ShowTitle(const std::string& title) {
@@ -928,8 +911,7 @@ void EditorWindow::ShowStatus(const std::string& text) {
   SendMessageW(status_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
 }
 
-// The menu items' state and the undo captions from the logic; the table's
-// selection follows the logic's.
+// The menu items' state and the undo captions from the logic.
 void EditorWindow::ShowCommands(const EditorCommands& commands) {
   const auto enable = [&](int command, bool enabled) {
     EnableMenuItem(menu_, static_cast<UINT>(command),
@@ -959,7 +941,6 @@ void EditorWindow::ShowCommands(const EditorCommands& commands) {
   };
   caption(kEditorUndo, commands.undo_text, L"Ctrl+Z");
   caption(kEditorRedo, commands.redo_text, L"Ctrl+Y");
-  SelectInTable(logic_.SelectedRow());
 }
 
 void EditorWindow::ShowScreenshot(const std::string& path, const std::string& caption) {

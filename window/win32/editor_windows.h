@@ -120,12 +120,10 @@ class EditorWindow final : public EditorView {
   LRESULT OnNotify(const NMHDR& header);
   void OnContextMenu(LPARAM where);
   bool Enabled(int command) const;
-  void FocusTable();
   void EditSelected();
   void AddMission();
   void FindAndReplace();
   void TableSelectionChanged();
-  void SelectInTable(std::optional<std::size_t> row);
   const EditorRow& RowAt(std::size_t row);
   void ShowBackup();
   void ShowPicture();
