@@ -214,22 +214,20 @@ void EditorWindow::CreateMenuBar() {
   menu_ = CreateMenu();
   const HMENU file = CreatePopupMenu();
   AddItem(file, kEditorOpen, L"&Open…\tCtrl+O");
-  AddItem(file, kEditorReload, L"&Reload\tF5");
+  AddItem(file, kEditorReload, L"&Read Again\tF5");
   AddItem(file, kEditorSave, L"&Save\tCtrl+S");
   AddItem(file, kEditorSaveAs, L"Save &As…\tCtrl+Shift+S");
   AddSeparator(file);
   AddItem(file, kEditorImport, L"&Import Translations…");
   AddItem(file, kEditorExport, L"&Export Texts…");
   AddSeparator(file);
-  // In the order of BackupKind, as ShowBackup checks them.
   const HMENU backups = CreatePopupMenu();
-  AddItem(backups, kEditorBackupNone, L"&None");
-  AddItem(backups, kEditorBackupNumbered, L"N&umbered (FILE.~N~)");
-  AddItem(backups, kEditorBackupExisting, L"&Existing (numbered once there is one, else simple)");
+  AddItem(backups, kEditorBackupNone, L"&No Backup");
   AddItem(backups, kEditorBackupSimple, L"&Simple (FILE~)");
-  AddSubmenu(file, backups, L"&Backup on Save");
+  AddItem(backups, kEditorBackupNumbered, L"N&umbered (FILE.~N~)");
+  AddSubmenu(file, backups, L"&Backups");
   AddSeparator(file);
-  AddItem(file, kEditorClose, L"&Close\tAlt+F4");
+  AddItem(file, kEditorClose, L"&Close\tCtrl+W");
 
   edit_menu_ = CreatePopupMenu();
   AddItem(edit_menu_, kEditorUndo, L"&Undo\tCtrl+Z");
@@ -244,14 +242,14 @@ void EditorWindow::CreateMenuBar() {
 
   const HMENU compare = CreatePopupMenu();
   AddItem(compare, kEditorCompare, L"&Compare With…");
-  AddItem(compare, kEditorChangedOnly, L"&Show Changed Rows Only");
+  AddItem(compare, kEditorChangedOnly, L"Changed &Only");
   AddItem(compare, kEditorEndComparison, L"&End Comparison");
   AddSeparator(compare);
   AddItem(compare, kEditorMakePatch, L"&Make Patch…");
   AddItem(compare, kEditorApplyPatch, L"&Apply Patch…");
 
   const HMENU view = CreatePopupMenu();
-  AddItem(view, kEditorScreenshotFolder, L"Screenshot &Folder…");
+  AddItem(view, kEditorScreenshotFolder, L"Screenshots &Folder…");
 
   AddSubmenu(menu_, file, L"&File");
   AddSubmenu(menu_, edit_menu_, L"&Edit");
@@ -277,6 +275,7 @@ void EditorWindow::CreateAccelerators() {
       ACCEL{kKey, VK_DELETE, kEditorRemove},
       ACCEL{kCtrl, 'F', kEditorFind},
       ACCEL{kCtrl, 'H', kEditorReplace},
+      ACCEL{kCtrl, 'W', kEditorClose},
   };
   accelerators_ = CreateAcceleratorTableW(keys.data(), static_cast<int>(keys.size()));
 }
@@ -295,7 +294,7 @@ void EditorWindow::CreateControls() {
   filter_ = make(WS_EX_CLIENTEDGE, WC_EDITW, L"",
                  WS_VISIBLE | WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL, kEditorFilterId);
   SendMessageW(filter_, EM_SETCUEBANNER, FALSE,
-               reinterpret_cast<LPARAM>(L"An id, an image name or a part of a text"));
+               reinterpret_cast<LPARAM>(L"id, image name or text (Ctrl+F)"));
   make(0, WC_STATICW, L"Entries", SS_LEFT, kEditorTableLabelId);
   table_ = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
                 WS_VISIBLE | WS_TABSTOP | WS_GROUP | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL |
@@ -532,10 +531,15 @@ void EditorWindow::OnCommand(int id) {
       logic_.Export();
       break;
     case kEditorBackupNone:
-    case kEditorBackupNumbered:
-    case kEditorBackupExisting:
+      logic_.SetBackup(BackupKind::kNone);
+      ShowBackup();
+      break;
     case kEditorBackupSimple:
-      logic_.SetBackup(static_cast<BackupKind>(id - kEditorBackupNone));
+      logic_.SetBackup(BackupKind::kSimple);
+      ShowBackup();
+      break;
+    case kEditorBackupNumbered:
+      logic_.SetBackup(BackupKind::kNumbered);
       ShowBackup();
       break;
     case kEditorClose:
@@ -709,8 +713,24 @@ const EditorRow& EditorWindow::RowAt(std::size_t row) {
 }
 
 void EditorWindow::ShowBackup() {
-  CheckMenuRadioItem(menu_, kEditorBackupNone, kEditorBackupSimple,
-                     kEditorBackupNone + static_cast<int>(logic_.backup()), MF_BYCOMMAND);
+  int chosen = 0;
+  switch (logic_.backup()) {
+    case BackupKind::kNone:
+      chosen = kEditorBackupNone;
+      break;
+    case BackupKind::kSimple:
+      chosen = kEditorBackupSimple;
+      break;
+    case BackupKind::kNumbered:
+      chosen = kEditorBackupNumbered;
+      break;
+    case BackupKind::kExisting:  // not offered here
+      break;
+  }
+  for (int item : {kEditorBackupNone, kEditorBackupSimple, kEditorBackupNumbered}) {
+    CheckMenuItem(menu_, static_cast<UINT>(item),
+                  MF_BYCOMMAND | (item == chosen ? MF_CHECKED : MF_UNCHECKED));
+  }
 }
 
 // The picture as large as the pane takes it, its proportions kept. The

@@ -42,10 +42,9 @@ enum EditorCommandId : int {
   kEditorSaveAs,
   kEditorImport,
   kEditorExport,
-  kEditorBackupNone,
-  kEditorBackupNumbered,
-  kEditorBackupExisting,
+  kEditorBackupNone,  // the three in the order of the Backups menu
   kEditorBackupSimple,
+  kEditorBackupNumbered,
   kEditorClose,
   kEditorUndo,
   kEditorRedo,
