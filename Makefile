@@ -66,6 +66,7 @@ build-sanitize: $(SANITIZE_DIR)/build.ninja
 build-fuzz: $(FUZZ_DIR)/build.ninja
 	$(if $(werror),cmake -S . -B $(FUZZ_DIR) $(werror))
 	cmake --build $(FUZZ_DIR) -j $(JOBS) --target make-starting-corpus reader_fuzzer \
+	  po_reader_fuzzer csv_reader_fuzzer import_fuzzer \
 	  insertion_fuzzer code_page_fuzzer patch_fuzzer
 
 # Builds the two programs and starts the window. Without a display it says so

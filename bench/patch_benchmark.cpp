@@ -20,6 +20,7 @@
 #include "database/entry_patch.h"
 #include "database/file_system.h"
 #include "database/patch_file.h"
+#include "database/read_limits.h"
 #include "database/text_edit.h"
 #include "database/translation_files.h"
 #include "tests/support/database_builder.h"
@@ -60,7 +61,7 @@ std::vector<std::byte> Version(bool edited) {
 }
 
 std::vector<std::byte> Read(const fs::path& path) {
-  return ReadWholeFile(DefaultFileSystem(), path).value();
+  return ReadWholeFile(DefaultFileSystem(), path, kDatabaseReadLimit).value();
 }
 
 void Diff(benchmark::State& state, const fs::path& old_path, const fs::path& new_path) {

@@ -19,6 +19,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -34,6 +35,7 @@
 #include "database/format.h"
 #include "database/layout_check.h"
 #include "database/mission_list.h"
+#include "database/read_limits.h"
 #include "database/text_entry_insertion.h"
 #include "database/text_match.h"
 #include "database/translation_files.h"
@@ -155,7 +157,8 @@ void SearchEntries(benchmark::State& state, const fs::path& db, std::string_view
                    std::size_t wanted) {
   const TextPattern pattern = TextPattern::Make(match, {}).value();
   for (auto _ : state) {
-    Result<std::vector<std::byte>> bytes = ReadWholeFile(DefaultFileSystem(), db);
+    Result<std::vector<std::byte>> bytes =
+        ReadWholeFile(DefaultFileSystem(), db, kDatabaseReadLimit);
     Check(bytes.status(), "the read");
     Result<std::vector<EntryText>> entries = ReadEntryTexts(*bytes);
     Check(entries.status(), "the entries");
@@ -228,6 +231,18 @@ int ChangeAndSave(const fs::path& db, int changes, int pairs_wanted) {
 
 namespace {
 
+// A whole positive decimal number, or a message on stderr and false.
+bool ParseCount(std::string_view text, int& count) {
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value <= 0) {
+    std::cerr << "orva-session-bench: not a positive count: '" << text << "'\n";
+    return false;
+  }
+  count = value;
+  return true;
+}
+
 int Run(int argc, char** argv) {
   using namespace orva;
   fs::path data_dir = "bench-data";
@@ -242,9 +257,9 @@ int Run(int argc, char** argv) {
     } else if (arg.starts_with("--change-and-save=")) {
       change_and_save = std::string(arg.substr(18));
     } else if (arg.starts_with("--changes=")) {
-      changes = std::atoi(std::string(arg.substr(10)).c_str());
+      if (!ParseCount(arg.substr(10), changes)) return 2;
     } else if (arg.starts_with("--pairs=")) {
-      pairs = std::atoi(std::string(arg.substr(8)).c_str());
+      if (!ParseCount(arg.substr(8), pairs)) return 2;
     } else {
       args.push_back(argv[i]);
     }

@@ -9,6 +9,7 @@
 #include "database/backup.h"
 #include "database/file_system.h"
 #include "database/quote.h"
+#include "database/read_limits.h"
 #include "database/text_edit.h"
 #include "database/translation_export.h"
 #include "database/translation_files.h"
@@ -102,7 +103,8 @@ EditOutcome Export(const EditIo& io, const Request& request) {
     Warn(io, request, "the export was written", exported->warning);
     return {};
   }
-  Result<std::vector<std::byte>> bytes = ReadWholeFile(DefaultFileSystem(), database);
+  Result<std::vector<std::byte>> bytes =
+      ReadWholeFile(DefaultFileSystem(), database, kDatabaseReadLimit);
   if (!bytes.ok()) return Refuse(io, request, bytes.status());
   Result<std::vector<EntryText>> entries = ReadEntryTexts(*bytes);
   if (!entries.ok()) return Refuse(io, request, entries.status());
@@ -157,7 +159,8 @@ EditOutcome Import(const EditIo& io, const Request& request) {
     return {kExitFailure};
   }
   const std::filesystem::path source = PathFromUtf8(request.translations);
-  Result<std::vector<std::byte>> bytes = ReadWholeFile(DefaultFileSystem(), source);
+  Result<std::vector<std::byte>> bytes =
+      ReadWholeFile(DefaultFileSystem(), source, kExchangeReadLimit);
   if (!bytes.ok()) {
     Say(io.err, "cannot read the translations: " + bytes.status().message());
     return {kExitFailure};

@@ -14,6 +14,7 @@
 #include "database/format.h"
 #include "database/layout_check.h"
 #include "database/mission_list.h"
+#include "database/read_limits.h"
 #include "database/text_edit.h"
 #include "database/text_match.h"
 #include "database/translation_files.h"
@@ -78,7 +79,7 @@ EditOutcome Entries(const EditIo& io, const Request& request) {
     regex = std::move(re).value();
   }
   Result<std::vector<std::byte>> bytes =
-      ReadWholeFile(DefaultFileSystem(), PathFromUtf8(request.database));
+      ReadWholeFile(DefaultFileSystem(), PathFromUtf8(request.database), kDatabaseReadLimit);
   if (!bytes.ok()) return Refuse(io, request, bytes.status());
   Result<std::vector<EntryText>> entries = ReadEntryTexts(*bytes);
   if (!entries.ok()) return Refuse(io, request, entries.status());

@@ -11,6 +11,7 @@
 #include "database/entry_patch.h"
 #include "database/file_system.h"
 #include "database/patch_file.h"
+#include "database/read_limits.h"
 #include "database/text_edit.h"
 #include "database/translation_files.h"
 
@@ -37,7 +38,8 @@ struct Version {
 };
 
 Result<Version> ReadVersion(const std::string& name) {
-  Result<std::vector<std::byte>> bytes = ReadWholeFile(DefaultFileSystem(), PathFromUtf8(name));
+  Result<std::vector<std::byte>> bytes =
+      ReadWholeFile(DefaultFileSystem(), PathFromUtf8(name), kDatabaseReadLimit);
   if (!bytes.ok()) return bytes.status();
   Version version{std::move(bytes).value(), {}};
   Result<std::vector<EntryText>> entries = ReadEntryTexts(version.bytes);
@@ -172,9 +174,9 @@ EditOutcome CreatePatchFile(const EditIo& io, const Request& request) {
   FileSystem& fs = DefaultFileSystem();
   const std::filesystem::path old_path = PathFromUtf8(request.database);
   const std::filesystem::path new_path = PathFromUtf8(request.other);
-  Result<std::vector<std::byte>> old_bytes = ReadWholeFile(fs, old_path);
+  Result<std::vector<std::byte>> old_bytes = ReadWholeFile(fs, old_path, kDatabaseReadLimit);
   if (!old_bytes.ok()) return refuse(request.database + ": " + old_bytes.status().message());
-  Result<std::vector<std::byte>> new_bytes = ReadWholeFile(fs, new_path);
+  Result<std::vector<std::byte>> new_bytes = ReadWholeFile(fs, new_path, kDatabaseReadLimit);
   if (!new_bytes.ok()) return refuse(request.other + ": " + new_bytes.status().message());
   Result<CreatedPatch> created =
       CreatePatch(*old_bytes, *new_bytes, request.database, request.other);
@@ -245,7 +247,7 @@ EditOutcome ApplyPatchFile(const EditIo& io, const Request& request) {
   };
 
   Result<std::vector<std::byte>> bytes =
-      ReadWholeFile(DefaultFileSystem(), PathFromUtf8(patch_name));
+      ReadWholeFile(DefaultFileSystem(), PathFromUtf8(patch_name), kExchangeReadLimit);
   if (!bytes.ok()) {
     Say(io.err, "cannot read the patch: " + bytes.status().message());
     return {kExitFailure};

@@ -9,6 +9,7 @@
 #include "database/file_replacement.h"
 #include "database/format.h"
 #include "database/quote.h"
+#include "database/read_limits.h"
 #include "database/temporary_names.h"
 
 namespace orva {
@@ -73,19 +74,12 @@ struct OldBytes {
 
 Result<OldBytes> ReadWhole(FileSystem& fs, const LockedDatabase& db,
                            const std::filesystem::path& path) {
-  if (db.info.size > format::kMaxDatabaseSize) {
-    return Status::NoRoom(DescribePath(path) + " has " + std::to_string(db.info.size) +
-                          " bytes, more than the 2 GiB that the 32-bit offsets of a text "
-                          "database can address, so it is not read");
-  }
+  if (Status s = CheckReadLimit(db.info, path, kDatabaseReadLimit); !s.ok()) return s;
   const auto size = static_cast<std::size_t>(db.info.size);
   OldBytes bytes{std::make_unique_for_overwrite<std::byte[]>(size), size};
-  Result<std::size_t> read =
-      ReadFully(fs, db.file.fd(), 0, std::span<std::byte>(bytes.data.get(), size));
-  if (!read.ok()) {
-    return Status::Io("cannot read " + DescribePath(path) + " (" + read.status().message() + ")");
+  if (Status s = ReadAllOf(fs, db.file.fd(), path, std::span(bytes.data.get(), size)); !s.ok()) {
+    return s;
   }
-  if (*read != size) return BeingChanged(path);  // it shrank while read
   return bytes;
 }
 
@@ -207,6 +201,36 @@ Result<Rewritten> RewriteDatabase(FileSystem& fs, const std::filesystem::path& p
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("rewrite " + DescribePath(path));
   }
+}
+
+Result<RewrittenIfAny> RewriteDatabaseIfAny(FileSystem& fs, const std::filesystem::path& path,
+                                            const PlannerIfAny& plan, bool dry_run,
+                                            const BeforeRename& before_rename) {
+  if (dry_run) {
+    Result<std::vector<std::byte>> bytes = ReadWholeFile(fs, path, kDatabaseReadLimit);
+    if (!bytes.ok()) return bytes.status();
+    Result<std::optional<NewContents>> planned = plan(*bytes);
+    if (!planned.ok()) return planned.status();
+    return RewrittenIfAny{};
+  }
+  // Nothing to write ends the rewrite before anything is written: the
+  // planner's refusal then only stops it.
+  bool stopped = false;
+  Result<Rewritten> rewritten = RewriteDatabase(
+      fs, path,
+      [&](std::span<const std::byte> old) -> Result<NewContents> {
+        Result<std::optional<NewContents>> planned = plan(old);
+        if (!planned.ok()) return planned.status();
+        if (!*planned) {
+          stopped = true;
+          return Status::InvalidText("nothing to write");
+        }
+        return std::move(**planned);
+      },
+      before_rename);
+  if (stopped) return RewrittenIfAny{};
+  if (!rewritten.ok()) return rewritten.status();
+  return RewrittenIfAny{true, std::move(rewritten->warning)};
 }
 
 }  // namespace orva

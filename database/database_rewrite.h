@@ -31,6 +31,7 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -77,5 +78,23 @@ using BeforeRename = std::function<Status(int old_fd, std::span<const std::byte>
 // the file is left exactly as it was and no temporary file stays behind.
 Result<Rewritten> RewriteDatabase(FileSystem& fs, const std::filesystem::path& path,
                                   const Planner& plan, const BeforeRename& before_rename = {});
+
+// A planner that may find, from the database as it stands, that nothing is to
+// be written (problems for its caller to report, or nothing to change).
+using PlannerIfAny =
+    std::function<Result<std::optional<NewContents>>(std::span<const std::byte> old_bytes)>;
+
+struct RewrittenIfAny {
+  bool written = false;
+  std::string warning;  // as in Rewritten
+};
+
+// Plans a change over the database at `path` and makes it: with `dry_run`
+// the file is only read and planned over; otherwise the plan runs under
+// RewriteDatabase's lock, and nothing to write ends the rewrite with the file
+// untouched.
+Result<RewrittenIfAny> RewriteDatabaseIfAny(FileSystem& fs, const std::filesystem::path& path,
+                                            const PlannerIfAny& plan, bool dry_run,
+                                            const BeforeRename& before_rename = {});
 
 }  // namespace orva

@@ -11,6 +11,7 @@
 #include "database/little_endian.h"
 #include "database/patch_file.h"
 #include "database/quote.h"
+#include "database/read_limits.h"
 #include "database/sha256.h"
 
 namespace orva {
@@ -210,19 +211,12 @@ Result<EditSession> EditSession::Open(FileSystem& fs, const std::filesystem::pat
   try {
     Result<RegularFile> file = OpenRegularFile(fs, path, OpenMode::kRead);
     if (!file.ok()) return file.status();
-    if (file->info.size > format::kMaxDatabaseSize) {
-      return Status::NoRoom(DescribePath(path) + " has " + std::to_string(file->info.size) +
-                            " bytes, more than the 2 GiB that the 32-bit offsets of a text "
-                            "database can address, so it is not read");
-    }
+    if (Status s = CheckReadLimit(file->info, path, kDatabaseReadLimit); !s.ok()) return s;
     std::vector<std::byte> image(static_cast<std::size_t>(file->info.size));
-    Result<std::size_t> read = ReadFully(fs, file->file.fd(), 0, image);
-    if (!read.ok()) {
-      return Status::Io("cannot read " + DescribePath(path) + " (" + read.status().message() + ")");
-    }
+    if (Status s = ReadAllOf(fs, file->file.fd(), path, image); !s.ok()) return s;
     Result<FileInfo> after = fs.Info(file->file.fd());
     if (!after.ok()) return after.status();
-    if (*read != image.size() || !SameState(*after, file->info)) {
+    if (!SameState(*after, file->info)) {
       return Status::Busy(DescribePath(path) +
                           " changed while it was read; try again when no other program is "
                           "writing it");

@@ -10,6 +10,7 @@
 #include "database/file_system.h"
 #include "database/layout_check.h"
 #include "database/quote.h"
+#include "database/read_limits.h"
 #include "database/translation_files.h"
 
 namespace orva {
@@ -385,31 +386,18 @@ Result<PatchOutcome> ApplyPatch(FileSystem& fs, const std::filesystem::path& pat
       outcome.problems = std::move(plan.problems);
       return plan;
     };
-    if (dry_run) {
-      Result<std::vector<std::byte>> bytes = ReadWholeFile(fs, path);
-      if (!bytes.ok()) return bytes.status();
-      Result<PatchPlan> plan = plan_over(*bytes);
-      if (!plan.ok()) return plan.status();
-      return outcome;
-    }
-    // Problems, or nothing to change, end the rewrite before anything is
-    // written: the planner's refusal then only stops it.
-    bool stopped = false;
-    Result<Rewritten> rewritten = RewriteDatabase(
+    Result<RewrittenIfAny> rewritten = RewriteDatabaseIfAny(
         fs, path,
-        [&](std::span<const std::byte> old) -> Result<NewContents> {
+        [&](std::span<const std::byte> old) -> Result<std::optional<NewContents>> {
           Result<PatchPlan> plan = plan_over(old);
           if (!plan.ok()) return plan.status();
-          if (!outcome.problems.empty() || patch.records.empty()) {
-            stopped = true;
-            return Status::InvalidText("nothing to apply");
-          }
-          return std::move(plan->contents);
+          if (!outcome.problems.empty() || patch.records.empty())
+            return std::optional<NewContents>();
+          return std::optional(std::move(plan->contents));
         },
-        before_rename);
-    if (stopped) return outcome;
+        dry_run, before_rename);
     if (!rewritten.ok()) return rewritten.status();
-    outcome.written = true;
+    outcome.written = rewritten->written;
     outcome.warning = std::move(rewritten->warning);
     return outcome;
   } catch (const std::bad_alloc&) {

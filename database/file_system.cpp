@@ -57,4 +57,31 @@ Result<std::size_t> ReadFully(FileSystem& fs, int fd, std::int64_t offset,
   return done;
 }
 
+Status CheckReadLimit(const FileInfo& info, const std::filesystem::path& path, ReadLimit limit) {
+  if (info.size <= limit.bytes) return Status::Ok();
+  return Status::NoRoom(DescribePath(path) + " has " + std::to_string(info.size) +
+                        " bytes, more than " + std::string(limit.reason) + ", so it is not read");
+}
+
+Status ReadAllOf(FileSystem& fs, int fd, const std::filesystem::path& path,
+                 std::span<std::byte> out) {
+  Result<std::size_t> read = ReadFully(fs, fd, 0, out);
+  if (!read.ok()) return read.status().Within("cannot read " + DescribePath(path) + " (", ")");
+  if (*read != out.size()) {
+    return Status::Busy(DescribePath(path) +
+                        " is being changed by another program; try again when it is done");
+  }
+  return Status::Ok();
+}
+
+Result<std::vector<std::byte>> ReadWholeFile(FileSystem& fs, const std::filesystem::path& path,
+                                             ReadLimit limit) {
+  Result<RegularFile> file = OpenRegularFile(fs, path, OpenMode::kRead);
+  if (!file.ok()) return file.status();
+  if (Status s = CheckReadLimit(file->info, path, limit); !s.ok()) return s;
+  std::vector<std::byte> bytes(static_cast<std::size_t>(file->info.size));
+  if (Status s = ReadAllOf(fs, file->file.fd(), path, bytes); !s.ok()) return s;
+  return bytes;
+}
+
 }  // namespace orva

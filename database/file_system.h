@@ -180,4 +180,26 @@ Result<RegularFile> OpenRegularFile(FileSystem& fs, const std::filesystem::path&
 Result<std::size_t> ReadFully(FileSystem& fs, int fd, std::int64_t offset,
                               std::span<std::byte> out);
 
+// How large a file is read whole, and why no larger: "the 2 GiB that the
+// 32-bit offsets of a text database can address".
+struct ReadLimit {
+  std::int64_t bytes = 0;
+  std::string_view reason;
+};
+
+// Refuses (kNoRoom) the file at `path` when `info` is larger than `limit`.
+Status CheckReadLimit(const FileInfo& info, const std::filesystem::path& path, ReadLimit limit);
+
+// Reads the open file `fd` (the one at `path`) whole into `out`, which holds
+// as many bytes as the file had when opened. A file that is shorter by then is
+// refused (kBusy): another program is changing it, and half of its change is
+// no file at all.
+Status ReadAllOf(FileSystem& fs, int fd, const std::filesystem::path& path,
+                 std::span<std::byte> out);
+
+// The whole regular file at `path`, opened, checked against `limit` and read
+// (OpenRegularFile, CheckReadLimit, ReadAllOf).
+Result<std::vector<std::byte>> ReadWholeFile(FileSystem& fs, const std::filesystem::path& path,
+                                             ReadLimit limit);
+
 }  // namespace orva

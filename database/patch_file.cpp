@@ -4,6 +4,7 @@
 #include <charconv>
 #include <map>
 
+#include "database/c_escapes.h"
 #include "database/format.h"
 #include "database/quote.h"
 #include "database/text_edit.h"
@@ -14,38 +15,6 @@ namespace {
 // A reader that stops after this many problems: a file that is no patch at
 // all would otherwise give one a line.
 constexpr std::size_t kMostProblems = 100;
-
-void AppendOctal(std::string& out, unsigned char byte) {
-  out += '\\';
-  out += static_cast<char>('0' + (byte >> 6));
-  out += static_cast<char>('0' + (byte >> 3 & 7));
-  out += static_cast<char>('0' + (byte & 7));
-}
-
-// The escapes of PO strings (as gettext's tools write them), and a
-// three-digit octal escape for each byte of any other control character:
-// below 0x20, DEL, and U+0080 ... U+009F (two bytes in UTF-8).
-void AppendEscaped(std::string& out, std::string_view text) {
-  static constexpr std::string_view kNamed = "\\\"\a\b\t\n\v\f\r";
-  static constexpr std::string_view kLetters = "\\\"abtnvfr";
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    const bool c1_control = byte == 0xC2 && i + 1 < text.size() &&
-                            static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                            static_cast<unsigned char>(text[i + 1]) <= 0x9F;
-    if (const std::size_t at = kNamed.find(text[i]); at != std::string_view::npos) {
-      out += '\\';
-      out += kLetters[at];
-    } else if (byte < 0x20 || byte == 0x7F) {
-      AppendOctal(out, byte);
-    } else if (c1_control) {
-      AppendOctal(out, byte);
-      AppendOctal(out, static_cast<unsigned char>(text[++i]));
-    } else {
-      out += text[i];
-    }
-  }
-}
 
 std::string KeyText(const std::optional<EntryKey>& key) {
   return key ? "after " + key->Text() : "first";
@@ -87,41 +56,14 @@ class LineReader {
         continue;
       }
       if (++i == rest_.size()) break;
-      const char e = rest_[i];
-      static constexpr std::string_view kFrom = "\\\"'?abtnvfr";
-      static constexpr std::string_view kTo = "\\\"'?\a\b\t\n\v\f\r";
-      if (const std::size_t at = kFrom.find(e); at != std::string_view::npos) {
-        out += kTo[at];
-      } else if (Digit(e, 8) >= 0) {
-        int value = 0;
-        for (int n = 0; n < 3 && i < rest_.size() && Digit(rest_[i], 8) >= 0; ++n, ++i) {
-          value = value * 8 + Digit(rest_[i], 8);
-        }
-        --i;
-        if (value > 0xFF) return Status::Malformed("the octal escape stands for no byte");
-        out += static_cast<char>(value);
-      } else if (e == 'x' && i + 1 < rest_.size() && Digit(rest_[i + 1], 16) >= 0) {
-        int value = 0;
-        while (i + 1 < rest_.size() && Digit(rest_[i + 1], 16) >= 0) {
-          value = value * 16 + Digit(rest_[++i], 16);
-          if (value > 0xFF) return Status::Malformed("the hex escape stands for no byte");
-        }
-        out += static_cast<char>(value);
-      } else {
-        return Status::Malformed("unknown escape \\" + std::string(1, e) + " in a text");
+      if (std::optional<std::string> why = AppendCUnescaped(rest_, i, out)) {
+        return Status::Malformed(*why + " in a text");
       }
     }
     return Status::Malformed("a text has no closing double quote");
   }
 
  private:
-  static int Digit(char c, int base) {
-    int d = -1;
-    if (c >= '0' && c <= '9') d = c - '0';
-    if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    return d < base ? d : -1;
-  }
   void SkipSpaces() {
     while (!rest_.empty() && (rest_.front() == ' ' || rest_.front() == '\t'))
       rest_.remove_prefix(1);
@@ -462,7 +404,7 @@ class PatchReader {
 
 std::string QuotedPatchText(std::span<const std::byte> stored) {
   std::string out = "\"";
-  AppendEscaped(out, ExchangeText(stored));
+  AppendCEscaped(out, ExchangeText(stored), OtherControls::kOctal);
   return out += '"';
 }
 

@@ -6,6 +6,7 @@
 #include "database/durable_file.h"
 #include "database/file_system.h"
 #include "database/quote.h"
+#include "database/read_limits.h"
 #include "database/text_edit.h"
 
 namespace orva {
@@ -41,7 +42,7 @@ Result<Exported> ExportTranslations(FileSystem& fs, const std::filesystem::path&
   try {
     Result<FileInfo> info = fs.Stat(database);
     if (!info.ok()) return info.status();
-    Result<std::vector<std::byte>> bytes = ReadWholeFile(fs, database);
+    Result<std::vector<std::byte>> bytes = ReadWholeFile(fs, database, kDatabaseReadLimit);
     if (!bytes.ok()) return bytes.status();
     return Export(fs, *bytes, *info, database, output, format);
   } catch (const std::bad_alloc&) {

@@ -8,6 +8,7 @@
 #include "database/file_system.h"
 #include "database/format.h"
 #include "database/quote.h"
+#include "database/read_limits.h"
 
 namespace orva {
 namespace {
@@ -183,59 +184,29 @@ ImportPlan PlanImport(std::span<const EntryText> entries, std::span<const Transl
   return plan;
 }
 
-Result<std::vector<std::byte>> ReadWholeFile(FileSystem& fs, const std::filesystem::path& path) {
-  Result<RegularFile> file = OpenRegularFile(fs, path, OpenMode::kRead);
-  if (!file.ok()) return file.status();
-  if (file->info.size > format::kMaxDatabaseSize) {
-    return Status::NoRoom(DescribePath(path) + " has " + std::to_string(file->info.size) +
-                          " bytes, more than the 2 GiB that the 32-bit offsets of a text "
-                          "database can address, so it is not read");
-  }
-  std::vector<std::byte> bytes(static_cast<std::size_t>(file->info.size));
-  Result<std::size_t> read = ReadFully(fs, file->file.fd(), 0, bytes);
-  if (!read.ok()) {
-    return Status::Io("cannot read " + DescribePath(path) + " (" + read.status().message() + ")");
-  }
-  bytes.resize(*read);
-  return bytes;
-}
-
 Result<ImportOutcome> ImportTranslations(FileSystem& fs, const std::filesystem::path& path,
                                          std::span<const Translation> translations,
                                          SourceChanged source_changed, bool dry_run,
                                          const BeforeRename& before_rename) {
   try {
     ImportOutcome outcome;
-    if (dry_run) {
-      Result<std::vector<std::byte>> bytes = ReadWholeFile(fs, path);
-      if (!bytes.ok()) return bytes.status();
-      Result<std::vector<EntryText>> entries = ReadEntryTexts(*bytes);
-      if (!entries.ok()) return entries.status();
-      ImportPlan plan = PlanImport(*entries, translations, source_changed);
-      return ImportOutcome{plan.counts, std::move(plan.problems), false, {}};
-    }
-    // Planned from the bytes the rewrite reads under its lock. Problems, or
-    // nothing to change, end it before anything is written: the planner's
-    // refusal then only stops the rewrite.
-    bool stopped = false;
-    Result<Rewritten> rewritten = RewriteDatabase(
+    Result<RewrittenIfAny> rewritten = RewriteDatabaseIfAny(
         fs, path,
-        [&](std::span<const std::byte> old) -> Result<NewContents> {
+        [&](std::span<const std::byte> old) -> Result<std::optional<NewContents>> {
           Result<std::vector<EntryText>> entries = ReadEntryTexts(old);
           if (!entries.ok()) return entries.status();
           ImportPlan plan = PlanImport(*entries, translations, source_changed);
           outcome.counts = plan.counts;
           outcome.problems = std::move(plan.problems);
-          if (!outcome.problems.empty() || plan.changes.empty()) {
-            stopped = true;
-            return Status::InvalidText("nothing to import");
-          }
-          return PlanTextChanges(old, *entries, plan.changes);
+          if (dry_run || !outcome.problems.empty() || plan.changes.empty())
+            return std::optional<NewContents>();
+          Result<NewContents> contents = PlanTextChanges(old, *entries, plan.changes);
+          if (!contents.ok()) return contents.status();
+          return std::optional(std::move(contents).value());
         },
-        before_rename);
-    if (stopped) return outcome;
+        dry_run, before_rename);
     if (!rewritten.ok()) return rewritten.status();
-    outcome.written = true;
+    outcome.written = rewritten->written;
     outcome.warning = std::move(rewritten->warning);
     return outcome;
   } catch (const std::bad_alloc&) {

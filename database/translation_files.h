@@ -150,7 +150,4 @@ Result<ImportOutcome> ImportTranslations(FileSystem& fs, const std::filesystem::
                                          SourceChanged source_changed, bool dry_run,
                                          const BeforeRename& before_rename = {});
 
-// The whole of a file at `path`, read through `fs` (refused past 2 GiB).
-Result<std::vector<std::byte>> ReadWholeFile(FileSystem& fs, const std::filesystem::path& path);
-
 }  // namespace orva

@@ -4,48 +4,12 @@
 #include <optional>
 #include <string>
 
+#include "database/c_escapes.h"
 #include "database/translation_encoding.h"
 #include "database/translation_files.h"
 
 namespace orva {
 namespace {
-
-// The escapes gettext's tools write; every other byte is written as it is.
-void AppendEscaped(std::string& out, std::string_view text) {
-  for (char c : text) {
-    switch (c) {
-      case '\\':
-        out += "\\\\";
-        break;
-      case '"':
-        out += "\\\"";
-        break;
-      case '\a':
-        out += "\\a";
-        break;
-      case '\b':
-        out += "\\b";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\v':
-        out += "\\v";
-        break;
-      case '\f':
-        out += "\\f";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      default:
-        out += c;
-    }
-  }
-}
 
 // KEYWORD "VALUE", or, as gettext writes a value with a line feed before its
 // end, KEYWORD "" and then one line for each part ended by a line feed.
@@ -66,7 +30,7 @@ void AppendField(std::string& out, std::string_view keyword, std::string_view va
   }
   for (std::string_view part : parts) {
     out += '"';
-    AppendEscaped(out, part);
+    AppendCEscaped(out, part, OtherControls::kAsTheyAre);
     out += "\"\n";
   }
 }
@@ -95,14 +59,6 @@ std::string_view Trimmed(std::string_view s) {
   return s;
 }
 
-int Digit(char c, int base) {
-  int d = -1;
-  if (c >= '0' && c <= '9') d = c - '0';
-  if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-  return d < base ? d : -1;
-}
-
 // Appends the value of one quoted string, as C writes it, or says why it is none.
 std::optional<std::string> AppendString(std::string_view quoted, std::string& out) {
   if (quoted.size() < 2 || quoted.front() != '"' || quoted.back() != '"') {
@@ -117,27 +73,7 @@ std::optional<std::string> AppendString(std::string_view quoted, std::string& ou
     if ((i = special) == body.size()) break;
     if (body[i] == '"') return std::string("a double quote inside a string must be written \\\"");
     if (++i == body.size()) return std::string("the string ends in a lone backslash");
-    const char e = body[i];
-    static constexpr std::string_view kFrom = "\\\"'?abtnvfr";
-    static constexpr std::string_view kTo = "\\\"'?\a\b\t\n\v\f\r";
-    if (const std::size_t at = kFrom.find(e); at != std::string_view::npos) {
-      out += kTo[at];
-    } else if (Digit(e, 8) >= 0) {
-      int value = 0;
-      for (int n = 0; n < 3 && i < body.size() && Digit(body[i], 8) >= 0; ++n, ++i) {
-        value = value * 8 + Digit(body[i], 8);
-      }
-      --i;
-      out += static_cast<char>(value & 0xFF);
-    } else if (e == 'x' && i + 1 < body.size() && Digit(body[i + 1], 16) >= 0) {
-      int value = 0;
-      while (i + 1 < body.size() && Digit(body[i + 1], 16) >= 0) {
-        value = (value * 16 + Digit(body[++i], 16)) & 0xFF;
-      }
-      out += static_cast<char>(value);
-    } else {
-      return "unknown escape \\" + std::string(1, e);
-    }
+    if (std::optional<std::string> why = AppendCUnescaped(body, i, out)) return why;
   }
   return std::nullopt;
 }

@@ -46,7 +46,10 @@ int main(int argc, char** argv) {
     const bool ok = WriteCorpus(root / "reader", orva::fuzz::DatabaseCorpus()) &&
                     WriteCorpus(root / "insertion", orva::fuzz::InsertionCorpus()) &&
                     WriteCorpus(root / "code_page", orva::fuzz::CodePageCorpus()) &&
-                    WriteCorpus(root / "patch", orva::fuzz::PatchCorpus());
+                    WriteCorpus(root / "patch", orva::fuzz::PatchCorpus()) &&
+                    WriteCorpus(root / "po_reader", orva::fuzz::PoCorpus()) &&
+                    WriteCorpus(root / "csv_reader", orva::fuzz::CsvCorpus()) &&
+                    WriteCorpus(root / "import", orva::fuzz::ImportCorpus());
     return ok ? 0 : 1;
   });
 }

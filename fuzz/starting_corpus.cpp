@@ -6,6 +6,8 @@
 #include "database/format.h"
 #include "database/little_endian.h"
 #include "database/text_edit.h"
+#include "database/translation_files.h"
+#include "fuzz/exchange_properties.h"
 #include "fuzz/properties.h"
 #include "tests/support/database_builder.h"
 
@@ -166,6 +168,80 @@ std::vector<CorpusInput> PatchCorpus() {
   add("not-a-patch", "--- a/textdb_00.def\n+++ b/textdb_00.def\n");
   add("version-2", "orva-patch 2\n");
   add("empty", "");
+  return corpus;
+}
+
+namespace {
+
+// The export of a database, with every other entry translated.
+std::string Export(TranslationFormat format, const std::vector<std::byte>& database) {
+  const std::vector<EntryText> entries = ReadEntryTexts(database).value();
+  const std::vector<std::string> keys = ExchangeKeys(entries);
+  std::string out = format == TranslationFormat::kPo ? PoHeader("textdb_00.def") : CsvHeader();
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const std::string text = ExchangeText(entries[i].text);
+    const std::string translation = i % 2 == 0 ? "Перевод " + std::to_string(i) : "";
+    out += format == TranslationFormat::kPo ? PoMessage(keys[i], text, translation, true)
+                                            : CsvRow(keys[i], text, translation);
+  }
+  return out;
+}
+
+std::vector<std::byte> Campaign() {
+  return DatabaseBuilder()
+      .Entry(5001, "Обучение: первый вылет")
+      .Entry(5002, "Патруль\tнад \"рекой\"")
+      .RawEntry(5003, "строка\nвторая\r\x98\x04")
+      .Marker("конец")
+      .Entry(100, "Меню")
+      .Entry(100, "Меню, снова")
+      .Build();
+}
+
+}  // namespace
+
+std::vector<CorpusInput> PoCorpus() {
+  const std::string exported = Export(TranslationFormat::kPo, Campaign());
+  return {
+      {"export", Bytes(exported)},
+      {"byte-order-mark", Bytes("\xEF\xBB\xBF" + exported)},
+      {"crlf", Bytes("msgid \"\"\r\nmsgstr \"\"\r\n\r\nmsgctxt \"5001\"\r\nmsgid \"a\"\r\n"
+                     "msgstr \"b\"")},
+      {"fuzzy-and-obsolete", Bytes("#, fuzzy\nmsgctxt \"5001\"\nmsgid \"a\"\nmsgstr \"b\"\n\n"
+                                   "#~ msgctxt \"5002\"\n#~ msgid \"c\"\n#~ msgstr \"d\"\n"
+                                   "#| msgid \"old\"\nmsgctxt \"5003\"\nmsgid \"\"\n\"x\\n\"\n"
+                                   "msgstr \"\\101\\x42\\t\"\n")},
+      {"plural", Bytes("msgctxt \"1\"\nmsgid \"a\"\nmsgid_plural \"b\"\nmsgstr[0] \"c\"\n")},
+      {"charset", Bytes("msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=CP1251\\n\"\n")},
+      {"broken", Bytes("msgctxt 5001\nmsgid \"unclosed\nmsgstr \"a\\q\" \"\nbogus\n\"")},
+      {"empty", {}},
+  };
+}
+
+std::vector<CorpusInput> CsvCorpus() {
+  const std::string exported = Export(TranslationFormat::kCsv, Campaign());
+  return {
+      {"export", Bytes(exported)},
+      {"semicolons", Bytes("id;text;translation\r\n5001;\"a;b\";c\r\n100#5;x;y\r\n")},
+      {"tabs-utf16le", Bytes(std::string("\xFF\xFEi\0d\0\t\0t\0\n\0005\0\t\0\x10\x04\n\0", 20))},
+      {"utf16be", Bytes(std::string("\xFE\xFF\0i\0d\0,\0t\0\n", 12))},
+      {"windows-1251", Bytes("id,translation\n5001,\xCF\xF0\xE8\xE2\xE5\xF2\n")},
+      {"column-twice", Bytes("id,id,translation\n5001,5002,x\n")},
+      {"only-text-filled", Bytes("id,text,translation\n5001,Другое,\n")},
+      {"quoted-lines", Bytes("id,translation\n5001,\"a\nb\rc\"\n5002,\"x\"\"y\"z\n5003,\"open\n")},
+      {"empty", {}},
+  };
+}
+
+std::vector<CorpusInput> ImportCorpus() {
+  std::vector<CorpusInput> corpus;
+  const std::vector<std::byte> campaign = Campaign();
+  for (const CorpusInput& file : PoCorpus()) {
+    corpus.push_back({"po-" + file.name, JoinImportInput(false, file.bytes, campaign)});
+  }
+  for (const CorpusInput& file : CsvCorpus()) {
+    corpus.push_back({"csv-" + file.name, JoinImportInput(true, file.bytes, campaign)});
+  }
   return corpus;
 }
 

@@ -27,5 +27,12 @@ std::vector<CorpusInput> CodePageCorpus();
 // Patches made from the patch target's databases (PatchTargets) to edited
 // versions of them, and damaged patches: inputs of the patch target.
 std::vector<CorpusInput> PatchCorpus();
+// Translation files as exports, editors and spreadsheets write them, and
+// damaged ones: inputs of the PO and CSV reader targets.
+std::vector<CorpusInput> PoCorpus();
+std::vector<CorpusInput> CsvCorpus();
+
+// Those files with databases, in the import target's input form.
+std::vector<CorpusInput> ImportCorpus();
 
 }  // namespace orva::fuzz

@@ -18,6 +18,7 @@
 #include "database/new_texts.h"
 #include "database/patch_file.h"
 #include "database/quote.h"
+#include "database/read_limits.h"
 #include "database/text_edit.h"
 #include "database/text_match.h"
 #include "database/translation_export.h"
@@ -791,7 +792,7 @@ bool EditorLogic::ImportFrom(const std::string& path) {
   if (!state_) return false;
   const bool csv = EndsWithCsv(path);
   const std::string name = DisplayPath(PathFromUtf8(path));
-  Result<std::vector<std::byte>> bytes = ReadWholeFile(fs_, PathFromUtf8(path));
+  Result<std::vector<std::byte>> bytes = ReadWholeFile(fs_, PathFromUtf8(path), kExchangeReadLimit);
   if (!bytes.ok()) {
     view_.ShowMessage(MessageIcon::kExclamation, "The translations were not imported.",
                       AsSentence(bytes.status().message()));
@@ -856,7 +857,7 @@ bool EditorLogic::CompareWith(const std::string& path) {
                       AsSentence(why.message()));
     return false;
   };
-  Result<std::vector<std::byte>> bytes = ReadWholeFile(fs_, file);
+  Result<std::vector<std::byte>> bytes = ReadWholeFile(fs_, file, kDatabaseReadLimit);
   if (!bytes.ok()) return refuse(bytes.status());
   Comparison comparison;
   comparison.path = file;
@@ -959,7 +960,7 @@ void EditorLogic::ApplyPatch() {
 bool EditorLogic::ApplyPatchFrom(const std::string& path) {
   if (!state_) return false;
   const std::string name = DisplayPath(PathFromUtf8(path));
-  Result<std::vector<std::byte>> bytes = ReadWholeFile(fs_, PathFromUtf8(path));
+  Result<std::vector<std::byte>> bytes = ReadWholeFile(fs_, PathFromUtf8(path), kExchangeReadLimit);
   if (!bytes.ok()) {
     view_.ShowMessage(MessageIcon::kExclamation, "The patch was not applied.",
                       AsSentence(bytes.status().message()));

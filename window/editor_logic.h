@@ -211,6 +211,8 @@ class EditorLogic {
 
   // The filter (Ctrl+F): the rows whose id, image name or text holds `text`,
   // ignoring case as `orva-cli entries --match` does; empty shows every row.
+  // After each change the filter chooses again, the rows just changed or
+  // added staying in sight.
   void SetFilter(std::string_view text);
   const std::string& filter() const { return filter_; }
 

@@ -117,6 +117,13 @@ TEST_F(CliEditTest, SetAndRemovePickAnEntryAndRefuseAmbiguity) {
 
 // The translator's round trip: export, translate in the file, import.
 TEST_F(CliEditTest, ImportsWhatATranslatorFilledIn) {
+  // An untouched export changes nothing, and nothing is rewritten.
+  const Outcome untouched = Run({"import", db_, File("t.po", Export("po"))});
+  EXPECT_EQ(untouched.exit_code, 0) << untouched.err;
+  EXPECT_EQ(untouched.out,
+            "changed 0, already the same 0, untranslated 4, fuzzy 0, source changed 0, size change "
+            "0 bytes (nothing to change: the database was not rewritten)\n");
+
   std::string csv = Export("csv");
   ASSERT_EQ(csv.find("\xEF\xBB\xBFid,text,translation\r\n5001#1,Первый,\r\n"), 0u) << csv;
   csv.replace(csv.find("Первый,") + std::string("Первый,").size(), 0, "\"First, \"\"one\"\"\"");
@@ -157,6 +164,13 @@ TEST_F(CliEditTest, ImportReportsEveryProblemWithItsLineAndChangesNothing) {
   }
   EXPECT_NE(o.err.find("7 problems in the translations, so nothing was imported"),
             std::string::npos);
+  // A line the reader cannot read stops the translations it could.
+  const Outcome half =
+      Run({"import", db_,
+           File("half.po", "msgctxt \"1200\"\nmsgid \"заметка\"\nmsgstr \"note\"\nbogus\n")});
+  EXPECT_EQ(half.exit_code, 1);
+  EXPECT_NE(half.err.find("half.po:4: 'bogus'"), std::string::npos) << half.err;
+  EXPECT_EQ(OnDisk(), old_);
 
   // Lines count on past fields that hold line breaks.
   const std::string csv = File("bad.csv",

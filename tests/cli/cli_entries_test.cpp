@@ -59,6 +59,7 @@ TEST_F(CliEntriesTest, ListsEveryEntryWithItsKindAndKeepsThoseEveryFilterTakes) 
   EXPECT_EQ(Slots({"--match", "ЁЛКА"}), "1 2");
   EXPECT_EQ(Slots({"--match", "ђАк И"}), "3");
   EXPECT_EQ(Slots({"--match", "SHOT002"}), "3");
+  EXPECT_EQ(Slots({"--match", "shot200"}), "");  // 1200 is no mission and has no image
   EXPECT_EQ(Slots({"--match", "700"}), "5");
   EXPECT_EQ(Slots({"--match", "日"}), "");
   // --regex keeps case and takes a Cyrillic letter for one character.

@@ -165,6 +165,13 @@ TEST_F(CliPatchTest, ApplyRefusesWhatDoesNotFitAndSaysWhere) {
   refused({"patch", "apply", twice, patch}, twice,
           "5003: expected \"Ночной налёт\", found \"Ночной конвой\"");
   refused({"patch", "apply", twice, patch}, twice, "it was applied before");
+  // Another file of the result's size is no file the patch was applied to.
+  const std::string alike = Database(Read(new_path_), "alike.def");
+  ASSERT_EQ(Run({"set", alike, "5003", "Ночной конвоЙ"}).exit_code, 0);
+  ASSERT_EQ(Read(alike).size(), Read(new_path_).size());
+  refused({"patch", "apply", alike, patch}, alike,
+          "problems, so the patch was not applied (the file is not the one the patch was made "
+          "from)\n");
 
   // A damaged patch: its file and line.
   const std::vector<std::byte> written = Read(patch);
@@ -178,8 +185,21 @@ TEST_F(CliPatchTest, ApplyRefusesWhatDoesNotFitAndSaysWhere) {
   std::string wrong = text;
   const std::size_t digest = wrong.find("sha256 ", wrong.find("result")) + 7;
   wrong[digest] = wrong[digest] == '0' ? '1' : '0';
-  refused({"patch", "apply", copy, File("wrong.orvapatch", wrong)}, copy,
+  const std::string wrong_patch = File("wrong.orvapatch", wrong);
+  refused({"patch", "apply", copy, wrong_patch}, copy,
           "wrong.orvapatch:3: the database is the file the patch was made from, yet");
+  // As JSON a refused patch counts nothing, and a problem of the patch as a
+  // whole is the patch's, without a line.
+  const auto counted =
+      nlohmann::json::parse(Run({"patch", "apply", "--json", copy, wrong_patch}).out);
+  for (const char* count : {"changed", "inserted", "removed", "size_change"}) {
+    EXPECT_EQ(counted[count], 0) << count;
+  }
+  const std::string empty = File("empty.orvapatch", "");
+  const auto unread = nlohmann::json::parse(Run({"patch", "apply", "--json", copy, empty}).out);
+  ASSERT_EQ(unread["problems"].size(), 1u) << unread;
+  EXPECT_EQ(unread["problems"][0]["file"], empty);
+  EXPECT_EQ(unread["problems"][0]["line"], nullptr);
 
   // A dry run says what it would do and writes nothing.
   const Outcome dry = Run({"patch", "apply", "--dry-run", copy, patch});

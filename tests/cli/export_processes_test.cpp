@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/child_process.h"
 #include "tests/support/cli_run.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
@@ -39,21 +40,6 @@ pid_t StartExport(const fs::path& db, const fs::path& out) {
   return pid;
 }
 
-int Wait(pid_t pid) {
-  int wstatus = 0;
-  while (::waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
-  }
-  return wstatus;
-}
-
-void SleepFor(std::chrono::nanoseconds delay) {
-  struct timespec ts {};
-  ts.tv_sec = static_cast<time_t>(delay.count() / 1'000'000'000);
-  ts.tv_nsec = static_cast<long>(delay.count() % 1'000'000'000);
-  while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-  }
-}
-
 TEST(ExportUnderSigkill, TheOutputIsAlwaysTheEarlierFileOrTheWholeExport) {
   test_support::TempDir dir;
   const fs::path db = dir / "textdb_00.def";
@@ -66,7 +52,7 @@ TEST(ExportUnderSigkill, TheOutputIsAlwaysTheEarlierFileOrTheWholeExport) {
 
   // The whole export, and how long it takes, so that the kills fall all over it.
   const auto started = Clock::now();
-  const int calibration = Wait(StartExport(db, out));
+  const int calibration = test_support::WaitForChild(StartExport(db, out));
   const auto duration = Clock::now() - started;
   ASSERT_TRUE(WIFEXITED(calibration) && WEXITSTATUS(calibration) == 0);
   const std::vector<std::byte> whole = test_support::ReadFileBytes(out);
@@ -86,10 +72,10 @@ TEST(ExportUnderSigkill, TheOutputIsAlwaysTheEarlierFileOrTheWholeExport) {
   for (int round = 0; round < kRounds; ++round) {
     test_support::WriteFileBytes(out, earlier);
     const pid_t child = StartExport(db, out);
-    SleepFor(std::chrono::nanoseconds(
+    test_support::SleepFor(std::chrono::nanoseconds(
         static_cast<std::int64_t>(std::uniform_real_distribution<double>(0, window_ns)(rng))));
     ::kill(child, SIGKILL);
-    Wait(child);
+    test_support::WaitForChild(child);
     const std::vector<std::byte> after = test_support::ReadFileBytes(out);
     if (after == earlier) {
       ++kept;
@@ -104,7 +90,7 @@ TEST(ExportUnderSigkill, TheOutputIsAlwaysTheEarlierFileOrTheWholeExport) {
   EXPECT_GT(kept, 0);
   EXPECT_GT(replaced, 0);
 
-  ASSERT_EQ(Wait(StartExport(db, out)), 0);
+  ASSERT_EQ(test_support::WaitForChild(StartExport(db, out)), 0);
   EXPECT_TRUE(test_support::ReadFileBytes(out) == whole);
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(dir.path())) {

@@ -7,8 +7,10 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "database/temporary_names.h"
 #include "database/translation_export.h"
 #include "tests/database/failing_file_system.h"
 #include "tests/database/rewrite_fixture.h"
@@ -133,6 +135,25 @@ TEST_F(DurableFileTest, RefusesTheFileItIsMadeFromAndWhatItCannotReplace) {
   EXPECT_EQ(nowhere.status().kind(), ErrorKind::kNotFound) << nowhere.status().message();
   EXPECT_FALSE(fs::exists(dir_ / "no"));
 
+  // A file with a second name, and one that no one may write, stay as they are.
+  const fs::path linked = dir_ / "linked.po";
+  const fs::path locked = dir_ / "locked.po";
+  WriteFileBytes(linked, Bytes("old"));
+  WriteFileBytes(locked, Bytes("old"));
+  fs::permissions(locked, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  std::vector<std::pair<fs::path, std::string>> kept = {{locked, "is read-only"}};
+  fs::create_hard_link(linked, dir_ / "second-name.po", error);
+  if (!error) kept.emplace_back(linked, "2 hard links");
+  for (const auto& [out, why] : kept) {
+    const Result<Exported> refused =
+        ExportTranslations(DefaultFileSystem(), db_, out, TranslationFormat::kPo);
+    ASSERT_FALSE(refused.ok()) << out;
+    EXPECT_NE(refused.status().message().find(why), std::string::npos)
+        << refused.status().message();
+    EXPECT_EQ(ReadFileBytes(out), Bytes("old"));
+  }
+  fs::permissions(locked, fs::perms::owner_write, fs::perm_options::add);
+
   // A symbolic link to another file is followed: the file it names is replaced.
   const fs::path target = dir_ / "sub" / "real.po";
   WriteFileBytes(target, Bytes("old"));
@@ -143,6 +164,19 @@ TEST_F(DurableFileTest, RefusesTheFileItIsMadeFromAndWhatItCannotReplace) {
           .ok());
   EXPECT_TRUE(fs::is_symlink(dir_ / "to-real.po"));
   EXPECT_EQ(ReadFileBytes(target), ExportedBytes(TranslationFormat::kPo));
+}
+
+// The temporaries that killed exports to a file left beside it go with the
+// next export to it; those of another file stay.
+TEST_F(DurableFileTest, AnExportClearsAwayWhatKilledExportsToItLeft) {
+  const fs::path out = dir_ / "textdb_00.po";
+  const fs::path leftover = TemporaryPathFor(out);
+  const fs::path others = TemporaryPathFor(dir_ / "textdb_01.po");
+  WriteFileBytes(leftover, Bytes("half an export"));
+  WriteFileBytes(others, Bytes("half an export"));
+  ASSERT_TRUE(ExportTranslations(DefaultFileSystem(), db_, out, TranslationFormat::kPo).ok());
+  EXPECT_FALSE(fs::exists(leftover));
+  EXPECT_TRUE(fs::exists(others));
 }
 
 }  // namespace

@@ -103,11 +103,13 @@ TEST(DiffEntries, SaysWhatAMultimapByIdAndOrderSays) {
 TEST(OtherDifferences, NameWhatLiesAroundTheTexts) {
   auto base = [] { return DatabaseBuilder().Entry(5001, "a").Entry(5002, "b").Marker("z"); };
   const std::vector<std::byte> old_db = base().Build();
-  const std::vector<EntryText> olds = ReadEntryTexts(old_db).value();
-  auto other = [&](const std::vector<std::byte>& new_db) {
-    const std::vector<EntryText> news = ReadEntryTexts(new_db).value();
+  // The other differences from `from` (the old version unless given) to `to`.
+  auto other = [&](const std::vector<std::byte>& to, const std::vector<std::byte>& from = {}) {
+    const std::vector<std::byte>& was = from.empty() ? old_db : from;
+    const std::vector<EntryText> olds = ReadEntryTexts(was).value();
+    const std::vector<EntryText> news = ReadEntryTexts(to).value();
     const EntryDiff diff = DiffEntries(olds, EntryIndex(olds), news, EntryIndex(news));
-    const std::vector<std::string> found = OtherDifferences(old_db, olds, new_db, news, diff);
+    const std::vector<std::string> found = OtherDifferences(was, olds, to, news, diff);
     std::string all;
     for (const std::string& reason : found) all += reason + "; ";
     return all;
@@ -116,6 +118,11 @@ TEST(OtherDifferences, NameWhatLiesAroundTheTexts) {
             std::string::npos);
   EXPECT_NE(other(base().GapBeforeTexts(3).Build()).find("between the entry table and the first"),
             std::string::npos);
+  // As many bytes there, but not the same ones.
+  const std::vector<std::byte> gap = base().GapBeforeTexts(3).Build();
+  std::vector<std::byte> other_gap = gap;
+  other_gap[8 * 4] ^= std::byte{0xFF};  // the first byte after the table of 3 entries
+  EXPECT_NE(other(other_gap, gap).find("between the entry table and the first"), std::string::npos);
   EXPECT_NE(other(base().Trailing("x").Build()).find("after the last text"), std::string::npos);
   EXPECT_NE(other(base().ClaimedCount(2).Build()).find("just past the entry table"),
             std::string::npos);

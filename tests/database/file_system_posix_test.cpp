@@ -157,7 +157,7 @@ TEST_F(PosixRewriteTest, RefusesToTakeOverAnotherUsersFile) {
 }
 
 // Read-only for everyone is refused on every platform; here, root included,
-// and a file the user may not write.
+// and a file the user may not write, but not a file someone may write.
 TEST_F(PosixRewriteTest, RefusesAReadOnlyFile) {
   ASSERT_EQ(::chmod(db_.c_str(), 0444), 0);
   EXPECT_NE(Describe(Insert()).find("refused: " + DescribePath(db_) + " is read-only"),
@@ -174,6 +174,16 @@ TEST_F(PosixRewriteTest, RefusesAReadOnlyFile) {
   EXPECT_NE(outcome.find(std::strerror(EACCES)), std::string::npos) << outcome;
   EXPECT_EQ(OnDisk(), old_);
   ExpectOnlyTheDatabase();
+
+  // Writable by its group alone, or by others alone, a file is not
+  // read-only: root, who may write it, inserts.
+  for (const mode_t mode : {mode_t{0464}, mode_t{0446}}) {
+    test_support::WriteFileBytes(db_, old_);
+    ASSERT_EQ(::chmod(db_.c_str(), mode), 0);
+    const auto inserted = Insert();
+    EXPECT_TRUE(inserted.ok()) << std::oct << mode << ": " << Describe(inserted);
+    EXPECT_EQ(OnDisk(), new_);
+  }
 }
 
 // The file may be writable while its folder takes no new file: the database

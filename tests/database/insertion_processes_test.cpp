@@ -27,6 +27,7 @@
 #include "database/layout_check.h"
 #include "database/mission_list.h"
 #include "database/text_entry_insertion.h"
+#include "tests/support/child_process.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
 
@@ -56,21 +57,6 @@ pid_t StartInsertion(const fs::path& db) {
   const pid_t pid = ::fork();
   if (pid == 0) _exit(InsertTextEntry(db, kText).ok() ? 0 : 1);
   return pid;
-}
-
-int Wait(pid_t pid) {
-  int wstatus = 0;
-  while (::waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
-  }
-  return wstatus;
-}
-
-void SleepFor(std::chrono::nanoseconds delay) {
-  struct timespec ts {};
-  ts.tv_sec = static_cast<time_t>(delay.count() / 1'000'000'000);
-  ts.tv_nsec = static_cast<long>(delay.count() % 1'000'000'000);
-  while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-  }
 }
 
 // Inserts `texts` texts one after the other once `go` is closed, and writes
@@ -118,7 +104,7 @@ TEST(InsertionsAtOnce, EveryInsertionReportedAsMadeIsInTheFile) {
   for (ssize_t n; (n = ::read(report[0], buffer, sizeof buffer)) > 0;) lines.append(buffer, n);
   ::close(report[0]);
   for (const pid_t pid : children) {
-    const int wstatus = Wait(pid);
+    const int wstatus = test_support::WaitForChild(pid);
     ASSERT_TRUE(WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
   }
 
@@ -162,7 +148,7 @@ TEST(InsertionUnderSigkill, TheDatabaseIsAlwaysExactlyOldOrNew) {
 
   // How long one whole insertion takes, so that the kills fall all over it.
   const auto started = Clock::now();
-  const int calibration = Wait(StartInsertion(db));
+  const int calibration = test_support::WaitForChild(StartInsertion(db));
   const auto duration = Clock::now() - started;
   ASSERT_TRUE(WIFEXITED(calibration) && WEXITSTATUS(calibration) == 0);
   current = test_support::ReadFileBytes(db);
@@ -182,10 +168,10 @@ TEST(InsertionUnderSigkill, TheDatabaseIsAlwaysExactlyOldOrNew) {
     ASSERT_TRUE(next.ok()) << next.status().message();
 
     const pid_t child = StartInsertion(db);
-    SleepFor(std::chrono::nanoseconds(
+    test_support::SleepFor(std::chrono::nanoseconds(
         static_cast<std::int64_t>(std::uniform_real_distribution<double>(0, window_ns)(rng))));
     ::kill(child, SIGKILL);
-    Wait(child);
+    test_support::WaitForChild(child);
 
     const std::vector<std::byte> after = test_support::ReadFileBytes(db);
     if (after == current) {

@@ -232,6 +232,17 @@ TEST(TranslationFiles, ReadersNameTheLineOfWhatTheyCannotRead) {
   EXPECT_EQ(only(ReadCsv(csv)).kind, ProblemKind::kNotUtf8);
   EXPECT_EQ(ReadCsv(csv, TextEncoding::kWindows1251).translations.at(1).text, "Да");
 
+  // An escape that stands for no byte is refused at its line, never cut to one.
+  for (const char* escape : {"\\400", "\\x141", "\\q"}) {
+    const std::string file =
+        "msgctxt \"1\"\nmsgid \"a\"\nmsgstr \"b" + std::string(escape) + "\"\n";
+    const TranslationRecords read = ReadPo(file);
+    ASSERT_EQ(read.problems.size(), 1u) << escape;
+    EXPECT_EQ(read.problems[0].line, 3u) << escape;
+  }
+  EXPECT_EQ(ReadPo("msgctxt \"1\"\nmsgid \"\"\nmsgstr \"\\101\\x42\\t\"\n").translations.at(0).text,
+            "AB\t");
+
   // The separator is the first outside quotes on the first line.
   EXPECT_EQ(ReadCsv("\"a, b\";id;translation\n;5;x\n").translations.at(0).text, "x");
 
@@ -267,6 +278,19 @@ TEST(TranslationFiles, ReadersNameTheLineOfWhatTheyCannotRead) {
   EXPECT_FALSE(read.translations[1].fuzzy);
   EXPECT_EQ(read.translations[1].source, "a\nb");
   EXPECT_EQ(read.translations[1].text, "d");
+
+  // A fuzzy flag among others, an octal escape of three digits at most, and
+  // the charset in any case; a charset other than UTF-8 is refused.
+  const TranslationRecords flagged = ReadPo(
+      "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=utf-8\\n\"\n\n"
+      "#, c-format, fuzzy\nmsgctxt \"1\"\nmsgid \"a\"\nmsgstr \"\\1010\\x41\"\n");
+  EXPECT_EQ(flagged.problems, std::vector<FileProblem>{});
+  ASSERT_EQ(flagged.translations.size(), 1u);
+  EXPECT_TRUE(flagged.translations[0].fuzzy);
+  EXPECT_EQ(flagged.translations[0].text, "A0A");
+  EXPECT_EQ(
+      only(ReadPo("msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=CP1251\\n\"\n")).line,
+      1u);
 }
 
 #ifndef _WIN32

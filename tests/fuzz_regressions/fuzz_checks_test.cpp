@@ -13,6 +13,7 @@
 #include "database/entry_patch.h"
 #include "database/layout_check.h"
 #include "database/sha256.h"
+#include "fuzz/exchange_properties.h"
 #include "fuzz/properties.h"
 #include "fuzz/starting_corpus.h"
 #include "tests/support/database_builder.h"
@@ -64,6 +65,14 @@ TEST(SavedFuzzInputs, PassTheChecksOfTheTargetThatFoundThem) {
   for (const fs::path& path : SavedInputs("patch")) {
     ExpectPasses(CheckPatchRead(ReadInput(path)), path.string());
   }
+  for (const char* reader : {"po_reader", "csv_reader"}) {
+    for (const fs::path& path : SavedInputs(reader)) {
+      ExpectPasses(CheckTranslationFileRead(ReadInput(path), reader[0] == 'c'), path.string());
+    }
+  }
+  for (const fs::path& path : SavedInputs("import")) {
+    ExpectPasses(CheckImportPlan(ReadInput(path)), path.string());
+  }
 }
 
 TEST(FuzzStartingCorpus, PassTheChecksOfTheirTargets) {
@@ -78,6 +87,12 @@ TEST(FuzzStartingCorpus, PassTheChecksOfTheirTargets) {
     ExpectPasses(CheckCodePageRoundTrip(input.bytes), input.name);
   for (const CorpusInput& input : PatchCorpus())
     ExpectPasses(CheckPatchRead(input.bytes), input.name);
+  for (const CorpusInput& input : PoCorpus())
+    ExpectPasses(CheckTranslationFileRead(input.bytes, false), input.name);
+  for (const CorpusInput& input : CsvCorpus())
+    ExpectPasses(CheckTranslationFileRead(input.bytes, true), input.name);
+  for (const CorpusInput& input : ImportCorpus())
+    ExpectPasses(CheckImportPlan(input.bytes), input.name);
 }
 
 // Every code page string of up to two bytes, which meets every byte value and

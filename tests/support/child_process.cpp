@@ -4,6 +4,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <ctime>
+
 namespace orva::test_support {
 
 std::string InChildProcess(const std::function<std::string()>& scenario, bool unprivileged) {
@@ -36,6 +39,21 @@ std::string InChildProcess(const std::function<std::string()>& scenario, bool un
     return "the child process failed (status " + std::to_string(wstatus) + ")";
   }
   return line;
+}
+
+int WaitForChild(pid_t pid) {
+  int wstatus = 0;
+  while (::waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+  }
+  return wstatus;
+}
+
+void SleepFor(std::chrono::nanoseconds delay) {
+  struct timespec ts {};
+  ts.tv_sec = static_cast<time_t>(delay.count() / 1'000'000'000);
+  ts.tv_nsec = static_cast<long>(delay.count() % 1'000'000'000);
+  while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+  }
 }
 
 }  // namespace orva::test_support

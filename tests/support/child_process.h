@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -16,5 +17,11 @@ inline constexpr uid_t kNobody = 65534;
 // With `unprivileged`, when this process is root, the child first becomes the
 // user 'nobody', because root may write any file and make files in any folder.
 std::string InChildProcess(const std::function<std::string()>& scenario, bool unprivileged = false);
+
+// Waits for the child `pid` to end, through interruptions; its wait status.
+int WaitForChild(pid_t pid);
+
+// Sleeps for `delay`, through interruptions.
+void SleepFor(std::chrono::nanoseconds delay);
 
 }  // namespace orva::test_support
