@@ -222,7 +222,8 @@ example: $(BUILD_DIR)/build.ninja
 # orva-cli.exe's output and insertions with the Linux build's byte for byte,
 # and installs and uninstalls the installer; `make package-windows` makes
 # $(WINDOWS_DIR)/packages/orva-VERSION-win64.zip and orva-VERSION-win64.msi.
-# `make screenshot-windows` draws docs/window-windows.png under wine.
+# `make screenshot-windows` draws docs/window-windows.png and
+# docs/editor-windows.png under wine.
 .PHONY: deps-windows windows test-windows package-windows screenshot-windows
 deps-windows:
 	@bash deps/install deps/debian-packages-windows.txt
@@ -248,6 +249,7 @@ package-windows: windows
 
 screenshot-windows: test-windows
 	cp $(WINDOWS_DIR)/window-windows.png docs/window-windows.png
+	cp $(WINDOWS_DIR)/editor-windows.png docs/editor-windows.png
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(WINDOWS_DIR)

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The installer under wine, as a user without administrator rights runs it:
-# it puts both programs in the user's own Programs folder, ORVA in the Start
-# menu and under "Open with" for .def files while the program that opens
-# them stays the one chosen before; uninstalled, it leaves no file and no
-# registry key of its own behind.
+# it puts both programs in the user's own Programs folder, ORVA and ORVA
+# Editor (orva.exe --edit) in the Start menu, and ORVA under "Open with" for
+# .def files while the program that opens them stays the one chosen before;
+# uninstalled, it leaves no file and no registry key of its own behind.
 # usage: installer_test.sh RUN_UNDER_WINE ORVA_MSI
 set -euo pipefail
 runner=$(realpath "$1") msi=$(realpath "$2")
@@ -31,10 +31,18 @@ before=$(files)
 
 "$runner" msiexec /i "$msi_path" /qn || fail "msiexec /i failed"
 installed=$(comm -13 <(echo "$before") <(files))
-for file in Local/Programs/ORVA/orva.exe Local/Programs/ORVA/orva-cli.exe \
-  "Roaming/Microsoft/Windows/Start Menu/Programs/ORVA.lnk"; do
+menu="Roaming/Microsoft/Windows/Start Menu/Programs"
+for file in Local/Programs/ORVA/orva.exe Local/Programs/ORVA/orva-cli.exe "$menu/ORVA.lnk" \
+  "$menu/ORVA Editor.lnk"; do
   grep -q "/AppData/$file\$" <<<"$installed" || fail "not installed: $file (installed: $installed)"
 done
+# The editor's shortcut starts orva.exe --edit; a shortcut keeps its
+# arguments as UTF-16 text.
+editor_link=$(grep '/ORVA Editor.lnk$' <<<"$installed" | head -1)
+if [[ -n $editor_link ]]; then
+  strings -el "$users/${editor_link#./}" | grep -qx -- --edit ||
+    fail "the ORVA Editor shortcut does not start orva.exe --edit"
+fi
 program=$(grep '/orva-cli.exe$' <<<"$installed" | head -1)
 [[ -n $program && "$(wine_do "$users/${program#./}" --version)" == "orva-cli "* ]] ||
   fail "the installed orva-cli.exe does not run"

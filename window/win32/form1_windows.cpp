@@ -333,6 +333,9 @@ void Form1Window::OpenPath(const std::wstring& path) { logic_.OpenPath(Utf8FromU
 // Keys the window takes before the dialog manager: Enter in the new text
 // inserts it, Ctrl+O opens.
 bool Form1Window::PreTranslate(MSG& message) {
+  if (window_ == nullptr || (message.hwnd != window_ && !IsChild(window_, message.hwnd))) {
+    return false;
+  }
   if (accelerators_ != nullptr && TranslateAcceleratorW(window_, accelerators_, &message)) {
     return true;
   }
@@ -371,16 +374,6 @@ void Form1Window::MoveFocus(int step) {
   if ((SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) != 0) {
     SendMessageW(next, EM_SETSEL, 0, -1);
   }
-}
-
-int Form1Window::Run() {
-  MSG message{};
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (PreTranslate(message)) continue;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-  return static_cast<int>(message.wParam);
 }
 
 LRESULT CALLBACK Form1Window::Procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -438,13 +431,46 @@ LRESULT Form1Window::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       SizeWindow(reinterpret_cast<const RECT*>(lparam));
       InvalidateRect(window_, nullptr, TRUE);
       return 0;
+    case WM_CONTEXTMENU:
+      if (reinterpret_cast<HWND>(wparam) != Hwnd("List1")) break;
+      ShowListMenu(lparam);
+      return 0;
     case WM_DESTROY:
       window_ = nullptr;
-      PostQuitMessage(0);
+      if (on_closed_) on_closed_();
       return 0;
     default:
-      return DefWindowProcW(window_, message, wparam, lparam);
+      break;
   }
+  return DefWindowProcW(window_, message, wparam, lparam);
+}
+
+// The mission list's own menu: at the pointer, or from the keyboard (Shift+F10,
+// the menu key) below the selected mission.
+void Form1Window::ShowListMenu(LPARAM where) {
+  const HWND list = Hwnd("List1");
+  POINT at{static_cast<short>(LOWORD(where)), static_cast<short>(HIWORD(where))};
+  if (at.x == -1 && at.y == -1) {  // from the keyboard
+    RECT item{};
+    const auto selected = SendMessageW(list, LB_GETCURSEL, 0, 0);
+    if (selected < 0 || SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(selected),
+                                     reinterpret_cast<LPARAM>(&item)) == LB_ERR) {
+      GetClientRect(list, &item);
+      item.bottom = item.top;
+    }
+    at = {item.left, item.bottom};
+    ClientToScreen(list, &at);
+  }
+  const HMENU menu = CreatePopupMenu();
+  AppendMenuW(menu, MF_STRING, kEditAllCommand, L"&Edit all entries…");
+  const int command =
+      TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr);
+  DestroyMenu(menu);
+  if (command == kEditAllCommand && on_edit_all_) on_edit_all_(logic_.DatabasePath());
+}
+
+void Form1Window::ReadAgain() {
+  if (window_ != nullptr && !logic_.DatabasePath().empty()) logic_.OpenPath(logic_.DatabasePath());
 }
 
 void Form1Window::OnCommand(int id, int code, HWND from) {

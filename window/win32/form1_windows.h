@@ -11,9 +11,11 @@
 #include <windows.h>
 // clang-format on
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "window/form1_layout.h"
@@ -29,6 +31,8 @@ inline constexpr int kFirstControlId = 100;
 // Menu commands.
 inline constexpr int kOpenCommand = 40001;  // tb
 inline constexpr int kHelpCommand = 40002;  // ooo
+// The mission list's context menu.
+inline constexpr int kEditAllCommand = 40003;
 // The program's icon resource (resources/orva.ico).
 inline constexpr int kIconResource = 1;
 
@@ -43,8 +47,22 @@ class Form1Window final : public Form1View {
   bool Create(int show_command);
   // Opens a database named on the command line.
   void OpenPath(const std::wstring& path);
-  // Runs the window until it is closed; returns the program's exit status.
-  int Run();
+  // The window's keys, before the message is dispatched: true when taken.
+  // A message for another window is left alone.
+  bool PreTranslate(MSG& message);
+  bool IsOpen() const { return window_ != nullptr; }
+
+  // The database shown, empty before one was opened; read again after
+  // another window wrote it.
+  const std::string& DatabasePath() const { return logic_.DatabasePath(); }
+  void ReadAgain();
+
+  // Told when "Edit all entries…" is chosen on the mission list, with the
+  // database shown, and when the window is gone.
+  void SetOnEditAll(std::function<void(const std::string& path)> on_edit_all) {
+    on_edit_all_ = std::move(on_edit_all);
+  }
+  void SetOnClosed(std::function<void()> on_closed) { on_closed_ = std::move(on_closed); }
 
   // Form1View
   std::optional<std::string> ChooseExistingFile(const OpenFileRequest& request) override;
@@ -77,7 +95,7 @@ class Form1Window final : public Form1View {
   void OnDrop(HDROP drop);
   LRESULT ColourFor(HWND control, HDC dc);
   void DrawButton(const DRAWITEMSTRUCT& item);
-  bool PreTranslate(MSG& message);
+  void ShowListMenu(LPARAM where);
   void MoveFocus(int step);
 
   HWND Hwnd(std::string_view name) const;
@@ -87,6 +105,8 @@ class Form1Window final : public Form1View {
 
   FileMissionDatabase database_;
   Form1Logic logic_;
+  std::function<void(const std::string&)> on_edit_all_;
+  std::function<void()> on_closed_;
 
   HWND window_ = nullptr;
   HACCEL accelerators_ = nullptr;

@@ -1,0 +1,267 @@
+#!/usr/bin/env bash
+# orva.exe's editor as a Windows user meets it, under wine on a virtual X
+# display: worked on the keyboard (xdotool) and looked at from outside by
+# orva-editor-probe.exe. `orva.exe --edit FILE` shows every entry; Ctrl+F and
+# a few letters filter the rows live; F2 edits the selected text, refusing a
+# character Windows-1251 cannot store as it is typed; Enter applies, Delete
+# removes, Ctrl+Z undoes and Ctrl+S saves, which leaves the very bytes the
+# Linux orva-cli's `set` leaves. Delete on the end marker says why it stays.
+# Closing with unsaved changes asks, and Cancel and Discard keep the file as
+# it is. The main window's mission list opens the editor (Shift+F10, "Edit all
+# entries…") and lists the missions again once the editor has saved. At 144
+# dots per inch the window grows with the display. Saves a picture of the
+# editor.
+# usage: editor_test.sh RUN_UNDER_WINE ORVA_EXE EDITOR_PROBE_EXE MAIN_PROBE_EXE LINUX_ORVA_CLI
+#                       SAMPLE_DATABASE SCREENSHOT.png
+set -euo pipefail
+runner=$(realpath "$1") exe=$(realpath "$2") probe_exe=$(realpath "$3") main_probe_exe=$(realpath "$4")
+linux=$(realpath "$5") sample=$(realpath "$6") screenshot=$7
+scratch=$(mktemp -d)
+export LC_ALL=C.UTF-8
+failed=0
+orva_pid=
+
+probe() { "$runner" "$probe_exe" "$@"; }
+main_probe() { "$runner" "$main_probe_exe" "$@"; }
+fail() {
+  echo "FAIL: $*" >&2
+  failed=1
+}
+expect() {  # expect WHAT ACTUAL EXPECTED
+  [[ "$2" == "$3" ]] || fail "$1: got '$2', expected '$3'"
+}
+expect_like() {  # expect_like WHAT ACTUAL PATTERN
+  # shellcheck disable=SC2053
+  [[ "$2" == $3 ]] || fail "$1: got '$2', expected something like '$3'"
+}
+# Keys reach wine through the X server in their own time: what follows from
+# them is looked for again, for up to five seconds.
+expect_soon() {  # expect_soon WHAT EXPECTED COMMAND...
+  local got
+  for _ in $(seq 25); do
+    got=$("${@:3}") || true
+    [[ "$got" == "$2" ]] && return
+    sleep 0.2
+  done
+  fail "$1: got '$got', expected '$2'"
+}
+set_dpi() {
+  "$runner" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null
+}
+# Keys pressed in the window whose title matches.
+keys() {  # keys TITLE_PATTERN KEY...
+  local window_id
+  window_id=$(xdotool search --name "$1" | head -1)
+  timeout 10 xdotool windowfocus --sync "$window_id" key --delay 80 "${@:2}"
+  sleep 0.3
+}
+editor_keys() { keys ' – ORVA Editor$|^ORVA Editor$' "$@"; }
+# Waits for orva.exe to end, as it does once its last window is closed.
+wait_exit() {
+  local waited=0
+  while kill -0 "$orva_pid" 2>/dev/null && ((waited < 150)); do
+    sleep 0.1
+    waited=$((waited + 1))
+  done
+  if kill -0 "$orva_pid" 2>/dev/null; then
+    fail "orva.exe did not end when its last window was closed"
+    kill "$orva_pid" 2>/dev/null || true
+  fi
+  wait "$orva_pid" || true
+  orva_pid=
+}
+stop_orva() {
+  if [[ -n $orva_pid ]]; then
+    timeout 10 "$runner" "$main_probe_exe" close >/dev/null 2>&1 || true
+    timeout 10 "$runner" "$probe_exe" close >/dev/null 2>&1 || true
+    timeout 10 "$runner" "$probe_exe" press Discard >/dev/null 2>&1 || true
+    kill "$orva_pid" 2>/dev/null || true
+    wait "$orva_pid" || true
+    orva_pid=
+  fi
+}
+cleanup() {
+  stop_orva
+  set_dpi 96
+  timeout 60 "$runner" --wait || true  # wine's desktop process leaves this display first
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+start() {  # start ARGS...: orva.exe, then its editor's window
+  "$runner" "$exe" "$@" &
+  orva_pid=$!
+}
+start_editor() {
+  start --edit "$@"
+  probe title >/dev/null || {
+    fail "the editor did not show"
+    exit 1
+  }
+}
+# TEXT typed into the dialog's box; xdotool can miss a letter that is not on
+# the keyboard's layout on a loaded machine, so a text typed wrong is typed
+# again, and after three tries put into the box directly.
+type_into_dialog() {
+  for try in 1 2 3 4; do
+    if ((try == 4)); then
+      echo "note: the text could not be typed reliably; it is put into the box directly"
+      probe settext 300 "$1"
+      return
+    fi
+    probe settext 300 ''
+    xdotool type --delay 60 "$1"
+    [[ "$(probe item 300)" == "$1" ]] && return
+  done
+}
+
+# Wine draws every window of a prefix through the display its desktop process
+# was started with, so this test runs alone and starts afresh.
+timeout 120 "$runner" --wait || {
+  fail "wine programs of an earlier run are still running (wineserver -k ends them)"
+  exit 1
+}
+
+folder="$scratch/Кампания «Север»"
+mkdir -p "$folder"
+db="$folder/textdb_00.def"
+cp "$sample" "$db"
+cp "$sample" "$scratch/linux.def"
+# A screenshot for mission 5007, drawn here: a sky, hills and a bridge.
+picture() {
+  convert -size 320x240 gradient:'#7fa7d9-#f0dca0' -fill '#3f5f2f' \
+    -draw 'polygon 0,240 0,170 90,140 180,165 260,130 320,150 320,240' \
+    -fill '#8a6d3b' -draw 'rectangle 120,175 230,190' "BMP3:$1"
+}
+picture "$folder/shot007.bmp"
+
+# Every entry, the first selected.
+start_editor "$db"
+expect "the title" "$(probe title)" "textdb_00.def – ORVA Editor"
+expect "the columns" "$(probe columns)" $'Slot\tID\tKind\tImage\tBytes\tText'
+expect "the rows" "$(probe rows)" "17 0"
+expect "the status" "$(probe status)" "Opened Z:${folder//\//\\}\\textdb_00.def · 17 entries"
+expect "the end marker's row" "$(probe row 14)" $'15\t6000\tend marker\t\t14\tКонец кампании'
+expect "the names screen readers find" "$(probe names | head -2)" $'filter Filter:\ntable Entries'
+expect "the table's width at 96 dpi" "$(probe width 1)" $'dpi 96\n60'
+filter_height=$(probe height filter | tail -1)
+
+# Ctrl+F and a filter: the rows that hold it, the first selected, its screenshot shown.
+editor_keys ctrl+f
+expect_soon "Ctrl+F" filter probe focus
+xdotool type --delay 80 dawn
+expect_soon "the filtered rows" "1 0" probe rows
+expect "the filtered status" "$(probe status)" "1 of 17 entries"
+expect "the row kept" "$(probe row selected)" $'8\t5007\tmission\tshot007.bmp\t14\tBridge at dawn'
+expect_like "its screenshot" "$(probe picture)" $'shot007.bmp\nshown *x*'
+expect "the picture's name" "$(probe names | tail -1)" "picture shot007.bmp"
+
+# F2: the text to edit, its byte count as typed; a character Windows-1251
+# cannot store is named there and Enter does not apply it.
+editor_keys F2
+expect "F2" "$(probe dialog)" "[Edit the text of 5007 (slot 8)] Text: | 14 bytes (was 14) | OK | Cancel"
+expect "the box's focus" "$(probe focus)" "dialog 300"
+probe settext 300 'Мост 日'
+expect_like "a character outside Windows-1251" "$(probe item 302)" '*"日" (U+65E5)*Windows-1251*'
+editor_keys Return
+sleep 1
+expect "Enter on a text that cannot be stored" "$(probe item 300)" 'Мост 日'
+expect "the title after the refusal" "$(probe title)" "textdb_00.def – ORVA Editor"
+text='Мост на рассвете «Заря» №7'
+type_into_dialog "$text"
+expect "the count as typed" "$(probe item 301)" "${#text} bytes (was 14)"
+editor_keys Return
+expect_soon "after Enter" "*textdb_00.def – ORVA Editor" probe title
+expect "the row set" "$(probe row selected)" $'8\t5007\tmission\tshot007.bmp\t'"${#text}"$'\t'"$text"
+expect "the focus after Enter" "$(probe focus)" table
+
+# Delete takes the row away, Ctrl+Z brings it back, Ctrl+S saves: the bytes
+# of orva-cli's set.
+editor_keys Delete
+expect_soon "after Delete" "Remove 5007 · 0 of 16 entries" probe status
+expect "the rows after Delete" "$(probe rows)" "0 -1"
+editor_keys ctrl+z
+expect_soon "after Ctrl+Z" "Undid Remove 5007 · 1 of 17 entries" probe status
+expect "the rows after Ctrl+Z" "$(probe rows)" "1 0"
+expect "the row undone" "$(probe row selected)" $'8\t5007\tmission\tshot007.bmp\t'"${#text}"$'\t'"$text"
+editor_keys ctrl+s
+expect_soon "after Ctrl+S" "textdb_00.def – ORVA Editor" probe title
+"$linux" set "$scratch/linux.def" 5007 "$text" >/dev/null
+cmp -s "$db" "$scratch/linux.def" || fail "the editor and orva-cli set left different bytes"
+
+# Delete on the end marker says why it stays.
+editor_keys ctrl+f
+xdotool type --delay 80 6000
+expect_soon "the end marker's row" "1 0" probe rows
+editor_keys Down Delete
+expect_like "Delete on the end marker" "$(probe message)" \
+  '\[ORVA Editor\] The end marker cannot be removed.*'
+expect "the rows after the refusal" "$(probe rows) $(probe title)" "1 0 textdb_00.def – ORVA Editor"
+
+# Closing with a change not saved asks; Cancel keeps the window and the
+# change, Discard closes it and the file stays as saved.
+editor_keys Insert
+probe settext 300 'Ночной десант'
+editor_keys Return
+expect_soon "after Insert" "*textdb_00.def – ORVA Editor" probe title
+probe close
+expect "closing with a change" "$(probe dialog)" \
+  "[ORVA Editor] Save the changes to textdb_00.def? | Your changes are lost if you do not save them. | Save | Discard | Cancel"
+probe press Cancel
+expect "after Cancel" "$(probe title)" "*textdb_00.def – ORVA Editor"
+probe close
+probe press Discard
+wait_exit
+cmp -s "$db" "$scratch/linux.def" || fail "closing without saving changed the database"
+
+# The main window's mission list: Shift+F10, "Edit all entries…" (E) opens
+# the editor on its database; after the editor saves, the list is read again.
+start "$db"
+main_probe focus >/dev/null
+keys '^ORVA 1\.0$' shift+F10
+keys '^ORVA 1\.0$' e
+expect_soon "the editor from the main window" "textdb_00.def – ORVA Editor" probe title
+editor_keys Insert
+probe settext 300 'Рейд на переправу'
+editor_keys Return
+expect_soon "the new mission" "*textdb_00.def – ORVA Editor" probe title
+editor_keys ctrl+s
+expect_soon "the save" "textdb_00.def – ORVA Editor" probe title
+expect "the main window after the save" "$(main_probe list)" "13 12 Рейд на переправу"
+"$linux" insert "$scratch/linux.def" 'Рейд на переправу' >/dev/null
+cmp -s "$db" "$scratch/linux.def" || fail "the editor and orva-cli insert left different bytes"
+main_probe close
+expect "the editor outlives the main window" "$(probe title)" "textdb_00.def – ORVA Editor"
+probe close
+wait_exit
+
+# The picture: the sample opened from a folder of wine's drive C:, mission
+# 5007 selected with its screenshot beside it.
+drive_c=$("$runner" winepath -u 'C:\' 2>/dev/null)
+mkdir -p "$drive_c/ORVA"
+cp "$sample" "$drive_c/ORVA/textdb_00.def"
+picture "$drive_c/ORVA/shot007.bmp"
+start_editor 'C:\ORVA\textdb_00.def'
+editor_keys Down Down Down Down Down Down Down
+expect_soon "the row for the picture" "17 7" probe rows
+window_id=$(xdotool search --name ' – ORVA Editor$' | head -1)
+eval "$(xdotool getwindowgeometry --shell "$window_id")"
+# shellcheck disable=SC2153 # set by eval
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$screenshot" ||
+  fail "no picture of the editor"
+probe close
+wait_exit
+rm -r "$drive_c/ORVA"
+
+# At 144 dots per inch the boxes and the columns grow with the display.
+set_dpi 144
+start_editor "$db"
+expect "a column's width at 144 dpi" "$(probe width 1)" $'dpi 144\n90'
+height=$(probe height filter | tail -1)
+((2 * height >= 3 * filter_height - 3 && 2 * height <= 3 * filter_height + 3)) ||
+  fail "the filter box is $height pixels high at 144 dpi, $filter_height at 96"
+probe close
+wait_exit
+
+((failed == 0)) && echo "PASS: the editor filters, edits, undoes and saves as orva-cli does"
+exit $failed

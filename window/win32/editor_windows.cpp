@@ -1,0 +1,977 @@
+#include "window/win32/editor_windows.h"
+
+// clang-format off: after windows.h, which editor_windows.h includes first.
+#include <commctrl.h>
+#include <shobjidl.h>
+#include <wrl/client.h>
+// clang-format on
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "database/path_text.h"
+#include "database/utf16.h"
+#include "window/win32/editor_dialogs_windows.h"
+
+namespace orva::win32 {
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+constexpr wchar_t kProgramName[] = L"ORVA Editor";
+// The program's icon, as orva.rc names it.
+constexpr int kIconResource = 1;
+// A task dialog's own buttons are numbered from here, the question's first.
+constexpr int kFirstAnswer = 1000;
+
+// Sizes in pixels at 96 dots per inch, scaled to the monitor's.
+constexpr int kMargin = 7;
+constexpr int kGap = 5;
+constexpr int kPaneWidth = 230;
+constexpr int kStartWidth = 980;
+constexpr int kStartHeight = 620;
+constexpr int kLeastWidth = 560;
+constexpr int kLeastHeight = 360;
+constexpr int kLeastTextColumn = 200;
+
+// The rows a comparison marks, on a background of their own; the Kind
+// column says it in words as well.
+constexpr COLORREF kAddedBackground = RGB(222, 244, 222);
+constexpr COLORREF kChangedBackground = RGB(255, 242, 204);
+
+struct ColumnShape {
+  EditorColumn column;
+  int width;  // 0: the rest of the table's width
+  int format;
+};
+constexpr std::array kColumns{
+    ColumnShape{EditorColumn::kSlot, 52, LVCFMT_LEFT},
+    ColumnShape{EditorColumn::kId, 60, LVCFMT_RIGHT},
+    ColumnShape{EditorColumn::kKind, 124, LVCFMT_LEFT},
+    ColumnShape{EditorColumn::kImage, 96, LVCFMT_LEFT},
+    ColumnShape{EditorColumn::kBytes, 56, LVCFMT_RIGHT},
+    ColumnShape{EditorColumn::kText, 0, LVCFMT_LEFT},
+};
+static_assert(kColumns.size() == kEditorColumnCount);
+
+std::wstring Wide(std::string_view utf8) { return Utf16FromUtf8(utf8); }
+
+std::wstring TextOf(HWND hwnd) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+  text.resize(
+      static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+std::string CellText(const EditorRow& row, EditorColumn column) {
+  switch (column) {
+    case EditorColumn::kSlot:
+      return std::to_string(row.slot);
+    case EditorColumn::kId:
+      return std::to_string(row.id);
+    case EditorColumn::kKind: {
+      std::string kind(RowKindName(row.kind));
+      if (row.mark == RowMark::kAdded) kind += ", added";
+      if (row.mark == RowMark::kChanged) kind += ", changed";
+      return kind;
+    }
+    case EditorColumn::kImage:
+      return row.image;
+    case EditorColumn::kBytes:
+      return std::to_string(row.bytes);
+    case EditorColumn::kText:
+      break;
+  }
+  return row.text;
+}
+
+// A caption from the logic as a menu item's: its first letter the mnemonic,
+// an ampersand of its own doubled.
+std::wstring MenuCaption(std::string_view text, std::wstring_view keys) {
+  std::wstring caption = L"&";
+  for (wchar_t c : Wide(text)) {
+    if (c == L'&') caption += L'&';
+    caption += c;
+  }
+  return caption + L"\t" + std::wstring(keys);
+}
+
+void AddItem(HMENU menu, int command, const wchar_t* caption) {
+  AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(command), caption);
+}
+
+void AddSeparator(HMENU menu) { AppendMenuW(menu, MF_SEPARATOR, 0, nullptr); }
+
+void AddSubmenu(HMENU menu, HMENU submenu, const wchar_t* caption) {
+  AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(submenu), caption);
+}
+
+// "*.po *.csv" as the file dialog takes patterns, "*.po;*.csv"; "*" is every file.
+std::wstring DialogPatterns(std::string_view patterns) {
+  std::wstring out;
+  std::size_t at = 0;
+  while (at < patterns.size()) {
+    const std::size_t end = std::min(patterns.find(' ', at), patterns.size());
+    std::string pattern(patterns.substr(at, end - at));
+    if (pattern == "*") pattern = "*.*";
+    if (!pattern.empty()) out += (out.empty() ? L"" : L";") + Wide(pattern);
+    at = end + 1;
+  }
+  return out;
+}
+
+// The extension a saved file is given when its name has none: the first
+// pattern's ("def" of "*.def"), or none for every file.
+std::wstring DefaultExtension(const std::vector<FileRequest::Filter>& filters) {
+  if (filters.empty()) return {};
+  const std::string_view patterns = filters.front().patterns;
+  const std::string_view first = patterns.substr(0, patterns.find(' '));
+  if (first.size() < 3 || first.substr(0, 2) != "*." || first.find('*', 1) != first.npos) return {};
+  return Wide(first.substr(2));
+}
+
+}  // namespace
+
+EditorWindow::EditorWindow() : logic_(*this) {}
+
+EditorWindow::~EditorWindow() {
+  on_closed_ = nullptr;
+  if (window_ != nullptr) DestroyWindow(window_);
+  if (font_ != nullptr) DeleteObject(font_);
+  for (HICON icon : {big_icon_, small_icon_}) {
+    if (icon != nullptr) DestroyIcon(icon);
+  }
+  if (shot_bitmap_ != nullptr) DeleteObject(shot_bitmap_);
+  if (accelerators_ != nullptr) DestroyAcceleratorTable(accelerators_);
+}
+
+bool EditorWindow::Create(int show_command) {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW window_class{};
+  window_class.cbSize = sizeof window_class;
+  window_class.lpfnWndProc = &EditorWindow::Procedure;
+  window_class.hInstance = instance;
+  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  window_class.lpszClassName = kEditorWindowClass;
+  window_class.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
+  // A window opened again, from the main window, finds its class made.
+  if (RegisterClassExW(&window_class) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+    return false;
+  }
+  window_ = CreateWindowExW(0, kEditorWindowClass, kProgramName,
+                            WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
+  if (window_ == nullptr) return false;
+  dpi_ = GetDpiForWindow(window_);
+  CreateMenuBar();
+  CreateAccelerators();
+  CreateControls();
+  SetFonts();
+  SetIcons();
+  CreateColumns();
+  // As large as it was meant, on a monitor that has the room.
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor);
+  const RECT& room = monitor.rcWork;
+  SetWindowPos(window_, nullptr, 0, 0, std::min<int>(Scale(kStartWidth), room.right - room.left),
+               std::min<int>(Scale(kStartHeight), room.bottom - room.top),
+               SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+  Layout();
+  ShowTitle(logic_.Title());
+  ShowCommands(logic_.Commands());
+  ShowBackup();
+  ShowStatus("No database is open: File ▸ Open (Ctrl+O) opens one.");
+  ShowWindow(window_, show_command);
+  UpdateWindow(window_);
+  SetFocus(table_);
+  return true;
+}
+
+void EditorWindow::OpenPath(const std::string& utf8_path) {
+  (void)logic_.OpenPath(utf8_path);
+  SetFocus(table_);
+}
+
+void EditorWindow::Activate() {
+  if (window_ == nullptr) return;
+  if (IsIconic(window_)) ShowWindow(window_, SW_RESTORE);
+  SetForegroundWindow(window_);
+}
+
+int EditorWindow::Scale(int pixels_at_96) const {
+  return MulDiv(pixels_at_96, static_cast<int>(dpi_), USER_DEFAULT_SCREEN_DPI);
+}
+
+void EditorWindow::CreateMenuBar() {
+  menu_ = CreateMenu();
+  const HMENU file = CreatePopupMenu();
+  AddItem(file, kEditorOpen, L"&Open…\tCtrl+O");
+  AddItem(file, kEditorReload, L"&Read Again\tF5");
+  AddItem(file, kEditorSave, L"&Save\tCtrl+S");
+  AddItem(file, kEditorSaveAs, L"Save &As…\tCtrl+Shift+S");
+  AddSeparator(file);
+  AddItem(file, kEditorImport, L"&Import Translations…");
+  AddItem(file, kEditorExport, L"&Export Texts…");
+  AddSeparator(file);
+  const HMENU backups = CreatePopupMenu();
+  AddItem(backups, kEditorBackupNone, L"&No Backup");
+  AddItem(backups, kEditorBackupSimple, L"&Simple (FILE~)");
+  AddItem(backups, kEditorBackupNumbered, L"N&umbered (FILE.~N~)");
+  AddSubmenu(file, backups, L"&Backups");
+  AddSeparator(file);
+  AddItem(file, kEditorClose, L"&Close\tCtrl+W");
+
+  edit_menu_ = CreatePopupMenu();
+  AddItem(edit_menu_, kEditorUndo, L"&Undo\tCtrl+Z");
+  AddItem(edit_menu_, kEditorRedo, L"&Redo\tCtrl+Y");
+  AddSeparator(edit_menu_);
+  AddItem(edit_menu_, kEditorEditText, L"&Edit Text…\tF2");
+  AddItem(edit_menu_, kEditorAddMission, L"&Add Mission…\tIns");
+  AddItem(edit_menu_, kEditorRemove, L"Re&move Entry\tDel");
+  AddSeparator(edit_menu_);
+  AddItem(edit_menu_, kEditorFind, L"&Filter\tCtrl+F");
+  AddItem(edit_menu_, kEditorReplace, L"Find and Re&place…\tCtrl+H");
+
+  const HMENU compare = CreatePopupMenu();
+  AddItem(compare, kEditorCompare, L"&Compare With…");
+  AddItem(compare, kEditorChangedOnly, L"Changed &Only");
+  AddItem(compare, kEditorEndComparison, L"&End Comparison");
+  AddSeparator(compare);
+  AddItem(compare, kEditorMakePatch, L"&Make Patch…");
+  AddItem(compare, kEditorApplyPatch, L"&Apply Patch…");
+
+  const HMENU view = CreatePopupMenu();
+  AddItem(view, kEditorScreenshotFolder, L"Screenshots &Folder…");
+
+  AddSubmenu(menu_, file, L"&File");
+  AddSubmenu(menu_, edit_menu_, L"&Edit");
+  AddSubmenu(menu_, compare, L"&Compare");
+  AddSubmenu(menu_, view, L"&View");
+  SetMenu(window_, menu_);
+}
+
+void EditorWindow::CreateAccelerators() {
+  constexpr BYTE kKey = FVIRTKEY;
+  constexpr BYTE kCtrl = FVIRTKEY | FCONTROL;
+  constexpr BYTE kCtrlShift = FVIRTKEY | FCONTROL | FSHIFT;
+  std::array keys{
+      ACCEL{kCtrl, 'O', kEditorOpen},
+      ACCEL{kKey, VK_F5, kEditorReload},
+      ACCEL{kCtrl, 'S', kEditorSave},
+      ACCEL{kCtrlShift, 'S', kEditorSaveAs},
+      ACCEL{kCtrl, 'Z', kEditorUndo},
+      ACCEL{kCtrl, 'Y', kEditorRedo},
+      ACCEL{kCtrlShift, 'Z', kEditorRedo},
+      ACCEL{kKey, VK_F2, kEditorEditText},
+      ACCEL{kKey, VK_INSERT, kEditorAddMission},
+      ACCEL{kKey, VK_DELETE, kEditorRemove},
+      ACCEL{kCtrl, 'F', kEditorFind},
+      ACCEL{kCtrl, 'H', kEditorReplace},
+      ACCEL{kCtrl, 'W', kEditorClose},
+  };
+  accelerators_ = CreateAcceleratorTableW(keys.data(), static_cast<int>(keys.size()));
+}
+
+// In the order screen readers and Tab meet them: a label just before the
+// box it names (the table's is seen by screen readers alone), the caption
+// of the screenshot before the picture.
+void EditorWindow::CreateControls() {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  const auto make = [&](DWORD extended, const wchar_t* window_class, const wchar_t* text,
+                        DWORD style, int id) {
+    return CreateWindowExW(extended, window_class, text, WS_CHILD | style, 0, 0, 0, 0, window_,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+  };
+  filter_label_ = make(0, WC_STATICW, L"Fil&ter:", WS_VISIBLE | SS_LEFT, kEditorFilterLabelId);
+  filter_ = make(WS_EX_CLIENTEDGE, WC_EDITW, L"",
+                 WS_VISIBLE | WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL, kEditorFilterId);
+  SendMessageW(filter_, EM_SETCUEBANNER, FALSE,
+               reinterpret_cast<LPARAM>(L"id, image name or text (Ctrl+F)"));
+  make(0, WC_STATICW, L"Entries", SS_LEFT, kEditorTableLabelId);
+  table_ = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                WS_VISIBLE | WS_TABSTOP | WS_GROUP | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL |
+                    LVS_SHOWSELALWAYS,
+                kEditorTableId);
+  ListView_SetExtendedListViewStyle(table_,
+                                    LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
+  shot_caption_ =
+      make(0, WC_STATICW, L"", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, kEditorShotCaptionId);
+  shot_ = make(0, WC_STATICW, L"", WS_VISIBLE | SS_BITMAP, kEditorShotId);
+  status_ = make(0, STATUSCLASSNAMEW, L"", WS_VISIBLE | SBARS_SIZEGRIP, kEditorStatusId);
+}
+
+void EditorWindow::CreateColumns() {
+  for (std::size_t i = 0; i < kColumns.size(); ++i) {
+    const std::wstring title = Wide(ColumnTitle(kColumns[i].column));
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
+    column.fmt = kColumns[i].format;
+    column.cx = Scale(kColumns[i].width == 0 ? kLeastTextColumn : kColumns[i].width);
+    column.pszText = const_cast<wchar_t*>(title.c_str());
+    column.iSubItem = static_cast<int>(i);
+    ListView_InsertColumn(table_, static_cast<int>(i), &column);
+  }
+}
+
+// The system's message font at this monitor's dots per inch, in every control.
+void EditorWindow::SetFonts() {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi_);
+  const HFONT old = font_;
+  font_ = CreateFontIndirectW(&metrics.lfMessageFont);
+  for (HWND control : {filter_label_, filter_, table_, shot_caption_, status_}) {
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+  }
+  if (old != nullptr) DeleteObject(old);
+}
+
+void EditorWindow::SetIcons() {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  const auto load = [&](int size) {
+    return static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON, size, size, 0));
+  };
+  const std::array old{big_icon_, small_icon_};
+  big_icon_ = load(GetSystemMetricsForDpi(SM_CXICON, dpi_));
+  small_icon_ = load(GetSystemMetricsForDpi(SM_CXSMICON, dpi_));
+  SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon_));
+  SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_));
+  for (HICON icon : old) {
+    if (icon != nullptr) DestroyIcon(icon);
+  }
+}
+
+// The filter box across the top, the table below it, the screenshot's pane
+// on the right and the status bar at the bottom; the Text column takes what
+// the others leave of the table's width.
+void EditorWindow::Layout() {
+  if (status_ == nullptr) return;
+  RECT client{};
+  GetClientRect(window_, &client);
+  SendMessageW(status_, WM_SIZE, 0, 0);
+  RECT bar{};
+  GetWindowRect(status_, &bar);
+  const int status_height = bar.bottom - bar.top;
+
+  const HDC dc = GetDC(window_);
+  const HGDIOBJ old_font = SelectObject(dc, font_);
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc, &metrics);
+  SIZE label{};
+  const std::wstring label_text = L"Filter:";
+  GetTextExtentPoint32W(dc, label_text.c_str(), static_cast<int>(label_text.size()), &label);
+  SelectObject(dc, old_font);
+  ReleaseDC(window_, dc);
+
+  const int margin = Scale(kMargin);
+  const int gap = Scale(kGap);
+  const int line = metrics.tmHeight;
+  const int box = line + Scale(8);
+  const int pane = Scale(kPaneWidth);
+  const int pane_left = std::max<int>(client.right - margin - pane, margin);
+  const int label_width = label.cx + Scale(2);
+  MoveWindow(filter_label_, margin, margin + (box - line) / 2, label_width, line, TRUE);
+  const int filter_left = margin + label_width + gap;
+  MoveWindow(filter_, filter_left, margin, std::max(pane_left - gap - filter_left, 0), box, TRUE);
+  const int top = margin + box + gap;
+  const int bottom = client.bottom - status_height - margin;
+  MoveWindow(table_, margin, top, std::max(pane_left - gap - margin, 0), std::max(bottom - top, 0),
+             TRUE);
+  const int caption_height = 3 * line;
+  MoveWindow(shot_caption_, pane_left, top, pane, caption_height, TRUE);
+  shot_area_ = {pane_left, top + caption_height + gap, pane_left + pane,
+                top + caption_height + gap + pane * 3 / 4};
+
+  RECT table{};
+  GetClientRect(table_, &table);
+  int others = 0;
+  for (std::size_t i = 0; i + 1 < kColumns.size(); ++i) {
+    others += ListView_GetColumnWidth(table_, static_cast<int>(i));
+  }
+  ListView_SetColumnWidth(
+      table_, static_cast<int>(kColumns.size() - 1),
+      std::max(static_cast<int>(table.right) - others, Scale(kLeastTextColumn)));
+  ShowPicture();
+}
+
+bool EditorWindow::PreTranslate(MSG& message) {
+  if (window_ == nullptr || (message.hwnd != window_ && !IsChild(window_, message.hwnd))) {
+    return false;
+  }
+  bool box_key = false;
+  if (message.message == WM_KEYDOWN && message.hwnd == filter_) {
+    // Down leaves the filter for the rows it kept; Insert and Delete are the box's own.
+    if (message.wParam == VK_DOWN) {
+      SetFocus(table_);
+      return true;
+    }
+    box_key = (message.wParam == VK_DELETE || message.wParam == VK_INSERT) &&
+              GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_SHIFT) >= 0;
+  }
+  if (!box_key && TranslateAcceleratorW(window_, accelerators_, &message)) return true;
+  return IsDialogMessageW(window_, &message) != FALSE;
+}
+
+LRESULT CALLBACK EditorWindow::Procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* self =
+        static_cast<EditorWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    self->window_ = hwnd;
+  }
+  auto* self = reinterpret_cast<EditorWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self == nullptr || self->window_ == nullptr) {
+    return DefWindowProcW(hwnd, message, wparam, lparam);
+  }
+  return self->Handle(message, wparam, lparam);
+}
+
+LRESULT EditorWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_COMMAND:
+      if (lparam == 0) {
+        OnCommand(LOWORD(wparam));  // a menu item, an accelerator or the dialog manager
+      } else if (reinterpret_cast<HWND>(lparam) == filter_ && HIWORD(wparam) == EN_CHANGE) {
+        logic_.SetFilter(Utf8FromUtf16(TextOf(filter_)));
+      }
+      return 0;
+    case WM_NOTIFY:
+      return OnNotify(*reinterpret_cast<const NMHDR*>(lparam));
+    case WM_CONTEXTMENU:
+      if (reinterpret_cast<HWND>(wparam) == table_) {
+        OnContextMenu(lparam);
+        return 0;
+      }
+      break;
+    case WM_SIZE:
+      Layout();
+      return 0;
+    case WM_GETMINMAXINFO: {
+      auto& limits = *reinterpret_cast<MINMAXINFO*>(lparam);
+      limits.ptMinTrackSize = {Scale(kLeastWidth), Scale(kLeastHeight)};
+      return 0;
+    }
+    // The focus comes back to the control that had it when the window was
+    // left, for a dialog or another window.
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        if (const HWND focus = GetFocus(); focus != nullptr && IsChild(window_, focus)) {
+          focus_on_return_ = focus;
+        }
+      } else {
+        SetFocus(focus_on_return_ != nullptr ? focus_on_return_ : table_);
+      }
+      return 0;
+    case WM_DPICHANGED: {
+      const UINT old = dpi_;
+      dpi_ = HIWORD(wparam);
+      SetFonts();
+      SetIcons();
+      for (std::size_t i = 0; i + 1 < kColumns.size(); ++i) {
+        const int width = ListView_GetColumnWidth(table_, static_cast<int>(i));
+        ListView_SetColumnWidth(table_, static_cast<int>(i),
+                                MulDiv(width, static_cast<int>(dpi_), static_cast<int>(old)));
+      }
+      const RECT& suggested = *reinterpret_cast<const RECT*>(lparam);
+      SetWindowPos(window_, nullptr, suggested.left, suggested.top,
+                   suggested.right - suggested.left, suggested.bottom - suggested.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      Layout();
+      return 0;
+    }
+    case WM_CLOSE:
+      if (logic_.CanClose()) DestroyWindow(window_);
+      return 0;
+    case WM_QUERYENDSESSION:
+      return logic_.CanClose() ? TRUE : FALSE;
+    case WM_DESTROY: {
+      window_ = nullptr;
+      if (on_closed_) on_closed_();
+      return 0;
+    }
+    default:
+      break;
+  }
+  return DefWindowProcW(window_, message, wparam, lparam);
+}
+
+bool EditorWindow::Enabled(int command) const {
+  const UINT state = GetMenuState(menu_, static_cast<UINT>(command), MF_BYCOMMAND);
+  return state == static_cast<UINT>(-1) || (state & (MF_GRAYED | MF_DISABLED)) == 0;
+}
+
+void EditorWindow::OnCommand(int id) {
+  if (!Enabled(id)) return;  // an accelerator of a command that cannot be done now
+  switch (id) {
+    case kEditorOpen:
+      logic_.Open();
+      break;
+    case kEditorReload:
+      logic_.Reload();
+      break;
+    case kEditorSave:
+      (void)logic_.Save();
+      break;
+    case kEditorSaveAs:
+      (void)logic_.SaveAs();
+      break;
+    case kEditorImport:
+      logic_.Import();
+      break;
+    case kEditorExport:
+      logic_.Export();
+      break;
+    case kEditorBackupNone:
+      logic_.SetBackup(BackupKind::kNone);
+      ShowBackup();
+      break;
+    case kEditorBackupSimple:
+      logic_.SetBackup(BackupKind::kSimple);
+      ShowBackup();
+      break;
+    case kEditorBackupNumbered:
+      logic_.SetBackup(BackupKind::kNumbered);
+      ShowBackup();
+      break;
+    case kEditorClose:
+      SendMessageW(window_, WM_CLOSE, 0, 0);
+      break;
+    case kEditorUndo:
+      (void)logic_.Undo();
+      break;
+    case kEditorRedo:
+      (void)logic_.Redo();
+      break;
+    case kEditorEditText:
+      EditSelected();
+      break;
+    case kEditorAddMission:
+      AddMission();
+      break;
+    case kEditorRemove:
+      if (const std::optional<std::size_t> row = logic_.SelectedRow()) (void)logic_.Remove(*row);
+      break;
+    case kEditorFind:
+      SetFocus(filter_);
+      SendMessageW(filter_, EM_SETSEL, 0, -1);
+      break;
+    case kEditorReplace:
+      FindAndReplace();
+      break;
+    case kEditorCompare:
+      logic_.Compare();
+      break;
+    case kEditorChangedOnly:
+      logic_.SetChangedOnly(!logic_.Commands().changed_only);
+      break;
+    case kEditorEndComparison:
+      logic_.EndComparison();
+      break;
+    case kEditorMakePatch:
+      logic_.MakePatch();
+      break;
+    case kEditorApplyPatch:
+      logic_.ApplyPatch();
+      break;
+    case kEditorScreenshotFolder:
+      logic_.ChooseScreenshotFolder();
+      break;
+    case IDOK:  // Enter: from the filter to its rows; on a row, edit its text
+      if (GetFocus() == filter_) {
+        SetFocus(table_);
+      } else if (GetFocus() == table_) {
+        EditSelected();
+      }
+      break;
+    case IDCANCEL:  // Esc in the filter empties it
+      if (GetFocus() == filter_) SetWindowTextW(filter_, L"");
+      break;
+    default:
+      break;
+  }
+}
+
+LRESULT EditorWindow::OnNotify(const NMHDR& header) {
+  if (header.hwndFrom != table_) return 0;
+  switch (header.code) {
+    case LVN_GETDISPINFOW: {
+      auto& info = const_cast<NMLVDISPINFOW&>(reinterpret_cast<const NMLVDISPINFOW&>(header));
+      if ((info.item.mask & LVIF_TEXT) == 0) return 0;
+      const auto row = static_cast<std::size_t>(info.item.iItem);
+      const auto column = static_cast<std::size_t>(info.item.iSubItem);
+      cell_.clear();
+      if (info.item.iItem >= 0 && row < logic_.RowCount() && column < kColumns.size()) {
+        cell_ = Wide(CellText(RowAt(row), kColumns[column].column));
+      }
+      info.item.pszText = cell_.data();
+      return 0;
+    }
+    case LVN_ITEMCHANGED: {
+      const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+      if ((change.uChanged & LVIF_STATE) != 0 &&
+          ((change.uOldState ^ change.uNewState) & LVIS_SELECTED) != 0) {
+        TableSelectionChanged();
+      }
+      return 0;
+    }
+    case LVN_ODFINDITEMW:
+      return -1;
+    case NM_DBLCLK:
+      if (reinterpret_cast<const NMITEMACTIVATE&>(header).iItem >= 0) EditSelected();
+      return 0;
+    case NM_CUSTOMDRAW: {
+      auto& draw = const_cast<NMLVCUSTOMDRAW&>(reinterpret_cast<const NMLVCUSTOMDRAW&>(header));
+      if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+      if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
+      const auto row = static_cast<std::size_t>(draw.nmcd.dwItemSpec);
+      if (row >= logic_.RowCount()) return CDRF_DODEFAULT;
+      const RowMark mark = RowAt(row).mark;
+      if (mark == RowMark::kNone) return CDRF_DODEFAULT;
+      draw.clrTextBk = mark == RowMark::kAdded ? kAddedBackground : kChangedBackground;
+      return CDRF_NEWFONT;
+    }
+    default:
+      return 0;
+  }
+}
+
+// The Edit menu, at the pointer or, from the keyboard, at the selected row.
+void EditorWindow::OnContextMenu(LPARAM where) {
+  POINT at{static_cast<short>(LOWORD(where)), static_cast<short>(HIWORD(where))};
+  if (at.x == -1 && at.y == -1) {  // from the keyboard
+    RECT row{LVIR_BOUNDS, 0, 0, 0};
+    const int selected = ListView_GetNextItem(table_, -1, LVNI_SELECTED);
+    if (selected < 0 || !ListView_GetItemRect(table_, selected, &row, LVIR_BOUNDS)) {
+      GetClientRect(table_, &row);
+      row.bottom = row.top;
+    }
+    at = {row.left + Scale(kMargin), row.bottom};
+    ClientToScreen(table_, &at);
+  }
+  const int command =
+      TrackPopupMenu(edit_menu_, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr);
+  if (command != 0) OnCommand(command);
+}
+
+void EditorWindow::EditSelected() {
+  const std::optional<std::size_t> selected = logic_.SelectedRow();
+  if (!selected) return;
+  const std::size_t row = *selected;
+  const EditorRow shown = logic_.Row(row);
+  const TextDialog dialog{
+      .title = "Edit the text of " + std::to_string(shown.id) + " (slot " +
+               std::to_string(shown.slot) + ")",
+      .label = "&Text:",
+      .text = logic_.EditableText(row),
+      .preview = [&](const std::string& text) { return logic_.PreviewText(row, text); },
+      .apply = [&](const std::string& text) { return logic_.SetText(row, text); },
+  };
+  (void)RunTextDialog(window_, dialog);
+  SetFocus(table_);
+}
+
+void EditorWindow::AddMission() {
+  const TextDialog dialog{
+      .title = "Add a mission",
+      .label = "&Text of the new mission:",
+      .text = {},
+      .preview = [&](const std::string& text) { return logic_.PreviewMission(text); },
+      .apply = [&](const std::string& text) { return logic_.AddMission(text); },
+  };
+  (void)RunTextDialog(window_, dialog);
+  SetFocus(table_);
+}
+
+void EditorWindow::FindAndReplace() {
+  const ReplaceDialog dialog{
+      .start = {},
+      .preview = [&](const ReplaceRequest& request) { return logic_.PreviewReplace(request); },
+      .replace_all = [&](const ReplaceRequest& request) { return logic_.ReplaceAll(request); },
+  };
+  RunReplaceDialog(window_, dialog);
+}
+
+void EditorWindow::TableSelectionChanged() {
+  if (selecting_) return;
+  const int selected = ListView_GetNextItem(table_, -1, LVNI_SELECTED);
+  logic_.SelectionChanged(
+      selected < 0 ? std::nullopt : std::optional<std::size_t>(static_cast<std::size_t>(selected)));
+}
+
+const EditorRow& EditorWindow::RowAt(std::size_t row) {
+  if (!cached_row_ || cached_row_->first != row) cached_row_.emplace(row, logic_.Row(row));
+  return cached_row_->second;
+}
+
+void EditorWindow::ShowBackup() {
+  int chosen = 0;
+  switch (logic_.backup()) {
+    case BackupKind::kNone:
+      chosen = kEditorBackupNone;
+      break;
+    case BackupKind::kSimple:
+      chosen = kEditorBackupSimple;
+      break;
+    case BackupKind::kNumbered:
+      chosen = kEditorBackupNumbered;
+      break;
+    case BackupKind::kExisting:  // not offered here
+      break;
+  }
+  for (int item : {kEditorBackupNone, kEditorBackupSimple, kEditorBackupNumbered}) {
+    CheckMenuItem(menu_, static_cast<UINT>(item),
+                  MF_BYCOMMAND | (item == chosen ? MF_CHECKED : MF_UNCHECKED));
+  }
+}
+
+// The picture as large as the pane takes it, its proportions kept. The
+// caption just above it names it for screen readers.
+void EditorWindow::ShowPicture() {
+  std::wstring caption = shot_caption_text_;
+  HBITMAP picture = nullptr;
+  SIZE size{0, 0};
+  if (!shot_path_.empty()) {
+    picture = static_cast<HBITMAP>(LoadImageW(nullptr, Wide(shot_path_).c_str(), IMAGE_BITMAP, 0, 0,
+                                              LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+    BITMAP shape{};
+    if (picture != nullptr && GetObjectW(picture, sizeof shape, &shape) != 0 && shape.bmWidth > 0 &&
+        shape.bmHeight != 0) {
+      const int width = shot_area_.right - shot_area_.left;
+      const int height = shot_area_.bottom - shot_area_.top;
+      const int picture_height = std::abs(shape.bmHeight);
+      const double scale = std::min(static_cast<double>(width) / shape.bmWidth,
+                                    static_cast<double>(height) / picture_height);
+      size = {std::max(1, static_cast<int>(shape.bmWidth * scale)),
+              std::max(1, static_cast<int>(picture_height * scale))};
+      picture = static_cast<HBITMAP>(CopyImage(picture, IMAGE_BITMAP, size.cx, size.cy,
+                                               LR_COPYDELETEORG | LR_CREATEDIBSECTION));
+    }
+    if (picture == nullptr) {
+      caption += L"\nWindows cannot read this file as a picture.";
+      size = {0, 0};
+    }
+  }
+  SetWindowTextW(shot_caption_, caption.c_str());
+  const auto old = reinterpret_cast<HBITMAP>(
+      SendMessageW(shot_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture)));
+  if (old != nullptr && old != shot_bitmap_) DeleteObject(old);
+  if (shot_bitmap_ != nullptr) DeleteObject(shot_bitmap_);
+  shot_bitmap_ = picture;
+  const int left = shot_area_.left + (shot_area_.right - shot_area_.left - size.cx) / 2;
+  MoveWindow(shot_, left, shot_area_.top, size.cx, size.cy, TRUE);
+  ShowWindow(shot_, picture != nullptr ? SW_SHOWNA : SW_HIDE);
+}
+
+// A box or dialog of the editor's goes over the editor's own dialog that is
+// up, if one is.
+HWND EditorWindow::Owner() const {
+  const HWND active = GetActiveWindow();
+  if (active != nullptr && active != window_ && GetAncestor(active, GA_ROOTOWNER) == window_) {
+    return active;
+  }
+  return window_;
+}
+
+// --- What the logic asks ---
+
+std::optional<std::string> EditorWindow::ChooseFile(const FileRequest& request) {
+  ComPtr<IFileDialog> dialog;
+  const CLSID& kind =
+      request.kind == FileRequest::Kind::kSave ? CLSID_FileSaveDialog : CLSID_FileOpenDialog;
+  if (FAILED(CoCreateInstance(kind, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&dialog)))) {
+    ShowMessage(MessageIcon::kExclamation, "The file dialog could not be shown.",
+                "Windows did not make it; nothing was done.");
+    return std::nullopt;
+  }
+  FILEOPENDIALOGOPTIONS options = 0;
+  dialog->GetOptions(&options);
+  options |= FOS_FORCEFILESYSTEM | FOS_NOCHANGEDIR | FOS_PATHMUSTEXIST;
+  switch (request.kind) {
+    case FileRequest::Kind::kOpen:
+      options |= FOS_FILEMUSTEXIST;
+      break;
+    case FileRequest::Kind::kSave:
+      options |= FOS_OVERWRITEPROMPT;
+      break;
+    case FileRequest::Kind::kFolder:
+      options |= FOS_PICKFOLDERS;
+      break;
+  }
+  dialog->SetOptions(options);
+  dialog->SetTitle(Wide(request.title).c_str());
+
+  std::vector<std::wstring> names;
+  std::vector<std::wstring> patterns;
+  for (const FileRequest::Filter& filter : request.filters) {
+    names.push_back(Wide(filter.description));
+    patterns.push_back(DialogPatterns(filter.patterns));
+  }
+  std::vector<COMDLG_FILTERSPEC> specs;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    specs.push_back({names[i].c_str(), patterns[i].c_str()});
+  }
+  if (!specs.empty() && request.kind != FileRequest::Kind::kFolder) {
+    dialog->SetFileTypes(static_cast<UINT>(specs.size()), specs.data());
+    dialog->SetFileTypeIndex(1);
+    if (const std::wstring extension = DefaultExtension(request.filters); !extension.empty()) {
+      dialog->SetDefaultExtension(extension.c_str());
+    }
+  }
+
+  if (!request.start_path.empty()) {
+    const std::filesystem::path start = PathFromUtf8(request.start_path);
+    std::error_code error;
+    const bool folder =
+        request.kind == FileRequest::Kind::kFolder || std::filesystem::is_directory(start, error);
+    const std::filesystem::path where = folder ? start : start.parent_path();
+    ComPtr<IShellItem> item;
+    if (SUCCEEDED(SHCreateItemFromParsingName(where.c_str(), nullptr, IID_PPV_ARGS(&item)))) {
+      dialog->SetFolder(item.Get());
+    }
+    if (!folder) dialog->SetFileName(start.filename().c_str());
+  }
+
+  const HRESULT shown = dialog->Show(Owner());
+  if (shown == HRESULT_FROM_WIN32(ERROR_CANCELLED)) return std::nullopt;
+  ComPtr<IShellItem> result;
+  PWSTR path = nullptr;
+  if (FAILED(shown) || FAILED(dialog->GetResult(&result)) ||
+      FAILED(result->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
+    ShowMessage(MessageIcon::kExclamation, "No file was chosen.",
+                "The file dialog did not give a file or folder on this computer; nothing was "
+                "done.");
+    return std::nullopt;
+  }
+  std::string chosen = Utf8FromUtf16(path);
+  CoTaskMemFree(path);
+  return chosen;
+}
+
+void EditorWindow::ShowMessage(MessageIcon icon, const std::string& text,
+                               const std::string& details) {
+  std::wstring body = Wide(text);
+  if (!details.empty()) body += L"\n\n" + Wide(details);
+  const UINT kind = icon == MessageIcon::kInformation ? MB_ICONINFORMATION : MB_ICONEXCLAMATION;
+  MessageBoxW(Owner(), body.c_str(), kProgramName, MB_OK | kind);
+}
+
+// A task dialog with the question's own buttons; Esc and its close box give
+// the cancel button, and so does a task dialog that cannot be shown, which
+// changes nothing.
+int EditorWindow::Ask(const Question& question) {
+  std::vector<std::wstring> captions;
+  for (const std::string& button : question.buttons) captions.push_back(Wide(button));
+  std::vector<TASKDIALOG_BUTTON> buttons;
+  for (std::size_t i = 0; i < captions.size(); ++i) {
+    buttons.push_back({kFirstAnswer + static_cast<int>(i), captions[i].c_str()});
+  }
+  const std::wstring text = Wide(question.text);
+  const std::wstring details = Wide(question.details);
+  TASKDIALOGCONFIG config{};
+  config.cbSize = sizeof config;
+  config.hwndParent = Owner();
+  config.hInstance = GetModuleHandleW(nullptr);
+  config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW;
+  config.pszWindowTitle = kProgramName;
+  config.pszMainIcon =
+      question.icon == MessageIcon::kInformation ? TD_INFORMATION_ICON : TD_WARNING_ICON;
+  config.pszMainInstruction = text.c_str();
+  config.pszContent = details.empty() ? nullptr : details.c_str();
+  config.cButtons = static_cast<UINT>(buttons.size());
+  config.pButtons = buttons.data();
+  config.nDefaultButton = kFirstAnswer + question.default_button;
+  int pressed = 0;
+  if (FAILED(TaskDialogIndirect(&config, &pressed, nullptr, nullptr))) {
+    return question.cancel_button;
+  }
+  const int answer = pressed - kFirstAnswer;
+  return answer >= 0 && answer < static_cast<int>(buttons.size()) ? answer : question.cancel_button;
+}
+
+bool EditorWindow::ShowReport(const Report& report) { return RunReportDialog(Owner(), report); }
+
+void EditorWindow::ShowRows(std::size_t count) {
+  cached_row_.reset();
+  selecting_ = true;
+  ListView_SetItemState(table_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  ListView_SetItemCountEx(table_, static_cast<int>(std::min<std::size_t>(count, INT_MAX)), 0);
+  selecting_ = false;
+}
+
+void EditorWindow::ShowRowsChanged(std::size_t first, std::size_t last) {
+  cached_row_.reset();
+  ListView_RedrawItems(table_, static_cast<int>(first), static_cast<int>(last));
+}
+
+// The logic's selection, not passed back to it.
+void EditorWindow::SelectRow(std::size_t row) {
+  const int wanted = static_cast<int>(row);
+  selecting_ = true;
+  ListView_SetItemState(table_, -1, 0, LVIS_SELECTED);
+  ListView_SetItemState(table_, wanted, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  ListView_SetSelectionMark(table_, wanted);
+  ListView_EnsureVisible(table_, wanted, FALSE);
+  selecting_ = false;
+}
+
+void EditorWindow::ShowTitle(const std::string& title) {
+  SetWindowTextW(window_, Wide(title).c_str());
+}
+
+void EditorWindow::ShowStatus(const std::string& text) {
+  SendMessageW(status_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+}
+
+// The menu items' state and the undo captions from the logic.
+void EditorWindow::ShowCommands(const EditorCommands& commands) {
+  const auto enable = [&](int command, bool enabled) {
+    EnableMenuItem(menu_, static_cast<UINT>(command),
+                   MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+  };
+  for (int command : {kEditorReload, kEditorSaveAs, kEditorImport, kEditorExport, kEditorCompare,
+                      kEditorApplyPatch, kEditorAddMission, kEditorReplace}) {
+    enable(command, commands.has_database);
+  }
+  enable(kEditorSave, commands.can_save);
+  enable(kEditorEditText, commands.can_edit);
+  // On the end marker too, so that Delete there says why it stays.
+  enable(kEditorRemove, commands.can_edit);
+  enable(kEditorUndo, commands.can_undo);
+  enable(kEditorRedo, commands.can_redo);
+  for (int command : {kEditorChangedOnly, kEditorEndComparison, kEditorMakePatch}) {
+    enable(command, commands.comparing);
+  }
+  CheckMenuItem(menu_, kEditorChangedOnly,
+                MF_BYCOMMAND | (commands.changed_only ? MF_CHECKED : MF_UNCHECKED));
+  const auto caption = [&](int command, const std::string& text, std::wstring_view keys) {
+    const std::wstring shown = MenuCaption(text, keys);
+    MENUITEMINFOW item{};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_STRING;
+    item.dwTypeData = const_cast<wchar_t*>(shown.c_str());
+    SetMenuItemInfoW(menu_, static_cast<UINT>(command), FALSE, &item);
+  };
+  caption(kEditorUndo, commands.undo_text, L"Ctrl+Z");
+  caption(kEditorRedo, commands.redo_text, L"Ctrl+Y");
+}
+
+void EditorWindow::ShowScreenshot(const std::string& path, const std::string& caption) {
+  shot_caption_text_ = Wide(caption);
+  shot_path_ = path;
+  ShowPicture();
+}
+
+void EditorWindow::DatabaseSaved(const std::string& path) {
+  if (on_saved_) on_saved_(path);
+}
+
+}  // namespace orva::win32

@@ -1,0 +1,164 @@
+// The editor window drawn with Windows' own controls: every entry of a
+// database in comctl32's list view, virtual (it asks EditorLogic for the
+// rows it draws, so a million entries cost what a screenful does), a filter
+// box above it, the selected mission's screenshot beside it and a status bar
+// below; a menu bar and an accelerator table for the commands; the file
+// dialogs of the shell, task dialogs for questions, message boxes, and the
+// editor's own dialogs (editor_dialogs_windows.h). Sizes follow the dots per
+// inch of the monitor the window is on. What the window does is
+// EditorLogic's: this class only creates the controls, passes their events
+// on and does what the logic asks.
+#pragma once
+
+// clang-format off: windows.h comes first, the other Windows headers need what it declares.
+#include <windows.h>
+// clang-format on
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "window/editor_logic.h"
+
+namespace orva::win32 {
+
+// The window class and the controls' ids, which the tests look for.
+inline constexpr wchar_t kEditorWindowClass[] = L"OrvaEditor";
+inline constexpr int kEditorFilterLabelId = 201;
+inline constexpr int kEditorFilterId = 202;
+inline constexpr int kEditorTableLabelId = 203;  // seen by screen readers alone
+inline constexpr int kEditorTableId = 204;
+inline constexpr int kEditorShotCaptionId = 205;
+inline constexpr int kEditorShotId = 206;
+inline constexpr int kEditorStatusId = 207;
+
+// Menu commands.
+enum EditorCommandId : int {
+  kEditorOpen = 41001,
+  kEditorReload,
+  kEditorSave,
+  kEditorSaveAs,
+  kEditorImport,
+  kEditorExport,
+  kEditorBackupNone,  // the three in the order of the Backups menu
+  kEditorBackupSimple,
+  kEditorBackupNumbered,
+  kEditorClose,
+  kEditorUndo,
+  kEditorRedo,
+  kEditorEditText,
+  kEditorAddMission,
+  kEditorRemove,
+  kEditorFind,
+  kEditorReplace,
+  kEditorCompare,
+  kEditorChangedOnly,
+  kEditorEndComparison,
+  kEditorMakePatch,
+  kEditorApplyPatch,
+  kEditorScreenshotFolder,
+};
+
+class EditorWindow final : public EditorView {
+ public:
+  EditorWindow();
+  ~EditorWindow() override;
+  EditorWindow(const EditorWindow&) = delete;
+  EditorWindow& operator=(const EditorWindow&) = delete;
+
+  // Creates and shows the window, empty; false when Windows refuses.
+  bool Create(int show_command);
+  // Opens a database; one with unsaved changes asks first.
+  void OpenPath(const std::string& utf8_path);
+  // Brings the window to the front.
+  void Activate();
+  bool IsOpen() const { return window_ != nullptr; }
+  bool modified() const { return logic_.modified(); }
+  std::string DatabasePath() const { return logic_.DatabasePath(); }
+
+  // The window's keys, before the message is dispatched: true when taken.
+  // A message for another window is left alone.
+  bool PreTranslate(MSG& message);
+
+  // Told when a database was written and when the window is gone.
+  void SetOnSaved(std::function<void(const std::string& path)> on_saved) {
+    on_saved_ = std::move(on_saved);
+  }
+  void SetOnClosed(std::function<void()> on_closed) { on_closed_ = std::move(on_closed); }
+
+  // EditorView
+  std::optional<std::string> ChooseFile(const FileRequest& request) override;
+  void ShowMessage(MessageIcon icon, const std::string& text, const std::string& details) override;
+  int Ask(const Question& question) override;
+  bool ShowReport(const Report& report) override;
+  void ShowRows(std::size_t count) override;
+  void ShowRowsChanged(std::size_t first, std::size_t last) override;
+  void SelectRow(std::size_t row) override;
+  void ShowTitle(const std::string& title) override;
+  void ShowStatus(const std::string& text) override;
+  void ShowCommands(const EditorCommands& commands) override;
+  void ShowScreenshot(const std::string& path, const std::string& caption) override;
+  void DatabaseSaved(const std::string& path) override;
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
+
+  void CreateMenuBar();
+  void CreateAccelerators();
+  void CreateControls();
+  void CreateColumns();
+  void SetFonts();
+  void SetIcons();
+  void Layout();
+  int Scale(int pixels_at_96) const;
+
+  void OnCommand(int id);
+  LRESULT OnNotify(const NMHDR& header);
+  void OnContextMenu(LPARAM where);
+  bool Enabled(int command) const;
+  void EditSelected();
+  void AddMission();
+  void FindAndReplace();
+  void TableSelectionChanged();
+  const EditorRow& RowAt(std::size_t row);
+  void ShowBackup();
+  void ShowPicture();
+  HWND Owner() const;
+
+  EditorLogic logic_;
+  std::function<void(const std::string&)> on_saved_;
+  std::function<void()> on_closed_;
+
+  HWND window_ = nullptr;
+  HMENU menu_ = nullptr;
+  HMENU edit_menu_ = nullptr;
+  HACCEL accelerators_ = nullptr;
+  UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
+  HFONT font_ = nullptr;
+  HICON big_icon_ = nullptr;
+  HICON small_icon_ = nullptr;
+  HWND filter_label_ = nullptr;
+  HWND filter_ = nullptr;
+  HWND table_ = nullptr;
+  HWND shot_caption_ = nullptr;
+  HWND shot_ = nullptr;
+  HWND status_ = nullptr;
+  HWND focus_on_return_ = nullptr;
+
+  // The row last drawn, which the list view asks for once a column.
+  std::optional<std::pair<std::size_t, EditorRow>> cached_row_;
+  std::wstring cell_;  // what the list view was given to draw
+  // Set while the view changes the table's selection itself, which is then
+  // not passed back to the logic.
+  bool selecting_ = false;
+  // The screenshot the logic last gave, and the pane's place for it.
+  std::string shot_path_;
+  std::wstring shot_caption_text_;
+  RECT shot_area_{};
+  HBITMAP shot_bitmap_ = nullptr;
+};
+
+}  // namespace orva::win32
