@@ -17,7 +17,8 @@ check_installed_tree() {
   expected+=(share/man/man1/orva-cli.1.gz share/doc/orva/copyright share/doc/orva/changelog.gz)
   local size
   if ((with_window)); then
-    expected+=(bin/orva share/applications/orva.desktop share/man/man1/orva.1.gz
+    expected+=(bin/orva share/applications/orva.desktop share/applications/orva-editor.desktop
+               share/man/man1/orva.1.gz
                share/mime/packages/orva-textdb.xml share/metainfo/org.example.orva.metainfo.xml)
     for size in 32 64 128 256; do expected+=("share/icons/hicolor/${size}x${size}/apps/orva.png"); done
   fi
@@ -60,6 +61,15 @@ $(diff <(echo "$want") <(echo "$got") || true)"
     [[ -f "$prefix/share/icons/hicolor/32x32/apps/$icon.png" ]] ||
       complain "the desktop entry shows icon '$icon', which is not installed"
     grep -qx 'Exec=orva %f' "$desktop" || complain "the desktop entry does not pass the file to orva"
+  fi
+  # The editor's entry: the same program, its editor window, no file type of
+  # its own (opening a database by double-click stays the main window's).
+  local editor="$prefix/share/applications/orva-editor.desktop"
+  if [[ -f "$editor" ]]; then
+    desktop-file-validate "$editor" || complain "desktop-file-validate rejects orva-editor.desktop"
+    grep -qx 'Exec=orva --edit %f' "$editor" || complain "the editor's entry does not start orva --edit"
+    grep -qx 'Name=ORVA Editor' "$editor" || complain "the editor's entry is not named ORVA Editor"
+    ! grep -q '^MimeType=' "$editor" || complain "the editor's entry claims a file type"
   fi
 
   # The MIME package, read as the desktop reads it: built into a scratch
