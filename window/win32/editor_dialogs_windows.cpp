@@ -6,18 +6,10 @@
 #include <vector>
 
 #include "database/utf16.h"
+#include "window/win32/control_text_windows.h"
 
 namespace orva::win32 {
 namespace {
-
-std::wstring Wide(std::string_view utf8) { return Utf16FromUtf8(utf8); }
-
-std::wstring TextOf(HWND hwnd) {
-  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
-  text.resize(
-      static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
 
 // The classes a template names by number.
 constexpr WORD kButton = 0x0080;

@@ -17,6 +17,7 @@
 
 #include "database/path_text.h"
 #include "database/utf16.h"
+#include "window/win32/control_text_windows.h"
 #include "window/win32/editor_dialogs_windows.h"
 
 namespace orva::win32 {
@@ -59,15 +60,6 @@ constexpr std::array kColumns{
     ColumnShape{EditorColumn::kText, 0, LVCFMT_LEFT},
 };
 static_assert(kColumns.size() == kEditorColumnCount);
-
-std::wstring Wide(std::string_view utf8) { return Utf16FromUtf8(utf8); }
-
-std::wstring TextOf(HWND hwnd) {
-  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
-  text.resize(
-      static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
 
 std::string CellText(const EditorRow& row, EditorColumn column) {
   switch (column) {

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "database/utf16.h"
+#include "window/win32/control_text_windows.h"
 
 namespace orva::win32 {
 namespace {
@@ -21,15 +22,6 @@ using layout::Control;
 using layout::Kind;
 
 COLORREF ToColorRef(const layout::Rgb& rgb) { return RGB(rgb.red, rgb.green, rgb.blue); }
-
-std::wstring Wide(std::string_view utf8) { return Utf16FromUtf8(utf8); }
-
-std::wstring TextOf(HWND hwnd) {
-  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
-  text.resize(
-      static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
 
 // A control's place in pixels relative to its container, the container's
 // own place added: each level rounded on its own, as nested widgets are.
