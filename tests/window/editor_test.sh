@@ -11,6 +11,8 @@ orva=$(realpath "$1") cli=$(realpath "$2") sample=$(realpath "$3")
 scratch=$(mktemp -d)
 export LC_ALL=C.UTF-8
 unset QT_QPA_PLATFORM  # the virtual display, not Qt's offscreen one
+# In the sanitized build: what libdbus leaks on a real display is not ours.
+export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(dirname "$(realpath "$0")")/lsan-x11-desktop.supp"
 failed=0
 orva_pid=
 
