@@ -807,12 +807,12 @@ std::optional<std::string> EditorWindow::ChooseFile(const FileRequest& request) 
     names.push_back(Wide(filter.description));
     patterns.push_back(DialogPatterns(filter.patterns));
   }
-  std::vector<COMDLG_FILTERSPEC> specs;
+  std::vector<COMDLG_FILTERSPEC> file_types;
   for (std::size_t i = 0; i < names.size(); ++i) {
-    specs.push_back({names[i].c_str(), patterns[i].c_str()});
+    file_types.push_back({names[i].c_str(), patterns[i].c_str()});
   }
-  if (!specs.empty() && request.kind != FileRequest::Kind::kFolder) {
-    dialog->SetFileTypes(static_cast<UINT>(specs.size()), specs.data());
+  if (!file_types.empty() && request.kind != FileRequest::Kind::kFolder) {
+    dialog->SetFileTypes(static_cast<UINT>(file_types.size()), file_types.data());
     dialog->SetFileTypeIndex(1);
     if (const std::wstring extension = DefaultExtension(request.filters); !extension.empty()) {
       dialog->SetDefaultExtension(extension.c_str());
