@@ -17,12 +17,12 @@
 #include <vector>
 
 #include "database/entry_diff.h"
-#include "database/entry_patch.h"
-#include "database/file_system.h"
-#include "database/patch_file.h"
 #include "database/read_limits.h"
 #include "database/text_edit.h"
-#include "database/translation_files.h"
+#include "exchange/entry_patch.h"
+#include "exchange/patch_file.h"
+#include "exchange/translation_files.h"
+#include "storage/file_system.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
 

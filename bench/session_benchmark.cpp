@@ -31,14 +31,14 @@
 #include <vector>
 
 #include "cli/main_guard.h"
-#include "database/edit_session.h"
 #include "database/format.h"
 #include "database/layout_check.h"
 #include "database/mission_list.h"
 #include "database/read_limits.h"
 #include "database/text_entry_insertion.h"
 #include "database/text_match.h"
-#include "database/translation_files.h"
+#include "exchange/translation_files.h"
+#include "session/edit_session.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
 

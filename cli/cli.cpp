@@ -17,14 +17,14 @@
 #include "cli/formats.h"
 #include "cli/output.h"
 #include "cli/patch_commands.h"
-#include "database/backup.h"
-#include "database/file_system.h"
 #include "database/format.h"
 #include "database/layout_check.h"
 #include "database/mission_list.h"
 #include "database/new_texts.h"
-#include "database/quote.h"
 #include "database/text_entry_insertion.h"
+#include "storage/backup.h"
+#include "storage/file_system.h"
+#include "storage/quote.h"
 
 namespace orva::cli {
 namespace {

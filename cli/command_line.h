@@ -10,8 +10,8 @@
 #include <variant>
 #include <vector>
 
-#include "database/backup.h"
-#include "database/translation_files.h"
+#include "exchange/translation_files.h"
+#include "storage/backup.h"
 
 namespace orva::cli {
 

@@ -6,13 +6,13 @@
 
 #include "cli/exit_status.h"
 #include "cli/formats.h"
-#include "database/backup.h"
-#include "database/file_system.h"
-#include "database/quote.h"
 #include "database/read_limits.h"
 #include "database/text_edit.h"
-#include "database/translation_export.h"
-#include "database/translation_files.h"
+#include "exchange/translation_export.h"
+#include "exchange/translation_files.h"
+#include "storage/backup.h"
+#include "storage/file_system.h"
+#include "storage/quote.h"
 
 namespace orva::cli {
 namespace {

@@ -8,16 +8,16 @@
 
 #include "cli/exit_status.h"
 #include "cli/formats.h"
-#include "database/backup.h"
-#include "database/edit_session.h"
-#include "database/file_system.h"
 #include "database/format.h"
 #include "database/layout_check.h"
 #include "database/mission_list.h"
 #include "database/read_limits.h"
 #include "database/text_edit.h"
 #include "database/text_match.h"
-#include "database/translation_files.h"
+#include "exchange/translation_files.h"
+#include "session/edit_session.h"
+#include "storage/backup.h"
+#include "storage/file_system.h"
 
 namespace orva::cli {
 namespace {

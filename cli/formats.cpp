@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <nlohmann/json.hpp>
 
-#include "database/file_system.h"
 #include "database/format.h"
+#include "storage/file_system.h"
 
 namespace orva::cli {
 namespace {

@@ -5,15 +5,15 @@
 
 #include "cli/exit_status.h"
 #include "cli/formats.h"
-#include "database/backup.h"
-#include "database/durable_file.h"
 #include "database/entry_diff.h"
-#include "database/entry_patch.h"
-#include "database/file_system.h"
-#include "database/patch_file.h"
 #include "database/read_limits.h"
 #include "database/text_edit.h"
-#include "database/translation_files.h"
+#include "exchange/entry_patch.h"
+#include "exchange/patch_file.h"
+#include "exchange/translation_files.h"
+#include "storage/backup.h"
+#include "storage/durable_file.h"
+#include "storage/file_system.h"
 
 namespace orva::cli {
 namespace {

@@ -24,7 +24,7 @@
 #include <string_view>
 
 #include "cli/program_io.h"
-#include "database/utf16.h"
+#include "storage/utf16.h"
 
 namespace orva::cli {
 namespace {

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "database/status.h"
+#include "storage/status.h"
 
 namespace orva {
 

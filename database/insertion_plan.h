@@ -8,11 +8,11 @@
 #include <string_view>
 #include <vector>
 
-#include "database/database_rewrite.h"
 #include "database/layout_check.h"
 #include "database/mission_list.h"
 #include "database/new_texts.h"
-#include "database/status.h"
+#include "storage/database_rewrite.h"
+#include "storage/status.h"
 
 namespace orva {
 

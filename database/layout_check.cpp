@@ -3,7 +3,7 @@
 #include <new>
 
 #include "database/format.h"
-#include "database/quote.h"
+#include "storage/quote.h"
 
 namespace orva {
 namespace {

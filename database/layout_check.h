@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "database/file_system.h"
-#include "database/status.h"
 #include "database/table_reader.h"
+#include "storage/file_system.h"
+#include "storage/status.h"
 
 namespace orva {
 

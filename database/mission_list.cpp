@@ -5,8 +5,8 @@
 
 #include "database/code_page.h"
 #include "database/format.h"
-#include "database/quote.h"
 #include "database/table_reader.h"
+#include "storage/quote.h"
 
 namespace orva {
 namespace {

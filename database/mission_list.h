@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "database/file_system.h"
-#include "database/status.h"
+#include "storage/file_system.h"
+#include "storage/status.h"
 
 namespace orva {
 

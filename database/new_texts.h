@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "database/format.h"
-#include "database/status.h"
+#include "storage/status.h"
 
 namespace orva {
 

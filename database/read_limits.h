@@ -3,8 +3,8 @@
 // little more, to the same size.
 #pragma once
 
-#include "database/file_system.h"
 #include "database/format.h"
+#include "storage/file_system.h"
 
 namespace orva {
 

@@ -11,9 +11,9 @@
 #include <span>
 #include <vector>
 
-#include "database/file_system.h"
 #include "database/little_endian.h"
-#include "database/status.h"
+#include "storage/file_system.h"
+#include "storage/status.h"
 
 namespace orva {
 

@@ -8,11 +8,12 @@
 #include <string>
 
 #include "database/code_page.h"
-#include "database/file_system.h"
 #include "database/format.h"
 #include "database/layout_check.h"
 #include "database/little_endian.h"
-#include "database/quote.h"
+#include "database/read_limits.h"
+#include "storage/file_system.h"
+#include "storage/quote.h"
 
 namespace orva {
 namespace {
@@ -458,7 +459,7 @@ Result<EditedEntry> Edit(FileSystem& fs, const std::filesystem::path& path,
                          const BeforeRename& before_rename) {
   EditedEntry edited;
   Result<Rewritten> rewritten = RewriteDatabase(
-      fs, path,
+      fs, path, kDatabaseReadLimit,
       [&](std::span<const std::byte> old) -> Result<NewContents> {
         Result<std::vector<EntryText>> entries = ReadEntryTexts(old);
         if (!entries.ok()) return entries.status();

@@ -32,8 +32,8 @@
 #include <string_view>
 #include <vector>
 
-#include "database/database_rewrite.h"
-#include "database/status.h"
+#include "storage/database_rewrite.h"
+#include "storage/status.h"
 
 namespace orva {
 

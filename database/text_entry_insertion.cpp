@@ -7,14 +7,15 @@
 #include <string>
 
 #include "database/code_page.h"
-#include "database/database_rewrite.h"
-#include "database/file_system.h"
 #include "database/format.h"
 #include "database/insertion_plan.h"
 #include "database/layout_check.h"
 #include "database/little_endian.h"
-#include "database/quote.h"
+#include "database/read_limits.h"
 #include "database/table_reader.h"
+#include "storage/database_rewrite.h"
+#include "storage/file_system.h"
+#include "storage/quote.h"
 
 namespace orva {
 namespace {
@@ -312,7 +313,7 @@ Result<InsertedEntries> InsertTextEntries(FileSystem& fs, const std::filesystem:
   // Written piece by piece from the old bytes and the batch, so that only the
   // table is held twice in memory.
   Result<Rewritten> rewritten = RewriteDatabase(
-      fs, path,
+      fs, path, kDatabaseReadLimit,
       [&](std::span<const std::byte> old) -> Result<NewContents> {
         Result<InsertionPieces> planned = PlanPieces(old, texts);
         if (!planned.ok()) return planned.status();

@@ -12,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
-#include "database/database_rewrite.h"
 #include "database/mission_list.h"
 #include "database/new_texts.h"
-#include "database/status.h"
+#include "storage/database_rewrite.h"
+#include "storage/status.h"
 
 namespace orva {
 

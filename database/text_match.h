@@ -26,8 +26,8 @@
 #include <string_view>
 #include <vector>
 
-#include "database/status.h"
 #include "database/text_edit.h"
+#include "storage/status.h"
 
 namespace orva {
 

@@ -6,7 +6,7 @@
 
 #include "database/format.h"
 #include "database/text_edit.h"
-#include "database/translation_files.h"
+#include "exchange/translation_files.h"
 
 namespace orva::fuzz {
 namespace {

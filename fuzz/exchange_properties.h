@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include "database/status.h"
+#include "storage/status.h"
 
 namespace orva::fuzz {
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "database/status.h"
+#include "storage/status.h"
 
 namespace orva::fuzz {
 

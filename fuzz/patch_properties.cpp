@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "database/entry_diff.h"
-#include "database/entry_patch.h"
 #include "database/layout_check.h"
-#include "database/patch_file.h"
 #include "database/sha256.h"
+#include "exchange/entry_patch.h"
+#include "exchange/patch_file.h"
 #include "fuzz/properties.h"
 #include "tests/support/database_builder.h"
 

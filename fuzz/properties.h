@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "database/insertion_plan.h"
-#include "database/status.h"
 #include "database/text_entry_insertion.h"
+#include "storage/status.h"
 
 namespace orva::fuzz {
 

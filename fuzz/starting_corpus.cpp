@@ -2,11 +2,11 @@
 
 #include <string_view>
 
-#include "database/entry_patch.h"
 #include "database/format.h"
 #include "database/little_endian.h"
 #include "database/text_edit.h"
-#include "database/translation_files.h"
+#include "exchange/entry_patch.h"
+#include "exchange/translation_files.h"
 #include "fuzz/exchange_properties.h"
 #include "fuzz/properties.h"
 #include "tests/support/database_builder.h"

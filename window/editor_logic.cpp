@@ -8,21 +8,21 @@
 #include <utility>
 
 #include "database/code_page.h"
-#include "database/durable_file.h"
-#include "database/edit_session.h"
 #include "database/entry_diff.h"
-#include "database/entry_patch.h"
 #include "database/layout_check.h"
 #include "database/little_endian.h"
 #include "database/mission_list.h"
 #include "database/new_texts.h"
-#include "database/patch_file.h"
-#include "database/quote.h"
 #include "database/read_limits.h"
 #include "database/text_edit.h"
 #include "database/text_match.h"
-#include "database/translation_export.h"
-#include "database/translation_files.h"
+#include "exchange/entry_patch.h"
+#include "exchange/patch_file.h"
+#include "exchange/translation_export.h"
+#include "exchange/translation_files.h"
+#include "session/edit_session.h"
+#include "storage/durable_file.h"
+#include "storage/quote.h"
 
 namespace orva {
 namespace {

@@ -25,10 +25,10 @@
 #include <string_view>
 #include <vector>
 
-#include "database/backup.h"
-#include "database/file_system.h"
 #include "database/format.h"
-#include "database/status.h"
+#include "storage/backup.h"
+#include "storage/file_system.h"
+#include "storage/status.h"
 #include "window/form1_logic.h"
 
 namespace orva {

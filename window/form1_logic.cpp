@@ -6,7 +6,7 @@
 #include <system_error>
 #include <utility>
 
-#include "database/file_system.h"
+#include "storage/file_system.h"
 
 namespace orva {
 namespace {

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "database/mission_list.h"
-#include "database/status.h"
 #include "database/text_entry_insertion.h"
+#include "storage/status.h"
 
 namespace orva {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "database/file_system.h"
+#include "storage/file_system.h"
 #include "tests/support/cli_run.h"
 #include "tests/support/database_builder.h"
 

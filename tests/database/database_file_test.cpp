@@ -13,8 +13,8 @@
 #include "database/little_endian.h"
 #include "database/mission_list.h"
 #include "database/text_entry_insertion.h"
-#include "tests/database/failing_file_system.h"
 #include "tests/support/database_builder.h"
+#include "tests/support/failing_file_system.h"
 #include "tests/support/temp_dir.h"
 
 namespace orva {

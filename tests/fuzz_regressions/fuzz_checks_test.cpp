@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "database/entry_patch.h"
 #include "database/layout_check.h"
 #include "database/sha256.h"
+#include "exchange/entry_patch.h"
 #include "fuzz/exchange_properties.h"
 #include "fuzz/properties.h"
 #include "fuzz/starting_corpus.h"

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "database/edit_session.h"
 #include "database/text_edit.h"
-#include "database/translation_files.h"
+#include "exchange/translation_files.h"
+#include "session/edit_session.h"
 #include "tests/support/cli_run.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/edited_databases.h"

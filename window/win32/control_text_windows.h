@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "database/utf16.h"
+#include "storage/utf16.h"
 
 namespace orva::win32 {
 

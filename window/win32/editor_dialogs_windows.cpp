@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "database/utf16.h"
+#include "storage/utf16.h"
 #include "window/win32/control_text_windows.h"
 
 namespace orva::win32 {

@@ -15,8 +15,8 @@
 #include <system_error>
 #include <vector>
 
-#include "database/path_text.h"
-#include "database/utf16.h"
+#include "storage/path_text.h"
+#include "storage/utf16.h"
 #include "window/win32/control_text_windows.h"
 #include "window/win32/editor_dialogs_windows.h"
 

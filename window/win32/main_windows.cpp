@@ -17,8 +17,8 @@
 #include <system_error>
 #include <vector>
 
-#include "database/path_text.h"
-#include "database/utf16.h"
+#include "storage/path_text.h"
+#include "storage/utf16.h"
 #include "window/win32/editor_windows.h"
 #include "window/win32/form1_windows.h"
 

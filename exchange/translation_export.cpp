@@ -1,0 +1,65 @@
+#include "exchange/translation_export.h"
+
+#include <new>
+#include <vector>
+
+#include "database/read_limits.h"
+#include "database/text_edit.h"
+#include "storage/durable_file.h"
+#include "storage/file_system.h"
+#include "storage/quote.h"
+
+namespace orva {
+
+namespace {
+
+Result<Exported> Export(FileSystem& fs, std::span<const std::byte> bytes, const FileInfo& info,
+                        const std::filesystem::path& database, const std::filesystem::path& output,
+                        TranslationFormat format) {
+  Result<std::vector<EntryText>> entries = ReadEntryTexts(bytes);
+  if (!entries.ok()) return entries.status();
+  DurableWrite how;
+  how.inputs.push_back({info, database});
+  const std::string name = PathToUtf8(database.filename());
+  Result<WrittenFile> written = WriteFileDurably(
+      fs, output,
+      [&](FileWriter& writer) {
+        Status status;
+        WriteTranslationFile(format, name, *entries, [&](std::string_view piece) {
+          if (status.ok()) status = writer.Write(piece);
+        });
+        return status;
+      },
+      how);
+  if (!written.ok()) return written.status();
+  return Exported{entries->size(), std::move(written->warning)};
+}
+
+}  // namespace
+
+Result<Exported> ExportTranslations(FileSystem& fs, const std::filesystem::path& database,
+                                    const std::filesystem::path& output, TranslationFormat format) {
+  try {
+    Result<FileInfo> info = fs.Stat(database);
+    if (!info.ok()) return info.status();
+    Result<std::vector<std::byte>> bytes = ReadWholeFile(fs, database, kDatabaseReadLimit);
+    if (!bytes.ok()) return bytes.status();
+    return Export(fs, *bytes, *info, database, output, format);
+  } catch (const std::bad_alloc&) {
+    return Status::NoMemory("export " + DescribePath(database));
+  }
+}
+
+Result<Exported> ExportTranslations(FileSystem& fs, std::span<const std::byte> bytes,
+                                    const std::filesystem::path& database,
+                                    const std::filesystem::path& output, TranslationFormat format) {
+  try {
+    Result<FileInfo> info = fs.Stat(database);
+    if (!info.ok()) return info.status();
+    return Export(fs, bytes, *info, database, output, format);
+  } catch (const std::bad_alloc&) {
+    return Status::NoMemory("export " + DescribePath(database));
+  }
+}
+
+}  // namespace orva

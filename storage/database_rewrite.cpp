@@ -1,0 +1,235 @@
+#include "storage/database_rewrite.h"
+
+#include <chrono>
+#include <memory>
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "storage/internal/file_replacement.h"
+#include "storage/internal/temporary_names.h"
+#include "storage/quote.h"
+
+namespace orva {
+namespace {
+
+// Another ORVA program's rewrite is waited for in steps of kLockPause, at
+// most kLockTries times: 5 seconds in all.
+constexpr std::chrono::milliseconds kLockPause{10};
+constexpr int kLockTries = 500;
+
+Status BeingChanged(const std::filesystem::path& path) {
+  return Status::Busy(DescribePath(path) +
+                      " is being changed by another program; try again when it is done");
+}
+
+// The database opened and locked, and what it was once locked.
+struct LockedDatabase {
+  OpenFile file;
+  FileInfo info;
+};
+
+Result<LockedDatabase> Lock(FileSystem& fs, const std::filesystem::path& path) {
+  for (int tries = 1;; ++tries) {
+    Result<FileInfo> before = fs.Stat(path);
+    if (!before.ok()) return before.status();
+    if (Status s = CheckReplaceable(*before, path); !s.ok()) return s;
+    Result<RegularFile> opened = OpenRegularFile(fs, path, OpenMode::kUpdate);
+    if (!opened.ok()) return opened.status();
+    Result<bool> locked = fs.TryLock(opened->file.fd());
+    if (!locked.ok()) {
+      return Status::Io("cannot lock " + DescribePath(path) + " against other programs (" +
+                        locked.status().message() + "), so it is not changed");
+    }
+    if (*locked) {
+      // The holder may have renamed a new file over the one locked here.
+      Result<FileInfo> now = fs.Stat(path);
+      if (!now.ok()) return now.status();
+      if (now->SameFile(opened->info)) {
+        Result<FileInfo> locked_info = fs.Info(opened->file.fd());
+        if (!locked_info.ok()) return locked_info.status();
+        if (Status s = CheckReplaceable(*locked_info, path); !s.ok()) return s;
+        if (Status s = CheckNotMounted(fs, *locked_info, path); !s.ok()) return s;
+        return LockedDatabase{std::move(opened->file), *locked_info};
+      }
+    }
+    if (tries >= kLockTries) return BeingChanged(path);
+    // The file is not held open while waiting: where a file that is open
+    // cannot be replaced, that would stop the holder's rename.
+    (void)opened->file.Close();  // it was only read
+    fs.Pause(kLockPause);
+  }
+}
+
+// The old file's bytes, in memory that is not cleared before they are read
+// over it (clearing 2 GiB costs as much as reading them).
+struct OldBytes {
+  std::unique_ptr<std::byte[]> data;
+  std::size_t size = 0;
+
+  std::span<const std::byte> span() const { return {data.get(), size}; }
+};
+
+Result<OldBytes> ReadWhole(FileSystem& fs, const LockedDatabase& db,
+                           const std::filesystem::path& path, const ReadLimit& limit) {
+  if (Status s = CheckReadLimit(db.info, path, limit); !s.ok()) return s;
+  const auto size = static_cast<std::size_t>(db.info.size);
+  OldBytes bytes{std::make_unique_for_overwrite<std::byte[]>(size), size};
+  if (Status s = ReadAllOf(fs, db.file.fd(), path, std::span(bytes.data.get(), size)); !s.ok()) {
+    return s;
+  }
+  return bytes;
+}
+
+// Whether `now` is the file that was read, still of the size and times it
+// had. The change time counts too: a program can set the modification time
+// back after writing, but not the change time.
+bool Unchanged(const FileInfo& now, const FileInfo& read) {
+  const bool same_times = now.modified_ns == read.modified_ns && now.changed_ns == read.changed_ns;
+  return now.SameFile(read) && now.size == read.size && same_times;
+}
+
+Status ChangedMeanwhile(const std::filesystem::path& path) {
+  return Status::Busy(DescribePath(path) +
+                      " was changed by another program while it was being rewritten, so it was "
+                      "left as that program made it; try again");
+}
+
+// The old file must be the one read, unchanged: a program that does not take
+// the lock may have written it, or put another file in its place.
+Status CheckUnchanged(FileSystem& fs, const LockedDatabase& db, const std::filesystem::path& path) {
+  Result<FileInfo> now = fs.Info(db.file.fd());
+  if (!now.ok()) return now.status();
+  Result<FileInfo> at_path = fs.Stat(path);
+  if (!at_path.ok()) return at_path.status();
+  if (!Unchanged(*now, db.info) || !at_path->SameFile(db.info)) return ChangedMeanwhile(path);
+  return Status::Ok();
+}
+
+// Where a file that is open cannot be replaced (Rename says kBusy), the locked
+// file is closed for the rename, which gives the lock up for that instant. The
+// rename is then tried once, right after a look that the path still names the
+// file read, unchanged: a rewrite that takes the lock in that instant holds
+// the old file open, so the rename fails and changes nothing. It is not
+// repeated: once that rewrite had closed the old file in turn, a repeated
+// rename could put these contents over its own.
+Status CloseForTheRename(FileSystem& fs, LockedDatabase& db, const std::filesystem::path& path) {
+  if (Status s = db.file.Close(); !s.ok()) {
+    return Status::Io("cannot close " + DescribePath(path) + " to put the new contents in place (" +
+                      s.message() + "); it was not changed");
+  }
+  Result<FileInfo> now = fs.Stat(path);
+  if (!now.ok()) return now.status();
+  if (!Unchanged(*now, db.info)) return ChangedMeanwhile(path);
+  return Status::Ok();
+}
+
+// Puts the pieces in place of the locked file; the result is the warning of
+// Rewritten.
+Result<std::string> Replace(FileSystem& fs, LockedDatabase& db, const std::filesystem::path& path,
+                            std::span<const std::span<const std::byte>> pieces,
+                            const BeforeRename& before_rename,
+                            std::span<const std::byte> old_bytes) {
+  const std::filesystem::path folder = path.parent_path();
+  const std::string unchanged = "; " + DescribePath(path) + " was not changed";
+
+  NewFile temporary(fs, TemporaryPathFor(path));
+  if (Status s = temporary.Create(folder, NewFileAccess::kOwnerOnly); !s.ok()) {
+    return Status::Io("cannot make a new file in the folder " + QuotePath(folder) +
+                      " to replace the database safely (" + s.message() + ")" + unchanged);
+  }
+  auto cannot_write = [&](const Status& why) {
+    return Status::Io("cannot write the new contents beside it as " + QuotePath(temporary.name()) +
+                      " (" + why.message() + ")" + unchanged);
+  };
+  // Every step's result counts: a write, flush or close that fails may mean
+  // the data never reached the disk. The metadata follows the contents, as a
+  // write clears set-id bits, and precedes the flush, which makes it durable.
+  for (std::span<const std::byte> piece : pieces) {
+    if (Status s = WriteAll(fs, temporary.fd(), piece); !s.ok()) return cannot_write(s);
+  }
+  if (Status s = fs.CopyMetadata(db.file.fd(), temporary.fd()); !s.ok()) {
+    if (s.kind() == ErrorKind::kUnsupported) return Status::Unsupported(s.message() + unchanged);
+    return cannot_write(s);
+  }
+  if (Status s = fs.Sync(temporary.fd()); !s.ok()) return cannot_write(s);
+  if (before_rename) {
+    if (Status s = before_rename(db.file.fd(), old_bytes, path); !s.ok()) return s;
+  }
+  if (Status s = CheckUnchanged(fs, db, path); !s.ok()) return s;
+  // An unnamed file is named right before the rename: a kill in between is
+  // the only way it can stay behind.
+  if (Status s = temporary.Name(); !s.ok()) return cannot_write(s);
+  Status renamed = fs.Rename(temporary.name(), path);
+  if (renamed.kind() == ErrorKind::kBusy) {
+    if (Status s = CloseForTheRename(fs, db, path); !s.ok()) return s;
+    renamed = fs.Rename(temporary.name(), path);
+  }
+  if (!renamed.ok()) {
+    const std::string why =
+        "cannot put the new contents in place (" + renamed.message() + ")" + unchanged;
+    return renamed.kind() == ErrorKind::kBusy
+               ? Status::Busy(why + "; try again when no other program has it open")
+               : Status::Io(why);
+  }
+  return FinishInPlace(fs, temporary, folder);
+}
+
+}  // namespace
+
+Result<Rewritten> RewriteDatabase(FileSystem& fs, const std::filesystem::path& path,
+                                  const ReadLimit& limit, const Planner& plan,
+                                  const BeforeRename& before_rename) {
+  try {
+    Result<std::filesystem::path> resolved = fs.ResolvePath(path);
+    if (!resolved.ok()) return resolved.status();
+    Result<LockedDatabase> db = Lock(fs, *resolved);
+    if (!db.ok()) return db.status();
+    RemoveLeftovers(fs, *resolved);
+    Result<OldBytes> old_bytes = ReadWhole(fs, *db, *resolved, limit);
+    if (!old_bytes.ok()) return old_bytes.status();
+    Result<NewContents> contents = plan(old_bytes->span());
+    if (!contents.ok()) return contents.status();
+    Result<std::string> warning =
+        Replace(fs, *db, *resolved, contents->pieces(), before_rename, old_bytes->span());
+    if (!warning.ok()) return warning.status();
+    // The lock goes with the descriptor, which was only read: a failure to
+    // close it says nothing about the new contents.
+    (void)db->file.Close();
+    return Rewritten{std::move(warning).value()};
+  } catch (const std::bad_alloc&) {
+    return Status::NoMemory("rewrite " + DescribePath(path));
+  }
+}
+
+Result<RewrittenIfAny> RewriteDatabaseIfAny(FileSystem& fs, const std::filesystem::path& path,
+                                            const ReadLimit& limit, const PlannerIfAny& plan,
+                                            bool dry_run, const BeforeRename& before_rename) {
+  if (dry_run) {
+    Result<std::vector<std::byte>> bytes = ReadWholeFile(fs, path, limit);
+    if (!bytes.ok()) return bytes.status();
+    Result<std::optional<NewContents>> planned = plan(*bytes);
+    if (!planned.ok()) return planned.status();
+    return RewrittenIfAny{};
+  }
+  // Nothing to write ends the rewrite before anything is written: the
+  // planner's refusal then only stops it.
+  bool stopped = false;
+  Result<Rewritten> rewritten = RewriteDatabase(
+      fs, path, limit,
+      [&](std::span<const std::byte> old) -> Result<NewContents> {
+        Result<std::optional<NewContents>> planned = plan(old);
+        if (!planned.ok()) return planned.status();
+        if (!*planned) {
+          stopped = true;
+          return Status::InvalidText("nothing to write");
+        }
+        return std::move(**planned);
+      },
+      before_rename);
+  if (stopped) return RewrittenIfAny{};
+  if (!rewritten.ok()) return rewritten.status();
+  return RewrittenIfAny{true, std::move(rewritten->warning)};
+}
+
+}  // namespace orva

@@ -1,0 +1,345 @@
+#include "session/edit_session.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "database/insertion_plan.h"
+#include "database/little_endian.h"
+#include "exchange/entry_patch.h"
+#include "tests/support/database_builder.h"
+#include "tests/support/edited_databases.h"
+#include "tests/support/failing_file_system.h"
+#include "tests/support/generated_databases.h"
+#include "tests/support/temp_dir.h"
+
+namespace orva {
+namespace {
+
+using test_support::Bytes;
+using test_support::Generated;
+
+// A change as the literal steps make it, with the one-change planners.
+struct LiteralChange {
+  std::vector<std::string> inserted;  // texts, one PlanInsertion each
+  std::optional<std::size_t> removed;
+  std::vector<TextChange> texts;  // one PlanTextChanges
+};
+
+std::vector<std::byte> Apply(std::vector<std::byte> image, const LiteralChange& change) {
+  for (const std::string& text : change.inserted) image = PlanInsertion(image, text).value().image;
+  if (change.removed) image = Joined(PlanRemoval(image, *change.removed).value());
+  if (!change.texts.empty()) image = Joined(PlanTextChanges(image, change.texts).value());
+  return image;
+}
+
+std::vector<std::byte> Replay(std::vector<std::byte> image, std::span<const LiteralChange> done) {
+  for (const LiteralChange& change : done) image = Apply(std::move(image), change);
+  return image;
+}
+
+// Every occurrence of `find` replaced, found byte for byte by plain search.
+std::vector<TextChange> LiteralReplacement(std::span<const std::byte> image,
+                                           const std::string& find, const std::string& by) {
+  std::vector<TextChange> changes;
+  const std::vector<EntryText> entries = ReadEntryTexts(image).value();
+  for (const EntryText& entry : entries) {
+    std::string text(reinterpret_cast<const char*>(entry.text.data()), entry.text.size());
+    std::string replaced;
+    std::size_t from = 0;
+    for (std::size_t at; (at = text.find(find, from)) != std::string::npos;
+         from = at + find.size()) {
+      replaced += text.substr(from, at - from) + by;
+    }
+    replaced += text.substr(from);
+    if (replaced != text) changes.push_back({entry.slot, Bytes(replaced)});
+  }
+  return changes;
+}
+
+// Databases whose marker follows an id close to 6000, so that insertions
+// soon number their entries 6000, now and then with the marker past the table.
+std::vector<std::byte> NearTheMarkerId(Generated& generated) {
+  test_support::DatabaseBuilder builder;
+  int entries = 0;
+  for (int i = generated.Pick(1, 4); i > 0; --i, ++entries) {
+    builder.RawEntry(generated.Pick(0, 5999), generated.AnyText(6));
+  }
+  builder.RawEntry(generated.Pick(5996, 5999), generated.AnyText(6)).Marker("z");
+  if (generated.Pick(0, 1) == 0) {
+    builder.ClaimedCount(entries + 1);
+  } else {
+    builder.RawEntry(7000, generated.AnyText(6));
+  }
+  return builder.Build();
+}
+
+std::vector<std::byte> Image(const EditSession& session) {
+  return {session.image().begin(), session.image().end()};
+}
+
+class EditSessionTest : public ::testing::Test {
+ protected:
+  EditSession Open(FileSystem& fs) {
+    Result<EditSession> session = EditSession::Open(fs, db_);
+    EXPECT_TRUE(session.ok()) << session.status().message();
+    return std::move(session).value();
+  }
+  EditSession Open() { return Open(DefaultFileSystem()); }
+  std::vector<std::byte> OnDisk() const { return test_support::ReadFileBytes(db_); }
+  FileInfo Info() const { return RealFileSystem().Stat(db_).value(); }
+
+  test_support::TempDir dir_;
+  const std::filesystem::path db_ = dir_ / "textdb_00.def";
+};
+
+// Any sequence of changes, undos, redos and saves leaves the session, and
+// the file once saved, byte for byte where the surviving changes made one by
+// one with the one-change planners leave the database.
+TEST_F(EditSessionTest, AnySequenceEqualsItsSurvivingChangesMadeOneByOne) {
+  Generated generated(20261212);
+  int undone_insertions = 0, undone_removals = 0, at_marker_id = 0;
+  for (int round = 0; round < 150; ++round) {
+    const std::vector<std::byte> db =
+        round % 3 == 0 ? NearTheMarkerId(generated) : generated.Next();
+    test_support::WriteFileBytes(db_, db);
+    EditSession session = Open();
+    std::vector<LiteralChange> done, undone;
+    // How many changes were done at the last save; kNever once undone and
+    // replaced by another change.
+    constexpr std::size_t kNever = SIZE_MAX;
+    std::size_t saved_at = 0;
+    for (int op = 0; op < 30; ++op) {
+      const std::vector<std::byte> before = Replay(db, done);
+      const auto n = static_cast<int>(DecodeInt32(before, 0));
+      auto slot = [&] { return static_cast<std::size_t>(generated.Pick(1, n)); };
+      LiteralChange change;
+      Result<SessionEdit> edit = Status::InvalidText("no change");
+      switch (generated.Pick(0, 7)) {
+        case 0: {
+          NewTexts texts;
+          for (int i = generated.Pick(1, 3); i > 0; --i) {
+            std::string stored = generated.AnyText(12);
+            std::erase_if(stored, [](char c) { return c == '\n' || c == '\r' || c == '\x98'; });
+            change.inserted.push_back(ExchangeText(Bytes(stored.empty() ? "x" : stored)));
+            ASSERT_TRUE(texts.Add(change.inserted.back()).ok());
+          }
+          edit = session.Insert(texts);
+          at_marker_id += edit.ok() && DecodeInt32(session.image(), 8 * edit->slots.back()) == 6000;
+          break;
+        }
+        case 1:
+          change.texts.push_back({slot(), Bytes(generated.AnyText(8))});
+          edit = session.SetText(change.texts[0].slot, change.texts[0].text);
+          break;
+        case 2:
+          change.removed = slot();
+          edit = session.Remove(*change.removed);
+          if (!PlanRemoval(before, *change.removed).ok()) change.removed.reset();
+          break;
+        case 3:
+          for (int i = generated.Pick(1, n); i > 0; --i) {
+            const std::size_t s = slot();
+            if (std::none_of(change.texts.begin(), change.texts.end(),
+                             [&](const TextChange& c) { return c.slot == s; })) {
+              change.texts.push_back({s, Bytes(generated.AnyText(8))});
+            }
+          }
+          edit = session.ApplyTranslations(change.texts);
+          break;
+        case 4: {
+          const std::string find(1, static_cast<char>(generated.Pick(1, 255)));
+          const std::string by = generated.AnyText(3);
+          change.texts = LiteralReplacement(before, find, by);
+          edit = session.Replace(
+              TextPattern::Make(ExchangeText(Bytes(find)), {.match_case = true}).value(),
+              ExchangeText(Bytes(by)));
+          break;
+        }
+        case 5:
+          ASSERT_EQ(session.Undo().ok(), !done.empty());
+          if (done.empty()) break;
+          undone_insertions += !done.back().inserted.empty();
+          undone_removals += done.back().removed.has_value();
+          undone.push_back(std::move(done.back()));
+          done.pop_back();
+          break;
+        case 6:
+          ASSERT_EQ(session.Redo().ok(), !undone.empty());
+          if (!undone.empty()) done.push_back(std::move(undone.back())), undone.pop_back();
+          break;
+        case 7:
+          ASSERT_TRUE(session.Save().ok());
+          saved_at = done.size();
+          ASSERT_EQ(OnDisk(), before) << "round " << round;
+          break;
+      }
+      const bool changing = !change.inserted.empty() || change.removed || !change.texts.empty();
+      if (changing && Apply(before, change) != before) {
+        ASSERT_TRUE(edit.ok()) << "round " << round << ": " << edit.status().message();
+        if (saved_at != kNever && saved_at > done.size()) saved_at = kNever;
+        done.push_back(std::move(change));
+        undone.clear();
+      }
+      ASSERT_EQ(Image(session), Replay(db, done)) << "round " << round << ", step " << op;
+      ASSERT_EQ(session.modified(), saved_at != done.size()) << "round " << round;
+      ASSERT_EQ(session.can_undo(), !done.empty());
+      ASSERT_EQ(session.can_redo(), !undone.empty());
+    }
+    ASSERT_TRUE(session.Save().ok());
+    ASSERT_EQ(OnDisk(), Replay(db, done)) << "round " << round;
+    EXPECT_FALSE(session.modified());
+  }
+  // Enough of what undo can get wrong: insertions, numbered 6000 too, and
+  // removals undone.
+  EXPECT_GT(undone_insertions, 60);
+  EXPECT_GT(undone_removals, 40);
+  EXPECT_GT(at_marker_id, 60);
+}
+
+// Undoing every change leaves nothing to save, and saving then rewrites
+// nothing at all; undoing past a save is a change to save again.
+TEST_F(EditSessionTest, UndoneToTheFileSavesNothingAndPastASaveSavesAgain) {
+  const std::vector<std::byte> old = test_support::DatabaseBuilder()
+                                         .Entry(1200, "заметка")
+                                         .Entry(5001, "Первый")
+                                         .Marker("конец")
+                                         .Build();
+  test_support::WriteFileBytes(db_, old);
+  const FileInfo before = Info();
+  test_support::FailingFileSystem counting;
+  EditSession session = Open(counting);
+  NewTexts texts;
+  ASSERT_TRUE(texts.Add("Третий").ok());
+  ASSERT_EQ(session.Insert(texts)->description, "Insert 5002");
+  ASSERT_EQ(session.SetText(1, Bytes("x"))->description, "Set 1200");
+  ASSERT_EQ(session.Remove(2)->description, "Remove 5001");
+  EXPECT_EQ(session.undo_description(), "Remove 5001");
+  while (session.can_undo()) ASSERT_TRUE(session.Undo().ok());
+  EXPECT_EQ(session.redo_description(), "Insert 5002");
+  EXPECT_FALSE(session.modified());
+
+  const std::size_t calls = counting.calls().size();
+  Result<SessionSaved> nothing = session.Save();
+  ASSERT_TRUE(nothing.ok());
+  EXPECT_FALSE(nothing->written);
+  EXPECT_EQ(counting.calls().size(), calls);
+  const FileInfo after = Info();
+  EXPECT_TRUE(after.SameFile(before));
+  EXPECT_EQ(after.modified_ns, before.modified_ns);
+
+  ASSERT_TRUE(session.Redo().ok());
+  ASSERT_TRUE(session.Save()->written);
+  const std::vector<std::byte> inserted = OnDisk();
+  EXPECT_NE(inserted, old);
+  EXPECT_FALSE(session.modified());
+  ASSERT_TRUE(session.Undo().ok());
+  EXPECT_TRUE(session.modified());
+  ASSERT_TRUE(session.Save()->written);
+  EXPECT_EQ(OnDisk(), old);
+}
+
+// A file another program changed since the session read it is left as that
+// program made it, even where its size and times look as they were; the
+// changes stay, to be saved to another file.
+TEST_F(EditSessionTest, RefusesToSaveOverAnotherProgramsChangeAndKeepsItsOwn) {
+  const std::vector<std::byte> old =
+      test_support::DatabaseBuilder().Entry(5001, "Первый").Marker("конец").Build();
+  for (const bool same_size_and_times : {false, true}) {
+    test_support::WriteFileBytes(db_, old);
+    const FileInfo read = Info();
+    test_support::FailingFileSystem fs;
+    fs.OnStat([&](const std::filesystem::path&, FileInfo& info) {
+      if (same_size_and_times && info.SameFile(read)) {
+        info.modified_ns = read.modified_ns;
+        info.changed_ns = read.changed_ns;
+      }
+    });
+    EditSession session = Open(fs);
+    ASSERT_TRUE(session.SetText(1, Bytes("mine")).ok());
+    const std::vector<std::byte> mine = Image(session);
+
+    std::vector<std::byte> theirs = old;
+    theirs[theirs.size() - 2] = std::byte{'Z'};
+    if (!same_size_and_times) theirs.push_back(std::byte{'!'});
+    std::filesystem::resize_file(db_, theirs.size());
+    {
+      // In place, as a program that takes no lock writes.
+      std::FILE* file = std::fopen(db_.string().c_str(), "r+b");
+      ASSERT_NE(file, nullptr);
+      ASSERT_EQ(std::fwrite(theirs.data(), 1, theirs.size(), file), theirs.size());
+      ASSERT_EQ(std::fclose(file), 0);
+    }
+    const Result<SessionSaved> saved = session.Save();
+    ASSERT_FALSE(saved.ok());
+    EXPECT_EQ(saved.status().kind(), ErrorKind::kBusy);
+    EXPECT_NE(saved.status().message().find("changed by another program since it was read"),
+              std::string::npos)
+        << saved.status().message();
+    EXPECT_EQ(OnDisk(), theirs);
+    EXPECT_TRUE(session.modified());
+    EXPECT_EQ(Image(session), mine);
+
+    EXPECT_FALSE(session.SaveAs(db_).ok());
+    const std::filesystem::path elsewhere = dir_ / "mine.def";
+    ASSERT_TRUE(session.SaveAs(elsewhere).ok());
+    EXPECT_EQ(test_support::ReadFileBytes(elsewhere), mine);
+    EXPECT_EQ(OnDisk(), theirs);
+    EXPECT_FALSE(session.modified());
+    std::filesystem::remove(elsewhere);
+  }
+}
+
+// A patch applied in a session changes the database as `orva-cli patch apply`
+// changes its file, to its base and to a copy changed elsewhere alike, or
+// refuses with the same problems and changes nothing; undone and redone, the
+// step gives back exactly the bytes it had.
+TEST_F(EditSessionTest, AppliesAPatchAsTheFileCommandDoesAndUndoesItExactly) {
+  Generated generated(20260214);
+  test_support::Editor editor(generated);
+  const std::filesystem::path copy = dir_ / "copy.def";
+  int applied_elsewhere = 0, refused = 0;
+  for (int round = 0; round < 120; ++round) {
+    const std::vector<std::byte> base = generated.Next();
+    const std::vector<std::byte> result = editor.Edit(base, generated.Pick(1, 4));
+    Result<CreatedPatch> created = CreatePatch(base, result, "base", "result");
+    if (!created.ok()) continue;
+    const Patch patch = ReadPatch(created->text).patch;
+    const std::vector<std::byte> db = round % 2 == 0 ? base : editor.Edit(base, 2);
+    test_support::WriteFileBytes(db_, db);
+    test_support::WriteFileBytes(copy, db);
+    const PatchOutcome on_file = ApplyPatch(DefaultFileSystem(), copy, patch, false).value();
+
+    EditSession session = Open();
+    const SessionPatched patched = session.ApplyPatch(patch).value();
+    ASSERT_EQ(patched.problems.size(), on_file.problems.size()) << "round " << round;
+    if (!on_file.problems.empty() || !on_file.written) {
+      refused += !on_file.problems.empty();
+      EXPECT_EQ(Image(session), db);
+      EXPECT_FALSE(session.can_undo());
+      continue;
+    }
+    applied_elsewhere += !on_file.base_matched;
+    const std::vector<std::byte> expected = test_support::ReadFileBytes(copy);
+    ASSERT_EQ(Image(session), expected) << "round " << round;
+    EXPECT_EQ(patched.edit.description, "Apply patch");
+    EXPECT_EQ(patched.edit.kind, SessionEdit::Kind::kPatched);
+    ASSERT_TRUE(session.Undo().ok());
+    ASSERT_EQ(Image(session), db) << "round " << round;
+    ASSERT_TRUE(session.Redo().ok());
+    ASSERT_EQ(Image(session), expected) << "round " << round;
+    ASSERT_TRUE(session.Save().ok());
+    EXPECT_EQ(OnDisk(), expected);
+  }
+  EXPECT_GT(applied_elsewhere, 10);
+  EXPECT_GT(refused, 5);
+}
+
+}  // namespace
+}  // namespace orva

@@ -1,0 +1,136 @@
+#include "window/qt/entry_table_model.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QMetaObject>
+#include <QString>
+#include <algorithm>
+#include <limits>
+#include <string>
+#include <utility>
+
+namespace orva {
+namespace {
+
+QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// Marks of a comparison, pale enough to keep the text readable in either
+// palette's selection.
+const QColor kAdded(0xd8, 0xf0, 0xd0);
+const QColor kChanged(0xfa, 0xec, 0xc0);
+
+}  // namespace
+
+EntryTableModel::EntryTableModel(EditorLogic& logic, QObject* parent)
+    : QAbstractTableModel(parent), logic_(logic) {}
+
+int EntryTableModel::rowCount(const QModelIndex& parent) const {
+  if (parent.isValid()) return 0;
+  // A database of 2 GiB holds no more than 2^28 entries.
+  return static_cast<int>(
+      std::min<std::size_t>(logic_.RowCount(), std::numeric_limits<int>::max()));
+}
+
+int EntryTableModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : kEditorColumnCount;
+}
+
+const EditorRow& EntryTableModel::RowAt(int row) const {
+  if (!last_ || last_->first != row) last_.emplace(row, logic_.Row(static_cast<std::size_t>(row)));
+  return last_->second;
+}
+
+QVariant EntryTableModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= rowCount()) return {};
+  const auto column = static_cast<EditorColumn>(index.column());
+  if (role == Qt::EditRole) {
+    if (column != EditorColumn::kText) return {};
+    return Text(logic_.EditableText(static_cast<std::size_t>(index.row())));
+  }
+  const EditorRow& row = RowAt(index.row());
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+    case Qt::AccessibleTextRole:
+      switch (column) {
+        case EditorColumn::kSlot:
+          return QString::number(row.slot);
+        case EditorColumn::kId:
+          return QString::number(row.id);
+        case EditorColumn::kKind:
+          return QString::fromUtf8(RowKindName(row.kind).data(),
+                                   static_cast<qsizetype>(RowKindName(row.kind).size()));
+        case EditorColumn::kImage:
+          // Read aloud, an empty cell says what it holds.
+          if (row.image.empty() && role == Qt::AccessibleTextRole) return QStringLiteral("none");
+          return Text(row.image);
+        case EditorColumn::kBytes:
+          return QString::number(row.bytes);
+        case EditorColumn::kText:
+          if (role == Qt::DisplayRole || row.mark == RowMark::kNone) return Text(row.text);
+          return Text(row.text) + (row.mark == RowMark::kAdded ? QStringLiteral(" (added)")
+                                                               : QStringLiteral(" (changed)"));
+      }
+      return {};
+    case Qt::TextAlignmentRole:
+      if (column == EditorColumn::kSlot || column == EditorColumn::kId ||
+          column == EditorColumn::kBytes) {
+        return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+      }
+      return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    case Qt::BackgroundRole:
+      if (row.mark == RowMark::kAdded) return QBrush(kAdded);
+      if (row.mark == RowMark::kChanged) return QBrush(kChanged);
+      return {};
+    default:
+      return {};
+  }
+}
+
+QVariant EntryTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+      section >= kEditorColumnCount) {
+    return QAbstractTableModel::headerData(section, orientation, role);
+  }
+  const std::string_view title = ColumnTitle(static_cast<EditorColumn>(section));
+  return QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
+}
+
+Qt::ItemFlags EntryTableModel::flags(const QModelIndex& index) const {
+  Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+  if (index.isValid() && static_cast<EditorColumn>(index.column()) == EditorColumn::kText) {
+    flags |= Qt::ItemIsEditable;
+  }
+  return flags;
+}
+
+// The change goes to the logic from the event loop: it may choose the rows
+// again, which must not happen while the view is still closing its editor.
+bool EntryTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (role != Qt::EditRole || !index.isValid() ||
+      static_cast<EditorColumn>(index.column()) != EditorColumn::kText) {
+    return false;
+  }
+  QMetaObject::invokeMethod(
+      this,
+      [this, slot = RowAt(index.row()).slot, text = value.toString().toStdString()] {
+        const std::optional<std::size_t> row = logic_.RowOfSlot(slot);
+        if (row && text != logic_.EditableText(*row)) (void)logic_.SetText(*row, text);
+      },
+      Qt::QueuedConnection);
+  return true;
+}
+
+void EntryTableModel::Reset() {
+  beginResetModel();
+  last_.reset();
+  endResetModel();
+}
+
+void EntryTableModel::RowsChanged(std::size_t first, std::size_t last) {
+  last_.reset();
+  emit dataChanged(index(static_cast<int>(first), 0),
+                   index(static_cast<int>(last), kEditorColumnCount - 1));
+}
+
+}  // namespace orva
