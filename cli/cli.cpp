@@ -4,10 +4,10 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <istream>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,6 +21,7 @@
 #include "database/layout_check.h"
 #include "database/mission_list.h"
 #include "database/new_texts.h"
+#include "database/read_limits.h"
 #include "database/text_entry_insertion.h"
 #include "storage/backup.h"
 #include "storage/file_system.h"
@@ -119,14 +120,15 @@ constexpr std::size_t kLongestLine = kMaxNewTextUtf8Bytes + 1;
 // ends in a refusal too. A line may end in CR LF; the CR is not part of the
 // text.
 Result<NewTexts> ReadTexts(std::istream& standard_input, std::string_view from) {
-  std::ifstream file;
+  std::istringstream file;
   std::istream* in = &standard_input;
   if (from != "-") {
-    file.open(PathFromUtf8(from), std::ios::binary);
-    if (!file) {
-      return Status::Io("cannot read the texts from " + SourceName(from) + ": " +
-                        std::strerror(errno));
-    }
+    // A file is read whole through the file-system seam, as every file ORVA
+    // reads; its lines are then taken as standard input's are.
+    Result<std::vector<std::byte>> bytes =
+        ReadWholeFile(DefaultFileSystem(), PathFromUtf8(from), kExchangeReadLimit);
+    if (!bytes.ok()) return bytes.status().Within("cannot read the texts: ");
+    file.str(std::string(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
     in = &file;
   }
   // Nothing is printed before every text is read: standard input need not

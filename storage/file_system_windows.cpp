@@ -676,12 +676,6 @@ Status RealFileSystem::SyncDirectory(const std::filesystem::path& folder) {
   return Status::Ok();
 }
 
-std::filesystem::path PathFromUtf8(std::string_view utf8) {
-  return std::filesystem::path(Utf16FromUtf8(utf8));
-}
-
-std::string PathToUtf8(const std::filesystem::path& path) { return Utf8FromUtf16(path.native()); }
-
 FileSystem& DefaultFileSystem() {
   static RealFileSystem real;
   return real;

@@ -66,7 +66,7 @@ void Form1Logic::OpenPath(const std::string& path) {
   std::error_code error;
   std::filesystem::path file = std::filesystem::absolute(PathFromUtf8(path), error);
   file = file.lexically_normal();
-  if (error || !std::filesystem::exists(file, error)) {
+  if (error || !database_.Exists(file)) {
     view_.ShowMessage(MessageIcon::kExclamation, "The file was not found.", DisplayPath(file));
     return;
   }

@@ -4,13 +4,15 @@
 
 namespace orva {
 
+bool FileMissionDatabase::Exists(const std::filesystem::path& path) { return fs_->Stat(path).ok(); }
+
 MissionList FileMissionDatabase::Read(const std::filesystem::path& path) {
-  return ReadMissionList(path);
+  return ReadMissionList(*fs_, path);
 }
 
 Result<InsertedEntry> FileMissionDatabase::Insert(const std::filesystem::path& path,
                                                   std::string_view utf8_text) {
-  return InsertTextEntry(path, utf8_text);
+  return InsertTextEntry(*fs_, path, utf8_text);
 }
 
 }  // namespace orva

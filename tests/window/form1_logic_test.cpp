@@ -83,6 +83,7 @@ class FakeView : public Form1View {
 // text has been inserted, and insertions to come with a warning.
 class CountingDatabase : public MissionDatabase {
  public:
+  bool Exists(const std::filesystem::path& path) override { return files_.Exists(path); }
   MissionList Read(const std::filesystem::path& path) override {
     ++reads;
     if (!fail_reads_after_insert || inserts == 0) return files_.Read(path);
