@@ -3,16 +3,21 @@
 #include "window/qt/start_up.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
+#include <QByteArray>
+#include <QFile>
 #include <QStringList>
 #include <QWindow>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <functional>
 #include <optional>
+#include <string>
 #include <utility>
+#include <vector>
 
+#include "window/command_line.h"
 #include "window/qt/editor_window.h"
 #include "window/qt/form1.h"
 
@@ -169,37 +174,23 @@ class OpenOnceShown : public QObject {
   std::function<void()> open_;
 };
 
-struct CommandLine {
-  bool edit = false;  // the editor of every entry rather than the main window
-  std::optional<QString> file;
-};
-
-// orva [--edit] [FILE]. --help and --version print and end the program, as
-// does a wrong command line, after saying what is wrong.
-CommandLine ParseCommandLine(const QCoreApplication& app, const char* program) {
-  QCommandLineParser parser;
-  parser.setApplicationDescription(
-      QStringLiteral("Adds mission texts to textdb_XX.def text databases; with --edit, edits "
-                     "every entry of one."));
-  parser.addHelpOption();
-  parser.addVersionOption();
-  const QCommandLineOption edit(
-      QStringLiteral("edit"),
-      QStringLiteral("Open the editor, which shows every entry of the database to edit, add, "
-                     "remove, translate and patch, and saves all changes at once."));
-  parser.addOption(edit);
-  parser.addPositionalArgument(QStringLiteral("FILE"),
-                               QStringLiteral("The database to open, as if chosen in Open."),
-                               QStringLiteral("[FILE]"));
-  parser.process(app);
-  const QStringList files = parser.positionalArguments();
-  if (files.size() > 1) {
-    std::fprintf(stderr, "%s: one database at a time; %lld files were given\n", program,
-                 static_cast<long long>(files.size()));
-    std::exit(EXIT_FAILURE);
+// The command line, parsed as orva.exe parses its own; --help, --version and
+// a wrong line print and end the program, the last after saying what is wrong.
+WindowCommandLine ParseCommandLine(int argc, char** argv, const char* program) {
+  const std::vector<std::string> arguments(argv + std::min(argc, 1), argv + argc);
+  WindowCommandLine line = ParseWindowCommandLine(program, arguments);
+  switch (line.action) {
+    case WindowCommandLine::Action::kHelp:
+    case WindowCommandLine::Action::kVersion:
+      std::printf("%s\n", line.message.c_str());
+      std::exit(EXIT_SUCCESS);
+    case WindowCommandLine::Action::kRefused:
+      std::fprintf(stderr, "%s\n", line.message.c_str());
+      std::exit(EXIT_FAILURE);
+    case WindowCommandLine::Action::kMainWindow:
+    case WindowCommandLine::Action::kEditor:
+      break;
   }
-  CommandLine line{parser.isSet(edit), std::nullopt};
-  if (!files.isEmpty()) line.file = files.front();
   return line;
 }
 
@@ -208,8 +199,7 @@ int Run(int argc, char** argv, const char* program) {
   QCoreApplication::setApplicationVersion(QStringLiteral(ORVA_VERSION));
   if (!HasDisplay()) {
     // --help, --version and a wrong command line need no display.
-    const QCoreApplication app(argc, argv);
-    ParseCommandLine(app, program);
+    ParseCommandLine(argc, argv, program);
     SayThereIsNoDisplay(program);
     return EXIT_FAILURE;
   }
@@ -217,18 +207,21 @@ int Run(int argc, char** argv, const char* program) {
   Application app(argc, argv, program);
   start_up.Release();
 
-  const CommandLine line = ParseCommandLine(app, program);
+  // Qt has taken its own options (-platform, -style, ...) out of argv.
+  const WindowCommandLine line = ParseCommandLine(argc, argv, program);
+  const std::optional<QString> file =
+      line.file.empty() ? std::nullopt
+                        : std::optional(QFile::decodeName(QByteArray::fromStdString(line.file)));
   QApplication::setStyle(QStringLiteral("Fusion"));  // draws the window's own colours
-  if (line.edit) {
+  if (line.action == WindowCommandLine::Action::kEditor) {
     EditorWindow editor;
     editor.show();
-    if (line.file)
-      new OpenOnceShown(editor, [&editor, file = *line.file] { editor.OpenFile(file); });
+    if (file) new OpenOnceShown(editor, [&editor, path = *file] { editor.OpenFile(path); });
     return QApplication::exec();
   }
   Form1 form;
   form.show();
-  if (line.file) new OpenOnceShown(form, [&form, file = *line.file] { form.OpenFile(file); });
+  if (file) new OpenOnceShown(form, [&form, path = *file] { form.OpenFile(path); });
   return QApplication::exec();
 }
 

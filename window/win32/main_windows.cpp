@@ -1,8 +1,9 @@
-// orva.exe: ORVA's windows. `orva.exe [FILE]` shows the main window and opens
-// FILE if one is named (as Explorer's "Open with" starts it); `orva.exe --edit
-// [FILE]` shows the editor alone. The main window's mission list opens the
-// editor on its database, and reads it again when the editor has saved it.
-// The program ends when its last window is closed.
+// orva.exe: ORVA's windows, with the command line of window/command_line.h.
+// `orva.exe [FILE]` shows the main window and opens FILE if one is named (as
+// Explorer's "Open with" starts it); `orva.exe --edit [FILE]` shows the
+// editor alone; --help and --version answer in a message box. The main window's mission list opens
+// the editor on its database, and reads it again when the editor has saved it. The program ends
+// when its last window is closed.
 // clang-format off: windows.h comes first, the other Windows headers need what it declares.
 #include <windows.h>
 // clang-format on
@@ -19,6 +20,7 @@
 
 #include "storage/path_text.h"
 #include "storage/utf16.h"
+#include "window/command_line.h"
 #include "window/win32/editor_windows.h"
 #include "window/win32/form1_windows.h"
 
@@ -124,10 +126,28 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*comm
   std::vector<std::wstring> args;
   for (int i = 0; arguments && i < count; ++i) args.emplace_back(arguments.get()[i]);
 
+  std::vector<std::string> utf8;
+  for (std::size_t i = 1; i < args.size(); ++i) utf8.push_back(orva::Utf8FromUtf16(args[i]));
+  const orva::WindowCommandLine line = orva::ParseWindowCommandLine("orva.exe", utf8);
+  using Action = orva::WindowCommandLine::Action;
+  switch (line.action) {
+    case Action::kHelp:
+    case Action::kVersion:
+    case Action::kRefused: {
+      // A program without a console says it in a message box.
+      const bool refused = line.action == Action::kRefused;
+      MessageBoxW(nullptr, orva::Utf16FromUtf8(line.message).c_str(), L"ORVA",
+                  MB_OK | (refused ? MB_ICONEXCLAMATION : MB_ICONINFORMATION));
+      return refused ? 1 : 0;
+    }
+    case Action::kMainWindow:
+    case Action::kEditor:
+      break;
+  }
+
   Program program;
-  if (args.size() > 1 && args[1] == L"--edit") {
-    const std::string path = args.size() > 2 ? orva::Utf8FromUtf16(args[2]) : std::string();
-    if (!program.ShowEditor(show_command, path)) {
+  if (line.action == Action::kEditor) {
+    if (!program.ShowEditor(show_command, line.file)) {
       SayNotCreated();
       return 1;
     }
@@ -136,7 +156,7 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*comm
       SayNotCreated();
       return 1;
     }
-    if (args.size() > 1) program.main().OpenPath(args[1]);
+    if (!line.file.empty()) program.main().OpenPath(orva::Utf16FromUtf8(line.file));
   }
   return program.Run();
 }
