@@ -284,7 +284,7 @@ Result<CreatedPatch> CreatePatch(FileSystem& fs, const std::filesystem::path& ol
     }
     // The new version's sums go before the patch is checked; its file stays.
     new_index.reset();
-    news->entries = {};
+    news->entries = std::vector<EntrySum>();
     patch.base = {static_cast<std::int64_t>(old_database->size()), old_digest.get()};
     patch.result = {news->size, news->sha256};
     return Checked(
