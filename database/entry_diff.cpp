@@ -38,7 +38,8 @@ TextDigester::TextDigester() {
   }
 }
 
-// SipHash-2-4 (Aumasson and Bernstein): two rounds a word, four to finish.
+// SipHash-1-3 (Aumasson and Bernstein, with the rounds Rust's and Python's
+// hash tables use): a round a word, three to finish.
 std::uint64_t TextDigester::operator()(std::span<const std::byte> text) const {
   std::uint64_t v0 = key_[0] ^ 0x736f6d6570736575u;
   std::uint64_t v1 = key_[1] ^ 0x646f72616e646f6du;
@@ -53,7 +54,6 @@ std::uint64_t TextDigester::operator()(std::span<const std::byte> text) const {
   auto take = [&](std::uint64_t m) {
     v3 ^= m;
     round();
-    round();
     v0 ^= m;
   };
   const std::size_t whole = text.size() / 8 * 8;
@@ -61,7 +61,7 @@ std::uint64_t TextDigester::operator()(std::span<const std::byte> text) const {
   take(static_cast<std::uint64_t>(text.size()) << 56 |
        LoadLittleEndian(text.data() + whole, text.size() - whole));
   v2 ^= 0xFF;
-  for (int i = 0; i < 4; ++i) round();
+  for (int i = 0; i < 3; ++i) round();
   return v0 ^ v1 ^ v2 ^ v3;
 }
 

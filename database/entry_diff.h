@@ -31,7 +31,7 @@
 namespace orva {
 
 // A 64-bit digest of texts under a key drawn afresh for each digester
-// (SipHash-2-4): two different texts share a digest with a chance of 2^-64,
+// (SipHash-1-3): two different texts share a digest with a chance of 2^-64,
 // whatever they hold, as no one who writes them knows the key.
 class TextDigester {
  public:
