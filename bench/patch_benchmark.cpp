@@ -2,8 +2,9 @@
 // 64 MiB database (about 970,000 entries, each with a 60-byte text) that
 // differ in 1,000 changed texts, 1,000 removed entries and 1,000 inserted
 // ones, spread over the whole table. diff and patch create are timed as
-// orva-cli runs them, from reading the files to the differences or the
-// checked patch, without printing; patch apply is the whole rewrite, flushes
+// orva-cli runs them (the new version summed up, then the old one read
+// whole), from reading the files to the differences or the checked patch,
+// without printing; patch apply is the whole rewrite, flushes
 // included, of a fresh copy of the old version each time.
 //
 // The versions stay in the data folder as patch_old_64MiB.def and
@@ -65,13 +66,18 @@ std::vector<std::byte> Read(const fs::path& path) {
 }
 
 void Diff(benchmark::State& state, const fs::path& old_path, const fs::path& new_path) {
+  FileSystem& fs = DefaultFileSystem();
   for (auto _ : state) {
+    const TextDigester digester;
+    const SummedVersion news = SumUpVersion(fs, new_path, digester, false).value();
+    const EntryIndex new_index(news.entries);
     const std::vector<std::byte> old_bytes = Read(old_path);
-    const std::vector<std::byte> new_bytes = Read(new_path);
     const std::vector<EntryText> olds = ReadEntryTexts(old_bytes).value();
-    const std::vector<EntryText> news = ReadEntryTexts(new_bytes).value();
-    const EntryDiff diff = DiffEntries(olds, EntryIndex(olds), news, EntryIndex(news));
-    const std::vector<std::string> other = OtherDifferences(old_bytes, olds, new_bytes, news, diff);
+    const EntryIndex old_index(olds);
+    const SummedDiff summed = DiffEntries(fs, olds, old_index, news, new_index, digester).value();
+    const EntryDiff& diff = summed.diff;
+    const std::vector<std::string> other =
+        OtherDifferences(SurroundingsOf(old_bytes, olds), news.surroundings(), diff);
     if (diff.differences.size() < 3 * (kEach - 2) || !other.empty()) {
       state.SkipWithError("the versions do not differ as they were made to");
     }
@@ -80,7 +86,8 @@ void Diff(benchmark::State& state, const fs::path& old_path, const fs::path& new
 
 void Create(benchmark::State& state, const fs::path& old_path, const fs::path& new_path) {
   for (auto _ : state) {
-    Result<CreatedPatch> created = CreatePatch(Read(old_path), Read(new_path), "old", "new");
+    Result<CreatedPatch> created =
+        CreatePatch(DefaultFileSystem(), old_path, new_path, "old", "new");
     if (!created.ok() || created->counts.inserted < kEach - 2) {
       state.SkipWithError("the patch was not made");
     }

@@ -142,22 +142,33 @@ void WriteDiffLines(CheckedOutput& out, const EntryDiff& diff,
 }  // namespace
 
 EditOutcome Diff(const EditIo& io, const Request& request) {
-  Result<Version> old_version = ReadVersion(request.database);
-  if (!old_version.ok()) {
-    Say(io.err, request.database + ": " + old_version.status().message());
-    return {kExitTrouble};
-  }
-  Result<Version> new_version = ReadVersion(request.other);
+  auto trouble = [&](const std::string& name, const Status& status) {
+    Say(io.err, name + ": " + status.message());
+    return EditOutcome{kExitTrouble};
+  };
+  // The new version is summed up and let go of before the old one is read
+  // whole, so that one of them is held at a time.
+  FileSystem& fs = DefaultFileSystem();
+  const TextDigester digester;
+  Result<SummedVersion> new_version =
+      SumUpVersion(fs, PathFromUtf8(request.other), digester, false);
   if (!new_version.ok()) {
-    Say(io.err, request.other + ": " + new_version.status().message());
-    return {kExitTrouble};
+    // The old version's trouble is told first, as it is read first.
+    if (Result<Version> old_version = ReadVersion(request.database); !old_version.ok()) {
+      return trouble(request.database, old_version.status());
+    }
+    return trouble(request.other, new_version.status());
   }
-  const EntryIndex old_index(old_version->entries);
   const EntryIndex new_index(new_version->entries);
-  const EntryDiff diff =
-      DiffEntries(old_version->entries, old_index, new_version->entries, new_index);
+  Result<Version> old_version = ReadVersion(request.database);
+  if (!old_version.ok()) return trouble(request.database, old_version.status());
+  const EntryIndex old_index(old_version->entries);
+  Result<SummedDiff> summed =
+      DiffEntries(fs, old_version->entries, old_index, *new_version, new_index, digester);
+  if (!summed.ok()) return trouble(request.other, summed.status());
+  const EntryDiff& diff = summed->diff;
   const std::vector<std::string> other = OtherDifferences(
-      old_version->bytes, old_version->entries, new_version->bytes, new_version->entries, diff);
+      SurroundingsOf(old_version->bytes, old_version->entries), new_version->surroundings(), diff);
   if (request.json) {
     WriteDiffJson(io.out, diff, other);
   } else {
@@ -174,12 +185,8 @@ EditOutcome CreatePatchFile(const EditIo& io, const Request& request) {
   FileSystem& fs = DefaultFileSystem();
   const std::filesystem::path old_path = PathFromUtf8(request.database);
   const std::filesystem::path new_path = PathFromUtf8(request.other);
-  Result<std::vector<std::byte>> old_bytes = ReadWholeFile(fs, old_path, kDatabaseReadLimit);
-  if (!old_bytes.ok()) return refuse(request.database + ": " + old_bytes.status().message());
-  Result<std::vector<std::byte>> new_bytes = ReadWholeFile(fs, new_path, kDatabaseReadLimit);
-  if (!new_bytes.ok()) return refuse(request.other + ": " + new_bytes.status().message());
   Result<CreatedPatch> created =
-      CreatePatch(*old_bytes, *new_bytes, request.database, request.other);
+      CreatePatch(fs, old_path, new_path, request.database, request.other);
   if (!created.ok()) return refuse(created.status().message());
 
   if (!request.output || *request.output == "-") {

@@ -1,8 +1,10 @@
 #include "exchange/entry_patch.h"
 
 #include <algorithm>
+#include <functional>
 #include <future>
 #include <limits>
+#include <memory>
 #include <new>
 #include <system_error>
 
@@ -26,14 +28,16 @@ std::string Quoted(std::span<const std::byte> stored) { return QuoteText(Exchang
 
 // The key of the entry at `i`, numbered where its id names several entries
 // in either version.
-EntryKey KeyAt(std::span<const EntryText> entries, const EntryIndex& index, const EntryIndex& other,
+template <typename Entry>
+EntryKey KeyAt(std::span<const Entry> entries, const EntryIndex& index, const EntryIndex& other,
                std::size_t i) {
   const std::int32_t id = entries[i].id;
   return {id, index.Occurrence(i), index.Count(id) > 1 || other.Count(id) > 1};
 }
 
 // The entry before `entry` in its table, none for table slot 1.
-std::optional<EntryKey> Before(std::span<const EntryText> entries, const EntryIndex& index,
+template <typename Entry>
+std::optional<EntryKey> Before(std::span<const Entry> entries, const EntryIndex& index,
                                const EntryIndex& other, const EntryText& entry) {
   if (entry.slot == 1) return std::nullopt;
   return KeyAt(entries, index, other, entry.slot - 2);
@@ -61,6 +65,37 @@ std::optional<std::size_t> FirstDifference(const NewContents& contents,
   }
   if (at != expected.size()) return at;
   return std::nullopt;
+}
+
+// The same against the summed-up version's file, read again a block at a
+// time; refused where the file changed since it was summed up.
+Result<std::optional<std::size_t>> FirstDifference(FileSystem& fs, const NewContents& contents,
+                                                   const SummedVersion& expected) {
+  std::vector<std::byte> block(std::size_t{1} << 20);
+  std::size_t at = 0;
+  std::optional<std::size_t> differs;
+  for (std::span<const std::byte> piece : contents.pieces()) {
+    for (std::size_t done = 0; done < piece.size() && !differs;) {
+      const std::span<std::byte> into =
+          std::span(block).first(std::min(block.size(), piece.size() - done));
+      Result<std::size_t> read =
+          ReadFully(fs, expected.file.file.fd(), static_cast<std::int64_t>(at), into);
+      if (!read.ok()) {
+        return read.status().Within("cannot read " + DescribePath(expected.path) + " (", ")");
+      }
+      const auto mine = piece.begin() + static_cast<std::ptrdiff_t>(done);
+      const auto end = mine + static_cast<std::ptrdiff_t>(*read);
+      const auto mismatch = std::mismatch(mine, end, into.begin()).first;
+      if (mismatch != end || *read < into.size()) {
+        differs = at + static_cast<std::size_t>(mismatch - mine);
+      }
+      done += *read;
+      at += *read;
+    }
+  }
+  if (!differs && static_cast<std::int64_t>(at) != expected.size) differs = at;
+  if (Status s = CheckUnchanged(fs, expected); !s.ok()) return s;
+  return differs;
 }
 
 std::size_t SizeOf(const NewContents& contents) {
@@ -101,21 +136,13 @@ void CheckKeysInResult(std::span<const PlannedEntry> table,
 }
 
 // The records of the patch from the old version to the new: one for each
-// difference of their entries. Refused where they differ in more. What it
-// works with (the new version's entries, the indexes) goes before the patch
-// is checked.
-Result<std::vector<PatchRecord>> RecordsFor(std::span<const std::byte> old_database,
-                                            std::span<const EntryText> olds,
-                                            std::span<const std::byte> new_database,
-                                            std::string_view old_name, std::string_view new_name) {
-  Result<std::vector<EntryText>> news = ReadEntryTexts(new_database);
-  if (!news.ok()) return news.status().Within(std::string(new_name) + ": ");
-  const EntryIndex old_index(olds);
-  const EntryIndex new_index(*news);
-  const EntryDiff diff = DiffEntries(olds, old_index, *news, new_index);
-  if (const std::vector<std::string> other =
-          OtherDifferences(old_database, olds, new_database, *news, diff);
-      !other.empty()) {
+// difference of their entries. Refused where they differ in more (`other`).
+template <typename NewEntry>
+Result<std::vector<PatchRecord>> RecordsOf(
+    const EntryDiff& diff, const std::vector<std::string>& other, std::span<const EntryText> olds,
+    const EntryIndex& old_index, std::span<const NewEntry> news, const EntryIndex& new_index,
+    std::string_view old_name, std::string_view new_name) {
+  if (!other.empty()) {
     return Status::Unsupported("a patch holds entries and their texts alone, so none can make " +
                                std::string(new_name) + " from " + std::string(old_name) + ": " +
                                JoinedReasons(other));
@@ -135,7 +162,7 @@ Result<std::vector<PatchRecord>> RecordsFor(std::span<const std::byte> old_datab
         break;
       case DifferenceKind::kAdded:
         r.action = PatchAction::kInsert;
-        r.after = Before(*news, new_index, old_index, *d.new_entry);
+        r.after = Before(news, new_index, old_index, *d.new_entry);
         break;
     }
     if (d.old_entry) r.old_text.assign(d.old_entry->text.begin(), d.old_entry->text.end());
@@ -144,16 +171,40 @@ Result<std::vector<PatchRecord>> RecordsFor(std::span<const std::byte> old_datab
   return records;
 }
 
-// A version's digest, the longest part of making a patch, on a thread of
-// its own while the entries are compared, or later on this one where no
-// thread can be had.
-std::future<Sha256Digest> DigestAside(std::span<const std::byte> bytes) {
-  auto digest = [bytes] { return Sha256Of(bytes); };
-  try {
-    return std::async(std::launch::async, digest);
-  } catch (const std::system_error&) {
-    return std::async(std::launch::deferred, digest);
+// Where the new contents first differ from the new version, or nullopt.
+using Comparison = std::function<Result<std::optional<std::size_t>>(const NewContents&)>;
+
+// The patch written, then checked: read back and applied to the old version,
+// it must give the new one, as `compare` finds.
+Result<CreatedPatch> Checked(const Patch& patch, std::span<const std::byte> old_database,
+                             std::span<const EntryText> olds, std::string_view old_name,
+                             std::string_view new_name, const Comparison& compare) {
+  CreatedPatch created{WritePatch(patch), {}};
+  auto fault = [](const std::string& what) {
+    return Status::Unsupported("the patch was not written, as " + what +
+                               "; this is a fault of orva-cli");
+  };
+  const PatchReading reading = ReadPatch(created.text);
+  if (!reading.problems.empty()) {
+    const PatchProblem& p = reading.problems.front();
+    return fault("it does not read back (line " + std::to_string(p.line) + ": " + p.what + ")");
   }
+  const PatchPlan plan =
+      PlanPatch(old_database, olds, patch.base.digest, reading.patch, ResultCheck::kNone);
+  if (!plan.problems.empty()) {
+    const PatchProblem& p = plan.problems.front();
+    return fault("it does not apply to " + std::string(old_name) + " (" + p.key +
+                 (p.key.empty() ? "" : ": ") + p.what + ")");
+  }
+  Result<std::optional<std::size_t>> at = compare(plan.contents);
+  if (!at.ok()) return at.status().Within(std::string(new_name) + ": ");
+  if (*at) {
+    return fault("applied to " + std::string(old_name) + " it does not give " +
+                 std::string(new_name) + " (they differ from byte " + std::to_string(**at) +
+                 " on)");
+  }
+  created.counts = plan.counts;
+  return created;
 }
 
 }  // namespace
@@ -162,43 +213,83 @@ Result<CreatedPatch> CreatePatch(std::span<const std::byte> old_database,
                                  std::span<const std::byte> new_database, std::string_view old_name,
                                  std::string_view new_name) {
   try {
-    std::future<Sha256Digest> old_digest = DigestAside(old_database);
-    std::future<Sha256Digest> new_digest = DigestAside(new_database);
+    std::future<Sha256Digest> old_digest = Sha256Aside(old_database);
+    std::future<Sha256Digest> new_digest = Sha256Aside(new_database);
     Result<std::vector<EntryText>> olds = ReadEntryTexts(old_database);
     if (!olds.ok()) return olds.status().Within(std::string(old_name) + ": ");
     Patch patch;
-    Result<std::vector<PatchRecord>> records =
-        RecordsFor(old_database, *olds, new_database, old_name, new_name);
-    if (!records.ok()) return records.status();
-    patch.records = std::move(records).value();
+    {
+      // What the records are made from goes before the patch is checked.
+      Result<std::vector<EntryText>> news = ReadEntryTexts(new_database);
+      if (!news.ok()) return news.status().Within(std::string(new_name) + ": ");
+      const EntryIndex old_index(*olds);
+      const EntryIndex new_index(*news);
+      const EntryDiff diff = DiffEntries(*olds, old_index, *news, new_index);
+      Result<std::vector<PatchRecord>> records =
+          RecordsOf(diff, OtherDifferences(old_database, *olds, new_database, *news, diff), *olds,
+                    old_index, std::span<const EntryText>(*news), new_index, old_name, new_name);
+      if (!records.ok()) return records.status();
+      patch.records = std::move(records).value();
+    }
     patch.base = {static_cast<std::int64_t>(old_database.size()), old_digest.get()};
     patch.result = {static_cast<std::int64_t>(new_database.size()), new_digest.get()};
-    CreatedPatch created{WritePatch(patch), {}};
+    return Checked(patch, old_database, *olds, old_name, new_name,
+                   [&](const NewContents& contents) -> Result<std::optional<std::size_t>> {
+                     return FirstDifference(contents, new_database);
+                   });
+  } catch (const std::bad_alloc&) {
+    return Status::NoMemory("make a patch from " + std::string(old_name) + " to " +
+                            std::string(new_name));
+  }
+}
 
-    // Read back and applied to the old version, it must give the new one.
-    auto fault = [](const std::string& what) {
-      return Status::Unsupported("the patch was not written, as " + what +
-                                 "; this is a fault of orva-cli");
-    };
-    const PatchReading reading = ReadPatch(created.text);
-    if (!reading.problems.empty()) {
-      const PatchProblem& p = reading.problems.front();
-      return fault("it does not read back (line " + std::to_string(p.line) + ": " + p.what + ")");
+Result<CreatedPatch> CreatePatch(FileSystem& fs, const std::filesystem::path& old_path,
+                                 const std::filesystem::path& new_path, std::string_view old_name,
+                                 std::string_view new_name) {
+  auto of_old = [&](const Status& s) { return s.Within(std::string(old_name) + ": "); };
+  auto of_new = [&](const Status& s) { return s.Within(std::string(new_name) + ": "); };
+  try {
+    const TextDigester digester;
+    Result<SummedVersion> news = SumUpVersion(fs, new_path, digester, true);
+    if (!news.ok()) {
+      // Told as though the old version were read first: a file that cannot
+      // be read before one that is not well-formed, the old before the new.
+      Result<std::vector<std::byte>> old_database = ReadWholeFile(fs, old_path, kDatabaseReadLimit);
+      if (!old_database.ok()) return of_old(old_database.status());
+      if (news.status().kind() == ErrorKind::kMalformed) {
+        if (Result<std::vector<EntryText>> olds = ReadEntryTexts(*old_database); !olds.ok()) {
+          return of_old(olds.status());
+        }
+      }
+      return of_new(news.status());
     }
-    const PatchPlan plan =
-        PlanPatch(old_database, *olds, patch.base.digest, reading.patch, ResultCheck::kNone);
-    if (!plan.problems.empty()) {
-      const PatchProblem& p = plan.problems.front();
-      return fault("it does not apply to " + std::string(old_name) + " (" + p.key +
-                   (p.key.empty() ? "" : ": ") + p.what + ")");
+    auto new_index = std::make_unique<EntryIndex>(news->entries);
+    Result<std::vector<std::byte>> old_database = ReadWholeFile(fs, old_path, kDatabaseReadLimit);
+    if (!old_database.ok()) return of_old(old_database.status());
+    std::future<Sha256Digest> old_digest = Sha256Aside(*old_database);
+    Result<std::vector<EntryText>> olds = ReadEntryTexts(*old_database);
+    if (!olds.ok()) return of_old(olds.status());
+    Patch patch;
+    {
+      const EntryIndex old_index(*olds);
+      Result<SummedDiff> summed = DiffEntries(fs, *olds, old_index, *news, *new_index, digester);
+      if (!summed.ok()) return of_new(summed.status());
+      const EntryDiff& diff = summed->diff;
+      Result<std::vector<PatchRecord>> records = RecordsOf(
+          diff, OtherDifferences(SurroundingsOf(*old_database, *olds), news->surroundings(), diff),
+          *olds, old_index, std::span<const EntrySum>(news->entries), *new_index, old_name,
+          new_name);
+      if (!records.ok()) return records.status();
+      patch.records = std::move(records).value();
     }
-    if (const std::optional<std::size_t> at = FirstDifference(plan.contents, new_database)) {
-      return fault("applied to " + std::string(old_name) + " it does not give " +
-                   std::string(new_name) + " (they differ from byte " + std::to_string(*at) +
-                   " on)");
-    }
-    created.counts = plan.counts;
-    return created;
+    // The new version's sums go before the patch is checked; its file stays.
+    new_index.reset();
+    news->entries = std::vector<EntrySum>();
+    patch.base = {static_cast<std::int64_t>(old_database->size()), old_digest.get()};
+    patch.result = {news->size, news->sha256};
+    return Checked(
+        patch, *old_database, *olds, old_name, new_name,
+        [&](const NewContents& contents) { return FirstDifference(fs, contents, *news); });
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("make a patch from " + std::string(old_name) + " to " +
                             std::string(new_name));

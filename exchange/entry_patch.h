@@ -48,6 +48,14 @@ struct CreatedPatch {
 Result<CreatedPatch> CreatePatch(std::span<const std::byte> old_database,
                                  std::span<const std::byte> new_database, std::string_view old_name,
                                  std::string_view new_name);
+// The same from the two files, holding one of them whole at a time: the new
+// version is summed up (SumUpVersion) and let go of before the old one is
+// read, and the texts the patch takes from it, then the patched bytes, are
+// compared with its file read again. A new version that changed meanwhile is
+// refused (kBusy). The names are said before each reason, as the files'.
+Result<CreatedPatch> CreatePatch(FileSystem& fs, const std::filesystem::path& old_path,
+                                 const std::filesystem::path& new_path, std::string_view old_name,
+                                 std::string_view new_name);
 
 // Whether a plan must check that what it gives is the patch's result where
 // the database is the patch's base: kNone where the caller compares it with

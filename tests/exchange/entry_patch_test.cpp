@@ -8,8 +8,11 @@
 #include "database/layout_check.h"
 #include "database/sha256.h"
 #include "exchange/patch_file.h"
+#include "storage/file_system.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/edited_databases.h"
+#include "tests/support/failing_file_system.h"
+#include "tests/support/temp_dir.h"
 
 namespace orva {
 namespace {
@@ -126,6 +129,109 @@ TEST(Patch, InsertsNothingWhereItWouldBeNamedOtherwise) {
   EXPECT_EQ(problem,
             "10#3: in the patched file it would be 10#2: the entries with its id would not stand "
             "as in the file the patch was made from");
+}
+
+// A difference as it is told: its kind and key, and of each side the slot and
+// the text.
+std::vector<std::string> Told(const EntryDiff& diff) {
+  std::vector<std::string> told;
+  auto side = [](const EntryText* e) {
+    return e == nullptr ? std::string("-")
+                        : std::to_string(e->slot) + " " + QuotedPatchText(e->text);
+  };
+  for (const EntryDifference& d : diff.differences) {
+    told.push_back(std::to_string(static_cast<int>(d.kind)) + " " + d.key.Text() + " " +
+                   side(d.old_entry) + " " + side(d.new_entry));
+  }
+  return told;
+}
+
+// Read from their files, the new version summed up and let go of before the
+// old one is read whole, two versions give the differences, the patch and the
+// refusals that both held whole give.
+TEST(FromFiles, SayWhatTheVersionsHeldWholeSay) {
+  test_support::TempDir dir;
+  const auto old_path = dir / "old.def";
+  const auto new_path = dir / "new.def";
+  test_support::Generated generated(20270111);
+  test_support::Editor editor(generated);
+  FileSystem& fs = DefaultFileSystem();
+  int differing = 0;
+  for (int round = 0; round < 300; ++round) {
+    const std::vector<std::byte> old_db = generated.Next();
+    const std::vector<std::byte> new_db = editor.Edit(old_db, generated.Pick(0, 6));
+    test_support::WriteFileBytes(old_path, old_db);
+    test_support::WriteFileBytes(new_path, new_db);
+
+    const std::vector<EntryText> olds = ReadEntryTexts(old_db).value();
+    const std::vector<EntryText> news = ReadEntryTexts(new_db).value();
+    const EntryDiff whole = DiffEntries(olds, EntryIndex(olds), news, EntryIndex(news));
+    const TextDigester digester;
+    const SummedVersion summed = SumUpVersion(fs, new_path, digester, false).value();
+    const EntryIndex old_index(olds);
+    const SummedDiff read =
+        DiffEntries(fs, olds, old_index, summed, EntryIndex(summed.entries), digester).value();
+    ASSERT_EQ(Told(read.diff), Told(whole)) << "round " << round;
+    ASSERT_EQ(read.diff.reordered, whole.reordered) << "round " << round;
+    ASSERT_EQ(OtherDifferences(SurroundingsOf(old_db, olds), summed.surroundings(), read.diff),
+              OtherDifferences(old_db, olds, new_db, news, whole));
+    differing += whole.differences.empty() ? 0 : 1;
+
+    const Result<CreatedPatch> in_memory = CreatePatch(old_db, new_db, "old", "new");
+    const Result<CreatedPatch> from_files = CreatePatch(fs, old_path, new_path, "old", "new");
+    ASSERT_EQ(from_files.ok(), in_memory.ok()) << "round " << round;
+    if (in_memory.ok()) {
+      ASSERT_EQ(from_files->text, in_memory->text) << "round " << round;
+      ASSERT_EQ(from_files->counts.size_change, in_memory->counts.size_change);
+    } else {
+      ASSERT_EQ(from_files.status().message(), in_memory.status().message());
+    }
+  }
+  EXPECT_GT(differing, 200);
+}
+
+// Another program changes the new version after it was summed up, before the
+// texts that differ are read from it again: in its texts (of the same size),
+// or only in what its times say. Neither a diff nor a patch is made of it.
+TEST(FromFiles, RefuseANewVersionThatChangesMeanwhile) {
+  test_support::TempDir dir;
+  const auto old_path = dir / "old.def";
+  const auto new_path = dir / "new.def";
+  auto version = [](std::string_view second) {
+    return DatabaseBuilder().Entry(5001, "Alpha").Entry(5002, second).Marker("z").Build();
+  };
+  for (const bool texts : {true, false}) {
+    for (const bool patch : {true, false}) {
+      test_support::WriteFileBytes(old_path, version("Beta"));
+      test_support::WriteFileBytes(new_path, version("Gamma"));
+      test_support::FailingFileSystem fs;
+      int reads = 0;  // the new version whole, the old one whole, then again
+      fs.OnCall([&](test_support::Call call) {
+        if (call == test_support::Call::kReadAt && ++reads == 3 && texts) {
+          test_support::WriteFileBytes(new_path, version("Delta"));
+        }
+      });
+      fs.OnStat([&](const std::filesystem::path& path, FileInfo& info) {
+        if (path.empty() && reads >= 3 && !texts) ++info.changed_ns;
+      });
+      Status refused;
+      if (patch) {
+        refused = CreatePatch(fs, old_path, new_path, "old", "new").status();
+      } else {
+        const TextDigester digester;
+        const SummedVersion news = SumUpVersion(fs, new_path, digester, false).value();
+        const std::vector<std::byte> old_db = version("Beta");
+        const std::vector<EntryText> olds = ReadEntryTexts(old_db).value();
+        ++reads;  // as though the old version were read from its file
+        refused = DiffEntries(fs, olds, EntryIndex(olds), news, EntryIndex(news.entries), digester)
+                      .status();
+      }
+      EXPECT_EQ(refused.kind(), ErrorKind::kBusy) << texts << patch;
+      EXPECT_NE(refused.message().find("new.def' changed while it was read"), std::string::npos)
+          << refused.message();
+      EXPECT_EQ(patch, refused.message().starts_with("new: "));
+    }
+  }
 }
 
 // A damaged or made-up patch: each problem is named with its line.
