@@ -205,9 +205,15 @@ const std::array kControls = {
 
 const std::array kMenu = {
     MenuItem{.name = "opp", .caption = "Open"},
-    MenuItem{.name = "tb", .caption = "textdb_XX.def", .parent = "opp", .shortcut = "Ctrl+O"},
-    MenuItem{.name = "ooo", .caption = "Help..."},
+    MenuItem{.name = "tb",
+             .caption = "textdb_XX.def",
+             .parent = "opp",
+             .shortcut = "Ctrl+O",
+             .command = MenuCommand::kOpen},
+    MenuItem{.name = "ooo", .caption = "Help...", .command = MenuCommand::kHelp},
 };
+
+constexpr std::array<std::string_view, 3> kCommandControls = {"List1", "Text1", "Command1"};
 
 // The list, the new text and Insert, then the detail boxes.
 constexpr std::array<std::string_view, 5> kFocusOrder = {"List1", "Text1", "Command1", "Text3",
@@ -227,5 +233,14 @@ const Control* FindControl(std::string_view name) {
 std::span<const MenuItem> Menu() { return kMenu; }
 
 std::span<const std::string_view> FocusOrder() { return kFocusOrder; }
+
+std::span<const std::string_view> CommandControls() { return kCommandControls; }
+
+char ControlKeyOf(std::string_view shortcut) {
+  constexpr std::string_view kControl = "Ctrl+";
+  if (!shortcut.starts_with(kControl) || shortcut.size() != kControl.size() + 1) return 0;
+  const char key = shortcut.back();
+  return key >= 'A' && key <= 'Z' ? key : 0;
+}
 
 }  // namespace orva::layout

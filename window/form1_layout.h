@@ -135,15 +135,28 @@ std::span<const Control> Controls();
 // The control of that name; nullptr when there is none.
 const Control* FindControl(std::string_view name);
 
+// What a menu item does (Form1Logic::RunMenuCommand); none for an item that
+// opens a submenu.
+enum class MenuCommand { kNone, kOpen, kHelp };
+
 struct MenuItem {
   std::string_view name{};      // "opp", "tb", "ooo"
   std::string_view caption{};   // "Open", "textdb_XX.def", "Help..."
   std::string_view parent{};    // the submenu it is in; "" for the menu bar
   std::string_view shortcut{};  // "Ctrl+O" for tb; "" for none
+  MenuCommand command = MenuCommand::kNone;
 };
 
 // The menu bar's items and the submenus' items, in order.
 std::span<const MenuItem> Menu();
+
+// The letter of a "Ctrl+<letter>" shortcut ('O' for "Ctrl+O"); 0 for any
+// other shortcut or none.
+char ControlKeyOf(std::string_view shortcut);
+
+// The controls that Form1Logic enables and disables together
+// (Form1View::SetCommandsEnabled): the list, the new text and Insert.
+std::span<const std::string_view> CommandControls();
 
 // The controls Tab visits in Form1, in order; the list has the focus at start.
 std::span<const std::string_view> FocusOrder();

@@ -73,6 +73,19 @@ void Form1Logic::OpenPath(const std::string& path) {
   OpenDatabase(PathToUtf8(file));
 }
 
+void Form1Logic::RunMenuCommand(layout::MenuCommand command) {
+  switch (command) {
+    case layout::MenuCommand::kOpen:
+      Open();
+      return;
+    case layout::MenuCommand::kHelp:
+      ShowHelp();
+      return;
+    case layout::MenuCommand::kNone:
+      return;
+  }
+}
+
 // The chosen file becomes the current database and its missions are listed.
 void Form1Logic::OpenDatabase(const std::string& path) {
   database_path_ = path;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "database/mission_list.h"
+#include "window/form1_layout.h"
 #include "window/mission_database.h"
 
 namespace orva {
@@ -80,6 +81,8 @@ class Form1Logic {
   void Insert(std::string_view text);
   // Help... (menu item ooo) and the panel's OK (Command2) or Esc.
   void ShowHelp();
+  // What the menu item of that command does: Open or ShowHelp.
+  void RunMenuCommand(layout::MenuCommand command);
   void HideHelp();
 
   // --- The state, for the view and its tests ---

@@ -185,6 +185,25 @@ TEST_F(Form1LogicTest, OpenListsTheMissionsAndSelectsTheLastOfWhichTheDetailsSho
   EXPECT_TRUE(view_.messages.empty());
 }
 
+// Each view runs the menu by its commands: the item that opens a submenu
+// has none, Open's item asks for a file, Help's shows the panel.
+TEST_F(Form1LogicTest, EachMenuItemRunsTheCommandItNames) {
+  for (const layout::MenuItem& item : layout::Menu()) {
+    const bool opens_menu = std::ranges::any_of(
+        layout::Menu(), [&](const layout::MenuItem& i) { return i.parent == item.name; });
+    EXPECT_EQ(opens_menu, item.command == layout::MenuCommand::kNone) << item.name;
+    const std::size_t asked = view_.requests.size();
+    view_.screen.help_shown = false;
+    logic_.RunMenuCommand(item.command);
+    EXPECT_EQ(view_.requests.size() - asked, item.name == "tb" ? 1U : 0U) << item.name;
+    EXPECT_EQ(view_.screen.help_shown, item.name == "ooo") << item.name;
+  }
+  EXPECT_EQ(layout::ControlKeyOf("Ctrl+O"), 'O');
+  for (const std::string_view other : {"", "Ctrl+", "Ctrl+F2", "Alt+O", "Ctrl+o"}) {
+    EXPECT_EQ(layout::ControlKeyOf(other), 0) << other;
+  }
+}
+
 TEST_F(Form1LogicTest, OpenThenCancelOnlyHidesTheHelpPanel) {
   Open(Write("textdb_01.def", ThreeMissions()));
   Select(0);

@@ -120,11 +120,9 @@ void Form1::CreateMenus() {
                           : submenus.value(look::Text(item.parent))->addAction(caption);
     action->setObjectName(name);
     if (!item.shortcut.empty()) action->setShortcut(QKeySequence(look::Text(item.shortcut)));
+    connect(action, &QAction::triggered, this,
+            [this, command = item.command] { logic_.RunMenuCommand(command); });
   }
-  connect(findChild<QAction*>(QStringLiteral("tb")), &QAction::triggered, this,
-          [this] { logic_.Open(); });
-  connect(findChild<QAction*>(QStringLiteral("ooo")), &QAction::triggered, this,
-          [this] { logic_.ShowHelp(); });
 
   // An item clicked stays the bar's active one while the pointer rests on
   // it, and screen readers would take it for a second focus.
@@ -314,9 +312,9 @@ void Form1::ShowDetails(const std::string& image_name, const std::string& id) {
 }
 
 void Form1::SetCommandsEnabled(bool enabled) {
-  missions_->setEnabled(enabled);
-  new_text_->setEnabled(enabled);
-  insert_->setEnabled(enabled);
+  for (const std::string_view name : layout::CommandControls()) {
+    findChild<QWidget*>(look::Text(name))->setEnabled(enabled);
+  }
 }
 
 void Form1::SetHelpShown(bool shown) {

@@ -163,10 +163,10 @@ void Form1Window::CreateMenuBar() {
       AppendMenuW(into, MF_POPUP, reinterpret_cast<UINT_PTR>(submenu), caption.c_str());
       continue;
     }
-    const UINT command = item.name == "tb" ? kOpenCommand : kHelpCommand;
+    const UINT command = kFirstMenuCommand + static_cast<UINT>(item.command);
     AppendMenuW(into, MF_STRING, command, caption.c_str());
-    if (item.shortcut == "Ctrl+O") {
-      keys.push_back({FVIRTKEY | FCONTROL, 'O', static_cast<WORD>(command)});
+    if (const char key = layout::ControlKeyOf(item.shortcut); key != 0) {
+      keys.push_back({FVIRTKEY | FCONTROL, static_cast<WORD>(key), static_cast<WORD>(command)});
     }
   }
   SetMenu(window_, bar);
@@ -469,10 +469,8 @@ void Form1Window::OnCommand(int id, int code, HWND from) {
   if (from == nullptr) {  // a menu item, an accelerator or the dialog manager
     switch (id) {
       case kOpenCommand:
-        logic_.Open();
-        return;
       case kHelpCommand:
-        logic_.ShowHelp();
+        logic_.RunMenuCommand(static_cast<layout::MenuCommand>(id - kFirstMenuCommand));
         return;
       case IDCANCEL:  // Esc
         if (logic_.HelpShown()) logic_.HideHelp();
@@ -638,7 +636,7 @@ void Form1Window::ShowDetails(const std::string& image_name, const std::string& 
 }
 
 void Form1Window::SetCommandsEnabled(bool enabled) {
-  for (const std::string_view name : {"List1", "Text1", "Command1"}) {
+  for (const std::string_view name : layout::CommandControls()) {
     EnableWindow(Hwnd(name), enabled ? TRUE : FALSE);
   }
 }

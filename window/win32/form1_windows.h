@@ -28,9 +28,12 @@ namespace orva::win32 {
 // each control's id is this plus its index in layout::Controls().
 inline constexpr wchar_t kWindowClass[] = L"OrvaForm1";
 inline constexpr int kFirstControlId = 100;
-// Menu commands.
-inline constexpr int kOpenCommand = 40001;  // tb
-inline constexpr int kHelpCommand = 40002;  // ooo
+// Menu commands: each item's is this plus its layout::MenuCommand.
+inline constexpr int kFirstMenuCommand = 40000;
+inline constexpr int kOpenCommand =
+    kFirstMenuCommand + static_cast<int>(layout::MenuCommand::kOpen);
+inline constexpr int kHelpCommand =
+    kFirstMenuCommand + static_cast<int>(layout::MenuCommand::kHelp);
 // The mission list's context menu.
 inline constexpr int kEditAllCommand = 40003;
 // The program's icon resource (resources/orva.ico).
