@@ -44,10 +44,6 @@ struct Outcome {
 };
 
 // One line on standard error, escaped like a text in the output.
-void Say(std::ostream& err, std::string_view reason) {
-  err << "orva-cli: " << EscapeText(reason) << '\n';
-}
-
 Outcome List(const Io& io, const Request& request) {
   const MissionList list = ReadMissionList(PathFromUtf8(request.database));
   if (request.json) {

@@ -23,15 +23,6 @@ std::string Dump(const json& document) {
   return document.dump(2, ' ', false, json::error_handler_t::replace) + '\n';
 }
 
-void Say(std::ostream& err, std::string_view reason) {
-  err << "orva-cli: " << EscapeText(reason) << '\n';
-}
-
-EditOutcome Refuse(const EditIo& io, const Request& request, const Status& why) {
-  Say(io.err, request.database + ": " + why.message());
-  return {kExitFailure};
-}
-
 void Warn(const EditIo& io, const Request& request, const std::string& done,
           const std::string& warning) {
   if (!warning.empty()) Say(io.err, request.database + ": " + done + ", but " + warning);
@@ -50,6 +41,11 @@ TranslationFormat FormatOf(const Request& request, std::string_view name) {
 }
 
 }  // namespace
+
+EditOutcome Refuse(const EditIo& io, const Request& request, const Status& why) {
+  Say(io.err, request.database + ": " + why.message());
+  return {kExitFailure};
+}
 
 EditOutcome SetText(const EditIo& io, const Request& request) {
   Result<std::vector<std::byte>> stored = StoredText(request.text);

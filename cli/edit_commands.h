@@ -19,6 +19,9 @@ struct EditOutcome {
   bool database_changed = false;
 };
 
+// Says "DATABASE: REASON" for a refusal and gives the failure's exit status.
+EditOutcome Refuse(const EditIo& io, const Request& request, const Status& why);
+
 EditOutcome SetText(const EditIo& io, const Request& request);
 EditOutcome Remove(const EditIo& io, const Request& request);
 EditOutcome Export(const EditIo& io, const Request& request);

@@ -24,15 +24,6 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-void Say(std::ostream& err, std::string_view reason) {
-  err << "orva-cli: " << EscapeText(reason) << '\n';
-}
-
-EditOutcome Refuse(const EditIo& io, const Request& request, const Status& why) {
-  Say(io.err, request.database + ": " + why.message());
-  return {kExitFailure};
-}
-
 // The kind's name, as `entries` prints it and `--kind` takes it.
 const char* Kind(const EntryText& entry, std::size_t marker_slot) {
   switch (format::KindOf(entry.id, entry.slot, marker_slot)) {

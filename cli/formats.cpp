@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <nlohmann/json.hpp>
+#include <ostream>
 
 #include "database/format.h"
 #include "storage/file_system.h"
@@ -98,6 +99,10 @@ std::string InsertedJson(std::span<const MissionEntry> inserted,
     list.push_back(std::move(item));
   }
   return Dump({{"inserted", std::move(list)}});
+}
+
+void Say(std::ostream& err, std::string_view reason) {
+  err << "orva-cli: " << EscapeText(reason) << '\n';
 }
 
 }  // namespace orva::cli

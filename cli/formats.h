@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <iosfwd>
 #include <span>
 #include <string>
 #include <string_view>
@@ -19,6 +20,10 @@ namespace orva::cli {
 // Everything else, invalid UTF-8 included, is kept as it is, so that
 // `printf '%b'` gives the text back byte for byte.
 std::string EscapeText(std::string_view text);
+
+// Says `reason` on standard error as orva-cli says every refusal and
+// warning: "orva-cli: " and the reason escaped as a text, on a line.
+void Say(std::ostream& err, std::string_view reason);
 
 // A path as it appears in a message or a line of output: escaped as a text.
 std::string ShowPath(const std::filesystem::path& path);

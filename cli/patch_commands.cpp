@@ -27,10 +27,6 @@ std::string Dump(const json& document, int indent = 2) {
   return document.dump(indent, ' ', false, json::error_handler_t::replace);
 }
 
-void Say(std::ostream& err, std::string_view reason) {
-  err << "orva-cli: " << EscapeText(reason) << '\n';
-}
-
 // A database read whole and its entries, or the reason it cannot be.
 struct Version {
   std::vector<std::byte> bytes;

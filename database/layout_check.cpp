@@ -322,7 +322,7 @@ Status CheckLayout(FileSystem& fs, const std::filesystem::path& path, const Repo
     TableReader table(fs, fd, file->info.size, kCheckBlock);
     TableReader texts(fs, fd, file->info.size, kCheckBlock);
     if (Status s = Check(table, texts, report); !s.ok()) {
-      return Status::Io("cannot read " + DescribePath(path) + " to the end (" + s.message() + ")");
+      return s.Within("cannot read " + DescribePath(path) + " to the end (", ")");
     }
     return Status::Ok();
   } catch (const std::bad_alloc&) {

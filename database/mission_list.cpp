@@ -120,8 +120,7 @@ MissionList ReadMissionList(FileSystem& fs, const std::filesystem::path& path) {
     TableReader windows(fs, fd, file->info.size, kWindowsBlock);
     MissionList list = ReadMissions(slots, windows);
     if (list.status.kind() == ErrorKind::kIo) {
-      list.status =
-          Status::Io("cannot read " + DescribePath(path) + " (" + list.status.message() + ")");
+      list.status = list.status.Within("cannot read " + DescribePath(path) + " (", ")");
     }
     return list;
   } catch (const std::bad_alloc&) {
