@@ -935,8 +935,7 @@ void EditorWindow::ShowCommands(const EditorCommands& commands) {
   }
   enable(kEditorSave, commands.can_save);
   enable(kEditorEditText, commands.can_edit);
-  // On the end marker too, so that Delete there says why it stays.
-  enable(kEditorRemove, commands.can_edit);
+  enable(kEditorRemove, commands.can_remove);
   enable(kEditorUndo, commands.can_undo);
   enable(kEditorRedo, commands.can_redo);
   for (int command : {kEditorChangedOnly, kEditorEndComparison, kEditorMakePatch}) {
