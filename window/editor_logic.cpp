@@ -805,7 +805,7 @@ bool EditorLogic::ImportFrom(const std::string& path) {
   const std::string_view content = AsText(*bytes);
   TranslationRecords records = csv ? ReadCsv(content) : ReadPo(content);
   Report report{
-      .title = "Import " + FileName(PathFromUtf8(path)), .summary = {}, .lines = {}, .accept = {}};
+      .title = "Import " + FileName(PathFromUtf8(path)), .summary = {}, .lines = {}, .choices = {}};
   // A spreadsheet on a Russian Windows saves plain CSV in Windows-1251.
   if (csv && std::any_of(records.problems.begin(), records.problems.end(),
                          [](const FileProblem& p) { return p.kind == ProblemKind::kNotUtf8; })) {
@@ -823,22 +823,60 @@ bool EditorLogic::ImportFrom(const std::string& path) {
   problems.insert(problems.end(), plan.problems.begin(), plan.problems.end());
   std::stable_sort(problems.begin(), problems.end(),
                    [](const FileProblem& a, const FileProblem& b) { return a.line < b.line; });
-  for (const FileProblem& p : problems) {
-    report.lines.push_back(name + (p.line > 0 ? ":" + std::to_string(p.line) : "") + ": " + p.what +
-                           Advice(p, csv));
-  }
-  report.summary = ImportSummary(plan.counts);
-  if (!problems.empty()) {
-    report.summary = Plural(problems.size(), "problem", "problems") +
-                     " in the translations, so nothing can be imported (" + report.summary + ")";
-  } else if (plan.changes.empty()) {
-    report.summary += ": nothing to change";
+  const auto line = [&](const FileProblem& p) {
+    return name + (p.line > 0 ? ":" + std::to_string(p.line) : "") + ": " + p.what + Advice(p, csv);
+  };
+  for (const FileProblem& p : problems) report.lines.push_back(line(p));
+  // Translations of texts changed since the file was made are the only
+  // problems: they may be left out or put in all the same, as orva-cli's
+  // --source-changed=skip and =apply do.
+  std::vector<ImportPlan> choices;
+  const std::size_t source_changed = static_cast<std::size_t>(
+      std::count_if(problems.begin(), problems.end(),
+                    [](const FileProblem& p) { return p.kind == ProblemKind::kSourceChanged; }));
+  if (problems.empty()) {
+    report.summary = ImportSummary(plan.counts);
+    if (plan.changes.empty()) {
+      report.summary += ": nothing to change";
+    } else {
+      report.choices = {"Apply"};
+      choices.push_back(std::move(plan));
+    }
+  } else if (source_changed == problems.size()) {
+    ImportPlan skip = PlanImport(*entries, records.translations, SourceChanged::kSkip);
+    ImportPlan apply = PlanImport(*entries, records.translations, SourceChanged::kApply);
+    const bool one = source_changed == 1;
+    report.summary = Plural(source_changed, "translation is", "translations are") +
+                     " of a text that has changed since the file was made: skip " +
+                     (one ? "it" : "them") + ", or apply " + (one ? "it" : "them") + " too?";
+    std::vector<std::string> outcomes{"Skip Them: " + ImportSummary(skip.counts)};
+    report.choices.push_back("Skip Them");
+    choices.push_back(std::move(skip));
+    if (apply.problems.empty()) {
+      outcomes.push_back("Apply Them Too: " + ImportSummary(apply.counts));
+      report.choices.push_back("Apply Them Too");
+      choices.push_back(std::move(apply));
+    } else {
+      outcomes.push_back("Apply Them Too is not offered: " +
+                         Plural(apply.problems.size(), "translation", "translations") +
+                         " of them cannot be stored");
+      for (const FileProblem& p : apply.problems) report.lines.push_back(line(p));
+    }
+    report.lines.insert(report.lines.begin(), outcomes.begin(), outcomes.end());
   } else {
-    report.accept = "Apply";
+    report.summary = Plural(problems.size(), "problem", "problems") +
+                     " in the translations, so nothing can be imported (" +
+                     ImportSummary(plan.counts) + ")";
   }
-  if (!view_.ShowReport(report) || report.accept.empty()) return false;
-  return Changed(state_->session.ApplyTranslations(plan.changes),
-                 "The translations were not imported.", "Imported: " + ImportSummary(plan.counts));
+  const std::optional<std::size_t> chosen = view_.ShowReport(report);
+  if (!chosen || *chosen >= choices.size()) return false;
+  const ImportPlan& done = choices[*chosen];
+  if (done.changes.empty()) {
+    ShowStatusLine("Nothing imported: " + ImportSummary(done.counts));
+    return false;
+  }
+  return Changed(state_->session.ApplyTranslations(done.changes),
+                 "The translations were not imported.", "Imported: " + ImportSummary(done.counts));
 }
 
 // --- Comparison and patches ---
@@ -884,7 +922,7 @@ bool EditorLogic::CompareWith(const std::string& path) {
                               std::to_string(c.removed.size()) + " removed";
   if (!c.removed.empty() || !c.other.empty()) {
     Report report{
-        .title = "Compared with " + FileName(file), .summary = summary, .lines = {}, .accept = {}};
+        .title = "Compared with " + FileName(file), .summary = summary, .lines = {}, .choices = {}};
     for (const std::string& removed : c.removed) report.lines.push_back("removed " + removed);
     for (const std::string& other : c.other) report.lines.push_back(other);
     (void)view_.ShowReport(report);
@@ -972,7 +1010,7 @@ bool EditorLogic::ApplyPatchFrom(const std::string& path) {
   }
   PatchReading reading = ReadPatch(AsText(*bytes));
   Report report{
-      .title = "Apply " + FileName(PathFromUtf8(path)), .summary = {}, .lines = {}, .accept = {}};
+      .title = "Apply " + FileName(PathFromUtf8(path)), .summary = {}, .lines = {}, .choices = {}};
   auto lines = [&](const std::vector<PatchProblem>& problems, const std::string& file) {
     for (const PatchProblem& p : problems) {
       report.lines.push_back((p.line > 0 ? name + ":" + std::to_string(p.line) : file) + ": " +

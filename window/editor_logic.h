@@ -101,13 +101,14 @@ struct Question {
 };
 
 // A report to read: an import's or a patch's counts and problems, a
-// comparison's removed entries. `accept` is the caption of a button that
-// goes on ("Apply"); empty for a report that only informs (one OK button).
+// comparison's removed entries. `choices` are the captions of the
+// buttons that go on ("Apply"), left to right, Cancel after them; none for a
+// report that only informs (one OK button).
 struct Report {
   std::string title;
   std::string summary;             // one line of counts
   std::vector<std::string> lines;  // each problem or entry, with file and line where it has one
-  std::string accept;
+  std::vector<std::string> choices;
 };
 
 // What a text typed for a row or for a new mission would be.
@@ -146,8 +147,9 @@ class EditorView {
                            const std::string& details) = 0;
   // Asks and returns the index of the button pressed.
   virtual int Ask(const Question& question) = 0;
-  // Shows a report; true when there was an accept button and it was pressed.
-  virtual bool ShowReport(const Report& report) = 0;
+  // Shows a report: the index of the choice pressed, or nothing for Cancel
+  // or OK.
+  virtual std::optional<std::size_t> ShowReport(const Report& report) = 0;
 
   // The table: every row may differ, there are now `count` rows (RowCount),
   // none selected. A view asks for the rows it draws.
@@ -244,7 +246,9 @@ class EditorLogic {
   void Export();
   bool ExportTo(const std::string& path);
   // Asks for a PO or CSV file, shows what importing it would do, and on
-  // Apply puts every translation in as one step.
+  // Apply puts every translation in as one step. Translations of texts that
+  // have changed since the file was made are skipped or applied as well, as
+  // the user chooses (orva-cli import --source-changed).
   void Import();
   bool ImportFrom(const std::string& path);
 

@@ -47,9 +47,12 @@ class FakeView : public EditorView {
     return at == question.buttons.end() ? question.cancel_button
                                         : static_cast<int>(at - question.buttons.begin());
   }
-  bool ShowReport(const Report& report) override {
+  std::optional<std::size_t> ShowReport(const Report& report) override {
     reports.push_back(report);
-    return !report.accept.empty() && Next(accept_reports, false);
+    const std::string pressed = Next(report_choices, std::string());
+    const auto at = std::find(report.choices.begin(), report.choices.end(), pressed);
+    if (at == report.choices.end()) return std::nullopt;
+    return static_cast<std::size_t>(at - report.choices.begin());
   }
   void ShowRows(std::size_t count) override {
     rows = count;
@@ -83,7 +86,7 @@ class FakeView : public EditorView {
   // The answers the user gives, in turn; none left is Cancel.
   std::deque<std::optional<std::string>> files;
   std::deque<std::string> buttons;
-  std::deque<bool> accept_reports;
+  std::deque<std::string> report_choices;
 
   std::vector<FileRequest> requests;
   std::vector<std::string> messages;
@@ -391,14 +394,14 @@ TEST_F(EditorLogicTest, ImportsAfterItsReportAndExportsTheTextsAsTheyStand) {
   WriteFileBytes(csv, test_support::Bytes("id,translation\n5001,Training\n5002,\n9999,x\n"));
   EXPECT_FALSE(logic_.ImportFrom(csv.string()));
   ASSERT_EQ(view_.reports.size(), 1u);
-  EXPECT_TRUE(view_.reports[0].accept.empty());
+  EXPECT_TRUE(view_.reports[0].choices.empty());
   ASSERT_EQ(view_.reports[0].lines.size(), 1u);
   EXPECT_EQ(view_.reports[0].lines[0].rfind(csv.string() + ":4: ", 0), 0u)
       << view_.reports[0].lines[0];
   EXPECT_FALSE(logic_.modified());
 
   WriteFileBytes(csv, test_support::Bytes("id,translation\n5001,Training\n5002,\n1200,заметка\n"));
-  view_.accept_reports = {true};
+  view_.report_choices = {"Apply"};
   ASSERT_TRUE(logic_.ImportFrom(csv.string()));
   EXPECT_EQ(view_.reports.back().summary,
             "changed 1, already the same 1, untranslated 4, fuzzy 0, source changed 0, size "
@@ -477,6 +480,55 @@ TEST_F(EditorLogicTest, ComparesMakesAndAppliesPatches) {
   ASSERT_EQ(view_.reports.size(), reports + 1);
   EXPECT_FALSE(view_.reports.back().lines.empty());
   EXPECT_EQ(view_.commands.undo_text, "Undo Apply patch");
+}
+
+// Translations of texts changed since the file was made are refused unless
+// the user skips them or applies them too, in the report, which then does
+// what `orva-cli import --source-changed` does, in one step.
+TEST_F(EditorLogicTest, ImportSkipsOrAppliesTranslationsOfChangedTextsAsOrvaCliDoes) {
+  Write(Sample());
+  const std::filesystem::path csv = dir_ / "t.csv";
+  WriteFileBytes(csv, test_support::Bytes("id,text,translation\n"
+                                          "5001,Обучение: первый вылет,Training\n"
+                                          "5002,Патруль над рекой,River patrol\n"
+                                          "1200,заметка,Note\n"));
+  const std::filesystem::path changed = dir_ / "changed.def";
+  WriteFileBytes(changed, Sample());
+  ASSERT_EQ(RunCli({"set", changed.string(), "5002", "Патруль у моста"}).exit_code, 0);
+  ASSERT_EQ(RunCli({"set", changed.string(), "1200", "другая заметка"}).exit_code, 0);
+  const std::vector<std::byte> start = ReadFileBytes(changed);
+  for (const auto& [choice, cli] : {std::pair("Cancel", "refuse"), std::pair("Skip Them", "skip"),
+                                    std::pair("Apply Them Too", "apply")}) {
+    SCOPED_TRACE(choice);
+    Write(start);
+    Open();
+    view_.report_choices = {choice};
+    EXPECT_EQ(logic_.ImportFrom(csv.string()), cli != std::string("refuse"));
+    const Report& report = view_.reports.back();
+    EXPECT_EQ(report.choices, (std::vector<std::string>{"Skip Them", "Apply Them Too"}));
+    EXPECT_EQ(report.summary,
+              "2 translations are of a text that has changed since the file was made: skip them, "
+              "or apply them too?");
+    ASSERT_EQ(report.lines.size(), 4u);
+    EXPECT_EQ(report.lines[1].substr(0, 33), "Apply Them Too: changed 3, alread");
+    EXPECT_EQ(report.lines[2].rfind(csv.string() + ":3: ", 0), 0u) << report.lines[2];
+    if (cli == std::string("refuse")) {
+      EXPECT_FALSE(logic_.modified());
+      continue;
+    }
+    ASSERT_TRUE(logic_.Save());
+    const std::filesystem::path by_cli = dir_ / "cli.def";
+    WriteFileBytes(by_cli, start);
+    const test_support::CliOutcome done =
+        RunCli({"import", "--source-changed", cli, by_cli.string(), csv.string()});
+    ASSERT_EQ(done.exit_code, 0) << done.err;
+    EXPECT_EQ(OnDisk(), ReadFileBytes(by_cli));
+    // One step: a single undo gives the database back as it was.
+    ASSERT_TRUE(logic_.Undo());
+    EXPECT_FALSE(logic_.Undo());
+    ASSERT_TRUE(logic_.Save());
+    EXPECT_EQ(OnDisk(), start);
+  }
 }
 
 // The selected mission's screenshot is looked for in the database's folder,
@@ -593,7 +645,7 @@ TEST_F(EditorLogicTest, RandomCommandsSaveWhatOrvaCliMakesOfTheSameSteps) {
             if (generated.Pick(0, 1) == 0) rows += keys[i] + "," + typed(6, false, ignored) + "\n";
           }
           WriteFileBytes(csv, test_support::Bytes(rows));
-          view_.accept_reports = {true};
+          view_.report_choices = {"Apply"};
           changed = logic_.ImportFrom(csv.string());
           cli_code = RunCli({"import", copy.string(), csv.string()}).exit_code;
           break;

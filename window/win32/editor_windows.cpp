@@ -889,7 +889,9 @@ int EditorWindow::Ask(const Question& question) {
   return answer >= 0 && answer < static_cast<int>(buttons.size()) ? answer : question.cancel_button;
 }
 
-bool EditorWindow::ShowReport(const Report& report) { return RunReportDialog(Owner(), report); }
+std::optional<std::size_t> EditorWindow::ShowReport(const Report& report) {
+  return RunReportDialog(Owner(), report);
+}
 
 void EditorWindow::ShowRows(std::size_t count) {
   cached_row_.reset();
