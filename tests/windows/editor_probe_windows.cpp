@@ -19,8 +19,6 @@
 //   press CAPTION                         presses the dialog's button of that caption
 //   choose PATH                           types PATH into the file dialog up, and OK
 //   message [MS]                          a message box's "[title] text"; presses OK
-//   menu edit|remove                      "enabled" or "greyed": the Edit menu's
-//                                         Edit Text or Remove Entry
 //   close                                 closes the window, as its close box does
 // Exit status 2 on a usage error or no window, 3 when no dialog came.
 // clang-format off: windows.h comes first, the other Windows headers need what it declares.
@@ -368,11 +366,6 @@ int wmain(int argc, wchar_t** argv) {
           Utf8FromUtf16(TextOf(GetDlgItem(box, kMessageTextId))));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     for (int waited = 0; IsWindow(box) && waited < 5000; waited += 50) Sleep(50);
-  } else if (command == "menu" && args.size() == 2 && (args[1] == "edit" || args[1] == "remove")) {
-    const int item = args[1] == "edit" ? ids::kEditorEditText : ids::kEditorRemove;
-    const UINT state = GetMenuState(GetMenu(window), static_cast<UINT>(item), MF_BYCOMMAND);
-    if (state == static_cast<UINT>(-1)) Stop("no such menu item", 3);
-    Print((state & (MF_GRAYED | MF_DISABLED)) != 0 ? "greyed" : "enabled");
   } else if (command == "close") {
     PostMessageW(window, WM_CLOSE, 0, 0);
   } else {
