@@ -179,19 +179,47 @@ std::string_view RowKindName(RowKind kind) {
   return "other";
 }
 
+// An entry that the database compared with has and this one has not. Its
+// row follows the entry in slot `after` (0: it comes first): the one that
+// the entry before it there is paired with, as `orva-cli diff` pairs them.
+struct GoneEntry {
+  std::size_t after = 0;
+  const EntryText* entry = nullptr;  // into Comparison::entries
+  RowKind kind = RowKind::kOther;    // as it was there
+};
+
 // The database compared with: its bytes and entries, and what the
 // comparison makes of the rows as they stand.
 struct Comparison {
   std::filesystem::path path;
   std::vector<std::byte> bytes;
   std::vector<EntryText> entries;  // views into `bytes`
+  std::size_t marker_slot = 0;     // its end marker's, SIZE_MAX without one
   std::vector<RowMark> marks;      // by table slot, from 0 for slot 1
   std::size_t added = 0;
   std::size_t changed = 0;
-  std::vector<std::string> removed;  // the entries only it has, "5004	text"
-  std::vector<std::string> other;    // what else differs, in plain words
+  std::vector<GoneEntry> removed;  // by `after`, then in its table's order
+  std::vector<std::string> other;  // what else differs, in plain words
   bool changed_only = false;
 };
+
+// What a row shows: the entry in a table slot, or a removed entry.
+struct RowRef {
+  std::size_t slot = 0;     // from 1; 0 for a removed entry
+  std::size_t removed = 0;  // its index in Comparison::removed
+};
+
+// Why a removed entry's row cannot be changed, in plain words.
+std::string RemovedRefusal(const GoneEntry& removed, const std::filesystem::path& compared) {
+  return "The entry " + std::to_string(removed.entry->id) + " is not in this database: its row " +
+         "shows it as " + FileName(compared) +
+         ", the database compared with, has it, so there is nothing here to change.";
+}
+
+std::size_t MarkerSlot(std::span<const std::byte> database) {
+  const std::optional<std::int32_t> point = FindInsertionPoint(database);
+  return point ? static_cast<std::size_t>(*point) + 1 : SIZE_MAX;
+}
 
 struct EditorLogic::State {
   explicit State(EditSession opened) : session(std::move(opened)) {}
@@ -202,10 +230,15 @@ struct EditorLogic::State {
   // The slots shown, in table order, while a filter or the comparison
   // chooses rows; every slot in order otherwise.
   std::optional<std::vector<std::uint32_t>> rows;
+  // The removed entries shown (indexes into Comparison::removed, rising)
+  // while a filter chooses rows; every one otherwise. Each goes between the
+  // rows of `rows` around its place, so that a row is found from its number
+  // by bisection and nothing is kept a row.
+  std::optional<std::vector<std::uint32_t>> removed_rows;
   // Whether `rows` are exactly those the filter keeps: a change may show
   // rows it would not (the row just edited stays where it was).
   bool rows_exact = false;
-  std::optional<std::size_t> selected_slot;
+  std::optional<RowRef> selected;
   std::optional<Comparison> comparison;
 
   std::span<const std::byte> image() const { return session.image(); }
@@ -238,21 +271,101 @@ struct EditorLogic::State {
     return comparison->marks[slot - 1];
   }
 
-  std::size_t RowCount() const { return rows ? rows->size() : entries(); }
-  std::size_t SlotOf(std::size_t row) const { return rows ? (*rows)[row] : row + 1; }
-  std::optional<std::size_t> RowOf(std::size_t slot) const {
-    if (!rows) {
-      return slot >= 1 && slot <= entries() ? std::optional<std::size_t>(slot - 1) : std::nullopt;
+  const GoneEntry& Removed(const RowRef& ref) const { return comparison->removed[ref.removed]; }
+
+  // --- Rows: first the slots shown, with the removed entries between them ---
+
+  std::size_t SlotRows() const { return rows ? rows->size() : entries(); }
+  std::size_t RemovedRows() const {
+    if (!comparison) return 0;
+    return removed_rows ? removed_rows->size() : comparison->removed.size();
+  }
+  std::size_t RowCount() const { return SlotRows() + RemovedRows(); }
+
+  // The index in Comparison::removed of the n-th removed entry shown.
+  std::size_t RemovedShown(std::size_t n) const { return removed_rows ? (*removed_rows)[n] : n; }
+  // How many of the slots shown are `slot` or before it.
+  std::size_t SlotRowsUpTo(std::size_t slot) const {
+    if (!rows) return std::min(slot, entries());
+    return static_cast<std::size_t>(std::upper_bound(rows->begin(), rows->end(), slot) -
+                                    rows->begin());
+  }
+  // The row of the n-th removed entry shown; rising with n.
+  std::size_t RowOfRemoved(std::size_t n) const {
+    return SlotRowsUpTo(comparison->removed[RemovedShown(n)].after) + n;
+  }
+  // How many of the removed entries shown come before the row of `slot`.
+  std::size_t RemovedBefore(std::size_t slot) const {
+    std::size_t low = 0, high = RemovedRows();
+    while (low < high) {
+      const std::size_t mid = low + (high - low) / 2;
+      if (comparison->removed[RemovedShown(mid)].after < slot) {
+        low = mid + 1;
+      } else {
+        high = mid;
+      }
     }
-    const auto at = std::lower_bound(rows->begin(), rows->end(), slot);
-    if (at == rows->end() || *at != slot) return std::nullopt;
-    return static_cast<std::size_t>(at - rows->begin());
+    return low;
   }
 
-  void FindMarker() {
-    const std::optional<std::int32_t> point = FindInsertionPoint(image());
-    marker_slot = point ? static_cast<std::size_t>(*point) + 1 : SIZE_MAX;
+  RowRef RefOf(std::size_t row) const {
+    // The removed rows before `row`, and whether `row` is one of them.
+    std::size_t low = 0, high = RemovedRows();
+    while (low < high) {
+      const std::size_t mid = low + (high - low) / 2;
+      if (RowOfRemoved(mid) < row) {
+        low = mid + 1;
+      } else {
+        high = mid;
+      }
+    }
+    if (low < RemovedRows() && RowOfRemoved(low) == row) return {0, RemovedShown(low)};
+    const std::size_t n = row - low;
+    return {rows ? (*rows)[n] : n + 1, 0};
   }
+  std::size_t SlotOf(std::size_t row) const { return RefOf(row).slot; }
+
+  std::optional<std::size_t> RowOf(const RowRef& ref) const {
+    if (ref.slot == 0) {
+      if (!comparison || ref.removed >= comparison->removed.size()) return std::nullopt;
+      if (!removed_rows) return RowOfRemoved(ref.removed);
+      const auto at = std::lower_bound(removed_rows->begin(), removed_rows->end(), ref.removed);
+      if (at == removed_rows->end() || *at != ref.removed) return std::nullopt;
+      return RowOfRemoved(static_cast<std::size_t>(at - removed_rows->begin()));
+    }
+    std::size_t n = ref.slot - 1;
+    if (!rows) {
+      if (ref.slot < 1 || ref.slot > entries()) return std::nullopt;
+    } else {
+      const auto at = std::lower_bound(rows->begin(), rows->end(), ref.slot);
+      if (at == rows->end() || *at != ref.slot) return std::nullopt;
+      n = static_cast<std::size_t>(at - rows->begin());
+    }
+    return n + RemovedBefore(ref.slot);
+  }
+  std::optional<std::size_t> RowOf(std::size_t slot) const {
+    return slot == 0 ? std::nullopt : RowOf(RowRef{slot, 0});
+  }
+
+  // The slot of the row selected, or for a removed entry the slot nearest
+  // its place; none without a selection or rows.
+  std::optional<std::size_t> SelectedSlot() const {
+    if (!selected) return std::nullopt;
+    if (selected->slot != 0) return selected->slot;
+    if (!comparison || entries() == 0) return std::nullopt;
+    return std::clamp<std::size_t>(Removed(*selected).after, 1, entries());
+  }
+
+  // A removed entry selected gives way to the slot nearest it, for a
+  // comparison that ends or changes.
+  void SelectSlotNearby() {
+    if (!selected || selected->slot != 0) return;
+    const std::optional<std::size_t> slot = SelectedSlot();
+    selected.reset();
+    if (slot) selected = RowRef{*slot, 0};
+  }
+
+  void FindMarker() { marker_slot = MarkerSlot(image()); }
 
   bool Keeps(std::size_t slot) const {
     if (comparison && comparison->changed_only && MarkAt(slot) == RowMark::kNone) return false;
@@ -262,12 +375,22 @@ struct EditorLogic::State {
     return found.ok() && *found;
   }
 
+  // A removed entry is always among the rows the comparison marks.
+  bool KeepsRemoved(std::size_t index) const {
+    if (!pattern) return true;
+    const GoneEntry& removed = comparison->removed[index];
+    const Result<bool> found =
+        pattern->OccursInEntry(*removed.entry, format::IsMissionKind(removed.kind));
+    return found.ok() && *found;
+  }
+
   // Chooses the rows again; `narrowing` looks only among those shown, which
   // hold every row the new choice keeps.
   void ChooseRows(bool narrowing) {
+    rows_exact = true;
     if (!pattern && !(comparison && comparison->changed_only)) {
       rows.reset();
-      rows_exact = true;
+      removed_rows.reset();
       return;
     }
     std::vector<std::uint32_t> kept;
@@ -282,7 +405,21 @@ struct EditorLogic::State {
       }
     }
     rows = std::move(kept);
-    rows_exact = true;
+    if (!pattern || !comparison) {
+      removed_rows.reset();
+      return;
+    }
+    std::vector<std::uint32_t> kept_removed;
+    if (narrowing && removed_rows) {
+      for (std::uint32_t index : *removed_rows) {
+        if (KeepsRemoved(index)) kept_removed.push_back(index);
+      }
+    } else {
+      for (std::size_t index = 0; index < comparison->removed.size(); ++index) {
+        if (KeepsRemoved(index)) kept_removed.push_back(static_cast<std::uint32_t>(index));
+      }
+    }
+    removed_rows = std::move(kept_removed);
   }
 
   // Shows the slots too, where the filter does not keep them: the rows a
@@ -298,17 +435,26 @@ struct EditorLogic::State {
   }
 
   // Marks the rows against the database compared with, as `orva-cli diff`
-  // pairs their entries.
+  // pairs their entries, and places the entries only it has. The rows are
+  // to be chosen again after it.
   Status Compare() {
     Comparison& c = *comparison;
     Result<std::vector<EntryText>> now = session.Entries();
     if (!now.ok()) return now.status();
+    // A removed entry selected stays so while it is still removed.
+    const EntryText* was_selected = nullptr;
+    if (selected && selected->slot == 0 && selected->removed < c.removed.size()) {
+      was_selected = Removed(*selected).entry;
+    }
+    SelectSlotNearby();
     const EntryIndex old_index(c.entries);
     const EntryIndex new_index(*now);
     const EntryDiff diff = DiffEntries(c.entries, old_index, *now, new_index);
     c.marks.assign(now->size(), RowMark::kNone);
     c.added = c.changed = 0;
     c.removed.clear();
+    removed_rows.reset();
+    std::vector<bool> gone(c.entries.size(), false);
     for (const EntryDifference& d : diff.differences) {
       switch (d.kind) {
         case DifferenceKind::kAdded:
@@ -320,9 +466,36 @@ struct EditorLogic::State {
           ++c.changed;
           break;
         case DifferenceKind::kRemoved:
-          c.removed.push_back(d.key.Text() + "\t" + VisibleText(d.old_entry->text));
+          gone[static_cast<std::size_t>(d.old_entry - c.entries.data())] = true;
           break;
       }
+    }
+    // Every entry of the old table not gone is paired with one of this
+    // table; only the one just before each removed entry is looked up.
+    constexpr std::size_t kNone = SIZE_MAX;
+    std::size_t paired = kNone;       // the last such old entry so far
+    std::size_t paired_slot = kNone;  // its slot here, once looked up
+    for (std::size_t i = 0; i < c.entries.size(); ++i) {
+      if (!gone[i]) {
+        paired = i;
+        paired_slot = kNone;
+        continue;
+      }
+      if (paired == kNone) {
+        paired_slot = 0;
+      } else if (paired_slot == kNone) {
+        const std::optional<std::size_t> found =
+            new_index.Find({c.entries[paired].id, old_index.Occurrence(paired), false});
+        paired_slot = found ? (*now)[*found].slot : 0;
+      }
+      const EntryText& old = c.entries[i];
+      c.removed.push_back({paired_slot, &old, format::KindOf(old.id, old.slot, c.marker_slot)});
+    }
+    // Out of order only where the entries both have are in another order.
+    std::stable_sort(c.removed.begin(), c.removed.end(),
+                     [](const GoneEntry& a, const GoneEntry& b) { return a.after < b.after; });
+    for (std::size_t i = 0; was_selected != nullptr && i < c.removed.size(); ++i) {
+      if (c.removed[i].entry == was_selected) selected = RowRef{0, i};
     }
     c.other = OtherDifferences(c.bytes, c.entries, image(), *now, diff);
     return Status::Ok();
@@ -366,7 +539,7 @@ bool EditorLogic::OpenFile(const std::filesystem::path& file) {
   state_->ChooseRows(false);
   view_.ShowRows(state_->RowCount());
   if (state_->RowCount() > 0) {
-    state_->selected_slot = state_->SlotOf(0);
+    state_->selected = state_->RefOf(0);
     view_.SelectRow(0);
   }
   Refresh("Opened " + DisplayPath(file));
@@ -463,28 +636,37 @@ std::size_t EditorLogic::RowCount() const { return state_ ? state_->RowCount() :
 EditorRow EditorLogic::Row(std::size_t row) const {
   EditorRow out;
   if (!state_ || row >= state_->RowCount()) return out;
-  const EntryText entry = state_->EntryAt(state_->SlotOf(row));
-  out.slot = entry.slot;
+  const RowRef ref = state_->RefOf(row);
+  EntryText entry;
+  if (ref.slot == 0) {
+    const GoneEntry& removed = state_->Removed(ref);
+    entry = *removed.entry;
+    out.kind = removed.kind;
+    out.mark = RowMark::kRemoved;
+  } else {
+    entry = state_->EntryAt(ref.slot);
+    out.slot = entry.slot;
+    out.kind = state_->KindAt(entry);
+    out.mark = state_->MarkAt(entry.slot);
+  }
   out.id = entry.id;
-  out.kind = state_->KindAt(entry);
   if (format::IsMissionKind(out.kind)) out.image = ImageName(entry.id);
   out.bytes = entry.text.size();
   out.text = VisibleText(entry.text);
-  out.mark = state_->MarkAt(entry.slot);
   return out;
 }
 
 void EditorLogic::SelectionChanged(std::optional<std::size_t> row) {
   if (!state_) return;
-  state_->selected_slot.reset();
-  if (row && *row < state_->RowCount()) state_->selected_slot = state_->SlotOf(*row);
+  state_->selected.reset();
+  if (row && *row < state_->RowCount()) state_->selected = state_->RefOf(*row);
   view_.ShowCommands(Commands());
   ShowScreenshot();
 }
 
 std::optional<std::size_t> EditorLogic::SelectedRow() const {
-  if (!state_ || !state_->selected_slot) return std::nullopt;
-  return state_->RowOf(*state_->selected_slot);
+  if (!state_ || !state_->selected) return std::nullopt;
+  return state_->RowOf(*state_->selected);
 }
 
 std::optional<std::size_t> EditorLogic::RowOfSlot(std::size_t slot) const {
@@ -511,9 +693,9 @@ void EditorLogic::ShowChosenRows() {
   view_.ShowRows(state_->RowCount());
   std::optional<std::size_t> row = SelectedRow();
   if (!row && state_->RowCount() > 0) row = 0;
-  state_->selected_slot.reset();
+  state_->selected.reset();
   if (row) {
-    state_->selected_slot = state_->SlotOf(*row);
+    state_->selected = state_->RefOf(*row);
     view_.SelectRow(*row);
   }
   view_.ShowStatus(RowsText());
@@ -529,7 +711,14 @@ TextPreview EditorLogic::PreviewText(std::size_t row, std::string_view text) con
     preview.problem = "There is no such row.";
     return preview;
   }
-  preview.old_bytes = state_->EntryAt(state_->SlotOf(row)).text.size();
+  const RowRef ref = state_->RefOf(row);
+  if (ref.slot == 0) {
+    preview.old_bytes = state_->Removed(ref).entry->text.size();
+    preview.problem = RemovedRefusal(state_->Removed(ref), state_->comparison->path);
+    preview.summary = preview.problem;
+    return preview;
+  }
+  preview.old_bytes = state_->EntryAt(ref.slot).text.size();
   const Result<std::vector<std::byte>> stored = StoredFromVisible(text);
   if (!stored.ok()) {
     preview.problem = AsSentence(stored.status().message());
@@ -545,19 +734,27 @@ TextPreview EditorLogic::PreviewText(std::size_t row, std::string_view text) con
 
 std::string EditorLogic::EditableText(std::size_t row) const {
   if (!state_ || row >= state_->RowCount()) return {};
-  return VisibleText(state_->EntryAt(state_->SlotOf(row)).text);
+  const RowRef ref = state_->RefOf(row);
+  return VisibleText(ref.slot == 0 ? state_->Removed(ref).entry->text
+                                   : state_->EntryAt(ref.slot).text);
 }
 
 bool EditorLogic::SetText(std::size_t row, std::string_view text) {
   if (!state_ || row >= state_->RowCount()) return false;
+  const std::size_t slot = state_->SlotOf(row);
+  if (slot == 0) {
+    view_.ShowMessage(
+        MessageIcon::kExclamation, "The text was not changed.",
+        RemovedRefusal(state_->Removed(state_->RefOf(row)), state_->comparison->path));
+    return false;
+  }
   const Result<std::vector<std::byte>> stored = StoredFromVisible(text);
   if (!stored.ok()) {
     view_.ShowMessage(MessageIcon::kExclamation, "The text was not changed.",
                       AsSentence(stored.status().message()));
     return false;
   }
-  return Changed(state_->session.SetText(state_->SlotOf(row), *stored), "The text was not changed.",
-                 "");
+  return Changed(state_->session.SetText(slot, *stored), "The text was not changed.", "");
 }
 
 TextPreview EditorLogic::PreviewMission(std::string_view text) const {
@@ -590,6 +787,12 @@ bool EditorLogic::AddMission(std::string_view text) {
 bool EditorLogic::Remove(std::size_t row) {
   if (!state_ || row >= state_->RowCount()) return false;
   const std::size_t slot = state_->SlotOf(row);
+  if (slot == 0) {
+    view_.ShowMessage(
+        MessageIcon::kExclamation, "The entry was not removed.",
+        RemovedRefusal(state_->Removed(state_->RefOf(row)), state_->comparison->path));
+    return false;
+  }
   if (slot == state_->marker_slot) {
     view_.ShowMessage(MessageIcon::kExclamation, "The end marker cannot be removed.",
                       "New missions go just before it, and the main window lists the missions up "
@@ -690,12 +893,14 @@ bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refu
     if (const Status compared = s.Compare(); !compared.ok()) {
       view_.ShowMessage(MessageIcon::kExclamation, "The comparison was ended.",
                         AsSentence(compared.message()));
+      s.SelectSlotNearby();
       s.comparison.reset();
-      s.ChooseRows(false);
     }
+    // The removed entries shown are those of the comparison made now.
+    s.ChooseRows(false);
   }
   const std::span<const std::size_t> slots = edit->slots;
-  std::optional<std::size_t> focus = s.selected_slot;
+  std::optional<std::size_t> focus = s.SelectedSlot();
   switch (edit->kind) {
     case SessionEdit::Kind::kTexts:
       focus = slots.front();
@@ -714,7 +919,7 @@ bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refu
   // changed or added stay in sight.
   const bool filtered = s.rows.has_value();
   if (filtered) {
-    s.ChooseRows(false);
+    if (!s.comparison) s.ChooseRows(false);
     if (edit->kind == SessionEdit::Kind::kTexts || edit->kind == SessionEdit::Kind::kAdded) {
       s.AlsoShow(slots);
     }
@@ -737,10 +942,15 @@ bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refu
     const auto after = std::lower_bound(s.rows->begin(), s.rows->end(), *focus);
     focus = after == s.rows->end() ? s.rows->back() : *after;
   }
-  s.selected_slot.reset();
-  if (focus) {
+  // A removed entry selected stays so after a patch, which leaves it removed.
+  const std::optional<RowRef> was = s.selected;
+  s.selected.reset();
+  if (edit->kind == SessionEdit::Kind::kPatched && was && was->slot == 0 && s.RowOf(*was)) {
+    s.selected = was;
+    view_.SelectRow(*s.RowOf(*was));
+  } else if (focus) {
     if (const std::optional<std::size_t> row = s.RowOf(*focus)) {
-      s.selected_slot = *focus;
+      s.selected = RowRef{*focus, 0};
       view_.SelectRow(*row);
     }
   }
@@ -805,7 +1015,7 @@ bool EditorLogic::ImportFrom(const std::string& path) {
   const std::string_view content = AsText(*bytes);
   TranslationRecords records = csv ? ReadCsv(content) : ReadPo(content);
   Report report{
-      .title = "Import " + FileName(PathFromUtf8(path)), .summary = {}, .lines = {}, .accept = {}};
+      .title = "Import " + FileName(PathFromUtf8(path)), .summary = {}, .lines = {}, .choices = {}};
   // A spreadsheet on a Russian Windows saves plain CSV in Windows-1251.
   if (csv && std::any_of(records.problems.begin(), records.problems.end(),
                          [](const FileProblem& p) { return p.kind == ProblemKind::kNotUtf8; })) {
@@ -823,22 +1033,60 @@ bool EditorLogic::ImportFrom(const std::string& path) {
   problems.insert(problems.end(), plan.problems.begin(), plan.problems.end());
   std::stable_sort(problems.begin(), problems.end(),
                    [](const FileProblem& a, const FileProblem& b) { return a.line < b.line; });
-  for (const FileProblem& p : problems) {
-    report.lines.push_back(name + (p.line > 0 ? ":" + std::to_string(p.line) : "") + ": " + p.what +
-                           Advice(p, csv));
-  }
-  report.summary = ImportSummary(plan.counts);
-  if (!problems.empty()) {
-    report.summary = Plural(problems.size(), "problem", "problems") +
-                     " in the translations, so nothing can be imported (" + report.summary + ")";
-  } else if (plan.changes.empty()) {
-    report.summary += ": nothing to change";
+  const auto line = [&](const FileProblem& p) {
+    return name + (p.line > 0 ? ":" + std::to_string(p.line) : "") + ": " + p.what + Advice(p, csv);
+  };
+  for (const FileProblem& p : problems) report.lines.push_back(line(p));
+  // Translations of texts changed since the file was made are the only
+  // problems: they may be left out or put in all the same, as orva-cli's
+  // --source-changed=skip and =apply do.
+  std::vector<ImportPlan> choices;
+  const std::size_t source_changed = static_cast<std::size_t>(
+      std::count_if(problems.begin(), problems.end(),
+                    [](const FileProblem& p) { return p.kind == ProblemKind::kSourceChanged; }));
+  if (problems.empty()) {
+    report.summary = ImportSummary(plan.counts);
+    if (plan.changes.empty()) {
+      report.summary += ": nothing to change";
+    } else {
+      report.choices = {"Apply"};
+      choices.push_back(std::move(plan));
+    }
+  } else if (source_changed == problems.size()) {
+    ImportPlan skip = PlanImport(*entries, records.translations, SourceChanged::kSkip);
+    ImportPlan apply = PlanImport(*entries, records.translations, SourceChanged::kApply);
+    const bool one = source_changed == 1;
+    report.summary = Plural(source_changed, "translation is", "translations are") +
+                     " of a text that has changed since the file was made: skip " +
+                     (one ? "it" : "them") + ", or apply " + (one ? "it" : "them") + " too?";
+    std::vector<std::string> outcomes{"Skip Them: " + ImportSummary(skip.counts)};
+    report.choices.push_back("Skip Them");
+    choices.push_back(std::move(skip));
+    if (apply.problems.empty()) {
+      outcomes.push_back("Apply Them Too: " + ImportSummary(apply.counts));
+      report.choices.push_back("Apply Them Too");
+      choices.push_back(std::move(apply));
+    } else {
+      outcomes.push_back("Apply Them Too is not offered: " +
+                         Plural(apply.problems.size(), "translation", "translations") +
+                         " of them cannot be stored");
+      for (const FileProblem& p : apply.problems) report.lines.push_back(line(p));
+    }
+    report.lines.insert(report.lines.begin(), outcomes.begin(), outcomes.end());
   } else {
-    report.accept = "Apply";
+    report.summary = Plural(problems.size(), "problem", "problems") +
+                     " in the translations, so nothing can be imported (" +
+                     ImportSummary(plan.counts) + ")";
   }
-  if (!view_.ShowReport(report) || report.accept.empty()) return false;
-  return Changed(state_->session.ApplyTranslations(plan.changes),
-                 "The translations were not imported.", "Imported: " + ImportSummary(plan.counts));
+  const std::optional<std::size_t> chosen = view_.ShowReport(report);
+  if (!chosen || *chosen >= choices.size()) return false;
+  const ImportPlan& done = choices[*chosen];
+  if (done.changes.empty()) {
+    ShowStatusLine("Nothing imported: " + ImportSummary(done.counts));
+    return false;
+  }
+  return Changed(state_->session.ApplyTranslations(done.changes),
+                 "The translations were not imported.", "Imported: " + ImportSummary(done.counts));
 }
 
 // --- Comparison and patches ---
@@ -870,7 +1118,9 @@ bool EditorLogic::CompareWith(const std::string& path) {
   Result<std::vector<EntryText>> entries = ReadEntryTexts(comparison.bytes);
   if (!entries.ok()) return refuse(entries.status().Within(DescribePath(file) + ": "));
   comparison.entries = std::move(entries).value();
+  comparison.marker_slot = MarkerSlot(comparison.bytes);
   if (state_->comparison) comparison.changed_only = state_->comparison->changed_only;
+  state_->SelectSlotNearby();
   state_->comparison = std::move(comparison);
   if (const Status compared = state_->Compare(); !compared.ok()) {
     state_->comparison.reset();
@@ -882,12 +1132,12 @@ bool EditorLogic::CompareWith(const std::string& path) {
   const std::string summary = "Compared with " + FileName(file) + ": " + std::to_string(c.added) +
                               " added, " + std::to_string(c.changed) + " changed, " +
                               std::to_string(c.removed.size()) + " removed";
-  if (!c.removed.empty() || !c.other.empty()) {
-    Report report{
-        .title = "Compared with " + FileName(file), .summary = summary, .lines = {}, .accept = {}};
-    for (const std::string& removed : c.removed) report.lines.push_back("removed " + removed);
-    for (const std::string& other : c.other) report.lines.push_back(other);
-    (void)view_.ShowReport(report);
+  // The entries are all in the table; only what lies outside them is told.
+  if (!c.other.empty()) {
+    (void)view_.ShowReport({.title = "Compared with " + FileName(file),
+                            .summary = summary + "; besides the entries:",
+                            .lines = c.other,
+                            .choices = {}});
   }
   ShowStatusLine(summary);
   return true;
@@ -895,6 +1145,7 @@ bool EditorLogic::CompareWith(const std::string& path) {
 
 void EditorLogic::EndComparison() {
   if (!state_ || !state_->comparison) return;
+  state_->SelectSlotNearby();
   state_->comparison.reset();
   state_->ChooseRows(false);
   ShowChosenRows();
@@ -972,7 +1223,7 @@ bool EditorLogic::ApplyPatchFrom(const std::string& path) {
   }
   PatchReading reading = ReadPatch(AsText(*bytes));
   Report report{
-      .title = "Apply " + FileName(PathFromUtf8(path)), .summary = {}, .lines = {}, .accept = {}};
+      .title = "Apply " + FileName(PathFromUtf8(path)), .summary = {}, .lines = {}, .choices = {}};
   auto lines = [&](const std::vector<PatchProblem>& problems, const std::string& file) {
     for (const PatchProblem& p : problems) {
       report.lines.push_back((p.line > 0 ? name + ":" + std::to_string(p.line) : file) + ": " +
@@ -1035,12 +1286,15 @@ std::filesystem::path EditorLogic::ScreenshotFolder() const {
 }
 
 void EditorLogic::ShowScreenshot() {
-  if (!state_ || !state_->selected_slot) {
+  if (!state_ || !state_->selected) {
     view_.ShowScreenshot({}, {});
     return;
   }
-  const EntryText entry = state_->EntryAt(*state_->selected_slot);
-  if (!format::IsMissionKind(state_->KindAt(entry))) {
+  const RowRef& selected = *state_->selected;
+  const EntryText entry =
+      selected.slot == 0 ? *state_->Removed(selected).entry : state_->EntryAt(selected.slot);
+  const RowKind kind = selected.slot == 0 ? state_->Removed(selected).kind : state_->KindAt(entry);
+  if (!format::IsMissionKind(kind)) {
     view_.ShowScreenshot({}, "Only a mission has a screenshot.");
     return;
   }
@@ -1080,8 +1334,8 @@ EditorCommands EditorLogic::Commands() const {
   if (!state_) return c;
   const EditSession& session = state_->session;
   c.has_database = true;
-  c.can_edit = SelectedRow().has_value();
-  c.can_remove = c.can_edit && *state_->selected_slot != state_->marker_slot;
+  c.can_edit = SelectedRow().has_value() && state_->selected->slot != 0;
+  c.can_remove = c.can_edit && state_->selected->slot != state_->marker_slot;
   c.can_undo = session.can_undo();
   c.can_redo = session.can_redo();
   if (c.can_undo) c.undo_text += " " + session.undo_description();
@@ -1095,8 +1349,17 @@ EditorCommands EditorLogic::Commands() const {
 std::string EditorLogic::RowsText() const {
   if (!state_) return {};
   const std::size_t all = state_->entries();
-  if (!state_->rows) return Plural(all, "entry", "entries");
-  return std::to_string(state_->rows->size()) + " of " + Plural(all, "entry", "entries");
+  std::string text = Plural(all, "entry", "entries");
+  if (state_->rows) text = std::to_string(state_->rows->size()) + " of " + text;
+  // The rows of removed entries are not among this database's entries.
+  if (state_->comparison && !state_->comparison->removed.empty()) {
+    const std::size_t removed = state_->comparison->removed.size();
+    text +=
+        " and " +
+        (state_->removed_rows ? std::to_string(state_->RemovedRows()) + " of " : std::string()) +
+        std::to_string(removed) + " removed";
+  }
+  return text;
 }
 
 void EditorLogic::ShowStatusLine(const std::string& note) {

@@ -49,24 +49,27 @@ using RowKind = format::EntryKind;
 // "mission", "end marker", "other", "unlisted mission".
 std::string_view RowKindName(RowKind kind);
 
-// How a row stands against the database compared with (Compare).
-enum class RowMark { kNone, kAdded, kChanged };
+// How a row stands against the database compared with (Compare): an entry
+// added or changed since, or one that only the database compared with has,
+// shown where it was.
+enum class RowMark { kNone, kAdded, kChanged, kRemoved };
 
 struct EditorRow {
-  std::size_t slot = 0;  // table slot, from 1
+  // The table slot, from 1; 0 for a removed entry, which has none here.
+  std::size_t slot = 0;
   std::int32_t id = 0;
   RowKind kind = RowKind::kOther;
   std::string image;      // "shot003.bmp" for a mission of either kind, else empty
   std::size_t bytes = 0;  // the text's length as stored, without its NUL
-  std::string text;       // with control characters drawn as symbols
+  std::string text;       // with control characters drawn as symbols; a removed entry's as it was
   RowMark mark = RowMark::kNone;
 };
 
 // What the commands can do now, for menus, buttons and their captions.
 struct EditorCommands {
   bool has_database = false;
-  bool can_edit = false;    // a row is selected
-  bool can_remove = false;  // a row other than the end marker is selected
+  bool can_edit = false;    // a row of this database's is selected, not a removed entry
+  bool can_remove = false;  // and it is not the end marker
   bool can_undo = false;
   bool can_redo = false;
   std::string undo_text;  // "Undo Set 5003", or "Undo" when there is nothing
@@ -100,14 +103,15 @@ struct Question {
   int cancel_button = 0;             // what Esc and closing the box press
 };
 
-// A report to read: an import's or a patch's counts and problems, a
-// comparison's removed entries. `accept` is the caption of a button that
-// goes on ("Apply"); empty for a report that only informs (one OK button).
+// A report to read: an import's or a patch's counts and problems, what a
+// comparison finds besides the entries. `choices` are the captions of the
+// buttons that go on ("Apply"), left to right, Cancel after them; none for a
+// report that only informs (one OK button).
 struct Report {
   std::string title;
   std::string summary;             // one line of counts
   std::vector<std::string> lines;  // each problem or entry, with file and line where it has one
-  std::string accept;
+  std::vector<std::string> choices;
 };
 
 // What a text typed for a row or for a new mission would be.
@@ -146,8 +150,9 @@ class EditorView {
                            const std::string& details) = 0;
   // Asks and returns the index of the button pressed.
   virtual int Ask(const Question& question) = 0;
-  // Shows a report; true when there was an accept button and it was pressed.
-  virtual bool ShowReport(const Report& report) = 0;
+  // Shows a report: the index of the choice pressed, or nothing for Cancel
+  // or OK.
+  virtual std::optional<std::size_t> ShowReport(const Report& report) = 0;
 
   // The table: every row may differ, there are now `count` rows (RowCount),
   // none selected. A view asks for the rows it draws.
@@ -159,6 +164,8 @@ class EditorView {
   virtual void SelectRow(std::size_t row) = 0;
   virtual void ShowTitle(const std::string& title) = 0;
   // The status line: "12 of 970001 entries", the last command's outcome.
+  // While comparing, the removed entries shown are counted apart: "970001
+  // entries and 3 removed".
   virtual void ShowStatus(const std::string& text) = 0;
   virtual void ShowCommands(const EditorCommands& commands) = 0;
   // The selected mission's screenshot: a path to an existing image, or empty
@@ -229,7 +236,8 @@ class EditorLogic {
   // A new mission before the end marker, as the main window's Insert makes it.
   TextPreview PreviewMission(std::string_view text) const;
   bool AddMission(std::string_view text);
-  // Removes the row's entry (never the end marker).
+  // Removes the row's entry (never the end marker). A removed entry's row,
+  // which a comparison shows, can be neither edited nor removed.
   bool Remove(std::size_t row);
   bool Undo();
   bool Redo();
@@ -244,18 +252,22 @@ class EditorLogic {
   void Export();
   bool ExportTo(const std::string& path);
   // Asks for a PO or CSV file, shows what importing it would do, and on
-  // Apply puts every translation in as one step.
+  // Apply puts every translation in as one step. Translations of texts that
+  // have changed since the file was made are skipped or applied as well, as
+  // the user chooses (orva-cli import --source-changed).
   void Import();
   bool ImportFrom(const std::string& path);
 
   // --- Comparison and patches ---
 
   // Asks for another database and marks the rows added or changed since it;
-  // the entries it has and this one has not are listed in a report.
+  // the entries it has and this one has not are rows too, marked removed,
+  // each where it was: after the entry that came before it there, as
+  // `orva-cli diff` pairs the entries. What else differs is reported.
   void Compare();
   bool CompareWith(const std::string& path);
   void EndComparison();
-  // Shows only the rows the comparison marks.
+  // Shows only the rows the comparison marks, the removed ones among them.
   void SetChangedOnly(bool changed_only);
   // Writes the patch that makes this database from the one compared with.
   void MakePatch();

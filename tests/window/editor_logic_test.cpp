@@ -47,9 +47,12 @@ class FakeView : public EditorView {
     return at == question.buttons.end() ? question.cancel_button
                                         : static_cast<int>(at - question.buttons.begin());
   }
-  bool ShowReport(const Report& report) override {
+  std::optional<std::size_t> ShowReport(const Report& report) override {
     reports.push_back(report);
-    return !report.accept.empty() && Next(accept_reports, false);
+    const std::string pressed = Next(report_choices, std::string());
+    const auto at = std::find(report.choices.begin(), report.choices.end(), pressed);
+    if (at == report.choices.end()) return std::nullopt;
+    return static_cast<std::size_t>(at - report.choices.begin());
   }
   void ShowRows(std::size_t count) override {
     rows = count;
@@ -83,7 +86,7 @@ class FakeView : public EditorView {
   // The answers the user gives, in turn; none left is Cancel.
   std::deque<std::optional<std::string>> files;
   std::deque<std::string> buttons;
-  std::deque<bool> accept_reports;
+  std::deque<std::string> report_choices;
 
   std::vector<FileRequest> requests;
   std::vector<std::string> messages;
@@ -391,14 +394,14 @@ TEST_F(EditorLogicTest, ImportsAfterItsReportAndExportsTheTextsAsTheyStand) {
   WriteFileBytes(csv, test_support::Bytes("id,translation\n5001,Training\n5002,\n9999,x\n"));
   EXPECT_FALSE(logic_.ImportFrom(csv.string()));
   ASSERT_EQ(view_.reports.size(), 1u);
-  EXPECT_TRUE(view_.reports[0].accept.empty());
+  EXPECT_TRUE(view_.reports[0].choices.empty());
   ASSERT_EQ(view_.reports[0].lines.size(), 1u);
   EXPECT_EQ(view_.reports[0].lines[0].rfind(csv.string() + ":4: ", 0), 0u)
       << view_.reports[0].lines[0];
   EXPECT_FALSE(logic_.modified());
 
   WriteFileBytes(csv, test_support::Bytes("id,translation\n5001,Training\n5002,\n1200,заметка\n"));
-  view_.accept_reports = {true};
+  view_.report_choices = {"Apply"};
   ASSERT_TRUE(logic_.ImportFrom(csv.string()));
   EXPECT_EQ(view_.reports.back().summary,
             "changed 1, already the same 1, untranslated 4, fuzzy 0, source changed 0, size "
@@ -417,7 +420,8 @@ TEST_F(EditorLogicTest, ImportsAfterItsReportAndExportsTheTextsAsTheyStand) {
 }
 
 // Compared with an older copy, the rows added and changed since are marked
-// and the removed ones listed, as `orva-cli diff` finds them; the patch made
+// and the removed ones shown where they were, as `orva-cli diff` finds them,
+// and none of them can be changed; the patch made
 // from the comparison gives this database from the copy, and applied in the
 // editor to the copy it does what `orva-cli patch apply` does, in one step.
 TEST_F(EditorLogicTest, ComparesMakesAndAppliesPatches) {
@@ -429,19 +433,37 @@ TEST_F(EditorLogicTest, ComparesMakesAndAppliesPatches) {
   ASSERT_TRUE(logic_.Remove(*RowOfId(1200)));
   ASSERT_TRUE(logic_.AddMission("Рейд"));
   ASSERT_TRUE(logic_.CompareWith(old_copy.string()));
-  EXPECT_EQ(view_.status,
-            "Compared with textdb_00.orig: 1 added, 1 changed, 1 removed · 6 entries");
-  ASSERT_EQ(view_.reports.size(), 1u);
-  EXPECT_EQ(view_.reports[0].lines, std::vector<std::string>{"removed 1200\tзаметка"});
+  EXPECT_EQ(
+      view_.status,
+      "Compared with textdb_00.orig: 1 added, 1 changed, 1 removed · 6 entries and 1 removed");
+  EXPECT_TRUE(view_.reports.empty());  // the table shows it all
+  const EditorRow removed = logic_.Row(0);
+  EXPECT_EQ(removed.mark, RowMark::kRemoved);
+  EXPECT_EQ(removed.slot, 0u);
+  EXPECT_EQ(removed.id, 1200);
+  EXPECT_EQ(removed.text, "заметка");
   EXPECT_EQ(logic_.Row(*RowOfId(5002)).mark, RowMark::kChanged);
   EXPECT_EQ(logic_.Row(*RowOfId(5004)).mark, RowMark::kAdded);
   EXPECT_EQ(logic_.Row(*RowOfId(5001)).mark, RowMark::kNone);
+  logic_.SelectionChanged(0);
+  EXPECT_FALSE(view_.commands.can_edit);
+  EXPECT_FALSE(view_.commands.can_remove);
+  EXPECT_FALSE(logic_.PreviewText(0, "x").can_apply);
+  EXPECT_EQ(logic_.EditableText(0), "заметка");
+  const std::size_t told = view_.messages.size();
+  EXPECT_FALSE(logic_.SetText(0, "x"));
+  EXPECT_FALSE(logic_.Remove(0));
+  ASSERT_EQ(view_.messages.size(), told + 2);
+  EXPECT_NE(view_.messages.back().find("1200 is not in this database"), std::string::npos)
+      << view_.messages.back();
+  EXPECT_EQ(view_.commands.undo_text, "Undo Insert 5004");
   logic_.SetChangedOnly(true);
-  EXPECT_EQ(logic_.RowCount(), 2u);
-  EXPECT_EQ(view_.status, "2 of 6 entries");
+  EXPECT_EQ(logic_.RowCount(), 3u);
+  EXPECT_EQ(view_.status, "2 of 6 entries and 1 removed");
+  EXPECT_EQ(logic_.SelectedRow(), 0u);  // the removed entry, still selected
   // A change while comparing is marked at once.
   ASSERT_TRUE(logic_.Undo());
-  EXPECT_EQ(logic_.RowCount(), 1u);
+  EXPECT_EQ(logic_.RowCount(), 2u);
   ASSERT_TRUE(logic_.Redo());
 
   const std::filesystem::path patch = dir_ / "missions.orvapatch";
@@ -477,6 +499,181 @@ TEST_F(EditorLogicTest, ComparesMakesAndAppliesPatches) {
   ASSERT_EQ(view_.reports.size(), reports + 1);
   EXPECT_FALSE(view_.reports.back().lines.empty());
   EXPECT_EQ(view_.commands.undo_text, "Undo Apply patch");
+}
+
+// Whatever was changed, and whatever changes while comparing: the table
+// holds this database's entries in order with each removed entry between
+// them, just where it was in the database compared with (read top to
+// bottom without the added rows, the table is that database's, unless
+// entries both have were reordered); Changed Only keeps the marked rows and
+// a filter the rows it matches, removed ones among them, in the same order.
+TEST_F(EditorLogicTest, ShowsEachRemovedEntryWhereItWasAmongTheRowsKept) {
+  test_support::Generated generated(20260417);
+  const std::filesystem::path old_copy = dir_ / "old.def";
+  auto ids = [](const std::vector<EditorRow>& rows, RowMark without) {
+    std::vector<std::int32_t> out;
+    for (const EditorRow& r : rows) {
+      if (r.mark != without) out.push_back(r.id);
+    }
+    return out;
+  };
+  auto ids_of_table = [](const std::string& table) {
+    std::vector<std::int32_t> out;
+    std::istringstream lines(table);
+    for (std::string line; std::getline(lines, line);) {
+      out.push_back(std::stoi(line.substr(line.find('\t') + 1)));
+    }
+    return out;
+  };
+  auto lower = [](std::string text) {
+    for (char& c : text) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return text;
+  };
+  std::size_t removed_seen = 0;
+  for (int round = 0; round < 12; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    const std::vector<std::byte> old = generated.Next();
+    WriteFileBytes(old_copy, old);
+    Write(old);
+    logic_.SetFilter("");
+    Open();
+    for (int step = 0; step < 8; ++step) {
+      SCOPED_TRACE("step " + std::to_string(step));
+      // A change, made before the comparison or while it is made.
+      const auto row = static_cast<std::size_t>(generated.Pick(0, int(logic_.RowCount()) - 1));
+      switch (generated.Pick(0, 2)) {
+        case 0:
+          (void)logic_.Remove(row);
+          break;
+        case 1:
+          (void)logic_.SetText(row, "ab5");
+          break;
+        default:
+          (void)logic_.AddMission("sh");
+          break;
+      }
+      view_.messages.clear();
+      if (step == 2) {
+        ASSERT_TRUE(logic_.CompareWith(old_copy.string())) << Messages();
+      }
+      if (step < 2) continue;
+      ASSERT_TRUE(logic_.Save()) << Messages();
+      std::vector<EditorRow> all;
+      for (std::size_t r = 0; r < logic_.RowCount(); ++r) all.push_back(logic_.Row(r));
+
+      const test_support::CliOutcome diff = RunCli({"diff", old_copy.string(), Path()});
+      std::vector<std::int32_t> removed;
+      std::istringstream lines(diff.out);
+      bool reordered = false;
+      for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("removed ")) removed.push_back(std::stoi(line.substr(8)));
+        reordered = reordered || line.find("lie in one order") != std::string::npos;
+      }
+      std::vector<std::int32_t> shown_removed;
+      for (const EditorRow& r : all) {
+        if (r.mark == RowMark::kRemoved) shown_removed.push_back(r.id);
+      }
+      std::sort(shown_removed.begin(), shown_removed.end());
+      ASSERT_EQ(shown_removed, removed);  // diff lists them by id
+      removed_seen += removed.size();
+      std::string live;
+      for (const EditorRow& r : all) {
+        if (r.mark != RowMark::kRemoved) live += std::to_string(r.slot) + '\t';
+      }
+      const std::string table = CliTable(Path());
+      std::string slots;
+      for (std::size_t n = 1; n <= ids_of_table(table).size(); ++n) {
+        slots += std::to_string(n) + '\t';
+      }
+      ASSERT_EQ(live, slots);
+      ASSERT_EQ(ids(all, RowMark::kRemoved), ids_of_table(table));
+      if (!reordered) {
+        ASSERT_EQ(ids(all, RowMark::kAdded), ids_of_table(CliTable(old_copy.string())));
+      }
+
+      logic_.SetChangedOnly(true);
+      std::vector<EditorRow> marked;
+      for (const EditorRow& r : all) {
+        if (r.mark != RowMark::kNone) marked.push_back(r);
+      }
+      ASSERT_EQ(logic_.RowCount(), marked.size());
+      for (std::size_t r = 0; r < marked.size(); ++r) {
+        ASSERT_EQ(logic_.Row(r).id, marked[r].id);
+        ASSERT_EQ(logic_.Row(r).mark, marked[r].mark);
+      }
+      logic_.SetChangedOnly(false);
+      // Typed a letter at a time, so that the filter narrows what it kept.
+      for (const std::string typed : {"s", "sh", "a", "ab", "5"}) {
+        logic_.SetFilter(typed);
+        std::vector<EditorRow> kept;
+        for (const EditorRow& r : all) {
+          if (lower(r.text).find(typed) != std::string::npos ||
+              std::to_string(r.id).find(typed) != std::string::npos ||
+              r.image.find(typed) != std::string::npos) {
+            kept.push_back(r);
+          }
+        }
+        ASSERT_EQ(logic_.RowCount(), kept.size()) << typed;
+        for (std::size_t r = 0; r < kept.size(); ++r) {
+          ASSERT_EQ(logic_.Row(r).text, kept[r].text) << typed << " row " << r;
+          ASSERT_EQ(logic_.Row(r).mark, kept[r].mark) << typed << " row " << r;
+          ASSERT_EQ(logic_.RowOfSlot(kept[r].slot),
+                    kept[r].slot == 0 ? std::nullopt : std::optional(r));
+        }
+      }
+      logic_.SetFilter("");
+    }
+  }
+  EXPECT_GT(removed_seen, 20u);
+}
+
+// Translations of texts changed since the file was made are refused unless
+// the user skips them or applies them too, in the report, which then does
+// what `orva-cli import --source-changed` does, in one step.
+TEST_F(EditorLogicTest, ImportSkipsOrAppliesTranslationsOfChangedTextsAsOrvaCliDoes) {
+  Write(Sample());
+  const std::filesystem::path csv = dir_ / "t.csv";
+  WriteFileBytes(csv, test_support::Bytes("id,text,translation\n"
+                                          "5001,Обучение: первый вылет,Training\n"
+                                          "5002,Патруль над рекой,River patrol\n"
+                                          "1200,заметка,Note\n"));
+  const std::filesystem::path changed = dir_ / "changed.def";
+  WriteFileBytes(changed, Sample());
+  ASSERT_EQ(RunCli({"set", changed.string(), "5002", "Патруль у моста"}).exit_code, 0);
+  ASSERT_EQ(RunCli({"set", changed.string(), "1200", "другая заметка"}).exit_code, 0);
+  const std::vector<std::byte> start = ReadFileBytes(changed);
+  for (const auto& [choice, cli] : {std::pair("Cancel", "refuse"), std::pair("Skip Them", "skip"),
+                                    std::pair("Apply Them Too", "apply")}) {
+    SCOPED_TRACE(choice);
+    Write(start);
+    Open();
+    view_.report_choices = {choice};
+    EXPECT_EQ(logic_.ImportFrom(csv.string()), cli != std::string("refuse"));
+    const Report& report = view_.reports.back();
+    EXPECT_EQ(report.choices, (std::vector<std::string>{"Skip Them", "Apply Them Too"}));
+    EXPECT_EQ(report.summary,
+              "2 translations are of a text that has changed since the file was made: skip them, "
+              "or apply them too?");
+    ASSERT_EQ(report.lines.size(), 4u);
+    EXPECT_EQ(report.lines[1].substr(0, 33), "Apply Them Too: changed 3, alread");
+    EXPECT_EQ(report.lines[2].rfind(csv.string() + ":3: ", 0), 0u) << report.lines[2];
+    if (cli == std::string("refuse")) {
+      EXPECT_FALSE(logic_.modified());
+      continue;
+    }
+    ASSERT_TRUE(logic_.Save());
+    const std::filesystem::path by_cli = dir_ / "cli.def";
+    WriteFileBytes(by_cli, start);
+    const test_support::CliOutcome done =
+        RunCli({"import", "--source-changed", cli, by_cli.string(), csv.string()});
+    ASSERT_EQ(done.exit_code, 0) << done.err;
+    EXPECT_EQ(OnDisk(), ReadFileBytes(by_cli));
+    // One step: a single undo gives the database back as it was.
+    ASSERT_TRUE(logic_.Undo());
+    EXPECT_FALSE(logic_.Undo());
+    ASSERT_TRUE(logic_.Save());
+    EXPECT_EQ(OnDisk(), start);
+  }
 }
 
 // The selected mission's screenshot is looked for in the database's folder,
@@ -593,7 +790,7 @@ TEST_F(EditorLogicTest, RandomCommandsSaveWhatOrvaCliMakesOfTheSameSteps) {
             if (generated.Pick(0, 1) == 0) rows += keys[i] + "," + typed(6, false, ignored) + "\n";
           }
           WriteFileBytes(csv, test_support::Bytes(rows));
-          view_.accept_reports = {true};
+          view_.report_choices = {"Apply"};
           changed = logic_.ImportFrom(csv.string());
           cli_code = RunCli({"import", copy.string(), csv.string()}).exit_code;
           break;

@@ -501,7 +501,7 @@ int EditorWindow::Ask(const Question& question) {
                                   : static_cast<int>(pressed - buttons.begin());
 }
 
-bool EditorWindow::ShowReport(const Report& report) {
+std::optional<std::size_t> EditorWindow::ShowReport(const Report& report) {
   QDialog dialog(this);
   dialog.setObjectName(QStringLiteral("reportDialog"));
   dialog.setWindowTitle(Text(report.title));
@@ -519,18 +519,27 @@ bool EditorWindow::ShowReport(const Report& report) {
     column->addWidget(lines);
   }
   auto* buttons = new QDialogButtonBox(&dialog);
-  if (report.accept.empty()) {
+  std::optional<std::size_t> chosen;
+  if (report.choices.empty()) {
     buttons->addButton(QDialogButtonBox::Ok);
     connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::reject);
   } else {
-    buttons->addButton(Text(report.accept), QDialogButtonBox::AcceptRole)->setDefault(true);
+    for (std::size_t i = 0; i < report.choices.size(); ++i) {
+      QPushButton* button =
+          buttons->addButton(Text(report.choices[i]), QDialogButtonBox::AcceptRole);
+      button->setDefault(i == 0);
+      connect(button, &QPushButton::clicked, &dialog, [&chosen, &dialog, i] {
+        chosen = i;
+        dialog.accept();
+      });
+    }
     buttons->addButton(QDialogButtonBox::Cancel);
-    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
   }
   connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
   column->addWidget(buttons);
   dialog.resize(640, report.lines.empty() ? 120 : 360);
-  return dialog.exec() == QDialog::Accepted && !report.accept.empty();
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return chosen;
 }
 
 void EditorWindow::ShowRows(std::size_t) {

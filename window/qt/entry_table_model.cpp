@@ -18,6 +18,21 @@ QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
 // palette's selection.
 const QColor kAdded(0xd8, 0xf0, 0xd0);
 const QColor kChanged(0xfa, 0xec, 0xc0);
+const QColor kRemoved(0xf6, 0xd6, 0xd6);
+
+QString MarkWords(RowMark mark) {
+  switch (mark) {
+    case RowMark::kAdded:
+      return QStringLiteral(" (added)");
+    case RowMark::kChanged:
+      return QStringLiteral(" (changed)");
+    case RowMark::kRemoved:
+      return QStringLiteral(" (removed)");
+    case RowMark::kNone:
+      break;
+  }
+  return {};
+}
 
 }  // namespace
 
@@ -54,6 +69,9 @@ QVariant EntryTableModel::data(const QModelIndex& index, int role) const {
     case Qt::AccessibleTextRole:
       switch (column) {
         case EditorColumn::kSlot:
+          // A removed entry has no slot in this database.
+          if (row.slot == 0)
+            return role == Qt::AccessibleTextRole ? QStringLiteral("none") : QString();
           return QString::number(row.slot);
         case EditorColumn::kId:
           return QString::number(row.id);
@@ -67,9 +85,8 @@ QVariant EntryTableModel::data(const QModelIndex& index, int role) const {
         case EditorColumn::kBytes:
           return QString::number(row.bytes);
         case EditorColumn::kText:
-          if (role == Qt::DisplayRole || row.mark == RowMark::kNone) return Text(row.text);
-          return Text(row.text) + (row.mark == RowMark::kAdded ? QStringLiteral(" (added)")
-                                                               : QStringLiteral(" (changed)"));
+          if (role == Qt::DisplayRole) return Text(row.text);
+          return Text(row.text) + MarkWords(row.mark);
       }
       return {};
     case Qt::TextAlignmentRole:
@@ -81,6 +98,7 @@ QVariant EntryTableModel::data(const QModelIndex& index, int role) const {
     case Qt::BackgroundRole:
       if (row.mark == RowMark::kAdded) return QBrush(kAdded);
       if (row.mark == RowMark::kChanged) return QBrush(kChanged);
+      if (row.mark == RowMark::kRemoved) return QBrush(kRemoved);
       return {};
     default:
       return {};
@@ -98,7 +116,9 @@ QVariant EntryTableModel::headerData(int section, Qt::Orientation orientation, i
 
 Qt::ItemFlags EntryTableModel::flags(const QModelIndex& index) const {
   Qt::ItemFlags flags = QAbstractTableModel::flags(index);
-  if (index.isValid() && static_cast<EditorColumn>(index.column()) == EditorColumn::kText) {
+  // A removed entry's text is shown as it was, not to be edited.
+  if (index.isValid() && static_cast<EditorColumn>(index.column()) == EditorColumn::kText &&
+      index.row() < rowCount() && RowAt(index.row()).mark != RowMark::kRemoved) {
     flags |= Qt::ItemIsEditable;
   }
   return flags;

@@ -20,6 +20,9 @@ constexpr WORD kStatic = 0x0082;
 // there are: an edit box of a hundred thousand lines is slow to fill and no
 // easier to read.
 constexpr std::size_t kMostReportLines = 5000;
+// A report's choices are its buttons from IDOK on; the dialog ends with the
+// choice's number from 1, and 0 for Cancel.
+constexpr int kFirstChoiceId = 310;
 
 // The face and size of the system's message font at 96 dots per inch, which
 // a dialog's template gives in points: Windows scales it, and with it every
@@ -275,6 +278,8 @@ class ReportDialogWindow final : public ModalDialog {
   void Command(int id, int /*code*/) override {
     if (id == IDOK) End(1);
     if (id == IDCANCEL) End(0);
+    const int choice = id - kFirstChoiceId;
+    if (choice > 0 && choice < static_cast<int>(report_.choices.size())) End(choice + 1);
   }
 
   const Report& report_;
@@ -313,7 +318,7 @@ void RunReplaceDialog(HWND owner, const ReplaceDialog& dialog) {
   (void)window.Run(owner, made);
 }
 
-bool RunReportDialog(HWND owner, const Report& report) {
+std::optional<std::size_t> RunReportDialog(HWND owner, const Report& report) {
   // Without lines, the summary alone above the buttons.
   const bool lines = !report.lines.empty();
   const short buttons_at = lines ? 179 : 31;
@@ -325,14 +330,30 @@ bool RunReportDialog(HWND owner, const Report& report) {
              WS_BORDER | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY |
                  ES_AUTOHSCROLL | ES_AUTOVSCROLL);
   }
-  if (report.accept.empty()) {
+  if (report.choices.empty()) {
     made.Add(kButton, "OK", IDOK, 283, buttons_at, 50, 14, WS_TABSTOP | BS_DEFPUSHBUTTON);
   } else {
-    made.Add(kButton, report.accept, IDOK, 229, buttons_at, 50, 14, WS_TABSTOP | BS_DEFPUSHBUTTON);
+    // Each as wide as its caption needs, laid out leftwards from Cancel and
+    // made left to right, the order Tab takes them in.
+    std::vector<short> widths;
+    short left = 279;
+    for (const std::string& caption : report.choices) {
+      widths.push_back(std::max<short>(50, static_cast<short>(caption.size() * 4 + 12)));
+      left = static_cast<short>(left - widths.back() - 4);
+    }
+    for (std::size_t i = 0; i < report.choices.size(); ++i) {
+      left = static_cast<short>(left + 4);
+      const int id = i == 0 ? IDOK : kFirstChoiceId + static_cast<int>(i);
+      made.Add(kButton, report.choices[i], id, left, buttons_at, widths[i], 14,
+               WS_TABSTOP | (i == 0 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON));
+      left = static_cast<short>(left + widths[i]);
+    }
     made.Add(kButton, "Cancel", IDCANCEL, 283, buttons_at, 50, 14, WS_TABSTOP | BS_PUSHBUTTON);
   }
   ReportDialogWindow window(report);
-  return window.Run(owner, made) == 1 && !report.accept.empty();
+  const INT_PTR ended = window.Run(owner, made);
+  if (ended < 1 || static_cast<std::size_t>(ended) > report.choices.size()) return std::nullopt;
+  return static_cast<std::size_t>(ended - 1);
 }
 
 }  // namespace orva::win32

@@ -10,7 +10,9 @@
 #include <windows.h>
 // clang-format on
 
+#include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "window/editor_logic.h"
@@ -52,8 +54,8 @@ struct ReplaceDialog {
 // it is typed; Replace All (Enter) asks the caller, Close (Esc) does nothing.
 void RunReplaceDialog(HWND owner, const ReplaceDialog& dialog);
 
-// The report's summary and lines; true when it has an accept button and it
-// was pressed.
-bool RunReportDialog(HWND owner, const Report& report);
+// The report's summary and lines, with a button for each of its choices
+// before Cancel, or OK alone; the index of the choice pressed, or nothing.
+std::optional<std::size_t> RunReportDialog(HWND owner, const Report& report);
 
 }  // namespace orva::win32

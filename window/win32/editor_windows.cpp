@@ -45,6 +45,7 @@ constexpr int kLeastTextColumn = 200;
 // column says it in words as well.
 constexpr COLORREF kAddedBackground = RGB(222, 244, 222);
 constexpr COLORREF kChangedBackground = RGB(255, 242, 204);
+constexpr COLORREF kRemovedBackground = RGB(248, 218, 218);
 
 struct ColumnShape {
   EditorColumn column;
@@ -63,14 +64,15 @@ static_assert(kColumns.size() == kEditorColumnCount);
 
 std::string CellText(const EditorRow& row, EditorColumn column) {
   switch (column) {
-    case EditorColumn::kSlot:
-      return std::to_string(row.slot);
+    case EditorColumn::kSlot:  // none for a removed entry
+      return row.slot == 0 ? std::string() : std::to_string(row.slot);
     case EditorColumn::kId:
       return std::to_string(row.id);
     case EditorColumn::kKind: {
       std::string kind(RowKindName(row.kind));
       if (row.mark == RowMark::kAdded) kind += ", added";
       if (row.mark == RowMark::kChanged) kind += ", changed";
+      if (row.mark == RowMark::kRemoved) kind += ", removed";
       return kind;
     }
     case EditorColumn::kImage:
@@ -628,7 +630,9 @@ LRESULT EditorWindow::OnNotify(const NMHDR& header) {
       if (row >= logic_.RowCount()) return CDRF_DODEFAULT;
       const RowMark mark = RowAt(row).mark;
       if (mark == RowMark::kNone) return CDRF_DODEFAULT;
-      draw.clrTextBk = mark == RowMark::kAdded ? kAddedBackground : kChangedBackground;
+      draw.clrTextBk = mark == RowMark::kAdded     ? kAddedBackground
+                       : mark == RowMark::kChanged ? kChangedBackground
+                                                   : kRemovedBackground;
       return CDRF_NEWFONT;
     }
     default:
@@ -654,9 +658,10 @@ void EditorWindow::OnContextMenu(LPARAM where) {
   if (command != 0) OnCommand(command);
 }
 
+// F2, Enter and a double click alike: nothing on a row that cannot be edited.
 void EditorWindow::EditSelected() {
   const std::optional<std::size_t> selected = logic_.SelectedRow();
-  if (!selected) return;
+  if (!selected || !Enabled(kEditorEditText)) return;
   const std::size_t row = *selected;
   const EditorRow shown = logic_.Row(row);
   const TextDialog dialog{
@@ -889,7 +894,9 @@ int EditorWindow::Ask(const Question& question) {
   return answer >= 0 && answer < static_cast<int>(buttons.size()) ? answer : question.cancel_button;
 }
 
-bool EditorWindow::ShowReport(const Report& report) { return RunReportDialog(Owner(), report); }
+std::optional<std::size_t> EditorWindow::ShowReport(const Report& report) {
+  return RunReportDialog(Owner(), report);
+}
 
 void EditorWindow::ShowRows(std::size_t count) {
   cached_row_.reset();
@@ -935,8 +942,7 @@ void EditorWindow::ShowCommands(const EditorCommands& commands) {
   }
   enable(kEditorSave, commands.can_save);
   enable(kEditorEditText, commands.can_edit);
-  // On the end marker too, so that Delete there says why it stays.
-  enable(kEditorRemove, commands.can_edit);
+  enable(kEditorRemove, commands.can_remove);
   enable(kEditorUndo, commands.can_undo);
   enable(kEditorRedo, commands.can_redo);
   for (int command : {kEditorChangedOnly, kEditorEndComparison, kEditorMakePatch}) {

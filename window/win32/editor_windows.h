@@ -92,7 +92,7 @@ class EditorWindow final : public EditorView {
   std::optional<std::string> ChooseFile(const FileRequest& request) override;
   void ShowMessage(MessageIcon icon, const std::string& text, const std::string& details) override;
   int Ask(const Question& question) override;
-  bool ShowReport(const Report& report) override;
+  std::optional<std::size_t> ShowReport(const Report& report) override;
   void ShowRows(std::size_t count) override;
   void ShowRowsChanged(std::size_t first, std::size_t last) override;
   void SelectRow(std::size_t row) override;
