@@ -63,7 +63,7 @@ class QuietView : public EditorView {
     Stop(text + " " + details);
   }
   int Ask(const Question& question) override { return question.cancel_button; }
-  bool ShowReport(const Report&) override { return false; }
+  std::optional<std::size_t> ShowReport(const Report&) override { return std::nullopt; }
   void ShowRows(std::size_t count) override { rows = count; }
   void ShowRowsChanged(std::size_t, std::size_t) override {}
   void SelectRow(std::size_t) override {}
