@@ -136,8 +136,8 @@ TEST(OtherDifferences, NameWhatLiesAroundTheTexts) {
 // (a whole word) and 00 ... 0E (a word and a part), read least-significant
 // byte first.
 TEST(TextDigester, GivesSipHashOfTheText) {
-  std::vector<std::byte> message;
-  for (int i = 0; i < 15; ++i) message.push_back(static_cast<std::byte>(i));
+  std::vector<std::byte> message(15);
+  for (std::size_t i = 0; i < message.size(); ++i) message[i] = static_cast<std::byte>(i);
   const TextDigester digester({0x0706050403020100u, 0x0F0E0D0C0B0A0908u});
   EXPECT_EQ(digester(std::span(message).first(0)), 0xabac0158050fc4dcu);
   EXPECT_EQ(digester(std::span(message).first(8)), 0x369095118d299a8eu);
