@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_io.h"
 #include "cli/command_line.h"
 #include "cli/edit_commands.h"
 #include "cli/entry_commands.h"
@@ -29,19 +30,6 @@
 
 namespace orva::cli {
 namespace {
-
-struct Io {
-  std::istream& in;
-  CheckedOutput& out;
-  std::ostream& err;
-};
-
-// What a command did: its exit status, and whether it changed the database,
-// which a failure to print the results must then admit.
-struct Outcome {
-  int exit_status = kExitOk;
-  bool database_changed = false;
-};
 
 // One line on standard error, escaped like a text in the output.
 Outcome List(const Io& io, const Request& request) {
@@ -217,16 +205,6 @@ Outcome Insert(const Io& io, const Request& request) {
   return {kExitOk, !inserted.entries.empty()};
 }
 
-// diff, patch create and patch apply (patch_commands.h).
-Outcome Compare(const Io& io, const Request& request) {
-  const EditIo edit_io{io.out, io.err};
-  const EditOutcome done = request.command == Command::kDiff ? Diff(edit_io, request)
-                           : request.command == Command::kPatchCreate
-                               ? CreatePatchFile(edit_io, request)
-                               : ApplyPatchFile(edit_io, request);
-  return {done.exit_status, done.database_changed};
-}
-
 Outcome Execute(const Io& io, const Request& request) {
   switch (request.command) {
     case Command::kList:
@@ -236,28 +214,23 @@ Outcome Execute(const Io& io, const Request& request) {
     case Command::kInsert:
       return Insert(io, request);
     case Command::kDiff:
+      return Diff(io, request);
     case Command::kPatchCreate:
+      return CreatePatchFile(io, request);
     case Command::kPatchApply:
-      return Compare(io, request);
+      return ApplyPatchFile(io, request);
     case Command::kSet:
+      return SetText(io, request);
     case Command::kRemove:
+      return Remove(io, request);
     case Command::kExport:
-    case Command::kImport: {
-      const EditIo edit_io{io.out, io.err};
-      const EditOutcome done = request.command == Command::kSet      ? SetText(edit_io, request)
-                               : request.command == Command::kRemove ? Remove(edit_io, request)
-                               : request.command == Command::kExport ? Export(edit_io, request)
-                                                                     : Import(edit_io, request);
-      return {done.exit_status, done.database_changed};
-    }
+      return Export(io, request);
+    case Command::kImport:
+      return Import(io, request);
     case Command::kEntries:
-    case Command::kReplace: {
-      const EditIo edit_io{io.out, io.err};
-      const EditOutcome done = request.command == Command::kEntries
-                                   ? Entries(edit_io, request)
-                                   : ReplaceTexts(edit_io, request);
-      return {done.exit_status, done.database_changed};
-    }
+      return Entries(io, request);
+    case Command::kReplace:
+      return ReplaceTexts(io, request);
   }
   return {kExitUsage};
 }

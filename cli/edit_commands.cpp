@@ -1,7 +1,6 @@
 #include "cli/edit_commands.h"
 
 #include <algorithm>
-#include <nlohmann/json.hpp>
 #include <ostream>
 
 #include "cli/exit_status.h"
@@ -17,13 +16,7 @@
 namespace orva::cli {
 namespace {
 
-using json = nlohmann::ordered_json;
-
-std::string Dump(const json& document) {
-  return document.dump(2, ' ', false, json::error_handler_t::replace) + '\n';
-}
-
-void Warn(const EditIo& io, const Request& request, const std::string& done,
+void Warn(const Io& io, const Request& request, const std::string& done,
           const std::string& warning) {
   if (!warning.empty()) Say(io.err, request.database + ": " + done + ", but " + warning);
 }
@@ -42,12 +35,12 @@ TranslationFormat FormatOf(const Request& request, std::string_view name) {
 
 }  // namespace
 
-EditOutcome Refuse(const EditIo& io, const Request& request, const Status& why) {
+Outcome Refuse(const Io& io, const Request& request, const Status& why) {
   Say(io.err, request.database + ": " + why.message());
   return {kExitFailure};
 }
 
-EditOutcome SetText(const EditIo& io, const Request& request) {
+Outcome SetText(const Io& io, const Request& request) {
   Result<std::vector<std::byte>> stored = StoredText(request.text);
   if (!stored.ok()) return Refuse(io, request, stored.status());
   Result<EditedEntry> edited =
@@ -55,11 +48,11 @@ EditOutcome SetText(const EditIo& io, const Request& request) {
                    MakeBackup(DefaultFileSystem(), request.backup));
   if (!edited.ok()) return Refuse(io, request, edited.status());
   if (request.json) {
-    io.out.Write(Dump({{"set",
-                        {{"slot", edited->slot},
-                         {"id", edited->id},
-                         {"old_text", edited->old_text},
-                         {"text", edited->new_text}}}}));
+    io.out.Write(JsonDocument({{"set",
+                                {{"slot", edited->slot},
+                                 {"id", edited->id},
+                                 {"old_text", edited->old_text},
+                                 {"text", edited->new_text}}}}));
   } else {
     io.out.Write(std::to_string(edited->id) + '\t' + EscapeText(edited->new_text) + '\n');
   }
@@ -67,15 +60,15 @@ EditOutcome SetText(const EditIo& io, const Request& request) {
   return {kExitOk, true};
 }
 
-EditOutcome Remove(const EditIo& io, const Request& request) {
+Outcome Remove(const Io& io, const Request& request) {
   Result<EditedEntry> removed =
       RemoveEntry(DefaultFileSystem(), PathFromUtf8(request.database), Choice(request),
                   MakeBackup(DefaultFileSystem(), request.backup));
   if (!removed.ok()) return Refuse(io, request, removed.status());
   if (request.json) {
-    io.out.Write(
-        Dump({{"removed",
-               {{"slot", removed->slot}, {"id", removed->id}, {"text", removed->old_text}}}}));
+    io.out.Write(JsonDocument(
+        {{"removed",
+          {{"slot", removed->slot}, {"id", removed->id}, {"text", removed->old_text}}}}));
   } else {
     io.out.Write(std::to_string(removed->id) + '\t' + EscapeText(removed->old_text) + '\n');
   }
@@ -83,7 +76,7 @@ EditOutcome Remove(const EditIo& io, const Request& request) {
   return {kExitOk, true};
 }
 
-EditOutcome Export(const EditIo& io, const Request& request) {
+Outcome Export(const Io& io, const Request& request) {
   const std::filesystem::path database = PathFromUtf8(request.database);
   const bool to_file = request.output && *request.output != "-";
   const TranslationFormat format = FormatOf(request, to_file ? *request.output : "");
@@ -92,9 +85,9 @@ EditOutcome Export(const EditIo& io, const Request& request) {
         ExportTranslations(DefaultFileSystem(), database, PathFromUtf8(*request.output), format);
     if (!exported.ok()) return Refuse(io, request, exported.status());
     if (request.json) {
-      io.out.Write(Dump({{"exported", exported->entries},
-                         {"format", format == TranslationFormat::kCsv ? "csv" : "po"},
-                         {"output", *request.output}}));
+      io.out.Write(JsonDocument({{"exported", exported->entries},
+                                 {"format", format == TranslationFormat::kCsv ? "csv" : "po"},
+                                 {"output", *request.output}}));
     }
     Warn(io, request, "the export was written", exported->warning);
     return {};
@@ -146,7 +139,7 @@ std::string Explained(const FileProblem& problem, TranslationFormat format,
 
 }  // namespace
 
-EditOutcome Import(const EditIo& io, const Request& request) {
+Outcome Import(const Io& io, const Request& request) {
   const TranslationFormat format = FormatOf(request, request.translations);
   if (format == TranslationFormat::kPo && request.encoding) {
     Say(io.err, request.translations +
@@ -191,14 +184,14 @@ EditOutcome Import(const EditIo& io, const Request& request) {
                       {"line", p.line},
                       {"problem", Explained(p, format, request)}});
     }
-    io.out.Write(Dump({{"changed", problems.empty() ? counts.changed : 0},
-                       {"same", counts.same},
-                       {"untranslated", counts.untranslated},
-                       {"fuzzy", counts.fuzzy},
-                       {"source_changed", counts.source_changed},
-                       {"size_change", problems.empty() ? counts.size_change : 0},
-                       {"written", outcome->written},
-                       {"problems", std::move(list)}}));
+    io.out.Write(JsonDocument({{"changed", problems.empty() ? counts.changed : 0},
+                               {"same", counts.same},
+                               {"untranslated", counts.untranslated},
+                               {"fuzzy", counts.fuzzy},
+                               {"source_changed", counts.source_changed},
+                               {"size_change", problems.empty() ? counts.size_change : 0},
+                               {"written", outcome->written},
+                               {"problems", std::move(list)}}));
   }
   for (const FileProblem& p : problems) {
     Say(io.err, request.translations + (p.line > 0 ? ":" + std::to_string(p.line) : "") + ": " +

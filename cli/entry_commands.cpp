@@ -1,6 +1,5 @@
 #include "cli/entry_commands.h"
 
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -21,8 +20,6 @@
 
 namespace orva::cli {
 namespace {
-
-using json = nlohmann::ordered_json;
 
 // The kind's name, as `entries` prints it and `--kind` takes it.
 const char* Kind(const EntryText& entry, std::size_t marker_slot) {
@@ -49,19 +46,14 @@ std::string EntryJson(const EntryText& entry, std::string_view kind) {
                        {"image", IsMissionKind(kind) ? json(ImageName(entry.id)) : json(nullptr)},
                        {"length", entry.text.size()},
                        {"text", ExchangeText(entry.text)}};
-  std::string out = "    ";
-  for (char c : object.dump(2, ' ', false, json::error_handler_t::replace)) {
-    out += c;
-    if (c == '\n') out += "    ";
-  }
-  return out;
+  return JsonArrayMember(object);
 }
 
 }  // namespace
 
 // The entries are written as they are found, the JSON document too, so that
 // a database of a million entries costs no more than its bytes and entries.
-EditOutcome Entries(const EditIo& io, const Request& request) {
+Outcome Entries(const Io& io, const Request& request) {
   std::optional<TextPattern> match, regex;
   if (request.match) match = TextPattern::Make(*request.match, {}).value();
   if (request.regex) {
@@ -106,7 +98,7 @@ EditOutcome Entries(const EditIo& io, const Request& request) {
   return {};
 }
 
-EditOutcome ReplaceTexts(const EditIo& io, const Request& request) {
+Outcome ReplaceTexts(const Io& io, const Request& request) {
   const TextSearch how{.regex = request.find_regex, .match_case = request.match_case};
   Result<TextPattern> pattern = TextPattern::Make(request.find, how);
   if (!pattern.ok()) return Refuse(io, request, pattern.status());
@@ -155,10 +147,8 @@ EditOutcome ReplaceTexts(const EditIo& io, const Request& request) {
       changed.push_back(
           {{"slot", row.slot}, {"id", row.id}, {"old_text", row.old_text}, {"text", row.text}});
     }
-    io.out.Write(
-        json({{"changed", std::move(changed)}, {"occurrences", occurrences}, {"written", written}})
-            .dump(2, ' ', false, json::error_handler_t::replace) +
-        '\n');
+    io.out.Write(JsonDocument(
+        {{"changed", std::move(changed)}, {"occurrences", occurrences}, {"written", written}}));
   } else {
     for (const Row& row : rows) {
       io.out.Write(std::to_string(row.id) + '\t' + EscapeText(row.old_text) + '\t' +

@@ -6,7 +6,7 @@
 
 namespace orva::cli {
 
-EditOutcome Entries(const EditIo& io, const Request& request);
-EditOutcome ReplaceTexts(const EditIo& io, const Request& request);
+Outcome Entries(const Io& io, const Request& request);
+Outcome ReplaceTexts(const Io& io, const Request& request);
 
 }  // namespace orva::cli

@@ -1,7 +1,6 @@
 #include "cli/formats.h"
 
 #include <cstdint>
-#include <nlohmann/json.hpp>
 #include <ostream>
 
 #include "database/format.h"
@@ -9,9 +8,6 @@
 
 namespace orva::cli {
 namespace {
-
-// Keys in the order written, as the documentation shows them.
-using json = nlohmann::ordered_json;
 
 void AppendHexByte(std::string& out, unsigned char byte) {
   constexpr char kDigits[] = "0123456789abcdef";
@@ -24,14 +20,22 @@ json MissionJson(const MissionEntry& mission) {
   return {{"id", mission.id}, {"image", ImageName(mission.id)}, {"text", mission.text}};
 }
 
-// Texts are valid UTF-8 (the library decodes them from Windows-1251 or took
-// them as valid UTF-8), but a malformed byte must never make the output fail:
-// it would become U+FFFD.
-std::string Dump(const json& document) {
-  return document.dump(2, ' ', false, json::error_handler_t::replace) + '\n';
+}  // namespace
+
+std::string DumpJson(const json& value, int indent) {
+  return value.dump(indent, ' ', false, json::error_handler_t::replace);
 }
 
-}  // namespace
+std::string JsonDocument(const json& document) { return DumpJson(document) + '\n'; }
+
+std::string JsonArrayMember(const json& value) {
+  std::string out = "    ";
+  for (char c : DumpJson(value)) {
+    out += c;
+    if (c == '\n') out += "    ";
+  }
+  return out;
+}
 
 std::string EscapeText(std::string_view text) {
   std::string out;
@@ -78,7 +82,7 @@ std::string ProblemLine(const std::filesystem::path& database, const LayoutProbl
 std::string MissionsJson(std::span<const MissionEntry> missions) {
   json list = json::array();
   for (const MissionEntry& mission : missions) list.push_back(MissionJson(mission));
-  return Dump({{"missions", std::move(list)}});
+  return JsonDocument({{"missions", std::move(list)}});
 }
 
 std::string ProblemsJson(std::span<const LayoutProblem> problems, bool read_whole) {
@@ -87,7 +91,8 @@ std::string ProblemsJson(std::span<const LayoutProblem> problems, bool read_whol
     list.push_back({{"entry", problem.entry > 0 ? json(problem.entry) : json(nullptr)},
                     {"problem", problem.what}});
   }
-  return Dump({{"well_formed", read_whole && problems.empty()}, {"problems", std::move(list)}});
+  return JsonDocument(
+      {{"well_formed", read_whole && problems.empty()}, {"problems", std::move(list)}});
 }
 
 std::string InsertedJson(std::span<const MissionEntry> inserted,
@@ -98,7 +103,7 @@ std::string InsertedJson(std::span<const MissionEntry> inserted,
     item["mission"] = format::IsListed(inserted[i].id, static_cast<std::int64_t>(table_slots[i]));
     list.push_back(std::move(item));
   }
-  return Dump({{"inserted", std::move(list)}});
+  return JsonDocument({{"inserted", std::move(list)}});
 }
 
 void Say(std::ostream& err, std::string_view reason) {

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <iosfwd>
+#include <nlohmann/json.hpp>
 #include <span>
 #include <string>
 #include <string_view>
@@ -33,6 +34,23 @@ std::string MissionLine(const MissionEntry& mission);
 
 // DATABASE: entry K: PROBLEM (without "entry K: " for the file as a whole).
 std::string ProblemLine(const std::filesystem::path& database, const LayoutProblem& problem);
+
+// JSON whose objects keep their keys in the order written, as the
+// documentation shows them.
+using json = nlohmann::ordered_json;
+
+// `value` as orva-cli writes JSON: an indent of `indent` spaces (-1: all on
+// one line), other than ASCII as UTF-8. Texts are valid UTF-8 (the library
+// decodes them from Windows-1251 or took them as valid UTF-8), but a
+// malformed byte must never make the output fail: it becomes U+FFFD.
+std::string DumpJson(const json& value, int indent = 2);
+
+// A whole document: DumpJson and a line feed.
+std::string JsonDocument(const json& document);
+
+// `value` as a member of an array that is itself a member of the document's
+// object: each of its lines indented by four spaces.
+std::string JsonArrayMember(const json& value);
 
 // The JSON documents, each ended by a line feed:
 //   {"missions": [{"id": 5001, "image": "shot001.bmp", "text": "..."}, ...]}

@@ -1,6 +1,5 @@
 #include "cli/patch_commands.h"
 
-#include <nlohmann/json.hpp>
 #include <ostream>
 
 #include "cli/exit_status.h"
@@ -18,14 +17,8 @@
 namespace orva::cli {
 namespace {
 
-using json = nlohmann::ordered_json;
-
 constexpr int kExitDifferent = 1;  // diff: the versions differ
 constexpr int kExitTrouble = 2;    // diff: a version could not be compared
-
-std::string Dump(const json& document, int indent = 2) {
-  return document.dump(indent, ' ', false, json::error_handler_t::replace);
-}
 
 // A database read whole and its entries, or the reason it cannot be.
 struct Version {
@@ -65,15 +58,12 @@ class JsonArrays {
  public:
   explicit JsonArrays(CheckedOutput& out) : out_(out) {}
   void Begin(std::string_view name) {
-    out_.Write(std::string(first_array_ ? "{\n" : ",\n") + "  " + Dump(json(name), -1) + ": [");
+    out_.Write(std::string(first_array_ ? "{\n" : ",\n") + "  " + DumpJson(json(name), -1) + ": [");
     first_array_ = false;
     first_member_ = true;
   }
   void Member(const json& member) {
-    std::string text = Dump(member);
-    std::string indented = first_member_ ? "\n    " : ",\n    ";
-    for (char c : text) indented += c == '\n' ? std::string("\n    ") : std::string(1, c);
-    out_.Write(indented);
+    out_.Write((first_member_ ? "\n" : ",\n") + JsonArrayMember(member));
     first_member_ = false;
   }
   void End() { out_.Write(first_member_ ? "]" : "\n  ]"); }
@@ -137,10 +127,10 @@ void WriteDiffLines(CheckedOutput& out, const EntryDiff& diff,
 
 }  // namespace
 
-EditOutcome Diff(const EditIo& io, const Request& request) {
+Outcome Diff(const Io& io, const Request& request) {
   auto trouble = [&](const std::string& name, const Status& status) {
     Say(io.err, name + ": " + status.message());
-    return EditOutcome{kExitTrouble};
+    return Outcome{kExitTrouble};
   };
   // The new version is summed up and let go of before the old one is read
   // whole, so that one of them is held at a time.
@@ -173,10 +163,10 @@ EditOutcome Diff(const EditIo& io, const Request& request) {
   return {diff.differences.empty() && other.empty() ? kExitOk : kExitDifferent};
 }
 
-EditOutcome CreatePatchFile(const EditIo& io, const Request& request) {
+Outcome CreatePatchFile(const Io& io, const Request& request) {
   auto refuse = [&](const std::string& reason) {
     Say(io.err, reason);
-    return EditOutcome{kExitFailure};
+    return Outcome{kExitFailure};
   };
   FileSystem& fs = DefaultFileSystem();
   const std::filesystem::path old_path = PathFromUtf8(request.database);
@@ -208,7 +198,7 @@ EditOutcome CreatePatchFile(const EditIo& io, const Request& request) {
   if (request.json) {
     json document = CountsJson(created->counts);
     document["output"] = *request.output;
-    io.out.Write(Dump(document) + '\n');
+    io.out.Write(JsonDocument(document));
   } else {
     io.out.Write(Counts(created->counts) + '\n');
   }
@@ -218,7 +208,7 @@ EditOutcome CreatePatchFile(const EditIo& io, const Request& request) {
   return {};
 }
 
-EditOutcome ApplyPatchFile(const EditIo& io, const Request& request) {
+Outcome ApplyPatchFile(const Io& io, const Request& request) {
   const std::string& patch_name = request.other;
   // A problem with a line is at that line of the patch; one without is the
   // patch's as a whole while it is read, the database's once it is applied.
@@ -244,7 +234,7 @@ EditOutcome ApplyPatchFile(const EditIo& io, const Request& request) {
       document["base_matched"] = outcome != nullptr && outcome->base_matched;
       document["written"] = outcome != nullptr && outcome->written;
       document["problems"] = std::move(list);
-      io.out.Write(Dump(document) + '\n');
+      io.out.Write(JsonDocument(document));
     }
     for (const PatchProblem& p : problems) Say(io.err, where(p));
   };

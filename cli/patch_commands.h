@@ -9,8 +9,8 @@ namespace orva::cli {
 
 // Exits with 0 for equal versions, 1 for different ones and 2 when either
 // cannot be read or is not well-formed, as diff(1) does.
-EditOutcome Diff(const EditIo& io, const Request& request);
-EditOutcome CreatePatchFile(const EditIo& io, const Request& request);
-EditOutcome ApplyPatchFile(const EditIo& io, const Request& request);
+Outcome Diff(const Io& io, const Request& request);
+Outcome CreatePatchFile(const Io& io, const Request& request);
+Outcome ApplyPatchFile(const Io& io, const Request& request);
 
 }  // namespace orva::cli

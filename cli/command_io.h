@@ -1,0 +1,26 @@
+// What each of orva-cli's commands is given and what it gives back.
+#pragma once
+
+#include <iosfwd>
+
+#include "cli/exit_status.h"
+#include "cli/output.h"
+
+namespace orva::cli {
+
+// The command's streams: standard input (insert --from -), the checked
+// standard output, and standard error for refusals and warnings.
+struct Io {
+  std::istream& in;
+  CheckedOutput& out;
+  std::ostream& err;
+};
+
+// What a command did: its exit status, and whether it changed the database,
+// which a failure to print the results must then admit.
+struct Outcome {
+  int exit_status = kExitOk;
+  bool database_changed = false;
+};
+
+}  // namespace orva::cli
