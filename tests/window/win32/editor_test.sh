@@ -17,20 +17,11 @@
 set -euo pipefail
 runner=$(realpath "$1") exe=$(realpath "$2") probe_exe=$(realpath "$3") main_probe_exe=$(realpath "$4")
 linux=$(realpath "$5") sample=$(realpath "$6") screenshot=$7
-scratch=$(mktemp -d)
-export LC_ALL=C.UTF-8
-failed=0
-orva_pid=
+# shellcheck source=SCRIPTDIR/wine_window.sh
+source "$(dirname "$0")/wine_window.sh"
 
 probe() { "$runner" "$probe_exe" "$@"; }
 main_probe() { "$runner" "$main_probe_exe" "$@"; }
-fail() {
-  echo "FAIL: $*" >&2
-  failed=1
-}
-expect() {  # expect WHAT ACTUAL EXPECTED
-  [[ "$2" == "$3" ]] || fail "$1: got '$2', expected '$3'"
-}
 expect_like() {  # expect_like WHAT ACTUAL PATTERN
   # shellcheck disable=SC2053
   [[ "$2" == $3 ]] || fail "$1: got '$2', expected something like '$3'"
@@ -45,9 +36,6 @@ expect_soon() {  # expect_soon WHAT EXPECTED COMMAND...
     sleep 0.2
   done
   fail "$1: got '$got', expected '$2'"
-}
-set_dpi() {
-  "$runner" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null
 }
 # Keys pressed in the window whose title matches.
 keys() {  # keys TITLE_PATTERN KEY...
@@ -83,9 +71,7 @@ stop_orva() {
 }
 cleanup() {
   stop_orva
-  set_dpi 96
-  timeout 60 "$runner" --wait || true  # wine's desktop process leaves this display first
-  rm -rf "$scratch"
+  leave_wine
 }
 trap cleanup EXIT
 
@@ -116,18 +102,7 @@ type_into_dialog() {
   done
 }
 
-# Wine draws every window of a prefix through the display its desktop process
-# was started with, so this test runs alone and starts afresh.
-timeout 120 "$runner" --wait || {
-  fail "wine programs of an earlier run are still running (wineserver -k ends them)"
-  exit 1
-}
-
-folder="$scratch/Кампания «Север»"
-mkdir -p "$folder"
-db="$folder/textdb_00.def"
-cp "$sample" "$db"
-cp "$sample" "$scratch/linux.def"
+sample_in_folder "$sample"
 # A screenshot for mission 5007, drawn here: a sky, hills and a bridge.
 picture() {
   convert -size 320x240 gradient:'#7fa7d9-#f0dca0' -fill '#3f5f2f' \

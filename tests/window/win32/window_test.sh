@@ -12,23 +12,10 @@
 set -euo pipefail
 runner=$(realpath "$1") exe=$(realpath "$2") probe_exe=$(realpath "$3") cli_exe=$(realpath "$4")
 linux=$(realpath "$5") sample=$(realpath "$6") screenshot=$7
-scratch=$(mktemp -d)
-export LC_ALL=C.UTF-8
-failed=0
-orva_pid=
+# shellcheck source=SCRIPTDIR/wine_window.sh
+source "$(dirname "$0")/wine_window.sh"
 
 probe() { "$runner" "$probe_exe" "$@"; }
-fail() {
-  echo "FAIL: $*" >&2
-  failed=1
-}
-expect() {  # expect WHAT ACTUAL EXPECTED
-  [[ "$2" == "$3" ]] || fail "$1: got '$2', expected '$3'"
-}
-# The display's dots per inch, as Windows programs read it at their start.
-set_dpi() {
-  "$runner" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null
-}
 close_window() {
   if [[ -n $orva_pid ]]; then
     probe close >/dev/null || kill "$orva_pid" 2>/dev/null || true
@@ -38,9 +25,7 @@ close_window() {
 }
 cleanup() {
   close_window
-  set_dpi 96
-  timeout 60 "$runner" --wait || true  # wine's desktop process leaves this display first
-  rm -rf "$scratch"
+  leave_wine
 }
 trap cleanup EXIT
 
@@ -54,19 +39,7 @@ start() {
   }
 }
 
-# Wine draws every window of a prefix through the display its desktop process
-# was started with: one started by a program without a display (the other
-# suites) would have none. So this test runs alone and starts afresh.
-timeout 120 "$runner" --wait || {
-  fail "wine programs of an earlier run are still running (wineserver -k ends them)"
-  exit 1
-}
-
-folder="$scratch/Кампания «Север»"
-mkdir -p "$folder"
-db="$folder/textdb_00.def"
-cp "$sample" "$db"
-cp "$sample" "$scratch/linux.def"
+sample_in_folder "$sample"
 
 # Started with a database on its command line, the window lists it.
 "$runner" "$cli_exe" --version >/dev/null  # wine itself is warm for both timings
