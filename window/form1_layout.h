@@ -120,6 +120,8 @@ struct Control {
 
 inline constexpr std::string_view kWindowName = "Form1";
 inline constexpr std::string_view kHelpPanelName = "Frame1";
+// The help panel's OK, its only focus stop while it is shown.
+inline constexpr std::string_view kHelpOkName = "Command2";
 // The client area below the menu bar.
 inline constexpr int kClientWidthTwips = 5160;
 inline constexpr int kClientHeightTwips = 4320;

@@ -1,8 +1,10 @@
 #include "window/form1_logic.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <iterator>
 #include <system_error>
 #include <utility>
 
@@ -158,6 +160,28 @@ void Form1Logic::Insert(std::string_view text) {
 void Form1Logic::ShowHelp() { SetHelpShown(true); }
 
 void Form1Logic::HideHelp() { SetHelpShown(false); }
+
+bool Form1Logic::Escape() {
+  if (!help_shown_) return false;
+  HideHelp();
+  return true;
+}
+
+std::string_view Form1Logic::NextFocusStop(
+    std::string_view from, int step,
+    const std::function<bool(std::string_view)>& takes_focus) const {
+  std::vector<std::string_view> stops;
+  if (help_shown_) {
+    stops.push_back(layout::kHelpOkName);
+  } else {
+    std::ranges::copy_if(layout::FocusOrder(), std::back_inserter(stops), takes_focus);
+  }
+  if (stops.empty()) return {};
+  const auto count = static_cast<std::ptrdiff_t>(stops.size());
+  const auto at = std::ranges::find(stops, from);
+  const std::ptrdiff_t now = at == stops.end() ? (step > 0 ? -1 : 0) : at - stops.begin();
+  return stops[static_cast<std::size_t>(((now + step) % count + count) % count)];
+}
 
 void Form1Logic::SetCommandsEnabled(bool enabled) {
   commands_enabled_ = enabled;

@@ -6,6 +6,7 @@
 // are UTF-8 both ways; a view converts at its edge. Plain C++: no toolkit.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -84,6 +85,17 @@ class Form1Logic {
   // What the menu item of that command does: Open or ShowHelp.
   void RunMenuCommand(layout::MenuCommand command);
   void HideHelp();
+  // Esc: closes the help panel if it is shown (true); otherwise nothing.
+  bool Escape();
+
+  // Tab (`step` 1) or Shift+Tab (-1) from the control named `from`: the
+  // next focus stop, round the order. While the help panel is shown its OK
+  // is the only stop; otherwise the layout's focus order, less the controls
+  // that `takes_focus` says are hidden or disabled. From a control that is
+  // no stop, Tab goes to the first and Shift+Tab to the last. Empty when no
+  // control can take the focus.
+  std::string_view NextFocusStop(std::string_view from, int step,
+                                 const std::function<bool(std::string_view)>& takes_focus) const;
 
   // --- The state, for the view and its tests ---
 

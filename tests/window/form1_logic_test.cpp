@@ -225,6 +225,44 @@ TEST_F(Form1LogicTest, OpenThenCancelOnlyHidesTheHelpPanel) {
   EXPECT_EQ(view_.screen, expected);
 }
 
+// Tab and Shift+Tab walk the layout's order round, each stop once, skipping
+// what cannot take the focus; with the help panel up only its OK is a stop,
+// and Esc closes the panel and does nothing more.
+TEST_F(Form1LogicTest, TabVisitsTheUsableStopsInOrderAndTheHelpPanelKeepsItToOk) {
+  const std::vector<std::string_view> order(layout::FocusOrder().begin(),
+                                            layout::FocusOrder().end());
+  ASSERT_GE(order.size(), 3U);
+  const std::string_view disabled = order[1];
+  auto usable = [&](std::string_view name) { return name != disabled; };
+  std::vector<std::string_view> forward;
+  std::string_view at = order.front();
+  for (std::size_t i = 0; i + 1 < order.size(); ++i) {
+    forward.push_back(at);
+    at = logic_.NextFocusStop(at, 1, usable);
+  }
+  EXPECT_EQ(at, order.front()) << "Tab comes round to the first stop";
+  std::vector<std::string_view> expected = order;
+  std::erase(expected, disabled);
+  EXPECT_EQ(forward, expected);
+  for (std::string_view name : expected) {
+    EXPECT_EQ(logic_.NextFocusStop(logic_.NextFocusStop(name, 1, usable), -1, usable), name);
+  }
+  EXPECT_EQ(logic_.NextFocusStop("Label3", 1, usable), expected.front());
+  EXPECT_EQ(logic_.NextFocusStop("", -1, usable), expected.back());
+  EXPECT_EQ(logic_.NextFocusStop(order.front(), 1, [](std::string_view) { return false; }), "");
+
+  EXPECT_FALSE(logic_.Escape());
+  EXPECT_FALSE(view_.screen.help_shown);
+  logic_.ShowHelp();
+  for (std::string_view from : {order.front(), layout::kHelpOkName}) {
+    EXPECT_EQ(logic_.NextFocusStop(from, 1, usable), layout::kHelpOkName);
+    EXPECT_EQ(logic_.NextFocusStop(from, -1, usable), layout::kHelpOkName);
+  }
+  EXPECT_TRUE(logic_.Escape());
+  EXPECT_FALSE(view_.screen.help_shown);
+  EXPECT_EQ(logic_.NextFocusStop(layout::kHelpOkName, 1, usable), expected.front());
+}
+
 TEST_F(Form1LogicTest, AFailedReadKeepsTheMissionsReadAndDisablesTheCommandsUntilTheNextOpen) {
   const std::string path = Write("textdb_01.def", FailingAtTheThird());
   Open(path);

@@ -177,6 +177,23 @@ void Form1::SetFocusOrder() {
   centralWidget()->findChild<QWidget*>(look::Text(layout::FocusOrder().front()))->setFocus();
 }
 
+// Tab and Shift+Tab, from any control of the window or the help panel: the
+// stop the logic names, among the controls shown and enabled.
+bool Form1::focusNextPrevChild(bool next) {
+  auto named = [this](std::string_view name) {
+    return centralWidget()->findChild<QWidget*>(look::Text(name));
+  };
+  const QWidget* focus = focusWidget();
+  const std::string from = focus != nullptr ? focus->objectName().toStdString() : std::string();
+  const std::string_view to = logic_.NextFocusStop(from, next ? 1 : -1, [&](std::string_view name) {
+    const QWidget* control = named(name);
+    return control != nullptr && control->isVisible() && control->isEnabled();
+  });
+  if (to.empty()) return false;
+  named(to)->setFocus(Qt::TabFocusReason);
+  return true;
+}
+
 void Form1::ConnectControls() {
   connect(missions_, &QListWidget::currentRowChanged, this, [this](int row) {
     if (!changing_list_) logic_.SelectionChanged(row);

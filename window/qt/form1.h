@@ -50,6 +50,7 @@ class Form1 : public QMainWindow, private Form1View {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  bool focusNextPrevChild(bool next) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;

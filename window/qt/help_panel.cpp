@@ -87,10 +87,4 @@ void HelpPanel::Uncover() {
   covered_.clear();
 }
 
-// Tab and Shift+Tab stay on the panel: OK is its only stop.
-bool HelpPanel::focusNextPrevChild(bool /*next*/) {
-  ok_->setFocus(Qt::TabFocusReason);
-  return true;
-}
-
 }  // namespace orva

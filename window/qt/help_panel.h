@@ -25,7 +25,6 @@ class HelpPanel : public QFrame {
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
-  bool focusNextPrevChild(bool next) override;
 
  private:
   void Cover();

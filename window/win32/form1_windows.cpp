@@ -344,23 +344,21 @@ bool Form1Window::PreTranslate(MSG& message) {
   return IsDialogMessageW(window_, &message) != FALSE;
 }
 
-// Tab and Shift+Tab: the next or previous of the table's focus order that is
-// shown and enabled; on the help panel, its OK alone.
+// Tab and Shift+Tab: the stop the logic names, among the controls shown and
+// enabled.
 void Form1Window::MoveFocus(int step) {
-  std::vector<HWND> stops;
-  if (logic_.HelpShown()) {
-    stops.push_back(Hwnd("Command2"));
-  } else {
-    for (const std::string_view name : layout::FocusOrder()) {
-      const HWND hwnd = Hwnd(name);
-      if (IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) stops.push_back(hwnd);
-    }
+  const HWND focus = GetFocus();
+  std::string_view from;
+  for (const std::string_view name : layout::FocusOrder()) {
+    if (Hwnd(name) == focus) from = name;
   }
-  if (stops.empty()) return;
-  const auto at = std::ranges::find(stops, GetFocus());
-  const auto count = static_cast<std::ptrdiff_t>(stops.size());
-  const std::ptrdiff_t now = at == stops.end() ? (step > 0 ? -1 : 0) : at - stops.begin();
-  const HWND next = stops[static_cast<std::size_t>(((now + step) % count + count) % count)];
+  if (Hwnd(layout::kHelpOkName) == focus) from = layout::kHelpOkName;
+  const std::string_view to = logic_.NextFocusStop(from, step, [this](std::string_view name) {
+    const HWND hwnd = Hwnd(name);
+    return IsWindowVisible(hwnd) != FALSE && IsWindowEnabled(hwnd) != FALSE;
+  });
+  if (to.empty()) return;
+  const HWND next = Hwnd(to);
   SetFocus(next);
   // As the dialog manager does: an edit box reached by Tab has its text selected.
   if ((SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) != 0) {
@@ -473,7 +471,7 @@ void Form1Window::OnCommand(int id, int code, HWND from) {
         logic_.RunMenuCommand(static_cast<layout::MenuCommand>(id - kFirstMenuCommand));
         return;
       case IDCANCEL:  // Esc
-        if (logic_.HelpShown()) logic_.HideHelp();
+        logic_.Escape();
         return;
       case IDOK: {  // Enter presses the focused button, as in a dialog box
         const Made* focused = Find(GetFocus());
@@ -495,7 +493,7 @@ void Form1Window::OnCommand(int id, int code, HWND from) {
     MessageBeep(MB_OK);  // a character typed into a full box is not taken: say so
   } else if (name == "Command1" && code == BN_CLICKED) {
     logic_.Insert(Utf8FromUtf16(TextOf(Hwnd("Text1"))));
-  } else if (name == "Command2" && code == BN_CLICKED) {
+  } else if (name == layout::kHelpOkName && code == BN_CLICKED) {
     logic_.HideHelp();
   }
 }
@@ -655,7 +653,7 @@ void Form1Window::SetHelpShown(bool shown) {
     ShowWindow(made.hwnd, visible ? SW_SHOWNA : SW_HIDE);
   }
   if (shown) {
-    SetFocus(Hwnd("Command2"));
+    SetFocus(Hwnd(layout::kHelpOkName));
     return;
   }
   HWND back = focus_before_help_;
