@@ -38,38 +38,25 @@
 #include <vector>
 
 #include "storage/utf16.h"
+#include "tests/window/win32/probe_windows.h"
 #include "window/win32/editor_windows.h"
 
 namespace {
 
 using orva::Utf16FromUtf8;
 using orva::Utf8FromUtf16;
+using orva::probe::ClassOf;
+using orva::probe::Focused;
+using orva::probe::kMessageTextId;
+using orva::probe::Print;
+using orva::probe::Settle;
+using orva::probe::TextOf;
+using orva::probe::WaitForDialog;
 namespace ids = orva::win32;
-constexpr int kMessageTextId = 0xFFFF;  // the text of a message box
-
-void Print(std::string_view line) {
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
-}
 
 [[noreturn]] void Stop(std::string_view why, int status) {
   Print(why);
   std::exit(status);
-}
-
-std::wstring TextOf(HWND hwnd) {
-  std::wstring text(32768, L'\0');
-  const LRESULT got =
-      SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-  text.resize(static_cast<std::size_t>(got));
-  return text;
-}
-
-std::string ClassOf(HWND hwnd) {
-  wchar_t name[64] = {};
-  GetClassNameW(hwnd, name, 64);
-  return Utf8FromUtf16(name);
 }
 
 HWND EditorWindow() {
@@ -150,40 +137,6 @@ std::string ColumnTitle(HWND table, int column) {
   return Utf8FromUtf16(remote.ReadText(kTextAt));
 }
 
-HWND Focused(HWND window) {
-  GUITHREADINFO info{};
-  info.cbSize = sizeof info;
-  GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
-  return info.hwndFocus;
-}
-
-// A dialog box (#32770) of orva.exe's, shown; null after `ms`.
-HWND WaitForDialog(HWND window, int ms) {
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  struct Search {
-    DWORD process;
-    HWND found;
-  } search{process, nullptr};
-  for (int waited = 0; waited <= ms; waited += 100) {
-    EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(param);
-          DWORD owner = 0;
-          GetWindowThreadProcessId(hwnd, &owner);
-          if (owner != s->process || ClassOf(hwnd) != "#32770" || !IsWindowVisible(hwnd)) {
-            return TRUE;
-          }
-          s->found = hwnd;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    if (search.found != nullptr) return search.found;
-    Sleep(100);
-  }
-  return nullptr;
-}
-
 HWND DialogOrStop(HWND window, int ms) {
   const HWND dialog = WaitForDialog(window, ms);
   if (dialog == nullptr) Stop("none", 3);
@@ -228,18 +181,6 @@ UINT DpiOf(HWND window) {
   GetDpiForMonitor(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), MDT_EFFECTIVE_DPI, &dpi,
                    &unused);
   return dpi;
-}
-
-// Returns once orva.exe has taken what was posted to it and waits for more
-// (or shows a modal box), so the next look sees what it did.
-void Settle(HWND window) {
-  DWORD process_id = 0;
-  GetWindowThreadProcessId(window, &process_id);
-  const HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, process_id);
-  if (process == nullptr) return;
-  Sleep(100);
-  WaitForInputIdle(process, 5000);
-  CloseHandle(process);
 }
 
 int Wait(const std::vector<std::string>& args, std::size_t at, int otherwise) {

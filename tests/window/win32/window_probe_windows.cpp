@@ -29,28 +29,20 @@
 #include <vector>
 
 #include "storage/utf16.h"
+#include "tests/window/win32/probe_windows.h"
 #include "window/form1_layout.h"
 #include "window/win32/form1_windows.h"
 
 namespace {
 
+using orva::probe::Focused;
+using orva::probe::kMessageTextId;
+using orva::probe::Print;
+using orva::probe::Settle;
+using orva::probe::TextOf;
+using orva::probe::WaitForDialog;
 using orva::win32::kFirstControlId;
 using orva::win32::kWindowClass;
-constexpr int kMessageTextId = 0xFFFF;  // the text of a message box
-
-void Print(std::string_view line) {
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
-}
-
-std::wstring TextOf(HWND hwnd) {
-  std::wstring text(32768, L'\0');
-  const LRESULT got =
-      SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-  text.resize(static_cast<std::size_t>(got));
-  return text;
-}
 
 HWND MainWindow() {
   for (int tries = 0; tries < 300; ++tries) {
@@ -188,43 +180,6 @@ int CheckLayout(HWND window) {
   return wrong == 0 ? 0 : 1;
 }
 
-HWND Focused(HWND window) {
-  GUITHREADINFO info{};
-  info.cbSize = sizeof info;
-  GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
-  return info.hwndFocus;
-}
-
-// A dialog box (#32770) of orva.exe's, shown; null after `ms`.
-HWND WaitForDialog(HWND window, int ms) {
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  struct Search {
-    DWORD process;
-    HWND found;
-  } search{process, nullptr};
-  for (int waited = 0; waited <= ms; waited += 100) {
-    EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(param);
-          DWORD owner = 0;
-          GetWindowThreadProcessId(hwnd, &owner);
-          wchar_t name[16] = {};
-          GetClassNameW(hwnd, name, 16);
-          if (owner != s->process || std::wstring_view(name) != L"#32770" ||
-              !IsWindowVisible(hwnd)) {
-            return TRUE;
-          }
-          s->found = hwnd;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    if (search.found != nullptr) return search.found;
-    Sleep(100);
-  }
-  return nullptr;
-}
-
 UINT Key(std::string_view name) {
   if (name == "return") return VK_RETURN;
   if (name == "escape") return VK_ESCAPE;
@@ -236,18 +191,6 @@ UINT Key(std::string_view name) {
 void Press(HWND hwnd, UINT key) {
   PostMessageW(hwnd, WM_KEYDOWN, key, 1);
   PostMessageW(hwnd, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
-}
-
-// Returns once orva.exe has taken what was posted to it and waits for more
-// (or shows a modal box), so the next look sees what it did.
-void Settle(HWND window) {
-  DWORD process_id = 0;
-  GetWindowThreadProcessId(window, &process_id);
-  const HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, process_id);
-  if (process == nullptr) return;
-  Sleep(100);
-  WaitForInputIdle(process, 5000);
-  CloseHandle(process);
 }
 
 }  // namespace
