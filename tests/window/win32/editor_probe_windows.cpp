@@ -45,13 +45,8 @@ namespace {
 
 using orva::Utf16FromUtf8;
 using orva::Utf8FromUtf16;
-using orva::probe::ClassOf;
-using orva::probe::Focused;
-using orva::probe::kMessageTextId;
-using orva::probe::Print;
-using orva::probe::Settle;
-using orva::probe::TextOf;
-using orva::probe::WaitForDialog;
+// The lookups both probes make (probe_windows.h).
+using namespace orva::probe;
 namespace ids = orva::win32;
 
 [[noreturn]] void Stop(std::string_view why, int status) {

@@ -35,12 +35,8 @@
 
 namespace {
 
-using orva::probe::Focused;
-using orva::probe::kMessageTextId;
-using orva::probe::Print;
-using orva::probe::Settle;
-using orva::probe::TextOf;
-using orva::probe::WaitForDialog;
+// The lookups both probes make (probe_windows.h).
+using namespace orva::probe;
 using orva::win32::kFirstControlId;
 using orva::win32::kWindowClass;
 
