@@ -62,14 +62,14 @@ std::vector<std::byte> Version(bool edited) {
 }
 
 std::vector<std::byte> Read(const fs::path& path) {
-  return ReadWholeFile(DefaultFileSystem(), path, kDatabaseReadLimit).value();
+  return ReadWholeFile(path, kDatabaseReadLimit).value();
 }
 
 void Diff(benchmark::State& state, const fs::path& old_path, const fs::path& new_path) {
   FileSystem& fs = DefaultFileSystem();
   for (auto _ : state) {
     const TextDigester digester;
-    const SummedVersion news = SumUpVersion(fs, new_path, digester, false).value();
+    const SummedVersion news = SumUpVersion(new_path, digester, false, fs).value();
     const EntryIndex new_index(news.entries);
     const std::vector<std::byte> old_bytes = Read(old_path);
     const std::vector<EntryText> olds = ReadEntryTexts(old_bytes).value();
@@ -86,8 +86,7 @@ void Diff(benchmark::State& state, const fs::path& old_path, const fs::path& new
 
 void Create(benchmark::State& state, const fs::path& old_path, const fs::path& new_path) {
   for (auto _ : state) {
-    Result<CreatedPatch> created =
-        CreatePatch(DefaultFileSystem(), old_path, new_path, "old", "new");
+    Result<CreatedPatch> created = CreatePatch(old_path, new_path, "old", "new");
     if (!created.ok() || created->counts.inserted < kEach - 2) {
       state.SkipWithError("the patch was not made");
     }
@@ -106,7 +105,7 @@ void Apply(benchmark::State& state, const fs::path& old_path, const fs::path& ne
     state.PauseTiming();
     test_support::WriteFileBytes(work, old_bytes);
     state.ResumeTiming();
-    Result<PatchOutcome> applied = ApplyPatch(DefaultFileSystem(), work, patch, false);
+    Result<PatchOutcome> applied = ApplyPatch(work, patch, false);
     if (!applied.ok() || !applied->written) state.SkipWithError("the patch did not apply");
   }
   fs::remove(work);

@@ -157,8 +157,7 @@ void SearchEntries(benchmark::State& state, const fs::path& db, std::string_view
                    std::size_t wanted) {
   const TextPattern pattern = TextPattern::Make(match, {}).value();
   for (auto _ : state) {
-    Result<std::vector<std::byte>> bytes =
-        ReadWholeFile(DefaultFileSystem(), db, kDatabaseReadLimit);
+    Result<std::vector<std::byte>> bytes = ReadWholeFile(db, kDatabaseReadLimit);
     Check(bytes.status(), "the read");
     Result<std::vector<EntryText>> entries = ReadEntryTexts(*bytes);
     Check(entries.status(), "the entries");
@@ -198,7 +197,7 @@ void PrintRatios(const Pairs& p, std::string_view what) {
 // One run of the second form: open, change, save, each part timed.
 int ChangeAndSave(const fs::path& db, int changes, int pairs_wanted) {
   auto start = Clock::now();
-  Result<EditSession> session = EditSession::Open(DefaultFileSystem(), db);
+  Result<EditSession> session = EditSession::Open(db);
   Check(session.status(), "the open");
   const double open = Ms(start);
   start = Clock::now();
@@ -276,7 +275,7 @@ int Run(int argc, char** argv) {
   test_support::WriteFileBytes(twin, MissionDatabase(8u << 20));
   test_support::WriteFileBytes(db64, MissionDatabase(64u << 20));
 
-  Result<EditSession> session = EditSession::Open(DefaultFileSystem(), db8);
+  Result<EditSession> session = EditSession::Open(db8);
   Check(session.status(), "the open");
   const auto start = Clock::now();
   MakeChanges(*session, 1000);

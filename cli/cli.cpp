@@ -109,8 +109,7 @@ Result<NewTexts> ReadTexts(std::istream& standard_input, std::string_view from) 
   if (from != "-") {
     // A file is read whole through the file-system seam, as every file ORVA
     // reads; its lines are then taken as standard input's are.
-    Result<std::vector<std::byte>> bytes =
-        ReadWholeFile(DefaultFileSystem(), PathFromUtf8(from), kExchangeReadLimit);
+    Result<std::vector<std::byte>> bytes = ReadWholeFile(PathFromUtf8(from), kExchangeReadLimit);
     if (!bytes.ok()) return bytes.status().Within("cannot read the texts: ");
     file.str(std::string(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
     in = &file;
@@ -182,8 +181,7 @@ Outcome Insert(const Io& io, const Request& request) {
   InsertedEntries inserted;
   if (!texts->empty()) {
     Result<InsertedEntries> made =
-        InsertTextEntries(DefaultFileSystem(), PathFromUtf8(request.database), *texts,
-                          MakeBackup(DefaultFileSystem(), request.backup));
+        InsertTextEntries(PathFromUtf8(request.database), *texts, MakeBackup(request.backup));
     if (!made.ok()) return refuse(made.status());
     inserted = std::move(made).value();
   }

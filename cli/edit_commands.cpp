@@ -43,9 +43,8 @@ Outcome Refuse(const Io& io, const Request& request, const Status& why) {
 Outcome SetText(const Io& io, const Request& request) {
   Result<std::vector<std::byte>> stored = StoredText(request.text);
   if (!stored.ok()) return Refuse(io, request, stored.status());
-  Result<EditedEntry> edited =
-      SetEntryText(DefaultFileSystem(), PathFromUtf8(request.database), Choice(request), *stored,
-                   MakeBackup(DefaultFileSystem(), request.backup));
+  Result<EditedEntry> edited = SetEntryText(PathFromUtf8(request.database), Choice(request),
+                                            *stored, MakeBackup(request.backup));
   if (!edited.ok()) return Refuse(io, request, edited.status());
   if (request.json) {
     io.out.Write(JsonDocument({{"set",
@@ -62,8 +61,7 @@ Outcome SetText(const Io& io, const Request& request) {
 
 Outcome Remove(const Io& io, const Request& request) {
   Result<EditedEntry> removed =
-      RemoveEntry(DefaultFileSystem(), PathFromUtf8(request.database), Choice(request),
-                  MakeBackup(DefaultFileSystem(), request.backup));
+      RemoveEntry(PathFromUtf8(request.database), Choice(request), MakeBackup(request.backup));
   if (!removed.ok()) return Refuse(io, request, removed.status());
   if (request.json) {
     io.out.Write(JsonDocument(
@@ -81,8 +79,7 @@ Outcome Export(const Io& io, const Request& request) {
   const bool to_file = request.output && *request.output != "-";
   const TranslationFormat format = FormatOf(request, to_file ? *request.output : "");
   if (to_file) {
-    Result<Exported> exported =
-        ExportTranslations(DefaultFileSystem(), database, PathFromUtf8(*request.output), format);
+    Result<Exported> exported = ExportTranslations(database, PathFromUtf8(*request.output), format);
     if (!exported.ok()) return Refuse(io, request, exported.status());
     if (request.json) {
       io.out.Write(JsonDocument({{"exported", exported->entries},
@@ -92,8 +89,7 @@ Outcome Export(const Io& io, const Request& request) {
     Warn(io, request, "the export was written", exported->warning);
     return {};
   }
-  Result<std::vector<std::byte>> bytes =
-      ReadWholeFile(DefaultFileSystem(), database, kDatabaseReadLimit);
+  Result<std::vector<std::byte>> bytes = ReadWholeFile(database, kDatabaseReadLimit);
   if (!bytes.ok()) return Refuse(io, request, bytes.status());
   Result<std::vector<EntryText>> entries = ReadEntryTexts(*bytes);
   if (!entries.ok()) return Refuse(io, request, entries.status());
@@ -148,8 +144,7 @@ Outcome Import(const Io& io, const Request& request) {
     return {kExitFailure};
   }
   const std::filesystem::path source = PathFromUtf8(request.translations);
-  Result<std::vector<std::byte>> bytes =
-      ReadWholeFile(DefaultFileSystem(), source, kExchangeReadLimit);
+  Result<std::vector<std::byte>> bytes = ReadWholeFile(source, kExchangeReadLimit);
   if (!bytes.ok()) {
     Say(io.err, "cannot read the translations: " + bytes.status().message());
     return {kExitFailure};
@@ -168,9 +163,9 @@ Outcome Import(const Io& io, const Request& request) {
   // The file's own problems and those of its translations, all reported
   // before anything is written.
   const bool dry_run = request.dry_run || !records.problems.empty();
-  Result<ImportOutcome> outcome = ImportTranslations(
-      DefaultFileSystem(), PathFromUtf8(request.database), records.translations,
-      request.source_changed, dry_run, MakeBackup(DefaultFileSystem(), request.backup));
+  Result<ImportOutcome> outcome =
+      ImportTranslations(PathFromUtf8(request.database), records.translations,
+                         request.source_changed, dry_run, MakeBackup(request.backup));
   if (!outcome.ok()) return Refuse(io, request, outcome.status());
   std::vector<FileProblem> problems = std::move(records.problems);
   problems.insert(problems.end(), outcome->problems.begin(), outcome->problems.end());

@@ -62,7 +62,7 @@ Outcome Entries(const Io& io, const Request& request) {
     regex = std::move(re).value();
   }
   Result<std::vector<std::byte>> bytes =
-      ReadWholeFile(DefaultFileSystem(), PathFromUtf8(request.database), kDatabaseReadLimit);
+      ReadWholeFile(PathFromUtf8(request.database), kDatabaseReadLimit);
   if (!bytes.ok()) return Refuse(io, request, bytes.status());
   Result<std::vector<EntryText>> entries = ReadEntryTexts(*bytes);
   if (!entries.ok()) return Refuse(io, request, entries.status());
@@ -102,8 +102,7 @@ Outcome ReplaceTexts(const Io& io, const Request& request) {
   const TextSearch how{.regex = request.find_regex, .match_case = request.match_case};
   Result<TextPattern> pattern = TextPattern::Make(request.find, how);
   if (!pattern.ok()) return Refuse(io, request, pattern.status());
-  Result<EditSession> session =
-      EditSession::Open(DefaultFileSystem(), PathFromUtf8(request.database));
+  Result<EditSession> session = EditSession::Open(PathFromUtf8(request.database));
   if (!session.ok()) return Refuse(io, request, session.status());
 
   // What changes, for the report, read before the session's step replaces
@@ -134,7 +133,7 @@ Outcome ReplaceTexts(const Io& io, const Request& request) {
     Result<SessionEdit> replaced = session->Replace(*pattern, request.replacement);
     if (!replaced.ok()) return Refuse(io, request, replaced.status());
     if (!request.dry_run) {
-      Result<SessionSaved> saved = session->Save(MakeBackup(DefaultFileSystem(), request.backup));
+      Result<SessionSaved> saved = session->Save(MakeBackup(request.backup));
       if (!saved.ok()) return Refuse(io, request, saved.status().Within("nothing was replaced: "));
       written = saved->written;
       warning = std::move(saved->warning);

@@ -27,8 +27,7 @@ struct Version {
 };
 
 Result<Version> ReadVersion(const std::string& name) {
-  Result<std::vector<std::byte>> bytes =
-      ReadWholeFile(DefaultFileSystem(), PathFromUtf8(name), kDatabaseReadLimit);
+  Result<std::vector<std::byte>> bytes = ReadWholeFile(PathFromUtf8(name), kDatabaseReadLimit);
   if (!bytes.ok()) return bytes.status();
   Version version{std::move(bytes).value(), {}};
   Result<std::vector<EntryText>> entries = ReadEntryTexts(version.bytes);
@@ -137,7 +136,7 @@ Outcome Diff(const Io& io, const Request& request) {
   FileSystem& fs = DefaultFileSystem();
   const TextDigester digester;
   Result<SummedVersion> new_version =
-      SumUpVersion(fs, PathFromUtf8(request.other), digester, false);
+      SumUpVersion(PathFromUtf8(request.other), digester, false, fs);
   if (!new_version.ok()) {
     // The old version's trouble is told first, as it is read first.
     if (Result<Version> old_version = ReadVersion(request.database); !old_version.ok()) {
@@ -172,7 +171,7 @@ Outcome CreatePatchFile(const Io& io, const Request& request) {
   const std::filesystem::path old_path = PathFromUtf8(request.database);
   const std::filesystem::path new_path = PathFromUtf8(request.other);
   Result<CreatedPatch> created =
-      CreatePatch(fs, old_path, new_path, request.database, request.other);
+      CreatePatch(old_path, new_path, request.database, request.other, fs);
   if (!created.ok()) return refuse(created.status().message());
 
   if (!request.output || *request.output == "-") {
@@ -188,12 +187,12 @@ Outcome CreatePatchFile(const Io& io, const Request& request) {
     how.inputs.push_back({*info, path});
   }
   Result<WrittenFile> written = WriteFileDurably(
-      fs, PathFromUtf8(*request.output),
+      PathFromUtf8(*request.output),
       [&](FileWriter& writer) {
         if (Status s = writer.Write(std::string_view(created->text)); !s.ok()) return s;
         return writer.Flush();
       },
-      how);
+      how, fs);
   if (!written.ok()) return refuse(*request.output + ": " + written.status().message());
   if (request.json) {
     json document = CountsJson(created->counts);
@@ -240,7 +239,7 @@ Outcome ApplyPatchFile(const Io& io, const Request& request) {
   };
 
   Result<std::vector<std::byte>> bytes =
-      ReadWholeFile(DefaultFileSystem(), PathFromUtf8(patch_name), kExchangeReadLimit);
+      ReadWholeFile(PathFromUtf8(patch_name), kExchangeReadLimit);
   if (!bytes.ok()) {
     Say(io.err, "cannot read the patch: " + bytes.status().message());
     return {kExitFailure};
@@ -255,9 +254,8 @@ Outcome ApplyPatchFile(const Io& io, const Request& request) {
   reading_patch = false;
   Patch patch = std::move(reading.patch);
   if (request.reverse) patch = Reversed(std::move(patch));
-  Result<PatchOutcome> outcome =
-      ApplyPatch(DefaultFileSystem(), PathFromUtf8(request.database), patch, request.dry_run,
-                 MakeBackup(DefaultFileSystem(), request.backup));
+  Result<PatchOutcome> outcome = ApplyPatch(PathFromUtf8(request.database), patch, request.dry_run,
+                                            MakeBackup(request.backup));
   if (!outcome.ok()) {
     if (request.json) report({}, nullptr);
     Say(io.err, request.database + ": " + outcome.status().message());

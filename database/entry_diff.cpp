@@ -74,9 +74,9 @@ std::future<Sha256Digest> Sha256Aside(std::span<const std::byte> bytes) {
   }
 }
 
-Result<SummedVersion> SumUpVersion(FileSystem& fs, const std::filesystem::path& path,
-                                   const TextDigester& digester, bool sha256) {
-  Result<RegularFile> file = OpenRegularFile(fs, path, OpenMode::kRead);
+Result<SummedVersion> SumUpVersion(const std::filesystem::path& path, const TextDigester& digester,
+                                   bool sha256, FileSystem& fs) {
+  Result<RegularFile> file = OpenRegularFile(path, OpenMode::kRead, fs);
   if (!file.ok()) return file.status();
   if (Status s = CheckReadLimit(file->info, path, kDatabaseReadLimit); !s.ok()) return s;
   std::vector<std::byte> bytes(static_cast<std::size_t>(file->info.size));

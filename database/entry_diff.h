@@ -72,14 +72,15 @@ struct SummedVersion {
   }
 };
 
-// Reads the database at `path` whole (kDatabaseReadLimit), sums it up with
-// `digester` and, with `sha256`, hashes it too, on a thread of its own while
-// it is summed up. Refuses what ReadEntryTexts refuses.
-Result<SummedVersion> SumUpVersion(FileSystem& fs, const std::filesystem::path& path,
-                                   const TextDigester& digester, bool sha256);
+// Reads the database at `path` whole (kDatabaseReadLimit) through `fs`, sums
+// it up with `digester` and, with `sha256`, hashes it too, on a thread of its
+// own while it is summed up. Refuses what ReadEntryTexts refuses.
+Result<SummedVersion> SumUpVersion(const std::filesystem::path& path, const TextDigester& digester,
+                                   bool sha256, FileSystem& fs = DefaultFileSystem());
 
 // Checks that the summed-up version's file is as it was when read whole; any
-// change to its size, contents or metadata since is refused (kBusy).
+// change to its size, contents or metadata since is refused (kBusy). `fs` is
+// the file system the version was summed up through, which its file is open in.
 Status CheckUnchanged(FileSystem& fs, const SummedVersion& version);
 
 // A version's SHA-256 on a thread of its own, or later on the caller's where
@@ -161,6 +162,7 @@ struct SummedDiff {
   std::unique_ptr<std::vector<std::byte>> texts;  // what `read_again` views
 };
 
+// `fs` is the file system `new_version` was summed up through (CheckUnchanged).
 Result<SummedDiff> DiffEntries(FileSystem& fs, std::span<const EntryText> old_entries,
                                const EntryIndex& old_index, const SummedVersion& new_version,
                                const EntryIndex& new_index, const TextDigester& digester);

@@ -314,9 +314,9 @@ std::vector<LayoutProblem> CheckTextLayout(std::span<const std::byte> database) 
   return problems;
 }
 
-Status CheckLayout(FileSystem& fs, const std::filesystem::path& path, const ReportProblem& report) {
+Status CheckLayout(const std::filesystem::path& path, const ReportProblem& report, FileSystem& fs) {
   try {
-    Result<RegularFile> file = OpenRegularFile(fs, path, OpenMode::kRead);
+    Result<RegularFile> file = OpenRegularFile(path, OpenMode::kRead, fs);
     if (!file.ok()) return file.status();
     const int fd = file->file.fd();
     TableReader table(fs, fd, file->info.size, kCheckBlock);
@@ -329,9 +329,4 @@ Status CheckLayout(FileSystem& fs, const std::filesystem::path& path, const Repo
     return Status::NoMemory("check " + DescribePath(path));
   }
 }
-
-Status CheckLayout(const std::filesystem::path& path, const ReportProblem& report) {
-  return CheckLayout(DefaultFileSystem(), path, report);
-}
-
 }  // namespace orva

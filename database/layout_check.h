@@ -72,11 +72,12 @@ std::vector<LayoutProblem> CheckLayout(std::span<const std::byte> database);
 // changing texts and entries relies on.
 std::vector<LayoutProblem> CheckTextLayout(std::span<const std::byte> database);
 
-// The same on the file at `path`, read a block at a time: time linear in the
-// file, memory bounded whatever its size. Each problem is handed to `report`
-// as it is found; the Status tells whether the file could be read at all.
+// The same on the file at `path`, read a block at a time through `fs`: time
+// linear in the file, memory bounded whatever its size. Each problem is handed
+// to `report` as it is found; the Status tells whether the file could be read
+// at all.
 using ReportProblem = std::function<void(const LayoutProblem&)>;
-Status CheckLayout(FileSystem& fs, const std::filesystem::path& path, const ReportProblem& report);
-Status CheckLayout(const std::filesystem::path& path, const ReportProblem& report);
+Status CheckLayout(const std::filesystem::path& path, const ReportProblem& report,
+                   FileSystem& fs = DefaultFileSystem());
 
 }  // namespace orva

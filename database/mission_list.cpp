@@ -103,9 +103,9 @@ MissionList ReadMissionList(std::span<const std::byte> database) {
   }
 }
 
-MissionList ReadMissionList(FileSystem& fs, const std::filesystem::path& path) {
+MissionList ReadMissionList(const std::filesystem::path& path, FileSystem& fs) {
   try {
-    Result<RegularFile> file = OpenRegularFile(fs, path, OpenMode::kRead);
+    Result<RegularFile> file = OpenRegularFile(path, OpenMode::kRead, fs);
     if (!file.ok()) {
       MissionList list;
       list.status = file.status();
@@ -127,9 +127,4 @@ MissionList ReadMissionList(FileSystem& fs, const std::filesystem::path& path) {
     return OutOfMemory("list the missions of " + DescribePath(path));
   }
 }
-
-MissionList ReadMissionList(const std::filesystem::path& path) {
-  return ReadMissionList(DefaultFileSystem(), path);
-}
-
 }  // namespace orva

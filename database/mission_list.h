@@ -45,9 +45,10 @@ struct MissionList {
 MissionList ReadMissionList(std::span<const std::byte> database);
 
 // The same on the file at `path`, of which only the table slots and the text
-// windows are read; fails as well when it is no regular file or cannot be read.
-MissionList ReadMissionList(FileSystem& fs, const std::filesystem::path& path);
-MissionList ReadMissionList(const std::filesystem::path& path);
+// windows are read through `fs`; fails as well when it is no regular file or
+// cannot be read.
+MissionList ReadMissionList(const std::filesystem::path& path,
+                            FileSystem& fs = DefaultFileSystem());
 
 // The text shown for a mission, from the bytes of its 70-byte text window:
 // leading spaces dropped, ended at the first NUL or, without a NUL, at the

@@ -459,7 +459,7 @@ Result<EditedEntry> Edit(FileSystem& fs, const std::filesystem::path& path,
                          const BeforeRename& before_rename) {
   EditedEntry edited;
   Result<Rewritten> rewritten = RewriteDatabase(
-      fs, path, kDatabaseReadLimit,
+      path, kDatabaseReadLimit,
       [&](std::span<const std::byte> old) -> Result<NewContents> {
         Result<std::vector<EntryText>> entries = ReadEntryTexts(old);
         if (!entries.ok()) return entries.status();
@@ -471,7 +471,7 @@ Result<EditedEntry> Edit(FileSystem& fs, const std::filesystem::path& path,
         edited.old_text = ExchangeText(entry.text);
         return plan(old, entry.slot);
       },
-      before_rename);
+      before_rename, fs);
   if (!rewritten.ok()) return rewritten.status();
   edited.warning = std::move(rewritten->warning);
   return edited;
@@ -479,9 +479,9 @@ Result<EditedEntry> Edit(FileSystem& fs, const std::filesystem::path& path,
 
 }  // namespace
 
-Result<EditedEntry> SetEntryText(FileSystem& fs, const std::filesystem::path& path,
-                                 const EntryChoice& choice, std::span<const std::byte> stored,
-                                 const BeforeRename& before_rename) {
+Result<EditedEntry> SetEntryText(const std::filesystem::path& path, const EntryChoice& choice,
+                                 std::span<const std::byte> stored,
+                                 const BeforeRename& before_rename, FileSystem& fs) {
   try {
     const TextChange change{0, std::vector<std::byte>(stored.begin(), stored.end())};
     Result<EditedEntry> edited = Edit(
@@ -499,8 +499,8 @@ Result<EditedEntry> SetEntryText(FileSystem& fs, const std::filesystem::path& pa
   }
 }
 
-Result<EditedEntry> RemoveEntry(FileSystem& fs, const std::filesystem::path& path,
-                                const EntryChoice& choice, const BeforeRename& before_rename) {
+Result<EditedEntry> RemoveEntry(const std::filesystem::path& path, const EntryChoice& choice,
+                                const BeforeRename& before_rename, FileSystem& fs) {
   try {
     return Edit(fs, path, choice, PlanRemoval, before_rename);
   } catch (const std::bad_alloc&) {

@@ -33,11 +33,10 @@
 #include <vector>
 
 #include "storage/database_rewrite.h"
+#include "storage/file_system.h"
 #include "storage/status.h"
 
 namespace orva {
-
-class FileSystem;
 
 // An entry of the table and its text as stored (without its NUL; a view into
 // the database's bytes).
@@ -156,13 +155,15 @@ struct EditedEntry {
 
 // Gives the chosen entry of the database at `path` the text `stored` (bytes
 // as the database stores them) with one RewriteDatabase.
-// `before_rename` as in RewriteDatabase (a backup).
-Result<EditedEntry> SetEntryText(FileSystem& fs, const std::filesystem::path& path,
-                                 const EntryChoice& choice, std::span<const std::byte> stored,
-                                 const BeforeRename& before_rename = {});
+// `before_rename` and `fs` as in RewriteDatabase (a backup).
+Result<EditedEntry> SetEntryText(const std::filesystem::path& path, const EntryChoice& choice,
+                                 std::span<const std::byte> stored,
+                                 const BeforeRename& before_rename = {},
+                                 FileSystem& fs = DefaultFileSystem());
 // Removes the chosen entry and its text with one RewriteDatabase.
-Result<EditedEntry> RemoveEntry(FileSystem& fs, const std::filesystem::path& path,
-                                const EntryChoice& choice, const BeforeRename& before_rename = {});
+Result<EditedEntry> RemoveEntry(const std::filesystem::path& path, const EntryChoice& choice,
+                                const BeforeRename& before_rename = {},
+                                FileSystem& fs = DefaultFileSystem());
 
 // Windows-1251 bytes and UTF-8 without loss, for editing and exchange files:
 // as DecodeWindows1251, but the byte 0x98, which has no character in the code

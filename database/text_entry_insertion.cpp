@@ -7,15 +7,14 @@
 
 namespace orva {
 
-Result<InsertedEntries> InsertTextEntries(FileSystem& fs, const std::filesystem::path& path,
-                                          const NewTexts& texts,
-                                          const BeforeRename& before_rename) {
+Result<InsertedEntries> InsertTextEntries(const std::filesystem::path& path, const NewTexts& texts,
+                                          const BeforeRename& before_rename, FileSystem& fs) {
   std::vector<MissionEntry> entries;
   std::vector<std::size_t> table_slots;
   // Written piece by piece from the old bytes and the batch, so that only the
   // table is held twice in memory.
   Result<Rewritten> rewritten = RewriteDatabase(
-      fs, path, kDatabaseReadLimit,
+      path, kDatabaseReadLimit,
       [&](std::span<const std::byte> old) -> Result<NewContents> {
         Result<InsertionPieces> planned = PlanInsertionPieces(old, texts);
         if (!planned.ok()) return planned.status();
@@ -29,28 +28,16 @@ Result<InsertedEntries> InsertTextEntries(FileSystem& fs, const std::filesystem:
         contents.Keep(planned->rest);
         return contents;
       },
-      before_rename);
+      before_rename, fs);
   if (!rewritten.ok()) return rewritten.status();
   return InsertedEntries{std::move(entries), std::move(table_slots), std::move(rewritten->warning)};
 }
-
-Result<InsertedEntries> InsertTextEntries(const std::filesystem::path& path,
-                                          const NewTexts& texts) {
-  return InsertTextEntries(DefaultFileSystem(), path, texts);
-}
-
-Result<InsertedEntry> InsertTextEntry(FileSystem& fs, const std::filesystem::path& path,
-                                      std::string_view utf8_text) {
+Result<InsertedEntry> InsertTextEntry(const std::filesystem::path& path, std::string_view utf8_text,
+                                      FileSystem& fs) {
   NewTexts texts;
   if (Status s = texts.Add(utf8_text); !s.ok()) return s;
-  Result<InsertedEntries> inserted = InsertTextEntries(fs, path, texts);
+  Result<InsertedEntries> inserted = InsertTextEntries(path, texts, {}, fs);
   if (!inserted.ok()) return inserted.status();
   return InsertedEntry{std::move(inserted->entries.front()), std::move(inserted->warning)};
 }
-
-Result<InsertedEntry> InsertTextEntry(const std::filesystem::path& path,
-                                      std::string_view utf8_text) {
-  return InsertTextEntry(DefaultFileSystem(), path, utf8_text);
-}
-
 }  // namespace orva

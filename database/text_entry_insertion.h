@@ -15,11 +15,10 @@
 #include "database/mission_list.h"
 #include "database/new_texts.h"
 #include "storage/database_rewrite.h"
+#include "storage/file_system.h"
 #include "storage/status.h"
 
 namespace orva {
-
-class FileSystem;
 
 struct InsertedEntries {
   std::vector<MissionEntry> entries;  // in the order of the texts (UTF-8, as inserted)
@@ -38,12 +37,11 @@ struct InsertedEntries {
 // owner, group, permission bits and extended attributes. A symbolic link is
 // followed and its target replaced. Refuses, and leaves the file exactly as
 // it was, on any refusal of PlanInsertions or RewriteDatabase.
-Result<InsertedEntries> InsertTextEntries(const std::filesystem::path& path, const NewTexts& texts);
-// The same through a given file system (tests inject failures through it),
-// with a step before the rename such as a backup (see RewriteDatabase).
-Result<InsertedEntries> InsertTextEntries(FileSystem& fs, const std::filesystem::path& path,
-                                          const NewTexts& texts,
-                                          const BeforeRename& before_rename = {});
+// `before_rename` and `fs` as in RewriteDatabase (a backup; the file system
+// that tests make fail).
+Result<InsertedEntries> InsertTextEntries(const std::filesystem::path& path, const NewTexts& texts,
+                                          const BeforeRename& before_rename = {},
+                                          FileSystem& fs = DefaultFileSystem());
 
 struct InsertedEntry {
   MissionEntry entry;   // its id and its text (UTF-8, as inserted)
@@ -51,9 +49,7 @@ struct InsertedEntry {
 };
 
 // Inserts one text: InsertTextEntries of a batch of that text alone.
-Result<InsertedEntry> InsertTextEntry(const std::filesystem::path& path,
-                                      std::string_view utf8_text);
-Result<InsertedEntry> InsertTextEntry(FileSystem& fs, const std::filesystem::path& path,
-                                      std::string_view utf8_text);
+Result<InsertedEntry> InsertTextEntry(const std::filesystem::path& path, std::string_view utf8_text,
+                                      FileSystem& fs = DefaultFileSystem());
 
 }  // namespace orva

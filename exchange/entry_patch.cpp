@@ -243,18 +243,18 @@ Result<CreatedPatch> CreatePatch(std::span<const std::byte> old_database,
   }
 }
 
-Result<CreatedPatch> CreatePatch(FileSystem& fs, const std::filesystem::path& old_path,
+Result<CreatedPatch> CreatePatch(const std::filesystem::path& old_path,
                                  const std::filesystem::path& new_path, std::string_view old_name,
-                                 std::string_view new_name) {
+                                 std::string_view new_name, FileSystem& fs) {
   auto of_old = [&](const Status& s) { return s.Within(std::string(old_name) + ": "); };
   auto of_new = [&](const Status& s) { return s.Within(std::string(new_name) + ": "); };
   try {
     const TextDigester digester;
-    Result<SummedVersion> news = SumUpVersion(fs, new_path, digester, true);
+    Result<SummedVersion> news = SumUpVersion(new_path, digester, true, fs);
     if (!news.ok()) {
       // Told as though the old version were read first: a file that cannot
       // be read before one that is not well-formed, the old before the new.
-      Result<std::vector<std::byte>> old_database = ReadWholeFile(fs, old_path, kDatabaseReadLimit);
+      Result<std::vector<std::byte>> old_database = ReadWholeFile(old_path, kDatabaseReadLimit, fs);
       if (!old_database.ok()) return of_old(old_database.status());
       if (news.status().kind() == ErrorKind::kMalformed) {
         if (Result<std::vector<EntryText>> olds = ReadEntryTexts(*old_database); !olds.ok()) {
@@ -264,7 +264,7 @@ Result<CreatedPatch> CreatePatch(FileSystem& fs, const std::filesystem::path& ol
       return of_new(news.status());
     }
     auto new_index = std::make_unique<EntryIndex>(news->entries);
-    Result<std::vector<std::byte>> old_database = ReadWholeFile(fs, old_path, kDatabaseReadLimit);
+    Result<std::vector<std::byte>> old_database = ReadWholeFile(old_path, kDatabaseReadLimit, fs);
     if (!old_database.ok()) return of_old(old_database.status());
     std::future<Sha256Digest> old_digest = Sha256Aside(*old_database);
     Result<std::vector<EntryText>> olds = ReadEntryTexts(*old_database);
@@ -457,9 +457,8 @@ PatchPlan PlanPatch(std::span<const std::byte> database, std::span<const EntryTe
   return plan;
 }
 
-Result<PatchOutcome> ApplyPatch(FileSystem& fs, const std::filesystem::path& path,
-                                const Patch& patch, bool dry_run,
-                                const BeforeRename& before_rename) {
+Result<PatchOutcome> ApplyPatch(const std::filesystem::path& path, const Patch& patch, bool dry_run,
+                                const BeforeRename& before_rename, FileSystem& fs) {
   try {
     PatchOutcome outcome;
     // The plan over the bytes read; only a file of the base's or the
@@ -478,7 +477,7 @@ Result<PatchOutcome> ApplyPatch(FileSystem& fs, const std::filesystem::path& pat
       return plan;
     };
     Result<RewrittenIfAny> rewritten = RewriteDatabaseIfAny(
-        fs, path, kDatabaseReadLimit,
+        path, kDatabaseReadLimit,
         [&](std::span<const std::byte> old) -> Result<std::optional<NewContents>> {
           Result<PatchPlan> plan = plan_over(old);
           if (!plan.ok()) return plan.status();
@@ -486,7 +485,7 @@ Result<PatchOutcome> ApplyPatch(FileSystem& fs, const std::filesystem::path& pat
             return std::optional<NewContents>();
           return std::optional(std::move(plan->contents));
         },
-        dry_run, before_rename);
+        dry_run, before_rename, fs);
     if (!rewritten.ok()) return rewritten.status();
     outcome.written = rewritten->written;
     outcome.warning = std::move(rewritten->warning);

@@ -21,11 +21,10 @@
 #include "database/text_edit.h"
 #include "exchange/patch_file.h"
 #include "storage/database_rewrite.h"
+#include "storage/file_system.h"
 #include "storage/status.h"
 
 namespace orva {
-
-class FileSystem;
 
 struct PatchCounts {
   std::size_t changed = 0;
@@ -53,9 +52,10 @@ Result<CreatedPatch> CreatePatch(std::span<const std::byte> old_database,
 // read, and the texts the patch takes from it, then the patched bytes, are
 // compared with its file read again. A new version that changed meanwhile is
 // refused (kBusy). The names are said before each reason, as the files'.
-Result<CreatedPatch> CreatePatch(FileSystem& fs, const std::filesystem::path& old_path,
+// Both files are read through `fs`.
+Result<CreatedPatch> CreatePatch(const std::filesystem::path& old_path,
                                  const std::filesystem::path& new_path, std::string_view old_name,
-                                 std::string_view new_name);
+                                 std::string_view new_name, FileSystem& fs = DefaultFileSystem());
 
 // Whether a plan must check that what it gives is the patch's result where
 // the database is the patch's base: kNone where the caller compares it with
@@ -89,8 +89,9 @@ struct PatchOutcome {
 // Applies the patch to the database at `path` with one RewriteDatabase,
 // planned from the bytes read under its lock; a dry run reads and plans only.
 // A database that is not well-formed is refused with CheckLayout's reasons.
-Result<PatchOutcome> ApplyPatch(FileSystem& fs, const std::filesystem::path& path,
-                                const Patch& patch, bool dry_run,
-                                const BeforeRename& before_rename = {});
+// `before_rename` and `fs` as in RewriteDatabase (a backup).
+Result<PatchOutcome> ApplyPatch(const std::filesystem::path& path, const Patch& patch, bool dry_run,
+                                const BeforeRename& before_rename = {},
+                                FileSystem& fs = DefaultFileSystem());
 
 }  // namespace orva

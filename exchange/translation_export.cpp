@@ -22,7 +22,7 @@ Result<Exported> Export(FileSystem& fs, std::span<const std::byte> bytes, const 
   how.inputs.push_back({info, database});
   const std::string name = PathToUtf8(database.filename());
   Result<WrittenFile> written = WriteFileDurably(
-      fs, output,
+      output,
       [&](FileWriter& writer) {
         Status status;
         WriteTranslationFile(format, name, *entries, [&](std::string_view piece) {
@@ -30,19 +30,20 @@ Result<Exported> Export(FileSystem& fs, std::span<const std::byte> bytes, const 
         });
         return status;
       },
-      how);
+      how, fs);
   if (!written.ok()) return written.status();
   return Exported{entries->size(), std::move(written->warning)};
 }
 
 }  // namespace
 
-Result<Exported> ExportTranslations(FileSystem& fs, const std::filesystem::path& database,
-                                    const std::filesystem::path& output, TranslationFormat format) {
+Result<Exported> ExportTranslations(const std::filesystem::path& database,
+                                    const std::filesystem::path& output, TranslationFormat format,
+                                    FileSystem& fs) {
   try {
     Result<FileInfo> info = fs.Stat(database);
     if (!info.ok()) return info.status();
-    Result<std::vector<std::byte>> bytes = ReadWholeFile(fs, database, kDatabaseReadLimit);
+    Result<std::vector<std::byte>> bytes = ReadWholeFile(database, kDatabaseReadLimit, fs);
     if (!bytes.ok()) return bytes.status();
     return Export(fs, *bytes, *info, database, output, format);
   } catch (const std::bad_alloc&) {
@@ -50,9 +51,10 @@ Result<Exported> ExportTranslations(FileSystem& fs, const std::filesystem::path&
   }
 }
 
-Result<Exported> ExportTranslations(FileSystem& fs, std::span<const std::byte> bytes,
+Result<Exported> ExportTranslations(std::span<const std::byte> bytes,
                                     const std::filesystem::path& database,
-                                    const std::filesystem::path& output, TranslationFormat format) {
+                                    const std::filesystem::path& output, TranslationFormat format,
+                                    FileSystem& fs) {
   try {
     Result<FileInfo> info = fs.Stat(database);
     if (!info.ok()) return info.status();

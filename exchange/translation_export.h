@@ -9,27 +9,28 @@
 #include <string>
 
 #include "exchange/translation_files.h"
+#include "storage/file_system.h"
 #include "storage/status.h"
 
 namespace orva {
-
-class FileSystem;
 
 struct Exported {
   std::size_t entries = 0;
   std::string warning;  // as in Rewritten
 };
 
-// Writes every entry of the database at `database` to `output`. An output
-// that is the database, by any name (a symbolic or hard link, another
-// spelling of its path), is refused before anything is written.
-Result<Exported> ExportTranslations(FileSystem& fs, const std::filesystem::path& database,
-                                    const std::filesystem::path& output, TranslationFormat format);
+// Writes every entry of the database at `database` to `output`, both through
+// `fs`. An output that is the database, by any name (a symbolic or hard link,
+// another spelling of its path), is refused before anything is written.
+Result<Exported> ExportTranslations(const std::filesystem::path& database,
+                                    const std::filesystem::path& output, TranslationFormat format,
+                                    FileSystem& fs = DefaultFileSystem());
 // The same for the bytes of a database read from `database` and held in
 // memory, changed or not (an editor's): `output` is never the file at
 // `database` either.
-Result<Exported> ExportTranslations(FileSystem& fs, std::span<const std::byte> bytes,
+Result<Exported> ExportTranslations(std::span<const std::byte> bytes,
                                     const std::filesystem::path& database,
-                                    const std::filesystem::path& output, TranslationFormat format);
+                                    const std::filesystem::path& output, TranslationFormat format,
+                                    FileSystem& fs = DefaultFileSystem());
 
 }  // namespace orva

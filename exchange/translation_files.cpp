@@ -184,14 +184,14 @@ ImportPlan PlanImport(std::span<const EntryText> entries, std::span<const Transl
   return plan;
 }
 
-Result<ImportOutcome> ImportTranslations(FileSystem& fs, const std::filesystem::path& path,
+Result<ImportOutcome> ImportTranslations(const std::filesystem::path& path,
                                          std::span<const Translation> translations,
                                          SourceChanged source_changed, bool dry_run,
-                                         const BeforeRename& before_rename) {
+                                         const BeforeRename& before_rename, FileSystem& fs) {
   try {
     ImportOutcome outcome;
     Result<RewrittenIfAny> rewritten = RewriteDatabaseIfAny(
-        fs, path, kDatabaseReadLimit,
+        path, kDatabaseReadLimit,
         [&](std::span<const std::byte> old) -> Result<std::optional<NewContents>> {
           Result<std::vector<EntryText>> entries = ReadEntryTexts(old);
           if (!entries.ok()) return entries.status();
@@ -204,7 +204,7 @@ Result<ImportOutcome> ImportTranslations(FileSystem& fs, const std::filesystem::
           if (!contents.ok()) return contents.status();
           return std::optional(std::move(contents).value());
         },
-        dry_run, before_rename);
+        dry_run, before_rename, fs);
     if (!rewritten.ok()) return rewritten.status();
     outcome.written = rewritten->written;
     outcome.warning = std::move(rewritten->warning);

@@ -25,11 +25,11 @@
 #include <vector>
 
 #include "database/text_edit.h"
+#include "storage/database_rewrite.h"
+#include "storage/file_system.h"
 #include "storage/status.h"
 
 namespace orva {
-
-class FileSystem;
 
 enum class TranslationFormat { kPo, kCsv };
 
@@ -144,10 +144,11 @@ struct ImportOutcome {
 // rewrite, and otherwise nothing is written. A dry run only reads. A database
 // that is not well-formed is refused with CheckLayout's reasons.
 // `source_changed` as in PlanImport.
-// `before_rename` as in RewriteDatabase (a backup).
-Result<ImportOutcome> ImportTranslations(FileSystem& fs, const std::filesystem::path& path,
+// `before_rename` and `fs` as in RewriteDatabase (a backup).
+Result<ImportOutcome> ImportTranslations(const std::filesystem::path& path,
                                          std::span<const Translation> translations,
                                          SourceChanged source_changed, bool dry_run,
-                                         const BeforeRename& before_rename = {});
+                                         const BeforeRename& before_rename = {},
+                                         FileSystem& fs = DefaultFileSystem());
 
 }  // namespace orva

@@ -207,9 +207,9 @@ EditSession::EditSession(EditSession&&) noexcept = default;
 EditSession& EditSession::operator=(EditSession&&) noexcept = default;
 EditSession::~EditSession() = default;
 
-Result<EditSession> EditSession::Open(FileSystem& fs, const std::filesystem::path& path) {
+Result<EditSession> EditSession::Open(const std::filesystem::path& path, FileSystem& fs) {
   try {
-    Result<RegularFile> file = OpenRegularFile(fs, path, OpenMode::kRead);
+    Result<RegularFile> file = OpenRegularFile(path, OpenMode::kRead, fs);
     if (!file.ok()) return file.status();
     if (Status s = CheckReadLimit(file->info, path, kDatabaseReadLimit); !s.ok()) return s;
     std::vector<std::byte> image(static_cast<std::size_t>(file->info.size));
@@ -459,14 +459,14 @@ Result<SessionSaved> EditSession::Save(const BeforeRename& before_rename) {
   try {
     if (!modified()) return SessionSaved{};
     Result<Rewritten> rewritten = RewriteDatabase(
-        *fs_, path_, kDatabaseReadLimit,
+        path_, kDatabaseReadLimit,
         [&](std::span<const std::byte> old) -> Result<NewContents> {
           if (Status s = CheckFileAsRead(old); !s.ok()) return s;
           NewContents contents;
           contents.Keep(image_);
           return contents;
         },
-        before_rename);
+        before_rename, *fs_);
     if (!rewritten.ok()) return rewritten.status();
     MarkSaved();
     return SessionSaved{true, std::move(rewritten->warning)};
@@ -483,7 +483,7 @@ Result<SessionSaved> EditSession::SaveAs(const std::filesystem::path& path) {
     how.inputs.push_back({info_, path_});
     if (Result<FileInfo> now = fs_->Stat(path_); now.ok()) how.inputs.push_back({*now, path_});
     Result<WrittenFile> written = WriteFileDurably(
-        *fs_, path, [&](FileWriter& writer) { return writer.Write(image_); }, how);
+        path, [&](FileWriter& writer) { return writer.Write(image_); }, how, *fs_);
     if (!written.ok()) return written.status();
     path_ = path;
     MarkSaved();

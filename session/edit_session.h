@@ -69,9 +69,11 @@ struct SessionSaved {
 
 class EditSession {
  public:
-  // Reads the database at `path` whole. Refuses one that is not well-formed,
-  // with the reasons CheckTextLayout gives, and one that changes while read.
-  static Result<EditSession> Open(FileSystem& fs, const std::filesystem::path& path);
+  // Reads the database at `path` whole through `fs`, which the session keeps
+  // for its saves. Refuses one that is not well-formed, with the reasons
+  // CheckTextLayout gives, and one that changes while read.
+  static Result<EditSession> Open(const std::filesystem::path& path,
+                                  FileSystem& fs = DefaultFileSystem());
 
   EditSession(EditSession&&) noexcept;
   EditSession& operator=(EditSession&&) noexcept;

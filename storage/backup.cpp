@@ -50,7 +50,7 @@ Status WriteBackup(FileSystem& fs, int old_fd, std::span<const std::byte> old_by
   how.metadata_from = old_fd;
   how.beside_database = path;
   Result<WrittenFile> written = WriteFileDurably(
-      fs, backup, [&](FileWriter& writer) { return writer.Write(old_bytes); }, how);
+      backup, [&](FileWriter& writer) { return writer.Write(old_bytes); }, how, fs);
   return written.status();
 }
 
@@ -101,7 +101,7 @@ std::optional<std::filesystem::path> BackupPath(const std::filesystem::path& pat
   return path.parent_path() / PathFromUtf8(name);
 }
 
-BeforeRename MakeBackup(FileSystem& fs, const BackupPolicy& policy) {
+BeforeRename MakeBackup(const BackupPolicy& policy, FileSystem& fs) {
   if (policy.kind == BackupKind::kNone) return {};
   return [&fs, policy](int old_fd, std::span<const std::byte> old_bytes,
                        const std::filesystem::path& path) -> Status {

@@ -19,11 +19,10 @@
 #include <vector>
 
 #include "storage/database_rewrite.h"
+#include "storage/file_system.h"
 #include "storage/status.h"
 
 namespace orva {
-
-class FileSystem;
 
 enum class BackupKind { kNone, kNumbered, kExisting, kSimple };
 
@@ -48,7 +47,9 @@ std::optional<std::filesystem::path> BackupPath(const std::filesystem::path& pat
                                                 const std::vector<std::string>& names);
 
 // The step RewriteDatabase takes before it renames the new contents into
-// place: writes the backup the policy asks for, or nothing for kNone.
-BeforeRename MakeBackup(FileSystem& fs, const BackupPolicy& policy);
+// place: writes the backup the policy asks for, or nothing for kNone. The
+// step is handed the rewrite's descriptor of the old file, so `fs` must be
+// the file system that the rewrite it is given to goes through.
+BeforeRename MakeBackup(const BackupPolicy& policy, FileSystem& fs = DefaultFileSystem());
 
 }  // namespace orva

@@ -34,7 +34,7 @@ Result<LockedDatabase> Lock(FileSystem& fs, const std::filesystem::path& path) {
     Result<FileInfo> before = fs.Stat(path);
     if (!before.ok()) return before.status();
     if (Status s = CheckReplaceable(*before, path); !s.ok()) return s;
-    Result<RegularFile> opened = OpenRegularFile(fs, path, OpenMode::kUpdate);
+    Result<RegularFile> opened = OpenRegularFile(path, OpenMode::kUpdate, fs);
     if (!opened.ok()) return opened.status();
     Result<bool> locked = fs.TryLock(opened->file.fd());
     if (!locked.ok()) {
@@ -177,9 +177,9 @@ Result<std::string> Replace(FileSystem& fs, LockedDatabase& db, const std::files
 
 }  // namespace
 
-Result<Rewritten> RewriteDatabase(FileSystem& fs, const std::filesystem::path& path,
-                                  const ReadLimit& limit, const Planner& plan,
-                                  const BeforeRename& before_rename) {
+Result<Rewritten> RewriteDatabase(const std::filesystem::path& path, const ReadLimit& limit,
+                                  const Planner& plan, const BeforeRename& before_rename,
+                                  FileSystem& fs) {
   try {
     Result<std::filesystem::path> resolved = fs.ResolvePath(path);
     if (!resolved.ok()) return resolved.status();
@@ -202,11 +202,12 @@ Result<Rewritten> RewriteDatabase(FileSystem& fs, const std::filesystem::path& p
   }
 }
 
-Result<RewrittenIfAny> RewriteDatabaseIfAny(FileSystem& fs, const std::filesystem::path& path,
+Result<RewrittenIfAny> RewriteDatabaseIfAny(const std::filesystem::path& path,
                                             const ReadLimit& limit, const PlannerIfAny& plan,
-                                            bool dry_run, const BeforeRename& before_rename) {
+                                            bool dry_run, const BeforeRename& before_rename,
+                                            FileSystem& fs) {
   if (dry_run) {
-    Result<std::vector<std::byte>> bytes = ReadWholeFile(fs, path, limit);
+    Result<std::vector<std::byte>> bytes = ReadWholeFile(path, limit, fs);
     if (!bytes.ok()) return bytes.status();
     Result<std::optional<NewContents>> planned = plan(*bytes);
     if (!planned.ok()) return planned.status();
@@ -216,7 +217,7 @@ Result<RewrittenIfAny> RewriteDatabaseIfAny(FileSystem& fs, const std::filesyste
   // planner's refusal then only stops it.
   bool stopped = false;
   Result<Rewritten> rewritten = RewriteDatabase(
-      fs, path, limit,
+      path, limit,
       [&](std::span<const std::byte> old) -> Result<NewContents> {
         Result<std::optional<NewContents>> planned = plan(old);
         if (!planned.ok()) return planned.status();
@@ -226,7 +227,7 @@ Result<RewrittenIfAny> RewriteDatabaseIfAny(FileSystem& fs, const std::filesyste
         }
         return std::move(**planned);
       },
-      before_rename);
+      before_rename, fs);
   if (stopped) return RewrittenIfAny{};
   if (!rewritten.ok()) return rewritten.status();
   return RewrittenIfAny{true, std::move(rewritten->warning)};

@@ -74,11 +74,12 @@ struct Rewritten {
 using BeforeRename = std::function<Status(int old_fd, std::span<const std::byte> old_bytes,
                                           const std::filesystem::path& path)>;
 
-// Runs the steps above on the database at `path`. On any refusal or failure
-// the file is left exactly as it was and no temporary file stays behind.
-Result<Rewritten> RewriteDatabase(FileSystem& fs, const std::filesystem::path& path,
-                                  const ReadLimit& limit, const Planner& plan,
-                                  const BeforeRename& before_rename = {});
+// Runs the steps above on the database at `path`, each through `fs`. On any
+// refusal or failure the file is left exactly as it was and no temporary file
+// stays behind.
+Result<Rewritten> RewriteDatabase(const std::filesystem::path& path, const ReadLimit& limit,
+                                  const Planner& plan, const BeforeRename& before_rename = {},
+                                  FileSystem& fs = DefaultFileSystem());
 
 // A planner that may find, from the database as it stands, that nothing is to
 // be written (problems for its caller to report, or nothing to change).
@@ -94,8 +95,9 @@ struct RewrittenIfAny {
 // the file is only read and planned over; otherwise the plan runs under
 // RewriteDatabase's lock, and nothing to write ends the rewrite with the file
 // untouched.
-Result<RewrittenIfAny> RewriteDatabaseIfAny(FileSystem& fs, const std::filesystem::path& path,
+Result<RewrittenIfAny> RewriteDatabaseIfAny(const std::filesystem::path& path,
                                             const ReadLimit& limit, const PlannerIfAny& plan,
-                                            bool dry_run, const BeforeRename& before_rename = {});
+                                            bool dry_run, const BeforeRename& before_rename = {},
+                                            FileSystem& fs = DefaultFileSystem());
 
 }  // namespace orva

@@ -67,8 +67,9 @@ Status FileWriter::Flush() {
   return s;
 }
 
-Result<WrittenFile> WriteFileDurably(FileSystem& fs, const std::filesystem::path& path,
-                                     const FileContents& contents, const DurableWrite& how) {
+Result<WrittenFile> WriteFileDurably(const std::filesystem::path& path,
+                                     const FileContents& contents, const DurableWrite& how,
+                                     FileSystem& fs) {
   try {
     const bool own_name = !how.beside_database.empty();
     Target target{path, std::nullopt};
@@ -103,7 +104,7 @@ Result<WrittenFile> WriteFileDurably(FileSystem& fs, const std::filesystem::path
     if (how.metadata_from >= 0) {
       copied = fs.CopyMetadata(how.metadata_from, temporary.fd());
     } else if (target.existing) {
-      Result<RegularFile> old = OpenRegularFile(fs, target.path, OpenMode::kRead);
+      Result<RegularFile> old = OpenRegularFile(target.path, OpenMode::kRead, fs);
       copied = old.ok() ? fs.CopyMetadata(old->file.fd(), temporary.fd()) : old.status();
     }
     if (!copied.ok()) {

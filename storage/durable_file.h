@@ -71,7 +71,9 @@ struct WrittenFile {
   std::string warning;         // as in Rewritten
 };
 
-Result<WrittenFile> WriteFileDurably(FileSystem& fs, const std::filesystem::path& path,
-                                     const FileContents& contents, const DurableWrite& how = {});
+// Writes the file at `path` as above, each step through `fs`.
+Result<WrittenFile> WriteFileDurably(const std::filesystem::path& path,
+                                     const FileContents& contents, const DurableWrite& how = {},
+                                     FileSystem& fs = DefaultFileSystem());
 
 }  // namespace orva

@@ -27,8 +27,8 @@ Status OpenFile::Close() {
   return fs_->Close(std::exchange(fd_, -1));
 }
 
-Result<RegularFile> OpenRegularFile(FileSystem& fs, const std::filesystem::path& path,
-                                    OpenMode mode) {
+Result<RegularFile> OpenRegularFile(const std::filesystem::path& path, OpenMode mode,
+                                    FileSystem& fs) {
   auto not_regular = [&] {
     return Status::Unsupported(DescribePath(path) + " is not a regular file");
   };
@@ -74,9 +74,9 @@ Status ReadAllOf(FileSystem& fs, int fd, const std::filesystem::path& path,
   return Status::Ok();
 }
 
-Result<std::vector<std::byte>> ReadWholeFile(FileSystem& fs, const std::filesystem::path& path,
-                                             ReadLimit limit) {
-  Result<RegularFile> file = OpenRegularFile(fs, path, OpenMode::kRead);
+Result<std::vector<std::byte>> ReadWholeFile(const std::filesystem::path& path, ReadLimit limit,
+                                             FileSystem& fs) {
+  Result<RegularFile> file = OpenRegularFile(path, OpenMode::kRead, fs);
   if (!file.ok()) return file.status();
   if (Status s = CheckReadLimit(file->info, path, limit); !s.ok()) return s;
   std::vector<std::byte> bytes(static_cast<std::size_t>(file->info.size));

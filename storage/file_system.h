@@ -141,7 +141,8 @@ class RealFileSystem final : public FileSystem {
   Status SyncDirectory(const std::filesystem::path& folder) override;
 };
 
-// The file system the library uses when none is given.
+// The file system the library uses when none is given: every entry point that
+// takes a path takes the file system last, defaulting to this one.
 FileSystem& DefaultFileSystem();
 
 // A descriptor of a FileSystem, closed on every path out of its scope unless
@@ -173,8 +174,8 @@ struct RegularFile {
 // Opens the regular file at `path` without ever waiting on it: what is not a
 // regular file (a folder, a FIFO, a device) is refused before it is opened,
 // and again after, in case it was put there in between.
-Result<RegularFile> OpenRegularFile(FileSystem& fs, const std::filesystem::path& path,
-                                    OpenMode mode);
+Result<RegularFile> OpenRegularFile(const std::filesystem::path& path, OpenMode mode,
+                                    FileSystem& fs = DefaultFileSystem());
 
 // Reads `out.size()` bytes at `offset`, fewer only where the file ends.
 Result<std::size_t> ReadFully(FileSystem& fs, int fd, std::int64_t offset,
@@ -199,7 +200,7 @@ Status ReadAllOf(FileSystem& fs, int fd, const std::filesystem::path& path,
 
 // The whole regular file at `path`, opened, checked against `limit` and read
 // (OpenRegularFile, CheckReadLimit, ReadAllOf).
-Result<std::vector<std::byte>> ReadWholeFile(FileSystem& fs, const std::filesystem::path& path,
-                                             ReadLimit limit);
+Result<std::vector<std::byte>> ReadWholeFile(const std::filesystem::path& path, ReadLimit limit,
+                                             FileSystem& fs = DefaultFileSystem());
 
 }  // namespace orva

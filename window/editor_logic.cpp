@@ -527,7 +527,7 @@ bool EditorLogic::OpenPath(const std::string& path) {
 
 // Opens the file without asking: what was open before stays when it fails.
 bool EditorLogic::OpenFile(const std::filesystem::path& file) {
-  Result<EditSession> session = EditSession::Open(fs_, file);
+  Result<EditSession> session = EditSession::Open(file, fs_);
   if (!session.ok()) {
     view_.ShowMessage(MessageIcon::kExclamation, "The database was not opened.",
                       AsSentence(session.status().message()));
@@ -557,7 +557,7 @@ bool EditorLogic::Save() {
     ShowStatusLine("Nothing to save: the file holds every change");
     return true;
   }
-  Result<SessionSaved> saved = state_->session.Save(MakeBackup(fs_, backup_));
+  Result<SessionSaved> saved = state_->session.Save(MakeBackup(backup_, fs_));
   if (!saved.ok()) {
     if (saved.status().kind() != ErrorKind::kBusy) {
       view_.ShowMessage(
@@ -975,7 +975,7 @@ bool EditorLogic::ExportTo(const std::string& path) {
   const TranslationFormat format =
       EndsWithCsv(path) ? TranslationFormat::kCsv : TranslationFormat::kPo;
   Result<Exported> exported =
-      ExportTranslations(fs_, state_->image(), state_->session.path(), PathFromUtf8(path), format);
+      ExportTranslations(state_->image(), state_->session.path(), PathFromUtf8(path), format, fs_);
   if (!exported.ok()) {
     view_.ShowMessage(MessageIcon::kExclamation, "The texts were not exported.",
                       AsSentence(exported.status().message()));
@@ -1006,7 +1006,7 @@ bool EditorLogic::ImportFrom(const std::string& path) {
   if (!state_) return false;
   const bool csv = EndsWithCsv(path);
   const std::string name = DisplayPath(PathFromUtf8(path));
-  Result<std::vector<std::byte>> bytes = ReadWholeFile(fs_, PathFromUtf8(path), kExchangeReadLimit);
+  Result<std::vector<std::byte>> bytes = ReadWholeFile(PathFromUtf8(path), kExchangeReadLimit, fs_);
   if (!bytes.ok()) {
     view_.ShowMessage(MessageIcon::kExclamation, "The translations were not imported.",
                       AsSentence(bytes.status().message()));
@@ -1109,7 +1109,7 @@ bool EditorLogic::CompareWith(const std::string& path) {
                       AsSentence(why.message()));
     return false;
   };
-  Result<std::vector<std::byte>> bytes = ReadWholeFile(fs_, file, kDatabaseReadLimit);
+  Result<std::vector<std::byte>> bytes = ReadWholeFile(file, kDatabaseReadLimit, fs_);
   if (!bytes.ok()) return refuse(bytes.status());
   Comparison comparison;
   comparison.path = file;
@@ -1186,12 +1186,12 @@ bool EditorLogic::MakePatchTo(const std::string& path) {
     if (Result<FileInfo> info = fs_.Stat(input); info.ok()) how.inputs.push_back({*info, input});
   }
   Result<WrittenFile> written = WriteFileDurably(
-      fs_, PathFromUtf8(path),
+      PathFromUtf8(path),
       [&](FileWriter& writer) {
         if (Status s = writer.Write(std::string_view(created->text)); !s.ok()) return s;
         return writer.Flush();
       },
-      how);
+      how, fs_);
   if (!written.ok()) return refuse(written.status());
   if (!written->warning.empty()) {
     view_.ShowMessage(MessageIcon::kExclamation, "The patch was written.",
@@ -1215,7 +1215,7 @@ void EditorLogic::ApplyPatch() {
 bool EditorLogic::ApplyPatchFrom(const std::string& path) {
   if (!state_) return false;
   const std::string name = DisplayPath(PathFromUtf8(path));
-  Result<std::vector<std::byte>> bytes = ReadWholeFile(fs_, PathFromUtf8(path), kExchangeReadLimit);
+  Result<std::vector<std::byte>> bytes = ReadWholeFile(PathFromUtf8(path), kExchangeReadLimit, fs_);
   if (!bytes.ok()) {
     view_.ShowMessage(MessageIcon::kExclamation, "The patch was not applied.",
                       AsSentence(bytes.status().message()));

@@ -25,7 +25,8 @@ using test_support::DatabaseBuilder;
 
 std::vector<LayoutProblem> CheckFile(FileSystem& fs, const fs::path& path, Status* read) {
   std::vector<LayoutProblem> problems;
-  *read = CheckLayout(fs, path, [&](const LayoutProblem& p) { problems.push_back(p); });
+  *read = CheckLayout(
+      path, [&](const LayoutProblem& p) { problems.push_back(p); }, fs);
   return problems;
 }
 
@@ -43,7 +44,7 @@ TEST(DatabaseFile, AHugeFileIsAnsweredFromTheFewBytesNeeded) {
   constexpr std::size_t kFewBytes = 1 << 20;
 
   test_support::FailingFileSystem listing;
-  const MissionList list = ReadMissionList(listing, db);
+  const MissionList list = ReadMissionList(db, listing);
   EXPECT_TRUE(list.status.ok()) << list.status.message();
   EXPECT_EQ(list.missions, (std::vector<MissionEntry>{{5001, "Первый"}, {5002, "Второй"}}));
   EXPECT_LT(listing.bytes_read(), kFewBytes);
@@ -57,7 +58,7 @@ TEST(DatabaseFile, AHugeFileIsAnsweredFromTheFewBytesNeeded) {
   EXPECT_LT(checking.bytes_read(), kFewBytes);
 
   test_support::FailingFileSystem inserting;
-  const Result<InsertedEntry> inserted = InsertTextEntry(inserting, db, "x");
+  const Result<InsertedEntry> inserted = InsertTextEntry(db, "x", inserting);
   ASSERT_FALSE(inserted.ok());
   EXPECT_EQ(inserted.status().kind(), ErrorKind::kNoRoom);
   EXPECT_EQ(inserting.bytes_read(), 0u);

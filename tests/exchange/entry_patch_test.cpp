@@ -167,7 +167,7 @@ TEST(FromFiles, SayWhatTheVersionsHeldWholeSay) {
     const std::vector<EntryText> news = ReadEntryTexts(new_db).value();
     const EntryDiff whole = DiffEntries(olds, EntryIndex(olds), news, EntryIndex(news));
     const TextDigester digester;
-    const SummedVersion summed = SumUpVersion(fs, new_path, digester, false).value();
+    const SummedVersion summed = SumUpVersion(new_path, digester, false, fs).value();
     const EntryIndex old_index(olds);
     const SummedDiff read =
         DiffEntries(fs, olds, old_index, summed, EntryIndex(summed.entries), digester).value();
@@ -178,7 +178,7 @@ TEST(FromFiles, SayWhatTheVersionsHeldWholeSay) {
     differing += whole.differences.empty() ? 0 : 1;
 
     const Result<CreatedPatch> in_memory = CreatePatch(old_db, new_db, "old", "new");
-    const Result<CreatedPatch> from_files = CreatePatch(fs, old_path, new_path, "old", "new");
+    const Result<CreatedPatch> from_files = CreatePatch(old_path, new_path, "old", "new", fs);
     ASSERT_EQ(from_files.ok(), in_memory.ok()) << "round " << round;
     if (in_memory.ok()) {
       ASSERT_EQ(from_files->text, in_memory->text) << "round " << round;
@@ -216,10 +216,10 @@ TEST(FromFiles, RefuseANewVersionThatChangesMeanwhile) {
       });
       Status refused;
       if (patch) {
-        refused = CreatePatch(fs, old_path, new_path, "old", "new").status();
+        refused = CreatePatch(old_path, new_path, "old", "new", fs).status();
       } else {
         const TextDigester digester;
-        const SummedVersion news = SumUpVersion(fs, new_path, digester, false).value();
+        const SummedVersion news = SumUpVersion(new_path, digester, false, fs).value();
         const std::vector<std::byte> old_db = version("Beta");
         const std::vector<EntryText> olds = ReadEntryTexts(old_db).value();
         ++reads;  // as though the old version were read from its file

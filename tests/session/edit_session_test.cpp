@@ -87,7 +87,7 @@ std::vector<std::byte> Image(const EditSession& session) {
 class EditSessionTest : public ::testing::Test {
  protected:
   EditSession Open(FileSystem& fs) {
-    Result<EditSession> session = EditSession::Open(fs, db_);
+    Result<EditSession> session = EditSession::Open(db_, fs);
     EXPECT_TRUE(session.ok()) << session.status().message();
     return std::move(session).value();
   }
@@ -314,7 +314,7 @@ TEST_F(EditSessionTest, AppliesAPatchAsTheFileCommandDoesAndUndoesItExactly) {
     const std::vector<std::byte> db = round % 2 == 0 ? base : editor.Edit(base, 2);
     test_support::WriteFileBytes(db_, db);
     test_support::WriteFileBytes(copy, db);
-    const PatchOutcome on_file = ApplyPatch(DefaultFileSystem(), copy, patch, false).value();
+    const PatchOutcome on_file = ApplyPatch(copy, patch, false).value();
 
     EditSession session = Open();
     const SessionPatched patched = session.ApplyPatch(patch).value();

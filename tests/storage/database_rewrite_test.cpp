@@ -50,7 +50,7 @@ TEST_F(DatabaseRewriteTest, InsertsABatchWithOneRewriteOrNotAtAll) {
   NewTexts texts;
   for (const char* text : {"Первый", "Второй", "Третий"}) ASSERT_TRUE(texts.Add(text).ok());
   FailingFileSystem counting;
-  const Result<InsertedEntries> inserted = InsertTextEntries(counting, db_, texts);
+  const Result<InsertedEntries> inserted = InsertTextEntries(db_, texts, {}, counting);
   ASSERT_TRUE(inserted.ok()) << inserted.status().message();
   EXPECT_EQ(OnDisk(), PlanInsertions(old_, texts).value().image);
   ExpectOnlyTheDatabase();
@@ -64,7 +64,7 @@ TEST_F(DatabaseRewriteTest, InsertsABatchWithOneRewriteOrNotAtAll) {
   const auto top = DatabaseBuilder().Entry(0x7FFFFFFD, "a").Marker().Build();
   test_support::WriteFileBytes(db_, top);
   FailingFileSystem refusing;
-  const Result<InsertedEntries> refused = InsertTextEntries(refusing, db_, texts);
+  const Result<InsertedEntries> refused = InsertTextEntries(db_, texts, {}, refusing);
   ASSERT_FALSE(refused.ok());
   EXPECT_NE(refused.status().message().find("text 3"), std::string::npos);
   EXPECT_EQ(count(refusing, Call::kWrite), 0);
@@ -352,8 +352,8 @@ TEST_F(DatabaseRewriteTest, RefusesWhenAnotherProgramChangedTheFileMeanwhile) {
   for (const Way way : {Way::kInPlace, Way::kInPlaceTimeKept, Way::kRenamed}) {
     test_support::WriteFileBytes(db_, old_);
     bool replaced = true;
-    const Result<Rewritten> rewritten = RewriteDatabase(
-        DefaultFileSystem(), db_, kDatabaseReadLimit, [&](std::span<const std::byte>) {
+    const Result<Rewritten> rewritten =
+        RewriteDatabase(db_, kDatabaseReadLimit, [&](std::span<const std::byte>) {
           const fs::path written = way == Way::kRenamed ? dir_ / "theirs" : db_;
           const fs::file_time_type modified = fs::last_write_time(db_);
           // Past the clock tick of the change time the read saw.

@@ -43,7 +43,7 @@ class DurableFileTest : public ::testing::Test {
   // What an export writes, made through the real file system elsewhere.
   std::vector<std::byte> ExportedBytes(TranslationFormat format) {
     const fs::path elsewhere = other_ / "expected";
-    EXPECT_TRUE(ExportTranslations(DefaultFileSystem(), db_, elsewhere, format).ok());
+    EXPECT_TRUE(ExportTranslations(db_, elsewhere, format).ok());
     return ReadFileBytes(elsewhere);
   }
 
@@ -73,7 +73,7 @@ TEST_F(DurableFileTest, AFailureAtAnyCallLeavesTheOldOrTheWholeNewFileAndNothing
             FailingFileSystem failing;
             if (!unnamed) failing.WithoutUnnamedFiles();
             failing.FailCall(n, persistently);
-            const Result<Exported> exported = ExportTranslations(failing, db_, out, format);
+            const Result<Exported> exported = ExportTranslations(db_, out, format, failing);
             if (!failing.failed_kind()) calls = failing.calls().size();
 
             EXPECT_EQ(failing.open_descriptors(), 0u);
@@ -119,19 +119,18 @@ TEST_F(DurableFileTest, RefusesTheFileItIsMadeFromAndWhatItCannotReplace) {
   if (!error) same.push_back(dir_ / "link.po");
   for (const fs::path& out : same) {
     for (const TranslationFormat format : {TranslationFormat::kPo, TranslationFormat::kCsv}) {
-      const Result<Exported> exported = ExportTranslations(DefaultFileSystem(), db_, out, format);
+      const Result<Exported> exported = ExportTranslations(db_, out, format);
       ASSERT_FALSE(exported.ok()) << out;
       EXPECT_NE(exported.status().message().find("the file it is made from"), std::string::npos)
           << exported.status().message();
       EXPECT_EQ(ReadFileBytes(db_), db_bytes_);
     }
   }
-  const Result<Exported> folder =
-      ExportTranslations(DefaultFileSystem(), db_, dir_ / "sub", TranslationFormat::kPo);
+  const Result<Exported> folder = ExportTranslations(db_, dir_ / "sub", TranslationFormat::kPo);
   ASSERT_FALSE(folder.ok());
   EXPECT_NE(folder.status().message().find("not a regular file"), std::string::npos);
   const Result<Exported> nowhere =
-      ExportTranslations(DefaultFileSystem(), db_, dir_ / "no" / "x.po", TranslationFormat::kPo);
+      ExportTranslations(db_, dir_ / "no" / "x.po", TranslationFormat::kPo);
   EXPECT_EQ(nowhere.status().kind(), ErrorKind::kNotFound) << nowhere.status().message();
   EXPECT_FALSE(fs::exists(dir_ / "no"));
 
@@ -145,8 +144,7 @@ TEST_F(DurableFileTest, RefusesTheFileItIsMadeFromAndWhatItCannotReplace) {
   fs::create_hard_link(linked, dir_ / "second-name.po", error);
   if (!error) kept.emplace_back(linked, "2 hard links");
   for (const auto& [out, why] : kept) {
-    const Result<Exported> refused =
-        ExportTranslations(DefaultFileSystem(), db_, out, TranslationFormat::kPo);
+    const Result<Exported> refused = ExportTranslations(db_, out, TranslationFormat::kPo);
     ASSERT_FALSE(refused.ok()) << out;
     EXPECT_NE(refused.status().message().find(why), std::string::npos)
         << refused.status().message();
@@ -159,9 +157,7 @@ TEST_F(DurableFileTest, RefusesTheFileItIsMadeFromAndWhatItCannotReplace) {
   WriteFileBytes(target, Bytes("old"));
   fs::create_symlink(target, dir_ / "to-real.po", error);
   if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
-  ASSERT_TRUE(
-      ExportTranslations(DefaultFileSystem(), db_, dir_ / "to-real.po", TranslationFormat::kPo)
-          .ok());
+  ASSERT_TRUE(ExportTranslations(db_, dir_ / "to-real.po", TranslationFormat::kPo).ok());
   EXPECT_TRUE(fs::is_symlink(dir_ / "to-real.po"));
   EXPECT_EQ(ReadFileBytes(target), ExportedBytes(TranslationFormat::kPo));
 }
@@ -174,7 +170,7 @@ TEST_F(DurableFileTest, AnExportClearsAwayWhatKilledExportsToItLeft) {
   const fs::path others = TemporaryPathFor(dir_ / "textdb_01.po");
   WriteFileBytes(leftover, Bytes("half an export"));
   WriteFileBytes(others, Bytes("half an export"));
-  ASSERT_TRUE(ExportTranslations(DefaultFileSystem(), db_, out, TranslationFormat::kPo).ok());
+  ASSERT_TRUE(ExportTranslations(db_, out, TranslationFormat::kPo).ok());
   EXPECT_FALSE(fs::exists(leftover));
   EXPECT_TRUE(fs::exists(others));
 }

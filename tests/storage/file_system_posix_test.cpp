@@ -258,11 +258,10 @@ TEST_F(DatabaseRewriteTest, AnExportKeepsThePermissionsOfTheFileItReplaces) {
   const fs::path kept = dir_ / "kept.po";
   test_support::WriteFileBytes(kept, test_support::Bytes("old"));
   ASSERT_EQ(::chmod(kept.c_str(), 0604), 0);
-  ASSERT_TRUE(ExportTranslations(DefaultFileSystem(), db_, kept, TranslationFormat::kPo).ok());
+  ASSERT_TRUE(ExportTranslations(db_, kept, TranslationFormat::kPo).ok());
   const mode_t mask = ::umask(027);
   const fs::path made = dir_ / "new.csv";
-  const bool exported =
-      ExportTranslations(DefaultFileSystem(), db_, made, TranslationFormat::kCsv).ok();
+  const bool exported = ExportTranslations(db_, made, TranslationFormat::kCsv).ok();
   ::umask(mask);
   ASSERT_TRUE(exported);
   struct stat st {};

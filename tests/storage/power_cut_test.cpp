@@ -112,8 +112,8 @@ TEST_F(PowerCutTest, AnInsertionLeavesTheOldOrTheNewDatabaseAndTheOldOneBackedUp
         const fs::path db_again = restarted / db_name_;
         NewTexts texts;
         ASSERT_TRUE(texts.Add(test_support::kText).ok());
-        const Result<InsertedEntries> again = InsertTextEntries(
-            DefaultFileSystem(), db_again, texts, MakeBackup(DefaultFileSystem(), {kind, "~"}));
+        const Result<InsertedEntries> again =
+            InsertTextEntries(db_again, texts, MakeBackup({kind, "~"}));
         EXPECT_TRUE(again.ok()) << "after the restart: " << again.status().message();
         for (const std::string& name : FileNames(restarted.path())) {
           EXPECT_FALSE(IsTemporaryName(name, db_again))
@@ -139,9 +139,7 @@ TEST_F(PowerCutTest, AnExportLeavesTheEarlierFileOrTheWholeNewOne) {
   const fs::path out = dir_ / out_name;
   const std::vector<std::byte> earlier = Bytes("msgid \"\"\nmsgstr \"the translator's work\"\n");
   TempDir elsewhere;
-  ASSERT_TRUE(
-      ExportTranslations(DefaultFileSystem(), db_, elsewhere / out_name, TranslationFormat::kPo)
-          .ok());
+  ASSERT_TRUE(ExportTranslations(db_, elsewhere / out_name, TranslationFormat::kPo).ok());
   const std::vector<std::byte> whole = ReadFileBytes(elsewhere / out_name);
   auto version = [&](const std::vector<std::byte>& bytes) -> std::string {
     if (bytes == earlier) return "the earlier export";
@@ -166,7 +164,7 @@ TEST_F(PowerCutTest, AnExportLeavesTheEarlierFileOrTheWholeNewOne) {
         if (!unnamed) power.WithoutUnnamedFiles();
         power.CutPowerAfter(cut);
         const Result<Exported> exported =
-            ExportTranslations(power, db_, out, TranslationFormat::kPo);
+            ExportTranslations(db_, out, TranslationFormat::kPo, power);
         const FolderState after = power.StateAfterPowerCut();
 
         ASSERT_TRUE(after.contains(db_name_)) << "the database is gone";
@@ -193,8 +191,8 @@ TEST_F(PowerCutTest, AnExportLeavesTheEarlierFileOrTheWholeNewOne) {
         TempDir restarted;
         power.WriteStateAfterPowerCut(restarted.path());
         const fs::path out_again = restarted / out_name;
-        const Result<Exported> again = ExportTranslations(DefaultFileSystem(), restarted / db_name_,
-                                                          out_again, TranslationFormat::kPo);
+        const Result<Exported> again =
+            ExportTranslations(restarted / db_name_, out_again, TranslationFormat::kPo);
         EXPECT_TRUE(again.ok()) << "after the restart: " << again.status().message();
         EXPECT_EQ(FileNames(restarted.path()), (std::vector<std::string>{db_name_, out_name}));
 

@@ -52,13 +52,13 @@ class DatabaseRewriteTest : public ::testing::Test {
 
   void SetUp() override { WriteFileBytes(db_, old_); }
 
-  Result<InsertedEntry> Insert(FileSystem& fs) { return InsertTextEntry(fs, db_, kText); }
+  Result<InsertedEntry> Insert(FileSystem& fs) { return InsertTextEntry(db_, kText, fs); }
   Result<InsertedEntry> Insert() { return InsertTextEntry(db_, kText); }
   // Inserts kText, making the backup of the kind given first.
   Result<InsertedEntries> InsertBackingUp(FileSystem& fs, BackupKind kind) {
     NewTexts texts;
     EXPECT_TRUE(texts.Add(kText).ok());
-    return InsertTextEntries(fs, db_, texts, MakeBackup(fs, {kind, "~"}));
+    return InsertTextEntries(db_, texts, MakeBackup({kind, "~"}, fs), fs);
   }
 
   std::vector<std::byte> OnDisk() const { return ReadFileBytes(db_); }
