@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "cli/main_guard.h"
+#include "database/code_page.h"
 #include "database/format.h"
 #include "database/layout_check.h"
 #include "database/mission_list.h"

@@ -7,6 +7,7 @@
 
 #include "cli/exit_status.h"
 #include "cli/formats.h"
+#include "database/code_page.h"
 #include "database/format.h"
 #include "database/layout_check.h"
 #include "database/mission_list.h"

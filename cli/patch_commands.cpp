@@ -4,6 +4,7 @@
 
 #include "cli/exit_status.h"
 #include "cli/formats.h"
+#include "database/code_page.h"
 #include "database/entry_diff.h"
 #include "database/read_limits.h"
 #include "database/text_edit.h"

@@ -22,6 +22,15 @@ std::string DecodeWindows1251(std::span<const std::byte> bytes);
 // page cannot represent; the message names the first such character.
 Result<std::vector<std::byte>> EncodeWindows1251(std::string_view utf8);
 
+// Windows-1251 bytes and UTF-8 without loss, for editing and exchange files:
+// as DecodeWindows1251, but the byte 0x98, which has no character in the code
+// page, is U+0098 (a control character of its own) rather than U+FFFD, and
+// back.
+std::string ExchangeText(std::span<const std::byte> stored);
+// Refuses text that is not UTF-8 or holds a character Windows-1251 cannot
+// store, naming it; NUL is refused here too, as it would end the text.
+Result<std::vector<std::byte>> StoredText(std::string_view utf8);
+
 // One byte's character, and the byte of a character: U+FFFD for 0x98, which
 // has no character, and nullopt for a character the code page lacks.
 char32_t Windows1251Character(std::byte byte);

@@ -18,9 +18,6 @@
 namespace orva {
 namespace {
 
-constexpr std::byte kNoCharacter{0x98};  // the byte Windows-1251 leaves unassigned
-constexpr std::string_view kNoCharacterUtf8 = "\xC2\x98";  // U+0098
-
 std::string NotWellFormed(const std::vector<LayoutProblem>& problems) {
   std::string reasons;
   for (const LayoutProblem& p : problems) {
@@ -507,34 +504,4 @@ Result<EditedEntry> RemoveEntry(const std::filesystem::path& path, const EntryCh
     return Status::NoMemory("remove an entry of " + DescribePath(path));
   }
 }
-
-std::string ExchangeText(std::span<const std::byte> stored) {
-  std::string out;
-  while (!stored.empty()) {
-    const auto at = std::find(stored.begin(), stored.end(), kNoCharacter);
-    out += DecodeWindows1251(stored.first(static_cast<std::size_t>(at - stored.begin())));
-    if (at == stored.end()) break;
-    out += kNoCharacterUtf8;
-    stored = stored.subspan(static_cast<std::size_t>(at - stored.begin()) + 1);
-  }
-  return out;
-}
-
-Result<std::vector<std::byte>> StoredText(std::string_view utf8) {
-  if (const std::size_t nul = utf8.find('\0'); nul != std::string_view::npos) {
-    return Status::InvalidText("the text holds a NUL character (U+0000) at byte " +
-                               std::to_string(nul + 1) + ", which would end it early");
-  }
-  std::vector<std::byte> out;
-  for (;;) {
-    const std::size_t at = utf8.find(kNoCharacterUtf8);
-    Result<std::vector<std::byte>> part = EncodeWindows1251(utf8.substr(0, at));
-    if (!part.ok()) return part.status();
-    out.insert(out.end(), part->begin(), part->end());
-    if (at == std::string_view::npos) return out;
-    out.push_back(kNoCharacter);
-    utf8.remove_prefix(at + kNoCharacterUtf8.size());
-  }
-}
-
 }  // namespace orva

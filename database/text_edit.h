@@ -29,7 +29,6 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "storage/database_rewrite.h"
@@ -164,14 +163,5 @@ Result<EditedEntry> SetEntryText(const std::filesystem::path& path, const EntryC
 Result<EditedEntry> RemoveEntry(const std::filesystem::path& path, const EntryChoice& choice,
                                 const BeforeRename& before_rename = {},
                                 FileSystem& fs = DefaultFileSystem());
-
-// Windows-1251 bytes and UTF-8 without loss, for editing and exchange files:
-// as DecodeWindows1251, but the byte 0x98, which has no character in the code
-// page, is U+0098 (a control character of its own) rather than U+FFFD, and
-// back.
-std::string ExchangeText(std::span<const std::byte> stored);
-// Refuses text that is not UTF-8 or holds a character Windows-1251 cannot
-// store, naming it; NUL is refused here too, as it would end the text.
-Result<std::vector<std::byte>> StoredText(std::string_view utf8);
 
 }  // namespace orva

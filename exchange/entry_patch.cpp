@@ -8,6 +8,7 @@
 #include <new>
 #include <system_error>
 
+#include "database/code_page.h"
 #include "database/entry_diff.h"
 #include "database/layout_check.h"
 #include "database/read_limits.h"

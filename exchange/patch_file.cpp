@@ -4,8 +4,8 @@
 #include <charconv>
 #include <map>
 
+#include "database/code_page.h"
 #include "database/format.h"
-#include "database/text_edit.h"
 #include "exchange/internal/c_escapes.h"
 #include "storage/quote.h"
 

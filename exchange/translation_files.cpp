@@ -4,6 +4,7 @@
 #include <charconv>
 #include <new>
 
+#include "database/code_page.h"
 #include "database/format.h"
 #include "database/read_limits.h"
 #include "storage/database_rewrite.h"

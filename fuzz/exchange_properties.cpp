@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "database/code_page.h"
 #include "database/format.h"
 #include "database/text_edit.h"
 #include "exchange/translation_files.h"

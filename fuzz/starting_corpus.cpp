@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "database/code_page.h"
 #include "database/format.h"
 #include "database/little_endian.h"
 #include "database/text_edit.h"

@@ -6,7 +6,6 @@
 #include <span>
 
 #include "database/code_page.h"
-#include "database/text_edit.h"
 
 namespace orva {
 namespace {

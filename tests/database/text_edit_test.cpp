@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "database/code_page.h"
 #include "database/insertion_plan.h"
 #include "database/layout_check.h"
 #include "database/little_endian.h"

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "database/code_page.h"
 #include "database/text_edit.h"
 #include "tests/support/database_builder.h"
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "database/code_page.h"
 #include "database/format.h"
 #include "database/layout_check.h"
 #include "tests/support/database_builder.h"

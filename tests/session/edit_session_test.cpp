@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "database/code_page.h"
 #include "database/insertion_plan.h"
 #include "database/little_endian.h"
 #include "exchange/entry_patch.h"
