@@ -202,11 +202,14 @@ bench-editor: deps-develop $(BUILD_DIR)/build.ninja
 # clang-format (.clang-format) over every C++ file of the tree, or of the
 # folders and files in LINT_PATHS, and clang-tidy (.clang-tidy) over those the
 # build compiles, with the build's own compile commands; any finding fails it.
+# clang-tidy reads sources, not objects: of the build it needs only what is
+# generated, the moc files (each Qt target's TARGET_autogen).
 LINT_PATHS ?=
 lint: deps-develop $(BUILD_DIR)/build.ninja
 	$(call switch_on,$(BUILD_DIR),ORVA_BUILD_TESTS)
 	$(call switch_on,$(BUILD_DIR),ORVA_BUILD_BENCH)
-	cmake --build $(BUILD_DIR) -j $(JOBS)
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target \
+	  $$(ninja -C $(BUILD_DIR) -t targets all | sed -n 's/^\([A-Za-z0-9_.-]*_autogen\):.*/\1/p' | sort -u)
 	JOBS=$(JOBS) tools/lint $(BUILD_DIR) $(LINT_PATHS)
 
 # Makes the sample database again from its generator.
