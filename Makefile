@@ -18,6 +18,20 @@ JOBS         ?= $(shell nproc)
 WARNINGS_AS_ERRORS ?=
 werror = $(if $(WARNINGS_AS_ERRORS),-DCMAKE_COMPILE_WARNING_AS_ERROR=$(WARNINGS_AS_ERRORS))
 
+# What is kept between runs, in ORVA_CACHE_DIR: compiler outputs (ccache, in
+# ccache/) and clang-tidy's clean files (clang-tidy/, tools/tidy-cached), each
+# keyed on what its tool reads. `make test-fresh` lends the ccache folder to
+# the fresh root. ORVA_CACHE=off uses neither: everything is compiled and
+# analysed anew; for a cold run with empty caches, give ORVA_CACHE_DIR an
+# empty folder.
+ORVA_CACHE_DIR ?= $(or $(XDG_CACHE_HOME),$(HOME)/.cache)/orva
+ORVA_CACHE     ?= on
+export ORVA_CACHE_DIR ORVA_CACHE
+export CCACHE_DIR = $(ORVA_CACHE_DIR)/ccache
+ifeq ($(ORVA_CACHE),off)
+export CCACHE_DISABLE = 1
+endif
+
 # $(call switch_on,TREE,OPTION): turns a CMake option of a configured tree on,
 # reconfiguring only when it is off, and applies WARNINGS_AS_ERRORS.
 switch_on = grep -qx '$(2):BOOL=ON' $(1)/CMakeCache.txt || cmake -S . -B $(1) -D$(2)=ON; \
