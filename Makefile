@@ -152,7 +152,8 @@ fuzz: build-fuzz
 # 64 MiB databases it made, of listing the 1 GiB one and of inserting 100,000
 # lines with --from into the 8 MiB one; last the import of 1,000 translated
 # texts into an 8 MiB database against one insertion, and the export of a
-# 64 MiB one (bench/exchange_bench.py).
+# 64 MiB one (bench/exchange_bench.py); then bench-session, bench-editor and
+# bench-pattern below.
 bench: deps-develop $(BUILD_DIR)/build.ninja
 	$(call switch_on,$(BUILD_DIR),ORVA_BUILD_BENCH)
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva-bench orva-cli

@@ -133,8 +133,9 @@ TEST(TextPattern, RefusesPatternsTooDeepOrTooLargeInWords) {
     for (std::size_t i = 0; i < depth; ++i) pattern += open;
     return pattern + "a" + std::string(depth, ')');
   };
-  EXPECT_NE(refusal(nested("(?:", 20000)).find("nests groups 20,000 deep, past the 1,000"),
+  EXPECT_NE(refusal(nested("(?:", 2000)).find("nests groups 2,000 deep, past the 1,000"),
             std::string::npos);
+  EXPECT_NE(refusal(nested("(?:", 20000)).find("too long: 80,001 bytes"), std::string::npos);
   EXPECT_NE(refusal(nested("(", 30000)).find("nests groups 30,000 deep"), std::string::npos);
   EXPECT_NE(refusal(std::string(70000, 'a')).find("too long: 70,000 bytes"), std::string::npos);
   EXPECT_NE(refusal("((((а{1000}){1000}){1000}){1000})").find("not valid"), std::string::npos);
