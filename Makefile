@@ -42,7 +42,8 @@ test_lists = $(lists) deps/debian-packages-test.txt
 develop_lists = $(test_lists) deps/debian-packages-develop.txt
 
 .PHONY: all deps deps-test deps-develop build build-tests build-sanitize build-fuzz run test test-normal \
-	test-sanitize test-fuzz deps-fresh test-fresh fuzz bench bench-session bench-editor example lint clean
+	test-sanitize test-fuzz deps-fresh test-fresh fuzz bench bench-session bench-editor bench-pattern \
+	example lint clean
 
 all: build
 
@@ -81,7 +82,7 @@ build-fuzz: $(FUZZ_DIR)/build.ninja
 	$(if $(werror),cmake -S . -B $(FUZZ_DIR) $(werror))
 	cmake --build $(FUZZ_DIR) -j $(JOBS) --target make-starting-corpus reader_fuzzer \
 	  po_reader_fuzzer csv_reader_fuzzer import_fuzzer \
-	  insertion_fuzzer code_page_fuzzer patch_fuzzer
+	  insertion_fuzzer code_page_fuzzer patch_fuzzer pattern_fuzzer
 
 # Builds the two programs and starts the window. Without a display it says so
 # in one line and shows orva-cli listing the sample database instead.
@@ -151,7 +152,8 @@ fuzz: build-fuzz
 # 64 MiB databases it made, of listing the 1 GiB one and of inserting 100,000
 # lines with --from into the 8 MiB one; last the import of 1,000 translated
 # texts into an 8 MiB database against one insertion, and the export of a
-# 64 MiB one (bench/exchange_bench.py).
+# 64 MiB one (bench/exchange_bench.py); then bench-session, bench-editor and
+# bench-pattern below.
 bench: deps-develop $(BUILD_DIR)/build.ninja
 	$(call switch_on,$(BUILD_DIR),ORVA_BUILD_BENCH)
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva-bench orva-cli
@@ -178,6 +180,7 @@ bench: deps-develop $(BUILD_DIR)/build.ninja
 	python3 bench/exchange_bench.py $(BUILD_DIR)/bin/orva-cli $(BUILD_DIR)/bench-data
 	$(MAKE) --no-print-directory bench-session
 	$(MAKE) --no-print-directory bench-editor
+	$(MAKE) --no-print-directory bench-pattern
 
 # An edit session's save of 1,000 changes against one insertion (in pairs, on
 # 8 MiB) and the search of `entries --match` on 64 MiB, as library calls
@@ -213,6 +216,23 @@ bench-editor: deps-develop $(BUILD_DIR)/build.ninja
 	[ -f $$db ] || $(BUILD_DIR)/bench/orva-editor-bench --make=$$db; \
 	$(BUILD_DIR)/bench/orva-editor-bench $$db
 
+# Regular expressions over long texts (bench/pattern_benchmark.cpp): `.*x`,
+# `(a|b)*c` and their kin over 4 MB and 80,000 characters, each within 100 ms;
+# then the whole `orva-cli entries --regex '.*x'` on a database whose one
+# text is 4 MB.
+bench-pattern: deps-develop $(BUILD_DIR)/build.ninja
+	$(call switch_on,$(BUILD_DIR),ORVA_BUILD_BENCH)
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva-pattern-bench orva-cli
+	$(BUILD_DIR)/bench/orva-pattern-bench
+	@db=$(BUILD_DIR)/bench-data/textdb_pattern_4MB.def; \
+	mkdir -p $(BUILD_DIR)/bench-data; \
+	$(BUILD_DIR)/bench/orva-pattern-bench --make=$$db; \
+	for run in 1 2 3; do \
+	  printf "orva-cli entries --regex '.*x' on %s (one text of 4,000,000 characters): " $$db; \
+	  /usr/bin/time -f '%e s, peak memory %M KiB' $(BUILD_DIR)/bin/orva-cli entries --regex '.*x' $$db \
+	    2>&1 >/dev/null | tail -1; \
+	done
+
 # clang-format (.clang-format) over every C++ file of the tree, or of the
 # folders and files in LINT_PATHS, and clang-tidy (.clang-tidy) over those the
 # build compiles, with the build's own compile commands; any finding fails it.
@@ -233,7 +253,9 @@ example: $(BUILD_DIR)/build.ninja
 
 # ORVA for 64-bit Windows, cross-built with MinGW-w64 and tested under wine;
 # the packages they need (deps/debian-packages-windows.txt) are installed by
-# these targets alone. `make windows` builds $(WINDOWS_DIR)/bin/orva.exe (the
+# these targets alone, and so is the source of RE2 that the Windows programs
+# are built with: Debian's source package of the libre2-dev installed, fetched
+# through apt (deps/debian-source) into $(WINDOWS_DIR)/debian-source/re2. `make windows` builds $(WINDOWS_DIR)/bin/orva.exe (the
 # window, with Windows' own controls) and orva-cli.exe; `make test-windows`
 # runs the suites under wine, drives orva.exe on a virtual display, compares
 # orva-cli.exe's output and insertions with the Linux build's byte for byte,
@@ -244,6 +266,7 @@ example: $(BUILD_DIR)/build.ninja
 .PHONY: deps-windows windows build-windows test-windows package-windows screenshot-windows
 deps-windows:
 	@bash deps/install deps/debian-packages-windows.txt
+	@bash deps/debian-source re2 libre2-dev $(WINDOWS_DIR)/debian-source
 
 $(WINDOWS_DIR)/build.ninja:
 	cmake --preset windows -B $(WINDOWS_DIR) -DORVA_LINUX_CLI=$(CURDIR)/$(BUILD_DIR)/bin/orva-cli \

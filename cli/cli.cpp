@@ -103,13 +103,14 @@ constexpr std::size_t kLongestLine = kMaxNewTextUtf8Bytes + 1;
 // reading, and no line is held longer than a text can be, so an endless input
 // ends in a refusal too. A line may end in CR LF; the CR is not part of the
 // text.
-Result<NewTexts> ReadTexts(std::istream& standard_input, std::string_view from) {
+Result<NewTexts> ReadTexts(std::istream& standard_input, std::string_view from, FileSystem& fs) {
   std::istringstream file;
   std::istream* in = &standard_input;
   if (from != "-") {
     // A file is read whole through the file-system seam, as every file ORVA
     // reads; its lines are then taken as standard input's are.
-    Result<std::vector<std::byte>> bytes = ReadWholeFile(PathFromUtf8(from), kExchangeReadLimit);
+    Result<std::vector<std::byte>> bytes =
+        ReadWholeFile(PathFromUtf8(from), kExchangeReadLimit, fs);
     if (!bytes.ok()) return bytes.status().Within("cannot read the texts: ");
     file.str(std::string(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
     in = &file;
@@ -176,12 +177,12 @@ Outcome Insert(const Io& io, const Request& request) {
     return Outcome{kExitFailure};
   };
   Result<NewTexts> texts =
-      request.from ? ReadTexts(io.in, *request.from) : TakeTexts(request.texts);
+      request.from ? ReadTexts(io.in, *request.from, io.fs) : TakeTexts(request.texts);
   if (!texts.ok()) return refuse(texts.status());
   InsertedEntries inserted;
   if (!texts->empty()) {
-    Result<InsertedEntries> made =
-        InsertTextEntries(PathFromUtf8(request.database), *texts, MakeBackup(request.backup));
+    Result<InsertedEntries> made = InsertTextEntries(PathFromUtf8(request.database), *texts,
+                                                     MakeBackup(request.backup, io.fs), io.fs);
     if (!made.ok()) return refuse(made.status());
     inserted = std::move(made).value();
   }
@@ -237,6 +238,11 @@ Outcome Execute(const Io& io, const Request& request) {
 
 int Run(std::span<const std::string_view> args, std::istream& in, std::ostream& out,
         std::ostream& err) {
+  return Run(args, in, out, err, DefaultFileSystem());
+}
+
+int Run(std::span<const std::string_view> args, std::istream& in, std::ostream& out,
+        std::ostream& err, FileSystem& fs) {
   CheckedOutput output(out);
   Outcome outcome;
   const std::variant<Request, Reply> parsed = ParseCommandLine(args);
@@ -248,7 +254,7 @@ int Run(std::span<const std::string_view> args, std::istream& in, std::ostream& 
     }
     outcome.exit_status = reply->exit_status;
   } else {
-    outcome = Execute(Io{in, output, err}, std::get<Request>(parsed));
+    outcome = Execute(Io{in, output, err, fs}, std::get<Request>(parsed));
   }
 
   if (const std::optional<std::string> failure = output.Finish()) {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "cli/exit_status.h"
+#include "storage/file_system.h"
 
 namespace orva::cli {
 
@@ -13,5 +14,8 @@ namespace orva::cli {
 // reasons for failure to `err`, one line each.
 int Run(std::span<const std::string_view> args, std::istream& in, std::ostream& out,
         std::ostream& err);
+// The same, every file read and written through `fs` (a test's failing one).
+int Run(std::span<const std::string_view> args, std::istream& in, std::ostream& out,
+        std::ostream& err, FileSystem& fs);
 
 }  // namespace orva::cli

@@ -5,15 +5,18 @@
 
 #include "cli/exit_status.h"
 #include "cli/output.h"
+#include "storage/file_system.h"
 
 namespace orva::cli {
 
 // The command's streams: standard input (insert --from -), the checked
-// standard output, and standard error for refusals and warnings.
+// standard output, and standard error for refusals and warnings; and the
+// file system every file is read and written through.
 struct Io {
   std::istream& in;
   CheckedOutput& out;
   std::ostream& err;
+  FileSystem& fs;
 };
 
 // What a command did: its exit status, and whether it changed the database,

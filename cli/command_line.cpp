@@ -100,14 +100,14 @@ constexpr const char* kEntriesFooter =
     "before the end marker past slot 1000), marker (the end marker) or other; IMAGE\n"
     "is empty but for missions, LENGTH the text's length in bytes. --match ignores\n"
     "case, Cyrillic letters included, and looks in the id, the image name and the\n"
-    "text; --regex is an ECMAScript regular expression over the text, case as\n"
-    "written. The filters given must all hold.";
+    "text; --regex is an RE2 regular expression over the text's characters, case\n"
+    "as written unless it starts with (?i). The filters given must all hold.";
 
 constexpr const char* kReplaceFooter =
     "Replaces every occurrence of FIND in every entry's text with REPLACEMENT, with\n"
     "one rewrite, all or nothing. FIND ignores case (Cyrillic letters included)\n"
     "unless --match-case; REPLACEMENT goes in as typed. With --regex, FIND is an\n"
-    "ECMAScript regular expression and REPLACEMENT may hold $&, $1 ... $99 and $$.\n"
+    "RE2 regular expression and REPLACEMENT may hold $&, $1 ... $99 and $$.\n"
     "Prints ID<TAB>OLD<TAB>NEW for each entry changed, and the counts on standard\n"
     "error; nothing found means no rewrite. A new text Windows-1251 cannot store\n"
     "is refused, naming its entry, and nothing is changed.";
@@ -294,7 +294,7 @@ class Parser {
     replace_->add_option("REPLACEMENT", request_.replacement, "what it becomes")
         ->type_name("")
         ->required();
-    replace_->add_flag("--regex", request_.find_regex, "FIND is an ECMAScript regular expression");
+    replace_->add_flag("--regex", request_.find_regex, "FIND is an RE2 regular expression");
     replace_->add_flag("--match-case", request_.match_case, "letters match in their own case only");
     replace_->add_flag("--dry-run", request_.dry_run, "report, but change nothing");
     AddBackupOptions(replace_);

@@ -46,7 +46,7 @@ Outcome SetText(const Io& io, const Request& request) {
   Result<std::vector<std::byte>> stored = StoredText(request.text);
   if (!stored.ok()) return Refuse(io, request, stored.status());
   Result<EditedEntry> edited = SetEntryText(PathFromUtf8(request.database), Choice(request),
-                                            *stored, MakeBackup(request.backup));
+                                            *stored, MakeBackup(request.backup, io.fs), io.fs);
   if (!edited.ok()) return Refuse(io, request, edited.status());
   if (request.json) {
     io.out.Write(JsonDocument({{"set",
@@ -62,8 +62,8 @@ Outcome SetText(const Io& io, const Request& request) {
 }
 
 Outcome Remove(const Io& io, const Request& request) {
-  Result<EditedEntry> removed =
-      RemoveEntry(PathFromUtf8(request.database), Choice(request), MakeBackup(request.backup));
+  Result<EditedEntry> removed = RemoveEntry(PathFromUtf8(request.database), Choice(request),
+                                            MakeBackup(request.backup, io.fs), io.fs);
   if (!removed.ok()) return Refuse(io, request, removed.status());
   if (request.json) {
     io.out.Write(JsonDocument(
@@ -80,19 +80,31 @@ Outcome Export(const Io& io, const Request& request) {
   const std::filesystem::path database = PathFromUtf8(request.database);
   const bool to_file = request.output && *request.output != "-";
   const TranslationFormat format = FormatOf(request, to_file ? *request.output : "");
+  Result<std::vector<std::byte>> bytes = ReadWholeFile(database, kDatabaseReadLimit, io.fs);
+  if (!bytes.ok()) return Refuse(io, request, bytes.status());
   if (to_file) {
-    Result<Exported> exported = ExportTranslations(database, PathFromUtf8(*request.output), format);
-    if (!exported.ok()) return Refuse(io, request, exported.status());
+    // A database that is not well-formed is the database's fault; anything
+    // else from here on is the output's, which is named, as `patch create -o`
+    // names its own.
+    Result<Exported> exported =
+        ExportTranslations(*bytes, database, PathFromUtf8(*request.output), format, io.fs);
+    if (!exported.ok()) {
+      if (Result<std::vector<EntryText>> entries = ReadEntryTexts(*bytes); !entries.ok()) {
+        return Refuse(io, request, entries.status());
+      }
+      Say(io.err, *request.output + ": " + exported.status().message());
+      return {kExitFailure};
+    }
     if (request.json) {
       io.out.Write(JsonDocument({{"exported", exported->entries},
                                  {"format", format == TranslationFormat::kCsv ? "csv" : "po"},
                                  {"output", *request.output}}));
     }
-    Warn(io, request, "the export was written", exported->warning);
+    if (!exported->warning.empty()) {
+      Say(io.err, *request.output + ": the export was written, but " + exported->warning);
+    }
     return {};
   }
-  Result<std::vector<std::byte>> bytes = ReadWholeFile(database, kDatabaseReadLimit);
-  if (!bytes.ok()) return Refuse(io, request, bytes.status());
   Result<std::vector<EntryText>> entries = ReadEntryTexts(*bytes);
   if (!entries.ok()) return Refuse(io, request, entries.status());
   WriteTranslationFile(format, PathToUtf8(database.filename()), *entries,
@@ -146,7 +158,7 @@ Outcome Import(const Io& io, const Request& request) {
     return {kExitFailure};
   }
   const std::filesystem::path source = PathFromUtf8(request.translations);
-  Result<std::vector<std::byte>> bytes = ReadWholeFile(source, kExchangeReadLimit);
+  Result<std::vector<std::byte>> bytes = ReadWholeFile(source, kExchangeReadLimit, io.fs);
   if (!bytes.ok()) {
     Say(io.err, "cannot read the translations: " + bytes.status().message());
     return {kExitFailure};
@@ -167,7 +179,7 @@ Outcome Import(const Io& io, const Request& request) {
   const bool dry_run = request.dry_run || !records.problems.empty();
   Result<ImportOutcome> outcome =
       ImportTranslations(PathFromUtf8(request.database), records.translations,
-                         request.source_changed, dry_run, MakeBackup(request.backup));
+                         request.source_changed, dry_run, MakeBackup(request.backup, io.fs), io.fs);
   if (!outcome.ok()) return Refuse(io, request, outcome.status());
   std::vector<FileProblem> problems = std::move(records.problems);
   problems.insert(problems.end(), outcome->problems.begin(), outcome->problems.end());

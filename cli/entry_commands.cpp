@@ -16,7 +16,6 @@
 #include "database/text_edit.h"
 #include "database/text_match.h"
 #include "exchange/translation_files.h"
-#include "session/edit_session.h"
 #include "storage/backup.h"
 #include "storage/file_system.h"
 
@@ -64,7 +63,7 @@ Outcome Entries(const Io& io, const Request& request) {
     regex = std::move(re).value();
   }
   Result<std::vector<std::byte>> bytes =
-      ReadWholeFile(PathFromUtf8(request.database), kDatabaseReadLimit);
+      ReadWholeFile(PathFromUtf8(request.database), kDatabaseReadLimit, io.fs);
   if (!bytes.ok()) return Refuse(io, request, bytes.status());
   Result<std::vector<EntryText>> entries = ReadEntryTexts(*bytes);
   if (!entries.ok()) return Refuse(io, request, entries.status());
@@ -104,54 +103,28 @@ Outcome ReplaceTexts(const Io& io, const Request& request) {
   const TextSearch how{.regex = request.find_regex, .match_case = request.match_case};
   Result<TextPattern> pattern = TextPattern::Make(request.find, how);
   if (!pattern.ok()) return Refuse(io, request, pattern.status());
-  Result<EditSession> session = EditSession::Open(PathFromUtf8(request.database));
-  if (!session.ok()) return Refuse(io, request, session.status());
-
-  // What changes, for the report, read before the session's step replaces
-  // the bytes the entries point into.
-  struct Row {
-    std::size_t slot;
-    std::int32_t id;
-    std::string old_text;
-    std::string text;
-  };
-  std::vector<Row> rows;
-  std::size_t occurrences = 0;
-  {
-    Result<std::vector<EntryText>> entries = session->Entries();
-    if (!entries.ok()) return Refuse(io, request, entries.status());
-    Result<PlannedReplacement> planned = PlanReplacement(*entries, *pattern, request.replacement);
-    if (!planned.ok())
-      return Refuse(io, request, planned.status().Within("nothing was replaced: ", ""));
-    occurrences = planned->occurrences;
-    for (const TextChange& change : planned->changes) {
-      const EntryText& entry = (*entries)[change.slot - 1];
-      rows.push_back({entry.slot, entry.id, ExchangeText(entry.text), ExchangeText(change.text)});
-    }
-  }
-  bool written = false;
-  std::string warning;
-  if (!rows.empty()) {
-    Result<SessionEdit> replaced = session->Replace(*pattern, request.replacement);
-    if (!replaced.ok()) return Refuse(io, request, replaced.status());
-    if (!request.dry_run) {
-      Result<SessionSaved> saved = session->Save(MakeBackup(request.backup));
-      if (!saved.ok()) return Refuse(io, request, saved.status().Within("nothing was replaced: "));
-      written = saved->written;
-      warning = std::move(saved->warning);
-    }
-  }
+  // Planned from the file as read under the rewrite's lock, so that a
+  // writer that holds it is waited for, not refused.
+  Result<DatabaseReplacement> replaced =
+      ReplaceInDatabase(PathFromUtf8(request.database), *pattern, request.replacement,
+                        request.dry_run, MakeBackup(request.backup, io.fs), io.fs);
+  if (!replaced.ok())
+    return Refuse(io, request, replaced.status().Within("nothing was replaced: ", ""));
+  const std::vector<ReplacedEntry>& rows = replaced->changed;
+  const std::size_t occurrences = replaced->occurrences;
+  const bool written = replaced->written;
+  const std::string& warning = replaced->warning;
 
   if (request.json) {
     json changed = json::array();
-    for (const Row& row : rows) {
+    for (const ReplacedEntry& row : rows) {
       changed.push_back(
           {{"slot", row.slot}, {"id", row.id}, {"old_text", row.old_text}, {"text", row.text}});
     }
     io.out.Write(JsonDocument(
         {{"changed", std::move(changed)}, {"occurrences", occurrences}, {"written", written}}));
   } else {
-    for (const Row& row : rows) {
+    for (const ReplacedEntry& row : rows) {
       io.out.Write(std::to_string(row.id) + '\t' + EscapeText(row.old_text) + '\t' +
                    EscapeText(row.text) + '\n');
     }

@@ -28,8 +28,8 @@ struct Version {
   std::vector<EntryText> entries;
 };
 
-Result<Version> ReadVersion(const std::string& name) {
-  Result<std::vector<std::byte>> bytes = ReadWholeFile(PathFromUtf8(name), kDatabaseReadLimit);
+Result<Version> ReadVersion(const std::string& name, FileSystem& fs) {
+  Result<std::vector<std::byte>> bytes = ReadWholeFile(PathFromUtf8(name), kDatabaseReadLimit, fs);
   if (!bytes.ok()) return bytes.status();
   Version version{std::move(bytes).value(), {}};
   Result<std::vector<EntryText>> entries = ReadEntryTexts(version.bytes);
@@ -135,19 +135,19 @@ Outcome Diff(const Io& io, const Request& request) {
   };
   // The new version is summed up and let go of before the old one is read
   // whole, so that one of them is held at a time.
-  FileSystem& fs = DefaultFileSystem();
+  FileSystem& fs = io.fs;
   const TextDigester digester;
   Result<SummedVersion> new_version =
       SumUpVersion(PathFromUtf8(request.other), digester, false, fs);
   if (!new_version.ok()) {
     // The old version's trouble is told first, as it is read first.
-    if (Result<Version> old_version = ReadVersion(request.database); !old_version.ok()) {
+    if (Result<Version> old_version = ReadVersion(request.database, fs); !old_version.ok()) {
       return trouble(request.database, old_version.status());
     }
     return trouble(request.other, new_version.status());
   }
   const EntryIndex new_index(new_version->entries);
-  Result<Version> old_version = ReadVersion(request.database);
+  Result<Version> old_version = ReadVersion(request.database, fs);
   if (!old_version.ok()) return trouble(request.database, old_version.status());
   const EntryIndex old_index(old_version->entries);
   Result<SummedDiff> summed =
@@ -169,7 +169,7 @@ Outcome CreatePatchFile(const Io& io, const Request& request) {
     Say(io.err, reason);
     return Outcome{kExitFailure};
   };
-  FileSystem& fs = DefaultFileSystem();
+  FileSystem& fs = io.fs;
   const std::filesystem::path old_path = PathFromUtf8(request.database);
   const std::filesystem::path new_path = PathFromUtf8(request.other);
   Result<CreatedPatch> created =
@@ -241,7 +241,7 @@ Outcome ApplyPatchFile(const Io& io, const Request& request) {
   };
 
   Result<std::vector<std::byte>> bytes =
-      ReadWholeFile(PathFromUtf8(patch_name), kExchangeReadLimit);
+      ReadWholeFile(PathFromUtf8(patch_name), kExchangeReadLimit, io.fs);
   if (!bytes.ok()) {
     Say(io.err, "cannot read the patch: " + bytes.status().message());
     return {kExitFailure};
@@ -257,7 +257,7 @@ Outcome ApplyPatchFile(const Io& io, const Request& request) {
   Patch patch = std::move(reading.patch);
   if (request.reverse) patch = Reversed(std::move(patch));
   Result<PatchOutcome> outcome = ApplyPatch(PathFromUtf8(request.database), patch, request.dry_run,
-                                            MakeBackup(request.backup));
+                                            MakeBackup(request.backup, io.fs), io.fs);
   if (!outcome.ok()) {
     if (request.json) report({}, nullptr);
     Say(io.err, request.database + ": " + outcome.status().message());

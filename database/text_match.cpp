@@ -1,19 +1,19 @@
 #include "database/text_match.h"
 
+#include <re2/re2.h>
+
 #include <algorithm>
 #include <array>
-#include <locale>
+#include <climits>
 #include <new>
-#include <regex>
 
 #include "database/code_page.h"
 #include "database/mission_list.h"
+#include "database/read_limits.h"
+#include "storage/quote.h"
 
 namespace orva {
 namespace {
-
-constexpr std::byte kNoCharacter{0x98};  // stands for itself, as U+0098
-constexpr char32_t kNoCharacterCode = 0x98;
 
 // The case pairs of the letters Windows-1251 has, as Unicode lays them out:
 // ASCII, А-Я and а-я, Ѐ-Џ and ѐ-џ (Ё, Ђ, Љ, ...), Ґ and ґ.
@@ -22,14 +22,6 @@ char32_t Lower(char32_t c) {
   if (c >= 0x0410 && c <= 0x042F) return c + 0x20;
   if (c >= 0x0400 && c <= 0x040F) return c + 0x50;
   if (c == 0x0490) return 0x0491;
-  return c;
-}
-
-char32_t Upper(char32_t c) {
-  if (c >= U'a' && c <= U'z') return c - 0x20;
-  if (c >= 0x0430 && c <= 0x044F) return c - 0x20;
-  if (c >= 0x0450 && c <= 0x045F) return c - 0x50;
-  if (c == 0x0491) return 0x0490;
   return c;
 }
 
@@ -45,86 +37,155 @@ const std::array<std::byte, 256>& FoldTable() {
   return table;
 }
 
-// What std::regex asks of a locale: case as above, and the character classes
-// of the classic locale for ASCII alone, so that \w means the same on every
-// system.
-class RegexCtype final : public std::ctype<wchar_t> {
- protected:
-  wchar_t do_tolower(wchar_t c) const override { return Wide(Lower(Code(c))); }
-  const wchar_t* do_tolower(wchar_t* low, const wchar_t* high) const override {
-    for (; low < high; ++low) *low = do_tolower(*low);
-    return high;
-  }
-  wchar_t do_toupper(wchar_t c) const override { return Wide(Upper(Code(c))); }
-  const wchar_t* do_toupper(wchar_t* low, const wchar_t* high) const override {
-    for (; low < high; ++low) *low = do_toupper(*low);
-    return high;
-  }
-  bool do_is(mask m, wchar_t c) const override {
-    return Code(c) < 0x80 && std::ctype<wchar_t>::do_is(m, c);
-  }
-  const wchar_t* do_is(const wchar_t* low, const wchar_t* high, mask* classes) const override {
-    std::ctype<wchar_t>::do_is(low, high, classes);
-    for (; low < high; ++low, ++classes) {
-      if (Code(*low) >= 0x80) *classes = mask();
-    }
-    return high;
-  }
-  const wchar_t* do_scan_is(mask m, const wchar_t* low, const wchar_t* high) const override {
-    return std::find_if(low, high, [&](wchar_t c) { return do_is(m, c); });
-  }
-  const wchar_t* do_scan_not(mask m, const wchar_t* low, const wchar_t* high) const override {
-    return std::find_if(low, high, [&](wchar_t c) { return !do_is(m, c); });
-  }
+// What a regular expression may be: RE2 parses and compiles without
+// recursion and refuses a program past its memory budget, but a tree of
+// groups nested deeper than people write, or a pattern longer than anyone
+// types, is refused here first, in words, rather than left to RE2's walkers,
+// which give up on such trees and say so on stderr.
+constexpr std::size_t kMaxPatternBytes = 64 * 1024;
+constexpr std::size_t kMaxNesting = 1000;
+// RE2's budget for one expression: its compiled program and the DFA states
+// it caches while it matches. A program that does not fit is refused; a
+// search whose states do not fit goes on in RE2's NFA, slower and still
+// linear in the text.
+constexpr std::int64_t kRegexMemory = std::int64_t{32} << 20;
 
- private:
-  static char32_t Code(wchar_t c) { return static_cast<char32_t>(c); }
-  static wchar_t Wide(char32_t c) { return static_cast<wchar_t>(c); }
+struct PatternShape {
+  std::size_t nesting = 0;  // of groups
+  bool any_byte = false;    // \C, which matches one byte of a character
 };
 
-std::wstring Wide(std::span<const std::byte> text) {
-  std::wstring wide;
-  wide.reserve(text.size());
-  for (std::byte b : text) {
-    wide += static_cast<wchar_t>(b == kNoCharacter ? kNoCharacterCode : Windows1251Character(b));
-  }
-  return wide;
-}
-
-// Every character of the pattern; where wchar_t has 16 bits, one past the
-// Basic Multilingual Plane as its surrogate pair (it occurs in no text).
-std::wstring Wide(std::u32string_view characters) {
-  std::wstring wide;
-  for (char32_t c : characters) {
-    if constexpr (sizeof(wchar_t) == 2) {
-      if (c > 0xFFFF) {
-        wide += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
-        wide += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        continue;
+// Reads the pattern's groups and escapes as RE2's parser does: \Q...\E is
+// literal, a class ([...], with [:alpha:] inside) holds no groups, and a ]
+// right after [ or [^ is a character of the class.
+PatternShape ShapeOf(std::string_view p) {
+  PatternShape shape;
+  std::size_t depth = 0;
+  bool quoted = false;
+  bool in_class = false;
+  for (std::size_t i = 0; i < p.size(); ++i) {
+    const char c = p[i];
+    const char next = i + 1 < p.size() ? p[i + 1] : '\0';
+    if (quoted) {
+      if (c == '\\' && next == 'E') {
+        quoted = false;
+        ++i;
       }
+      continue;
     }
-    wide += static_cast<wchar_t>(c);
+    if (c == '\\') {
+      if (next == 'Q') quoted = true;
+      if (next == 'C') shape.any_byte = true;
+      ++i;
+      continue;
+    }
+    if (in_class) {
+      if (c == ']') {
+        in_class = false;
+      } else if (c == '[' && next == ':') {
+        const std::size_t end = p.find(":]", i + 2);
+        if (end != std::string_view::npos) i = end + 1;
+      }
+      continue;
+    }
+    if (c == '[') {
+      in_class = true;
+      if (i + 1 < p.size() && p[i + 1] == '^') ++i;
+      if (i + 1 < p.size() && p[i + 1] == ']') ++i;
+    } else if (c == '(') {
+      shape.nesting = std::max(shape.nesting, ++depth);
+    } else if (c == ')' && depth > 0) {
+      --depth;
+    }
   }
-  return wide;
+  return shape;
 }
 
-// Only characters of texts and of stored replacements reach here, each of
-// which has its byte.
-Result<std::vector<std::byte>> Stored(std::wstring_view wide) {
-  std::vector<std::byte> out;
-  out.reserve(wide.size());
-  for (wchar_t w : wide) {
-    const auto c = static_cast<char32_t>(w);
-    const std::optional<std::byte> b = c == kNoCharacterCode ? kNoCharacter : Windows1251Byte(c);
-    if (!b) return Status::InvalidText("a character of the new text has no byte in Windows-1251");
-    out.push_back(*b);
-  }
-  return out;
+std::string Thousands(std::size_t n) {
+  std::string digits = std::to_string(n);
+  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
 }
 
-Status TooComplex(const std::regex_error& error) {
-  return Status::InvalidText(std::string("the regular expression cannot be run on a text (") +
-                             error.what() + ")");
+// The length of the UTF-8 character that starts with `lead`.
+std::size_t Utf8Length(char lead) {
+  const auto b = static_cast<unsigned char>(lead);
+  return b < 0xC0 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+}
+
+// Appends the expansion of an ECMAScript replacement format for one match:
+// $& the match, $1 ... $99 its groups (of two digits when the pattern has
+// that group, else of one), $` and $' the text before and after it, $$ a
+// dollar sign; any other $ stands for itself. `groups` holds the match and
+// every group the format can name.
+void AppendExpansion(std::string& out, std::string_view format, std::string_view text,
+                     std::span<const re2::StringPiece> groups) {
+  auto group = [&](std::size_t n) {
+    const re2::StringPiece& g = groups[n];
+    if (g.data() != nullptr) out.append(g.data(), g.size());
+  };
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    const char c = format[i];
+    const char next = i + 1 < format.size() ? format[i + 1] : '\0';
+    if (c != '$' || next == '\0') {
+      out += c;
+      continue;
+    }
+    if (next == '$') {
+      out += '$';
+    } else if (next == '&') {
+      group(0);
+    } else if (next == '`') {
+      out.append(text.data(), static_cast<std::size_t>(groups[0].data() - text.data()));
+    } else if (next == '\'') {
+      const std::size_t end =
+          static_cast<std::size_t>(groups[0].data() - text.data()) + groups[0].size();
+      out.append(text.substr(end));
+    } else if (next >= '0' && next <= '9') {
+      std::size_t n = static_cast<std::size_t>(next - '0');
+      const char third = i + 2 < format.size() ? format[i + 2] : '\0';
+      if (third >= '0' && third <= '9' && n * 10 + static_cast<std::size_t>(third - '0') > 0 &&
+          n * 10 + static_cast<std::size_t>(third - '0') < groups.size()) {
+        n = n * 10 + static_cast<std::size_t>(third - '0');
+        ++i;
+      }
+      if (n == 0 || n >= groups.size()) {
+        out.append(format.substr(i, 2));  // no such group: as written
+      } else {
+        group(n);
+      }
+    } else {
+      out += c;
+      continue;
+    }
+    ++i;
+  }
+}
+
+// The highest group a replacement format names ($1 ... $99), which is how
+// many groups each match must report.
+std::size_t GroupsNamed(std::string_view format, std::size_t groups) {
+  std::size_t highest = 0;
+  for (std::size_t i = 0; i + 1 < format.size(); ++i) {
+    if (format[i] != '$') continue;
+    const char next = format[i + 1];
+    if (next == '$') {
+      ++i;
+    } else if (next >= '0' && next <= '9') {
+      std::size_t n = static_cast<std::size_t>(next - '0');
+      if (i + 2 < format.size() && format[i + 2] >= '0' && format[i + 2] <= '9') {
+        const std::size_t two = n * 10 + static_cast<std::size_t>(format[i + 2] - '0');
+        if (two <= groups) n = two;
+      }
+      highest = std::max(highest, n);
+    }
+  }
+  return std::min(highest, groups);
+}
+
+Status TooLong() {
+  return Status::InvalidText(
+      "the text is too long to search with a regular expression (2 GiB as UTF-8)");
 }
 
 std::string Entry(const EntryText& entry) {
@@ -137,29 +198,64 @@ std::string Entry(const EntryText& entry) {
 std::byte FoldCase(std::byte byte) { return FoldTable()[std::to_integer<std::size_t>(byte)]; }
 
 struct TextPattern::Regex {
-  std::wregex regex;
+  Regex(std::string_view pattern, const re2::RE2::Options& options)
+      : re(re2::StringPiece(pattern.data(), pattern.size()), options) {}
+  re2::RE2 re;
 };
+
+namespace {
+
+Status NotValid(const std::string& why) {
+  return Status::InvalidText("the regular expression is not valid: " + why);
+}
+
+// RE2's refusal in words.
+Status Refusal(const re2::RE2& re) {
+  if (re.error_code() == re2::RE2::ErrorPatternTooLarge) {
+    return Status::InvalidText("the regular expression is too large: it would need more than " +
+                               std::to_string(kRegexMemory >> 20) +
+                               " MiB to run; write it shorter, or with smaller repetition counts");
+  }
+  if (re.error_code() == re2::RE2::ErrorRepeatSize) {
+    return NotValid(re.error() + " (a repetition count goes up to 1000, counts repeated " +
+                    "inside each other up to 1000 together)");
+  }
+  return NotValid(re.error());
+}
+
+}  // namespace
 
 Result<TextPattern> TextPattern::Make(std::string_view utf8, const TextSearch& how) {
   try {
     TextPattern pattern;
     pattern.match_case_ = how.match_case;
     if (how.regex) {
-      Result<std::u32string> characters = DecodeUtf8(utf8);
-      if (!characters.ok()) return characters.status().Within("the regular expression: ");
-      auto regex = std::make_shared<Regex>();
-      regex->regex.imbue(std::locale(std::locale::classic(), new RegexCtype));
-      // libstdc++'s polynomial matcher walks the text once, with a stack as
-      // deep as the pattern; the default one recurses once a character and
-      // overflows the stack on a long text. It takes no back-references.
-      auto flags = std::regex_constants::ECMAScript | std::regex_constants::__polynomial;
-      if (!how.match_case) flags |= std::regex_constants::icase;
-      try {
-        regex->regex.assign(Wide(*characters), flags);
-      } catch (const std::regex_error& error) {
-        return Status::InvalidText(std::string("the regular expression is not valid: ") +
-                                   error.what());
+      if (Result<std::u32string> characters = DecodeUtf8(utf8); !characters.ok()) {
+        return characters.status().Within("the regular expression: ");
       }
+      if (utf8.size() > kMaxPatternBytes) {
+        return Status::InvalidText("the regular expression is too long: " + Thousands(utf8.size()) +
+                                   " bytes, past the " + Thousands(kMaxPatternBytes) +
+                                   " it may have");
+      }
+      const PatternShape shape = ShapeOf(utf8);
+      if (shape.nesting > kMaxNesting) {
+        return Status::InvalidText("the regular expression nests groups " +
+                                   Thousands(shape.nesting) + " deep, past the " +
+                                   Thousands(kMaxNesting) + " levels it may have");
+      }
+      if (shape.any_byte) {
+        return NotValid(
+            "\\C matches one byte, which may be part of a character; . matches one "
+            "character");
+      }
+      re2::RE2::Options options;
+      options.set_encoding(re2::RE2::Options::EncodingUTF8);
+      options.set_case_sensitive(how.match_case);
+      options.set_log_errors(false);
+      options.set_max_mem(kRegexMemory);
+      auto regex = std::make_shared<const Regex>(utf8, options);
+      if (!regex->re.ok()) return Refusal(regex->re);
       pattern.regex_ = std::move(regex);
       return pattern;
     }
@@ -202,11 +298,9 @@ Result<bool> TextPattern::Occurs(std::span<const std::byte> text) const {
     if (!regex_) {
       return storable_ && FindLiteral(text, 0, literal_, match_case_) < text.size();
     }
-    try {
-      return std::regex_search(Wide(text), regex_->regex);
-    } catch (const std::regex_error& error) {
-      return TooComplex(error);
-    }
+    const std::string utf8 = ExchangeText(text);
+    if (utf8.size() > INT_MAX) return TooLong();
+    return re2::RE2::PartialMatch(re2::StringPiece(utf8.data(), utf8.size()), regex_->re);
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("search the texts");
   }
@@ -247,23 +341,32 @@ Result<ReplacedText> TextPattern::Replace(std::span<const std::byte> text,
       out.text.insert(out.text.end(), text.begin() + static_cast<std::ptrdiff_t>(from), text.end());
       return out;
     }
-    const std::wstring wide = Wide(text);
-    const std::wstring format = Wide(replacement);
-    std::wstring replaced;
-    try {
-      auto rest = wide.cbegin();
-      for (std::wsregex_iterator it(wide.begin(), wide.end(), regex_->regex), end; it != end;
-           ++it) {
-        replaced.append(rest, (*it)[0].first);
-        replaced += it->format(format);
-        rest = (*it)[0].second;
-        ++out.occurrences;
-      }
-      replaced.append(rest, wide.cend());
-    } catch (const std::regex_error& error) {
-      return TooComplex(error);
+    const std::string utf8 = ExchangeText(text);
+    if (utf8.size() > INT_MAX) return TooLong();
+    const std::string format = ExchangeText(replacement);
+    const re2::StringPiece whole(utf8.data(), utf8.size());
+    // Each match reports the groups the format names, no more: every group
+    // asked for costs RE2 time in each match.
+    std::vector<re2::StringPiece> groups(
+        1 + GroupsNamed(format, static_cast<std::size_t>(regex_->re.NumberOfCapturingGroups())));
+    std::string replaced;
+    std::size_t from = 0;  // where the next search starts
+    std::size_t kept = 0;  // the end of what is in `replaced`
+    while (from <= utf8.size() &&
+           regex_->re.Match(whole, from, utf8.size(), re2::RE2::UNANCHORED, groups.data(),
+                            static_cast<int>(groups.size()))) {
+      const auto start = static_cast<std::size_t>(groups[0].data() - utf8.data());
+      const std::size_t end = start + groups[0].size();
+      replaced.append(utf8, kept, start - kept);
+      AppendExpansion(replaced, format, utf8, groups);
+      ++out.occurrences;
+      kept = end;
+      // After an empty occurrence the search goes on past the character
+      // there, which stays as it was.
+      from = end > start ? end : end + (end < utf8.size() ? Utf8Length(utf8[end]) : 1);
     }
-    Result<std::vector<std::byte>> stored = Stored(replaced);
+    replaced.append(utf8, kept);
+    Result<std::vector<std::byte>> stored = StoredText(replaced);
     if (!stored.ok()) return stored.status();
     out.text = std::move(stored).value();
     return out;
@@ -297,6 +400,41 @@ Result<PlannedReplacement> PlanReplacement(std::span<const EntryText> entries,
     return plan;
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("replace in the texts");
+  }
+}
+
+Result<DatabaseReplacement> ReplaceInDatabase(const std::filesystem::path& path,
+                                              const TextPattern& pattern,
+                                              std::string_view utf8_replacement, bool dry_run,
+                                              const BeforeRename& before_rename, FileSystem& fs) {
+  try {
+    DatabaseReplacement done;
+    Result<RewrittenIfAny> rewritten = RewriteDatabaseIfAny(
+        path, kDatabaseReadLimit,
+        [&](std::span<const std::byte> old) -> Result<std::optional<NewContents>> {
+          Result<std::vector<EntryText>> entries = ReadEntryTexts(old);
+          if (!entries.ok()) return entries.status();
+          Result<PlannedReplacement> planned = PlanReplacement(*entries, pattern, utf8_replacement);
+          if (!planned.ok()) return planned.status();
+          done.occurrences = planned->occurrences;
+          done.changed.clear();
+          for (const TextChange& change : planned->changes) {
+            const EntryText& entry = (*entries)[change.slot - 1];
+            done.changed.push_back(
+                {entry.slot, entry.id, ExchangeText(entry.text), ExchangeText(change.text)});
+          }
+          if (planned->changes.empty()) return std::optional<NewContents>();
+          Result<NewContents> contents = PlanTextChanges(old, *entries, planned->changes);
+          if (!contents.ok()) return contents.status();
+          return std::optional(std::move(contents).value());
+        },
+        dry_run, before_rename, fs);
+    if (!rewritten.ok()) return rewritten.status();
+    done.written = rewritten->written;
+    done.warning = std::move(rewritten->warning);
+    return done;
+  } catch (const std::bad_alloc&) {
+    return Status::NoMemory("replace in the texts of " + DescribePath(path));
   }
 }
 

@@ -7,19 +7,23 @@
 // Ћ ћ, Џ џ, Ў ў, Ј ј, Ґ ґ, Є є, Ї ї, І і, Ѕ ѕ); a byte folds to one byte, so
 // an occurrence has the same place in the folded text and in the text.
 //
-// A regular expression is ECMAScript (std::regex) run over the text's
-// characters, one wchar_t each (every character of the code page lies in the
-// Basic Multilingual Plane, so a 16-bit wchar_t holds it too): `.` is one
-// Cyrillic letter, [а-я] a range of letters. Ignoring case folds the same
-// pairs as above, in ranges as well: [а-я] then takes А-Я, but neither form
-// of Ё, which lies outside both ranges. \w, \d, \s, \b and the [[:alpha:]]
-// classes see ASCII alone, as ECMAScript's \w does, on every system. The byte
-// 0x98, which has no character, is U+0098, as ExchangeText has it. Matching
-// takes time linear in the text and a stack as deep as the pattern, whatever
-// the text's length, so back-references (\1) are refused.
+// A regular expression is RE2's (its Perl-like syntax) run over the text as
+// UTF-8, each byte its character: `.` is one Cyrillic letter, [а-я] a range
+// of letters. Ignoring case ((?i), or match_case false) folds Unicode's case
+// pairs, which among the code page's characters are the pairs above, in
+// ranges as well: [а-я] then takes А-Я, but neither form of Ё, which lies
+// outside both ranges. \w, \d, \s, \b and the [[:alpha:]] classes see ASCII
+// alone; \pL and \p{Cyrillic} see Unicode. The byte 0x98, which has no
+// character, is U+0098, as ExchangeText has it. Matching takes time linear in
+// the text and memory bounded by the pattern, never a stack that grows with
+// either: RE2 has no back-references (\1) or look-arounds, and a pattern too
+// large for its memory budget, nested too deep or longer than 64 KiB is
+// refused when it is made.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <span>
 #include <string>
@@ -27,6 +31,8 @@
 #include <vector>
 
 #include "database/text_edit.h"
+#include "storage/database_rewrite.h"
+#include "storage/file_system.h"
 #include "storage/status.h"
 
 namespace orva {
@@ -36,7 +42,7 @@ namespace orva {
 std::byte FoldCase(std::byte byte);
 
 struct TextSearch {
-  bool regex = false;       // an ECMAScript regular expression, not a literal text
+  bool regex = false;       // an RE2 regular expression, not a literal text
   bool match_case = false;  // letters match in their own case only
 };
 
@@ -50,12 +56,12 @@ struct ReplacedText {
 class TextPattern {
  public:
   // Refuses (kInvalidText) an empty literal text and a regular expression
-  // std::regex cannot read, with its reason. A literal text with a character
+  // that cannot be read or run, with its reason in words. A literal text with a character
   // Windows-1251 cannot store is no error: it occurs in no text.
   static Result<TextPattern> Make(std::string_view utf8, const TextSearch& how);
 
-  // Whether it occurs in `text` (stored bytes). A regular expression can
-  // fail on a text it finds too complex (kInvalidText).
+  // Whether it occurs in `text` (stored bytes). A regular expression
+  // refuses a text longer than 2 GiB as UTF-8 (kInvalidText).
   Result<bool> Occurs(std::span<const std::byte> text) const;
   // Whether it occurs in the entry's text, its id (in decimal) or, for a
   // mission (`mission`), its image name (ImageName): what the window's
@@ -64,8 +70,9 @@ class TextPattern {
 
   // `text` with each occurrence, left to right and not overlapping, replaced
   // by `replacement` (stored bytes). For a regular expression `replacement`
-  // is an ECMAScript format: $& is the occurrence, $1 ... $99 its groups, $$
-  // a dollar sign.
+  // is an ECMAScript format: $& is the occurrence, $1 ... $99 its groups, $`
+  // and $' the text before and after it, $$ a dollar sign. An empty
+  // occurrence counts too, and the search goes on a character after it.
   Result<ReplacedText> Replace(std::span<const std::byte> text,
                                std::span<const std::byte> replacement) const;
 
@@ -91,5 +98,32 @@ struct PlannedReplacement {
 Result<PlannedReplacement> PlanReplacement(std::span<const EntryText> entries,
                                            const TextPattern& pattern,
                                            std::string_view utf8_replacement);
+
+// An entry whose text a replacement changed, its texts as UTF-8
+// (ExchangeText).
+struct ReplacedEntry {
+  std::size_t slot = 0;
+  std::int32_t id = 0;
+  std::string old_text;
+  std::string text;
+};
+
+struct DatabaseReplacement {
+  std::vector<ReplacedEntry> changed;  // in table order
+  std::size_t occurrences = 0;         // in every text, changed or not
+  bool written = false;                // false: a dry run, or no text changed
+  std::string warning;                 // as in Rewritten
+};
+
+// PlanReplacement over the database at `path` and its rewrite, planned from
+// the bytes read under the rewrite's lock: another program that holds the
+// lock is waited for (RewriteDatabase), and its change is kept, not refused.
+// With `dry_run` the file is only read and planned over; where no text
+// changes nothing is rewritten.
+Result<DatabaseReplacement> ReplaceInDatabase(const std::filesystem::path& path,
+                                              const TextPattern& pattern,
+                                              std::string_view utf8_replacement, bool dry_run,
+                                              const BeforeRename& before_rename = {},
+                                              FileSystem& fs = DefaultFileSystem());
 
 }  // namespace orva

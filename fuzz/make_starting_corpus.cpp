@@ -1,6 +1,6 @@
 // Writes the fuzz targets' starting corpora: make-starting-corpus DIR creates
-// DIR/reader, DIR/insertion, DIR/code_page and DIR/patch with one file per
-// input.
+// a folder for each target (DIR/reader, DIR/insertion, ...) with one file
+// per input.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
                     WriteCorpus(root / "patch", orva::fuzz::PatchCorpus()) &&
                     WriteCorpus(root / "po_reader", orva::fuzz::PoCorpus()) &&
                     WriteCorpus(root / "csv_reader", orva::fuzz::CsvCorpus()) &&
-                    WriteCorpus(root / "import", orva::fuzz::ImportCorpus());
+                    WriteCorpus(root / "import", orva::fuzz::ImportCorpus()) &&
+                    WriteCorpus(root / "pattern", orva::fuzz::PatternCorpus());
     return ok ? 0 : 1;
   });
 }

@@ -77,4 +77,21 @@ Status CheckPatchRead(std::span<const std::byte> input);
 // ones of the starting corpus, which the starting patches were made from.
 std::vector<std::vector<std::byte>> PatchTargets();
 
+// The pattern target's input: one byte giving the pattern's length in bytes
+// (cut to what follows), the pattern, then a text as stored bytes.
+struct PatternInput {
+  std::string_view pattern;
+  std::span<const std::byte> text;
+};
+PatternInput SplitPatternInput(std::span<const std::byte> input);
+std::vector<std::byte> JoinPatternInput(std::string_view pattern, std::span<const std::byte> text);
+
+// A pattern and a text, both arbitrary, as a regular expression in either
+// case: it is refused with a reason, or it searches the text and replaces in
+// it; each occurrence replaced by itself gives the text back, replaced by a
+// mark gives a mark per occurrence, and there are occurrences exactly when
+// it occurs. The pattern as a literal text and as a quoted regular
+// expression occur in the text alike.
+Status CheckPattern(std::span<const std::byte> input);
+
 }  // namespace orva::fuzz

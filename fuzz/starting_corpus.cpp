@@ -246,4 +246,28 @@ std::vector<CorpusInput> ImportCorpus() {
   return corpus;
 }
 
+std::vector<CorpusInput> PatternCorpus() {
+  const struct {
+    const char* name;
+    std::string pattern;
+    std::string text;  // UTF-8, stored as Windows-1251
+  } inputs[] = {
+      {"words", "(\\S+) у (\\S+)", "Ёлка у дома, ёлка у реки"},
+      {"letters", "^[а-яё]+$", "ПоЕзД"},
+      {"case", "(?i)ЁЛ[а-я]*", "ёлка Ёлка ЁЛКА"},
+      {"empty-matches", "x*|[^Ёё]", "аxxб"},
+      {"classes", "\\b\\w+\\d\\s\\pL\\p{Cyrillic}[[:alpha:]]", "Train_1 Ж"},
+      {"repetitions", "(a|b)*c{2,5}(?:д+?)", "ababcccдд"},
+      {"nested", std::string(200, '(') + "a" + std::string(200, ')'), "a"},
+      {"large-count", "((a{30}){30})", std::string(900, 'a')},
+      {"invalid", "(а", "а"},
+      {"literal", "a.b*[c]", "a.b*[c] A.B*[C]"},
+  };
+  std::vector<CorpusInput> corpus;
+  for (const auto& input : inputs) {
+    corpus.push_back({input.name, JoinPatternInput(input.pattern, StoredText(input.text).value())});
+  }
+  return corpus;
+}
+
 }  // namespace orva::fuzz

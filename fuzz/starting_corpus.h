@@ -35,4 +35,9 @@ std::vector<CorpusInput> CsvCorpus();
 // Those files with databases, in the import target's input form.
 std::vector<CorpusInput> ImportCorpus();
 
+// Patterns with texts, in the pattern target's input form: what people
+// search for, Cyrillic in both cases, and nestings and repetitions near the
+// limits.
+std::vector<CorpusInput> PatternCorpus();
+
 }  // namespace orva::fuzz

@@ -54,7 +54,11 @@ Status CheckTarget(FileSystem& fs, const Target& target, const std::filesystem::
 Status FileWriter::Write(std::span<const std::byte> bytes) {
   if (buffer_.size() + bytes.size() > kBlock) {
     if (Status s = Flush(); !s.ok()) return s;
-    if (bytes.size() >= kBlock) return WriteAll(fs_, fd_, bytes);
+    if (bytes.size() >= kBlock) {
+      Status s = WriteAll(fs_, fd_, bytes);
+      failed_ = failed_ || !s.ok();
+      return s;
+    }
   }
   if (buffer_.capacity() < kBlock) buffer_.reserve(kBlock);
   buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
@@ -64,6 +68,7 @@ Status FileWriter::Write(std::span<const std::byte> bytes) {
 Status FileWriter::Flush() {
   Status s = WriteAll(fs_, fd_, buffer_);
   buffer_.clear();
+  failed_ = failed_ || !s.ok();
   return s;
 }
 
@@ -93,10 +98,14 @@ Result<WrittenFile> WriteFileDurably(const std::filesystem::path& path,
                         s.message() + ")" + unchanged);
     }
     auto cannot_write = [&](const Status& why) {
-      return Status::Io("cannot write " + QuotePath(path) + " (" + why.message() + ")" + unchanged);
+      // The file system's "cannot write: REASON" is said of this file.
+      std::string_view reason = why.message();
+      if (reason.starts_with("cannot write: ")) reason.remove_prefix(14);
+      return Status::Io("cannot write " + QuotePath(path) + " (" + std::string(reason) + ")" +
+                        unchanged);
     };
     FileWriter writer(fs, temporary.fd());
-    if (Status s = contents(writer); !s.ok()) return s;
+    if (Status s = contents(writer); !s.ok()) return writer.failed() ? cannot_write(s) : s;
     if (Status s = writer.Flush(); !s.ok()) return cannot_write(s);
     // The metadata follows the contents, as a write clears set-id bits, and
     // precedes the flush, which makes it durable.

@@ -39,11 +39,15 @@ class FileWriter {
   Status Write(std::string_view text) { return Write(std::as_bytes(std::span(text))); }
   // Writes what is buffered.
   Status Flush();
+  // Whether a write failed (a full disk): WriteFileDurably then names the
+  // file in the reason.
+  bool failed() const { return failed_; }
 
  private:
   FileSystem& fs_;
   int fd_;
   std::vector<std::byte> buffer_;
+  bool failed_ = false;
 };
 
 // Writes the whole contents through the writer, or says why it cannot.

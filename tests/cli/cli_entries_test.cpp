@@ -77,6 +77,34 @@ TEST_F(CliEntriesTest, ListsEveryEntryWithItsKindAndKeepsThoseEveryFilterTakes) 
   EXPECT_EQ(Run({"entries", db_, "--kind", "missions"}).exit_code, 2);
 }
 
+// Patterns made to break a regular expression engine: nested far deeper
+// than anyone writes, or repeated into more than the memory budget. Each is a
+// usage error in one line, never a crash; (?i) folds Cyrillic as --match.
+TEST_F(CliEntriesTest, RefusesPatternsTooDeepOrTooLargeAsUsageErrors) {
+  auto nested = [](const std::string& open, std::size_t depth) {
+    std::string pattern;
+    for (std::size_t i = 0; i < depth; ++i) pattern += open;
+    return pattern + "a" + std::string(depth, ')');
+  };
+  const std::vector<std::vector<std::string>> commands = {
+      {"entries", "--regex", nested("(?:", 20000), db_},
+      {"replace", "--regex", db_, nested("(", 30000), "x"},
+      {"entries", "--regex", "\\pL{1000}\\pL{1000}\\pL{1000}\\pL{1000}", db_},
+      {"replace", "--regex", db_, "(?:(?:a{1000}){1000}){1000}", "x"},
+  };
+  for (const auto& command : commands) {
+    const Outcome refused = Run(command);
+    EXPECT_EQ(refused.exit_code, 2) << command[0] << ": " << refused.err;
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(Lines(refused.err), 1) << refused.err;
+    EXPECT_NE(refused.err.find("the regular expression "), std::string::npos) << refused.err;
+  }
+  EXPECT_EQ(OnDisk(), old_);
+  EXPECT_EQ(Slots({"--regex", "(?i)ёЛК[АИ]"}), "1 2 5");
+  EXPECT_EQ(Slots({"--regex", "(?i)^[а-я]+ у"}), "");
+  EXPECT_EQ(Slots({"--regex", "(?i)^[а-яё]+ у"}), "2");
+}
+
 TEST_F(CliEntriesTest, TellsAMissionPastTheSlotsTheWindowReadsAndWritesJson) {
   const Outcome json = Run({"entries", "--json", db_, "--match", "а"});
   ASSERT_EQ(json.exit_code, 0) << json.err;

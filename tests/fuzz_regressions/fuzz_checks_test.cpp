@@ -73,6 +73,9 @@ TEST(SavedFuzzInputs, PassTheChecksOfTheTargetThatFoundThem) {
   for (const fs::path& path : SavedInputs("import")) {
     ExpectPasses(CheckImportPlan(ReadInput(path)), path.string());
   }
+  for (const fs::path& path : SavedInputs("pattern")) {
+    ExpectPasses(CheckPattern(ReadInput(path)), path.string());
+  }
 }
 
 TEST(FuzzStartingCorpus, PassTheChecksOfTheirTargets) {
@@ -93,6 +96,8 @@ TEST(FuzzStartingCorpus, PassTheChecksOfTheirTargets) {
     ExpectPasses(CheckTranslationFileRead(input.bytes, true), input.name);
   for (const CorpusInput& input : ImportCorpus())
     ExpectPasses(CheckImportPlan(input.bytes), input.name);
+  for (const CorpusInput& input : PatternCorpus())
+    ExpectPasses(CheckPattern(input.bytes), input.name);
 }
 
 // Every code page string of up to two bytes, which meets every byte value and
