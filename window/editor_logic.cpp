@@ -27,7 +27,7 @@
 namespace orva {
 namespace {
 
-constexpr std::string_view kProgram = "ORVA Editor";
+using editor_words::kProgram;
 // The symbols a row's text shows in place of the bytes that have none of
 // their own: Unicode's control pictures for 0x01 ... 0x1F and 0x7F, and the
 // replacement character for 0x98, which Windows-1251 leaves unassigned.
@@ -35,10 +35,6 @@ constexpr char32_t kControlPictures = 0x2400;
 constexpr char32_t kDeletePicture = 0x2421;
 constexpr char32_t kNoCharacterPicture = 0xFFFD;
 constexpr char32_t kNoCharacter = 0x98;  // as ExchangeText has it
-
-std::string Plural(std::size_t n, std::string_view one, std::string_view many) {
-  return std::to_string(n) + " " + std::string(n == 1 ? one : many);
-}
 
 std::string FileName(const std::filesystem::path& path) { return PathToUtf8(path.filename()); }
 
@@ -93,6 +89,24 @@ Result<std::vector<std::byte>> StoredFromVisible(std::string_view typed) {
   return StoredText(exchange);
 }
 
+// Where `folded` (a filter's stored bytes, case folded) occurs in the
+// stored text, left to right and not overlapping: one character a byte.
+std::vector<TextRun> Matches(std::span<const std::byte> text, std::span<const std::byte> folded) {
+  std::vector<TextRun> runs;
+  if (folded.empty() || folded.size() > text.size()) return runs;
+  for (std::size_t at = 0; at + folded.size() <= text.size();) {
+    std::size_t n = 0;
+    while (n < folded.size() && FoldCase(text[at + n]) == folded[n]) ++n;
+    if (n == folded.size()) {
+      runs.push_back({at, n});
+      at += n;
+    } else {
+      ++at;
+    }
+  }
+  return runs;
+}
+
 std::size_t CharacterCount(std::string_view utf8) {
   return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
     return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
@@ -107,20 +121,20 @@ bool EndsWithCsv(std::string_view name) {
 }
 
 std::string SizeChange(std::int64_t bytes) {
-  return (bytes > 0 ? "+" : "") + std::to_string(bytes) + " bytes";
+  const auto size = static_cast<std::size_t>(bytes < 0 ? -bytes : bytes);
+  return (bytes > 0 ? "+" : bytes < 0 ? "-" : "") + Grouped(size) + " bytes";
 }
 
 std::string ImportSummary(const ImportCounts& counts) {
-  return "changed " + std::to_string(counts.changed) + ", already the same " +
-         std::to_string(counts.same) + ", untranslated " + std::to_string(counts.untranslated) +
-         ", fuzzy " + std::to_string(counts.fuzzy) + ", source changed " +
-         std::to_string(counts.source_changed) + ", size change " + SizeChange(counts.size_change);
+  return "changed " + Grouped(counts.changed) + ", already the same " + Grouped(counts.same) +
+         ", untranslated " + Grouped(counts.untranslated) + ", fuzzy " + Grouped(counts.fuzzy) +
+         ", source changed " + Grouped(counts.source_changed) + ", size change " +
+         SizeChange(counts.size_change);
 }
 
 std::string PatchSummary(const PatchCounts& counts) {
-  return "changed " + std::to_string(counts.changed) + ", inserted " +
-         std::to_string(counts.inserted) + ", removed " + std::to_string(counts.removed) +
-         ", size change " + SizeChange(counts.size_change);
+  return "changed " + Grouped(counts.changed) + ", inserted " + Grouped(counts.inserted) +
+         ", removed " + Grouped(counts.removed) + ", size change " + SizeChange(counts.size_change);
 }
 
 // What the user can do about a translation file's problem, where it is not
@@ -146,38 +160,6 @@ std::string_view AsText(std::span<const std::byte> bytes) {
 }
 
 }  // namespace
-
-std::string_view ColumnTitle(EditorColumn column) {
-  switch (column) {
-    case EditorColumn::kSlot:
-      return "Slot";
-    case EditorColumn::kId:
-      return "ID";
-    case EditorColumn::kKind:
-      return "Kind";
-    case EditorColumn::kImage:
-      return "Image";
-    case EditorColumn::kBytes:
-      return "Bytes";
-    case EditorColumn::kText:
-      break;
-  }
-  return "Text";
-}
-
-std::string_view RowKindName(RowKind kind) {
-  switch (kind) {
-    case RowKind::kMission:
-      return "mission";
-    case RowKind::kEndMarker:
-      return "end marker";
-    case RowKind::kUnlistedMission:
-      return "unlisted mission";
-    case RowKind::kOther:
-      break;
-  }
-  return "other";
-}
 
 // An entry that the database compared with has and this one has not. Its
 // row follows the entry in slot `after` (0: it comes first): the one that
@@ -627,7 +609,10 @@ bool EditorLogic::CanClose() {
   return answer == 1;
 }
 
-void EditorLogic::SetBackup(BackupKind kind) { backup_.kind = kind; }
+void EditorLogic::SetBackup(BackupKind kind) {
+  backup_.kind = kind;
+  view_.ShowCommands(Commands());
+}
 
 // --- The table ---
 
@@ -653,6 +638,7 @@ EditorRow EditorLogic::Row(std::size_t row) const {
   if (format::IsMissionKind(out.kind)) out.image = ImageName(entry.id);
   out.bytes = entry.text.size();
   out.text = VisibleText(entry.text);
+  out.matches = Matches(entry.text, filter_folded_);
   return out;
 }
 
@@ -661,7 +647,7 @@ void EditorLogic::SelectionChanged(std::optional<std::size_t> row) {
   state_->selected.reset();
   if (row && *row < state_->RowCount()) state_->selected = state_->RefOf(*row);
   view_.ShowCommands(Commands());
-  ShowScreenshot();
+  ShowSelected();
 }
 
 std::optional<std::size_t> EditorLogic::SelectedRow() const {
@@ -676,6 +662,11 @@ std::optional<std::size_t> EditorLogic::RowOfSlot(std::size_t slot) const {
 void EditorLogic::SetFilter(std::string_view text) {
   const bool narrowing = !filter_.empty() && text.find(filter_) != std::string_view::npos;
   filter_ = std::string(text);
+  filter_folded_.clear();
+  if (Result<std::vector<std::byte>> stored = StoredText(filter_); stored.ok()) {
+    filter_folded_ = std::move(stored).value();
+    for (std::byte& b : filter_folded_) b = FoldCase(b);
+  }
   if (!state_) return;
   if (filter_.empty()) {
     state_->pattern.reset();
@@ -700,7 +691,7 @@ void EditorLogic::ShowChosenRows() {
   }
   view_.ShowStatus(RowsText());
   view_.ShowCommands(Commands());
-  ShowScreenshot();
+  ShowSelected();
 }
 
 // --- Changes ---
@@ -714,22 +705,49 @@ TextPreview EditorLogic::PreviewText(std::size_t row, std::string_view text) con
   const RowRef ref = state_->RefOf(row);
   if (ref.slot == 0) {
     preview.old_bytes = state_->Removed(ref).entry->text.size();
+    preview.summary = Plural(preview.old_bytes, "byte", "bytes");
     preview.problem = RemovedRefusal(state_->Removed(ref), state_->comparison->path);
-    preview.summary = preview.problem;
     return preview;
   }
-  preview.old_bytes = state_->EntryAt(ref.slot).text.size();
+  const EntryText entry = state_->EntryAt(ref.slot);
+  preview.old_bytes = entry.text.size();
   const Result<std::vector<std::byte>> stored = StoredFromVisible(text);
   if (!stored.ok()) {
+    preview.summary = "was " + Plural(preview.old_bytes, "byte", "bytes");
     preview.problem = AsSentence(stored.status().message());
-    preview.summary = preview.problem;
     return preview;
   }
   preview.bytes = stored->size();
-  preview.summary =
-      Plural(preview.bytes, "byte", "bytes") + " (was " + std::to_string(preview.old_bytes) + ")";
+  preview.summary = Plural(preview.bytes, "byte", "bytes");
+  if (preview.bytes != preview.old_bytes)
+    preview.summary += " (was " + Grouped(preview.old_bytes) + ")";
+  // The main window reads a mission's text from a window of 70 bytes.
+  if (format::IsMissionKind(state_->KindAt(entry)) && preview.bytes >= format::kTextWindow) {
+    preview.summary +=
+        "; the main window shows the first " + Grouped(format::kTextWindow - 1) + " of a mission's";
+  }
   preview.can_apply = true;
   return preview;
+}
+
+EntryDetails EditorLogic::Details(std::optional<std::size_t> row) const {
+  EntryDetails details;
+  if (!state_ || !row || *row >= state_->RowCount()) return details;
+  const EditorRow shown = Row(*row);
+  details.row = row;
+  details.heading = std::to_string(shown.id) + " · " + CellText(shown, EditorColumn::kKind) +
+                    (shown.slot == 0 ? std::string() : " · slot " + Grouped(shown.slot));
+  details.text = shown.text;
+  details.editable = shown.mark != RowMark::kRemoved;
+  details.summary = details.editable ? PreviewText(*row, shown.text).Line()
+                                     : Plural(shown.bytes, "byte", "bytes");
+  return details;
+}
+
+std::string EditorLogic::EditTitle(std::size_t row) const {
+  const EditorRow shown = Row(row);
+  return "Edit the text of " + std::to_string(shown.id) +
+         (shown.slot == 0 ? std::string() : " (slot " + Grouped(shown.slot) + ")");
 }
 
 std::string EditorLogic::EditableText(std::size_t row) const {
@@ -754,20 +772,25 @@ bool EditorLogic::SetText(std::size_t row, std::string_view text) {
                       AsSentence(stored.status().message()));
     return false;
   }
-  return Changed(state_->session.SetText(slot, *stored), "The text was not changed.", "");
+  const EntryText before = state_->EntryAt(slot);
+  return Changed(state_->session.SetText(slot, *stored), "The text was not changed.",
+                 std::to_string(before.id) + ": text changed, " + Grouped(before.text.size()) +
+                     " → " + Plural(stored->size(), "byte", "bytes"));
 }
 
 TextPreview EditorLogic::PreviewMission(std::string_view text) const {
   TextPreview preview;
+  preview.summary =
+      Grouped(CharacterCount(text)) + " of " + Grouped(format::kMaxNewTextLength) + " characters";
+  // Nothing typed yet is nothing wrong: there is only nothing to add.
+  if (text.empty()) return preview;
   NewTexts texts;
-  const Status added = texts.Add(text);
-  preview.summary = std::to_string(CharacterCount(text)) + " of " +
-                    std::to_string(format::kMaxNewTextLength) + " characters";
-  if (!added.ok()) {
+  if (const Status added = texts.Add(text); !added.ok()) {
     preview.problem = AsSentence(added.message());
     return preview;
   }
   preview.bytes = texts.stored().size() - 1;  // without its NUL
+  preview.summary += ", " + Plural(preview.bytes, "byte", "bytes");
   preview.can_apply = state_ != nullptr;
   if (!state_) preview.problem = "Open a database first.";
   return preview;
@@ -781,7 +804,8 @@ bool EditorLogic::AddMission(std::string_view text) {
                       AsSentence(added.message()));
     return false;
   }
-  return Changed(state_->session.Insert(texts), "The mission was not added.", "");
+  return Changed(state_->session.Insert(texts), "The mission was not added.",
+                 "Mission added: " + Plural(texts.stored().size() - 1, "byte", "bytes"));
 }
 
 bool EditorLogic::Remove(std::size_t row) {
@@ -799,7 +823,8 @@ bool EditorLogic::Remove(std::size_t row) {
                       "to it.");
     return false;
   }
-  return Changed(state_->session.Remove(slot), "The entry was not removed.", "");
+  return Changed(state_->session.Remove(slot), "The entry was not removed.",
+                 std::to_string(state_->EntryAt(slot).id) + ": entry removed");
 }
 
 bool EditorLogic::Undo() {
@@ -954,7 +979,9 @@ bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refu
       view_.SelectRow(*row);
     }
   }
-  Refresh(note.empty() ? edit->description : note);
+  // Whether the file holds the change yet, which an undo may bring back.
+  Refresh((note.empty() ? edit->description : note) +
+          (modified() ? ", not saved yet" : ", as the file holds it"));
   return true;
 }
 
@@ -1129,9 +1156,9 @@ bool EditorLogic::CompareWith(const std::string& path) {
   state_->ChooseRows(false);
   ShowChosenRows();
   const Comparison& c = *state_->comparison;
-  const std::string summary = "Compared with " + FileName(file) + ": " + std::to_string(c.added) +
-                              " added, " + std::to_string(c.changed) + " changed, " +
-                              std::to_string(c.removed.size()) + " removed";
+  const std::string summary = "Compared with " + FileName(file) + ": " + Grouped(c.added) +
+                              " added, " + Grouped(c.changed) + " changed, " +
+                              Grouped(c.removed.size()) + " removed";
   // The entries are all in the table; only what lies outside them is told.
   if (!c.other.empty()) {
     (void)view_.ShowReport({.title = "Compared with " + FileName(file),
@@ -1277,12 +1304,17 @@ void EditorLogic::ChooseScreenshotFolder() {
 
 void EditorLogic::SetScreenshotFolder(const std::string& folder) {
   screenshot_folder_ = PathFromUtf8(folder);
-  ShowScreenshot();
+  ShowSelected();
 }
 
 std::filesystem::path EditorLogic::ScreenshotFolder() const {
   if (!screenshot_folder_.empty() || !state_) return screenshot_folder_;
   return state_->session.path().parent_path();
+}
+
+void EditorLogic::ShowSelected() {
+  ShowScreenshot();
+  view_.ShowDetails(Details(SelectedRow()));
 }
 
 void EditorLogic::ShowScreenshot() {
@@ -1309,6 +1341,91 @@ void EditorLogic::ShowScreenshot() {
   }
 }
 
+// --- Commands ---
+
+void EditorLogic::Run(EditorCommand command) {
+  if (Info(command).view_does || !IsEnabled(command, Commands())) return;
+  switch (command) {
+    case EditorCommand::kOpen:
+      Open();
+      break;
+    case EditorCommand::kReload:
+      Reload();
+      break;
+    case EditorCommand::kSave:
+      (void)Save();
+      break;
+    case EditorCommand::kSaveAs:
+      (void)SaveAs();
+      break;
+    case EditorCommand::kBackupNone:
+      SetBackup(BackupKind::kNone);
+      break;
+    case EditorCommand::kBackupSimple:
+      SetBackup(BackupKind::kSimple);
+      break;
+    case EditorCommand::kBackupNumbered:
+      SetBackup(BackupKind::kNumbered);
+      break;
+    case EditorCommand::kExport:
+      Export();
+      break;
+    case EditorCommand::kImport:
+      Import();
+      break;
+    case EditorCommand::kUndo:
+      (void)Undo();
+      break;
+    case EditorCommand::kRedo:
+      (void)Redo();
+      break;
+    case EditorCommand::kRemove:
+      if (const std::optional<std::size_t> row = SelectedRow()) (void)Remove(*row);
+      break;
+    case EditorCommand::kCompare:
+      Compare();
+      break;
+    case EditorCommand::kChangedOnly:
+      SetChangedOnly(!Commands().changed_only);
+      break;
+    case EditorCommand::kEndComparison:
+      EndComparison();
+      break;
+    case EditorCommand::kMakePatch:
+      MakePatch();
+      break;
+    case EditorCommand::kApplyPatch:
+      ApplyPatch();
+      break;
+    case EditorCommand::kScreenshotFolder:
+      ChooseScreenshotFolder();
+      break;
+    case EditorCommand::kKeys:
+      ShowKeys();
+      break;
+    case EditorCommand::kAbout:
+      ShowAbout();
+      break;
+    case EditorCommand::kClose:
+    case EditorCommand::kEditText:
+    case EditorCommand::kAddMission:
+    case EditorCommand::kFilter:
+    case EditorCommand::kReplace:
+      break;
+  }
+}
+
+void EditorLogic::ShowAbout() {
+  view_.ShowMessage(MessageIcon::kInformation, std::string(kProgram) + " " + ORVA_VERSION,
+                    "Edits every entry of a text database: its texts, missions added and "
+                    "entries removed, translations and patches.");
+}
+
+void EditorLogic::ShowKeys() {
+  (void)view_.ShowReport(
+      {.title = "Keys", .summary = "The editor's keys:", .lines = EditorKeys(), .choices = {}});
+}
+
 // --- The state ---
 
 // A copy, for an open that replaces the session it belongs to.
@@ -1329,8 +1446,7 @@ std::string EditorLogic::Title() const {
 
 EditorCommands EditorLogic::Commands() const {
   EditorCommands c;
-  c.undo_text = "Undo";
-  c.redo_text = "Redo";
+  c.backup = backup_.kind;
   if (!state_) return c;
   const EditSession& session = state_->session;
   c.has_database = true;
@@ -1338,8 +1454,8 @@ EditorCommands EditorLogic::Commands() const {
   c.can_remove = c.can_edit && state_->selected->slot != state_->marker_slot;
   c.can_undo = session.can_undo();
   c.can_redo = session.can_redo();
-  if (c.can_undo) c.undo_text += " " + session.undo_description();
-  if (c.can_redo) c.redo_text += " " + session.redo_description();
+  if (c.can_undo) c.undo_text = session.undo_description();
+  if (c.can_redo) c.redo_text = session.redo_description();
   c.can_save = session.modified();
   c.comparing = state_->comparison.has_value();
   c.changed_only = c.comparing && state_->comparison->changed_only;
@@ -1350,14 +1466,13 @@ std::string EditorLogic::RowsText() const {
   if (!state_) return {};
   const std::size_t all = state_->entries();
   std::string text = Plural(all, "entry", "entries");
-  if (state_->rows) text = std::to_string(state_->rows->size()) + " of " + text;
+  if (state_->rows) text = Grouped(state_->rows->size()) + " of " + text;
   // The rows of removed entries are not among this database's entries.
   if (state_->comparison && !state_->comparison->removed.empty()) {
     const std::size_t removed = state_->comparison->removed.size();
-    text +=
-        " and " +
-        (state_->removed_rows ? std::to_string(state_->RemovedRows()) + " of " : std::string()) +
-        std::to_string(removed) + " removed";
+    text += " and " +
+            (state_->removed_rows ? Grouped(state_->RemovedRows()) + " of " : std::string()) +
+            Grouped(removed) + " removed";
   }
   return text;
 }
@@ -1371,7 +1486,7 @@ void EditorLogic::Refresh(const std::string& note) {
   view_.ShowTitle(Title());
   view_.ShowCommands(Commands());
   ShowStatusLine(note);
-  ShowScreenshot();
+  ShowSelected();
 }
 
 }  // namespace orva

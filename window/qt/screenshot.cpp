@@ -80,7 +80,7 @@ bool SaveEditor(const char* database, const char* file) {
   bool saved = false;
   if (ready) {
     orva::EditorWindow editor;
-    editor.resize(1000, 480);
+    editor.resize(1000, 640);
     editor.show();
     if (editor.OpenFile(copy)) {
       auto* table = editor.findChild<QTableView*>(QStringLiteral("entries"));
