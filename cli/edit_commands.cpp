@@ -1,6 +1,7 @@
 #include "cli/edit_commands.h"
 
 #include <algorithm>
+#include <nlohmann/json.hpp>
 #include <ostream>
 
 #include "cli/exit_status.h"

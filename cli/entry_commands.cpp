@@ -1,5 +1,6 @@
 #include "cli/entry_commands.h"
 
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
 #include <string>

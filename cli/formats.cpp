@@ -1,6 +1,7 @@
 #include "cli/formats.h"
 
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <ostream>
 
 #include "database/format.h"

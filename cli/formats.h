@@ -4,7 +4,7 @@
 
 #include <filesystem>
 #include <iosfwd>
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 #include <span>
 #include <string>
 #include <string_view>

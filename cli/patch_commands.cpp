@@ -1,5 +1,6 @@
 #include "cli/patch_commands.h"
 
+#include <nlohmann/json.hpp>
 #include <ostream>
 
 #include "cli/exit_status.h"

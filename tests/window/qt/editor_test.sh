@@ -43,7 +43,31 @@ keys() {
     sleep 0.3
   done
 }
+# A letter that is not on the keyboard's layout xdotool types by putting it
+# on a spare key for the moment and taking it off again; a window that reads
+# the key after that (on a loaded machine) reads nothing or another letter.
+# So the text's letters are put on the keys that carry nothing (as many at a
+# time as there are such keys) before it is typed, and stay there.
+mapfile -t spare_keys < <(xmodmap -pke | awk '$4 == "" { print $2 }')
 type_text() {
+  local text=$1 run="" char i
+  local -A on_key=()
+  for ((i = 0; i < ${#text}; i++)); do
+    char=${text:i:1}
+    if (($(printf '%d' "'$char") >= 128)) && [[ -z ${on_key[$char]-} ]]; then
+      if ((${#on_key[@]} == ${#spare_keys[@]})); then
+        type_run "$run"
+        run="" on_key=()
+      fi
+      xmodmap -e "keycode ${spare_keys[${#on_key[@]}]} = $(printf 'U%04X' "'$char")"
+      on_key[$char]=1
+    fi
+    run+=$char
+  done
+  type_run "$run"
+}
+type_run() {
+  [[ -n $1 ]] || return 0
   xdotool windowfocus --sync "$focus" type --delay 80 "$1"
   sleep 0.5
 }
