@@ -1,7 +1,6 @@
 #include "window/editor_logic.h"
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <new>
 #include <system_error>
@@ -10,7 +9,6 @@
 #include "database/code_page.h"
 #include "database/entry_diff.h"
 #include "database/layout_check.h"
-#include "database/little_endian.h"
 #include "database/mission_list.h"
 #include "database/new_texts.h"
 #include "database/read_limits.h"
@@ -241,25 +239,12 @@ struct EditorLogic::State {
   std::optional<RowRef> selected;
   std::optional<Comparison> comparison;
 
-  std::span<const std::byte> image() const { return session.image(); }
   std::size_t entries() const { return session.entry_count(); }
 
-  // The entry in `slot`, read from the database's table as it stands; the
-  // session keeps it well-formed, and every offset is checked all the same.
+  // The entry in `slot` as the session has it; none past the table.
   EntryText EntryAt(std::size_t slot) const {
-    const std::span<const std::byte> bytes = image();
-    EntryText entry{slot, 0, 0, {}};
-    if (slot < 1 || format::SlotOffset(slot) + format::kEntrySize > bytes.size()) return entry;
-    entry.id = DecodeInt32(bytes, format::SlotOffset(slot));
-    const std::int32_t offset = DecodeInt32(bytes, format::TextOffsetField(slot));
-    if (offset < 0 || static_cast<std::size_t>(offset) >= bytes.size()) return entry;
-    entry.offset = static_cast<std::size_t>(offset);
-    const std::span<const std::byte> rest = bytes.subspan(entry.offset);
-    const void* nul = std::memchr(rest.data(), 0, rest.size());
-    entry.text = rest.first(nul == nullptr ? rest.size()
-                                           : static_cast<std::size_t>(
-                                                 static_cast<const std::byte*>(nul) - rest.data()));
-    return entry;
+    const SessionEntry entry = session.EntryAt(slot);
+    return {slot, entry.id, 0, entry.text};
   }
 
   RowKind KindAt(const EntryText& entry) const {
@@ -365,7 +350,7 @@ struct EditorLogic::State {
     if (slot) selected = RowRef{*slot, 0};
   }
 
-  void FindMarker() { marker_slot = MarkerSlot(image()); }
+  void FindMarker() { marker_slot = session.marker_slot(); }
 
   bool Keeps(std::size_t slot) const {
     if (comparison && comparison->changed_only && MarkAt(slot) == RowMark::kNone) return false;
@@ -497,7 +482,7 @@ struct EditorLogic::State {
     for (std::size_t i = 0; was_selected != nullptr && i < c.removed.size(); ++i) {
       if (c.removed[i].entry == was_selected) selected = RowRef{0, i};
     }
-    c.other = OtherDifferences(c.bytes, c.entries, image(), *now, diff);
+    c.other = OtherDifferences(c.bytes, c.entries, session.Image(), *now, diff);
     return Status::Ok();
   }
 };
@@ -975,7 +960,7 @@ bool EditorLogic::ExportTo(const std::string& path) {
   const TranslationFormat format =
       EndsWithCsv(path) ? TranslationFormat::kCsv : TranslationFormat::kPo;
   Result<Exported> exported =
-      ExportTranslations(state_->image(), state_->session.path(), PathFromUtf8(path), format, fs_);
+      ExportTranslations(state_->session.Image(), state_->session.path(), PathFromUtf8(path), format, fs_);
   if (!exported.ok()) {
     view_.ShowMessage(MessageIcon::kExclamation, "The texts were not exported.",
                       AsSentence(exported.status().message()));
@@ -1178,7 +1163,7 @@ bool EditorLogic::MakePatchTo(const std::string& path) {
     return false;
   };
   Result<CreatedPatch> created =
-      CreatePatch(c.bytes, state_->image(), FileName(c.path), FileName(database));
+      CreatePatch(c.bytes, state_->session.Image(), FileName(c.path), FileName(database));
   if (!created.ok()) return refuse(created.status());
   // Never written over either database, whatever name leads to it.
   DurableWrite how;

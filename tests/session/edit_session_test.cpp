@@ -81,9 +81,7 @@ std::vector<std::byte> NearTheMarkerId(Generated& generated) {
   return builder.Build();
 }
 
-std::vector<std::byte> Image(const EditSession& session) {
-  return {session.image().begin(), session.image().end()};
-}
+std::vector<std::byte> Image(const EditSession& session) { return session.Image(); }
 
 class EditSessionTest : public ::testing::Test {
  protected:
@@ -132,7 +130,7 @@ TEST_F(EditSessionTest, AnySequenceEqualsItsSurvivingChangesMadeOneByOne) {
             ASSERT_TRUE(texts.Add(change.inserted.back()).ok());
           }
           edit = session.Insert(texts);
-          at_marker_id += edit.ok() && DecodeInt32(session.image(), 8 * edit->slots.back()) == 6000;
+          at_marker_id += edit.ok() && session.EntryAt(edit->slots.back()).id == 6000;
           break;
         }
         case 1:
