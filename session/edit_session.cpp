@@ -53,8 +53,7 @@ std::size_t CountedTexts(std::int64_t p, std::size_t m) {
 }
 
 // `runs` cut at `at` bytes.
-std::pair<std::vector<Run>, std::vector<Run>> SplitRuns(std::span<const Run> runs,
-                                                        std::size_t at) {
+std::pair<std::vector<Run>, std::vector<Run>> SplitRuns(std::span<const Run> runs, std::size_t at) {
   std::pair<std::vector<Run>, std::vector<Run>> parts;
   for (const Run& run : runs) {
     const std::size_t front = std::min(at, run.size());
@@ -366,8 +365,7 @@ Result<SessionEdit> EditSession::ChangeTexts(std::vector<TextChange> changes, bo
   std::string description =
       std::string(verb) + " " +
       (one_text ? std::to_string(texts.front().second.id) : Plural(changes.size(), "text"));
-  SessionEdit done =
-      Push(std::make_unique<TextsCommand>(std::move(description), std::move(texts)));
+  SessionEdit done = Push(std::make_unique<TextsCommand>(std::move(description), std::move(texts)));
   done.occurrences = occurrences;
   return done;
 }
@@ -399,10 +397,9 @@ Result<SessionEdit> EditSession::Insert(const NewTexts& texts) {
       rest = rest.subspan(each.back().size() + 1);
       done += each.back().size() + 1;
       const std::size_t i = each.size();
-      const std::string naming =
-          m == 1 ? "the new text"
-                 : "text " + std::to_string(i) + " (" +
-                       QuoteText(DecodeWindows1251(each.back())) + ")";
+      const std::string naming = m == 1 ? "the new text"
+                                        : "text " + std::to_string(i) + " (" +
+                                              QuoteText(DecodeWindows1251(each.back())) + ")";
       if (done + format::SlotOffset(i) > room) {
         return PastTwoGiB(size, naming + (i > 1 ? " and the texts before it" : ""));
       }
@@ -425,8 +422,8 @@ Result<SessionEdit> EditSession::Insert(const NewTexts& texts) {
     }
     Run frozen;
     if (document.frame().marker_past_table && k == document.count() && counted < m) {
-      const std::int64_t t = document.TailStart() +
-                             static_cast<std::int64_t>(document.frame().marker_in_tail);
+      const std::int64_t t =
+          document.TailStart() + static_cast<std::int64_t>(document.frame().marker_in_tail);
       const std::int64_t moved =
           m == counted + 1
               ? t + static_cast<std::int64_t>(format::SlotOffset(m) + texts.stored().size())
@@ -439,10 +436,10 @@ Result<SessionEdit> EditSession::Insert(const NewTexts& texts) {
     }
     const std::int32_t first_id =
         counted > 0 ? predecessor + 1 : static_cast<std::int32_t>(format::kEndMarkerId);
-    std::string description = m == 1 ? "Insert " + std::to_string(first_id)
-                                     : "Insert " + Plural(m, "text");
-    return Push(std::make_unique<InsertCommand>(std::move(description), k, std::move(entries),
-                                                frozen));
+    std::string description =
+        m == 1 ? "Insert " + std::to_string(first_id) : "Insert " + Plural(m, "text");
+    return Push(
+        std::make_unique<InsertCommand>(std::move(description), k, std::move(entries), frozen));
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("insert the texts");
   }

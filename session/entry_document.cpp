@@ -135,8 +135,8 @@ void EntryTable::Insert(std::size_t index, std::span<const DocumentEntry> entrie
     for (const DocumentEntry& entry : entries) Append(entry);
     return;
   }
-  auto [b, i] = index == size_ ? std::pair(blocks_.size() - 1, blocks_.back().entries.size())
-                               : Locate(index);
+  auto [b, i] =
+      index == size_ ? std::pair(blocks_.size() - 1, blocks_.back().entries.size()) : Locate(index);
   Block& block = blocks_[b];
   block.entries.insert(block.entries.begin() + static_cast<std::ptrdiff_t>(i), entries.begin(),
                        entries.end());
@@ -190,8 +190,9 @@ void EntryTable::SetAfter(std::size_t index, std::vector<Run> runs) {
   std::erase_if(runs, [](const Run& run) { return run.empty(); });
   const auto [b, i] = Locate(index);
   auto& afters = blocks_[b].afters;
-  const auto at = std::lower_bound(afters.begin(), afters.end(), i,
-                                   [](const auto& after, std::size_t n) { return after.first < n; });
+  const auto at =
+      std::lower_bound(afters.begin(), afters.end(), i,
+                       [](const auto& after, std::size_t n) { return after.first < n; });
   if (at != afters.end() && at->first == i) {
     text_bytes_ -= RunsSize(at->second);
     if (runs.empty()) {
@@ -311,8 +312,8 @@ Result<EntryDocument> EntryDocument::Build(std::span<const std::byte> bytes,
   std::size_t end = table_end;  // of the text before, with its NUL
   for (std::size_t slot = 1; slot <= count; ++slot) {
     const auto offset = static_cast<std::size_t>(DecodeInt32(bytes, format::TextOffsetField(slot)));
-    const auto* nul = static_cast<const std::byte*>(
-        std::memchr(bytes.data() + offset, 0, bytes.size() - offset));
+    const auto* nul =
+        static_cast<const std::byte*>(std::memchr(bytes.data() + offset, 0, bytes.size() - offset));
     const Run between = bytes.subspan(end, offset - end);
     if (slot == 1) {
       frame.gap = {keep(between)};

@@ -52,7 +52,8 @@ Status WriteBackup(FileSystem& fs, int old_fd, const OldContents& old,
   Result<WrittenFile> written = WriteFileDurably(
       backup,
       [&](FileWriter& writer) {
-        return old.ForEachBlock([&](std::span<const std::byte> block) { return writer.Write(block); });
+        return old.ForEachBlock(
+            [&](std::span<const std::byte> block) { return writer.Write(block); });
       },
       how, fs);
   return written.status();

@@ -215,25 +215,25 @@ Status OldContents::ForEachBlock(
   return Status::Ok();
 }
 
-Result<Rewritten> RewriteDatabaseStreamed(const std::filesystem::path& path,
-                                          const ReadLimit& limit, const OldFileCheck& check,
-                                          const FileContents& write,
+Result<Rewritten> RewriteDatabaseStreamed(const std::filesystem::path& path, const ReadLimit& limit,
+                                          const OldFileCheck& check, const FileContents& write,
                                           const BeforeRename& before_rename, FileSystem& fs) {
-  return UnderLock(path, fs,
-                   [&](LockedDatabase& db, const std::filesystem::path& resolved)
-                       -> Result<std::string> {
-                     if (Status s = CheckReadLimit(db.info, resolved, limit); !s.ok()) return s;
-                     const OldContents old(fs, db.file.fd(), db.info.size);
-                     if (Status s = check(old); !s.ok()) return s;
-                     return Replace(fs, db, resolved, write, before_rename, old);
-                   });
+  return UnderLock(
+      path, fs,
+      [&](LockedDatabase& db, const std::filesystem::path& resolved) -> Result<std::string> {
+        if (Status s = CheckReadLimit(db.info, resolved, limit); !s.ok()) return s;
+        const OldContents old(fs, db.file.fd(), db.info.size);
+        if (Status s = check(old); !s.ok()) return s;
+        return Replace(fs, db, resolved, write, before_rename, old);
+      });
 }
 
 Result<Rewritten> RewriteDatabase(const std::filesystem::path& path, const ReadLimit& limit,
                                   const Planner& plan, const BeforeRename& before_rename,
                                   FileSystem& fs) {
   return UnderLock(
-      path, fs, [&](LockedDatabase& db, const std::filesystem::path& resolved) -> Result<std::string> {
+      path, fs,
+      [&](LockedDatabase& db, const std::filesystem::path& resolved) -> Result<std::string> {
         Result<OldBytes> old_bytes = ReadWhole(fs, db, resolved, limit);
         if (!old_bytes.ok()) return old_bytes.status();
         Result<NewContents> contents = plan(old_bytes->span());

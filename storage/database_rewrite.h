@@ -92,8 +92,8 @@ class OldContents {
 // A step taken once the new contents are on disk, just before they are
 // renamed into place (a backup): given the locked old file, its bytes and its
 // path with links resolved. A failure refuses the rewrite.
-using BeforeRename = std::function<Status(int old_fd, const OldContents& old,
-                                          const std::filesystem::path& path)>;
+using BeforeRename =
+    std::function<Status(int old_fd, const OldContents& old, const std::filesystem::path& path)>;
 
 // Runs the steps above on the database at `path`, each through `fs`. On any
 // refusal or failure the file is left exactly as it was and no temporary file
@@ -108,9 +108,8 @@ Result<Rewritten> RewriteDatabase(const std::filesystem::path& path, const ReadL
 // anything is written, and may refuse; `write` then writes the new contents
 // in order.
 using OldFileCheck = std::function<Status(const OldContents& old)>;
-Result<Rewritten> RewriteDatabaseStreamed(const std::filesystem::path& path,
-                                          const ReadLimit& limit, const OldFileCheck& check,
-                                          const FileContents& write,
+Result<Rewritten> RewriteDatabaseStreamed(const std::filesystem::path& path, const ReadLimit& limit,
+                                          const OldFileCheck& check, const FileContents& write,
                                           const BeforeRename& before_rename = {},
                                           FileSystem& fs = DefaultFileSystem());
 

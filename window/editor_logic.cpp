@@ -194,6 +194,9 @@ struct Comparison {
   std::vector<EntryText> entries;  // views into `bytes`
   std::size_t marker_slot = 0;     // its end marker's, SIZE_MAX without one
   std::vector<RowMark> marks;      // by table slot, from 0 for slot 1
+  // The entry of `entries` each table slot is paired with, from 1; 0 for
+  // none (an entry added).
+  std::vector<std::uint32_t> paired;
   std::size_t added = 0;
   std::size_t changed = 0;
   std::vector<GoneEntry> removed;  // by `after`, then in its table's order
@@ -419,6 +422,61 @@ struct EditorLogic::State {
     }
   }
 
+  // The rows after a change of the slots `edit` names, where they were
+  // exactly those the filter keeps: the entries the change did not touch
+  // keep their rows (moved on or back where entries came or went), as
+  // their ids, texts and place before or after the end marker stay.
+  // Otherwise, or after a patch, the rows are chosen again.
+  void FollowEdit(const SessionEdit& edit) {
+    if (!rows || !rows_exact || edit.kind == SessionEdit::Kind::kPatched || edit.slots.empty()) {
+      ChooseRows(false);
+      return;
+    }
+    std::vector<std::uint32_t>& shown = *rows;
+    const auto first = static_cast<std::uint32_t>(edit.slots.front());
+    const auto moved = static_cast<std::uint32_t>(edit.slots.size());
+    const auto from = std::lower_bound(shown.begin(), shown.end(), first);
+    if (edit.kind == SessionEdit::Kind::kAdded) {
+      for (auto it = from; it != shown.end(); ++it) *it += moved;
+    } else if (edit.kind == SessionEdit::Kind::kRemoved) {
+      const auto past = std::lower_bound(from, shown.end(), first + moved);
+      for (auto it = past; it != shown.end(); ++it) *it -= moved;
+      shown.erase(from, past);
+      return;
+    }
+    for (const std::size_t slot : edit.slots) {
+      const auto at = std::lower_bound(shown.begin(), shown.end(), slot);
+      const bool present = at != shown.end() && *at == slot;
+      if (Keeps(slot) == present) continue;
+      if (present) {
+        shown.erase(at);
+      } else {
+        shown.insert(at, static_cast<std::uint32_t>(slot));
+      }
+    }
+  }
+
+  // The marks of slots whose texts alone changed: their entries keep the
+  // partners they had.
+  void RemarkTexts(std::span<const std::size_t> slots) {
+    Comparison& c = *comparison;
+    for (const std::size_t slot : slots) {
+      RowMark& mark = c.marks[slot - 1];
+      c.added -= mark == RowMark::kAdded;
+      c.changed -= mark == RowMark::kChanged;
+      const std::uint32_t old = c.paired[slot - 1];
+      if (old == 0) {
+        mark = RowMark::kAdded;
+      } else {
+        mark = std::ranges::equal(c.entries[old - 1].text, session.EntryAt(slot).text)
+                   ? RowMark::kNone
+                   : RowMark::kChanged;
+      }
+      c.added += mark == RowMark::kAdded;
+      c.changed += mark == RowMark::kChanged;
+    }
+  }
+
   // Marks the rows against the database compared with, as `orva-cli diff`
   // pairs their entries, and places the entries only it has. The rows are
   // to be chosen again after it.
@@ -436,6 +494,12 @@ struct EditorLogic::State {
     const EntryIndex new_index(*now);
     const EntryDiff diff = DiffEntries(c.entries, old_index, *now, new_index);
     c.marks.assign(now->size(), RowMark::kNone);
+    c.paired.assign(now->size(), 0);
+    for (std::size_t i = 0; i < now->size(); ++i) {
+      const std::optional<std::size_t> old =
+          old_index.Find({(*now)[i].id, new_index.Occurrence(i), false});
+      if (old) c.paired[i] = static_cast<std::uint32_t>(*old + 1);
+    }
     c.added = c.changed = 0;
     c.removed.clear();
     removed_rows.reset();
@@ -874,7 +938,11 @@ bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refu
   }
   State& s = *state_;
   s.FindMarker();
-  if (s.comparison) {
+  // A change of texts alone keeps every entry's partner in the comparison.
+  const bool texts_only = edit->kind == SessionEdit::Kind::kTexts;
+  if (s.comparison && texts_only && s.comparison->paired.size() == s.entries()) {
+    s.RemarkTexts(edit->slots);
+  } else if (s.comparison) {
     if (const Status compared = s.Compare(); !compared.ok()) {
       view_.ShowMessage(MessageIcon::kExclamation, "The comparison was ended.",
                         AsSentence(compared.message()));
@@ -904,7 +972,7 @@ bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refu
   // changed or added stay in sight.
   const bool filtered = s.rows.has_value();
   if (filtered) {
-    if (!s.comparison) s.ChooseRows(false);
+    if (!s.comparison || texts_only) s.FollowEdit(*edit);
     if (edit->kind == SessionEdit::Kind::kTexts || edit->kind == SessionEdit::Kind::kAdded) {
       s.AlsoShow(slots);
     }
@@ -959,8 +1027,8 @@ bool EditorLogic::ExportTo(const std::string& path) {
   if (!state_) return false;
   const TranslationFormat format =
       EndsWithCsv(path) ? TranslationFormat::kCsv : TranslationFormat::kPo;
-  Result<Exported> exported =
-      ExportTranslations(state_->session.Image(), state_->session.path(), PathFromUtf8(path), format, fs_);
+  Result<Exported> exported = ExportTranslations(state_->session.Image(), state_->session.path(),
+                                                 PathFromUtf8(path), format, fs_);
   if (!exported.ok()) {
     view_.ShowMessage(MessageIcon::kExclamation, "The texts were not exported.",
                       AsSentence(exported.status().message()));
