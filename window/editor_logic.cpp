@@ -1,7 +1,6 @@
 #include "window/editor_logic.h"
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <new>
 #include <system_error>
@@ -10,7 +9,6 @@
 #include "database/code_page.h"
 #include "database/entry_diff.h"
 #include "database/layout_check.h"
-#include "database/little_endian.h"
 #include "database/mission_list.h"
 #include "database/new_texts.h"
 #include "database/read_limits.h"
@@ -178,6 +176,9 @@ struct Comparison {
   std::vector<EntryText> entries;  // views into `bytes`
   std::size_t marker_slot = 0;     // its end marker's, SIZE_MAX without one
   std::vector<RowMark> marks;      // by table slot, from 0 for slot 1
+  // The entry of `entries` each table slot is paired with, from 1; 0 for
+  // none (an entry added).
+  std::vector<std::uint32_t> paired;
   std::size_t added = 0;
   std::size_t changed = 0;
   std::vector<GoneEntry> removed;  // by `after`, then in its table's order
@@ -223,25 +224,12 @@ struct EditorLogic::State {
   std::optional<RowRef> selected;
   std::optional<Comparison> comparison;
 
-  std::span<const std::byte> image() const { return session.image(); }
   std::size_t entries() const { return session.entry_count(); }
 
-  // The entry in `slot`, read from the database's table as it stands; the
-  // session keeps it well-formed, and every offset is checked all the same.
+  // The entry in `slot` as the session has it; none past the table.
   EntryText EntryAt(std::size_t slot) const {
-    const std::span<const std::byte> bytes = image();
-    EntryText entry{slot, 0, 0, {}};
-    if (slot < 1 || format::SlotOffset(slot) + format::kEntrySize > bytes.size()) return entry;
-    entry.id = DecodeInt32(bytes, format::SlotOffset(slot));
-    const std::int32_t offset = DecodeInt32(bytes, format::TextOffsetField(slot));
-    if (offset < 0 || static_cast<std::size_t>(offset) >= bytes.size()) return entry;
-    entry.offset = static_cast<std::size_t>(offset);
-    const std::span<const std::byte> rest = bytes.subspan(entry.offset);
-    const void* nul = std::memchr(rest.data(), 0, rest.size());
-    entry.text = rest.first(nul == nullptr ? rest.size()
-                                           : static_cast<std::size_t>(
-                                                 static_cast<const std::byte*>(nul) - rest.data()));
-    return entry;
+    const SessionEntry entry = session.EntryAt(slot);
+    return {slot, entry.id, 0, entry.text};
   }
 
   RowKind KindAt(const EntryText& entry) const {
@@ -347,7 +335,7 @@ struct EditorLogic::State {
     if (slot) selected = RowRef{*slot, 0};
   }
 
-  void FindMarker() { marker_slot = MarkerSlot(image()); }
+  void FindMarker() { marker_slot = session.marker_slot(); }
 
   bool Keeps(std::size_t slot) const {
     if (comparison && comparison->changed_only && MarkAt(slot) == RowMark::kNone) return false;
@@ -416,6 +404,61 @@ struct EditorLogic::State {
     }
   }
 
+  // The rows after a change of the slots `edit` names, where they were
+  // exactly those the filter keeps: the entries the change did not touch
+  // keep their rows (moved on or back where entries came or went), as
+  // their ids, texts and place before or after the end marker stay.
+  // Otherwise, or after a patch, the rows are chosen again.
+  void FollowEdit(const SessionEdit& edit) {
+    if (!rows || !rows_exact || edit.kind == SessionEdit::Kind::kPatched || edit.slots.empty()) {
+      ChooseRows(false);
+      return;
+    }
+    std::vector<std::uint32_t>& shown = *rows;
+    const auto first = static_cast<std::uint32_t>(edit.slots.front());
+    const auto moved = static_cast<std::uint32_t>(edit.slots.size());
+    const auto from = std::lower_bound(shown.begin(), shown.end(), first);
+    if (edit.kind == SessionEdit::Kind::kAdded) {
+      for (auto it = from; it != shown.end(); ++it) *it += moved;
+    } else if (edit.kind == SessionEdit::Kind::kRemoved) {
+      const auto past = std::lower_bound(from, shown.end(), first + moved);
+      for (auto it = past; it != shown.end(); ++it) *it -= moved;
+      shown.erase(from, past);
+      return;
+    }
+    for (const std::size_t slot : edit.slots) {
+      const auto at = std::lower_bound(shown.begin(), shown.end(), slot);
+      const bool present = at != shown.end() && *at == slot;
+      if (Keeps(slot) == present) continue;
+      if (present) {
+        shown.erase(at);
+      } else {
+        shown.insert(at, static_cast<std::uint32_t>(slot));
+      }
+    }
+  }
+
+  // The marks of slots whose texts alone changed: their entries keep the
+  // partners they had.
+  void RemarkTexts(std::span<const std::size_t> slots) {
+    Comparison& c = *comparison;
+    for (const std::size_t slot : slots) {
+      RowMark& mark = c.marks[slot - 1];
+      c.added -= mark == RowMark::kAdded;
+      c.changed -= mark == RowMark::kChanged;
+      const std::uint32_t old = c.paired[slot - 1];
+      if (old == 0) {
+        mark = RowMark::kAdded;
+      } else {
+        mark = std::ranges::equal(c.entries[old - 1].text, session.EntryAt(slot).text)
+                   ? RowMark::kNone
+                   : RowMark::kChanged;
+      }
+      c.added += mark == RowMark::kAdded;
+      c.changed += mark == RowMark::kChanged;
+    }
+  }
+
   // Marks the rows against the database compared with, as `orva-cli diff`
   // pairs their entries, and places the entries only it has. The rows are
   // to be chosen again after it.
@@ -433,6 +476,12 @@ struct EditorLogic::State {
     const EntryIndex new_index(*now);
     const EntryDiff diff = DiffEntries(c.entries, old_index, *now, new_index);
     c.marks.assign(now->size(), RowMark::kNone);
+    c.paired.assign(now->size(), 0);
+    for (std::size_t i = 0; i < now->size(); ++i) {
+      const std::optional<std::size_t> old =
+          old_index.Find({(*now)[i].id, new_index.Occurrence(i), false});
+      if (old) c.paired[i] = static_cast<std::uint32_t>(*old + 1);
+    }
     c.added = c.changed = 0;
     c.removed.clear();
     removed_rows.reset();
@@ -479,7 +528,7 @@ struct EditorLogic::State {
     for (std::size_t i = 0; was_selected != nullptr && i < c.removed.size(); ++i) {
       if (c.removed[i].entry == was_selected) selected = RowRef{0, i};
     }
-    c.other = OtherDifferences(c.bytes, c.entries, image(), *now, diff);
+    c.other = OtherDifferences(c.bytes, c.entries, session.Image(), *now, diff);
     return Status::Ok();
   }
 };
@@ -914,7 +963,11 @@ bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refu
   }
   State& s = *state_;
   s.FindMarker();
-  if (s.comparison) {
+  // A change of texts alone keeps every entry's partner in the comparison.
+  const bool texts_only = edit->kind == SessionEdit::Kind::kTexts;
+  if (s.comparison && texts_only && s.comparison->paired.size() == s.entries()) {
+    s.RemarkTexts(edit->slots);
+  } else if (s.comparison) {
     if (const Status compared = s.Compare(); !compared.ok()) {
       view_.ShowMessage(MessageIcon::kExclamation, "The comparison was ended.",
                         AsSentence(compared.message()));
@@ -944,7 +997,7 @@ bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refu
   // changed or added stay in sight.
   const bool filtered = s.rows.has_value();
   if (filtered) {
-    if (!s.comparison) s.ChooseRows(false);
+    if (!s.comparison || texts_only) s.FollowEdit(*edit);
     if (edit->kind == SessionEdit::Kind::kTexts || edit->kind == SessionEdit::Kind::kAdded) {
       s.AlsoShow(slots);
     }
@@ -1001,8 +1054,8 @@ bool EditorLogic::ExportTo(const std::string& path) {
   if (!state_) return false;
   const TranslationFormat format =
       EndsWithCsv(path) ? TranslationFormat::kCsv : TranslationFormat::kPo;
-  Result<Exported> exported =
-      ExportTranslations(state_->image(), state_->session.path(), PathFromUtf8(path), format, fs_);
+  Result<Exported> exported = ExportTranslations(state_->session.Image(), state_->session.path(),
+                                                 PathFromUtf8(path), format, fs_);
   if (!exported.ok()) {
     view_.ShowMessage(MessageIcon::kExclamation, "The texts were not exported.",
                       AsSentence(exported.status().message()));
@@ -1205,7 +1258,7 @@ bool EditorLogic::MakePatchTo(const std::string& path) {
     return false;
   };
   Result<CreatedPatch> created =
-      CreatePatch(c.bytes, state_->image(), FileName(c.path), FileName(database));
+      CreatePatch(c.bytes, state_->session.Image(), FileName(c.path), FileName(database));
   if (!created.ok()) return refuse(created.status());
   // Never written over either database, whatever name leads to it.
   DurableWrite how;
