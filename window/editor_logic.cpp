@@ -21,6 +21,7 @@
 #include "session/edit_session.h"
 #include "storage/durable_file.h"
 #include "storage/quote.h"
+#include "window/row_map.h"
 
 namespace orva {
 namespace {
@@ -173,9 +174,9 @@ struct GoneEntry {
 struct Comparison {
   std::filesystem::path path;
   std::vector<std::byte> bytes;
-  std::vector<EntryText> entries;  // views into `bytes`
-  std::size_t marker_slot = 0;     // its end marker's, SIZE_MAX without one
-  std::vector<RowMark> marks;      // by table slot, from 0 for slot 1
+  std::vector<EntryText> entries;          // views into `bytes`
+  std::optional<std::size_t> marker_slot;  // its end marker's, if it has one
+  std::vector<RowMark> marks;              // by table slot, from 0 for slot 1
   // The entry of `entries` each table slot is paired with, from 1; 0 for
   // none (an entry added).
   std::vector<std::uint32_t> paired;
@@ -186,12 +187,6 @@ struct Comparison {
   bool changed_only = false;
 };
 
-// What a row shows: the entry in a table slot, or a removed entry.
-struct RowRef {
-  std::size_t slot = 0;     // from 1; 0 for a removed entry
-  std::size_t removed = 0;  // its index in Comparison::removed
-};
-
 // Why a removed entry's row cannot be changed, in plain words.
 std::string RemovedRefusal(const GoneEntry& removed, const std::filesystem::path& compared) {
   return "The entry " + std::to_string(removed.entry->id) + " is not in this database: its row " +
@@ -199,28 +194,21 @@ std::string RemovedRefusal(const GoneEntry& removed, const std::filesystem::path
          ", the database compared with, has it, so there is nothing here to change.";
 }
 
-std::size_t MarkerSlot(std::span<const std::byte> database) {
+std::optional<std::size_t> MarkerSlot(std::span<const std::byte> database) {
   const std::optional<std::int32_t> point = FindInsertionPoint(database);
-  return point ? static_cast<std::size_t>(*point) + 1 : SIZE_MAX;
+  if (!point) return std::nullopt;
+  return static_cast<std::size_t>(*point) + 1;
 }
 
 struct EditorLogic::State {
   explicit State(EditSession opened) : session(std::move(opened)) {}
 
   EditSession session;
-  std::size_t marker_slot = 0;  // SIZE_MAX without a marker in the table
+  std::optional<std::size_t> marker_slot;  // none without a marker in the table
   std::optional<TextPattern> pattern;
-  // The slots shown, in table order, while a filter or the comparison
-  // chooses rows; every slot in order otherwise.
-  std::optional<std::vector<std::uint32_t>> rows;
-  // The removed entries shown (indexes into Comparison::removed, rising)
-  // while a filter chooses rows; every one otherwise. Each goes between the
-  // rows of `rows` around its place, so that a row is found from its number
-  // by bisection and nothing is kept a row.
-  std::optional<std::vector<std::uint32_t>> removed_rows;
-  // Whether `rows` are exactly those the filter keeps: a change may show
-  // rows it would not (the row just edited stays where it was).
-  bool rows_exact = false;
+  // The rows shown: every entry, with the removed ones while comparing, or
+  // those a filter or Changed Only chooses.
+  RowMap map;
   std::optional<RowRef> selected;
   std::optional<Comparison> comparison;
 
@@ -233,7 +221,7 @@ struct EditorLogic::State {
   }
 
   RowKind KindAt(const EntryText& entry) const {
-    return format::KindOf(entry.id, entry.slot, marker_slot);
+    return format::KindOf(entry.id, entry.slot, marker_slot.value_or(SIZE_MAX));
   }
 
   RowMark MarkAt(std::size_t slot) const {
@@ -241,87 +229,18 @@ struct EditorLogic::State {
     return comparison->marks[slot - 1];
   }
 
-  const GoneEntry& Removed(const RowRef& ref) const { return comparison->removed[ref.removed]; }
+  const GoneEntry& Removed(const RowRef& ref) const { return comparison->removed[ref.index]; }
 
-  // --- Rows: first the slots shown, with the removed entries between them ---
-
-  std::size_t SlotRows() const { return rows ? rows->size() : entries(); }
-  std::size_t RemovedRows() const {
-    if (!comparison) return 0;
-    return removed_rows ? removed_rows->size() : comparison->removed.size();
-  }
-  std::size_t RowCount() const { return SlotRows() + RemovedRows(); }
-
-  // The index in Comparison::removed of the n-th removed entry shown.
-  std::size_t RemovedShown(std::size_t n) const { return removed_rows ? (*removed_rows)[n] : n; }
-  // How many of the slots shown are `slot` or before it.
-  std::size_t SlotRowsUpTo(std::size_t slot) const {
-    if (!rows) return std::min(slot, entries());
-    return static_cast<std::size_t>(std::upper_bound(rows->begin(), rows->end(), slot) -
-                                    rows->begin());
-  }
-  // The row of the n-th removed entry shown; rising with n.
-  std::size_t RowOfRemoved(std::size_t n) const {
-    return SlotRowsUpTo(comparison->removed[RemovedShown(n)].after) + n;
-  }
-  // How many of the removed entries shown come before the row of `slot`.
-  std::size_t RemovedBefore(std::size_t slot) const {
-    std::size_t low = 0, high = RemovedRows();
-    while (low < high) {
-      const std::size_t mid = low + (high - low) / 2;
-      if (comparison->removed[RemovedShown(mid)].after < slot) {
-        low = mid + 1;
-      } else {
-        high = mid;
-      }
-    }
-    return low;
-  }
-
-  RowRef RefOf(std::size_t row) const {
-    // The removed rows before `row`, and whether `row` is one of them.
-    std::size_t low = 0, high = RemovedRows();
-    while (low < high) {
-      const std::size_t mid = low + (high - low) / 2;
-      if (RowOfRemoved(mid) < row) {
-        low = mid + 1;
-      } else {
-        high = mid;
-      }
-    }
-    if (low < RemovedRows() && RowOfRemoved(low) == row) return {0, RemovedShown(low)};
-    const std::size_t n = row - low;
-    return {rows ? (*rows)[n] : n + 1, 0};
-  }
-  std::size_t SlotOf(std::size_t row) const { return RefOf(row).slot; }
-
-  std::optional<std::size_t> RowOf(const RowRef& ref) const {
-    if (ref.slot == 0) {
-      if (!comparison || ref.removed >= comparison->removed.size()) return std::nullopt;
-      if (!removed_rows) return RowOfRemoved(ref.removed);
-      const auto at = std::lower_bound(removed_rows->begin(), removed_rows->end(), ref.removed);
-      if (at == removed_rows->end() || *at != ref.removed) return std::nullopt;
-      return RowOfRemoved(static_cast<std::size_t>(at - removed_rows->begin()));
-    }
-    std::size_t n = ref.slot - 1;
-    if (!rows) {
-      if (ref.slot < 1 || ref.slot > entries()) return std::nullopt;
-    } else {
-      const auto at = std::lower_bound(rows->begin(), rows->end(), ref.slot);
-      if (at == rows->end() || *at != ref.slot) return std::nullopt;
-      n = static_cast<std::size_t>(at - rows->begin());
-    }
-    return n + RemovedBefore(ref.slot);
-  }
-  std::optional<std::size_t> RowOf(std::size_t slot) const {
-    return slot == 0 ? std::nullopt : RowOf(RowRef{slot, 0});
-  }
+  std::size_t RowCount() const { return map.size(); }
+  RowRef RefOf(std::size_t row) const { return map.At(row); }
+  std::optional<std::size_t> RowOf(const RowRef& ref) const { return map.RowOf(ref); }
+  std::optional<std::size_t> RowOf(std::size_t slot) const { return map.RowOf(RowRef::Slot(slot)); }
 
   // The slot of the row selected, or for a removed entry the slot nearest
   // its place; none without a selection or rows.
   std::optional<std::size_t> SelectedSlot() const {
     if (!selected) return std::nullopt;
-    if (selected->slot != 0) return selected->slot;
+    if (!selected->removed()) return selected->index;
     if (!comparison || entries() == 0) return std::nullopt;
     return std::clamp<std::size_t>(Removed(*selected).after, 1, entries());
   }
@@ -329,13 +248,16 @@ struct EditorLogic::State {
   // A removed entry selected gives way to the slot nearest it, for a
   // comparison that ends or changes.
   void SelectSlotNearby() {
-    if (!selected || selected->slot != 0) return;
+    if (!selected || !selected->removed()) return;
     const std::optional<std::size_t> slot = SelectedSlot();
     selected.reset();
-    if (slot) selected = RowRef{*slot, 0};
+    if (slot) selected = RowRef::Slot(*slot);
   }
 
-  void FindMarker() { marker_slot = session.marker_slot(); }
+  void FindMarker() {
+    const std::size_t marker = session.marker_slot();
+    marker_slot = marker == SIZE_MAX ? std::nullopt : std::optional<std::size_t>(marker);
+  }
 
   bool Keeps(std::size_t slot) const {
     if (comparison && comparison->changed_only && MarkAt(slot) == RowMark::kNone) return false;
@@ -354,88 +276,41 @@ struct EditorLogic::State {
     return found.ok() && *found;
   }
 
-  // Chooses the rows again; `narrowing` looks only among those shown, which
-  // hold every row the new choice keeps.
+  // Chooses the rows again, over the table as it now stands unless
+  // `narrowing`, which looks only among those shown, which hold every row
+  // the new choice keeps.
   void ChooseRows(bool narrowing) {
-    rows_exact = true;
+    if (!narrowing) {
+      std::vector<std::size_t> after;
+      if (comparison) {
+        for (const GoneEntry& removed : comparison->removed) after.push_back(removed.after);
+      }
+      map.Reset(entries(), std::move(after));
+    }
     if (!pattern && !(comparison && comparison->changed_only)) {
-      rows.reset();
-      removed_rows.reset();
+      map.ShowAll();
       return;
     }
-    std::vector<std::uint32_t> kept;
-    if (narrowing && rows) {
-      for (std::uint32_t slot : *rows) {
-        if (Keeps(slot)) kept.push_back(slot);
-      }
-    } else {
-      const std::size_t n = entries();
-      for (std::size_t slot = 1; slot <= n; ++slot) {
-        if (Keeps(slot)) kept.push_back(static_cast<std::uint32_t>(slot));
-      }
-    }
-    rows = std::move(kept);
-    if (!pattern || !comparison) {
-      removed_rows.reset();
-      return;
-    }
-    std::vector<std::uint32_t> kept_removed;
-    if (narrowing && removed_rows) {
-      for (std::uint32_t index : *removed_rows) {
-        if (KeepsRemoved(index)) kept_removed.push_back(index);
-      }
-    } else {
-      for (std::size_t index = 0; index < comparison->removed.size(); ++index) {
-        if (KeepsRemoved(index)) kept_removed.push_back(static_cast<std::uint32_t>(index));
-      }
-    }
-    removed_rows = std::move(kept_removed);
-  }
-
-  // Shows the slots too, where the filter does not keep them: the rows a
-  // change has just made stay in sight.
-  void AlsoShow(std::span<const std::size_t> slots) {
-    if (!rows) return;
-    for (std::size_t slot : slots) {
-      const auto at = std::lower_bound(rows->begin(), rows->end(), slot);
-      if (at != rows->end() && *at == slot) continue;
-      rows->insert(at, static_cast<std::uint32_t>(slot));
-      rows_exact = false;
-    }
+    const RowMap::Keep slots = [this](std::size_t slot) { return Keeps(slot); };
+    const RowMap::Keep removed = [this](std::size_t index) { return KeepsRemoved(index); };
+    map.Choose(slots, pattern && comparison ? &removed : nullptr, narrowing);
   }
 
   // The rows after a change of the slots `edit` names, where they were
   // exactly those the filter keeps: the entries the change did not touch
-  // keep their rows (moved on or back where entries came or went), as
-  // their ids, texts and place before or after the end marker stay.
-  // Otherwise, or after a patch, the rows are chosen again.
+  // keep their rows (RowMap::Follow), as their ids, texts and place before
+  // or after the end marker stay. Otherwise, or after a patch, the rows
+  // are chosen again.
   void FollowEdit(const SessionEdit& edit) {
-    if (!rows || !rows_exact || edit.kind == SessionEdit::Kind::kPatched || edit.slots.empty()) {
+    if (!map.choosing() || !map.exact() || edit.kind == SessionEdit::Kind::kPatched ||
+        edit.slots.empty()) {
       ChooseRows(false);
       return;
     }
-    std::vector<std::uint32_t>& shown = *rows;
-    const auto first = static_cast<std::uint32_t>(edit.slots.front());
-    const auto moved = static_cast<std::uint32_t>(edit.slots.size());
-    const auto from = std::lower_bound(shown.begin(), shown.end(), first);
-    if (edit.kind == SessionEdit::Kind::kAdded) {
-      for (auto it = from; it != shown.end(); ++it) *it += moved;
-    } else if (edit.kind == SessionEdit::Kind::kRemoved) {
-      const auto past = std::lower_bound(from, shown.end(), first + moved);
-      for (auto it = past; it != shown.end(); ++it) *it -= moved;
-      shown.erase(from, past);
-      return;
-    }
-    for (const std::size_t slot : edit.slots) {
-      const auto at = std::lower_bound(shown.begin(), shown.end(), slot);
-      const bool present = at != shown.end() && *at == slot;
-      if (Keeps(slot) == present) continue;
-      if (present) {
-        shown.erase(at);
-      } else {
-        shown.insert(at, static_cast<std::uint32_t>(slot));
-      }
-    }
+    const RowEdit done = edit.kind == SessionEdit::Kind::kAdded     ? RowEdit::kAdded
+                         : edit.kind == SessionEdit::Kind::kRemoved ? RowEdit::kRemoved
+                                                                    : RowEdit::kTexts;
+    map.Follow(done, edit.slots, entries(), [this](std::size_t slot) { return Keeps(slot); });
   }
 
   // The marks of slots whose texts alone changed: their entries keep the
@@ -468,7 +343,7 @@ struct EditorLogic::State {
     if (!now.ok()) return now.status();
     // A removed entry selected stays so while it is still removed.
     const EntryText* was_selected = nullptr;
-    if (selected && selected->slot == 0 && selected->removed < c.removed.size()) {
+    if (selected && selected->removed() && selected->index < c.removed.size()) {
       was_selected = Removed(*selected).entry;
     }
     SelectSlotNearby();
@@ -484,7 +359,6 @@ struct EditorLogic::State {
     }
     c.added = c.changed = 0;
     c.removed.clear();
-    removed_rows.reset();
     std::vector<bool> gone(c.entries.size(), false);
     for (const EntryDifference& d : diff.differences) {
       switch (d.kind) {
@@ -520,13 +394,14 @@ struct EditorLogic::State {
         paired_slot = found ? (*now)[*found].slot : 0;
       }
       const EntryText& old = c.entries[i];
-      c.removed.push_back({paired_slot, &old, format::KindOf(old.id, old.slot, c.marker_slot)});
+      c.removed.push_back(
+          {paired_slot, &old, format::KindOf(old.id, old.slot, c.marker_slot.value_or(SIZE_MAX))});
     }
     // Out of order only where the entries both have are in another order.
     std::stable_sort(c.removed.begin(), c.removed.end(),
                      [](const GoneEntry& a, const GoneEntry& b) { return a.after < b.after; });
     for (std::size_t i = 0; was_selected != nullptr && i < c.removed.size(); ++i) {
-      if (c.removed[i].entry == was_selected) selected = RowRef{0, i};
+      if (c.removed[i].entry == was_selected) selected = RowRef::Removed(i);
     }
     c.other = OtherDifferences(c.bytes, c.entries, session.Image(), *now, diff);
     return Status::Ok();
@@ -672,13 +547,13 @@ EditorRow EditorLogic::Row(std::size_t row) const {
   if (!state_ || row >= state_->RowCount()) return out;
   const RowRef ref = state_->RefOf(row);
   EntryText entry;
-  if (ref.slot == 0) {
+  if (ref.removed()) {
     const GoneEntry& removed = state_->Removed(ref);
     entry = *removed.entry;
     out.kind = removed.kind;
     out.mark = RowMark::kRemoved;
   } else {
-    entry = state_->EntryAt(ref.slot);
+    entry = state_->EntryAt(ref.index);
     out.slot = entry.slot;
     out.kind = state_->KindAt(entry);
     out.mark = state_->MarkAt(entry.slot);
@@ -723,7 +598,7 @@ void EditorLogic::SetFilter(std::string_view text) {
     // A literal text is refused only when empty.
     state_->pattern = TextPattern::Make(filter_, {}).value();
   }
-  state_->ChooseRows(narrowing && state_->rows_exact);
+  state_->ChooseRows(narrowing && state_->map.choosing() && state_->map.exact());
   ShowChosenRows();
 }
 
@@ -752,13 +627,13 @@ TextPreview EditorLogic::PreviewText(std::size_t row, std::string_view text) con
     return preview;
   }
   const RowRef ref = state_->RefOf(row);
-  if (ref.slot == 0) {
+  if (ref.removed()) {
     preview.old_bytes = state_->Removed(ref).entry->text.size();
     preview.summary = Plural(preview.old_bytes, "byte", "bytes");
     preview.problem = RemovedRefusal(state_->Removed(ref), state_->comparison->path);
     return preview;
   }
-  const EntryText entry = state_->EntryAt(ref.slot);
+  const EntryText entry = state_->EntryAt(ref.index);
   preview.old_bytes = entry.text.size();
   const Result<std::vector<std::byte>> stored = StoredFromVisible(text);
   if (!stored.ok()) {
@@ -802,19 +677,19 @@ std::string EditorLogic::EditTitle(std::size_t row) const {
 std::string EditorLogic::EditableText(std::size_t row) const {
   if (!state_ || row >= state_->RowCount()) return {};
   const RowRef ref = state_->RefOf(row);
-  return VisibleText(ref.slot == 0 ? state_->Removed(ref).entry->text
-                                   : state_->EntryAt(ref.slot).text);
+  return VisibleText(ref.removed() ? state_->Removed(ref).entry->text
+                                   : state_->EntryAt(ref.index).text);
 }
 
 bool EditorLogic::SetText(std::size_t row, std::string_view text) {
   if (!state_ || row >= state_->RowCount()) return false;
-  const std::size_t slot = state_->SlotOf(row);
-  if (slot == 0) {
-    view_.ShowMessage(
-        MessageIcon::kExclamation, "The text was not changed.",
-        RemovedRefusal(state_->Removed(state_->RefOf(row)), state_->comparison->path));
+  const RowRef ref = state_->RefOf(row);
+  if (ref.removed()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The text was not changed.",
+                      RemovedRefusal(state_->Removed(ref), state_->comparison->path));
     return false;
   }
+  const std::size_t slot = ref.index;
   const Result<std::vector<std::byte>> stored = StoredFromVisible(text);
   if (!stored.ok()) {
     view_.ShowMessage(MessageIcon::kExclamation, "The text was not changed.",
@@ -859,13 +734,13 @@ bool EditorLogic::AddMission(std::string_view text) {
 
 bool EditorLogic::Remove(std::size_t row) {
   if (!state_ || row >= state_->RowCount()) return false;
-  const std::size_t slot = state_->SlotOf(row);
-  if (slot == 0) {
-    view_.ShowMessage(
-        MessageIcon::kExclamation, "The entry was not removed.",
-        RemovedRefusal(state_->Removed(state_->RefOf(row)), state_->comparison->path));
+  const RowRef ref = state_->RefOf(row);
+  if (ref.removed()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The entry was not removed.",
+                      RemovedRefusal(state_->Removed(ref), state_->comparison->path));
     return false;
   }
+  const std::size_t slot = ref.index;
   if (slot == state_->marker_slot) {
     view_.ShowMessage(MessageIcon::kExclamation, "The end marker cannot be removed.",
                       "New missions go just before it, and the main window lists the missions up "
@@ -994,13 +869,16 @@ bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refu
       break;
   }
   // A filter chooses among the rows as they now are, and the rows just
-  // changed or added stay in sight.
-  const bool filtered = s.rows.has_value();
+  // changed or added stay in sight; without one, every row of the table
+  // as it now is.
+  const bool filtered = s.map.choosing();
   if (filtered) {
     if (!s.comparison || texts_only) s.FollowEdit(*edit);
     if (edit->kind == SessionEdit::Kind::kTexts || edit->kind == SessionEdit::Kind::kAdded) {
-      s.AlsoShow(slots);
+      s.map.AlsoShow(slots);
     }
+  } else if (!s.comparison || texts_only) {
+    s.ChooseRows(false);
   }
   if (edit->kind == SessionEdit::Kind::kTexts && !s.comparison && !filtered) {
     // The rows stay; only those of the slots changed.
@@ -1016,19 +894,18 @@ bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refu
     view_.ShowRows(s.RowCount());
   }
   // The row to select: the one changed, or where a removed one was.
-  if (focus && focus >= 1 && !s.RowOf(*focus) && s.rows && !s.rows->empty()) {
-    const auto after = std::lower_bound(s.rows->begin(), s.rows->end(), *focus);
-    focus = after == s.rows->end() ? s.rows->back() : *after;
+  if (focus && *focus >= 1 && !s.RowOf(*focus) && s.map.choosing()) {
+    focus = s.map.SlotNear(*focus);
   }
   // A removed entry selected stays so after a patch, which leaves it removed.
   const std::optional<RowRef> was = s.selected;
   s.selected.reset();
-  if (edit->kind == SessionEdit::Kind::kPatched && was && was->slot == 0 && s.RowOf(*was)) {
+  if (edit->kind == SessionEdit::Kind::kPatched && was && was->removed() && s.RowOf(*was)) {
     s.selected = was;
     view_.SelectRow(*s.RowOf(*was));
   } else if (focus) {
     if (const std::optional<std::size_t> row = s.RowOf(*focus)) {
-      s.selected = RowRef{*focus, 0};
+      s.selected = RowRef::Slot(*focus);
       view_.SelectRow(*row);
     }
   }
@@ -1377,8 +1254,8 @@ void EditorLogic::ShowScreenshot() {
   }
   const RowRef& selected = *state_->selected;
   const EntryText entry =
-      selected.slot == 0 ? *state_->Removed(selected).entry : state_->EntryAt(selected.slot);
-  const RowKind kind = selected.slot == 0 ? state_->Removed(selected).kind : state_->KindAt(entry);
+      selected.removed() ? *state_->Removed(selected).entry : state_->EntryAt(selected.index);
+  const RowKind kind = selected.removed() ? state_->Removed(selected).kind : state_->KindAt(entry);
   if (!format::IsMissionKind(kind)) {
     view_.ShowScreenshot({}, "Only a mission has a screenshot.");
     return;
@@ -1503,8 +1380,8 @@ EditorCommands EditorLogic::Commands() const {
   if (!state_) return c;
   const EditSession& session = state_->session;
   c.has_database = true;
-  c.can_edit = SelectedRow().has_value() && state_->selected->slot != 0;
-  c.can_remove = c.can_edit && state_->selected->slot != state_->marker_slot;
+  c.can_edit = SelectedRow().has_value() && !state_->selected->removed();
+  c.can_remove = c.can_edit && state_->selected->index != state_->marker_slot;
   c.can_undo = session.can_undo();
   c.can_redo = session.can_redo();
   if (c.can_undo) c.undo_text = session.undo_description();
@@ -1519,12 +1396,13 @@ std::string EditorLogic::RowsText() const {
   if (!state_) return {};
   const std::size_t all = state_->entries();
   std::string text = Plural(all, "entry", "entries");
-  if (state_->rows) text = Grouped(state_->rows->size()) + " of " + text;
+  if (state_->map.choosing()) text = Grouped(state_->map.SlotsShown()) + " of " + text;
   // The rows of removed entries are not among this database's entries.
   if (state_->comparison && !state_->comparison->removed.empty()) {
     const std::size_t removed = state_->comparison->removed.size();
     text += " and " +
-            (state_->removed_rows ? Grouped(state_->RemovedRows()) + " of " : std::string()) +
+            (state_->map.choosing_removed() ? Grouped(state_->map.RemovedShown()) + " of "
+                                            : std::string()) +
             Grouped(removed) + " removed";
   }
   return text;

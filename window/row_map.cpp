@@ -57,6 +57,34 @@ void RowMap::AlsoShow(std::span<const std::size_t> slots) {
   }
 }
 
+void RowMap::Follow(RowEdit edit, std::span<const std::size_t> slots, std::size_t entries,
+                    const Keep& keep_slot) {
+  entries_ = entries;
+  if (!slots_ || slots.empty()) return;
+  std::vector<std::uint32_t>& shown = *slots_;
+  const auto first = static_cast<std::uint32_t>(slots.front());
+  const auto moved = static_cast<std::uint32_t>(slots.size());
+  const auto from = std::lower_bound(shown.begin(), shown.end(), first);
+  if (edit == RowEdit::kAdded) {
+    for (auto it = from; it != shown.end(); ++it) *it += moved;
+  } else if (edit == RowEdit::kRemoved) {
+    const auto past = std::lower_bound(from, shown.end(), first + moved);
+    for (auto it = past; it != shown.end(); ++it) *it -= moved;
+    shown.erase(from, past);
+    return;
+  }
+  for (const std::size_t slot : slots) {
+    const auto at = std::lower_bound(shown.begin(), shown.end(), slot);
+    const bool present = at != shown.end() && *at == slot;
+    if (keep_slot(slot) == present) continue;
+    if (present) {
+      shown.erase(at);
+    } else {
+      shown.insert(at, static_cast<std::uint32_t>(slot));
+    }
+  }
+}
+
 // How many of the slots shown are `slot` or before it.
 std::size_t RowMap::SlotsUpTo(std::size_t slot) const {
   if (!slots_) return std::min(slot, entries_);

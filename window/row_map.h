@@ -30,6 +30,10 @@ struct RowRef {
   friend bool operator==(const RowRef&, const RowRef&) = default;
 };
 
+// What an edit did to the table: texts changed in place, or a run of slots
+// added or removed.
+enum class RowEdit { kTexts, kAdded, kRemoved };
+
 class RowMap {
  public:
   using Keep = std::function<bool(std::size_t)>;
@@ -47,6 +51,15 @@ class RowMap {
   void ShowAll();
   // Shows these slots too, where the choice does not keep them.
   void AlsoShow(std::span<const std::size_t> slots);
+  // The rows chosen exactly (exact()) after an edit of `slots`, the table
+  // now of `entries` slots: the slots the edit did not touch keep their
+  // rows, moved on or back past a run added or removed, and those it
+  // touched are shown as `keep_slot` says, so that the rows are those a
+  // choice over the whole table would give, in time that grows with the
+  // rows shown rather than with the table. The removed entries stay as
+  // they are: while comparing, only texts may change so.
+  void Follow(RowEdit edit, std::span<const std::size_t> slots, std::size_t entries,
+              const Keep& keep_slot);
 
   std::size_t size() const { return SlotsShown() + RemovedShown(); }
   // What row `row` (below size()) shows.

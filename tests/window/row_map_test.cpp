@@ -1,8 +1,9 @@
 // The editor's row map against a literal model: the rows written out one by
 // one, each removed entry just after the slot it follows, after every step
 // of a random run of resets (a table that grew or shrank, a comparison made
-// again), choices (a filter typed or cleared, Changed Only), narrowings and
-// rows kept in sight.
+// again), choices (a filter typed or cleared, Changed Only), narrowings,
+// rows kept in sight, and edits followed (texts changed, runs of entries
+// added or removed), which must leave the rows a full choice would give.
 #include "window/row_map.h"
 
 #include <gtest/gtest.h>
@@ -84,7 +85,7 @@ TEST(RowMapTest, ShowsTheRowsALiteralModelWritesOut) {
     bool choosing_removed = false;
     for (int step = 0; step < 12; ++step) {
       const std::string where = "run " + std::to_string(run) + ", step " + std::to_string(step);
-      switch (random() % 5) {
+      switch (random() % 6) {
         case 0: {  // a table that changed, compared again
           model.entries = random() % 30;
           model.after.assign(random() % 6, 0);
@@ -139,6 +140,54 @@ TEST(RowMapTest, ShowsTheRowsALiteralModelWritesOut) {
             if (s >= 1 && s <= model.entries && model.slots.insert(s).second) exact = false;
           }
           EXPECT_EQ(map.exact(), exact) << where;
+          break;
+        }
+        case 5: {  // an edit followed under an exact choice: the rows of a full choice
+          if (!map.choosing() || !exact || (!model.after.empty() && random() % 2 == 0)) break;
+          const RowEdit edit =
+              model.after.empty() ? static_cast<RowEdit>(random() % 3) : RowEdit::kTexts;
+          std::vector<std::size_t> slots;
+          std::set<std::size_t> keep;
+          if (edit == RowEdit::kTexts) {
+            if (model.entries == 0) break;
+            for (std::size_t n = 1 + random() % 3; n > 0; --n) {
+              slots.push_back(1 + random() % model.entries);
+            }
+            std::sort(slots.begin(), slots.end());
+            slots.erase(std::unique(slots.begin(), slots.end()), slots.end());
+            keep = model.slots;
+            for (std::size_t slot : slots) {
+              if (random() % 2 == 0) {
+                keep.insert(slot);
+              } else {
+                keep.erase(slot);
+              }
+            }
+          } else if (edit == RowEdit::kAdded) {
+            const std::size_t at = 1 + random() % (model.entries + 1);
+            const std::size_t count = 1 + random() % 3;
+            for (std::size_t n = 0; n < count; ++n) slots.push_back(at + n);
+            for (std::size_t s : model.slots) keep.insert(s < at ? s : s + count);
+            for (std::size_t slot : slots) {
+              if (random() % 2 == 0) keep.insert(slot);
+            }
+            model.entries += count;
+          } else {
+            if (model.entries == 0) break;
+            const std::size_t at = 1 + random() % model.entries;
+            const std::size_t count =
+                1 + random() % std::min<std::size_t>(3, model.entries - at + 1);
+            for (std::size_t n = 0; n < count; ++n) slots.push_back(at + n);
+            for (std::size_t s : model.slots) {
+              if (s < at) keep.insert(s);
+              if (s >= at + count) keep.insert(s - count);
+            }
+            model.entries -= count;
+          }
+          map.Follow(edit, slots, model.entries,
+                     [&](std::size_t slot) { return keep.count(slot) != 0; });
+          model.slots = keep;
+          chosen_slots = keep;
           break;
         }
         case 4:  // the filter emptied

@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "window/command_line.h"
+#include "window/window_arguments.h"
 #include "window/qt/editor_window.h"
 #include "window/qt/form1.h"
 

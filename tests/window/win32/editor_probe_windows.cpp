@@ -44,7 +44,7 @@
 #include "storage/utf16.h"
 #include "tests/window/win32/probe_windows.h"
 #include "window/editor_commands.h"
-#include "window/win32/editor_windows.h"
+#include "window/win32/editor_view_windows.h"
 
 namespace {
 

@@ -1,8 +1,10 @@
 // The editor window drawn with Windows' own controls: every entry of a
 // database in comctl32's list view, virtual (it asks EditorLogic for the
 // rows it draws, so a million entries cost what a screenful does), a filter
-// box above it, the selected mission's screenshot beside it and a status bar
-// below; a menu bar and an accelerator table for the commands; the file
+// box above it, a details pane below it with the selected entry's whole
+// text, the selected mission's screenshot beside it when there is one and a
+// status bar below; a menu bar and an accelerator table built from the
+// editor's command table (editor_commands.h); the file
 // dialogs of the shell, task dialogs for questions, message boxes, and the
 // editor's own dialogs (editor_dialogs_windows.h). Sizes follow the dots per
 // inch of the monitor the window is on. What the window does is

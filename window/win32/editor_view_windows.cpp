@@ -1,6 +1,6 @@
-#include "window/win32/editor_windows.h"
+#include "window/win32/editor_view_windows.h"
 
-// clang-format off: after windows.h, which editor_windows.h includes first.
+// clang-format off: after windows.h, which editor_view_windows.h includes first.
 #include <commctrl.h>
 #include <shobjidl.h>
 #include <wrl/client.h>
