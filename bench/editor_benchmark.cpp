@@ -8,7 +8,11 @@
 //    filtered and edited;
 //  - the save of 1,000 edits against the insertion of one text into a file
 //    of the same size, then further saves of one more edit each, in pairs
-//    with insertions, as orva-bench pairs an insertion with its floor.
+//    with insertions, as orva-bench pairs an insertion with its floor;
+//  - each kind of edit (a text set, a mission added, an entry removed, an
+//    undo, a redo) one at a time: the median and the longest;
+//  - a text set with a filter on and with a comparison on; a replacement in
+//    about 10,000 texts.
 //
 //   orva-editor-bench --make=DATABASE [--megabytes=64]
 //   orva-editor-bench DATABASE [--edits=1000] [--pairs=5]
@@ -19,6 +23,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -63,7 +68,9 @@ class QuietView : public EditorView {
   void ShowMessage(MessageIcon, const std::string& text, const std::string& details) override {
     Stop(text + " " + details);
   }
-  int Ask(const Question& question) override { return question.cancel_button; }
+  int Ask(const Question& question) override {
+    return answer_yes ? question.default_button : question.cancel_button;
+  }
   std::optional<std::size_t> ShowReport(const Report&) override { return std::nullopt; }
   void ShowRows(std::size_t count) override { rows = count; }
   void ShowRowsChanged(std::size_t, std::size_t) override {}
@@ -76,6 +83,7 @@ class QuietView : public EditorView {
 
   std::size_t rows = 0;
   std::string status;
+  bool answer_yes = false;
 };
 
 // 1,000 missions, the end marker, and after it as many entries as make up
@@ -119,6 +127,71 @@ double Median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
+void PrintTimes(const char* what, const std::vector<double>& times) {
+  double all = 0;
+  for (double t : times) all += t;
+  std::printf("%s: median %.3f ms, longest %.3f ms, %zu in %.0f ms\n", what, Median(times),
+              *std::max_element(times.begin(), times.end()), times.size(), all);
+}
+
+// Times `edit` `count` times, stopping on a refusal.
+template <typename Edit>
+std::vector<double> Timed(int count, const Edit& edit) {
+  std::vector<double> times;
+  for (int i = 0; i < count; ++i) {
+    const Clock::time_point start = Clock::now();
+    if (!edit(i)) Stop("an edit was refused");
+    times.push_back(Ms(start));
+  }
+  return times;
+}
+
+// Each kind of edit alone, then with a filter on and with a comparison on,
+// then a replacement in about 10,000 texts.
+void MeasureEdits(EditorLogic& logic, QuietView& view, const fs::path& original) {
+  constexpr int kEach = 200;
+  const auto row = [&](int i) { return static_cast<std::size_t>(i) * 7919 % logic.RowCount(); };
+  std::vector<double> all;
+  const auto kind = [&](const char* what, const std::vector<double>& times) {
+    PrintTimes(what, times);
+    all.insert(all.end(), times.begin(), times.end());
+  };
+  kind("set a text",
+       Timed(kEach, [&](int i) { return logic.SetText(row(i), "Правка " + std::to_string(i)); }));
+  kind("add a mission",
+       Timed(kEach, [&](int i) { return logic.AddMission("Миссия " + std::to_string(i)); }));
+  kind("remove an entry", Timed(kEach, [&](int i) {
+         return logic.Remove(logic.RowCount() - 1 - static_cast<std::size_t>(i % 100));
+       }));
+  kind("undo", Timed(kEach, [&](int) { return logic.Undo(); }));
+  kind("redo", Timed(kEach, [&](int) { return logic.Redo(); }));
+  PrintTimes("1,000 edits of every kind", all);
+
+  logic.SetFilter("ночной");
+  PrintTimes("set a text, filter on", Timed(50, [&](int i) {
+               return logic.SetText(static_cast<std::size_t>(i) % logic.RowCount(),
+                                    "Ночной правка " + std::to_string(i));
+             }));
+  logic.SetFilter("");
+  if (!logic.CompareWith(original.string())) Stop("the comparison was refused");
+  PrintTimes("set a text, comparison on", Timed(50, [&](int i) {
+               return logic.SetText(row(i), "Сравнение " + std::to_string(i));
+             }));
+  PrintTimes("add a mission, comparison on",
+             Timed(5, [&](int i) { return logic.AddMission("Сравнение " + std::to_string(i)); }));
+  logic.EndComparison();
+
+  // "№10" ends the texts of ids 10000-10999 and 100000-109999: 11,000 texts.
+  view.answer_yes = true;
+  Clock::time_point start = Clock::now();
+  if (!logic.ReplaceAll({.find = "№10", .replacement = "#10"})) Stop("the replacement failed");
+  std::printf("replace in the texts: %.0f ms, %s\n", Ms(start), view.status.c_str());
+  start = Clock::now();
+  if (!logic.Undo()) Stop("the undo was refused");
+  std::printf("undo of the replacement: %.1f ms\n", Ms(start));
+  view.answer_yes = false;
+}
+
 void Measure(const fs::path& original, int edits, int pairs) {
   const fs::path work = original.parent_path() / "textdb_editor_work.def";
   const fs::path other = original.parent_path() / "textdb_editor_insert.def";
@@ -159,8 +232,6 @@ void Measure(const fs::path& original, int edits, int pairs) {
     if (!logic.SetText(row, "Правка " + std::to_string(i))) Stop("an edit was refused");
   }
   std::printf("%d edits: %.0f ms, %.1f ms each\n", edits, Ms(start), Ms(start) / edits);
-  std::printf("peak memory: %ld KiB, %.2f times the file\n", PeakKib(),
-              static_cast<double>(PeakKib()) * 1024 / size);
 
   // The saves, each against an insertion into a copy of the same size.
   std::vector<double> ratios;
@@ -179,7 +250,12 @@ void Measure(const fs::path& original, int edits, int pairs) {
     std::printf("%s: save %.0f ms, one insertion %.0f ms, ratio %.2f\n",
                 pair == 0 ? "save of the edits" : "save of one more edit", save, insert,
                 save / insert);
+    if (pair == 0) {
+      std::printf("peak memory, opened, filtered, edited and saved: %ld KiB, %.2f times the file\n",
+                  PeakKib(), static_cast<double>(PeakKib()) * 1024 / size);
+    }
   }
+  MeasureEdits(logic, view, original);
   std::printf("save against one insertion: median ratio %.2f over %zu pairs\n", Median(ratios),
               ratios.size());
   fs::remove(work);
@@ -189,35 +265,60 @@ void Measure(const fs::path& original, int edits, int pairs) {
 }  // namespace
 }  // namespace orva
 
+namespace {
+
+constexpr std::string_view kUsage =
+    "usage: orva-editor-bench --make=DATABASE [--megabytes=64]\n"
+    "       orva-editor-bench DATABASE [--edits=1000] [--pairs=5]\n";
+
+// A whole positive number, or nullopt.
+std::optional<long> Count(std::string_view text) {
+  long value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value <= 0) return std::nullopt;
+  return value;
+}
+
+int Refuse(const std::string& why) {
+  std::fprintf(stderr, "orva-editor-bench: %s\n%.*s", why.c_str(), static_cast<int>(kUsage.size()),
+               kUsage.data());
+  return 2;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   std::string database, made;
-  std::size_t megabytes = 64;
-  int edits = 1000, pairs = 5;
+  long megabytes = 64, edits = 1000, pairs = 5;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    const auto value = [&](std::string_view name) { return std::string(arg.substr(name.size())); };
+    if (arg == "--help" || arg == "-h") {
+      std::printf("%.*s", static_cast<int>(kUsage.size()), kUsage.data());
+      return 0;
+    }
+    const auto number = [&](std::string_view name, long& value) {
+      if (!arg.starts_with(name)) return false;
+      const std::optional<long> n = Count(arg.substr(name.size()));
+      if (!n) return false;
+      value = *n;
+      return true;
+    };
     if (arg.starts_with("--make=")) {
-      made = value("--make=");
-    } else if (arg.starts_with("--megabytes=")) {
-      megabytes = std::stoul(value("--megabytes="));
-    } else if (arg.starts_with("--edits=")) {
-      edits = std::stoi(value("--edits="));
-    } else if (arg.starts_with("--pairs=")) {
-      pairs = std::stoi(value("--pairs="));
+      made = std::string(arg.substr(7));
+    } else if (number("--megabytes=", megabytes) || number("--edits=", edits) ||
+               number("--pairs=", pairs)) {
+    } else if (arg.starts_with("-") || !database.empty()) {
+      return Refuse("not understood: " + std::string(arg));
     } else {
       database = std::string(arg);
     }
   }
   if (!made.empty()) {
-    orva::Make(made, megabytes);
+    orva::Make(made, static_cast<std::size_t>(megabytes));
     return 0;
   }
-  if (database.empty()) {
-    std::fprintf(stderr,
-                 "usage: orva-editor-bench --make=DATABASE [--megabytes=64]\n"
-                 "       orva-editor-bench DATABASE [--edits=1000] [--pairs=5]\n");
-    return 2;
-  }
-  orva::Measure(database, edits, pairs);
+  if (database.empty()) return Refuse("no database named");
+  if (!std::filesystem::is_regular_file(database)) return Refuse("no such file: " + database);
+  orva::Measure(database, static_cast<int>(edits), static_cast<int>(pairs));
   return 0;
 }

@@ -52,10 +52,15 @@ Status NoSuchSlot(std::size_t slot, std::size_t count) {
 
 }  // namespace
 
-Result<std::vector<EntryText>> ReadEntryTexts(std::span<const std::byte> database) {
+Status CheckTextsWellFormed(std::span<const std::byte> database) {
   if (const std::vector<LayoutProblem> problems = CheckTextLayout(database); !problems.empty()) {
     return Status::Malformed(NotWellFormed(problems));
   }
+  return Status::Ok();
+}
+
+Result<std::vector<EntryText>> ReadEntryTexts(std::span<const std::byte> database) {
+  if (Status s = CheckTextsWellFormed(database); !s.ok()) return s;
   // Well-formed: the table fits, and every text lies in the file, NUL-ended.
   const auto count = static_cast<std::size_t>(DecodeInt32(database, format::kCountOffset));
   std::vector<EntryText> entries;

@@ -46,6 +46,10 @@ struct EntryText {
   std::span<const std::byte> text;
 };
 
+// Refuses (kMalformed) a database that is not well-formed, naming every
+// problem CheckTextLayout finds, as ReadEntryTexts does.
+Status CheckTextsWellFormed(std::span<const std::byte> database);
+
 // The N entries of a well-formed database in table order. Refuses
 // (kMalformed) any other, naming every problem CheckTextLayout finds (a
 // mission the window does not list is none).

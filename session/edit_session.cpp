@@ -1,60 +1,26 @@
 #include "session/edit_session.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <utility>
 
+#include "database/code_page.h"
 #include "database/format.h"
-#include "database/insertion_plan.h"
 #include "database/little_endian.h"
 #include "database/read_limits.h"
 #include "database/sha256.h"
-#include "exchange/patch_file.h"
+#include "session/entry_document.h"
 #include "storage/durable_file.h"
 #include "storage/quote.h"
 
 namespace orva {
 namespace {
 
-// A 64-bit digest of the bytes, in the manner of xxHash: four lanes over
-// 32-byte stripes, then the tail, then a final mixing. It tells bytes that
-// another program changed from those read, not one forger's from another's.
-std::uint64_t Digest(std::span<const std::byte> bytes) {
-  constexpr std::uint64_t kP1 = 0x9E3779B185EBCA87u;
-  constexpr std::uint64_t kP2 = 0xC2B2AE3D27D4EB4Fu;
-  constexpr std::uint64_t kP3 = 0x165667B19E3779F9u;
-  constexpr std::uint64_t kP4 = 0x85EBCA77C2B2AE63u;
-  constexpr std::uint64_t kP5 = 0x27D4EB2F165667C5u;
-  const auto rotl = [](std::uint64_t x, int r) { return x << r | x >> (64 - r); };
-  const auto word = [&](std::size_t at) {
-    std::uint64_t w;
-    std::memcpy(&w, bytes.data() + at, sizeof w);
-    return w;
-  };
-  const auto round = [&](std::uint64_t acc, std::uint64_t input) {
-    return rotl(acc + input * kP2, 31) * kP1;
-  };
-  std::uint64_t h = bytes.size() * kP5;
-  std::size_t at = 0;
-  if (bytes.size() >= 32) {
-    std::uint64_t lanes[4] = {kP1 + kP2, kP2, 0, 0 - kP1};
-    for (; at + 32 <= bytes.size(); at += 32) {
-      for (int i = 0; i < 4; ++i) lanes[i] = round(lanes[i], word(at + 8 * i));
-    }
-    h += rotl(lanes[0], 1) + rotl(lanes[1], 7) + rotl(lanes[2], 12) + rotl(lanes[3], 18);
-    for (std::uint64_t lane : lanes) h = (h ^ round(0, lane)) * kP1 + kP4;
-  }
-  for (; at + 8 <= bytes.size(); at += 8) h = rotl(h ^ round(0, word(at)), 27) * kP1 + kP4;
-  for (; at < bytes.size(); ++at) {
-    h = rotl(h ^ (std::to_integer<std::uint64_t>(bytes[at]) * kP5), 11) * kP1;
-  }
-  h ^= h >> 33;
-  h *= kP2;
-  h ^= h >> 29;
-  h *= kP3;
-  return h ^ (h >> 32);
-}
+// The entries a replacement reads at a time, as the planner takes them.
+constexpr std::size_t kReplaceBatch = 4096;
 
 // The same file, of the same size and times.
 bool SameState(const FileInfo& now, const FileInfo& then) {
@@ -66,28 +32,61 @@ std::string Plural(std::size_t n, std::string_view one) {
   return std::to_string(n) + " " + std::string(one) + (n == 1 ? "" : "s");
 }
 
-std::vector<std::size_t> SlotsOf(std::span<const TextChange> changes) {
-  std::vector<std::size_t> slots;
-  for (const TextChange& change : changes) slots.push_back(change.slot);
-  std::sort(slots.begin(), slots.end());
-  return slots;
+std::string Slot(std::size_t slot) { return "table slot " + std::to_string(slot); }
+
+Status NoSuchSlot(std::size_t slot, std::size_t count) {
+  return Status::InvalidText("there is no entry in " + Slot(slot) + "; the table has " +
+                             std::to_string(count) + " entries");
+}
+
+Status PastTwoGiB(std::int64_t size, std::string_view with) {
+  return Status::NoRoom("the file has " + std::to_string(size) + " bytes; with " +
+                        std::string(with) +
+                        " it would pass the 2 GiB that 32-bit offsets can address");
+}
+
+// How many of `m` texts numbered on from `p` (P + 1, P + 2, ...) get ids
+// below the marker's; the rest get the marker's id, as insertions number them.
+std::size_t CountedTexts(std::int64_t p, std::size_t m) {
+  if (p >= format::kEndMarkerId) return m;
+  return std::min(m, static_cast<std::size_t>(format::kEndMarkerId - 1 - p));
+}
+
+// `runs` cut at `at` bytes.
+std::pair<std::vector<Run>, std::vector<Run>> SplitRuns(std::span<const Run> runs, std::size_t at) {
+  std::pair<std::vector<Run>, std::vector<Run>> parts;
+  for (const Run& run : runs) {
+    const std::size_t front = std::min(at, run.size());
+    if (front > 0) parts.first.push_back(run.first(front));
+    if (front < run.size()) parts.second.push_back(run.subspan(front));
+    at -= front;
+  }
+  return parts;
+}
+
+std::vector<Run> Concatenated(std::vector<Run> first, std::span<const Run> second) {
+  first.insert(first.end(), second.begin(), second.end());
+  return first;
 }
 
 }  // namespace
 
-// A change: done (and redone) on the database as it stood before it, undone
-// on the database it made.
+// The document and the store of its new texts, which outlives every command
+// that refers to them.
+struct EditSession::Document {
+  EntryDocument entries;
+  TextStore store;
+};
+
+// A change: done (and redone) on the document as it stood before it, undone
+// on the document it made. Neither can fail: the change was planned and
+// checked when it was made, and the document is each time as it was then.
 class EditSession::Command {
  public:
-  struct Step {
-    std::vector<std::byte> image;
-    SessionEdit edit;
-  };
-
   explicit Command(std::string description) : description_(std::move(description)) {}
   virtual ~Command() = default;
-  virtual Result<Step> Do(std::span<const std::byte> image) = 0;
-  virtual Result<Step> Undo(std::span<const std::byte> image) = 0;
+  virtual SessionEdit Do(EntryDocument& document) = 0;
+  virtual SessionEdit Undo(EntryDocument& document) = 0;
   const std::string& description() const { return description_; }
 
  protected:
@@ -99,109 +98,156 @@ class EditSession::Command {
   std::string description_;
 };
 
-// New texts for some entries; undone by their old texts.
+// New texts for some entries, by their indexes: each swaps a reference.
 class EditSession::TextsCommand final : public Command {
  public:
-  TextsCommand(std::string description, std::vector<TextChange> texts,
-               std::vector<TextChange> old_texts)
-      : Command(std::move(description)),
-        texts_(std::move(texts)),
-        old_texts_(std::move(old_texts)) {}
+  using Texts = std::vector<std::pair<std::size_t, DocumentEntry>>;
 
-  Result<Step> Do(std::span<const std::byte> image) override { return Apply(image, texts_); }
-  Result<Step> Undo(std::span<const std::byte> image) override { return Apply(image, old_texts_); }
+  TextsCommand(std::string description, Texts texts)
+      : Command(std::move(description)), texts_(std::move(texts)) {}
+
+  SessionEdit Do(EntryDocument& document) override { return Swap(document); }
+  SessionEdit Undo(EntryDocument& document) override { return Swap(document); }
 
  private:
-  Result<Step> Apply(std::span<const std::byte> image, std::span<const TextChange> changes) {
-    Result<NewContents> planned = PlanTextChanges(image, changes);
-    if (!planned.ok()) return planned.status();
-    return Step{Joined(*planned), Edit(SessionEdit::Kind::kTexts, SlotsOf(changes))};
+  // Each text takes the place of the one the entry has, which it keeps for
+  // the way back.
+  SessionEdit Swap(EntryDocument& document) {
+    std::vector<std::size_t> slots;
+    slots.reserve(texts_.size());
+    for (auto& [index, entry] : texts_) {
+      entry = document.table().Replace(index, entry);
+      slots.push_back(index + 1);
+    }
+    return Edit(SessionEdit::Kind::kTexts, std::move(slots));
   }
 
-  std::vector<TextChange> texts_;
-  std::vector<TextChange> old_texts_;
+  Texts texts_;  // in slot order
 };
 
-// An entry taken out; undone by putting it back where it was.
+// An entry taken out with its text and the NUL after it. The bytes that lay
+// after that NUL stay where they were: after the text before it, in the gap
+// before the first text, or at the head of the tail.
 class EditSession::RemoveCommand final : public Command {
  public:
-  explicit RemoveCommand(RemovedEntry removed)
-      : Command("Remove " + std::to_string(removed.id)), removed_(std::move(removed)) {}
+  RemoveCommand(std::string description, std::size_t index)
+      : Command(std::move(description)), index_(index) {}
 
-  Result<Step> Do(std::span<const std::byte> image) override {
-    Result<NewContents> planned = PlanRemoval(image, removed_.slot);
-    if (!planned.ok()) return planned.status();
-    return Step{Joined(*planned), Edit(SessionEdit::Kind::kRemoved, {removed_.slot})};
+  SessionEdit Do(EntryDocument& document) override {
+    EntryTable& table = document.table();
+    DocumentFrame& frame = document.frame();
+    frame_before_ = frame;
+    before_after_ = index_ > 0 ? table.After(index_ - 1) : std::vector<Run>{};
+    entry_ = table.Erase(index_, &after_);
+    if (index_ == table.size() && index_ > 0) {
+      // It was the last: what lay between the text before it and its own
+      // now lies before the tail.
+      frame.marker_in_tail += static_cast<std::size_t>(RunsSize(before_after_));
+      frame.tail = Concatenated(before_after_, frame.tail);
+      table.SetAfter(index_ - 1, {});
+    } else if (index_ == 0) {
+      frame.gap = Concatenated(std::move(frame.gap), after_);
+    } else {
+      table.SetAfter(index_ - 1, Concatenated(before_after_, after_));
+    }
+    document.EntriesMoved();
+    return Edit(SessionEdit::Kind::kRemoved, {index_ + 1});
   }
-  Result<Step> Undo(std::span<const std::byte> image) override {
-    Result<NewContents> planned = PlanRestoration(image, removed_);
-    if (!planned.ok()) return planned.status();
-    return Step{Joined(*planned), Edit(SessionEdit::Kind::kAdded, {removed_.slot})};
+
+  SessionEdit Undo(EntryDocument& document) override {
+    EntryTable& table = document.table();
+    table.Insert(index_, std::span(&entry_, 1));
+    table.SetAfter(index_, after_);
+    if (index_ > 0) table.SetAfter(index_ - 1, before_after_);
+    document.frame() = frame_before_;
+    document.EntriesMoved();
+    return Edit(SessionEdit::Kind::kAdded, {index_ + 1});
   }
 
  private:
-  RemovedEntry removed_;
+  std::size_t index_;
+  DocumentEntry entry_;
+  std::vector<Run> after_;
+  std::vector<Run> before_after_;  // of the entry before it, before the removal
+  DocumentFrame frame_before_;
 };
 
-// Texts inserted as new entries; undone by taking them out of the slots and
-// the place they went to.
+// New entries after entry k, their texts just before the end marker's. A
+// marker past the table moves on with the table while the new entries are
+// numbered below its id; once one takes its id, that one ends the list and
+// the old marker's slot stays behind the table as it then stood (`frozen`).
 class EditSession::InsertCommand final : public Command {
  public:
-  InsertCommand(std::string description, NewTexts texts, const InsertionSite& site)
-      : Command(std::move(description)), texts_(std::move(texts)), site_(site) {}
+  InsertCommand(std::string description, std::size_t k, std::vector<DocumentEntry> entries,
+                Run frozen)
+      : Command(std::move(description)), k_(k), entries_(std::move(entries)), frozen_(frozen) {}
 
-  Result<Step> Do(std::span<const std::byte> image) override {
-    Result<PlannedInsertions> planned = PlanInsertions(image, texts_);
-    if (!planned.ok()) return planned.status();
-    site_ = planned->site;
-    return Step{std::move(planned->image), Edit(SessionEdit::Kind::kAdded, Slots())};
-  }
-  Result<Step> Undo(std::span<const std::byte> image) override {
-    Result<NewContents> planned = PlanInsertionUndo(image, site_, texts_);
-    if (!planned.ok()) return planned.status();
-    return Step{Joined(*planned), Edit(SessionEdit::Kind::kRemoved, Slots())};
+  SessionEdit Do(EntryDocument& document) override {
+    EntryTable& table = document.table();
+    DocumentFrame& frame = document.frame();
+    frame_before_ = frame;
+    if (frame.marker_past_table && k_ == table.size()) {
+      // The marker's text lies in the tail: the new texts go just before it.
+      auto [front, back] = SplitRuns(frame.tail, frame.marker_in_tail);
+      table.SetAfter(k_ - 1, std::move(front));
+      table.Insert(k_, entries_);
+      frame.tail = std::move(back);
+      frame.marker_in_tail = 0;
+      if (!frozen_.empty()) {
+        frame.marker_past_table = false;
+        frame.gap.insert(frame.gap.begin(), frozen_);
+      }
+    } else {
+      table.Insert(k_, entries_);
+    }
+    document.EntriesMoved();
+    return Edit(SessionEdit::Kind::kAdded, Slots());
   }
 
-  // The slots of the new entries: those after the marker's predecessor.
+  SessionEdit Undo(EntryDocument& document) override {
+    EntryTable& table = document.table();
+    std::vector<Run> after;
+    for (std::size_t i = 0; i < entries_.size(); ++i) table.Erase(k_, &after);
+    if (frame_before_.marker_past_table && k_ == table.size()) table.SetAfter(k_ - 1, {});
+    document.frame() = frame_before_;
+    document.EntriesMoved();
+    return Edit(SessionEdit::Kind::kRemoved, Slots());
+  }
+
   std::vector<std::size_t> Slots() const {
-    std::vector<std::size_t> slots(texts_.size());
-    for (std::size_t i = 0; i < slots.size(); ++i) slots[i] = site_.k + 1 + i;
+    std::vector<std::size_t> slots(entries_.size());
+    for (std::size_t i = 0; i < slots.size(); ++i) slots[i] = k_ + 1 + i;
     return slots;
   }
 
  private:
-  NewTexts texts_;
-  InsertionSite site_;
+  std::size_t k_;
+  std::vector<DocumentEntry> entries_;  // in slot order
+  Run frozen_;
+  DocumentFrame frame_before_;
 };
 
-// A patch whose base the database is each time the step is done, and whose
-// result it is each time it is undone: the plan's digests check both ways.
+// A patch's result in place of the database it was applied to: the two
+// tables change places each way.
 class EditSession::PatchCommand final : public Command {
  public:
-  explicit PatchCommand(Patch patch) : Command("Apply patch"), patch_(std::move(patch)) {}
+  explicit PatchCommand(EntryDocument other) : Command("Apply patch"), other_(std::move(other)) {}
 
-  Result<Step> Do(std::span<const std::byte> image) override { return Apply(image, patch_); }
-  Result<Step> Undo(std::span<const std::byte> image) override {
-    return Apply(image, Reversed(patch_));
-  }
+  SessionEdit Do(EntryDocument& document) override { return Swap(document); }
+  SessionEdit Undo(EntryDocument& document) override { return Swap(document); }
 
  private:
-  Result<Step> Apply(std::span<const std::byte> image, const Patch& patch) {
-    Result<std::vector<EntryText>> entries = ReadEntryTexts(image);
-    if (!entries.ok()) return entries.status();
-    PatchPlan plan = PlanPatch(image, *entries, Sha256Of(image), patch);
-    if (!plan.base_matched || !plan.problems.empty()) {
-      return Status::Malformed("the database is not the one the patch was applied to");
-    }
-    return Step{Joined(plan.contents), Edit(SessionEdit::Kind::kPatched, {})};
+  SessionEdit Swap(EntryDocument& document) {
+    document.SwapEntries(other_);
+    return Edit(SessionEdit::Kind::kPatched, {});
   }
 
-  Patch patch_;
+  EntryDocument other_;
 };
 
 EditSession::EditSession(FileSystem& fs, std::filesystem::path path, FileInfo info,
-                         std::vector<std::byte> image)
-    : fs_(&fs), path_(std::move(path)), info_(info), image_(std::move(image)) {}
+                         std::unique_ptr<Document> document)
+    : fs_(&fs), path_(std::move(path)), info_(info), document_(std::move(document)) {}
 
 EditSession::EditSession(EditSession&&) noexcept = default;
 EditSession& EditSession::operator=(EditSession&&) noexcept = default;
@@ -212,8 +258,8 @@ Result<EditSession> EditSession::Open(const std::filesystem::path& path, FileSys
     Result<RegularFile> file = OpenRegularFile(path, OpenMode::kRead, fs);
     if (!file.ok()) return file.status();
     if (Status s = CheckReadLimit(file->info, path, kDatabaseReadLimit); !s.ok()) return s;
-    std::vector<std::byte> image(static_cast<std::size_t>(file->info.size));
-    if (Status s = ReadAllOf(fs, file->file.fd(), path, image); !s.ok()) return s;
+    std::vector<std::byte> bytes(static_cast<std::size_t>(file->info.size));
+    if (Status s = ReadAllOf(fs, file->file.fd(), path, bytes); !s.ok()) return s;
     Result<FileInfo> after = fs.Info(file->file.fd());
     if (!after.ok()) return after.status();
     if (!SameState(*after, file->info)) {
@@ -222,84 +268,178 @@ Result<EditSession> EditSession::Open(const std::filesystem::path& path, FileSys
                           "writing it");
     }
     (void)file->file.Close();  // it was only read
-    if (Result<std::vector<EntryText>> entries = ReadEntryTexts(image); !entries.ok()) {
-      return entries.status().Within(DescribePath(path) + ": ");
-    }
-    return EditSession(fs, path, file->info, std::move(image));
+    Result<EntryDocument> read = EntryDocument::Read(std::move(bytes));
+    if (!read.ok()) return read.status().Within(DescribePath(path) + ": ");
+    auto document = std::make_unique<Document>();
+    document->entries = std::move(read).value();
+    return EditSession(fs, path, file->info, std::move(document));
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("open " + DescribePath(path));
   }
 }
 
-std::size_t EditSession::entry_count() const {
-  return static_cast<std::size_t>(DecodeInt32(image_, format::kCountOffset));
+std::size_t EditSession::entry_count() const { return document_->entries.count(); }
+
+std::size_t EditSession::marker_slot() const {
+  const std::size_t k = document_->entries.InsertionPoint();
+  return k == 0 ? SIZE_MAX : k + 1;
+}
+
+std::int64_t EditSession::size() const { return document_->entries.size(); }
+
+SessionEntry EditSession::EntryAt(std::size_t slot) const {
+  if (slot < 1 || slot > entry_count()) return {slot, 0, format::EntryKind::kOther, {}};
+  const DocumentEntry& entry = document_->entries.table().at(slot - 1);
+  return {slot, entry.id, format::KindOf(entry.id, slot, marker_slot()), entry.Text()};
 }
 
 Result<std::vector<EntryText>> EditSession::Entries() const {
   try {
-    return ReadEntryTexts(image_);
+    const EntryDocument& document = document_->entries;
+    std::vector<EntryText> entries;
+    entries.reserve(document.count());
+    auto at = static_cast<std::size_t>(document.TextsStart());
+    document.table().Visit(
+        0, [&](std::size_t index, const DocumentEntry& entry, std::span<const Run> after) {
+          entries.push_back({index + 1, entry.id, at, entry.Text()});
+          at += entry.size + 1 + static_cast<std::size_t>(RunsSize(after));
+          return true;
+        });
+    return entries;
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("list the entries");
   }
 }
 
-void EditSession::KeepDigest() {
-  if (!digest_) digest_ = Digest(image_);
-}
+std::vector<std::byte> EditSession::Image() const { return document_->entries.Image(); }
 
-Result<SessionEdit> EditSession::Push(std::unique_ptr<Command> command,
-                                      std::vector<std::byte> image, SessionEdit edit) {
-  KeepDigest();
+SessionEdit EditSession::Push(std::unique_ptr<Command> command) {
   done_.reserve(done_.size() + 1);  // nothing below may fail
-  image_ = std::move(image);
+  SessionEdit edit = command->Do(document_->entries);
   undone_.clear();
   if (saved_at_ && *saved_at_ > done_.size()) saved_at_.reset();  // it was among the undone
   done_.push_back(std::move(command));
   return edit;
 }
 
-Result<SessionEdit> EditSession::ChangeTexts(std::vector<TextChange> changes,
-                                             Result<std::vector<EntryText>> entries, bool one_text,
+Result<SessionEdit> EditSession::ChangeTexts(std::vector<TextChange> changes, bool one_text,
                                              std::string_view verb, std::size_t occurrences) {
-  if (!entries.ok()) return entries.status();
-  // A text that stays as it is is no change; a slot with no entry is left
-  // for the planner to refuse.
+  const EntryTable& table = document_->entries.table();
+  const std::size_t count = table.size();
+  // A text that stays as it is is no change; a slot with no entry is
+  // refused below.
   std::erase_if(changes, [&](const TextChange& change) {
-    if (change.slot < 1 || change.slot > entries->size()) return false;
-    const std::span<const std::byte> old = (*entries)[change.slot - 1].text;
-    return std::equal(old.begin(), old.end(), change.text.begin(), change.text.end());
+    if (change.slot < 1 || change.slot > count) return false;
+    return std::ranges::equal(table.at(change.slot - 1).Text(), change.text);
   });
-  SessionEdit edit{SessionEdit::Kind::kTexts, SlotsOf(changes), {}, occurrences};
+  std::sort(changes.begin(), changes.end(),
+            [](const TextChange& a, const TextChange& b) { return a.slot < b.slot; });
+  SessionEdit edit{SessionEdit::Kind::kTexts, {}, {}, occurrences};
   if (changes.empty()) return edit;
-  Result<NewContents> planned = PlanTextChanges(image_, *entries, changes);
-  if (!planned.ok()) return planned.status();
-  std::vector<TextChange> old_texts;
-  for (const TextChange& change : changes) {
-    const std::span<const std::byte> old = (*entries)[change.slot - 1].text;
-    old_texts.push_back({change.slot, {old.begin(), old.end()}});
+  std::int64_t growth = 0;
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    const std::size_t slot = changes[i].slot;
+    if (slot < 1 || slot > count) return NoSuchSlot(slot, count);
+    if (i > 0 && changes[i - 1].slot == slot) {
+      return Status::InvalidText("the entry in " + Slot(slot) + " is given two new texts");
+    }
+    if (std::ranges::find(changes[i].text, std::byte{0}) != changes[i].text.end()) {
+      return Status::InvalidText("the new text for " + Slot(slot) +
+                                 " holds a NUL, which would end it early");
+    }
+    growth += static_cast<std::int64_t>(changes[i].text.size()) -
+              static_cast<std::int64_t>(table.at(slot - 1).size);
   }
-  edit.description = std::string(verb) + " " +
-                     (one_text ? std::to_string((*entries)[changes.front().slot - 1].id)
-                               : Plural(changes.size(), "text"));
-  // The entries take half the database's size again: gone before the new
-  // image is made, they never add to it.
-  std::vector<EntryText>().swap(*entries);
-  std::vector<std::byte> image = Joined(*planned);
-  auto command =
-      std::make_unique<TextsCommand>(edit.description, std::move(changes), std::move(old_texts));
-  return Push(std::move(command), std::move(image), std::move(edit));
+  const std::int64_t size = document_->entries.size();
+  if (size + growth > format::kMaxDatabaseSize) {
+    return Status::NoRoom("the file has " + std::to_string(size) +
+                          " bytes; with the new texts it "
+                          "would pass the 2 GiB that 32-bit offsets can address");
+  }
+  TextsCommand::Texts texts;
+  texts.reserve(changes.size());
+  for (const TextChange& change : changes) {
+    const std::int32_t id = table.at(change.slot - 1).id;
+    texts.emplace_back(change.slot - 1, document_->store.Keep(id, change.text));
+  }
+  std::string description =
+      std::string(verb) + " " +
+      (one_text ? std::to_string(texts.front().second.id) : Plural(changes.size(), "text"));
+  SessionEdit done = Push(std::make_unique<TextsCommand>(std::move(description), std::move(texts)));
+  done.occurrences = occurrences;
+  return done;
 }
 
 Result<SessionEdit> EditSession::Insert(const NewTexts& texts) {
   try {
-    Result<PlannedInsertions> planned = PlanInsertions(image_, texts);
-    if (!planned.ok()) return planned.status();
-    const std::string description = texts.size() == 1
-                                        ? "Insert " + std::to_string(planned->entries.front().id)
-                                        : "Insert " + Plural(texts.size(), "text");
-    auto command = std::make_unique<InsertCommand>(description, texts, planned->site);
-    SessionEdit edit{SessionEdit::Kind::kAdded, command->Slots(), description, 0};
-    return Push(std::move(command), std::move(planned->image), std::move(edit));
+    if (texts.empty()) return Status::InvalidText("there is no text to insert");
+    const EntryDocument& document = document_->entries;
+    const std::size_t k = document.InsertionPoint();  // well-formed: there is one
+    const std::int64_t size = document.size();
+    const std::int32_t predecessor = document.table().at(k - 1).id;
+    if (size + 1 + format::kAddedPerText > format::kMaxDatabaseSize) {
+      return PastTwoGiB(size, "a new text");
+    }
+    if (predecessor == format::kMaxId) {
+      return Status::NoRoom("the entry before the end marker has the largest possible id (" +
+                            std::to_string(format::kMaxId) +
+                            "), so the new entry cannot be numbered after it");
+    }
+    const std::size_t m = texts.size();
+    const std::size_t counted = CountedTexts(predecessor, m);
+    const auto room = static_cast<std::size_t>(format::kMaxDatabaseSize - size);
+    std::vector<std::span<const std::byte>> each;  // in the batch's order
+    std::size_t done = 0;
+    std::size_t through_first_at_marker_id = 0;
+    for (std::span<const std::byte> rest = texts.stored(); !rest.empty();) {
+      const auto nul = std::ranges::find(rest, std::byte{0});
+      each.push_back(rest.first(static_cast<std::size_t>(nul - rest.begin())));
+      rest = rest.subspan(each.back().size() + 1);
+      done += each.back().size() + 1;
+      const std::size_t i = each.size();
+      const std::string naming = m == 1 ? "the new text"
+                                        : "text " + std::to_string(i) + " (" +
+                                              QuoteText(DecodeWindows1251(each.back())) + ")";
+      if (done + format::SlotOffset(i) > room) {
+        return PastTwoGiB(size, naming + (i > 1 ? " and the texts before it" : ""));
+      }
+      if (i <= counted && predecessor + static_cast<std::int64_t>(i) > format::kMaxId) {
+        return Status::NoRoom(naming + " would be numbered after the largest possible id (" +
+                              std::to_string(format::kMaxId) + ")");
+      }
+      if (i == counted + 1) through_first_at_marker_id = done;
+    }
+    // In slot order: those numbered on from the predecessor, then those
+    // numbered 6000, last first.
+    std::vector<DocumentEntry> entries;
+    entries.reserve(m);
+    TextStore& store = document_->store;
+    for (std::size_t i = 0; i < counted; ++i) {
+      entries.push_back(store.Keep(predecessor + static_cast<std::int32_t>(i + 1), each[i]));
+    }
+    for (std::size_t i = m; i > counted; --i) {
+      entries.push_back(store.Keep(format::kEndMarkerId, each[i - 1]));
+    }
+    Run frozen;
+    if (document.frame().marker_past_table && k == document.count() && counted < m) {
+      const std::int64_t t =
+          document.TailStart() + static_cast<std::int64_t>(document.frame().marker_in_tail);
+      const std::int64_t moved =
+          m == counted + 1
+              ? t + static_cast<std::int64_t>(format::SlotOffset(m) + texts.stored().size())
+              : t + static_cast<std::int64_t>(format::SlotOffset(counted + 1) +
+                                              through_first_at_marker_id);
+      std::array<std::byte, format::kEntrySize> slot{};
+      EncodeInt32(slot, 0, format::kEndMarkerId);
+      EncodeInt32(slot, format::kTextOffsetInEntry, static_cast<std::int32_t>(moved));
+      frozen = store.KeepBytes(slot);
+    }
+    const std::int32_t first_id =
+        counted > 0 ? predecessor + 1 : static_cast<std::int32_t>(format::kEndMarkerId);
+    std::string description =
+        m == 1 ? "Insert " + std::to_string(first_id) : "Insert " + Plural(m, "text");
+    return Push(
+        std::make_unique<InsertCommand>(std::move(description), k, std::move(entries), frozen));
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("insert the texts");
   }
@@ -308,7 +448,7 @@ Result<SessionEdit> EditSession::Insert(const NewTexts& texts) {
 Result<SessionEdit> EditSession::SetText(std::size_t slot, std::span<const std::byte> stored) {
   try {
     std::vector<TextChange> change{{slot, {stored.begin(), stored.end()}}};
-    return ChangeTexts(std::move(change), ReadEntryTexts(image_), true, "Set");
+    return ChangeTexts(std::move(change), true, "Set");
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("change the text");
   }
@@ -316,8 +456,7 @@ Result<SessionEdit> EditSession::SetText(std::size_t slot, std::span<const std::
 
 Result<SessionEdit> EditSession::ApplyTranslations(std::span<const TextChange> changes) {
   try {
-    return ChangeTexts({changes.begin(), changes.end()}, ReadEntryTexts(image_), false,
-                       "Translate");
+    return ChangeTexts({changes.begin(), changes.end()}, false, "Translate");
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("apply the translations");
   }
@@ -326,12 +465,28 @@ Result<SessionEdit> EditSession::ApplyTranslations(std::span<const TextChange> c
 Result<SessionEdit> EditSession::Replace(const TextPattern& pattern,
                                          std::string_view utf8_replacement) {
   try {
-    Result<std::vector<EntryText>> entries = ReadEntryTexts(image_);
-    if (!entries.ok()) return entries.status();
-    Result<PlannedReplacement> planned = PlanReplacement(*entries, pattern, utf8_replacement);
-    if (!planned.ok()) return planned.status();
-    return ChangeTexts(std::move(planned->changes), std::move(entries), false, "Replace",
-                       planned->occurrences);
+    // The entries a batch at a time, so that no list of every entry is made.
+    PlannedReplacement all;
+    std::vector<EntryText> batch;
+    batch.reserve(kReplaceBatch);
+    Status status;
+    const auto plan = [&] {
+      Result<PlannedReplacement> planned = PlanReplacement(batch, pattern, utf8_replacement);
+      batch.clear();
+      if (!planned.ok()) return planned.status();
+      all.occurrences += planned->occurrences;
+      std::move(planned->changes.begin(), planned->changes.end(), std::back_inserter(all.changes));
+      return Status::Ok();
+    };
+    document_->entries.table().Visit(
+        0, [&](std::size_t index, const DocumentEntry& entry, std::span<const Run>) {
+          batch.push_back({index + 1, entry.id, 0, entry.Text()});
+          if (batch.size() == kReplaceBatch) status = plan();
+          return status.ok();
+        });
+    if (status.ok()) status = plan();
+    if (!status.ok()) return status;
+    return ChangeTexts(std::move(all.changes), false, "Replace", all.occurrences);
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("replace in the texts");
   }
@@ -339,36 +494,31 @@ Result<SessionEdit> EditSession::Replace(const TextPattern& pattern,
 
 Result<SessionPatched> EditSession::ApplyPatch(const Patch& patch) {
   try {
-    Result<std::vector<EntryText>> entries = ReadEntryTexts(image_);
+    // A patch is planned over the whole database, as the file command plans
+    // it; the document then takes the result's table, keeping the texts it
+    // already holds.
+    std::vector<std::byte> image = document_->entries.Image();
+    Result<std::vector<EntryText>> entries = ReadEntryTexts(image);
     if (!entries.ok()) return entries.status();
     // Only a database of the base's or the result's size can be either.
-    const auto size = static_cast<std::int64_t>(image_.size());
+    const auto size = static_cast<std::int64_t>(image.size());
     const Sha256Digest digest =
-        size == patch.base.size || size == patch.result.size ? Sha256Of(image_) : Sha256Digest{};
-    PatchPlan plan = PlanPatch(image_, *entries, digest, patch);
+        size == patch.base.size || size == patch.result.size ? Sha256Of(image) : Sha256Digest{};
+    PatchPlan plan = PlanPatch(image, *entries, digest, patch);
     SessionPatched patched{{SessionEdit::Kind::kPatched, {}, {}, 0},
                            plan.counts,
                            plan.base_matched,
                            plan.already_applied,
                            std::move(plan.problems)};
     if (!patched.problems.empty() || patch.records.empty()) return patched;
-    std::vector<std::byte> image = Joined(plan.contents);
-    if (image == image_) return patched;
-    Patch kept = patch;
-    if (!plan.base_matched) {
-      Result<CreatedPatch> created = CreatePatch(image_, image, "the database", "its patched form");
-      if (!created.ok()) return created.status();
-      PatchReading reading = ReadPatch(created->text);
-      if (!reading.problems.empty()) {
-        return Status::Malformed("the patch of the change cannot be read back: " +
-                                 reading.problems.front().what);
-      }
-      kept = std::move(reading.patch);
-    }
-    auto command = std::make_unique<PatchCommand>(std::move(kept));
-    patched.edit.description = command->description();
-    Result<SessionEdit> pushed = Push(std::move(command), std::move(image), patched.edit);
-    if (!pushed.ok()) return pushed.status();
+    const std::vector<std::byte> result = Joined(plan.contents);
+    if (result == image) return patched;
+    std::vector<EntryText>().swap(*entries);
+    std::vector<std::byte>().swap(image);
+    Result<EntryDocument> other =
+        EntryDocument::ReadCopy(result, document_->entries, document_->store);
+    if (!other.ok()) return other.status().Within("the patched database: ");
+    patched.edit = Push(std::make_unique<PatchCommand>(std::move(other).value()));
     return patched;
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("apply the patch");
@@ -377,19 +527,23 @@ Result<SessionPatched> EditSession::ApplyPatch(const Patch& patch) {
 
 Result<SessionEdit> EditSession::Remove(std::size_t slot) {
   try {
-    Result<NewContents> planned = PlanRemoval(image_, slot);
-    if (!planned.ok()) return planned.status();
-    // The planner took the slot: it holds an entry with its text.
-    const auto offset =
-        static_cast<std::size_t>(DecodeInt32(image_, format::TextOffsetField(slot)));
-    const auto text = std::span<const std::byte>(image_).subspan(offset);
-    RemovedEntry removed{slot,
-                         DecodeInt32(image_, format::SlotOffset(slot)),
-                         offset,
-                         {text.begin(), std::find(text.begin(), text.end(), std::byte{0})}};
-    auto command = std::make_unique<RemoveCommand>(std::move(removed));
-    SessionEdit edit{SessionEdit::Kind::kRemoved, {slot}, command->description(), 0};
-    return Push(std::move(command), Joined(*planned), std::move(edit));
+    const EntryDocument& document = document_->entries;
+    const std::size_t count = document.count();
+    if (slot < 1 || slot > count) return NoSuchSlot(slot, count);
+    const std::size_t k = document.InsertionPoint();
+    if (slot == k + 1) {
+      return Status::InvalidText("the entry in " + Slot(slot) + " is the end marker (id " +
+                                 std::to_string(format::kEndMarkerId) +
+                                 "), which ends the mission list and takes new texts before it; "
+                                 "it cannot be removed");
+    }
+    if (slot == 1 && k == 1) {
+      return Status::InvalidText("the entry in " + Slot(slot) +
+                                 " is the only one before the end marker; without it the marker "
+                                 "would be entry 1 and the database would take no new text");
+    }
+    const std::int32_t id = document.table().at(slot - 1).id;
+    return Push(std::make_unique<RemoveCommand>("Remove " + std::to_string(id), slot - 1));
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("remove the entry");
   }
@@ -406,14 +560,11 @@ std::string EditSession::redo_description() const {
 Result<SessionEdit> EditSession::Undo() {
   try {
     if (done_.empty()) return Status::InvalidText("there is nothing to undo");
-    Result<Command::Step> step = done_.back()->Undo(image_);
-    if (!step.ok()) return step.status();
-    KeepDigest();
     undone_.reserve(undone_.size() + 1);
-    image_ = std::move(step->image);
+    SessionEdit edit = done_.back()->Undo(document_->entries);
     undone_.push_back(std::move(done_.back()));
     done_.pop_back();
-    return std::move(step->edit);
+    return edit;
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("undo " + undo_description());
   }
@@ -422,53 +573,73 @@ Result<SessionEdit> EditSession::Undo() {
 Result<SessionEdit> EditSession::Redo() {
   try {
     if (undone_.empty()) return Status::InvalidText("there is nothing to redo");
-    Result<Command::Step> step = undone_.back()->Do(image_);
-    if (!step.ok()) return step.status();
-    KeepDigest();
     done_.reserve(done_.size() + 1);
-    image_ = std::move(step->image);
+    SessionEdit edit = undone_.back()->Do(document_->entries);
     done_.push_back(std::move(undone_.back()));
     undone_.pop_back();
-    return std::move(step->edit);
+    return edit;
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("redo " + redo_description());
   }
 }
 
-Status EditSession::CheckFileAsRead(std::span<const std::byte> bytes_now) {
+Status EditSession::CheckFileAsRead(const OldContents& old) const {
+  const Status changed = Status::Busy(DescribePath(path_) +
+                                      " was changed by another program since it was read, so the "
+                                      "changes were not saved over it");
   Result<FileInfo> now = fs_->Stat(path_);
   if (!now.ok()) return now.status();
-  // Modified, the image is no longer the file's: the digest was kept.
-  if (!SameState(*now, info_) || Digest(bytes_now) != digest_.value()) {
-    return Status::Busy(DescribePath(path_) +
-                        " was changed by another program since it was read, so the changes "
-                        "were not saved over it");
+  if (!SameState(*now, info_)) return changed;
+  if (written_digest_) {
+    Digester digest;
+    if (Status s = old.ForEachBlock([&](std::span<const std::byte> block) {
+          digest.Add(block);
+          return Status::Ok();
+        });
+        !s.ok()) {
+      return s;
+    }
+    return digest.Finish() == *written_digest_ ? Status::Ok() : changed;
   }
-  return Status::Ok();
+  // The file still holds the bytes as read, which the document keeps.
+  const std::span<const std::byte> read = document_->entries.bytes_read();
+  if (old.size() != read.size()) return changed;
+  std::size_t at = 0;
+  bool same = true;
+  if (Status s = old.ForEachBlock([&](std::span<const std::byte> block) {
+        same = same && std::memcmp(block.data(), read.data() + at, block.size()) == 0;
+        at += block.size();
+        return Status::Ok();
+      });
+      !s.ok()) {
+    return s;
+  }
+  return same ? Status::Ok() : changed;
 }
 
-void EditSession::MarkSaved() {
+void EditSession::MarkSaved(std::uint64_t digest) {
   Result<FileInfo> now = fs_->Stat(path_);
   // Unknown, the next save finds the file changed and refuses: never wrong.
   info_ = now.ok() ? *now : FileInfo{};
-  digest_.reset();
+  written_digest_ = digest;
   saved_at_ = done_.size();
 }
 
 Result<SessionSaved> EditSession::Save(const BeforeRename& before_rename) {
   try {
     if (!modified()) return SessionSaved{};
-    Result<Rewritten> rewritten = RewriteDatabase(
-        path_, kDatabaseReadLimit,
-        [&](std::span<const std::byte> old) -> Result<NewContents> {
-          if (Status s = CheckFileAsRead(old); !s.ok()) return s;
-          NewContents contents;
-          contents.Keep(image_);
-          return contents;
+    Digester digest;
+    Result<Rewritten> rewritten = RewriteDatabaseStreamed(
+        path_, kDatabaseReadLimit, [&](const OldContents& old) { return CheckFileAsRead(old); },
+        [&](FileWriter& writer) {
+          return document_->entries.Write([&](std::span<const std::byte> run) {
+            digest.Add(run);
+            return writer.Write(run);
+          });
         },
         before_rename, *fs_);
     if (!rewritten.ok()) return rewritten.status();
-    MarkSaved();
+    MarkSaved(digest.Finish());
     return SessionSaved{true, std::move(rewritten->warning)};
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("save " + DescribePath(path_));
@@ -482,11 +653,19 @@ Result<SessionSaved> EditSession::SaveAs(const std::filesystem::path& path) {
     DurableWrite how;
     how.inputs.push_back({info_, path_});
     if (Result<FileInfo> now = fs_->Stat(path_); now.ok()) how.inputs.push_back({*now, path_});
+    Digester digest;
     Result<WrittenFile> written = WriteFileDurably(
-        path, [&](FileWriter& writer) { return writer.Write(image_); }, how, *fs_);
+        path,
+        [&](FileWriter& writer) {
+          return document_->entries.Write([&](std::span<const std::byte> run) {
+            digest.Add(run);
+            return writer.Write(run);
+          });
+        },
+        how, *fs_);
     if (!written.ok()) return written.status();
     path_ = path;
-    MarkSaved();
+    MarkSaved(digest.Finish());
     return SessionSaved{true, std::move(written->warning)};
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("save to " + DescribePath(path));

@@ -1,22 +1,24 @@
 // An edit session: a database read once, changed in memory any number of
 // times, each change undone and redone at will, and saved with one rewrite.
 //
-// Each change is a command that knows how to undo itself: it keeps what it
-// needs to go back (the old texts of a change of texts, the entry a removal
-// took out, where an insertion put its texts) rather than a copy of the
-// database, so a session holds the database once however many changes it
-// has. Undone and redone, each change gives back exactly the bytes it had,
-// and the database after any sequence of changes is byte for byte what the
-// one-change planners (PlanInsertions, PlanTextChanges, PlanRemoval) make
-// when run one after the other.
+// The session holds the database as a document of entries (EntryDocument):
+// the bytes as read, never changed, and a table of ids and references to
+// texts. Each change is a command that changes the document where it
+// changes the database and keeps what it needs to go back (the references
+// a change of texts replaced, the entry a removal took out, where an
+// insertion put its entries), so a change, its undo and its redo cost what
+// they touch, not the database's size. Undone and redone, each change gives
+// back exactly the bytes it had, and the database after any sequence of
+// changes is byte for byte what the one-change planners (PlanInsertions,
+// PlanTextChanges, PlanRemoval, PlanPatch) make when run one after the other.
 //
-// Save puts the database in place of the file with RewriteDatabase (the
-// lock, the check that nothing changed the file meanwhile, its metadata, a
-// backup before the rename) and refuses, keeping every change, when another
-// program changed the file since the session read it. To know that, the
-// session keeps what the file was (its FileInfo) and a 64-bit digest of the
-// bytes it read, not the bytes themselves: with the database it edits and the
-// bytes the rewrite reads, a copy would make three.
+// Save writes the document straight into the new file of the crash-safe
+// rewrite (RewriteDatabaseStreamed: the lock, the check that nothing changed
+// the file meanwhile, its metadata, a backup before the rename), the offsets
+// made as it goes, and refuses, keeping every change, when another program
+// changed the file since the session read or saved it. To know that, the
+// session keeps what the file was (its FileInfo) and, once it has written
+// the file, a 64-bit digest of the bytes written rather than the bytes.
 #pragma once
 
 #include <cstddef>
@@ -29,6 +31,7 @@
 #include <string_view>
 #include <vector>
 
+#include "database/format.h"
 #include "database/new_texts.h"
 #include "database/text_edit.h"
 #include "database/text_match.h"
@@ -60,6 +63,15 @@ struct SessionPatched {
   bool base_matched = false;           // the database was the patch's base
   bool already_applied = false;        // the database was already the patch's result
   std::vector<PatchProblem> problems;  // any: nothing changed
+};
+
+// An entry of the database as it stands, for a view: its text is a view that
+// stays valid as long as the session lives.
+struct SessionEntry {
+  std::size_t slot = 0;  // from 1
+  std::int32_t id = 0;
+  format::EntryKind kind = format::EntryKind::kOther;
+  std::span<const std::byte> text;  // as stored, without its NUL
 };
 
 struct SessionSaved {
@@ -121,11 +133,22 @@ class EditSession {
   bool modified() const { return saved_at_ != done_.size(); }
 
   const std::filesystem::path& path() const { return path_; }
-  // The database as it stands, and its entries (views into it, valid until
-  // the next change).
-  std::span<const std::byte> image() const { return image_; }
+  // The number of entries, and the entry in table slot `slot` (1 ...
+  // entry_count()), read from the document in time logarithmic in its size.
   std::size_t entry_count() const;
+  SessionEntry EntryAt(std::size_t slot) const;
+  // The table slot of the end marker (the first entry with its id after
+  // entry 1), entry_count() + 1 where it lies just past the table; SIZE_MAX
+  // without one.
+  std::size_t marker_slot() const;
+  // The database's size in bytes.
+  std::int64_t size() const;
+  // Every entry, with the offsets the database as it stands gives them
+  // (texts are views valid as long as the session lives).
   Result<std::vector<EntryText>> Entries() const;
+  // The database as it stands, made whole: for what needs every byte at
+  // once (an export, a patch made against another file).
+  std::vector<std::byte> Image() const;
 
   // Puts the database in place of the file with one RewriteDatabase, with
   // `before_rename` (a backup) as there; without changes it rewrites nothing.
@@ -135,7 +158,8 @@ class EditSession {
   // as unmodified, and its changes can still be undone.
   Result<SessionSaved> Save(const BeforeRename& before_rename = {});
   // Writes the database to another file, which must not be the one the
-  // session read (WriteFileDurably), and goes on with that file.
+  // session read (WriteFileDurably), and goes on with that file: a later
+  // Save writes there.
   Result<SessionSaved> SaveAs(const std::filesystem::path& path);
 
  private:
@@ -144,31 +168,28 @@ class EditSession {
   class RemoveCommand;
   class InsertCommand;
   class PatchCommand;
+  struct Document;
 
   EditSession(FileSystem& fs, std::filesystem::path path, FileInfo info,
-              std::vector<std::byte> image);
-  Result<SessionEdit> Push(std::unique_ptr<Command> command, std::vector<std::byte> image,
-                           SessionEdit edit);
-  // New texts, given the entries as they stand.
-  Result<SessionEdit> ChangeTexts(std::vector<TextChange> changes,
-                                  Result<std::vector<EntryText>> entries, bool one_text,
+              std::unique_ptr<Document> document);
+  SessionEdit Push(std::unique_ptr<Command> command);
+  // New texts for entries, of a change that `one_text` names by its id.
+  Result<SessionEdit> ChangeTexts(std::vector<TextChange> changes, bool one_text,
                                   std::string_view verb, std::size_t occurrences = 0);
-  Status CheckFileAsRead(std::span<const std::byte> bytes_now);
-  void MarkSaved();
-  void KeepDigest();
+  Status CheckFileAsRead(const OldContents& old) const;
+  void MarkSaved(std::uint64_t digest);
 
   FileSystem* fs_;
   std::filesystem::path path_;
   FileInfo info_;  // the file as last read or saved
-  // The digest of its bytes then. Until the first change after an open or a
-  // save they are the image, whose digest is taken only before it changes
-  // (KeepDigest): neither an open nor a save spends time on it.
-  std::optional<std::uint64_t> digest_;
-  std::vector<std::byte> image_;
+  // The digest of what the session last wrote to the file; none while the
+  // file holds the bytes as read, which the document keeps.
+  std::optional<std::uint64_t> written_digest_;
+  std::unique_ptr<Document> document_;
   std::vector<std::unique_ptr<Command>> done_;    // the last done last
   std::vector<std::unique_ptr<Command>> undone_;  // the last undone last
-  // How many changes were done when the image was the file's; nullopt once
-  // no undo or redo can lead back there.
+  // How many changes were done when the document was the file's; nullopt
+  // once no undo or redo can lead back there.
   std::optional<std::size_t> saved_at_ = 0;
 };
 

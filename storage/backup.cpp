@@ -44,13 +44,18 @@ std::string OneAbove(std::string_view digits) {
 
 // Writes the old contents beside the database under the backup's name, with
 // the old file's metadata, flushed before the database is replaced.
-Status WriteBackup(FileSystem& fs, int old_fd, std::span<const std::byte> old_bytes,
+Status WriteBackup(FileSystem& fs, int old_fd, const OldContents& old,
                    const std::filesystem::path& backup, const std::filesystem::path& path) {
   DurableWrite how;
   how.metadata_from = old_fd;
   how.beside_database = path;
   Result<WrittenFile> written = WriteFileDurably(
-      backup, [&](FileWriter& writer) { return writer.Write(old_bytes); }, how, fs);
+      backup,
+      [&](FileWriter& writer) {
+        return old.ForEachBlock(
+            [&](std::span<const std::byte> block) { return writer.Write(block); });
+      },
+      how, fs);
   return written.status();
 }
 
@@ -103,12 +108,12 @@ std::optional<std::filesystem::path> BackupPath(const std::filesystem::path& pat
 
 BeforeRename MakeBackup(const BackupPolicy& policy, FileSystem& fs) {
   if (policy.kind == BackupKind::kNone) return {};
-  return [&fs, policy](int old_fd, std::span<const std::byte> old_bytes,
+  return [&fs, policy](int old_fd, const OldContents& old,
                        const std::filesystem::path& path) -> Status {
     Result<std::vector<std::string>> names = fs.ListFolder(path.parent_path());
     if (!names.ok()) return names.status();
     const std::filesystem::path backup = *BackupPath(path, policy, *names);
-    return WriteBackup(fs, old_fd, old_bytes, backup, path)
+    return WriteBackup(fs, old_fd, old, backup, path)
         .Within("cannot make the backup: ", "; the database was not changed");
   };
 }

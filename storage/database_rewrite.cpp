@@ -124,12 +124,11 @@ Status CloseForTheRename(FileSystem& fs, LockedDatabase& db, const std::filesyst
   return Status::Ok();
 }
 
-// Puts the pieces in place of the locked file; the result is the warning of
-// Rewritten.
+// Puts the new contents in place of the locked file; the result is the
+// warning of Rewritten.
 Result<std::string> Replace(FileSystem& fs, LockedDatabase& db, const std::filesystem::path& path,
-                            std::span<const std::span<const std::byte>> pieces,
-                            const BeforeRename& before_rename,
-                            std::span<const std::byte> old_bytes) {
+                            const FileContents& write, const BeforeRename& before_rename,
+                            const OldContents& old) {
   const std::filesystem::path folder = path.parent_path();
   const std::string unchanged = "; " + DescribePath(path) + " was not changed";
 
@@ -145,16 +144,18 @@ Result<std::string> Replace(FileSystem& fs, LockedDatabase& db, const std::files
   // Every step's result counts: a write, flush or close that fails may mean
   // the data never reached the disk. The metadata follows the contents, as a
   // write clears set-id bits, and precedes the flush, which makes it durable.
-  for (std::span<const std::byte> piece : pieces) {
-    if (Status s = WriteAll(fs, temporary.fd(), piece); !s.ok()) return cannot_write(s);
+  FileWriter writer(fs, temporary.fd());
+  if (Status s = write(writer); !s.ok()) {
+    return s.kind() == ErrorKind::kIo ? cannot_write(s) : s;
   }
+  if (Status s = writer.Flush(); !s.ok()) return cannot_write(s);
   if (Status s = fs.CopyMetadata(db.file.fd(), temporary.fd()); !s.ok()) {
     if (s.kind() == ErrorKind::kUnsupported) return Status::Unsupported(s.message() + unchanged);
     return cannot_write(s);
   }
   if (Status s = fs.Sync(temporary.fd()); !s.ok()) return cannot_write(s);
   if (before_rename) {
-    if (Status s = before_rename(db.file.fd(), old_bytes, path); !s.ok()) return s;
+    if (Status s = before_rename(db.file.fd(), old, path); !s.ok()) return s;
   }
   if (Status s = CheckUnchanged(fs, db, path); !s.ok()) return s;
   // An unnamed file is named right before the rename: a kill in between is
@@ -175,23 +176,17 @@ Result<std::string> Replace(FileSystem& fs, LockedDatabase& db, const std::files
   return FinishInPlace(fs, temporary, folder);
 }
 
-}  // namespace
-
-Result<Rewritten> RewriteDatabase(const std::filesystem::path& path, const ReadLimit& limit,
-                                  const Planner& plan, const BeforeRename& before_rename,
-                                  FileSystem& fs) {
+// Locks the database and runs `rewrite` on it, the file's path resolved.
+template <typename Rewrite>
+Result<Rewritten> UnderLock(const std::filesystem::path& path, FileSystem& fs,
+                            const Rewrite& rewrite) {
   try {
     Result<std::filesystem::path> resolved = fs.ResolvePath(path);
     if (!resolved.ok()) return resolved.status();
     Result<LockedDatabase> db = Lock(fs, *resolved);
     if (!db.ok()) return db.status();
     RemoveLeftovers(fs, *resolved);
-    Result<OldBytes> old_bytes = ReadWhole(fs, *db, *resolved, limit);
-    if (!old_bytes.ok()) return old_bytes.status();
-    Result<NewContents> contents = plan(old_bytes->span());
-    if (!contents.ok()) return contents.status();
-    Result<std::string> warning =
-        Replace(fs, *db, *resolved, contents->pieces(), before_rename, old_bytes->span());
+    Result<std::string> warning = rewrite(*db, *resolved);
     if (!warning.ok()) return warning.status();
     // The lock goes with the descriptor, which was only read: a failure to
     // close it says nothing about the new contents.
@@ -200,6 +195,57 @@ Result<Rewritten> RewriteDatabase(const std::filesystem::path& path, const ReadL
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("rewrite " + DescribePath(path));
   }
+}
+
+}  // namespace
+
+Status OldContents::ForEachBlock(
+    const std::function<Status(std::span<const std::byte>)>& each) const {
+  if (fs_ == nullptr) return size_ == 0 ? Status::Ok() : each(bytes_);
+  constexpr std::size_t kBlock = std::size_t{1} << 20;
+  std::vector<std::byte> block(std::min(size_, kBlock));
+  for (std::size_t at = 0; at < size_;) {
+    const std::span<std::byte> part = std::span(block).first(std::min(block.size(), size_ - at));
+    Result<std::size_t> read = ReadFully(*fs_, fd_, static_cast<std::int64_t>(at), part);
+    if (!read.ok()) return read.status();
+    if (*read != part.size()) return Status::Io("the file ended early while it was read again");
+    if (Status s = each(part); !s.ok()) return s;
+    at += part.size();
+  }
+  return Status::Ok();
+}
+
+Result<Rewritten> RewriteDatabaseStreamed(const std::filesystem::path& path, const ReadLimit& limit,
+                                          const OldFileCheck& check, const FileContents& write,
+                                          const BeforeRename& before_rename, FileSystem& fs) {
+  return UnderLock(
+      path, fs,
+      [&](LockedDatabase& db, const std::filesystem::path& resolved) -> Result<std::string> {
+        if (Status s = CheckReadLimit(db.info, resolved, limit); !s.ok()) return s;
+        const OldContents old(fs, db.file.fd(), db.info.size);
+        if (Status s = check(old); !s.ok()) return s;
+        return Replace(fs, db, resolved, write, before_rename, old);
+      });
+}
+
+Result<Rewritten> RewriteDatabase(const std::filesystem::path& path, const ReadLimit& limit,
+                                  const Planner& plan, const BeforeRename& before_rename,
+                                  FileSystem& fs) {
+  return UnderLock(
+      path, fs,
+      [&](LockedDatabase& db, const std::filesystem::path& resolved) -> Result<std::string> {
+        Result<OldBytes> old_bytes = ReadWhole(fs, db, resolved, limit);
+        if (!old_bytes.ok()) return old_bytes.status();
+        Result<NewContents> contents = plan(old_bytes->span());
+        if (!contents.ok()) return contents.status();
+        const auto write = [&](FileWriter& writer) {
+          for (std::span<const std::byte> piece : contents->pieces()) {
+            if (Status s = writer.Write(piece); !s.ok()) return s;
+          }
+          return Status::Ok();
+        };
+        return Replace(fs, db, resolved, write, before_rename, OldContents(old_bytes->span()));
+      });
 }
 
 Result<RewrittenIfAny> RewriteDatabaseIfAny(const std::filesystem::path& path,

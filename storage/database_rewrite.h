@@ -36,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "storage/durable_file.h"
 #include "storage/file_system.h"
 #include "storage/status.h"
 
@@ -68,11 +69,31 @@ struct Rewritten {
   std::string warning;
 };
 
+// The old file's bytes as a rewrite has them: in memory, or in the locked
+// file, read again a block at a time by whoever needs them.
+class OldContents {
+ public:
+  explicit OldContents(std::span<const std::byte> bytes) : bytes_(bytes), size_(bytes.size()) {}
+  OldContents(FileSystem& fs, int fd, std::int64_t size)
+      : fs_(&fs), fd_(fd), size_(static_cast<std::size_t>(size)) {}
+
+  std::size_t size() const { return size_; }
+  // Hands every byte to `each`, in order, in blocks; stops at the first
+  // failure, a read's or one of `each`.
+  Status ForEachBlock(const std::function<Status(std::span<const std::byte>)>& each) const;
+
+ private:
+  std::span<const std::byte> bytes_;
+  FileSystem* fs_ = nullptr;  // null when the bytes are in memory
+  int fd_ = -1;
+  std::size_t size_ = 0;
+};
+
 // A step taken once the new contents are on disk, just before they are
 // renamed into place (a backup): given the locked old file, its bytes and its
 // path with links resolved. A failure refuses the rewrite.
-using BeforeRename = std::function<Status(int old_fd, std::span<const std::byte> old_bytes,
-                                          const std::filesystem::path& path)>;
+using BeforeRename =
+    std::function<Status(int old_fd, const OldContents& old, const std::filesystem::path& path)>;
 
 // Runs the steps above on the database at `path`, each through `fs`. On any
 // refusal or failure the file is left exactly as it was and no temporary file
@@ -80,6 +101,17 @@ using BeforeRename = std::function<Status(int old_fd, std::span<const std::byte>
 Result<Rewritten> RewriteDatabase(const std::filesystem::path& path, const ReadLimit& limit,
                                   const Planner& plan, const BeforeRename& before_rename = {},
                                   FileSystem& fs = DefaultFileSystem());
+
+// The same steps, with the new contents written straight into the new file
+// rather than planned over the old bytes in memory: the old file is not read
+// whole. `check` is given the old bytes (read a block at a time) before
+// anything is written, and may refuse; `write` then writes the new contents
+// in order.
+using OldFileCheck = std::function<Status(const OldContents& old)>;
+Result<Rewritten> RewriteDatabaseStreamed(const std::filesystem::path& path, const ReadLimit& limit,
+                                          const OldFileCheck& check, const FileContents& write,
+                                          const BeforeRename& before_rename = {},
+                                          FileSystem& fs = DefaultFileSystem());
 
 // A planner that may find, from the database as it stands, that nothing is to
 // be written (problems for its caller to report, or nothing to change).

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <string_view>
 
 #include "cli/main_guard.h"
 #include "tests/support/database_builder.h"
@@ -46,8 +47,15 @@ int WriteExample(const char* output) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::cerr << "usage: make-example-database OUTPUT\n";
+  constexpr std::string_view kUsage = "usage: make-example-database OUTPUT\n";
+  const std::string_view arg = argc == 2 ? argv[1] : "";
+  if (arg == "--help" || arg == "-h") {
+    std::cout << kUsage << "Writes the sample text database to OUTPUT.\n";
+    return 0;
+  }
+  if (argc != 2 || arg.empty() || arg.starts_with("-")) {
+    if (arg.starts_with("-")) std::cerr << "make-example-database: unknown option " << arg << '\n';
+    std::cerr << kUsage;
     return 2;
   }
   return orva::GuardedMain("make-example-database", [&] { return WriteExample(argv[1]); });

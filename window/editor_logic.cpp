@@ -1,7 +1,6 @@
 #include "window/editor_logic.h"
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <new>
 #include <system_error>
@@ -10,7 +9,6 @@
 #include "database/code_page.h"
 #include "database/entry_diff.h"
 #include "database/layout_check.h"
-#include "database/little_endian.h"
 #include "database/mission_list.h"
 #include "database/new_texts.h"
 #include "database/read_limits.h"
@@ -23,11 +21,12 @@
 #include "session/edit_session.h"
 #include "storage/durable_file.h"
 #include "storage/quote.h"
+#include "window/row_map.h"
 
 namespace orva {
 namespace {
 
-constexpr std::string_view kProgram = "ORVA Editor";
+using editor_words::kProgram;
 // The symbols a row's text shows in place of the bytes that have none of
 // their own: Unicode's control pictures for 0x01 ... 0x1F and 0x7F, and the
 // replacement character for 0x98, which Windows-1251 leaves unassigned.
@@ -35,10 +34,6 @@ constexpr char32_t kControlPictures = 0x2400;
 constexpr char32_t kDeletePicture = 0x2421;
 constexpr char32_t kNoCharacterPicture = 0xFFFD;
 constexpr char32_t kNoCharacter = 0x98;  // as ExchangeText has it
-
-std::string Plural(std::size_t n, std::string_view one, std::string_view many) {
-  return std::to_string(n) + " " + std::string(n == 1 ? one : many);
-}
 
 std::string FileName(const std::filesystem::path& path) { return PathToUtf8(path.filename()); }
 
@@ -93,6 +88,24 @@ Result<std::vector<std::byte>> StoredFromVisible(std::string_view typed) {
   return StoredText(exchange);
 }
 
+// Where `folded` (a filter's stored bytes, case folded) occurs in the
+// stored text, left to right and not overlapping: one character a byte.
+std::vector<TextRun> Matches(std::span<const std::byte> text, std::span<const std::byte> folded) {
+  std::vector<TextRun> runs;
+  if (folded.empty() || folded.size() > text.size()) return runs;
+  for (std::size_t at = 0; at + folded.size() <= text.size();) {
+    std::size_t n = 0;
+    while (n < folded.size() && FoldCase(text[at + n]) == folded[n]) ++n;
+    if (n == folded.size()) {
+      runs.push_back({at, n});
+      at += n;
+    } else {
+      ++at;
+    }
+  }
+  return runs;
+}
+
 std::size_t CharacterCount(std::string_view utf8) {
   return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
     return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
@@ -107,20 +120,20 @@ bool EndsWithCsv(std::string_view name) {
 }
 
 std::string SizeChange(std::int64_t bytes) {
-  return (bytes > 0 ? "+" : "") + std::to_string(bytes) + " bytes";
+  const auto size = static_cast<std::size_t>(bytes < 0 ? -bytes : bytes);
+  return (bytes > 0 ? "+" : bytes < 0 ? "-" : "") + Grouped(size) + " bytes";
 }
 
 std::string ImportSummary(const ImportCounts& counts) {
-  return "changed " + std::to_string(counts.changed) + ", already the same " +
-         std::to_string(counts.same) + ", untranslated " + std::to_string(counts.untranslated) +
-         ", fuzzy " + std::to_string(counts.fuzzy) + ", source changed " +
-         std::to_string(counts.source_changed) + ", size change " + SizeChange(counts.size_change);
+  return "changed " + Grouped(counts.changed) + ", already the same " + Grouped(counts.same) +
+         ", untranslated " + Grouped(counts.untranslated) + ", fuzzy " + Grouped(counts.fuzzy) +
+         ", source changed " + Grouped(counts.source_changed) + ", size change " +
+         SizeChange(counts.size_change);
 }
 
 std::string PatchSummary(const PatchCounts& counts) {
-  return "changed " + std::to_string(counts.changed) + ", inserted " +
-         std::to_string(counts.inserted) + ", removed " + std::to_string(counts.removed) +
-         ", size change " + SizeChange(counts.size_change);
+  return "changed " + Grouped(counts.changed) + ", inserted " + Grouped(counts.inserted) +
+         ", removed " + Grouped(counts.removed) + ", size change " + SizeChange(counts.size_change);
 }
 
 // What the user can do about a translation file's problem, where it is not
@@ -147,38 +160,6 @@ std::string_view AsText(std::span<const std::byte> bytes) {
 
 }  // namespace
 
-std::string_view ColumnTitle(EditorColumn column) {
-  switch (column) {
-    case EditorColumn::kSlot:
-      return "Slot";
-    case EditorColumn::kId:
-      return "ID";
-    case EditorColumn::kKind:
-      return "Kind";
-    case EditorColumn::kImage:
-      return "Image";
-    case EditorColumn::kBytes:
-      return "Bytes";
-    case EditorColumn::kText:
-      break;
-  }
-  return "Text";
-}
-
-std::string_view RowKindName(RowKind kind) {
-  switch (kind) {
-    case RowKind::kMission:
-      return "mission";
-    case RowKind::kEndMarker:
-      return "end marker";
-    case RowKind::kUnlistedMission:
-      return "unlisted mission";
-    case RowKind::kOther:
-      break;
-  }
-  return "other";
-}
-
 // An entry that the database compared with has and this one has not. Its
 // row follows the entry in slot `after` (0: it comes first): the one that
 // the entry before it there is paired with, as `orva-cli diff` pairs them.
@@ -193,20 +174,17 @@ struct GoneEntry {
 struct Comparison {
   std::filesystem::path path;
   std::vector<std::byte> bytes;
-  std::vector<EntryText> entries;  // views into `bytes`
-  std::size_t marker_slot = 0;     // its end marker's, SIZE_MAX without one
-  std::vector<RowMark> marks;      // by table slot, from 0 for slot 1
+  std::vector<EntryText> entries;          // views into `bytes`
+  std::optional<std::size_t> marker_slot;  // its end marker's, if it has one
+  std::vector<RowMark> marks;              // by table slot, from 0 for slot 1
+  // The entry of `entries` each table slot is paired with, from 1; 0 for
+  // none (an entry added).
+  std::vector<std::uint32_t> paired;
   std::size_t added = 0;
   std::size_t changed = 0;
   std::vector<GoneEntry> removed;  // by `after`, then in its table's order
   std::vector<std::string> other;  // what else differs, in plain words
   bool changed_only = false;
-};
-
-// What a row shows: the entry in a table slot, or a removed entry.
-struct RowRef {
-  std::size_t slot = 0;     // from 1; 0 for a removed entry
-  std::size_t removed = 0;  // its index in Comparison::removed
 };
 
 // Why a removed entry's row cannot be changed, in plain words.
@@ -216,54 +194,34 @@ std::string RemovedRefusal(const GoneEntry& removed, const std::filesystem::path
          ", the database compared with, has it, so there is nothing here to change.";
 }
 
-std::size_t MarkerSlot(std::span<const std::byte> database) {
+std::optional<std::size_t> MarkerSlot(std::span<const std::byte> database) {
   const std::optional<std::int32_t> point = FindInsertionPoint(database);
-  return point ? static_cast<std::size_t>(*point) + 1 : SIZE_MAX;
+  if (!point) return std::nullopt;
+  return static_cast<std::size_t>(*point) + 1;
 }
 
 struct EditorLogic::State {
   explicit State(EditSession opened) : session(std::move(opened)) {}
 
   EditSession session;
-  std::size_t marker_slot = 0;  // SIZE_MAX without a marker in the table
+  std::optional<std::size_t> marker_slot;  // none without a marker in the table
   std::optional<TextPattern> pattern;
-  // The slots shown, in table order, while a filter or the comparison
-  // chooses rows; every slot in order otherwise.
-  std::optional<std::vector<std::uint32_t>> rows;
-  // The removed entries shown (indexes into Comparison::removed, rising)
-  // while a filter chooses rows; every one otherwise. Each goes between the
-  // rows of `rows` around its place, so that a row is found from its number
-  // by bisection and nothing is kept a row.
-  std::optional<std::vector<std::uint32_t>> removed_rows;
-  // Whether `rows` are exactly those the filter keeps: a change may show
-  // rows it would not (the row just edited stays where it was).
-  bool rows_exact = false;
+  // The rows shown: every entry, with the removed ones while comparing, or
+  // those a filter or Changed Only chooses.
+  RowMap map;
   std::optional<RowRef> selected;
   std::optional<Comparison> comparison;
 
-  std::span<const std::byte> image() const { return session.image(); }
   std::size_t entries() const { return session.entry_count(); }
 
-  // The entry in `slot`, read from the database's table as it stands; the
-  // session keeps it well-formed, and every offset is checked all the same.
+  // The entry in `slot` as the session has it; none past the table.
   EntryText EntryAt(std::size_t slot) const {
-    const std::span<const std::byte> bytes = image();
-    EntryText entry{slot, 0, 0, {}};
-    if (slot < 1 || format::SlotOffset(slot) + format::kEntrySize > bytes.size()) return entry;
-    entry.id = DecodeInt32(bytes, format::SlotOffset(slot));
-    const std::int32_t offset = DecodeInt32(bytes, format::TextOffsetField(slot));
-    if (offset < 0 || static_cast<std::size_t>(offset) >= bytes.size()) return entry;
-    entry.offset = static_cast<std::size_t>(offset);
-    const std::span<const std::byte> rest = bytes.subspan(entry.offset);
-    const void* nul = std::memchr(rest.data(), 0, rest.size());
-    entry.text = rest.first(nul == nullptr ? rest.size()
-                                           : static_cast<std::size_t>(
-                                                 static_cast<const std::byte*>(nul) - rest.data()));
-    return entry;
+    const SessionEntry entry = session.EntryAt(slot);
+    return {slot, entry.id, 0, entry.text};
   }
 
   RowKind KindAt(const EntryText& entry) const {
-    return format::KindOf(entry.id, entry.slot, marker_slot);
+    return format::KindOf(entry.id, entry.slot, marker_slot.value_or(SIZE_MAX));
   }
 
   RowMark MarkAt(std::size_t slot) const {
@@ -271,87 +229,18 @@ struct EditorLogic::State {
     return comparison->marks[slot - 1];
   }
 
-  const GoneEntry& Removed(const RowRef& ref) const { return comparison->removed[ref.removed]; }
+  const GoneEntry& Removed(const RowRef& ref) const { return comparison->removed[ref.index]; }
 
-  // --- Rows: first the slots shown, with the removed entries between them ---
-
-  std::size_t SlotRows() const { return rows ? rows->size() : entries(); }
-  std::size_t RemovedRows() const {
-    if (!comparison) return 0;
-    return removed_rows ? removed_rows->size() : comparison->removed.size();
-  }
-  std::size_t RowCount() const { return SlotRows() + RemovedRows(); }
-
-  // The index in Comparison::removed of the n-th removed entry shown.
-  std::size_t RemovedShown(std::size_t n) const { return removed_rows ? (*removed_rows)[n] : n; }
-  // How many of the slots shown are `slot` or before it.
-  std::size_t SlotRowsUpTo(std::size_t slot) const {
-    if (!rows) return std::min(slot, entries());
-    return static_cast<std::size_t>(std::upper_bound(rows->begin(), rows->end(), slot) -
-                                    rows->begin());
-  }
-  // The row of the n-th removed entry shown; rising with n.
-  std::size_t RowOfRemoved(std::size_t n) const {
-    return SlotRowsUpTo(comparison->removed[RemovedShown(n)].after) + n;
-  }
-  // How many of the removed entries shown come before the row of `slot`.
-  std::size_t RemovedBefore(std::size_t slot) const {
-    std::size_t low = 0, high = RemovedRows();
-    while (low < high) {
-      const std::size_t mid = low + (high - low) / 2;
-      if (comparison->removed[RemovedShown(mid)].after < slot) {
-        low = mid + 1;
-      } else {
-        high = mid;
-      }
-    }
-    return low;
-  }
-
-  RowRef RefOf(std::size_t row) const {
-    // The removed rows before `row`, and whether `row` is one of them.
-    std::size_t low = 0, high = RemovedRows();
-    while (low < high) {
-      const std::size_t mid = low + (high - low) / 2;
-      if (RowOfRemoved(mid) < row) {
-        low = mid + 1;
-      } else {
-        high = mid;
-      }
-    }
-    if (low < RemovedRows() && RowOfRemoved(low) == row) return {0, RemovedShown(low)};
-    const std::size_t n = row - low;
-    return {rows ? (*rows)[n] : n + 1, 0};
-  }
-  std::size_t SlotOf(std::size_t row) const { return RefOf(row).slot; }
-
-  std::optional<std::size_t> RowOf(const RowRef& ref) const {
-    if (ref.slot == 0) {
-      if (!comparison || ref.removed >= comparison->removed.size()) return std::nullopt;
-      if (!removed_rows) return RowOfRemoved(ref.removed);
-      const auto at = std::lower_bound(removed_rows->begin(), removed_rows->end(), ref.removed);
-      if (at == removed_rows->end() || *at != ref.removed) return std::nullopt;
-      return RowOfRemoved(static_cast<std::size_t>(at - removed_rows->begin()));
-    }
-    std::size_t n = ref.slot - 1;
-    if (!rows) {
-      if (ref.slot < 1 || ref.slot > entries()) return std::nullopt;
-    } else {
-      const auto at = std::lower_bound(rows->begin(), rows->end(), ref.slot);
-      if (at == rows->end() || *at != ref.slot) return std::nullopt;
-      n = static_cast<std::size_t>(at - rows->begin());
-    }
-    return n + RemovedBefore(ref.slot);
-  }
-  std::optional<std::size_t> RowOf(std::size_t slot) const {
-    return slot == 0 ? std::nullopt : RowOf(RowRef{slot, 0});
-  }
+  std::size_t RowCount() const { return map.size(); }
+  RowRef RefOf(std::size_t row) const { return map.At(row); }
+  std::optional<std::size_t> RowOf(const RowRef& ref) const { return map.RowOf(ref); }
+  std::optional<std::size_t> RowOf(std::size_t slot) const { return map.RowOf(RowRef::Slot(slot)); }
 
   // The slot of the row selected, or for a removed entry the slot nearest
   // its place; none without a selection or rows.
   std::optional<std::size_t> SelectedSlot() const {
     if (!selected) return std::nullopt;
-    if (selected->slot != 0) return selected->slot;
+    if (!selected->removed()) return selected->index;
     if (!comparison || entries() == 0) return std::nullopt;
     return std::clamp<std::size_t>(Removed(*selected).after, 1, entries());
   }
@@ -359,13 +248,16 @@ struct EditorLogic::State {
   // A removed entry selected gives way to the slot nearest it, for a
   // comparison that ends or changes.
   void SelectSlotNearby() {
-    if (!selected || selected->slot != 0) return;
+    if (!selected || !selected->removed()) return;
     const std::optional<std::size_t> slot = SelectedSlot();
     selected.reset();
-    if (slot) selected = RowRef{*slot, 0};
+    if (slot) selected = RowRef::Slot(*slot);
   }
 
-  void FindMarker() { marker_slot = MarkerSlot(image()); }
+  void FindMarker() {
+    const std::size_t marker = session.marker_slot();
+    marker_slot = marker == SIZE_MAX ? std::nullopt : std::optional<std::size_t>(marker);
+  }
 
   bool Keeps(std::size_t slot) const {
     if (comparison && comparison->changed_only && MarkAt(slot) == RowMark::kNone) return false;
@@ -384,53 +276,61 @@ struct EditorLogic::State {
     return found.ok() && *found;
   }
 
-  // Chooses the rows again; `narrowing` looks only among those shown, which
-  // hold every row the new choice keeps.
+  // Chooses the rows again, over the table as it now stands unless
+  // `narrowing`, which looks only among those shown, which hold every row
+  // the new choice keeps.
   void ChooseRows(bool narrowing) {
-    rows_exact = true;
+    if (!narrowing) {
+      std::vector<std::size_t> after;
+      if (comparison) {
+        for (const GoneEntry& removed : comparison->removed) after.push_back(removed.after);
+      }
+      map.Reset(entries(), std::move(after));
+    }
     if (!pattern && !(comparison && comparison->changed_only)) {
-      rows.reset();
-      removed_rows.reset();
+      map.ShowAll();
       return;
     }
-    std::vector<std::uint32_t> kept;
-    if (narrowing && rows) {
-      for (std::uint32_t slot : *rows) {
-        if (Keeps(slot)) kept.push_back(slot);
-      }
-    } else {
-      const std::size_t n = entries();
-      for (std::size_t slot = 1; slot <= n; ++slot) {
-        if (Keeps(slot)) kept.push_back(static_cast<std::uint32_t>(slot));
-      }
-    }
-    rows = std::move(kept);
-    if (!pattern || !comparison) {
-      removed_rows.reset();
-      return;
-    }
-    std::vector<std::uint32_t> kept_removed;
-    if (narrowing && removed_rows) {
-      for (std::uint32_t index : *removed_rows) {
-        if (KeepsRemoved(index)) kept_removed.push_back(index);
-      }
-    } else {
-      for (std::size_t index = 0; index < comparison->removed.size(); ++index) {
-        if (KeepsRemoved(index)) kept_removed.push_back(static_cast<std::uint32_t>(index));
-      }
-    }
-    removed_rows = std::move(kept_removed);
+    const RowMap::Keep slots = [this](std::size_t slot) { return Keeps(slot); };
+    const RowMap::Keep removed = [this](std::size_t index) { return KeepsRemoved(index); };
+    map.Choose(slots, pattern && comparison ? &removed : nullptr, narrowing);
   }
 
-  // Shows the slots too, where the filter does not keep them: the rows a
-  // change has just made stay in sight.
-  void AlsoShow(std::span<const std::size_t> slots) {
-    if (!rows) return;
-    for (std::size_t slot : slots) {
-      const auto at = std::lower_bound(rows->begin(), rows->end(), slot);
-      if (at != rows->end() && *at == slot) continue;
-      rows->insert(at, static_cast<std::uint32_t>(slot));
-      rows_exact = false;
+  // The rows after a change of the slots `edit` names, where they were
+  // exactly those the filter keeps: the entries the change did not touch
+  // keep their rows (RowMap::Follow), as their ids, texts and place before
+  // or after the end marker stay. Otherwise, or after a patch, the rows
+  // are chosen again.
+  void FollowEdit(const SessionEdit& edit) {
+    if (!map.choosing() || !map.exact() || edit.kind == SessionEdit::Kind::kPatched ||
+        edit.slots.empty()) {
+      ChooseRows(false);
+      return;
+    }
+    const RowEdit done = edit.kind == SessionEdit::Kind::kAdded     ? RowEdit::kAdded
+                         : edit.kind == SessionEdit::Kind::kRemoved ? RowEdit::kRemoved
+                                                                    : RowEdit::kTexts;
+    map.Follow(done, edit.slots, entries(), [this](std::size_t slot) { return Keeps(slot); });
+  }
+
+  // The marks of slots whose texts alone changed: their entries keep the
+  // partners they had.
+  void RemarkTexts(std::span<const std::size_t> slots) {
+    Comparison& c = *comparison;
+    for (const std::size_t slot : slots) {
+      RowMark& mark = c.marks[slot - 1];
+      c.added -= mark == RowMark::kAdded;
+      c.changed -= mark == RowMark::kChanged;
+      const std::uint32_t old = c.paired[slot - 1];
+      if (old == 0) {
+        mark = RowMark::kAdded;
+      } else {
+        mark = std::ranges::equal(c.entries[old - 1].text, session.EntryAt(slot).text)
+                   ? RowMark::kNone
+                   : RowMark::kChanged;
+      }
+      c.added += mark == RowMark::kAdded;
+      c.changed += mark == RowMark::kChanged;
     }
   }
 
@@ -443,7 +343,7 @@ struct EditorLogic::State {
     if (!now.ok()) return now.status();
     // A removed entry selected stays so while it is still removed.
     const EntryText* was_selected = nullptr;
-    if (selected && selected->slot == 0 && selected->removed < c.removed.size()) {
+    if (selected && selected->removed() && selected->index < c.removed.size()) {
       was_selected = Removed(*selected).entry;
     }
     SelectSlotNearby();
@@ -451,9 +351,14 @@ struct EditorLogic::State {
     const EntryIndex new_index(*now);
     const EntryDiff diff = DiffEntries(c.entries, old_index, *now, new_index);
     c.marks.assign(now->size(), RowMark::kNone);
+    c.paired.assign(now->size(), 0);
+    for (std::size_t i = 0; i < now->size(); ++i) {
+      const std::optional<std::size_t> old =
+          old_index.Find({(*now)[i].id, new_index.Occurrence(i), false});
+      if (old) c.paired[i] = static_cast<std::uint32_t>(*old + 1);
+    }
     c.added = c.changed = 0;
     c.removed.clear();
-    removed_rows.reset();
     std::vector<bool> gone(c.entries.size(), false);
     for (const EntryDifference& d : diff.differences) {
       switch (d.kind) {
@@ -489,15 +394,16 @@ struct EditorLogic::State {
         paired_slot = found ? (*now)[*found].slot : 0;
       }
       const EntryText& old = c.entries[i];
-      c.removed.push_back({paired_slot, &old, format::KindOf(old.id, old.slot, c.marker_slot)});
+      c.removed.push_back(
+          {paired_slot, &old, format::KindOf(old.id, old.slot, c.marker_slot.value_or(SIZE_MAX))});
     }
     // Out of order only where the entries both have are in another order.
     std::stable_sort(c.removed.begin(), c.removed.end(),
                      [](const GoneEntry& a, const GoneEntry& b) { return a.after < b.after; });
     for (std::size_t i = 0; was_selected != nullptr && i < c.removed.size(); ++i) {
-      if (c.removed[i].entry == was_selected) selected = RowRef{0, i};
+      if (c.removed[i].entry == was_selected) selected = RowRef::Removed(i);
     }
-    c.other = OtherDifferences(c.bytes, c.entries, image(), *now, diff);
+    c.other = OtherDifferences(c.bytes, c.entries, session.Image(), *now, diff);
     return Status::Ok();
   }
 };
@@ -627,7 +533,10 @@ bool EditorLogic::CanClose() {
   return answer == 1;
 }
 
-void EditorLogic::SetBackup(BackupKind kind) { backup_.kind = kind; }
+void EditorLogic::SetBackup(BackupKind kind) {
+  backup_.kind = kind;
+  view_.ShowCommands(Commands());
+}
 
 // --- The table ---
 
@@ -638,13 +547,13 @@ EditorRow EditorLogic::Row(std::size_t row) const {
   if (!state_ || row >= state_->RowCount()) return out;
   const RowRef ref = state_->RefOf(row);
   EntryText entry;
-  if (ref.slot == 0) {
+  if (ref.removed()) {
     const GoneEntry& removed = state_->Removed(ref);
     entry = *removed.entry;
     out.kind = removed.kind;
     out.mark = RowMark::kRemoved;
   } else {
-    entry = state_->EntryAt(ref.slot);
+    entry = state_->EntryAt(ref.index);
     out.slot = entry.slot;
     out.kind = state_->KindAt(entry);
     out.mark = state_->MarkAt(entry.slot);
@@ -653,6 +562,7 @@ EditorRow EditorLogic::Row(std::size_t row) const {
   if (format::IsMissionKind(out.kind)) out.image = ImageName(entry.id);
   out.bytes = entry.text.size();
   out.text = VisibleText(entry.text);
+  out.matches = Matches(entry.text, filter_folded_);
   return out;
 }
 
@@ -661,7 +571,7 @@ void EditorLogic::SelectionChanged(std::optional<std::size_t> row) {
   state_->selected.reset();
   if (row && *row < state_->RowCount()) state_->selected = state_->RefOf(*row);
   view_.ShowCommands(Commands());
-  ShowScreenshot();
+  ShowSelected();
 }
 
 std::optional<std::size_t> EditorLogic::SelectedRow() const {
@@ -676,6 +586,11 @@ std::optional<std::size_t> EditorLogic::RowOfSlot(std::size_t slot) const {
 void EditorLogic::SetFilter(std::string_view text) {
   const bool narrowing = !filter_.empty() && text.find(filter_) != std::string_view::npos;
   filter_ = std::string(text);
+  filter_folded_.clear();
+  if (Result<std::vector<std::byte>> stored = StoredText(filter_); stored.ok()) {
+    filter_folded_ = std::move(stored).value();
+    for (std::byte& b : filter_folded_) b = FoldCase(b);
+  }
   if (!state_) return;
   if (filter_.empty()) {
     state_->pattern.reset();
@@ -683,7 +598,7 @@ void EditorLogic::SetFilter(std::string_view text) {
     // A literal text is refused only when empty.
     state_->pattern = TextPattern::Make(filter_, {}).value();
   }
-  state_->ChooseRows(narrowing && state_->rows_exact);
+  state_->ChooseRows(narrowing && state_->map.choosing() && state_->map.exact());
   ShowChosenRows();
 }
 
@@ -700,7 +615,7 @@ void EditorLogic::ShowChosenRows() {
   }
   view_.ShowStatus(RowsText());
   view_.ShowCommands(Commands());
-  ShowScreenshot();
+  ShowSelected();
 }
 
 // --- Changes ---
@@ -712,62 +627,94 @@ TextPreview EditorLogic::PreviewText(std::size_t row, std::string_view text) con
     return preview;
   }
   const RowRef ref = state_->RefOf(row);
-  if (ref.slot == 0) {
+  if (ref.removed()) {
     preview.old_bytes = state_->Removed(ref).entry->text.size();
+    preview.summary = Plural(preview.old_bytes, "byte", "bytes");
     preview.problem = RemovedRefusal(state_->Removed(ref), state_->comparison->path);
-    preview.summary = preview.problem;
     return preview;
   }
-  preview.old_bytes = state_->EntryAt(ref.slot).text.size();
+  const EntryText entry = state_->EntryAt(ref.index);
+  preview.old_bytes = entry.text.size();
   const Result<std::vector<std::byte>> stored = StoredFromVisible(text);
   if (!stored.ok()) {
+    preview.summary = "was " + Plural(preview.old_bytes, "byte", "bytes");
     preview.problem = AsSentence(stored.status().message());
-    preview.summary = preview.problem;
     return preview;
   }
   preview.bytes = stored->size();
-  preview.summary =
-      Plural(preview.bytes, "byte", "bytes") + " (was " + std::to_string(preview.old_bytes) + ")";
+  preview.summary = Plural(preview.bytes, "byte", "bytes");
+  if (preview.bytes != preview.old_bytes)
+    preview.summary += " (was " + Grouped(preview.old_bytes) + ")";
+  // The main window reads a mission's text from a window of 70 bytes.
+  if (format::IsMissionKind(state_->KindAt(entry)) && preview.bytes >= format::kTextWindow) {
+    preview.summary +=
+        "; the main window shows the first " + Grouped(format::kTextWindow - 1) + " of a mission's";
+  }
   preview.can_apply = true;
   return preview;
+}
+
+EntryDetails EditorLogic::Details(std::optional<std::size_t> row) const {
+  EntryDetails details;
+  if (!state_ || !row || *row >= state_->RowCount()) return details;
+  const EditorRow shown = Row(*row);
+  details.row = row;
+  details.heading = std::to_string(shown.id) + " · " + CellText(shown, EditorColumn::kKind) +
+                    (shown.slot == 0 ? std::string() : " · slot " + Grouped(shown.slot));
+  details.text = shown.text;
+  details.editable = shown.mark != RowMark::kRemoved;
+  details.summary = details.editable ? PreviewText(*row, shown.text).Line()
+                                     : Plural(shown.bytes, "byte", "bytes");
+  return details;
+}
+
+std::string EditorLogic::EditTitle(std::size_t row) const {
+  const EditorRow shown = Row(row);
+  return "Edit the text of " + std::to_string(shown.id) +
+         (shown.slot == 0 ? std::string() : " (slot " + Grouped(shown.slot) + ")");
 }
 
 std::string EditorLogic::EditableText(std::size_t row) const {
   if (!state_ || row >= state_->RowCount()) return {};
   const RowRef ref = state_->RefOf(row);
-  return VisibleText(ref.slot == 0 ? state_->Removed(ref).entry->text
-                                   : state_->EntryAt(ref.slot).text);
+  return VisibleText(ref.removed() ? state_->Removed(ref).entry->text
+                                   : state_->EntryAt(ref.index).text);
 }
 
 bool EditorLogic::SetText(std::size_t row, std::string_view text) {
   if (!state_ || row >= state_->RowCount()) return false;
-  const std::size_t slot = state_->SlotOf(row);
-  if (slot == 0) {
-    view_.ShowMessage(
-        MessageIcon::kExclamation, "The text was not changed.",
-        RemovedRefusal(state_->Removed(state_->RefOf(row)), state_->comparison->path));
+  const RowRef ref = state_->RefOf(row);
+  if (ref.removed()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The text was not changed.",
+                      RemovedRefusal(state_->Removed(ref), state_->comparison->path));
     return false;
   }
+  const std::size_t slot = ref.index;
   const Result<std::vector<std::byte>> stored = StoredFromVisible(text);
   if (!stored.ok()) {
     view_.ShowMessage(MessageIcon::kExclamation, "The text was not changed.",
                       AsSentence(stored.status().message()));
     return false;
   }
-  return Changed(state_->session.SetText(slot, *stored), "The text was not changed.", "");
+  const EntryText before = state_->EntryAt(slot);
+  return Changed(state_->session.SetText(slot, *stored), "The text was not changed.",
+                 std::to_string(before.id) + ": text changed, " + Grouped(before.text.size()) +
+                     " → " + Plural(stored->size(), "byte", "bytes"));
 }
 
 TextPreview EditorLogic::PreviewMission(std::string_view text) const {
   TextPreview preview;
+  preview.summary =
+      Grouped(CharacterCount(text)) + " of " + Grouped(format::kMaxNewTextLength) + " characters";
+  // Nothing typed yet is nothing wrong: there is only nothing to add.
+  if (text.empty()) return preview;
   NewTexts texts;
-  const Status added = texts.Add(text);
-  preview.summary = std::to_string(CharacterCount(text)) + " of " +
-                    std::to_string(format::kMaxNewTextLength) + " characters";
-  if (!added.ok()) {
+  if (const Status added = texts.Add(text); !added.ok()) {
     preview.problem = AsSentence(added.message());
     return preview;
   }
   preview.bytes = texts.stored().size() - 1;  // without its NUL
+  preview.summary += ", " + Plural(preview.bytes, "byte", "bytes");
   preview.can_apply = state_ != nullptr;
   if (!state_) preview.problem = "Open a database first.";
   return preview;
@@ -781,25 +728,27 @@ bool EditorLogic::AddMission(std::string_view text) {
                       AsSentence(added.message()));
     return false;
   }
-  return Changed(state_->session.Insert(texts), "The mission was not added.", "");
+  return Changed(state_->session.Insert(texts), "The mission was not added.",
+                 "Mission added: " + Plural(texts.stored().size() - 1, "byte", "bytes"));
 }
 
 bool EditorLogic::Remove(std::size_t row) {
   if (!state_ || row >= state_->RowCount()) return false;
-  const std::size_t slot = state_->SlotOf(row);
-  if (slot == 0) {
-    view_.ShowMessage(
-        MessageIcon::kExclamation, "The entry was not removed.",
-        RemovedRefusal(state_->Removed(state_->RefOf(row)), state_->comparison->path));
+  const RowRef ref = state_->RefOf(row);
+  if (ref.removed()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The entry was not removed.",
+                      RemovedRefusal(state_->Removed(ref), state_->comparison->path));
     return false;
   }
+  const std::size_t slot = ref.index;
   if (slot == state_->marker_slot) {
     view_.ShowMessage(MessageIcon::kExclamation, "The end marker cannot be removed.",
                       "New missions go just before it, and the main window lists the missions up "
                       "to it.");
     return false;
   }
-  return Changed(state_->session.Remove(slot), "The entry was not removed.", "");
+  return Changed(state_->session.Remove(slot), "The entry was not removed.",
+                 std::to_string(state_->EntryAt(slot).id) + ": entry removed");
 }
 
 bool EditorLogic::Undo() {
@@ -889,7 +838,11 @@ bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refu
   }
   State& s = *state_;
   s.FindMarker();
-  if (s.comparison) {
+  // A change of texts alone keeps every entry's partner in the comparison.
+  const bool texts_only = edit->kind == SessionEdit::Kind::kTexts;
+  if (s.comparison && texts_only && s.comparison->paired.size() == s.entries()) {
+    s.RemarkTexts(edit->slots);
+  } else if (s.comparison) {
     if (const Status compared = s.Compare(); !compared.ok()) {
       view_.ShowMessage(MessageIcon::kExclamation, "The comparison was ended.",
                         AsSentence(compared.message()));
@@ -916,13 +869,16 @@ bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refu
       break;
   }
   // A filter chooses among the rows as they now are, and the rows just
-  // changed or added stay in sight.
-  const bool filtered = s.rows.has_value();
+  // changed or added stay in sight; without one, every row of the table
+  // as it now is.
+  const bool filtered = s.map.choosing();
   if (filtered) {
-    if (!s.comparison) s.ChooseRows(false);
+    if (!s.comparison || texts_only) s.FollowEdit(*edit);
     if (edit->kind == SessionEdit::Kind::kTexts || edit->kind == SessionEdit::Kind::kAdded) {
-      s.AlsoShow(slots);
+      s.map.AlsoShow(slots);
     }
+  } else if (!s.comparison || texts_only) {
+    s.ChooseRows(false);
   }
   if (edit->kind == SessionEdit::Kind::kTexts && !s.comparison && !filtered) {
     // The rows stay; only those of the slots changed.
@@ -938,23 +894,24 @@ bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refu
     view_.ShowRows(s.RowCount());
   }
   // The row to select: the one changed, or where a removed one was.
-  if (focus && focus >= 1 && !s.RowOf(*focus) && s.rows && !s.rows->empty()) {
-    const auto after = std::lower_bound(s.rows->begin(), s.rows->end(), *focus);
-    focus = after == s.rows->end() ? s.rows->back() : *after;
+  if (focus && *focus >= 1 && !s.RowOf(*focus) && s.map.choosing()) {
+    focus = s.map.SlotNear(*focus);
   }
   // A removed entry selected stays so after a patch, which leaves it removed.
   const std::optional<RowRef> was = s.selected;
   s.selected.reset();
-  if (edit->kind == SessionEdit::Kind::kPatched && was && was->slot == 0 && s.RowOf(*was)) {
+  if (edit->kind == SessionEdit::Kind::kPatched && was && was->removed() && s.RowOf(*was)) {
     s.selected = was;
     view_.SelectRow(*s.RowOf(*was));
   } else if (focus) {
     if (const std::optional<std::size_t> row = s.RowOf(*focus)) {
-      s.selected = RowRef{*focus, 0};
+      s.selected = RowRef::Slot(*focus);
       view_.SelectRow(*row);
     }
   }
-  Refresh(note.empty() ? edit->description : note);
+  // Whether the file holds the change yet, which an undo may bring back.
+  Refresh((note.empty() ? edit->description : note) +
+          (modified() ? ", not saved yet" : ", as the file holds it"));
   return true;
 }
 
@@ -974,8 +931,8 @@ bool EditorLogic::ExportTo(const std::string& path) {
   if (!state_) return false;
   const TranslationFormat format =
       EndsWithCsv(path) ? TranslationFormat::kCsv : TranslationFormat::kPo;
-  Result<Exported> exported =
-      ExportTranslations(state_->image(), state_->session.path(), PathFromUtf8(path), format, fs_);
+  Result<Exported> exported = ExportTranslations(state_->session.Image(), state_->session.path(),
+                                                 PathFromUtf8(path), format, fs_);
   if (!exported.ok()) {
     view_.ShowMessage(MessageIcon::kExclamation, "The texts were not exported.",
                       AsSentence(exported.status().message()));
@@ -1129,9 +1086,9 @@ bool EditorLogic::CompareWith(const std::string& path) {
   state_->ChooseRows(false);
   ShowChosenRows();
   const Comparison& c = *state_->comparison;
-  const std::string summary = "Compared with " + FileName(file) + ": " + std::to_string(c.added) +
-                              " added, " + std::to_string(c.changed) + " changed, " +
-                              std::to_string(c.removed.size()) + " removed";
+  const std::string summary = "Compared with " + FileName(file) + ": " + Grouped(c.added) +
+                              " added, " + Grouped(c.changed) + " changed, " +
+                              Grouped(c.removed.size()) + " removed";
   // The entries are all in the table; only what lies outside them is told.
   if (!c.other.empty()) {
     (void)view_.ShowReport({.title = "Compared with " + FileName(file),
@@ -1178,7 +1135,7 @@ bool EditorLogic::MakePatchTo(const std::string& path) {
     return false;
   };
   Result<CreatedPatch> created =
-      CreatePatch(c.bytes, state_->image(), FileName(c.path), FileName(database));
+      CreatePatch(c.bytes, state_->session.Image(), FileName(c.path), FileName(database));
   if (!created.ok()) return refuse(created.status());
   // Never written over either database, whatever name leads to it.
   DurableWrite how;
@@ -1277,12 +1234,17 @@ void EditorLogic::ChooseScreenshotFolder() {
 
 void EditorLogic::SetScreenshotFolder(const std::string& folder) {
   screenshot_folder_ = PathFromUtf8(folder);
-  ShowScreenshot();
+  ShowSelected();
 }
 
 std::filesystem::path EditorLogic::ScreenshotFolder() const {
   if (!screenshot_folder_.empty() || !state_) return screenshot_folder_;
   return state_->session.path().parent_path();
+}
+
+void EditorLogic::ShowSelected() {
+  ShowScreenshot();
+  view_.ShowDetails(Details(SelectedRow()));
 }
 
 void EditorLogic::ShowScreenshot() {
@@ -1292,8 +1254,8 @@ void EditorLogic::ShowScreenshot() {
   }
   const RowRef& selected = *state_->selected;
   const EntryText entry =
-      selected.slot == 0 ? *state_->Removed(selected).entry : state_->EntryAt(selected.slot);
-  const RowKind kind = selected.slot == 0 ? state_->Removed(selected).kind : state_->KindAt(entry);
+      selected.removed() ? *state_->Removed(selected).entry : state_->EntryAt(selected.index);
+  const RowKind kind = selected.removed() ? state_->Removed(selected).kind : state_->KindAt(entry);
   if (!format::IsMissionKind(kind)) {
     view_.ShowScreenshot({}, "Only a mission has a screenshot.");
     return;
@@ -1307,6 +1269,91 @@ void EditorLogic::ShowScreenshot() {
   } else {
     view_.ShowScreenshot({}, image + " is not in " + DisplayPath(folder) + ".");
   }
+}
+
+// --- Commands ---
+
+void EditorLogic::Run(EditorCommand command) {
+  if (Info(command).view_does || !IsEnabled(command, Commands())) return;
+  switch (command) {
+    case EditorCommand::kOpen:
+      Open();
+      break;
+    case EditorCommand::kReload:
+      Reload();
+      break;
+    case EditorCommand::kSave:
+      (void)Save();
+      break;
+    case EditorCommand::kSaveAs:
+      (void)SaveAs();
+      break;
+    case EditorCommand::kBackupNone:
+      SetBackup(BackupKind::kNone);
+      break;
+    case EditorCommand::kBackupSimple:
+      SetBackup(BackupKind::kSimple);
+      break;
+    case EditorCommand::kBackupNumbered:
+      SetBackup(BackupKind::kNumbered);
+      break;
+    case EditorCommand::kExport:
+      Export();
+      break;
+    case EditorCommand::kImport:
+      Import();
+      break;
+    case EditorCommand::kUndo:
+      (void)Undo();
+      break;
+    case EditorCommand::kRedo:
+      (void)Redo();
+      break;
+    case EditorCommand::kRemove:
+      if (const std::optional<std::size_t> row = SelectedRow()) (void)Remove(*row);
+      break;
+    case EditorCommand::kCompare:
+      Compare();
+      break;
+    case EditorCommand::kChangedOnly:
+      SetChangedOnly(!Commands().changed_only);
+      break;
+    case EditorCommand::kEndComparison:
+      EndComparison();
+      break;
+    case EditorCommand::kMakePatch:
+      MakePatch();
+      break;
+    case EditorCommand::kApplyPatch:
+      ApplyPatch();
+      break;
+    case EditorCommand::kScreenshotFolder:
+      ChooseScreenshotFolder();
+      break;
+    case EditorCommand::kKeys:
+      ShowKeys();
+      break;
+    case EditorCommand::kAbout:
+      ShowAbout();
+      break;
+    case EditorCommand::kClose:
+    case EditorCommand::kEditText:
+    case EditorCommand::kAddMission:
+    case EditorCommand::kFilter:
+    case EditorCommand::kReplace:
+      break;
+  }
+}
+
+void EditorLogic::ShowAbout() {
+  view_.ShowMessage(MessageIcon::kInformation, std::string(kProgram) + " " + ORVA_VERSION,
+                    "Edits every entry of a text database: its texts, missions added and "
+                    "entries removed, translations and patches.");
+}
+
+void EditorLogic::ShowKeys() {
+  (void)view_.ShowReport(
+      {.title = "Keys", .summary = "The editor's keys:", .lines = EditorKeys(), .choices = {}});
 }
 
 // --- The state ---
@@ -1329,17 +1376,16 @@ std::string EditorLogic::Title() const {
 
 EditorCommands EditorLogic::Commands() const {
   EditorCommands c;
-  c.undo_text = "Undo";
-  c.redo_text = "Redo";
+  c.backup = backup_.kind;
   if (!state_) return c;
   const EditSession& session = state_->session;
   c.has_database = true;
-  c.can_edit = SelectedRow().has_value() && state_->selected->slot != 0;
-  c.can_remove = c.can_edit && state_->selected->slot != state_->marker_slot;
+  c.can_edit = SelectedRow().has_value() && !state_->selected->removed();
+  c.can_remove = c.can_edit && state_->selected->index != state_->marker_slot;
   c.can_undo = session.can_undo();
   c.can_redo = session.can_redo();
-  if (c.can_undo) c.undo_text += " " + session.undo_description();
-  if (c.can_redo) c.redo_text += " " + session.redo_description();
+  if (c.can_undo) c.undo_text = session.undo_description();
+  if (c.can_redo) c.redo_text = session.redo_description();
   c.can_save = session.modified();
   c.comparing = state_->comparison.has_value();
   c.changed_only = c.comparing && state_->comparison->changed_only;
@@ -1350,14 +1396,14 @@ std::string EditorLogic::RowsText() const {
   if (!state_) return {};
   const std::size_t all = state_->entries();
   std::string text = Plural(all, "entry", "entries");
-  if (state_->rows) text = std::to_string(state_->rows->size()) + " of " + text;
+  if (state_->map.choosing()) text = Grouped(state_->map.SlotsShown()) + " of " + text;
   // The rows of removed entries are not among this database's entries.
   if (state_->comparison && !state_->comparison->removed.empty()) {
     const std::size_t removed = state_->comparison->removed.size();
-    text +=
-        " and " +
-        (state_->removed_rows ? std::to_string(state_->RemovedRows()) + " of " : std::string()) +
-        std::to_string(removed) + " removed";
+    text += " and " +
+            (state_->map.choosing_removed() ? Grouped(state_->map.RemovedShown()) + " of "
+                                            : std::string()) +
+            Grouped(removed) + " removed";
   }
   return text;
 }
@@ -1371,7 +1417,7 @@ void EditorLogic::Refresh(const std::string& note) {
   view_.ShowTitle(Title());
   view_.ShowCommands(Commands());
   ShowStatusLine(note);
-  ShowScreenshot();
+  ShowSelected();
 }
 
 }  // namespace orva

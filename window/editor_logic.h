@@ -29,55 +29,13 @@
 #include "storage/backup.h"
 #include "storage/file_system.h"
 #include "storage/status.h"
+#include "window/editor_commands.h"
+#include "window/editor_display.h"
 #include "window/form1_logic.h"
 
 namespace orva {
 
 struct SessionEdit;
-
-// The table's columns, in order.
-enum class EditorColumn { kSlot, kId, kKind, kImage, kBytes, kText };
-inline constexpr int kEditorColumnCount = 6;
-// The column's heading: "Slot", "ID", "Kind", "Image", "Bytes", "Text".
-std::string_view ColumnTitle(EditorColumn column);
-
-// What the main window makes of an entry (format::KindOf): a mission it
-// lists, the end marker (new missions go before it), anything else (an id
-// below 5000, or what follows the marker), or a mission id past table slot
-// 1000, which the main window never reads.
-using RowKind = format::EntryKind;
-// "mission", "end marker", "other", "unlisted mission".
-std::string_view RowKindName(RowKind kind);
-
-// How a row stands against the database compared with (Compare): an entry
-// added or changed since, or one that only the database compared with has,
-// shown where it was.
-enum class RowMark { kNone, kAdded, kChanged, kRemoved };
-
-struct EditorRow {
-  // The table slot, from 1; 0 for a removed entry, which has none here.
-  std::size_t slot = 0;
-  std::int32_t id = 0;
-  RowKind kind = RowKind::kOther;
-  std::string image;      // "shot003.bmp" for a mission of either kind, else empty
-  std::size_t bytes = 0;  // the text's length as stored, without its NUL
-  std::string text;       // with control characters drawn as symbols; a removed entry's as it was
-  RowMark mark = RowMark::kNone;
-};
-
-// What the commands can do now, for menus, buttons and their captions.
-struct EditorCommands {
-  bool has_database = false;
-  bool can_edit = false;    // a row of this database's is selected, not a removed entry
-  bool can_remove = false;  // and it is not the end marker
-  bool can_undo = false;
-  bool can_redo = false;
-  std::string undo_text;  // "Undo Set 5003", or "Undo" when there is nothing
-  std::string redo_text;  // "Redo Set 5003", or "Redo"
-  bool can_save = false;  // modified
-  bool comparing = false;
-  bool changed_only = false;
-};
 
 // A file dialog: an existing file to read, a file to write (the dialog asks
 // before replacing one), or a folder.
@@ -95,6 +53,7 @@ struct FileRequest {
 
 // A modal question with its own buttons, such as Save/Discard/Cancel.
 struct Question {
+  std::string title{editor_words::kProgram};  // the box's; short, not cut off
   MessageIcon icon = MessageIcon::kExclamation;
   std::string text;
   std::string details;               // plain words below the text, may be empty
@@ -114,13 +73,29 @@ struct Report {
   std::vector<std::string> choices;
 };
 
-// What a text typed for a row or for a new mission would be.
+// What a text typed for a row or for a new mission would be. A view shows
+// the summary and, apart and marked, the problem; where it has one line for
+// both, Line().
 struct TextPreview {
-  std::size_t bytes = 0;      // as it would be stored
+  std::size_t bytes = 0;      // as it would be stored, without its NUL
   std::size_t old_bytes = 0;  // the row's text now; 0 for a new mission
-  std::string summary;        // "23 bytes (was 20)", or "12 of 45 characters"
-  std::string problem;        // why it cannot be stored, empty when it can
+  std::string summary;        // "23 bytes (was 20)", or "12 of 45 characters, 12 bytes"
+  std::string problem;        // why it cannot be stored; empty when it can, or is not typed yet
   bool can_apply = false;
+
+  std::string Line() const {
+    if (problem.empty()) return summary;
+    return summary.empty() ? problem : summary + " · " + problem;
+  }
+};
+
+// The selected entry, whole, for the details pane below the table.
+struct EntryDetails {
+  std::optional<std::size_t> row;  // none: nothing is selected
+  std::string heading;             // "5001 · mission · slot 2"
+  std::string text;                // the whole text as EditableText gives it
+  std::string summary;             // "22 bytes", and for a mission what the main window shows
+  bool editable = false;           // not a removed entry
 };
 
 struct ReplaceRequest {
@@ -171,6 +146,9 @@ class EditorView {
   // The selected mission's screenshot: a path to an existing image, or empty
   // for none, with `caption` saying which file it is or why there is none.
   virtual void ShowScreenshot(const std::string& path, const std::string& caption) = 0;
+  // The selected entry in the details pane; called whenever the selection
+  // or its entry changes. The pane edits through PreviewText and SetText.
+  virtual void ShowDetails(const EntryDetails& details) = 0;
   // The database at `path` was written: another window showing it may read it
   // again.
   virtual void DatabaseSaved(const std::string& path) = 0;
@@ -232,6 +210,10 @@ class EditorLogic {
   TextPreview PreviewText(std::size_t row, std::string_view text) const;
   // The text the editor box starts with: the row's text as shown.
   std::string EditableText(std::size_t row) const;
+  // The row's entry for the details pane.
+  EntryDetails Details(std::optional<std::size_t> row) const;
+  // The title of the dialog that edits the row's text.
+  std::string EditTitle(std::size_t row) const;
   bool SetText(std::size_t row, std::string_view text);
   // A new mission before the end marker, as the main window's Insert makes it.
   TextPreview PreviewMission(std::string_view text) const;
@@ -283,6 +265,16 @@ class EditorLogic {
   void ChooseScreenshotFolder();
   void SetScreenshotFolder(const std::string& folder);
 
+  // --- Commands ---
+
+  // Does a command of the table (editor_commands.h) that is not the view's
+  // own, when it is enabled now: a menu item, a shortcut.
+  void Run(EditorCommand command);
+  // Help ▸ About: the program's name and version.
+  void ShowAbout();
+  // Help ▸ Keys: every key and what it does.
+  void ShowKeys();
+
   // --- The state, for views and tests ---
 
   bool has_database() const;
@@ -302,6 +294,7 @@ class EditorLogic {
   void ShowChosenRows();
   std::filesystem::path ScreenshotFolder() const;
   void ShowScreenshot();
+  void ShowSelected();
   std::string RowsText() const;
   void ShowStatusLine(const std::string& note);
   void Refresh(const std::string& note);
@@ -310,6 +303,7 @@ class EditorLogic {
   FileSystem& fs_;
   BackupPolicy backup_;
   std::string filter_;
+  std::vector<std::byte> filter_folded_;     // its stored bytes, case folded; none when it has none
   std::filesystem::path screenshot_folder_;  // empty: the database's folder
   std::unique_ptr<State> state_;
 };

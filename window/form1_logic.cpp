@@ -29,13 +29,6 @@ char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A
 
 std::string_view OpenDialogTitle() { return kOpenDialogTitle; }
 
-std::string AsSentence(std::string reason) {
-  if (reason.empty()) return reason;
-  if (reason[0] >= 'a' && reason[0] <= 'z') reason[0] = static_cast<char>(reason[0] - 'a' + 'A');
-  if (reason.back() != '.') reason += '.';
-  return reason;
-}
-
 bool IsDatabaseFileName(std::string_view file_name) {
   if (file_name.size() < kDatabaseExtension.size()) return false;
   const std::string_view tail = file_name.substr(file_name.size() - kDatabaseExtension.size());

@@ -15,6 +15,7 @@
 #include "database/mission_list.h"
 #include "window/form1_layout.h"
 #include "window/mission_database.h"
+#include "window/sentences.h"
 
 namespace orva {
 
@@ -122,9 +123,6 @@ class Form1Logic {
 // The Open dialog's title and filter, and whether a file's name is a
 // database's (*.def, in any case): what a drop onto the window may carry.
 std::string_view OpenDialogTitle();
-// The library's reasons are clauses ("the entry count is negative"); the
-// windows' boxes show them as sentences ("The entry count is negative.").
-std::string AsSentence(std::string reason);
 bool IsDatabaseFileName(std::string_view file_name);
 
 }  // namespace orva

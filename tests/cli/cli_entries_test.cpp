@@ -75,6 +75,12 @@ TEST_F(CliEntriesTest, ListsEveryEntryWithItsKindAndKeepsThoseEveryFilterTakes) 
   EXPECT_EQ(Lines(bad.err), 1);
   EXPECT_NE(bad.err.find("--regex: the regular expression is not valid"), std::string::npos);
   EXPECT_EQ(Run({"entries", db_, "--kind", "missions"}).exit_code, 2);
+
+  // An id is matched as it is written, minus sign and all.
+  test_support::WriteFileBytes(
+      db_, DatabaseBuilder().Entry(-7, "минус").Entry(5001, "a").Marker("z").Build());
+  EXPECT_EQ(Slots({"--match=-7"}), "1");
+  EXPECT_EQ(Slots({"--match", "7"}), "1");
 }
 
 // Patterns made to break a regular expression engine: nested far deeper

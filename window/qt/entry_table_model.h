@@ -15,6 +15,10 @@ class EntryTableModel : public QAbstractTableModel {
   Q_OBJECT
 
  public:
+  // The Text column's filter matches: a QVariantList of QPoint(first, length),
+  // in characters.
+  static constexpr int kMatchesRole = Qt::UserRole + 1;
+
   explicit EntryTableModel(EditorLogic& logic, QObject* parent = nullptr);
 
   int rowCount(const QModelIndex& parent = {}) const override;

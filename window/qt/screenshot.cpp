@@ -5,8 +5,9 @@
 // then shows the help panel (Help...) and grabs the window again into HELP.png.
 // Given EDITOR.png, it opens a copy of DATABASE in the editor too, from a
 // folder of its own ("ORVA sample" in the temporary folder) beside a
-// screenshot it draws for the mission it selects, and grabs the editor
-// window into it.
+// screenshot it draws for one mission, selects the mission with the longest
+// text, which has no screenshot, so that its text is read whole in the
+// table and the details pane, and grabs the editor window into it.
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -80,11 +81,11 @@ bool SaveEditor(const char* database, const char* file) {
   bool saved = false;
   if (ready) {
     orva::EditorWindow editor;
-    editor.resize(1000, 480);
+    editor.resize(1000, 640);
     editor.show();
     if (editor.OpenFile(copy)) {
       auto* table = editor.findChild<QTableView*>(QStringLiteral("entries"));
-      table->setCurrentIndex(table->model()->index(7, 0));
+      table->setCurrentIndex(table->model()->index(6, 0));
       saved = Save(editor, file);
     }
   }

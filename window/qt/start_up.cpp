@@ -17,9 +17,9 @@
 #include <utility>
 #include <vector>
 
-#include "window/command_line.h"
 #include "window/qt/editor_window.h"
 #include "window/qt/form1.h"
+#include "window/window_arguments.h"
 
 namespace orva {
 namespace {

@@ -300,19 +300,20 @@ bool RunTextDialog(HWND owner, const TextDialog& dialog) {
 }
 
 void RunReplaceDialog(HWND owner, const ReplaceDialog& dialog) {
-  DialogTemplate made("Find and replace", 300, 103);
-  made.Add(kStatic, "&Find:", -1, 7, 9, 52, 9, SS_LEFT);
+  DialogTemplate made(editor_words::kReplaceTitle, 300, 103);
+  made.Add(kStatic, editor_words::kFindLabel, -1, 7, 9, 52, 9, SS_LEFT);
   made.Add(kEdit, "", kDialogTextId, 62, 7, 231, 14, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL);
-  made.Add(kStatic, "Replace &with:", -1, 7, 27, 52, 9, SS_LEFT);
+  made.Add(kStatic, editor_words::kReplacementLabel, -1, 7, 27, 52, 9, SS_LEFT);
   made.Add(kEdit, "", kDialogReplacementId, 62, 25, 231, 14,
            WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL);
-  made.Add(kButton, "&Regular expression", kDialogRegexId, 62, 44, 110, 10,
+  made.Add(kButton, editor_words::kRegex, kDialogRegexId, 62, 44, 110, 10,
            WS_TABSTOP | BS_AUTOCHECKBOX);
-  made.Add(kButton, "Match &case", kDialogMatchCaseId, 176, 44, 100, 10,
+  made.Add(kButton, editor_words::kMatchCase, kDialogMatchCaseId, 176, 44, 100, 10,
            WS_TABSTOP | BS_AUTOCHECKBOX);
   made.Add(kStatic, "", kDialogSummaryId, 7, 60, 286, 9, SS_LEFT | SS_NOPREFIX);
   made.Add(kStatic, "", kDialogProblemId, 7, 70, 286, 9, SS_LEFT | SS_NOPREFIX);
-  made.Add(kButton, "Replace &All", IDOK, 187, 82, 56, 14, WS_TABSTOP | BS_DEFPUSHBUTTON);
+  made.Add(kButton, editor_words::kReplaceAll, IDOK, 187, 82, 56, 14,
+           WS_TABSTOP | BS_DEFPUSHBUTTON);
   made.Add(kButton, "Close", IDCANCEL, 247, 82, 46, 14, WS_TABSTOP | BS_PUSHBUTTON);
   ReplaceDialogWindow window(dialog);
   (void)window.Run(owner, made);

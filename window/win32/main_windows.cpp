@@ -1,4 +1,4 @@
-// orva.exe: ORVA's windows, with the command line of window/command_line.h.
+// orva.exe: ORVA's windows, with the command line of window/window_arguments.h.
 // `orva.exe [FILE]` shows the main window and opens FILE if one is named (as
 // Explorer's "Open with" starts it); `orva.exe --edit [FILE]` shows the
 // editor alone; --help and --version answer in a message box. The main window's mission list opens
@@ -20,9 +20,9 @@
 
 #include "storage/path_text.h"
 #include "storage/utf16.h"
-#include "window/command_line.h"
-#include "window/win32/editor_windows.h"
+#include "window/win32/editor_view_windows.h"
 #include "window/win32/form1_windows.h"
+#include "window/window_arguments.h"
 
 namespace {
 

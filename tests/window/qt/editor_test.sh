@@ -100,7 +100,7 @@ keys ctrl+Home Delete ctrl+z ctrl+shift+z ctrl+z ctrl+y ctrl+z
 keys Down Down Down Down Down Down Down Down Delete
 # Insert opens the new mission's box; Enter adds it.
 keys Insert
-focus=$(window '^Add Mission$')
+focus=$(window '^Add a mission$')
 if [[ -z $focus ]]; then
   fail "Insert did not open the new mission's box"
   exit 1

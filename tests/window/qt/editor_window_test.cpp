@@ -3,6 +3,7 @@
 #include "window/qt/editor_window.h"
 
 #include <QAbstractItemModel>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -10,6 +11,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -30,6 +33,34 @@ std::vector<std::byte> Missions() {
       .Entry(5002, "Патруль")
       .Marker("Конец")
       .Build();
+}
+
+// The menu bar as lines, "&File > &Open…\tCtrl+O", "---" for a separator:
+// from the command table, and from the window (the probe of orva.exe reads
+// its menus the same way).
+void ModelLines(const std::vector<MenuItem>& items, const QString& path, QStringList& out) {
+  for (const MenuItem& item : items) {
+    if (item.kind == MenuItem::Kind::kSeparator) {
+      out << path + "---";
+      continue;
+    }
+    const QString caption = QString::fromStdString(item.caption);
+    out << path + caption +
+               (item.shortcut.empty() ? QString() : "\t" + QString::fromStdString(item.shortcut));
+    if (item.kind == MenuItem::Kind::kSubmenu) ModelLines(item.items, path + caption + " > ", out);
+  }
+}
+
+void MenuLines(const QMenu& menu, const QString& path, QStringList& out) {
+  for (QAction* action : menu.actions()) {
+    if (action->isSeparator()) {
+      out << path + "---";
+      continue;
+    }
+    const QString shortcut = action->shortcut().toString(QKeySequence::PortableText);
+    out << path + action->text() + (shortcut.isEmpty() ? QString() : "\t" + shortcut);
+    if (action->menu() != nullptr) MenuLines(*action->menu(), path + action->text() + " > ", out);
+  }
 }
 
 EditorWindow* OpenEditor() {
@@ -136,6 +167,82 @@ class EditorWindowTest : public QObject, test_support::WindowDriver {
     QTRY_VERIFY(table->findChild<QLineEdit*>("textEditor") == nullptr);
     QCOMPARE(table->model()->data(table->model()->index(0, 5)).toString(), QString("Обучение"));
     QCOMPARE(editor.windowTitle(), QString("textdb_00.def – ORVA Editor"));
+  }
+
+  // The menu bar is the command table's, item for item, with its shortcuts;
+  // Undo names the change it takes back; Save is greyed once saved.
+  void theMenusAreTheCommandTables() {
+    EditorWindow editor;
+    editor.show();
+    QVERIFY(editor.OpenFile(WriteDatabase("textdb_00.def", Missions())));
+    QStringList shown, table;
+    for (QAction* menu : editor.menuBar()->actions()) {
+      shown << menu->text();
+      MenuLines(*menu->menu(), menu->text() + " > ", shown);
+    }
+    for (const MenuModel& menu : EditorMenus()) {
+      table << QString::fromStdString(menu.caption);
+      ModelLines(menu.items, QString::fromStdString(menu.caption) + " > ", table);
+    }
+    QCOMPARE(shown, table);
+    QVERIFY(shown.contains("&Help > &Keys\tF1"));
+
+    auto* save = editor.findChild<QAction*>("saveAction");
+    auto* undo = editor.findChild<QAction*>("undoAction");
+    QVERIFY(!save->isEnabled());
+    QAbstractItemModel* model = editor.findChild<QTableView*>("entries")->model();
+    QVERIFY(model->setData(model->index(0, 5), "Учёба"));
+    QTRY_VERIFY(save->isEnabled());
+    QCOMPARE(undo->text(), QString("&Undo Set 5001"));
+    save->trigger();
+    QVERIFY(!save->isEnabled());
+    QVERIFY(undo->isEnabled());
+  }
+
+  // The details pane shows the selected entry's whole text and edits it in
+  // place; the status line, read aloud, says what was done; the screenshot
+  // panel is folded away without a picture; Esc closes Help ▸ Keys.
+  void theDetailsPaneReadsAndEditsTheWholeText() {
+    EditorWindow editor;
+    editor.show();
+    QVERIFY(editor.OpenFile(WriteDatabase("textdb_00.def", Missions())));
+    editor.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&editor));
+    auto* details = editor.findChild<QPlainTextEdit*>("details");
+    auto* table = editor.findChild<QTableView*>("entries");
+    QCOMPARE(details->toPlainText(), QString("Обучение"));
+    QVERIFY(!editor.findChild<QWidget*>("screenshotPanel")->isVisible());
+    QTest::keyClick(table, Qt::Key_Down);
+    QCOMPARE(details->toPlainText(), QString("briefing"));
+    QCOMPARE(editor.findChild<QLabel*>("detailsHeading")->text(), QString("1200 · other · slot 2"));
+
+    details->setFocus();
+    details->selectAll();
+    QTest::keyClicks(details, "briefing, long enough to be read in the pane alone");
+    QVERIFY(editor.findChild<QLabel*>("detailsSummary")->text().startsWith("50 bytes (was 8)"));
+    QTest::keyClick(details, Qt::Key_Return);
+    QTRY_COMPARE(table->model()->data(table->model()->index(1, 5)).toString(),
+                 QString("briefing, long enough to be read in the pane alone"));
+    auto* status = editor.findChild<QLabel*>("status");
+    QAccessibleInterface* reading = QAccessible::queryAccessibleInterface(status);
+    QVERIFY(reading != nullptr);
+    QVERIFY2(reading->text(QAccessible::Name).startsWith("1200: text changed, 8 → 50 bytes"),
+             qPrintable(reading->text(QAccessible::Name)));
+    // Esc takes back what was typed and not applied.
+    QTest::keyClicks(details, " and more");
+    QTest::keyClick(details, Qt::Key_Escape);
+    QCOMPARE(details->toPlainText(), QString("briefing, long enough to be read in the pane alone"));
+
+    bool closed = false;
+    QTimer::singleShot(0, this, [&] {
+      QWidget* keys = QApplication::activeModalWidget();
+      QVERIFY(keys != nullptr);
+      QCOMPARE(keys->windowTitle(), QString("Keys"));
+      QTest::keyClick(keys, Qt::Key_Escape);
+      closed = true;
+    });
+    editor.findChild<QAction*>("keysAction")->trigger();
+    QVERIFY(closed);
   }
 
   // Screen readers find every control in sight named, and every command has

@@ -114,6 +114,7 @@ picture "$folder/shot007.bmp"
 # Every entry, the first selected.
 start_editor "$db"
 expect "the title" "$(probe title)" "textdb_00.def – ORVA Editor"
+expect "the menus" "$(probe menus)" "the menus are the table's"
 expect "the columns" "$(probe columns)" $'Slot\tID\tKind\tImage\tBytes\tText'
 expect "the rows" "$(probe rows)" "17 0"
 expect "the status" "$(probe status)" "Opened Z:${folder//\//\\}\\textdb_00.def · 17 entries"
@@ -135,7 +136,7 @@ expect "the picture's name" "$(probe names | tail -1)" "picture shot007.bmp"
 # F2: the text to edit, its byte count as typed; a character Windows-1251
 # cannot store is named there and Enter does not apply it.
 editor_keys F2
-expect "F2" "$(probe dialog)" "[Edit the text of 5007 (slot 8)] Text: | 14 bytes (was 14) | OK | Cancel"
+expect "F2" "$(probe dialog)" "[Edit the text of 5007 (slot 8)] Text: | 14 bytes | OK | Cancel"
 expect "the box's focus" "$(probe focus)" "dialog 300"
 probe settext 300 'Мост 日'
 expect_like "a character outside Windows-1251" "$(probe item 302)" '*"日" (U+65E5)*Windows-1251*'
@@ -154,10 +155,10 @@ expect "the focus after Enter" "$(probe focus)" table
 # Delete takes the row away, Ctrl+Z brings it back, Ctrl+S saves: the bytes
 # of orva-cli's set.
 editor_keys Delete
-expect_soon "after Delete" "Remove 5007 · 0 of 16 entries" probe status
+expect_soon "after Delete" "5007: entry removed, not saved yet · 0 of 16 entries" probe status
 expect "the rows after Delete" "$(probe rows)" "0 -1"
 editor_keys ctrl+z
-expect_soon "after Ctrl+Z" "Undid Remove 5007 · 1 of 17 entries" probe status
+expect_soon "after Ctrl+Z" "Undid Remove 5007, not saved yet · 1 of 17 entries" probe status
 expect "the rows after Ctrl+Z" "$(probe rows)" "1 0"
 expect "the row undone" "$(probe row selected)" $'8\t5007\tmission\tshot007.bmp\t'"${#text}"$'\t'"$text"
 editor_keys ctrl+s

@@ -1,8 +1,10 @@
 // The editor window drawn with Windows' own controls: every entry of a
 // database in comctl32's list view, virtual (it asks EditorLogic for the
 // rows it draws, so a million entries cost what a screenful does), a filter
-// box above it, the selected mission's screenshot beside it and a status bar
-// below; a menu bar and an accelerator table for the commands; the file
+// box above it, a details pane below it with the selected entry's whole
+// text, the selected mission's screenshot beside it when there is one and a
+// status bar below; a menu bar and an accelerator table built from the
+// editor's command table (editor_commands.h); the file
 // dialogs of the shell, task dialogs for questions, message boxes, and the
 // editor's own dialogs (editor_dialogs_windows.h). Sizes follow the dots per
 // inch of the monitor the window is on. What the window does is
@@ -13,6 +15,8 @@
 // clang-format off: windows.h comes first, the other Windows headers need what it declares.
 #include <windows.h>
 // clang-format on
+
+#include <commctrl.h>
 
 #include <cstddef>
 #include <functional>
@@ -33,33 +37,23 @@ inline constexpr int kEditorTableId = 204;
 inline constexpr int kEditorShotCaptionId = 205;
 inline constexpr int kEditorShotId = 206;
 inline constexpr int kEditorStatusId = 207;
+inline constexpr int kEditorDetailsHeadingId = 208;  // "Details: 5001 · mission · slot 2"
+inline constexpr int kEditorDetailsId = 209;         // the selected entry's whole text
+inline constexpr int kEditorDetailsSummaryId = 210;  // its bytes
+inline constexpr int kEditorDetailsApplyId = 211;
 
-// Menu commands.
-enum EditorCommandId : int {
-  kEditorOpen = 41001,
-  kEditorReload,
-  kEditorSave,
-  kEditorSaveAs,
-  kEditorImport,
-  kEditorExport,
-  kEditorBackupNone,  // the three in the order of the Backups menu
-  kEditorBackupSimple,
-  kEditorBackupNumbered,
-  kEditorClose,
-  kEditorUndo,
-  kEditorRedo,
-  kEditorEditText,
-  kEditorAddMission,
-  kEditorRemove,
-  kEditorFind,
-  kEditorReplace,
-  kEditorCompare,
-  kEditorChangedOnly,
-  kEditorEndComparison,
-  kEditorMakePatch,
-  kEditorApplyPatch,
-  kEditorScreenshotFolder,
-};
+// The menu items' ids: the command table's (editor_commands.h), in its
+// order, from kEditorFirstMenuId.
+inline constexpr int kEditorFirstMenuId = 41001;
+constexpr int MenuId(EditorCommand command) {
+  return kEditorFirstMenuId + static_cast<int>(command);
+}
+constexpr std::optional<EditorCommand> CommandOfMenuId(int id) {
+  if (id < kEditorFirstMenuId || id >= kEditorFirstMenuId + static_cast<int>(kEditorCommandCount)) {
+    return std::nullopt;
+  }
+  return static_cast<EditorCommand>(id - kEditorFirstMenuId);
+}
 
 class EditorWindow final : public EditorView {
  public:
@@ -100,9 +94,14 @@ class EditorWindow final : public EditorView {
   void ShowStatus(const std::string& text) override;
   void ShowCommands(const EditorCommands& commands) override;
   void ShowScreenshot(const std::string& path, const std::string& caption) override;
+  void ShowDetails(const EntryDetails& details) override;
   void DatabaseSaved(const std::string& path) override;
 
  private:
+  // Posted to itself to apply the details pane's text once the event that
+  // asked for it is done.
+  static constexpr UINT kApplyDetailsMessage = WM_APP + 1;
+
   static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
 
@@ -118,13 +117,15 @@ class EditorWindow final : public EditorView {
   void OnCommand(int id);
   LRESULT OnNotify(const NMHDR& header);
   void OnContextMenu(LPARAM where);
-  bool Enabled(int command) const;
+  bool Enabled(EditorCommand command) const;
   void EditSelected();
   void AddMission();
   void FindAndReplace();
   void TableSelectionChanged();
+  void DrawMatches(NMLVCUSTOMDRAW& draw, const EditorRow& row);
+  void DetailsTyped();
+  void ApplyDetails();
   const EditorRow& RowAt(std::size_t row);
-  void ShowBackup();
   void ShowPicture();
   HWND Owner() const;
 
@@ -146,6 +147,15 @@ class EditorWindow final : public EditorView {
   HWND shot_caption_ = nullptr;
   HWND shot_ = nullptr;
   HWND status_ = nullptr;
+  HWND details_heading_ = nullptr;
+  HWND details_ = nullptr;
+  HWND details_summary_ = nullptr;
+  HWND details_apply_ = nullptr;
+  // The details pane's entry and its text as given, and a text to apply.
+  std::optional<std::size_t> details_row_;
+  std::wstring details_text_;
+  bool showing_details_ = false;
+  std::optional<std::pair<std::size_t, std::string>> pending_details_;
   HWND focus_on_return_ = nullptr;
 
   // The row last drawn, which the list view asks for once a column.

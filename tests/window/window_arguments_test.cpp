@@ -1,4 +1,4 @@
-#include "window/command_line.h"
+#include "window/window_arguments.h"
 
 #include <gtest/gtest.h>
 

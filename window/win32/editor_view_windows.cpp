@@ -1,6 +1,6 @@
-#include "window/win32/editor_windows.h"
+#include "window/win32/editor_view_windows.h"
 
-// clang-format off: after windows.h, which editor_windows.h includes first.
+// clang-format off: after windows.h, which editor_view_windows.h includes first.
 #include <commctrl.h>
 #include <shobjidl.h>
 #include <wrl/client.h>
@@ -25,7 +25,6 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-constexpr wchar_t kProgramName[] = L"ORVA Editor";
 // The program's icon, as orva.rc names it.
 constexpr int kIconResource = 1;
 // A task dialog's own buttons are numbered from here, the question's first.
@@ -40,12 +39,7 @@ constexpr int kStartHeight = 620;
 constexpr int kLeastWidth = 560;
 constexpr int kLeastHeight = 360;
 constexpr int kLeastTextColumn = 200;
-
-// The rows a comparison marks, on a background of their own; the Kind
-// column says it in words as well.
-constexpr COLORREF kAddedBackground = RGB(222, 244, 222);
-constexpr COLORREF kChangedBackground = RGB(255, 242, 204);
-constexpr COLORREF kRemovedBackground = RGB(248, 218, 218);
+constexpr int kApplyWidth = 75;
 
 struct ColumnShape {
   EditorColumn column;
@@ -62,48 +56,16 @@ constexpr std::array kColumns{
 };
 static_assert(kColumns.size() == kEditorColumnCount);
 
-std::string CellText(const EditorRow& row, EditorColumn column) {
-  switch (column) {
-    case EditorColumn::kSlot:  // none for a removed entry
-      return row.slot == 0 ? std::string() : std::to_string(row.slot);
-    case EditorColumn::kId:
-      return std::to_string(row.id);
-    case EditorColumn::kKind: {
-      std::string kind(RowKindName(row.kind));
-      if (row.mark == RowMark::kAdded) kind += ", added";
-      if (row.mark == RowMark::kChanged) kind += ", changed";
-      if (row.mark == RowMark::kRemoved) kind += ", removed";
-      return kind;
-    }
-    case EditorColumn::kImage:
-      return row.image;
-    case EditorColumn::kBytes:
-      return std::to_string(row.bytes);
-    case EditorColumn::kText:
-      break;
+// "O" as 'O', "F5" as VK_F5, "Ins" and "Del"; 0 for a key it does not know.
+WORD VirtualKey(std::string_view key) {
+  if (key.size() == 1 && key[0] >= 'A' && key[0] <= 'Z') return static_cast<WORD>(key[0]);
+  if (key == "Ins") return VK_INSERT;
+  if (key == "Del") return VK_DELETE;
+  if (key.size() >= 2 && key[0] == 'F') {
+    const int n = std::atoi(std::string(key.substr(1)).c_str());
+    if (n >= 1 && n <= 12) return static_cast<WORD>(VK_F1 + n - 1);
   }
-  return row.text;
-}
-
-// A caption from the logic as a menu item's: its first letter the mnemonic,
-// an ampersand of its own doubled.
-std::wstring MenuCaption(std::string_view text, std::wstring_view keys) {
-  std::wstring caption = L"&";
-  for (wchar_t c : Wide(text)) {
-    if (c == L'&') caption += L'&';
-    caption += c;
-  }
-  return caption + L"\t" + std::wstring(keys);
-}
-
-void AddItem(HMENU menu, int command, const wchar_t* caption) {
-  AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(command), caption);
-}
-
-void AddSeparator(HMENU menu) { AppendMenuW(menu, MF_SEPARATOR, 0, nullptr); }
-
-void AddSubmenu(HMENU menu, HMENU submenu, const wchar_t* caption) {
-  AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(submenu), caption);
+  return 0;
 }
 
 // "*.po *.csv" as the file dialog takes patterns, "*.po;*.csv"; "*" is every file.
@@ -159,7 +121,7 @@ bool EditorWindow::Create(int show_command) {
   if (RegisterClassExW(&window_class) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
     return false;
   }
-  window_ = CreateWindowExW(0, kEditorWindowClass, kProgramName,
+  window_ = CreateWindowExW(0, kEditorWindowClass, Wide(editor_words::kProgram).c_str(),
                             WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
                             CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
   if (window_ == nullptr) return false;
@@ -175,13 +137,15 @@ bool EditorWindow::Create(int show_command) {
   monitor.cbSize = sizeof monitor;
   GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor);
   const RECT& room = monitor.rcWork;
-  SetWindowPos(window_, nullptr, 0, 0, std::min<int>(Scale(kStartWidth), room.right - room.left),
-               std::min<int>(Scale(kStartHeight), room.bottom - room.top),
+  // At most nine tenths of the work area, so that a small screen at a high
+  // dpi still shows what lies around it.
+  SetWindowPos(window_, nullptr, 0, 0,
+               std::min<int>(Scale(kStartWidth), (room.right - room.left) * 9 / 10),
+               std::min<int>(Scale(kStartHeight), (room.bottom - room.top) * 9 / 10),
                SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
   Layout();
   ShowTitle(logic_.Title());
   ShowCommands(logic_.Commands());
-  ShowBackup();
   ShowStatus("No database is open: File ▸ Open (Ctrl+O) opens one.");
   ShowWindow(window_, show_command);
   UpdateWindow(window_);
@@ -204,73 +168,53 @@ int EditorWindow::Scale(int pixels_at_96) const {
   return MulDiv(pixels_at_96, static_cast<int>(dpi_), USER_DEFAULT_SCREEN_DPI);
 }
 
+// The menu bar as the table lays it out (EditorMenus), item for item, each
+// command's first shortcut after a tab.
 void EditorWindow::CreateMenuBar() {
+  const std::function<HMENU(const std::vector<MenuItem>&)> fill =
+      [&](const std::vector<MenuItem>& items) {
+        const HMENU menu = CreatePopupMenu();
+        for (const MenuItem& item : items) {
+          switch (item.kind) {
+            case MenuItem::Kind::kCommand: {
+              std::wstring caption = Wide(item.caption);
+              if (!item.shortcut.empty()) caption += L"\t" + Wide(item.shortcut);
+              AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(MenuId(item.command)),
+                          caption.c_str());
+              break;
+            }
+            case MenuItem::Kind::kSeparator:
+              AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+              break;
+            case MenuItem::Kind::kSubmenu:
+              AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(fill(item.items)),
+                          Wide(item.caption).c_str());
+              break;
+          }
+        }
+        return menu;
+      };
   menu_ = CreateMenu();
-  const HMENU file = CreatePopupMenu();
-  AddItem(file, kEditorOpen, L"&Open…\tCtrl+O");
-  AddItem(file, kEditorReload, L"&Read Again\tF5");
-  AddItem(file, kEditorSave, L"&Save\tCtrl+S");
-  AddItem(file, kEditorSaveAs, L"Save &As…\tCtrl+Shift+S");
-  AddSeparator(file);
-  AddItem(file, kEditorImport, L"&Import Translations…");
-  AddItem(file, kEditorExport, L"&Export Texts…");
-  AddSeparator(file);
-  const HMENU backups = CreatePopupMenu();
-  AddItem(backups, kEditorBackupNone, L"&No Backup");
-  AddItem(backups, kEditorBackupSimple, L"&Simple (FILE~)");
-  AddItem(backups, kEditorBackupNumbered, L"N&umbered (FILE.~N~)");
-  AddSubmenu(file, backups, L"&Backups");
-  AddSeparator(file);
-  AddItem(file, kEditorClose, L"&Close\tCtrl+W");
-
-  edit_menu_ = CreatePopupMenu();
-  AddItem(edit_menu_, kEditorUndo, L"&Undo\tCtrl+Z");
-  AddItem(edit_menu_, kEditorRedo, L"&Redo\tCtrl+Y");
-  AddSeparator(edit_menu_);
-  AddItem(edit_menu_, kEditorEditText, L"&Edit Text…\tF2");
-  AddItem(edit_menu_, kEditorAddMission, L"&Add Mission…\tIns");
-  AddItem(edit_menu_, kEditorRemove, L"Re&move Entry\tDel");
-  AddSeparator(edit_menu_);
-  AddItem(edit_menu_, kEditorFind, L"&Filter\tCtrl+F");
-  AddItem(edit_menu_, kEditorReplace, L"Find and Re&place…\tCtrl+H");
-
-  const HMENU compare = CreatePopupMenu();
-  AddItem(compare, kEditorCompare, L"&Compare With…");
-  AddItem(compare, kEditorChangedOnly, L"Changed &Only");
-  AddItem(compare, kEditorEndComparison, L"&End Comparison");
-  AddSeparator(compare);
-  AddItem(compare, kEditorMakePatch, L"&Make Patch…");
-  AddItem(compare, kEditorApplyPatch, L"&Apply Patch…");
-
-  const HMENU view = CreatePopupMenu();
-  AddItem(view, kEditorScreenshotFolder, L"Screenshots &Folder…");
-
-  AddSubmenu(menu_, file, L"&File");
-  AddSubmenu(menu_, edit_menu_, L"&Edit");
-  AddSubmenu(menu_, compare, L"&Compare");
-  AddSubmenu(menu_, view, L"&View");
+  for (const MenuModel& model : EditorMenus()) {
+    const HMENU menu = fill(model.items);
+    if (model.caption == "&Edit") edit_menu_ = menu;
+    AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(menu), Wide(model.caption).c_str());
+  }
   SetMenu(window_, menu_);
 }
 
+// Every shortcut of the table.
 void EditorWindow::CreateAccelerators() {
-  constexpr BYTE kKey = FVIRTKEY;
-  constexpr BYTE kCtrl = FVIRTKEY | FCONTROL;
-  constexpr BYTE kCtrlShift = FVIRTKEY | FCONTROL | FSHIFT;
-  std::array keys{
-      ACCEL{kCtrl, 'O', kEditorOpen},
-      ACCEL{kKey, VK_F5, kEditorReload},
-      ACCEL{kCtrl, 'S', kEditorSave},
-      ACCEL{kCtrlShift, 'S', kEditorSaveAs},
-      ACCEL{kCtrl, 'Z', kEditorUndo},
-      ACCEL{kCtrl, 'Y', kEditorRedo},
-      ACCEL{kCtrlShift, 'Z', kEditorRedo},
-      ACCEL{kKey, VK_F2, kEditorEditText},
-      ACCEL{kKey, VK_INSERT, kEditorAddMission},
-      ACCEL{kKey, VK_DELETE, kEditorRemove},
-      ACCEL{kCtrl, 'F', kEditorFind},
-      ACCEL{kCtrl, 'H', kEditorReplace},
-      ACCEL{kCtrl, 'W', kEditorClose},
-  };
+  std::vector<ACCEL> keys;
+  for (const CommandInfo& info : EditorCommandTable()) {
+    for (const Shortcut& shortcut : info.shortcuts) {
+      const WORD key = VirtualKey(shortcut.key);
+      if (key == 0) continue;
+      const BYTE flags = static_cast<BYTE>(FVIRTKEY | (shortcut.ctrl ? FCONTROL : 0) |
+                                           (shortcut.shift ? FSHIFT : 0));
+      keys.push_back(ACCEL{flags, key, static_cast<WORD>(MenuId(info.id))});
+    }
+  }
   accelerators_ = CreateAcceleratorTableW(keys.data(), static_cast<int>(keys.size()));
 }
 
@@ -284,11 +228,12 @@ void EditorWindow::CreateControls() {
     return CreateWindowExW(extended, window_class, text, WS_CHILD | style, 0, 0, 0, 0, window_,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
   };
-  filter_label_ = make(0, WC_STATICW, L"Fil&ter:", WS_VISIBLE | SS_LEFT, kEditorFilterLabelId);
+  filter_label_ = make(0, WC_STATICW, Wide(editor_words::kFilterLabel).c_str(),
+                       WS_VISIBLE | SS_LEFT, kEditorFilterLabelId);
   filter_ = make(WS_EX_CLIENTEDGE, WC_EDITW, L"",
                  WS_VISIBLE | WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL, kEditorFilterId);
   SendMessageW(filter_, EM_SETCUEBANNER, FALSE,
-               reinterpret_cast<LPARAM>(L"id, image name or text (Ctrl+F)"));
+               reinterpret_cast<LPARAM>(Wide(editor_words::kFilterHint).c_str()));
   make(0, WC_STATICW, L"Entries", SS_LEFT, kEditorTableLabelId);
   table_ = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
                 WS_VISIBLE | WS_TABSTOP | WS_GROUP | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL |
@@ -296,6 +241,16 @@ void EditorWindow::CreateControls() {
                 kEditorTableId);
   ListView_SetExtendedListViewStyle(table_,
                                     LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
+  details_heading_ = make(0, WC_STATICW, Wide(editor_words::kDetailsLabel).c_str(),
+                          WS_VISIBLE | SS_LEFT | SS_ENDELLIPSIS, kEditorDetailsHeadingId);
+  details_ = make(WS_EX_CLIENTEDGE, WC_EDITW, L"",
+                  WS_VISIBLE | WS_TABSTOP | WS_GROUP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL,
+                  kEditorDetailsId);
+  details_summary_ =
+      make(0, WC_STATICW, L"", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, kEditorDetailsSummaryId);
+  details_apply_ =
+      make(0, WC_BUTTONW, Wide(editor_words::kApply).c_str(),
+           WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, kEditorDetailsApplyId);
   shot_caption_ =
       make(0, WC_STATICW, L"", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, kEditorShotCaptionId);
   shot_ = make(0, WC_STATICW, L"", WS_VISIBLE | SS_BITMAP, kEditorShotId);
@@ -322,7 +277,8 @@ void EditorWindow::SetFonts() {
   SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi_);
   const HFONT old = font_;
   font_ = CreateFontIndirectW(&metrics.lfMessageFont);
-  for (HWND control : {filter_label_, filter_, table_, shot_caption_, status_}) {
+  for (HWND control : {filter_label_, filter_, table_, details_heading_, details_, details_summary_,
+                       details_apply_, shot_caption_, status_}) {
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
   }
   if (old != nullptr) DeleteObject(old);
@@ -370,17 +326,37 @@ void EditorWindow::Layout() {
   const int gap = Scale(kGap);
   const int line = metrics.tmHeight;
   const int box = line + Scale(8);
-  const int pane = Scale(kPaneWidth);
-  const int pane_left = std::max<int>(client.right - margin - pane, margin);
+  // The screenshot's pane only while there is a picture to show.
+  const bool pane_shown = !shot_path_.empty();
+  const int pane = pane_shown ? Scale(kPaneWidth) : 0;
+  const int right = pane_shown ? std::max<int>(client.right - margin - pane - gap, margin)
+                               : client.right - margin;
   const int label_width = label.cx + Scale(2);
   MoveWindow(filter_label_, margin, margin + (box - line) / 2, label_width, line, TRUE);
   const int filter_left = margin + label_width + gap;
-  MoveWindow(filter_, filter_left, margin, std::max(pane_left - gap - filter_left, 0), box, TRUE);
+  MoveWindow(filter_, filter_left, margin, std::max(right - filter_left, 0), box, TRUE);
   const int top = margin + box + gap;
   const int bottom = client.bottom - status_height - margin;
-  MoveWindow(table_, margin, top, std::max(pane_left - gap - margin, 0), std::max(bottom - top, 0),
-             TRUE);
+  // Below the table, the details pane: its heading, the text in four
+  // lines or more, its bytes and Apply.
+  const int button_height = box;
+  const int button_width = Scale(kApplyWidth);
+  const int text_height = std::max(4 * line + Scale(8), (bottom - top) / 4);
+  const int details_height = line + gap + text_height + gap + button_height;
+  const int table_bottom = std::max(bottom - details_height - gap, top);
+  const int width = std::max(right - margin, 0);
+  MoveWindow(table_, margin, top, width, table_bottom - top, TRUE);
+  int y = table_bottom + gap;
+  MoveWindow(details_heading_, margin, y, width, line, TRUE);
+  y += line + gap;
+  MoveWindow(details_, margin, y, width, text_height, TRUE);
+  y += text_height + gap;
+  MoveWindow(details_summary_, margin, y + (button_height - line) / 2,
+             std::max(width - button_width - gap, 0), line, TRUE);
+  MoveWindow(details_apply_, margin + width - button_width, y, button_width, button_height, TRUE);
+  const int pane_left = right + gap;
   const int caption_height = 3 * line;
+  ShowWindow(shot_caption_, pane_shown ? SW_SHOWNA : SW_HIDE);
   MoveWindow(shot_caption_, pane_left, top, pane, caption_height, TRUE);
   shot_area_ = {pane_left, top + caption_height + gap, pane_left + pane,
                 top + caption_height + gap + pane * 3 / 4};
@@ -402,6 +378,11 @@ bool EditorWindow::PreTranslate(MSG& message) {
     return false;
   }
   bool box_key = false;
+  // Enter in the details pane applies its text; a line break is typed as ␊.
+  if (message.message == WM_KEYDOWN && message.hwnd == details_ && message.wParam == VK_RETURN) {
+    ApplyDetails();
+    return true;
+  }
   if (message.message == WM_KEYDOWN && message.hwnd == filter_) {
     // Down leaves the filter for the rows it kept; Insert and Delete are the box's own.
     if (message.wParam == VK_DOWN) {
@@ -436,6 +417,19 @@ LRESULT EditorWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
         OnCommand(LOWORD(wparam));  // a menu item, an accelerator or the dialog manager
       } else if (reinterpret_cast<HWND>(lparam) == filter_ && HIWORD(wparam) == EN_CHANGE) {
         logic_.SetFilter(Utf8FromUtf16(TextOf(filter_)));
+      } else if (reinterpret_cast<HWND>(lparam) == details_ && HIWORD(wparam) == EN_CHANGE) {
+        DetailsTyped();
+      } else if (reinterpret_cast<HWND>(lparam) == details_ && HIWORD(wparam) == EN_KILLFOCUS) {
+        ApplyDetails();
+      } else if (reinterpret_cast<HWND>(lparam) == details_apply_ && HIWORD(wparam) == BN_CLICKED) {
+        ApplyDetails();
+      }
+      return 0;
+    case kApplyDetailsMessage:
+      if (pending_details_) {
+        const auto [slot, text] = *std::exchange(pending_details_, std::nullopt);
+        const std::optional<std::size_t> row = logic_.RowOfSlot(slot);
+        if (row && logic_.PreviewText(*row, text).can_apply) (void)logic_.SetText(*row, text);
       }
       return 0;
     case WM_NOTIFY:
@@ -498,96 +492,50 @@ LRESULT EditorWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
   return DefWindowProcW(window_, message, wparam, lparam);
 }
 
-bool EditorWindow::Enabled(int command) const {
-  const UINT state = GetMenuState(menu_, static_cast<UINT>(command), MF_BYCOMMAND);
-  return state == static_cast<UINT>(-1) || (state & (MF_GRAYED | MF_DISABLED)) == 0;
+bool EditorWindow::Enabled(EditorCommand command) const {
+  return IsEnabled(command, logic_.Commands());
 }
 
 void EditorWindow::OnCommand(int id) {
-  if (!Enabled(id)) return;  // an accelerator of a command that cannot be done now
+  if (const std::optional<EditorCommand> command = CommandOfMenuId(id)) {
+    // An accelerator of a command that cannot be done now does nothing.
+    if (!Enabled(*command)) return;
+    switch (*command) {
+      case EditorCommand::kClose:
+        SendMessageW(window_, WM_CLOSE, 0, 0);
+        break;
+      case EditorCommand::kEditText:
+        EditSelected();
+        break;
+      case EditorCommand::kAddMission:
+        AddMission();
+        break;
+      case EditorCommand::kFilter:
+        SetFocus(filter_);
+        SendMessageW(filter_, EM_SETSEL, 0, -1);
+        break;
+      case EditorCommand::kReplace:
+        FindAndReplace();
+        break;
+      default:
+        logic_.Run(*command);
+        break;
+    }
+    return;
+  }
   switch (id) {
-    case kEditorOpen:
-      logic_.Open();
-      break;
-    case kEditorReload:
-      logic_.Reload();
-      break;
-    case kEditorSave:
-      (void)logic_.Save();
-      break;
-    case kEditorSaveAs:
-      (void)logic_.SaveAs();
-      break;
-    case kEditorImport:
-      logic_.Import();
-      break;
-    case kEditorExport:
-      logic_.Export();
-      break;
-    case kEditorBackupNone:
-      logic_.SetBackup(BackupKind::kNone);
-      ShowBackup();
-      break;
-    case kEditorBackupSimple:
-      logic_.SetBackup(BackupKind::kSimple);
-      ShowBackup();
-      break;
-    case kEditorBackupNumbered:
-      logic_.SetBackup(BackupKind::kNumbered);
-      ShowBackup();
-      break;
-    case kEditorClose:
-      SendMessageW(window_, WM_CLOSE, 0, 0);
-      break;
-    case kEditorUndo:
-      (void)logic_.Undo();
-      break;
-    case kEditorRedo:
-      (void)logic_.Redo();
-      break;
-    case kEditorEditText:
-      EditSelected();
-      break;
-    case kEditorAddMission:
-      AddMission();
-      break;
-    case kEditorRemove:
-      if (const std::optional<std::size_t> row = logic_.SelectedRow()) (void)logic_.Remove(*row);
-      break;
-    case kEditorFind:
-      SetFocus(filter_);
-      SendMessageW(filter_, EM_SETSEL, 0, -1);
-      break;
-    case kEditorReplace:
-      FindAndReplace();
-      break;
-    case kEditorCompare:
-      logic_.Compare();
-      break;
-    case kEditorChangedOnly:
-      logic_.SetChangedOnly(!logic_.Commands().changed_only);
-      break;
-    case kEditorEndComparison:
-      logic_.EndComparison();
-      break;
-    case kEditorMakePatch:
-      logic_.MakePatch();
-      break;
-    case kEditorApplyPatch:
-      logic_.ApplyPatch();
-      break;
-    case kEditorScreenshotFolder:
-      logic_.ChooseScreenshotFolder();
-      break;
     case IDOK:  // Enter: from the filter to its rows; on a row, edit its text
       if (GetFocus() == filter_) {
         SetFocus(table_);
       } else if (GetFocus() == table_) {
         EditSelected();
+      } else if (GetFocus() == details_) {
+        ApplyDetails();
       }
       break;
-    case IDCANCEL:  // Esc in the filter empties it
+    case IDCANCEL:  // Esc in the filter empties it; in the details pane takes its text back
       if (GetFocus() == filter_) SetWindowTextW(filter_, L"");
+      if (GetFocus() == details_) SetWindowTextW(details_, details_text_.c_str());
       break;
     default:
       break;
@@ -624,20 +572,79 @@ LRESULT EditorWindow::OnNotify(const NMHDR& header) {
       return 0;
     case NM_CUSTOMDRAW: {
       auto& draw = const_cast<NMLVCUSTOMDRAW&>(reinterpret_cast<const NMLVCUSTOMDRAW&>(header));
-      if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
-      if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
       const auto row = static_cast<std::size_t>(draw.nmcd.dwItemSpec);
-      if (row >= logic_.RowCount()) return CDRF_DODEFAULT;
-      const RowMark mark = RowAt(row).mark;
-      if (mark == RowMark::kNone) return CDRF_DODEFAULT;
-      draw.clrTextBk = mark == RowMark::kAdded     ? kAddedBackground
-                       : mark == RowMark::kChanged ? kChangedBackground
-                                                   : kRemovedBackground;
-      return CDRF_NEWFONT;
+      switch (draw.nmcd.dwDrawStage) {
+        case CDDS_PREPAINT:
+          return CDRF_NOTIFYITEMDRAW;
+        case CDDS_ITEMPREPAINT: {
+          if (row >= logic_.RowCount()) return CDRF_DODEFAULT;
+          const EditorRow& shown = RowAt(row);
+          LRESULT result = shown.matches.empty() ? CDRF_DODEFAULT : CDRF_NOTIFYSUBITEMDRAW;
+          if (shown.mark != RowMark::kNone) {
+            const MarkLook look = LookOf(shown.mark);
+            draw.clrTextBk = RGB(look.red, look.green, look.blue);
+            result |= CDRF_NEWFONT;
+          }
+          return result;
+        }
+        case CDDS_ITEMPREPAINT | CDDS_SUBITEM:
+          if (draw.iSubItem != static_cast<int>(kColumns.size() - 1) || row >= logic_.RowCount() ||
+              RowAt(row).matches.empty()) {
+            return CDRF_DODEFAULT;
+          }
+          DrawMatches(draw, RowAt(row));
+          return CDRF_SKIPDEFAULT;
+        default:
+          return CDRF_DODEFAULT;
+      }
     }
     default:
       return 0;
   }
+}
+
+// The Text cell of a row the filter keeps, its matches on a background of
+// their own; the rest as the list view draws a cell, selected or not.
+void EditorWindow::DrawMatches(NMLVCUSTOMDRAW& draw, const EditorRow& row) {
+  const HDC dc = draw.nmcd.hdc;
+  RECT cell{};
+  ListView_GetSubItemRect(table_, static_cast<int>(draw.nmcd.dwItemSpec), draw.iSubItem, LVIR_LABEL,
+                          &cell);
+  const bool selected =
+      ListView_GetItemState(table_, static_cast<int>(draw.nmcd.dwItemSpec), LVIS_SELECTED) != 0;
+  const bool focused = GetFocus() == table_;
+  COLORREF back =
+      selected ? GetSysColor(focused ? COLOR_HIGHLIGHT : COLOR_BTNFACE) : GetSysColor(COLOR_WINDOW);
+  if (!selected && row.mark != RowMark::kNone) {
+    const MarkLook look = LookOf(row.mark);
+    back = RGB(look.red, look.green, look.blue);
+  }
+  const COLORREF fore =
+      selected && focused ? GetSysColor(COLOR_HIGHLIGHTTEXT) : GetSysColor(COLOR_WINDOWTEXT);
+  const HBRUSH brush = CreateSolidBrush(back);
+  FillRect(dc, &cell, brush);
+  DeleteObject(brush);
+  const std::wstring text = Wide(row.text);
+  const int left = cell.left + Scale(6);
+  const auto advance = [&](std::size_t count) {
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(std::min(count, text.size())), &size);
+    return static_cast<int>(size.cx);
+  };
+  const MarkLook match = kMatchLook;
+  const HBRUSH match_brush = CreateSolidBrush(RGB(match.red, match.green, match.blue));
+  for (const TextRun& run : row.matches) {
+    RECT at{left + advance(run.first), cell.top + 1, left + advance(run.first + run.length),
+            cell.bottom - 1};
+    at.right = std::min(at.right, cell.right);
+    if (at.left < at.right) FillRect(dc, &at, match_brush);
+  }
+  DeleteObject(match_brush);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, row.matches.empty() ? fore : GetSysColor(COLOR_WINDOWTEXT));
+  RECT area{left, cell.top, cell.right - Scale(2), cell.bottom};
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area,
+            DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
 }
 
 // The Edit menu, at the pointer or, from the keyboard, at the selected row.
@@ -661,13 +668,11 @@ void EditorWindow::OnContextMenu(LPARAM where) {
 // F2, Enter and a double click alike: nothing on a row that cannot be edited.
 void EditorWindow::EditSelected() {
   const std::optional<std::size_t> selected = logic_.SelectedRow();
-  if (!selected || !Enabled(kEditorEditText)) return;
+  if (!selected || !Enabled(EditorCommand::kEditText)) return;
   const std::size_t row = *selected;
-  const EditorRow shown = logic_.Row(row);
   const TextDialog dialog{
-      .title = "Edit the text of " + std::to_string(shown.id) + " (slot " +
-               std::to_string(shown.slot) + ")",
-      .label = "&Text:",
+      .title = logic_.EditTitle(row),
+      .label = std::string(editor_words::kTextLabel),
       .text = logic_.EditableText(row),
       .preview = [&](const std::string& text) { return logic_.PreviewText(row, text); },
       .apply = [&](const std::string& text) { return logic_.SetText(row, text); },
@@ -678,8 +683,8 @@ void EditorWindow::EditSelected() {
 
 void EditorWindow::AddMission() {
   const TextDialog dialog{
-      .title = "Add a mission",
-      .label = "&Text of the new mission:",
+      .title = std::string(editor_words::kAddMissionTitle),
+      .label = std::string(editor_words::kAddMissionLabel),
       .text = {},
       .preview = [&](const std::string& text) { return logic_.PreviewMission(text); },
       .apply = [&](const std::string& text) { return logic_.AddMission(text); },
@@ -707,27 +712,6 @@ void EditorWindow::TableSelectionChanged() {
 const EditorRow& EditorWindow::RowAt(std::size_t row) {
   if (!cached_row_ || cached_row_->first != row) cached_row_.emplace(row, logic_.Row(row));
   return cached_row_->second;
-}
-
-void EditorWindow::ShowBackup() {
-  int chosen = 0;
-  switch (logic_.backup()) {
-    case BackupKind::kNone:
-      chosen = kEditorBackupNone;
-      break;
-    case BackupKind::kSimple:
-      chosen = kEditorBackupSimple;
-      break;
-    case BackupKind::kNumbered:
-      chosen = kEditorBackupNumbered;
-      break;
-    case BackupKind::kExisting:  // not offered here
-      break;
-  }
-  for (int item : {kEditorBackupNone, kEditorBackupSimple, kEditorBackupNumbered}) {
-    CheckMenuItem(menu_, static_cast<UINT>(item),
-                  MF_BYCOMMAND | (item == chosen ? MF_CHECKED : MF_UNCHECKED));
-  }
 }
 
 // The picture as large as the pane takes it, its proportions kept. The
@@ -858,19 +842,25 @@ void EditorWindow::ShowMessage(MessageIcon icon, const std::string& text,
   std::wstring body = Wide(text);
   if (!details.empty()) body += L"\n\n" + Wide(details);
   const UINT kind = icon == MessageIcon::kInformation ? MB_ICONINFORMATION : MB_ICONEXCLAMATION;
-  MessageBoxW(Owner(), body.c_str(), kProgramName, MB_OK | kind);
+  MessageBoxW(Owner(), body.c_str(), Wide(editor_words::kProgram).c_str(), MB_OK | kind);
 }
 
 // A task dialog with the question's own buttons; Esc and its close box give
 // the cancel button, and so does a task dialog that cannot be shown, which
-// changes nothing.
+// changes nothing. The cancel button has IDCANCEL for its id, which Esc
+// presses whether or not the dialog takes TDF_ALLOW_DIALOG_CANCELLATION
+// (wine's task dialog, for one, does not).
 int EditorWindow::Ask(const Question& question) {
+  const auto id_of = [&](std::size_t i) {
+    return static_cast<int>(i) == question.cancel_button ? IDCANCEL
+                                                         : kFirstAnswer + static_cast<int>(i);
+  };
   std::vector<std::wstring> captions;
   for (const std::string& button : question.buttons) captions.push_back(Wide(button));
   std::vector<TASKDIALOG_BUTTON> buttons;
-  for (std::size_t i = 0; i < captions.size(); ++i) {
-    buttons.push_back({kFirstAnswer + static_cast<int>(i), captions[i].c_str()});
-  }
+  for (std::size_t i = 0; i < captions.size(); ++i)
+    buttons.push_back({id_of(i), captions[i].c_str()});
+  const std::wstring title = Wide(question.title);
   const std::wstring text = Wide(question.text);
   const std::wstring details = Wide(question.details);
   TASKDIALOGCONFIG config{};
@@ -878,20 +868,22 @@ int EditorWindow::Ask(const Question& question) {
   config.hwndParent = Owner();
   config.hInstance = GetModuleHandleW(nullptr);
   config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW;
-  config.pszWindowTitle = kProgramName;
+  config.pszWindowTitle = title.c_str();
   config.pszMainIcon =
       question.icon == MessageIcon::kInformation ? TD_INFORMATION_ICON : TD_WARNING_ICON;
   config.pszMainInstruction = text.c_str();
   config.pszContent = details.empty() ? nullptr : details.c_str();
   config.cButtons = static_cast<UINT>(buttons.size());
   config.pButtons = buttons.data();
-  config.nDefaultButton = kFirstAnswer + question.default_button;
+  config.nDefaultButton = id_of(static_cast<std::size_t>(question.default_button));
   int pressed = 0;
   if (FAILED(TaskDialogIndirect(&config, &pressed, nullptr, nullptr))) {
     return question.cancel_button;
   }
-  const int answer = pressed - kFirstAnswer;
-  return answer >= 0 && answer < static_cast<int>(buttons.size()) ? answer : question.cancel_button;
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    if (buttons[i].nButtonID == pressed) return static_cast<int>(i);
+  }
+  return question.cancel_button;
 }
 
 std::optional<std::size_t> EditorWindow::ShowReport(const Report& report) {
@@ -926,46 +918,80 @@ void EditorWindow::ShowTitle(const std::string& title) {
   SetWindowTextW(window_, Wide(title).c_str());
 }
 
+// A status bar control, whose text screen readers read; they are told it
+// changed.
 void EditorWindow::ShowStatus(const std::string& text) {
   SendMessageW(status_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+  NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, status_, OBJID_CLIENT, CHILDID_SELF);
 }
 
-// The menu items' state and the undo captions from the logic.
+// The menu items' state, checks and captions, as the table has them now.
 void EditorWindow::ShowCommands(const EditorCommands& commands) {
-  const auto enable = [&](int command, bool enabled) {
-    EnableMenuItem(menu_, static_cast<UINT>(command),
-                   MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
-  };
-  for (int command : {kEditorReload, kEditorSaveAs, kEditorImport, kEditorExport, kEditorCompare,
-                      kEditorApplyPatch, kEditorAddMission, kEditorReplace}) {
-    enable(command, commands.has_database);
-  }
-  enable(kEditorSave, commands.can_save);
-  enable(kEditorEditText, commands.can_edit);
-  enable(kEditorRemove, commands.can_remove);
-  enable(kEditorUndo, commands.can_undo);
-  enable(kEditorRedo, commands.can_redo);
-  for (int command : {kEditorChangedOnly, kEditorEndComparison, kEditorMakePatch}) {
-    enable(command, commands.comparing);
-  }
-  CheckMenuItem(menu_, kEditorChangedOnly,
-                MF_BYCOMMAND | (commands.changed_only ? MF_CHECKED : MF_UNCHECKED));
-  const auto caption = [&](int command, const std::string& text, std::wstring_view keys) {
-    const std::wstring shown = MenuCaption(text, keys);
+  for (const CommandInfo& info : EditorCommandTable()) {
+    const auto id = static_cast<UINT>(MenuId(info.id));
+    EnableMenuItem(menu_, id,
+                   MF_BYCOMMAND | (IsEnabled(info.id, commands) ? MF_ENABLED : MF_GRAYED));
+    if (info.checkable) {
+      CheckMenuItem(menu_, id,
+                    MF_BYCOMMAND | (IsChecked(info.id, commands) ? MF_CHECKED : MF_UNCHECKED));
+    }
+    if (info.id != EditorCommand::kUndo && info.id != EditorCommand::kRedo) continue;
+    std::wstring shown = Wide(Caption(info.id, commands));
+    if (!info.shortcuts.empty()) shown += L"\t" + Wide(ShortcutText(info.shortcuts.front()));
     MENUITEMINFOW item{};
     item.cbSize = sizeof item;
     item.fMask = MIIM_STRING;
-    item.dwTypeData = const_cast<wchar_t*>(shown.c_str());
-    SetMenuItemInfoW(menu_, static_cast<UINT>(command), FALSE, &item);
-  };
-  caption(kEditorUndo, commands.undo_text, L"Ctrl+Z");
-  caption(kEditorRedo, commands.redo_text, L"Ctrl+Y");
+    item.dwTypeData = shown.data();
+    SetMenuItemInfoW(menu_, id, FALSE, &item);
+  }
 }
 
+// The pane beside the table shows only a picture found; without one the
+// table takes its width.
 void EditorWindow::ShowScreenshot(const std::string& path, const std::string& caption) {
   shot_caption_text_ = Wide(caption);
+  const bool was_shown = !shot_path_.empty();
   shot_path_ = path;
-  ShowPicture();
+  if (was_shown != !path.empty()) {
+    Layout();
+  } else {
+    ShowPicture();
+  }
+}
+
+void EditorWindow::ShowDetails(const EntryDetails& details) {
+  details_row_ = details.row;
+  details_text_ = Wide(details.text);
+  const std::wstring heading = Wide(std::string(editor_words::kDetailsLabel) +
+                                    (details.heading.empty() ? "" : " ") + details.heading);
+  SetWindowTextW(details_heading_, heading.c_str());
+  showing_details_ = true;
+  SetWindowTextW(details_, details_text_.c_str());
+  showing_details_ = false;
+  SendMessageW(details_, EM_SETREADONLY, details.editable ? FALSE : TRUE, 0);
+  EnableWindow(details_, details.row.has_value() ? TRUE : FALSE);
+  SetWindowTextW(details_summary_, Wide(details.summary).c_str());
+  EnableWindow(details_apply_, FALSE);
+}
+
+// What the text typed in the details pane would be, as it is typed.
+void EditorWindow::DetailsTyped() {
+  if (showing_details_ || !details_row_) return;
+  const std::wstring text = TextOf(details_);
+  const TextPreview preview = logic_.PreviewText(*details_row_, Utf8FromUtf16(text));
+  SetWindowTextW(details_summary_, Wide(preview.Line()).c_str());
+  EnableWindow(details_apply_, preview.can_apply && text != details_text_ ? TRUE : FALSE);
+}
+
+// The text of the details pane to the entry it shows, once changed; after
+// the message that asked for it (leaving the box may be a click on another
+// row), the entry found again by its slot.
+void EditorWindow::ApplyDetails() {
+  if (!details_row_ || pending_details_) return;
+  const std::wstring text = TextOf(details_);
+  if (text == details_text_ || (GetWindowLongW(details_, GWL_STYLE) & ES_READONLY) != 0) return;
+  pending_details_.emplace(logic_.Row(*details_row_).slot, Utf8FromUtf16(text));
+  PostMessageW(window_, kApplyDetailsMessage, 0, 0);
 }
 
 void EditorWindow::DatabaseSaved(const std::string& path) {
