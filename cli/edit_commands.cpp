@@ -1,12 +1,14 @@
 #include "cli/edit_commands.h"
 
 #include <algorithm>
+#include <optional>
 #include <ostream>
 
 #include "cli/exit_status.h"
 #include "cli/formats.h"
 #include "database/code_page.h"
 #include "database/read_limits.h"
+#include "database/reference.h"
 #include "database/text_edit.h"
 #include "exchange/translation_export.h"
 #include "exchange/translation_files.h"
@@ -80,7 +82,10 @@ Outcome Export(const Io& io, const Request& request) {
   const bool to_file = request.output && *request.output != "-";
   const TranslationFormat format = FormatOf(request, to_file ? *request.output : "");
   if (to_file) {
-    Result<Exported> exported = ExportTranslations(database, PathFromUtf8(*request.output), format);
+    Result<Exported> exported =
+        request.reference ? ExportBilingual(database, PathFromUtf8(*request.reference),
+                                            PathFromUtf8(*request.output), format)
+                          : ExportTranslations(database, PathFromUtf8(*request.output), format);
     if (!exported.ok()) return Refuse(io, request, exported.status());
     if (request.json) {
       io.out.Write(JsonDocument({{"exported", exported->entries},
@@ -94,8 +99,19 @@ Outcome Export(const Io& io, const Request& request) {
   if (!bytes.ok()) return Refuse(io, request, bytes.status());
   Result<std::vector<EntryText>> entries = ReadEntryTexts(*bytes);
   if (!entries.ok()) return Refuse(io, request, entries.status());
+  std::optional<ReferenceDatabase> reference;
+  EntryJoin join;
+  if (request.reference) {
+    Result<ReferenceDatabase> opened = ReferenceDatabase::Open(PathFromUtf8(*request.reference));
+    if (!opened.ok()) return Refuse(io, request, opened.status());
+    reference = std::move(opened).value();
+    std::vector<std::int32_t> ids;
+    for (const EntryText& entry : *entries) ids.push_back(entry.id);
+    join = JoinById(ids, reference->ids());
+  }
   WriteTranslationFile(format, PathToUtf8(database.filename()), *entries,
-                       [&](std::string_view s) { io.out.Write(s); });
+                       [&](std::string_view s) { io.out.Write(s); },
+                       {reference ? &*reference : nullptr, &join});
   return {};
 }
 
@@ -118,7 +134,9 @@ std::string Explained(const FileProblem& problem, TranslationFormat format,
                "--source-changed=skip or --source-changed=apply";
       }
       return problem.what + "; merge the file into a fresh export (orva-cli export " +
-             request.database + " -o new.po && msgmerge " + request.translations +
+             request.database +
+             (request.reference ? " --reference " + *request.reference : std::string()) +
+             " -o new.po && msgmerge " + request.translations +
              " new.po -o merged.po) and import merged.po, whose changed texts are fuzzy, or "
              "import with --source-changed=skip or --source-changed=apply";
     case ProblemKind::kNotUtf8:
@@ -144,6 +162,12 @@ Outcome Import(const Io& io, const Request& request) {
                     "says (msgconv --to-code=UTF-8 converts one)");
     return {kExitFailure};
   }
+  std::optional<ReferenceDatabase> reference;
+  if (request.reference) {
+    Result<ReferenceDatabase> opened = ReferenceDatabase::Open(PathFromUtf8(*request.reference));
+    if (!opened.ok()) return Refuse(io, request, opened.status());
+    reference = std::move(opened).value();
+  }
   const std::filesystem::path source = PathFromUtf8(request.translations);
   Result<std::vector<std::byte>> bytes = ReadWholeFile(source, kExchangeReadLimit);
   if (!bytes.ok()) {
@@ -164,9 +188,9 @@ Outcome Import(const Io& io, const Request& request) {
   // The file's own problems and those of its translations, all reported
   // before anything is written.
   const bool dry_run = request.dry_run || !records.problems.empty();
-  Result<ImportOutcome> outcome =
-      ImportTranslations(PathFromUtf8(request.database), records.translations,
-                         request.source_changed, dry_run, MakeBackup(request.backup));
+  Result<ImportOutcome> outcome = ImportTranslations(
+      PathFromUtf8(request.database), records.translations, request.source_changed, dry_run,
+      reference ? &*reference : nullptr, MakeBackup(request.backup));
   if (!outcome.ok()) return Refuse(io, request, outcome.status());
   std::vector<FileProblem> problems = std::move(records.problems);
   problems.insert(problems.end(), outcome->problems.begin(), outcome->problems.end());
