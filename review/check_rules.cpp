@@ -148,16 +148,11 @@ Status ReadIgnores(const json& list, CheckRules& rules) {
 Result<CheckRules> ParseCheckRules(std::string_view text, const std::filesystem::path& folder,
                                    FileSystem& fs) {
   try {
-    const json document = json::parse(text, nullptr, /*allow_exceptions=*/false,
-                                      /*ignore_comments=*/true);
-    if (document.is_discarded()) {
-      // Parsed again for the place of the fault, which only the exception tells.
-      try {
-        (void)json::parse(text, nullptr, true, true);
-      } catch (const json::parse_error& error) {
-        return Status::InvalidText(std::string("the rules are not JSON: ") + error.what());
-      }
-      return Status::InvalidText("the rules are not JSON");
+    json document;
+    try {
+      document = json::parse(text, nullptr, /*allow_exceptions=*/true, /*ignore_comments=*/true);
+    } catch (const json::parse_error& error) {
+      return Status::InvalidText(std::string("the rules are not JSON: ") + error.what());
     }
     if (!document.is_object()) return Status::InvalidText("the rules are a JSON object");
     if (Status s =

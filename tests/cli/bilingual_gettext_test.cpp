@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "database/code_page.h"
 #include "database/text_edit.h"
 #include "tests/support/cli_run.h"
 #include "tests/support/database_builder.h"
