@@ -43,6 +43,7 @@ develop_lists = $(test_lists) deps/debian-packages-develop.txt
 
 .PHONY: all deps deps-test deps-develop build build-tests build-sanitize build-fuzz run test test-normal \
 	test-sanitize test-fuzz deps-fresh test-fresh fuzz bench bench-session bench-editor bench-pattern \
+	bench-review \
 	example lint clean
 
 all: build
@@ -181,6 +182,7 @@ bench: deps-develop $(BUILD_DIR)/build.ninja
 	$(MAKE) --no-print-directory bench-session
 	$(MAKE) --no-print-directory bench-editor
 	$(MAKE) --no-print-directory bench-pattern
+	$(MAKE) --no-print-directory bench-review
 
 # An edit session's save of 1,000 changes against one insertion (in pairs, on
 # 8 MiB) and the search of `entries --match` on 64 MiB, as library calls
@@ -232,6 +234,19 @@ bench-pattern: deps-develop $(BUILD_DIR)/build.ninja
 	  /usr/bin/time -f '%e s, peak memory %M KiB' $(BUILD_DIR)/bin/orva-cli entries --regex '.*x' $$db \
 	    2>&1 >/dev/null | tail -1; \
 	done
+
+# The translator's workbench on a 64 MiB database with a reference of the
+# same size (bench/review_benchmark.cpp): opening the reference, every check
+# over every entry, the live check of one typed text, and the peak memory of
+# the file held as the editor holds it, alone and with the reference.
+bench-review: deps-develop $(BUILD_DIR)/build.ninja
+	$(call switch_on,$(BUILD_DIR),ORVA_BUILD_BENCH)
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva-review-bench
+	@data=$(BUILD_DIR)/bench-data/review; \
+	[ -f $$data/textdb_en.def ] || $(BUILD_DIR)/bench/orva-review-bench --make=$$data; \
+	$(BUILD_DIR)/bench/orva-review-bench $$data; \
+	$(BUILD_DIR)/bench/orva-review-bench --memory=one $$data; \
+	$(BUILD_DIR)/bench/orva-review-bench --memory=both $$data
 
 # clang-format (.clang-format) over every C++ file of the tree, or of the
 # folders and files in LINT_PATHS, and clang-tidy (.clang-tidy) over those the

@@ -23,7 +23,11 @@
 #include "database/mission_list.h"
 #include "database/new_texts.h"
 #include "database/read_limits.h"
+#include "database/reference.h"
+#include "database/text_edit.h"
 #include "database/text_entry_insertion.h"
+#include "review/check_rules.h"
+#include "review/database_review.h"
 #include "storage/backup.h"
 #include "storage/file_system.h"
 #include "storage/quote.h"
@@ -46,11 +50,53 @@ Outcome List(const Io& io, const Request& request) {
   return {};
 }
 
+// The rules named with --rules, or those beside the database, or none.
+Result<CheckRules> RulesFor(const Request& request) {
+  if (request.rules) return ReadCheckRules(PathFromUtf8(*request.rules));
+  const std::filesystem::path beside =
+      PathFromUtf8(request.database).parent_path() / PathFromUtf8(kRulesFileName);
+  Result<FileInfo> found = DefaultFileSystem().Stat(beside);
+  if (!found.ok() && found.status().kind() == ErrorKind::kNotFound) return CheckRules{};
+  return ReadCheckRules(beside);
+}
+
+// The texts of a well-formed database, each finding printed as it is found
+// (JSON: one document at the end), then the counts.
+Outcome CheckTexts(const Io& io, const Request& request) {
+  const std::filesystem::path database = PathFromUtf8(request.database);
+  auto refuse = [&](const Status& why) {
+    Say(io.err, request.database + ": cannot check the texts: " + why.message());
+    return Outcome{kExitFailure};
+  };
+  Result<CheckRules> rules = RulesFor(request);
+  if (!rules.ok()) return refuse(rules.status());
+  std::optional<ReferenceDatabase> reference;
+  if (request.reference) {
+    Result<ReferenceDatabase> opened = ReferenceDatabase::Open(PathFromUtf8(*request.reference));
+    if (!opened.ok()) return refuse(opened.status());
+    reference = std::move(opened).value();
+  }
+  Result<std::vector<std::byte>> bytes = ReadWholeFile(database, kDatabaseReadLimit);
+  if (!bytes.ok()) return refuse(bytes.status());
+  std::vector<Finding> findings;
+  const Result<DatabaseReview> review = ReviewDatabase(
+      *bytes, reference ? &*reference : nullptr, *rules, [&](const Finding& finding) {
+        if (request.json) {
+          findings.push_back(finding);
+        } else {
+          io.out.Write(FindingLine(database, finding));
+        }
+      });
+  if (!review.ok()) return refuse(review.status());
+  io.out.Write(request.json ? CheckedJson(findings, *review) : ReviewSummary(database, *review));
+  return {review->errors > 0 ? kExitFailure : kExitOk};
+}
+
 // The findings are what `check` is asked for, so they are its output on
 // standard output, like the missions of `list`; standard error carries only
-// why a database could not be checked at all. The file is checked a block at
-// a time and each finding printed as it is found, except for JSON, which is
-// one document.
+// why a database could not be checked at all. The layout is checked a block
+// at a time and each problem printed as it is found, except for JSON, which
+// is one document; only a well-formed database's texts are checked.
 Outcome Check(const Io& io, const Request& request) {
   const std::filesystem::path database = PathFromUtf8(request.database);
   std::vector<LayoutProblem> problems;
@@ -63,15 +109,14 @@ Outcome Check(const Io& io, const Request& request) {
       io.out.Write(ProblemLine(database, problem));
     }
   });
-  if (request.json) io.out.Write(ProblemsJson(problems, read.ok()));
+  if (request.json && (damaged || !read.ok())) io.out.Write(ProblemsJson(problems, read.ok()));
   if (!read.ok()) {
     Say(io.err, read.message());
     return {kExitFailure};
   }
-  if (!request.json && !damaged) {
-    io.out.Write(ShowPath(database) + ": well-formed\n");
-  }
-  return {damaged ? kExitFailure : kExitOk};
+  if (damaged) return {kExitFailure};
+  if (!request.json) io.out.Write(ShowPath(database) + ": well-formed\n");
+  return CheckTexts(io, request);
 }
 
 std::string SourceName(std::string_view from) {

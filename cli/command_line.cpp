@@ -36,8 +36,14 @@ constexpr const char* kListFooter =
     "prints the missions read before the damage, then fails.";
 
 constexpr const char* kCheckFooter =
-    "Prints 'DATABASE: entry K: PROBLEM' for each finding (without 'entry K' for\n"
-    "the file as a whole) and exits with 1, or 'DATABASE: well-formed'.";
+    "Prints 'DATABASE: entry K: PROBLEM' for each departure from a well-formed\n"
+    "layout (without 'entry K' for the file as a whole) and exits with 1, or\n"
+    "'DATABASE: well-formed'. A well-formed database's texts are then checked:\n"
+    "'DATABASE: entry K (id ID): SEVERITY: CHECK: MESSAGE' for each finding, then\n"
+    "the count of errors and warnings and, with --reference, how many entries of\n"
+    "each kind are translated. The checks: too-long, not-storable, markers, font,\n"
+    "spaces, untranslated, empty, id-twice (see orva-cli(1) and docs/cli.md).\n"
+    "Exits with 1 when an error is found; warnings alone exit with 0.";
 
 constexpr const char* kInsertFooter =
     "Prints ID<TAB>IMAGE<TAB>TEXT for each new entry. A text has 1 to 45\n"
@@ -62,13 +68,16 @@ constexpr const char* kRemoveFooter =
 constexpr const char* kExportFooter =
     "Writes every entry, in table order, as a gettext PO file (msgctxt the id,\n"
     "msgid the text, msgstr empty) or a CSV file (id,text,translation), UTF-8.\n"
-    "An id that several entries share is written ID#SLOT. See orva-cli(1).";
+    "An id that several entries share is written ID#SLOT. With --reference the\n"
+    "file is bilingual: msgid the reference's text, msgstr the database's (empty\n"
+    "where it is empty or still the reference's). See orva-cli(1).";
 
 constexpr const char* kImportFooter =
     "Gives each entry its translation (PO: msgstr of messages not marked fuzzy;\n"
     "CSV: the translation column) with one rewrite, all or nothing. A translation\n"
     "is of the text in msgid (CSV: the text column): one whose text has changed\n"
     "in the database since is a problem, unless --source-changed says otherwise.\n"
+    "With --reference the file is bilingual: msgid is the reference's text.\n"
     "Every problem is reported first as FILE:LINE: PROBLEM and nothing is\n"
     "changed. Ends with the counts: changed, already the same, untranslated,\n"
     "fuzzy, source changed, and the size change. Reads UTF-8 and, after a byte\n"
@@ -162,9 +171,21 @@ class Parser {
 
     check_ =
         DatabaseCommand("check", "report every departure from a well-formed layout", kCheckFooter);
+    check_
+        ->add_option("--reference", reference_,
+                     "check the texts against the database REF, in the\n"
+                     "source language, and count what is translated")
+        ->option_text("REF");
+    check_
+        ->add_option("--rules", rules_,
+                     "the rules file (default: orva-rules.json beside the\n"
+                     "database, where there is one)")
+        ->option_text("FILE");
     check_->add_flag("--json", request_.json,
-                     "print {\"well_formed\", \"problems\": [{\"entry\", \"problem\"}]},\n"
-                     "entry null for the file as a whole");
+                     "print {\"well_formed\", \"problems\": [{\"entry\", \"problem\"}],\n"
+                     "\"findings\": [{\"slot\", \"id\", \"check\", \"name\",\n"
+                     "\"severity\", \"message\", \"span\"}], \"errors\", \"warnings\",\n"
+                     "\"progress\"}, entry null for the file as a whole");
 
     insert_ =
         DatabaseCommand("insert", "add each TEXT as the next mission, in order", kInsertFooter);
@@ -245,6 +266,11 @@ class Parser {
         ->check(CLI::IsMember({"po", "csv"}));
     export_->add_option("-o,--output", output_, "write to FILE instead of standard output")
         ->option_text("FILE");
+    export_
+        ->add_option("--reference", reference_,
+                     "write a bilingual file: the texts of the database REF\n"
+                     "as the sources, this database's as their translations")
+        ->option_text("REF");
     export_->add_flag("--json", request_.json,
                       "with -o, print {\"exported\", \"format\", \"output\"}");
 
@@ -256,6 +282,11 @@ class Parser {
     import_->add_option("--format", format_, "po or csv (default: from the file's name)")
         ->check(CLI::IsMember({"po", "csv"}));
     import_->add_flag("--dry-run", request_.dry_run, "report, but change nothing");
+    import_
+        ->add_option("--reference", reference_,
+                     "the file is bilingual, made with export --reference REF:\n"
+                     "its sources are REF's texts")
+        ->option_text("REF");
     import_
         ->add_option("--source-changed", source_changed_,
                      "what to do with a translation of a text that has changed\n"
@@ -427,6 +458,8 @@ class Parser {
       if (std::optional<Reply> wrong = ResolveBackup(command)) return *wrong;
     }
     if (!format_.empty()) request_.format = format_;
+    if (!reference_.empty()) request_.reference = reference_;
+    if (!rules_.empty()) request_.rules = rules_;
     if (!output_.empty()) request_.output = output_;
     if (source_changed_ == "skip") request_.source_changed = SourceChanged::kSkip;
     if (source_changed_ == "apply") request_.source_changed = SourceChanged::kApply;
@@ -497,6 +530,8 @@ class Parser {
   std::string output_;
   std::string source_changed_;
   std::string encoding_;
+  std::string reference_;
+  std::string rules_;
   bool backup_flag_ = false;
   std::string backup_control_;
   std::string suffix_;

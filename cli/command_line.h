@@ -65,6 +65,11 @@ struct Request {
   std::string other;
   bool reverse = false;
   SourceChanged source_changed = SourceChanged::kRefuse;
+  // check, export, import: the reference (a database in the source
+  // language); check: the rules file (none: orva-rules.json beside the
+  // database, where there is one)
+  std::optional<std::string> reference;
+  std::optional<std::string> rules;
   std::optional<TextEncoding> encoding;
   // insert, set, remove, import, replace, patch apply: the backup made before
   // the rewrite

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <ostream>
 
 #include "cli/exit_status.h"
 #include "cli/formats.h"
 #include "database/code_page.h"
 #include "database/read_limits.h"
+#include "database/reference.h"
 #include "database/text_edit.h"
 #include "exchange/translation_export.h"
 #include "exchange/translation_files.h"
@@ -83,14 +85,22 @@ Outcome Export(const Io& io, const Request& request) {
   Result<std::vector<std::byte>> bytes = ReadWholeFile(database, kDatabaseReadLimit, io.fs);
   if (!bytes.ok()) return Refuse(io, request, bytes.status());
   if (to_file) {
-    // A database that is not well-formed is the database's fault; anything
-    // else from here on is the output's, which is named, as `patch create -o`
-    // names its own.
+    // A database or reference that is not well-formed is that file's fault;
+    // anything else from here on is the output's, which is named, as
+    // `patch create -o` names its own.
     Result<Exported> exported =
-        ExportTranslations(*bytes, database, PathFromUtf8(*request.output), format, io.fs);
+        request.reference
+            ? ExportBilingual(database, PathFromUtf8(*request.reference),
+                              PathFromUtf8(*request.output), format, io.fs)
+            : ExportTranslations(*bytes, database, PathFromUtf8(*request.output), format, io.fs);
     if (!exported.ok()) {
       if (Result<std::vector<EntryText>> entries = ReadEntryTexts(*bytes); !entries.ok()) {
         return Refuse(io, request, entries.status());
+      }
+      if (request.reference) {
+        Result<ReferenceDatabase> reference =
+            ReferenceDatabase::Open(PathFromUtf8(*request.reference), io.fs);
+        if (!reference.ok()) return Refuse(io, request, reference.status());
       }
       Say(io.err, *request.output + ": " + exported.status().message());
       return {kExitFailure};
@@ -107,8 +117,19 @@ Outcome Export(const Io& io, const Request& request) {
   }
   Result<std::vector<EntryText>> entries = ReadEntryTexts(*bytes);
   if (!entries.ok()) return Refuse(io, request, entries.status());
+  std::optional<ReferenceDatabase> reference;
+  EntryJoin join;
+  if (request.reference) {
+    Result<ReferenceDatabase> opened = ReferenceDatabase::Open(PathFromUtf8(*request.reference), io.fs);
+    if (!opened.ok()) return Refuse(io, request, opened.status());
+    reference = std::move(opened).value();
+    std::vector<std::int32_t> ids;
+    for (const EntryText& entry : *entries) ids.push_back(entry.id);
+    join = JoinById(ids, reference->ids());
+  }
   WriteTranslationFile(format, PathToUtf8(database.filename()), *entries,
-                       [&](std::string_view s) { io.out.Write(s); });
+                       [&](std::string_view s) { io.out.Write(s); },
+                       {reference ? &*reference : nullptr, &join});
   return {};
 }
 
@@ -131,7 +152,9 @@ std::string Explained(const FileProblem& problem, TranslationFormat format,
                "--source-changed=skip or --source-changed=apply";
       }
       return problem.what + "; merge the file into a fresh export (orva-cli export " +
-             request.database + " -o new.po && msgmerge " + request.translations +
+             request.database +
+             (request.reference ? " --reference " + *request.reference : std::string()) +
+             " -o new.po && msgmerge " + request.translations +
              " new.po -o merged.po) and import merged.po, whose changed texts are fuzzy, or "
              "import with --source-changed=skip or --source-changed=apply";
     case ProblemKind::kNotUtf8:
@@ -157,6 +180,12 @@ Outcome Import(const Io& io, const Request& request) {
                     "says (msgconv --to-code=UTF-8 converts one)");
     return {kExitFailure};
   }
+  std::optional<ReferenceDatabase> reference;
+  if (request.reference) {
+    Result<ReferenceDatabase> opened = ReferenceDatabase::Open(PathFromUtf8(*request.reference), io.fs);
+    if (!opened.ok()) return Refuse(io, request, opened.status());
+    reference = std::move(opened).value();
+  }
   const std::filesystem::path source = PathFromUtf8(request.translations);
   Result<std::vector<std::byte>> bytes = ReadWholeFile(source, kExchangeReadLimit, io.fs);
   if (!bytes.ok()) {
@@ -179,7 +208,8 @@ Outcome Import(const Io& io, const Request& request) {
   const bool dry_run = request.dry_run || !records.problems.empty();
   Result<ImportOutcome> outcome =
       ImportTranslations(PathFromUtf8(request.database), records.translations,
-                         request.source_changed, dry_run, MakeBackup(request.backup, io.fs), io.fs);
+                         request.source_changed, dry_run, reference ? &*reference : nullptr,
+                         MakeBackup(request.backup, io.fs), io.fs);
   if (!outcome.ok()) return Refuse(io, request, outcome.status());
   std::vector<FileProblem> problems = std::move(records.problems);
   problems.insert(problems.end(), outcome->problems.begin(), outcome->problems.end());

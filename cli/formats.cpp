@@ -96,6 +96,63 @@ std::string ProblemsJson(std::span<const LayoutProblem> problems, bool read_whol
       {{"well_formed", read_whole && problems.empty()}, {"problems", std::move(list)}});
 }
 
+std::string CheckedJson(std::span<const Finding> findings, const DatabaseReview& review) {
+  json list = json::array();
+  for (const Finding& f : findings) {
+    list.push_back(
+        {{"slot", f.slot},
+         {"id", f.id},
+         {"check", f.check},
+         {"name", FindTextCheck(f.check)->name()},
+         {"severity", SeverityName(f.severity)},
+         {"message", f.message},
+         {"span", f.span ? json{{"from", f.span->from}, {"to", f.span->to}} : json(nullptr)}});
+  }
+  json progress = nullptr;
+  if (review.progress) {
+    const Progress& p = *review.progress;
+    progress = {
+        {"missions", {{"translated", p.missions.translated}, {"entries", p.missions.entries}}},
+        {"others", {{"translated", p.others.translated}, {"entries", p.others.entries}}},
+        {"only_in_database", p.only_in_database},
+        {"only_in_reference", p.only_in_reference}};
+  }
+  return JsonDocument({{"well_formed", true},
+                       {"problems", json::array()},
+                       {"findings", std::move(list)},
+                       {"errors", review.errors},
+                       {"warnings", review.warnings},
+                       {"progress", std::move(progress)}});
+}
+
+std::string FindingLine(const std::filesystem::path& database, const Finding& finding) {
+  return ShowPath(database) + ": entry " + std::to_string(finding.slot) + " (id " +
+         std::to_string(finding.id) + "): " + std::string(SeverityName(finding.severity)) + ": " +
+         std::string(finding.check) + ": " + EscapeText(finding.message) + '\n';
+}
+
+namespace {
+
+std::string Counted(std::size_t n, std::string_view what) {
+  return std::to_string(n) + " " + std::string(what) + (n == 1 ? "" : "s");
+}
+
+}  // namespace
+
+std::string ReviewSummary(const std::filesystem::path& database, const DatabaseReview& review) {
+  std::string out = ShowPath(database) + ": " + Counted(review.errors, "error") + ", " +
+                    Counted(review.warnings, "warning") + '\n';
+  if (review.progress) {
+    const Progress& p = *review.progress;
+    out += ShowPath(database) + ": translated: missions " + std::to_string(p.missions.translated) +
+           " of " + std::to_string(p.missions.entries) + ", others " +
+           std::to_string(p.others.translated) + " of " + std::to_string(p.others.entries) + "; " +
+           std::to_string(p.only_in_database) + " only in this file, " +
+           std::to_string(p.only_in_reference) + " only in the reference\n";
+  }
+  return out;
+}
+
 std::string InsertedJson(std::span<const MissionEntry> inserted,
                          std::span<const std::size_t> table_slots) {
   json list = json::array();

@@ -11,6 +11,8 @@
 
 #include "database/layout_check.h"
 #include "database/mission_list.h"
+#include "review/database_review.h"
+#include "review/text_checks.h"
 
 namespace orva::cli {
 
@@ -60,6 +62,20 @@ std::string JsonArrayMember(const json& value);
 // problems; "mission" tells whether the window lists the entry in its table
 // slot (`table_slots`, one per entry).
 std::string MissionsJson(std::span<const MissionEntry> missions);
+// check's document once the texts are checked too:
+//   {"well_formed": true, "problems": [], "findings": [{"slot", "id", "check",
+//    "name", "severity", "message", "span": {"from", "to"} or null}, ...],
+//    "errors": 0, "warnings": 0, "progress": {"missions": {"translated",
+//    "entries"}, "others": {...}, "only_in_database", "only_in_reference"}
+//    or null without a reference}
+std::string CheckedJson(std::span<const Finding> findings, const DatabaseReview& review);
+
+// DATABASE: entry K (id ID): SEVERITY: CHECK: MESSAGE
+std::string FindingLine(const std::filesystem::path& database, const Finding& finding);
+// DATABASE: E errors, W warnings; and with a reference
+// DATABASE: translated: missions N of M, others N of M; A only in this file, B only in the
+// reference
+std::string ReviewSummary(const std::filesystem::path& database, const DatabaseReview& review);
 std::string ProblemsJson(std::span<const LayoutProblem> problems, bool read_whole);
 std::string InsertedJson(std::span<const MissionEntry> inserted,
                          std::span<const std::size_t> table_slots);

@@ -324,6 +324,33 @@ Result<bool> TextPattern::OccursInEntry(const EntryText& entry, bool mission) co
   }
 }
 
+Result<std::vector<Occurrence>> TextPattern::Find(std::span<const std::byte> text) const {
+  try {
+    std::vector<Occurrence> found;
+    if (!regex_) {
+      for (std::size_t from = 0, at;
+           storable_ && (at = FindLiteral(text, from, literal_, match_case_)) < text.size();
+           from = at + literal_.size()) {
+        found.push_back({at, literal_.size()});
+      }
+      return found;
+    }
+    const std::wstring wide = Wide(text);
+    try {
+      for (std::wsregex_iterator it(wide.begin(), wide.end(), regex_->regex), end; it != end;
+           ++it) {
+        found.push_back(
+            {static_cast<std::size_t>(it->position(0)), static_cast<std::size_t>(it->length(0))});
+      }
+    } catch (const std::regex_error& error) {
+      return TooComplex(error);
+    }
+    return found;
+  } catch (const std::bad_alloc&) {
+    return Status::NoMemory("search the texts");
+  }
+}
+
 Result<ReplacedText> TextPattern::Replace(std::span<const std::byte> text,
                                           std::span<const std::byte> replacement) const {
   try {

@@ -52,6 +52,14 @@ struct ReplacedText {
   std::size_t occurrences = 0;
 };
 
+// Where a pattern occurs in a text: its first byte (character) and length.
+struct Occurrence {
+  std::size_t at = 0;
+  std::size_t length = 0;
+
+  friend bool operator==(const Occurrence&, const Occurrence&) = default;
+};
+
 // What to look for: a literal text or a regular expression.
 class TextPattern {
  public:
@@ -67,6 +75,10 @@ class TextPattern {
   // mission (`mission`), its image name (ImageName): what the window's
   // search and `entries --match` look at.
   Result<bool> OccursInEntry(const EntryText& entry, bool mission) const;
+
+  // Every occurrence in `text`, left to right and not overlapping: those
+  // Replace replaces.
+  Result<std::vector<Occurrence>> Find(std::span<const std::byte> text) const;
 
   // `text` with each occurrence, left to right and not overlapping, replaced
   // by `replacement` (stored bytes). For a regular expression `replacement`

@@ -33,4 +33,12 @@ Result<Exported> ExportTranslations(std::span<const std::byte> bytes,
                                     const std::filesystem::path& output, TranslationFormat format,
                                     FileSystem& fs = DefaultFileSystem());
 
+// A bilingual export (BilingualSource): the texts of the database at
+// `database` as translations of those of the reference at `reference`, read
+// whole through `fs`. An output that is either file is refused.
+Result<Exported> ExportBilingual(const std::filesystem::path& database,
+                                 const std::filesystem::path& reference,
+                                 const std::filesystem::path& output, TranslationFormat format,
+                                 FileSystem& fs = DefaultFileSystem());
+
 }  // namespace orva

@@ -93,15 +93,26 @@ std::vector<std::string> ExchangeKeys(std::span<const EntryText> entries) {
 
 void WriteTranslationFile(TranslationFormat format, std::string_view name,
                           std::span<const EntryText> entries,
-                          const std::function<void(std::string_view)>& write) {
+                          const std::function<void(std::string_view)>& write,
+                          const BilingualSource& bilingual) {
   const std::vector<bool> shared = SharedIds(entries);
   write(format == TranslationFormat::kPo ? PoHeader(name) : CsvHeader());
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const std::string key = KeyOf(entries[i], shared[i]);
-    const std::string text = ExchangeText(entries[i].text);
+    const std::span<const std::byte> source = bilingual.SourceOf(entries, i);
+    const std::string text = ExchangeText(source);
+    const bool own = source.data() == entries[i].text.data();
+    // A translation only where the entry has a text of its own.
+    const std::string translation =
+        own || std::equal(source.begin(), source.end(), entries[i].text.begin(),
+                          entries[i].text.end())
+            ? std::string()
+            : ExchangeText(entries[i].text);
+    const std::string_view note =
+        bilingual.reference != nullptr && own ? "only in this file, not in the reference" : "";
     write(format == TranslationFormat::kPo
-              ? PoMessage(key, text, "", format::IsMission(entries[i].id))
-              : CsvRow(key, text, ""));
+              ? PoMessage(key, text, translation, format::IsMission(entries[i].id), note)
+              : CsvRow(key, text, translation));
   }
 }
 
@@ -111,16 +122,17 @@ namespace {
 // not undo an earlier.
 enum class Outcome : std::uint8_t { kNone, kFuzzy, kSourceChanged, kApplied };
 
-std::string SourceChangedProblem(std::string_view key, std::string_view now,
-                                 std::string_view then) {
-  return "the text of " + std::string(key) + " has changed since the file was made: it is " +
-         QuoteText(now) + " now, and " + QuoteText(then) + " in the file";
+std::string SourceChangedProblem(std::string_view key, std::string_view now, std::string_view then,
+                                 bool reference) {
+  return std::string(reference ? "the reference's text of " : "the text of ") + std::string(key) +
+         " has changed since the file was made: it is " + QuoteText(now) + " now, and " +
+         QuoteText(then) + " in the file";
 }
 
 }  // namespace
 
 ImportPlan PlanImport(std::span<const EntryText> entries, std::span<const Translation> translations,
-                      SourceChanged source_changed) {
+                      SourceChanged source_changed, const BilingualSource& bilingual) {
   ImportPlan plan;
   std::vector<std::size_t> given_at(entries.size(), 0);
   std::vector<Outcome> outcomes(entries.size(), Outcome::kNone);
@@ -151,12 +163,15 @@ ImportPlan PlanImport(std::span<const EntryText> entries, std::span<const Transl
     // Refused even without a translation: the file is not of this database,
     // or a translation was typed over the text.
     if (t.source && source_changed != SourceChanged::kApply) {
-      const std::string now = ExchangeText(entry.text);
+      const std::span<const std::byte> source = bilingual.SourceOf(entries, *index);
+      const std::string now = ExchangeText(source);
       if (*t.source != now) {
         if (translated) settle(*index, Outcome::kSourceChanged);
         if (source_changed == SourceChanged::kRefuse) {
-          plan.problems.push_back({t.source_line, SourceChangedProblem(t.key, now, *t.source),
-                                   ProblemKind::kSourceChanged});
+          plan.problems.push_back(
+              {t.source_line,
+               SourceChangedProblem(t.key, now, *t.source, source.data() != entry.text.data()),
+               ProblemKind::kSourceChanged});
         }
         continue;
       }
@@ -188,6 +203,7 @@ ImportPlan PlanImport(std::span<const EntryText> entries, std::span<const Transl
 Result<ImportOutcome> ImportTranslations(const std::filesystem::path& path,
                                          std::span<const Translation> translations,
                                          SourceChanged source_changed, bool dry_run,
+                                         const ReferenceDatabase* reference,
                                          const BeforeRename& before_rename, FileSystem& fs) {
   try {
     ImportOutcome outcome;
@@ -196,7 +212,13 @@ Result<ImportOutcome> ImportTranslations(const std::filesystem::path& path,
         [&](std::span<const std::byte> old) -> Result<std::optional<NewContents>> {
           Result<std::vector<EntryText>> entries = ReadEntryTexts(old);
           if (!entries.ok()) return entries.status();
-          ImportPlan plan = PlanImport(*entries, translations, source_changed);
+          EntryJoin join;
+          if (reference != nullptr) {
+            std::vector<std::int32_t> ids(entries->size());
+            for (std::size_t i = 0; i < ids.size(); ++i) ids[i] = (*entries)[i].id;
+            join = JoinById(ids, reference->ids());
+          }
+          ImportPlan plan = PlanImport(*entries, translations, source_changed, {reference, &join});
           outcome.counts = plan.counts;
           outcome.problems = std::move(plan.problems);
           if (dry_run || !outcome.problems.empty() || plan.changes.empty())

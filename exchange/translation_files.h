@@ -24,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "database/reference.h"
 #include "database/text_edit.h"
 #include "storage/database_rewrite.h"
 #include "storage/file_system.h"
@@ -36,19 +37,43 @@ enum class TranslationFormat { kPo, kCsv };
 // The key of every entry, in table order.
 std::vector<std::string> ExchangeKeys(std::span<const EntryText> entries);
 
+// The source side of a bilingual file: a reference in another language and
+// how the entries join it (JoinById of the entries' ids and its ids). Without
+// a reference a file is monolingual: each record's source is the entry's own
+// text.
+struct BilingualSource {
+  const ReferenceDatabase* reference = nullptr;
+  const EntryJoin* join = nullptr;
+
+  // The source of entry `index` of `entries` as stored: its partner's text,
+  // or, without a partner or a reference, its own.
+  std::span<const std::byte> SourceOf(std::span<const EntryText> entries, std::size_t index) const {
+    if (reference == nullptr || join->partner[index] == EntryJoin::kNone) {
+      return entries[index].text;
+    }
+    return reference->text(join->partner[index]);
+  }
+};
+
 // A whole export, written a record at a time through `write`. `name` goes in
-// the PO header's Project-Id-Version.
+// the PO header's Project-Id-Version. A monolingual file gives each entry's
+// text as the source and no translation; a bilingual one gives the
+// reference's text as the source and the entry's as the translation, none
+// where it is empty or still the reference's; an entry the reference lacks
+// is written as a monolingual file has it, marked "only in this file".
 void WriteTranslationFile(TranslationFormat format, std::string_view name,
                           std::span<const EntryText> entries,
-                          const std::function<void(std::string_view)>& write);
+                          const std::function<void(std::string_view)>& write,
+                          const BilingualSource& bilingual = {});
 
 // The first lines: a PO header that says UTF-8, and the CSV header row
 // (after a UTF-8 byte order mark, which spreadsheets need to read UTF-8).
 std::string PoHeader(std::string_view name);
 std::string CsvHeader();
 // One record: its key, the entry's text and the translation (empty: none).
+// `note` is a comment for translators (#.) besides "mission".
 std::string PoMessage(std::string_view key, std::string_view text, std::string_view translation,
-                      bool mission);
+                      bool mission, std::string_view note = {});
 std::string CsvRow(std::string_view key, std::string_view text, std::string_view translation);
 
 // A translation read from a file, with the lines it was read from.
@@ -127,9 +152,12 @@ struct ImportPlan {
 // Matches the translations with the entries: every key must name one entry,
 // once, and every translation must be storable (Windows-1251, no NUL). A
 // translation with a source must be of the entry's text (in exchange form,
-// ExchangeText), or `source_changed` says what becomes of it.
+// ExchangeText) or, from a bilingual file, of its partner's text in the
+// reference (BilingualSource::SourceOf); otherwise `source_changed` says
+// what becomes of it.
 ImportPlan PlanImport(std::span<const EntryText> entries, std::span<const Translation> translations,
-                      SourceChanged source_changed = SourceChanged::kRefuse);
+                      SourceChanged source_changed = SourceChanged::kRefuse,
+                      const BilingualSource& bilingual = {});
 
 struct ImportOutcome {
   ImportCounts counts;
@@ -143,11 +171,13 @@ struct ImportOutcome {
 // there are problems or nothing to change, all the texts go in with that one
 // rewrite, and otherwise nothing is written. A dry run only reads. A database
 // that is not well-formed is refused with CheckLayout's reasons.
-// `source_changed` as in PlanImport.
+// `source_changed` as in PlanImport; with a `reference` (not null) the file
+// is bilingual, its sources the reference's texts.
 // `before_rename` and `fs` as in RewriteDatabase (a backup).
 Result<ImportOutcome> ImportTranslations(const std::filesystem::path& path,
                                          std::span<const Translation> translations,
                                          SourceChanged source_changed, bool dry_run,
+                                         const ReferenceDatabase* reference,
                                          const BeforeRename& before_rename = {},
                                          FileSystem& fs = DefaultFileSystem());
 

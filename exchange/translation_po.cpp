@@ -204,9 +204,10 @@ class PoReader {
 }  // namespace
 
 std::string PoMessage(std::string_view key, std::string_view text, std::string_view translation,
-                      bool mission) {
+                      bool mission, std::string_view note) {
   std::string out = "\n";
   if (mission) out += "#. mission\n";
+  if (!note.empty()) out += "#. " + std::string(note) + "\n";
   AppendField(out, "msgctxt", key);
   AppendField(out, "msgid", Replaced(text, kEndOfTransmission, kEndOfTransmissionSymbol));
   AppendField(out, "msgstr", Replaced(translation, kEndOfTransmission, kEndOfTransmissionSymbol));

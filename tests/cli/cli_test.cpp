@@ -52,7 +52,7 @@ TEST_F(CliTest, ListPrintsWhatItReadBeforeAFailure) {
 
 TEST_F(CliTest, CheckReportsEachProblemWithItsEntry) {
   const std::string sound = Database(DatabaseBuilder().Entry(5001, "a").Marker().Build());
-  EXPECT_TRUE(Run({"check", sound}).out.ends_with("textdb_00.def: well-formed\n"));
+  EXPECT_NE(Run({"check", sound}).out.find("textdb_00.def: well-formed\n"), std::string::npos);
   auto bytes = DatabaseBuilder().Entry(5001, "a").Entry(5002, "b").Marker().Build();
   EncodeInt32(bytes, 20, 4);
   const Outcome o = Run({"check", Database(bytes, "bad.def")});
