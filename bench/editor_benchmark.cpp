@@ -80,6 +80,7 @@ class QuietView : public EditorView {
   void ShowCommands(const EditorCommands&) override {}
   void ShowScreenshot(const std::string&, const std::string&) override {}
   void DatabaseSaved(const std::string&) override {}
+  void ShowDetails(const EntryDetails&) override {}
 
   std::size_t rows = 0;
   std::string status;

@@ -35,6 +35,7 @@
 #include "session/edit_session.h"
 #include "storage/file_system.h"
 #include "tests/support/database_builder.h"
+#include "tests/support/temp_dir.h"
 
 namespace orva {
 namespace {
@@ -203,7 +204,7 @@ void Memory(const fs::path& dir, bool both) {
   std::size_t findings = 0;
   std::optional<ReferenceDatabase> reference;
   if (both) reference = Must(ReferenceDatabase::Open(dir / "textdb_en.def"), "reference");
-  Must(ReviewDatabase(session.image(), reference ? &*reference : nullptr, Rules(dir),
+  Must(ReviewDatabase(session.Image(), reference ? &*reference : nullptr, Rules(dir),
                       [&](const Finding&) { ++findings; }),
        "check");
   const double size = static_cast<double>(fs::file_size(db));
@@ -211,7 +212,7 @@ void Memory(const fs::path& dir, bool both) {
   std::printf(
       "peak memory, the file open%s and every check run: %ld KiB, %.2f times the file "
       "(%.0f bytes; %zu findings)\n",
-      both ? " with the reference beside it" : " alone", peak, peak * 1024.0 / size, size,
+      both ? " with the reference beside it" : " alone", peak, static_cast<double>(peak) * 1024.0 / size, size,
       findings);
 }
 

@@ -335,15 +335,27 @@ Result<std::vector<Occurrence>> TextPattern::Find(std::span<const std::byte> tex
       }
       return found;
     }
-    const std::wstring wide = Wide(text);
-    try {
-      for (std::wsregex_iterator it(wide.begin(), wide.end(), regex_->regex), end; it != end;
-           ++it) {
-        found.push_back(
-            {static_cast<std::size_t>(it->position(0)), static_cast<std::size_t>(it->length(0))});
-      }
-    } catch (const std::regex_error& error) {
-      return TooComplex(error);
+    const std::string utf8 = ExchangeText(text);
+    if (utf8.size() > INT_MAX) return TooLong();
+    const re2::StringPiece whole(utf8.data(), utf8.size());
+    re2::StringPiece match;
+    // Each byte of the text is one character, which UTF-8 writes in one to
+    // three bytes: the occurrences are counted back in characters as they
+    // come, in order.
+    std::size_t byte = 0;
+    std::size_t character = 0;
+    const auto character_at = [&](std::size_t utf8_offset) {
+      for (; byte < utf8_offset; ++character) byte += Utf8Length(utf8[byte]);
+      return character;
+    };
+    std::size_t from = 0;
+    while (from <= utf8.size() &&
+           regex_->re.Match(whole, from, utf8.size(), re2::RE2::UNANCHORED, &match, 1)) {
+      const auto start = static_cast<std::size_t>(match.data() - utf8.data());
+      const std::size_t end = start + match.size();
+      const std::size_t first = character_at(start);
+      found.push_back({first, character_at(end) - first});
+      from = end > start ? end : end + (end < utf8.size() ? Utf8Length(utf8[end]) : 1);
     }
     return found;
   } catch (const std::bad_alloc&) {
