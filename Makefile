@@ -187,8 +187,8 @@ bench: deps-develop $(BUILD_DIR)/build.ninja
 # An edit session's save of 1,000 changes against one insertion (in pairs, on
 # 8 MiB) and the search of `entries --match` on 64 MiB, as library calls
 # (bench/session_benchmark.cpp); then the peak memory of 1,000 changes saved
-# into the 64 MiB database (a couple of minutes: each change makes the image
-# anew) and the time and peak memory of the whole `orva-cli entries --match`.
+# into the 64 MiB database and the time and peak memory of the whole
+# `orva-cli entries --match`.
 bench-session: deps-develop $(BUILD_DIR)/build.ninja
 	$(call switch_on,$(BUILD_DIR),ORVA_BUILD_BENCH)
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva-session-bench orva-cli
@@ -208,8 +208,8 @@ bench-session: deps-develop $(BUILD_DIR)/build.ninja
 
 # The editor window's logic on a 64 MiB database (bench/editor_benchmark.cpp):
 # open to a usable table, each filter keystroke, the peak memory against the
-# file, and the save of 1,000 edits against one insertion (a few minutes:
-# each edit makes the image anew).
+# file, the save of 1,000 edits against one insertion, each kind of edit
+# alone, with a filter on and with a comparison on, and a replacement.
 bench-editor: deps-develop $(BUILD_DIR)/build.ninja
 	$(call switch_on,$(BUILD_DIR),ORVA_BUILD_BENCH)
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva-editor-bench

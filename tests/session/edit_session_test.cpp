@@ -225,7 +225,9 @@ TEST_F(EditSessionTest, AnySequenceEqualsItsSurvivingChangesMadeOneByOne) {
           const Result<SessionEdit> undid = session.Undo();
           ASSERT_TRUE(undid.ok());
           EXPECT_EQ(undid->kind, KindOf(done.back(), true));
-          if (done.back().removed) EXPECT_EQ(undid->slots, std::vector{*done.back().removed});
+          if (done.back().removed) {
+            EXPECT_EQ(undid->slots, std::vector{*done.back().removed});
+          }
           undone.push_back(std::move(done.back()));
           done.pop_back();
           break;

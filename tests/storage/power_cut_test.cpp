@@ -169,7 +169,9 @@ TEST_F(PowerCutTest, ASessionsSaveLeavesTheOldOrTheSavedDatabaseAndTheOldOneBack
       if (kind != BackupKind::kNone && db == new_) {
         ASSERT_NE(kept, after.end()) << "no backup beside the saved database";
       }
-      if (kept != after.end()) EXPECT_TRUE(kept->second == old_) << Version(kept->second);
+      if (kept != after.end()) {
+        EXPECT_TRUE(kept->second == old_) << Version(kept->second);
+      }
       for (const auto& [name, bytes] : after) {
         EXPECT_TRUE(name == db_name_ || name == backup || IsTemporaryName(name, db_))
             << name << " survived";
