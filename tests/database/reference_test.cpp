@@ -55,7 +55,9 @@ TEST(JoinById, PairsTheNthEntryOfAnIdWithTheNthOnTheOtherSide) {
 
     const EntryJoin back = JoinById(theirs, mine);
     for (std::uint32_t i = 0; i < mine.size(); ++i) {
-      if (join.partner[i] != EntryJoin::kNone) EXPECT_EQ(back.partner[join.partner[i]], i);
+      if (join.partner[i] != EntryJoin::kNone) {
+        EXPECT_EQ(back.partner[join.partner[i]], i);
+      }
     }
     EXPECT_EQ(back.OnlyInDatabase(), join.only_in_reference.size());
   }
