@@ -29,7 +29,9 @@ expect 1 "$changed: $full" sh -c '"$0" insert "$1" Первая >/dev/full' "$cl
 expect 1 "$changed: $closed" sh -c '"$0" insert "$1" Вторая >&-' "$cli" "$db"
 # Both are in, and nothing meant for the closed output went into the file.
 [[ $("$cli" list "$db" | tail -n 2 | cut -f 3) == $'Первая\nВторая' ]] || fail "the texts are not in"
-expect 0 "" "$cli" check "$db"
+# Still well-formed (the sample's long mission is one of the text checks'
+# findings, which do not concern the layout).
+[[ $("$cli" check "$db" 2>/dev/null | head -n 1) == "$db: well-formed" ]] || fail "the database is no longer well-formed"
 
 # A read error on standard input is no end of it: nothing goes in. Lines that
 # come late on a non-blocking descriptor are waited for.
