@@ -35,6 +35,7 @@
 #include "session/edit_session.h"
 #include "storage/file_system.h"
 #include "tests/support/database_builder.h"
+#include "tests/support/temp_dir.h"
 
 namespace orva {
 namespace {
