@@ -212,8 +212,8 @@ void Memory(const fs::path& dir, bool both) {
   std::printf(
       "peak memory, the file open%s and every check run: %ld KiB, %.2f times the file "
       "(%.0f bytes; %zu findings)\n",
-      both ? " with the reference beside it" : " alone", peak, static_cast<double>(peak) * 1024.0 / size, size,
-      findings);
+      both ? " with the reference beside it" : " alone", peak,
+      static_cast<double>(peak) * 1024.0 / size, size, findings);
 }
 
 }  // namespace
