@@ -120,7 +120,8 @@ Outcome Export(const Io& io, const Request& request) {
   std::optional<ReferenceDatabase> reference;
   EntryJoin join;
   if (request.reference) {
-    Result<ReferenceDatabase> opened = ReferenceDatabase::Open(PathFromUtf8(*request.reference), io.fs);
+    Result<ReferenceDatabase> opened =
+        ReferenceDatabase::Open(PathFromUtf8(*request.reference), io.fs);
     if (!opened.ok()) return Refuse(io, request, opened.status());
     reference = std::move(opened).value();
     std::vector<std::int32_t> ids;
@@ -182,7 +183,8 @@ Outcome Import(const Io& io, const Request& request) {
   }
   std::optional<ReferenceDatabase> reference;
   if (request.reference) {
-    Result<ReferenceDatabase> opened = ReferenceDatabase::Open(PathFromUtf8(*request.reference), io.fs);
+    Result<ReferenceDatabase> opened =
+        ReferenceDatabase::Open(PathFromUtf8(*request.reference), io.fs);
     if (!opened.ok()) return Refuse(io, request, opened.status());
     reference = std::move(opened).value();
   }
@@ -206,10 +208,9 @@ Outcome Import(const Io& io, const Request& request) {
   // The file's own problems and those of its translations, all reported
   // before anything is written.
   const bool dry_run = request.dry_run || !records.problems.empty();
-  Result<ImportOutcome> outcome =
-      ImportTranslations(PathFromUtf8(request.database), records.translations,
-                         request.source_changed, dry_run, reference ? &*reference : nullptr,
-                         MakeBackup(request.backup, io.fs), io.fs);
+  Result<ImportOutcome> outcome = ImportTranslations(
+      PathFromUtf8(request.database), records.translations, request.source_changed, dry_run,
+      reference ? &*reference : nullptr, MakeBackup(request.backup, io.fs), io.fs);
   if (!outcome.ok()) return Refuse(io, request, outcome.status());
   std::vector<FileProblem> problems = std::move(records.problems);
   problems.insert(problems.end(), outcome->problems.begin(), outcome->problems.end());
