@@ -19,9 +19,6 @@
 //   press CAPTION                         presses the dialog's button of that caption
 //   choose PATH                           types PATH into the file dialog up, and OK
 //   message [MS]                          a message box's "[title] text"; presses OK
-//   menus                                 "the menus are the table's", or each line
-//                                         of the menu bar that differs from the
-//                                         command table's ("&File > &Open…\tCtrl+O")
 //   close                                 closes the window, as its close box does
 // Exit status 2 on a usage error or no window, 3 when no dialog came.
 // clang-format off: windows.h comes first, the other Windows headers need what it declares.
@@ -43,7 +40,6 @@
 
 #include "storage/utf16.h"
 #include "tests/window/win32/probe_windows.h"
-#include "window/editor_commands.h"
 #include "window/win32/editor_view_windows.h"
 
 namespace {
@@ -183,42 +179,6 @@ UINT DpiOf(HWND window) {
   return dpi;
 }
 
-// The menu bar as lines, "&File > &Open…\tCtrl+O", "---" for a separator:
-// from the command table, and from the window.
-void ModelLines(const std::vector<orva::MenuItem>& items, const std::string& path,
-                std::vector<std::string>& out) {
-  for (const orva::MenuItem& item : items) {
-    if (item.kind == orva::MenuItem::Kind::kSeparator) {
-      out.push_back(path + "---");
-      continue;
-    }
-    out.push_back(path + item.caption + (item.shortcut.empty() ? "" : "\t" + item.shortcut));
-    if (item.kind == orva::MenuItem::Kind::kSubmenu) {
-      ModelLines(item.items, path + item.caption + " > ", out);
-    }
-  }
-}
-
-void MenuLines(HMENU menu, const std::string& path, std::vector<std::string>& out) {
-  const int count = GetMenuItemCount(menu);
-  for (int i = 0; i < count; ++i) {
-    wchar_t text[256]{};
-    MENUITEMINFOW item{};
-    item.cbSize = sizeof item;
-    item.fMask = MIIM_FTYPE | MIIM_SUBMENU | MIIM_STRING;
-    item.dwTypeData = text;
-    item.cch = 255;
-    if (!GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &item)) Stop("no menu item", 2);
-    if ((item.fType & MFT_SEPARATOR) != 0) {
-      out.push_back(path + "---");
-      continue;
-    }
-    const std::string caption = Utf8FromUtf16(text);
-    out.push_back(path + caption);
-    if (item.hSubMenu != nullptr) MenuLines(item.hSubMenu, path + caption + " > ", out);
-  }
-}
-
 int Wait(const std::vector<std::string>& args, std::size_t at, int otherwise) {
   return args.size() > at ? std::atoi(args[at].c_str()) : otherwise;
 }
@@ -343,22 +303,6 @@ int wmain(int argc, wchar_t** argv) {
           Utf8FromUtf16(TextOf(GetDlgItem(box, kMessageTextId))));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     for (int waited = 0; IsWindow(box) && waited < 5000; waited += 50) Sleep(50);
-  } else if (command == "menus") {
-    std::vector<std::string> shown, table;
-    MenuLines(GetMenu(window), "", shown);
-    for (const orva::MenuModel& menu : orva::EditorMenus()) {
-      table.push_back(menu.caption);
-      ModelLines(menu.items, menu.caption + " > ", table);
-    }
-    if (shown == table) {
-      Print("the menus are the table's");
-    } else {
-      for (std::size_t i = 0; i < std::max(shown.size(), table.size()); ++i) {
-        const std::string a = i < shown.size() ? shown[i] : "(none)";
-        const std::string b = i < table.size() ? table[i] : "(none)";
-        if (a != b) Print(a + " | the table: " + b);
-      }
-    }
   } else if (command == "close") {
     PostMessageW(window, WM_CLOSE, 0, 0);
   } else {
