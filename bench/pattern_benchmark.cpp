@@ -51,7 +51,8 @@ TextPattern Pattern(std::string_view pattern) {
   return std::move(made).value();
 }
 
-void Occurs(benchmark::State& state, std::string pattern, const std::vector<std::byte>* text) {
+void Occurs(benchmark::State& state, const std::string& pattern,
+            const std::vector<std::byte>* text) {
   const TextPattern made = Pattern(pattern);
   for (auto _ : state) {
     const Result<bool> found = made.Occurs(*text);
@@ -61,7 +62,8 @@ void Occurs(benchmark::State& state, std::string pattern, const std::vector<std:
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text->size()));
 }
 
-void Replace(benchmark::State& state, std::string pattern, const std::vector<std::byte>* text) {
+void Replace(benchmark::State& state, const std::string& pattern,
+             const std::vector<std::byte>* text) {
   const TextPattern made = Pattern(pattern);
   const std::vector<std::byte> format = StoredText("$1$1").value();
   for (auto _ : state) {

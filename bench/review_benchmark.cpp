@@ -134,6 +134,7 @@ void Time(const fs::path& dir) {
   const std::vector<std::byte> bytes = Must(ReadWholeFile(db, {1u << 31, "2 GiB"}), "read");
   const std::vector<EntryText> entries = Must(ReadEntryTexts(bytes), "entries");
   std::vector<std::int32_t> ids;
+  ids.reserve(entries.size());
   for (const EntryText& e : entries) ids.push_back(e.id);
 
   std::vector<double> opens;
