@@ -72,10 +72,14 @@ Status UnknownKeys(const json& object, std::initializer_list<std::string_view> k
                    const std::string& where) {
   for (const auto& [key, value] : object.items()) {
     if (std::find(known.begin(), known.end(), key) == known.end()) {
-      std::string list;
-      for (std::string_view k : known)
-        list += (list.empty() ? "\"" : ", \"") + std::string(k) + "\"";
-      return Status::InvalidText(where + ": unknown key \"" + key + "\"; the keys are " + list);
+      std::string why = where;
+      why.append(": unknown key \"").append(key).append("\"; the keys are ");
+      const char* separator = "\"";
+      for (std::string_view k : known) {
+        why.append(separator).append(k).append("\"");
+        separator = ", \"";
+      }
+      return Status::InvalidText(why);
     }
   }
   return Status::Ok();
@@ -129,11 +133,14 @@ Status ReadIgnores(const json& list, CheckRules& rules) {
       if (!checks.is_array()) return Status::InvalidText(where + ": \"checks\" is a list");
       for (const json& check : checks) {
         if (!check.is_string() || FindTextCheck(check.get<std::string>()) == nullptr) {
-          std::string known;
-          for (const TextCheck* c : TextChecks())
-            known += (known.empty() ? "" : ", ") + std::string(c->id());
-          return Status::InvalidText(where + ": " + check.dump() + " is no check; the checks are " +
-                                     known);
+          std::string why = where;
+          why.append(": ").append(check.dump()).append(" is no check; the checks are ");
+          const char* separator = "";
+          for (const TextCheck* c : TextChecks()) {
+            why.append(separator).append(c->id());
+            separator = ", ";
+          }
+          return Status::InvalidText(why);
         }
         ignore.checks.push_back(check.get<std::string>());
       }

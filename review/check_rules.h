@@ -75,7 +75,7 @@ struct CheckRules {
 // Refuses, saying where and what, anything it does not know: a key, a check
 // id, a range written otherwise than "FIRST-LAST" or a single id, a marker
 // pattern that is no valid regular expression.
-Result<CheckRules> ParseCheckRules(std::string_view json, const std::filesystem::path& folder,
+Result<CheckRules> ParseCheckRules(std::string_view text, const std::filesystem::path& folder,
                                    FileSystem& fs = DefaultFileSystem());
 Result<CheckRules> ReadCheckRules(const std::filesystem::path& path,
                                   FileSystem& fs = DefaultFileSystem());

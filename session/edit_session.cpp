@@ -584,9 +584,9 @@ Result<SessionEdit> EditSession::Redo() {
 }
 
 Status EditSession::CheckFileAsRead(const OldContents& old) const {
-  const Status changed = Status::Busy(DescribePath(path_) +
-                                      " was changed by another program since it was read, so the "
-                                      "changes were not saved over it");
+  Status changed = Status::Busy(DescribePath(path_) +
+                                " was changed by another program since it was read, so the "
+                                "changes were not saved over it");
   Result<FileInfo> now = fs_->Stat(path_);
   if (!now.ok()) return now.status();
   if (!SameState(*now, info_)) return changed;

@@ -42,6 +42,7 @@ class BilingualGettextTest : public test_support::CliFixture {
     std::vector<std::string> texts;
     const std::vector<std::byte> bytes = test_support::ReadFileBytes(db);
     const std::vector<EntryText> entries = ReadEntryTexts(bytes).value();
+    texts.reserve(entries.size());
     for (const EntryText& e : entries) texts.push_back(ExchangeText(e.text));
     return texts;
   }
