@@ -216,11 +216,11 @@ std::vector<std::string> EditorKeys() {
     if (info.shortcuts.empty()) continue;
     std::string line;
     for (const Shortcut& shortcut : info.shortcuts) {
-      line += (line.empty() ? "" : ", ") + ShortcutText(shortcut);
+      line.append(line.empty() ? "" : ", ").append(ShortcutText(shortcut));
     }
     std::string what = info.help.empty() ? PlainCaption(info.caption) : std::string(info.help);
     if (info.table_keys) what += ", in the table";
-    keys.push_back(line + "\t" + what);
+    keys.push_back(line.append("\t").append(what));
   }
   keys.push_back(
       "Enter\tApply the text edited in the details pane; go from the filter to its rows");

@@ -47,6 +47,7 @@ std::vector<Finding> Found(std::string_view check, const Case& c, const CheckRul
 
 std::vector<TextSpan> Spans(const std::vector<Finding>& found) {
   std::vector<TextSpan> spans;
+  spans.reserve(found.size());
   for (const Finding& f : found) spans.push_back(f.span.value_or(TextSpan{}));
   return spans;
 }
