@@ -292,8 +292,9 @@ TEST_F(EditSessionTest, AnySequenceEqualsItsSurvivingChangesMadeOneByOne) {
       ASSERT_EQ(session.can_undo(), !done.empty());
       ASSERT_EQ(session.can_redo(), !undone.empty());
       // What a view reads of every entry is what the bytes hold.
-      const std::vector<EntryText> entries = ReadEntryTexts(Image(session)).value();
-      const std::optional<std::int32_t> k = FindInsertionPoint(Image(session));
+      const std::vector<std::byte> image = Image(session);  // the texts point into it
+      const std::vector<EntryText> entries = ReadEntryTexts(image).value();
+      const std::optional<std::int32_t> k = FindInsertionPoint(image);
       ASSERT_EQ(session.marker_slot(), k ? static_cast<std::size_t>(*k) + 1 : SIZE_MAX);
       for (const EntryText& entry : entries) {
         const SessionEntry seen = session.EntryAt(entry.slot);
