@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/formats.h"
 #include "database/code_page.h"
 #include "database/insertion_plan.h"
 #include "database/read_limits.h"
@@ -141,7 +142,9 @@ TEST_F(CliWritersTest, AFullDiskIsReportedAgainstTheFileThatCouldNotBeWritten) {
                                                          : command.output + "'";
       EXPECT_NE(refused.err.find(named), std::string::npos) << "expected " << named;
       if (!command.output.empty()) {
-        EXPECT_EQ(refused.err.rfind("orva-cli: " + Path(command.output) + ": ", 0), 0u);
+        // Messages are escaped as texts: a backslash of a Windows path is doubled.
+        EXPECT_EQ(refused.err.rfind("orva-cli: " + cli::EscapeText(Path(command.output)) + ": ", 0),
+                  0u);
         EXPECT_FALSE(std::filesystem::exists(Path(command.output)));
       }
       EXPECT_EQ(test_support::ReadFileBytes(db_), old_);
