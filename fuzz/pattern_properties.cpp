@@ -95,8 +95,11 @@ std::vector<std::byte> JoinPatternInput(std::string_view pattern, std::span<cons
 
 Status CheckPattern(std::span<const std::byte> input) {
   const PatternInput split = SplitPatternInput(input);
+  // A stored text ends at its first NUL, so no text searched holds one.
+  std::vector<std::byte> text(split.text.begin(), split.text.end());
+  std::erase(text, std::byte{0});
   for (const bool match_case : {true, false}) {
-    if (Status s = CheckOne(split.pattern, split.text, match_case); !s.ok()) return s;
+    if (Status s = CheckOne(split.pattern, text, match_case); !s.ok()) return s;
   }
   return Status::Ok();
 }
