@@ -559,7 +559,7 @@ std::string EditSession::redo_description() const {
 
 Result<SessionEdit> EditSession::Undo() {
   try {
-    if (done_.empty()) return Status::InvalidText("there is nothing to undo");
+    if (done_.empty()) return Status::NothingToUndo("there is nothing to undo");
     undone_.reserve(undone_.size() + 1);
     SessionEdit edit = done_.back()->Undo(document_->entries);
     undone_.push_back(std::move(done_.back()));
@@ -572,7 +572,7 @@ Result<SessionEdit> EditSession::Undo() {
 
 Result<SessionEdit> EditSession::Redo() {
   try {
-    if (undone_.empty()) return Status::InvalidText("there is nothing to redo");
+    if (undone_.empty()) return Status::NothingToUndo("there is nothing to redo");
     done_.reserve(done_.size() + 1);
     SessionEdit edit = undone_.back()->Do(document_->entries);
     done_.push_back(std::move(undone_.back()));

@@ -124,7 +124,7 @@ class EditSession {
   // What Undo and Redo would undo and redo ("Set 5003"); empty when nothing.
   std::string undo_description() const;
   std::string redo_description() const;
-  // Each refuses (kInvalidText) when there is nothing to undo or redo.
+  // Each refuses (kNothingToUndo) when there is nothing to undo or redo.
   Result<SessionEdit> Undo();
   Result<SessionEdit> Redo();
 

@@ -13,14 +13,15 @@ namespace orva {
 
 enum class ErrorKind {
   kOk = 0,
-  kNotFound,     // the database file does not exist
-  kIo,           // the operating system refused a read, write, sync or rename
-  kMalformed,    // the bytes do not follow the database layout
-  kNoRoom,       // a table or the 32-bit offsets cannot take what was asked
-  kInvalidText,  // the text to insert cannot be stored as asked
-  kUnsupported,  // the file is of a kind the tool declines to rewrite
-  kBusy,         // another program is changing the database; trying again later may work
-  kNoMemory,     // there was not enough memory for the operation
+  kNotFound,       // the database file does not exist
+  kIo,             // the operating system refused a read, write, sync or rename
+  kMalformed,      // the bytes do not follow the database layout
+  kNoRoom,         // a table or the 32-bit offsets cannot take what was asked
+  kInvalidText,    // the text to insert cannot be stored as asked
+  kUnsupported,    // the file is of a kind the tool declines to rewrite
+  kBusy,           // another program is changing the database; trying again later may work
+  kNoMemory,       // there was not enough memory for the operation
+  kNothingToUndo,  // an undo or a redo with no change to take back or make again
 };
 
 class [[nodiscard]] Status {
@@ -35,6 +36,9 @@ class [[nodiscard]] Status {
   static Status InvalidText(std::string msg) { return {ErrorKind::kInvalidText, std::move(msg)}; }
   static Status Unsupported(std::string msg) { return {ErrorKind::kUnsupported, std::move(msg)}; }
   static Status Busy(std::string msg) { return {ErrorKind::kBusy, std::move(msg)}; }
+  static Status NothingToUndo(std::string msg) {
+    return {ErrorKind::kNothingToUndo, std::move(msg)};
+  }
   // What the library's public calls return instead of letting std::bad_alloc
   // escape: `what` says what was being done.
   static Status NoMemory(const std::string& what) {

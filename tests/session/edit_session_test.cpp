@@ -217,8 +217,12 @@ TEST_F(EditSessionTest, AnySequenceEqualsItsSurvivingChangesMadeOneByOne) {
           break;
         }
         case 5: {
-          ASSERT_EQ(session.Undo().ok(), !done.empty());
-          if (done.empty()) break;
+          const Result<SessionEdit> first = session.Undo();
+          ASSERT_EQ(first.ok(), !done.empty());
+          if (done.empty()) {
+            ASSERT_EQ(first.status().kind(), ErrorKind::kNothingToUndo);
+            break;
+          }
           undone_insertions += !done.back().inserted.empty();
           undone_removals += done.back().removed.has_value();
           ASSERT_TRUE(session.Redo().ok());
@@ -235,7 +239,10 @@ TEST_F(EditSessionTest, AnySequenceEqualsItsSurvivingChangesMadeOneByOne) {
         case 6: {
           const Result<SessionEdit> redid = session.Redo();
           ASSERT_EQ(redid.ok(), !undone.empty());
-          if (undone.empty()) break;
+          if (undone.empty()) {
+            ASSERT_EQ(redid.status().kind(), ErrorKind::kNothingToUndo);
+            break;
+          }
           EXPECT_EQ(redid->kind, KindOf(undone.back(), false));
           done.push_back(std::move(undone.back()));
           undone.pop_back();
