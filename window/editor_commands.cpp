@@ -228,4 +228,31 @@ std::vector<std::string> EditorKeys() {
   return keys;
 }
 
+namespace {
+
+void AddMenuLines(const std::vector<MenuItem>& items, const std::string& path,
+                  std::vector<std::string>& lines) {
+  for (const MenuItem& item : items) {
+    if (item.kind == MenuItem::Kind::kSeparator) {
+      lines.push_back(path + "---");
+      continue;
+    }
+    lines.push_back(path + item.caption + (item.shortcut.empty() ? "" : "\t" + item.shortcut));
+    if (item.kind == MenuItem::Kind::kSubmenu) {
+      AddMenuLines(item.items, path + item.caption + " > ", lines);
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> EditorMenuLines() {
+  std::vector<std::string> lines;
+  for (const MenuModel& menu : EditorMenus()) {
+    lines.push_back(menu.caption);
+    AddMenuLines(menu.items, menu.caption + " > ", lines);
+  }
+  return lines;
+}
+
 }  // namespace orva

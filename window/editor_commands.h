@@ -129,6 +129,11 @@ struct MenuModel {
 };
 std::vector<MenuModel> EditorMenus();
 
+// The menu bar as lines, the way both views' tests read their menus back:
+// "&Edit > &Undo\tCtrl+Z", a submenu's items under its caption's path, a
+// separator as "&Edit > ---".
+std::vector<std::string> EditorMenuLines();
+
 // A caption as it reads without its mnemonic: "Save As…" for "Save &As…",
 // "&" for "&&".
 std::string PlainCaption(std::string_view caption);

@@ -168,38 +168,10 @@ int EditorWindow::Scale(int pixels_at_96) const {
   return MulDiv(pixels_at_96, static_cast<int>(dpi_), USER_DEFAULT_SCREEN_DPI);
 }
 
-// The menu bar as the table lays it out (EditorMenus), item for item, each
-// command's first shortcut after a tab.
 void EditorWindow::CreateMenuBar() {
-  const std::function<HMENU(const std::vector<MenuItem>&)> fill =
-      [&](const std::vector<MenuItem>& items) {
-        const HMENU menu = CreatePopupMenu();
-        for (const MenuItem& item : items) {
-          switch (item.kind) {
-            case MenuItem::Kind::kCommand: {
-              std::wstring caption = Wide(item.caption);
-              if (!item.shortcut.empty()) caption += L"\t" + Wide(item.shortcut);
-              AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(MenuId(item.command)),
-                          caption.c_str());
-              break;
-            }
-            case MenuItem::Kind::kSeparator:
-              AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-              break;
-            case MenuItem::Kind::kSubmenu:
-              AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(fill(item.items)),
-                          Wide(item.caption).c_str());
-              break;
-          }
-        }
-        return menu;
-      };
-  menu_ = CreateMenu();
-  for (const MenuModel& model : EditorMenus()) {
-    const HMENU menu = fill(model.items);
-    if (model.caption == "&Edit") edit_menu_ = menu;
-    AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(menu), Wide(model.caption).c_str());
-  }
+  const EditorMenuBar menus = CreateEditorMenuBar();
+  menu_ = menus.bar;
+  edit_menu_ = menus.edit;
   SetMenu(window_, menu_);
 }
 

@@ -25,6 +25,7 @@
 #include <utility>
 
 #include "window/editor_logic.h"
+#include "window/win32/editor_menus_windows.h"
 
 namespace orva::win32 {
 
@@ -41,19 +42,6 @@ inline constexpr int kEditorDetailsHeadingId = 208;  // "Details: 5001 · missio
 inline constexpr int kEditorDetailsId = 209;         // the selected entry's whole text
 inline constexpr int kEditorDetailsSummaryId = 210;  // its bytes
 inline constexpr int kEditorDetailsApplyId = 211;
-
-// The menu items' ids: the command table's (editor_commands.h), in its
-// order, from kEditorFirstMenuId.
-inline constexpr int kEditorFirstMenuId = 41001;
-constexpr int MenuId(EditorCommand command) {
-  return kEditorFirstMenuId + static_cast<int>(command);
-}
-constexpr std::optional<EditorCommand> CommandOfMenuId(int id) {
-  if (id < kEditorFirstMenuId || id >= kEditorFirstMenuId + static_cast<int>(kEditorCommandCount)) {
-    return std::nullopt;
-  }
-  return static_cast<EditorCommand>(id - kEditorFirstMenuId);
-}
 
 class EditorWindow final : public EditorView {
  public:
