@@ -23,10 +23,11 @@ void ReadLines(HMENU menu, const std::string& path, std::vector<std::string>& li
   const int count = GetMenuItemCount(menu);
   for (int i = 0; i < count; ++i) {
     wchar_t text[256] = {};
-    MENUITEMINFOW item{.cbSize = sizeof(MENUITEMINFOW),
-                       .fMask = MIIM_FTYPE | MIIM_STRING | MIIM_SUBMENU | MIIM_ID,
-                       .dwTypeData = text,
-                       .cch = 255};
+    MENUITEMINFOW item{};
+    item.cbSize = sizeof(MENUITEMINFOW);
+    item.fMask = MIIM_FTYPE | MIIM_STRING | MIIM_SUBMENU | MIIM_ID;
+    item.dwTypeData = text;
+    item.cch = 255;
     ASSERT_TRUE(GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &item));
     if ((item.fType & MFT_SEPARATOR) != 0) {
       lines.push_back(path + "---");
