@@ -462,8 +462,8 @@ Result<SessionEdit> EditSession::ApplyTranslations(std::span<const TextChange> c
   }
 }
 
-Result<SessionEdit> EditSession::Replace(const TextPattern& pattern,
-                                         std::string_view utf8_replacement) {
+Result<PlannedReplacement> EditSession::PlanReplace(const TextPattern& pattern,
+                                                    std::string_view utf8_replacement) const {
   try {
     // The entries a batch at a time, so that no list of every entry is made.
     PlannedReplacement all;
@@ -486,10 +486,25 @@ Result<SessionEdit> EditSession::Replace(const TextPattern& pattern,
         });
     if (status.ok()) status = plan();
     if (!status.ok()) return status;
-    return ChangeTexts(std::move(all.changes), false, "Replace", all.occurrences);
+    return all;
   } catch (const std::bad_alloc&) {
     return Status::NoMemory("replace in the texts");
   }
+}
+
+Result<SessionEdit> EditSession::ApplyReplacement(PlannedReplacement planned) {
+  try {
+    return ChangeTexts(std::move(planned.changes), false, "Replace", planned.occurrences);
+  } catch (const std::bad_alloc&) {
+    return Status::NoMemory("replace in the texts");
+  }
+}
+
+Result<SessionEdit> EditSession::Replace(const TextPattern& pattern,
+                                         std::string_view utf8_replacement) {
+  Result<PlannedReplacement> planned = PlanReplace(pattern, utf8_replacement);
+  if (!planned.ok()) return planned.status();
+  return ApplyReplacement(std::move(planned).value());
 }
 
 Result<SessionPatched> EditSession::ApplyPatch(const Patch& patch) {

@@ -159,6 +159,34 @@ std::string_view AsText(std::span<const std::byte> bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
+// What replacing as `request` asks would do in the session's texts, and the
+// plan of it in `planned`.
+ReplacePreview PlanReplace(const EditSession* session, const ReplaceRequest& request,
+                           PlannedReplacement& planned) {
+  ReplacePreview preview;
+  if (session == nullptr) {
+    preview.problem = "Open a database first.";
+    return preview;
+  }
+  const Result<TextPattern> pattern =
+      TextPattern::Make(request.find, {.regex = request.regex, .match_case = request.match_case});
+  if (!pattern.ok()) {
+    preview.problem = AsSentence(pattern.status().message());
+    return preview;
+  }
+  Result<PlannedReplacement> plan = session->PlanReplace(*pattern, request.replacement);
+  if (!plan.ok()) {
+    preview.problem = AsSentence(plan.status().message());
+    return preview;
+  }
+  planned = std::move(plan).value();
+  preview.occurrences = planned.occurrences;
+  preview.texts = planned.changes.size();
+  preview.summary = Plural(preview.occurrences, "occurrence", "occurrences") + " in " +
+                    Plural(preview.texts, "text", "texts");
+  return preview;
+}
+
 }  // namespace
 
 // An entry that the database compared with has and this one has not. Its
@@ -740,38 +768,15 @@ bool EditorLogic::Redo() {
 }
 
 ReplacePreview EditorLogic::PreviewReplace(const ReplaceRequest& request) const {
-  ReplacePreview preview;
-  if (!state_) {
-    preview.problem = "Open a database first.";
-    return preview;
-  }
-  const Result<TextPattern> pattern =
-      TextPattern::Make(request.find, {.regex = request.regex, .match_case = request.match_case});
-  if (!pattern.ok()) {
-    preview.problem = AsSentence(pattern.status().message());
-    return preview;
-  }
-  const Result<std::vector<EntryText>> entries = state_->session.Entries();
-  if (!entries.ok()) {
-    preview.problem = AsSentence(entries.status().message());
-    return preview;
-  }
-  const Result<PlannedReplacement> planned =
-      PlanReplacement(*entries, *pattern, request.replacement);
-  if (!planned.ok()) {
-    preview.problem = AsSentence(planned.status().message());
-    return preview;
-  }
-  preview.occurrences = planned->occurrences;
-  preview.texts = planned->changes.size();
-  preview.summary = Plural(preview.occurrences, "occurrence", "occurrences") + " in " +
-                    Plural(preview.texts, "text", "texts");
-  return preview;
+  PlannedReplacement unused;
+  return PlanReplace(state_ ? &state_->session : nullptr, request, unused);
 }
 
 bool EditorLogic::ReplaceAll(const ReplaceRequest& request) {
   if (!state_) return false;
-  const ReplacePreview preview = PreviewReplace(request);
+  // Planned once: the texts cannot change while the question is asked.
+  PlannedReplacement planned;
+  const ReplacePreview preview = PlanReplace(&state_->session, request, planned);
   if (!preview.problem.empty()) {
     view_.ShowMessage(MessageIcon::kExclamation, "Nothing was replaced.", preview.problem);
     return false;
@@ -792,10 +797,7 @@ bool EditorLogic::ReplaceAll(const ReplaceRequest& request) {
                                 .default_button = 0,
                                 .cancel_button = 1});
   if (answer != 0) return false;
-  const TextPattern pattern =
-      TextPattern::Make(request.find, {.regex = request.regex, .match_case = request.match_case})
-          .value();
-  return Changed(state_->session.Replace(pattern, request.replacement), "Nothing was replaced.",
+  return Changed(state_->session.ApplyReplacement(std::move(planned)), "Nothing was replaced.",
                  "Replaced " + preview.summary);
 }
 
