@@ -208,8 +208,8 @@ void Measure(const fs::path& original, int edits, int pairs) {
   for (std::size_t row = 0; row < std::min<std::size_t>(40, logic.RowCount()); ++row) {
     (void)logic.Row(row);
   }
-  std::printf("open to a usable table: %.0f ms (%zu entries, %.0f bytes)\n", Ms(start),
-              logic.RowCount(), size);
+  std::printf("open to a usable table: %.0f ms (%zu entries, %.0f bytes); peak memory %ld KiB\n",
+              Ms(start), logic.RowCount(), size, PeakKib());
 
   // Typed one letter at a time, each keystroke narrowing the one before;
   // then cleared; then a letter that every row holds, which keeps them all.
@@ -229,12 +229,14 @@ void Measure(const fs::path& original, int edits, int pairs) {
                 typed.data(), Median(times), view.status.c_str());
   }
 
+  std::printf("peak memory once filtered: %ld KiB\n", PeakKib());
   start = Clock::now();
   for (int i = 0; i < edits; ++i) {
     const auto row = static_cast<std::size_t>(i) * 997 % logic.RowCount();
     if (!logic.SetText(row, "Правка " + std::to_string(i))) Stop("an edit was refused");
   }
-  std::printf("%d edits: %.0f ms, %.1f ms each\n", edits, Ms(start), Ms(start) / edits);
+  std::printf("%d edits: %.0f ms, %.1f ms each; peak memory %ld KiB\n", edits, Ms(start),
+              Ms(start) / edits, PeakKib());
 
   // The saves, each against the floor on a copy of the same size.
   std::vector<double> ratios;
@@ -246,6 +248,11 @@ void Measure(const fs::path& original, int edits, int pairs) {
     start = Clock::now();
     if (!logic.Save()) Stop("the save was refused");
     const double save = Ms(start);
+    // Before the floor, which holds a whole file of its own.
+    if (pair == 0) {
+      std::printf("peak memory, opened, filtered, edited and saved: %ld KiB, %.2f times the file\n",
+                  PeakKib(), static_cast<double>(PeakKib()) * 1024 / size);
+    }
     start = Clock::now();
     if (!RewriteFloor(other)) Stop("the floor failed");
     const double floor = Ms(start);
@@ -253,10 +260,6 @@ void Measure(const fs::path& original, int edits, int pairs) {
     std::printf("%s: save %.0f ms, the floor %.0f ms, ratio %.2f\n",
                 pair == 0 ? "save of the edits" : "save of one more edit", save, floor,
                 save / floor);
-    if (pair == 0) {
-      std::printf("peak memory, opened, filtered, edited and saved: %ld KiB, %.2f times the file\n",
-                  PeakKib(), static_cast<double>(PeakKib()) * 1024 / size);
-    }
   }
   MeasureEdits(logic, view, original);
   std::printf("save against the floor: median ratio %.2f over %zu pairs\n", Median(ratios),

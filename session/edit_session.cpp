@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <iterator>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -258,8 +259,12 @@ Result<EditSession> EditSession::Open(const std::filesystem::path& path, FileSys
     Result<RegularFile> file = OpenRegularFile(path, OpenMode::kRead, fs);
     if (!file.ok()) return file.status();
     if (Status s = CheckReadLimit(file->info, path, kDatabaseReadLimit); !s.ok()) return s;
-    std::vector<std::byte> bytes(static_cast<std::size_t>(file->info.size));
-    if (Status s = ReadAllOf(fs, file->file.fd(), path, bytes); !s.ok()) return s;
+    // Read into memory that is not cleared first: the read fills every byte.
+    const auto size = static_cast<std::size_t>(file->info.size);
+    auto bytes = std::make_unique_for_overwrite<std::byte[]>(size);
+    if (Status s = ReadAllOf(fs, file->file.fd(), path, std::span(bytes.get(), size)); !s.ok()) {
+      return s;
+    }
     Result<FileInfo> after = fs.Info(file->file.fd());
     if (!after.ok()) return after.status();
     if (!SameState(*after, file->info)) {
@@ -268,7 +273,7 @@ Result<EditSession> EditSession::Open(const std::filesystem::path& path, FileSys
                           "writing it");
     }
     (void)file->file.Close();  // it was only read
-    Result<EntryDocument> read = EntryDocument::Read(std::move(bytes));
+    Result<EntryDocument> read = EntryDocument::Read(std::move(bytes), size);
     if (!read.ok()) return read.status().Within(DescribePath(path) + ": ");
     auto document = std::make_unique<Document>();
     document->entries = std::move(read).value();
