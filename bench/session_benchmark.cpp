@@ -139,7 +139,7 @@ bool OnePair(EditSession& session, const fs::path& twin, bool save_first, bool u
 }
 
 void SaveAgainstFloor(benchmark::State& state, EditSession* session, const fs::path* twin,
-                          Pairs* pairs) {
+                      Pairs* pairs) {
   int i = 0;
   for (auto _ : state) {
     if (!OnePair(*session, *twin, i % 2 == 0, i % 2 == 0, *pairs)) {
@@ -185,13 +185,12 @@ void PrintRatios(const Pairs& p, std::string_view what) {
                   Quantile(values, 0.9));
     return std::string(text);
   };
-  std::cout
-      << "\nsave of " << what
-      << " / the floor (read, write a new file, fsync, rename, fsync the folder), in pairs;\n"
-      << "medians with the 10th and 90th percentiles:\n  "
-      << spread(p.save_ms, "%.2f ms [%.2f-%.2f]") << " / "
-      << spread(p.floor_ms, "%.2f ms [%.2f-%.2f]") << "   ratio "
-      << spread(p.ratios, "%.2f [%.2f-%.2f]") << '\n';
+  std::cout << "\nsave of " << what
+            << " / the floor (read, write a new file, fsync, rename, fsync the folder), in pairs;\n"
+            << "medians with the 10th and 90th percentiles:\n  "
+            << spread(p.save_ms, "%.2f ms [%.2f-%.2f]") << " / "
+            << spread(p.floor_ms, "%.2f ms [%.2f-%.2f]") << "   ratio "
+            << spread(p.ratios, "%.2f [%.2f-%.2f]") << '\n';
 }
 
 // One run of the second form: open, change, save, each part timed.
@@ -212,10 +211,10 @@ int ChangeAndSave(const fs::path& db, int changes, int pairs_wanted) {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   const auto file_size = static_cast<double>(fs::file_size(db));
-  std::printf("peak memory of opening, %d changes and their save: %ld KiB, %.2f times the file "
-              "(%.0f bytes)\n",
-              changes, usage.ru_maxrss, static_cast<double>(usage.ru_maxrss) * 1024 / file_size,
-              file_size);
+  std::printf(
+      "peak memory of opening, %d changes and their save: %ld KiB, %.2f times the file "
+      "(%.0f bytes)\n",
+      changes, usage.ru_maxrss, static_cast<double>(usage.ru_maxrss) * 1024 / file_size, file_size);
   // Then saves of the session against the floor on a copy of the file.
   const fs::path twin = db.string() + ".twin";
   std::error_code error;

@@ -313,14 +313,14 @@ std::size_t FindLiteral(std::span<const std::byte> text, std::size_t from,
   const Variants& variants = FoldVariants();
   const auto first = std::to_integer<std::size_t>(literal[0]);
   const std::span<const std::byte> firsts =
-      match_case ? literal.first(1) : std::span<const std::byte>(variants.bytes[first]).first(
-                                          variants.count[first]);
+      match_case ? literal.first(1)
+                 : std::span<const std::byte>(variants.bytes[first]).first(variants.count[first]);
   std::array<std::size_t, 4> next{};  // each first byte's next place at or after `at`, or `end`
   const auto find = [&](std::byte b, std::size_t at) -> std::size_t {
     const void* found = std::memchr(text.data() + at, std::to_integer<int>(b), end - at);
-    return found == nullptr ? end
-                            : static_cast<std::size_t>(static_cast<const std::byte*>(found) -
-                                                       text.data());
+    return found == nullptr
+               ? end
+               : static_cast<std::size_t>(static_cast<const std::byte*>(found) - text.data());
   };
   for (std::size_t v = 0; v < firsts.size(); ++v) next[v] = find(firsts[v], from);
   for (;;) {

@@ -208,7 +208,7 @@ struct Comparison : SlotPairs {
   std::optional<EntryIndex> index;         // of `entries`, once compared
   std::optional<std::size_t> marker_slot;  // its end marker's, if it has one
   std::vector<GoneEntry> removed;          // by `after`, then in its table's order
-  std::vector<std::string> other;  // what else differs, in plain words
+  std::vector<std::string> other;          // what else differs, in plain words
   bool changed_only = false;
 };
 
@@ -368,9 +368,8 @@ struct EditorLogic::State {
     if (!now.ok()) return now.status();
     if (!c.index) c.index.emplace(c.entries);
     const EntryIndex new_index(*now);
-    PlaceRemoved([&] {
-      static_cast<SlotPairs&>(c) = PairSlots(c.entries, *c.index, *now, new_index);
-    });
+    PlaceRemoved(
+        [&] { static_cast<SlotPairs&>(c) = PairSlots(c.entries, *c.index, *now, new_index); });
     const EntryDiff diff = DiffEntries(c.entries, *c.index, *now, new_index);
     c.other = OtherDifferences(c.bytes, c.entries, session.Image(), *now, diff);
     return Status::Ok();

@@ -71,8 +71,9 @@ TEST(TextPattern, FindsALiteralWhereAPlainSearchOfTheBytesFindsIt) {
   const auto letters = [&](int shortest, int longest) {
     std::string utf8;
     for (int n = std::uniform_int_distribution<int>(shortest, longest)(random); n > 0; --n) {
-      AppendUtf8(utf8, kLetters[std::uniform_int_distribution<std::size_t>(
-                           0, std::size(kLetters) - 1)(random)]);
+      AppendUtf8(
+          utf8,
+          kLetters[std::uniform_int_distribution<std::size_t>(0, std::size(kLetters) - 1)(random)]);
     }
     return utf8;
   };
@@ -89,7 +90,8 @@ TEST(TextPattern, FindsALiteralWhereAPlainSearchOfTheBytesFindsIt) {
     }
     std::vector<Occurrence> expected;
     for (std::size_t at = 0; at + wanted.size() <= bytes.size();) {
-      if (std::equal(wanted.begin(), wanted.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at))) {
+      if (std::equal(wanted.begin(), wanted.end(),
+                     bytes.begin() + static_cast<std::ptrdiff_t>(at))) {
         expected.push_back({at, wanted.size()});
         at += wanted.size();
       } else {
