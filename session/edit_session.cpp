@@ -90,7 +90,7 @@ std::unique_ptr<std::byte[]> BufferFor(std::size_t size) {
     const auto at = reinterpret_cast<std::uintptr_t>(bytes.get());
     const std::uintptr_t start = (at + static_cast<std::uintptr_t>(page) - 1) & mask;
     const std::uintptr_t end = (at + size) & mask;
-    if (end > start) (void)madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+    if (end > start) (void)madvise(bytes.get() + (start - at), end - start, MADV_HUGEPAGE);
   }
 #endif
   return bytes;
