@@ -14,9 +14,6 @@
 // textdb_64MiB.def, the list of textdb_1GiB.def (1000 missions, then holes),
 // the 100,000 lines of texts_100000.txt inserted with --from.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -33,6 +30,7 @@
 #include <vector>
 
 #include "bench/patch_benchmark.h"
+#include "bench/rewrite_floor.h"
 #include "cli/main_guard.h"
 #include "database/layout_check.h"
 #include "database/little_endian.h"
@@ -92,24 +90,7 @@ void Check(bool ok, std::string_view what) {
 
 // The floor: read the file, write its bytes to a new file, flush it, rename it
 // over the old one (whose bytes it has) and flush the folder.
-bool Floor(const fs::path& db) {
-  const fs::path copy = db.string() + ".floor";
-  // Into memory of its own, as a program that runs once reads.
-  const int in = ::open(db.c_str(), O_RDONLY | O_CLOEXEC);
-  struct stat st {};
-  bool ok = in >= 0 && ::fstat(in, &st) == 0;
-  const auto size = static_cast<std::size_t>(ok ? st.st_size : 0);
-  const auto bytes = std::make_unique_for_overwrite<std::byte[]>(size);
-  ok = ok && ::read(in, bytes.get(), size) == static_cast<ssize_t>(size);
-  ok = in >= 0 && ::close(in) == 0 && ok;
-  const int out = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  ok = ok && out >= 0 && ::write(out, bytes.get(), size) == static_cast<ssize_t>(size) &&
-       ::fsync(out) == 0;
-  ok = out >= 0 && ::close(out) == 0 && ok;
-  ok = ok && ::rename(copy.c_str(), db.c_str()) == 0;
-  const int folder = ::open(db.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  return folder >= 0 && ::fsync(folder) == 0 && ::close(folder) == 0 && ok;
-}
+bool Floor(const fs::path& db) { return RewriteFloor(db); }
 
 // The times of insertion and floor, pair by pair.
 struct Pairs {
@@ -208,18 +189,32 @@ void PrintRatios(const std::map<std::string, Pairs>& pairs) {
 
 namespace {
 
+constexpr std::string_view kUsage =
+    "usage: orva-bench [--data-dir=DIR] [Google Benchmark flags, such as "
+    "--benchmark_filter=REGEX]\n"
+    "Times insertions against the floor of a crash-safe rewrite, the layout check, the mission\n"
+    "list, diff and patches, on databases it writes into DIR (default: ./bench-data).\n";
+
 int Run(int argc, char** argv) {
   using namespace orva;
   fs::path data_dir = "bench-data";
   std::vector<char*> args;
   for (int i = 0; i < argc; ++i) {
     const std::string_view arg = argv[i];
+    if (i > 0 && (arg == "--help" || arg == "-h")) {
+      std::cout << kUsage;
+      return 0;
+    }
     if (arg.starts_with("--data-dir=")) {
       data_dir = std::string(arg.substr(11));
     } else {
       args.push_back(argv[i]);
     }
   }
+  // What Google Benchmark does not know either is refused before any file is written.
+  int count = static_cast<int>(args.size());
+  benchmark::Initialize(&count, args.data());
+  if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 2;
   std::error_code error;
   fs::create_directories(data_dir, error);
   Check(!error, "cannot make the folder " + data_dir.string());
@@ -263,9 +258,6 @@ int Run(int argc, char** argv) {
 
   RegisterPatchBenchmarks(data_dir);
 
-  int count = static_cast<int>(args.size());
-  benchmark::Initialize(&count, args.data());
-  if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 2;
   benchmark::RunSpecifiedBenchmarks();
   PrintRatios(pairs);
   benchmark::Shutdown();

@@ -221,15 +221,29 @@ void Memory(const fs::path& dir, bool both) {
 }  // namespace orva
 
 int main(int argc, char** argv) {
+  constexpr std::string_view kUsage =
+      "usage: orva-review-bench --make=DIR | DIR | --memory=one|both DIR\n";
   const std::vector<std::string_view> args(argv + 1, argv + argc);
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+    std::printf("%.*s", static_cast<int>(kUsage.size()), kUsage.data());
+    std::printf(
+        "--make=DIR writes DIR/textdb_ru.def, textdb_en.def and charset.txt; DIR times opening\n"
+        "the reference, every check and the live check; --memory measures the peak memory of\n"
+        "the database held with every check run, alone or with the reference.\n");
+    return 0;
+  }
   if (args.size() == 1 && args[0].starts_with("--make=")) {
     orva::Make(std::string(args[0].substr(7)));
   } else if (args.size() == 2 && (args[0] == "--memory=one" || args[0] == "--memory=both")) {
     orva::Memory(std::string(args[1]), args[0] == "--memory=both");
-  } else if (args.size() == 1) {
+  } else if (args.size() == 1 && !args[0].starts_with("-")) {
     orva::Time(std::string(args[0]));
   } else {
-    std::fprintf(stderr, "usage: orva-review-bench --make=DIR | DIR | --memory=one|both DIR\n");
+    if (!args.empty() && args[0].starts_with("-")) {
+      std::fprintf(stderr, "orva-review-bench: not understood: %.*s\n",
+                   static_cast<int>(args[0].size()), args[0].data());
+    }
+    std::fprintf(stderr, "%.*s", static_cast<int>(kUsage.size()), kUsage.data());
     return 2;
   }
   return 0;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstring>
 #include <new>
 
 #include "database/code_page.h"
@@ -278,17 +279,65 @@ Result<TextPattern> TextPattern::Make(std::string_view utf8, const TextSearch& h
 
 namespace {
 
-// Where `literal` next occurs in `text` from `from` on, or text.size().
+// The bytes that fold to each byte: itself, and its other case where it
+// has one, as many as there are.
+struct Variants {
+  std::array<std::array<std::byte, 4>, 256> bytes{};
+  std::array<std::uint8_t, 256> count{};
+};
+
+const Variants& FoldVariants() {
+  static const Variants variants = [] {
+    Variants v;
+    const std::array<std::byte, 256>& folded = FoldTable();
+    for (std::size_t b = 0; b < 256; ++b) {
+      const auto to = std::to_integer<std::size_t>(folded[b]);
+      if (v.count[to] < v.bytes[to].size()) v.bytes[to][v.count[to]++] = static_cast<std::byte>(b);
+    }
+    return v;
+  }();
+  return variants;
+}
+
+// Where `literal` next occurs in `text` from `from` on, or text.size(). The
+// places its first byte may be found at are looked for with memchr, each of
+// its cases apart, each from where its last place was found, so that the
+// search stays linear in the text.
 std::size_t FindLiteral(std::span<const std::byte> text, std::size_t from,
                         std::span<const std::byte> literal, bool match_case) {
-  const auto found = match_case ? std::search(text.begin() + static_cast<std::ptrdiff_t>(from),
-                                              text.end(), literal.begin(), literal.end())
-                                : std::search(text.begin() + static_cast<std::ptrdiff_t>(from),
-                                              text.end(), literal.begin(), literal.end(),
-                                              [&folded = FoldTable()](std::byte t, std::byte l) {
-                                                return folded[std::to_integer<std::size_t>(t)] == l;
-                                              });
-  return static_cast<std::size_t>(found - text.begin());
+  const std::size_t n = literal.size();
+  if (n == 0) return std::min(from, text.size());
+  if (text.size() < n || from > text.size() - n) return text.size();
+  const std::size_t end = text.size() - n + 1;  // past the last place one may start
+  const std::array<std::byte, 256>& folded = FoldTable();
+  const Variants& variants = FoldVariants();
+  const auto first = std::to_integer<std::size_t>(literal[0]);
+  const std::span<const std::byte> firsts =
+      match_case ? literal.first(1)
+                 : std::span<const std::byte>(variants.bytes[first]).first(variants.count[first]);
+  std::array<std::size_t, 4> next{};  // each first byte's next place at or after `at`, or `end`
+  const auto find = [&](std::byte b, std::size_t at) -> std::size_t {
+    const void* found = std::memchr(text.data() + at, std::to_integer<int>(b), end - at);
+    return found == nullptr
+               ? end
+               : static_cast<std::size_t>(static_cast<const std::byte*>(found) - text.data());
+  };
+  for (std::size_t v = 0; v < firsts.size(); ++v) next[v] = find(firsts[v], from);
+  for (;;) {
+    std::size_t at = end;
+    for (std::size_t v = 0; v < firsts.size(); ++v) at = std::min(at, next[v]);
+    if (at == end) return text.size();
+    std::size_t k = 1;
+    if (match_case) {
+      while (k < n && text[at + k] == literal[k]) ++k;
+    } else {
+      while (k < n && folded[std::to_integer<std::size_t>(text[at + k])] == literal[k]) ++k;
+    }
+    if (k == n) return at;
+    for (std::size_t v = 0; v < firsts.size(); ++v) {
+      if (next[v] == at) next[v] = at + 1 < end ? find(firsts[v], at + 1) : end;
+    }
+  }
 }
 
 }  // namespace

@@ -110,6 +110,13 @@ class EditSession {
   // Every occurrence of `pattern` in every text replaced, in one step, as
   // PlanReplacement plans it: "Replace 12 texts".
   Result<SessionEdit> Replace(const TextPattern& pattern, std::string_view utf8_replacement);
+  // The same in two halves, for a view that shows what a replacement would
+  // do before it is done: the plan, over the texts as they stand (reading
+  // them a batch at a time, never every entry at once), and the plan done,
+  // which must be made on the session as it still stands.
+  Result<PlannedReplacement> PlanReplace(const TextPattern& pattern,
+                                         std::string_view utf8_replacement) const;
+  Result<SessionEdit> ApplyReplacement(PlannedReplacement planned);
   // The patch's changes in one step, planned as ApplyPatch plans them on a
   // file: "Apply patch". Where any entry it touches is not what it expects,
   // nothing changes and the problems say which. Undone and redone, the step

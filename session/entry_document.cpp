@@ -271,10 +271,14 @@ std::uint64_t Digester::Finish() const {
 
 // --- EntryDocument ---
 
-Result<EntryDocument> EntryDocument::Read(std::vector<std::byte> bytes) {
-  if (Status s = CheckTextsWellFormed(bytes); !s.ok()) return s;
-  Result<EntryDocument> document = Build(bytes, nullptr, nullptr);
-  if (document.ok()) document->read_ = std::move(bytes);  // its buffer stays where it is
+Result<EntryDocument> EntryDocument::Read(std::unique_ptr<std::byte[]> bytes, std::size_t size) {
+  const std::span<const std::byte> read(bytes.get(), size);
+  if (Status s = CheckTextsWellFormed(read); !s.ok()) return s;
+  Result<EntryDocument> document = Build(read, nullptr, nullptr);
+  if (document.ok()) {
+    document->read_ = std::move(bytes);  // the buffer stays where it is
+    document->read_size_ = size;
+  }
   return document;
 }
 

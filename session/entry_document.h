@@ -139,9 +139,10 @@ class Digester {
 
 class EntryDocument {
  public:
-  // Reads a well-formed database, refusing any other as ReadEntryTexts
-  // does. The document keeps the bytes.
-  static Result<EntryDocument> Read(std::vector<std::byte> bytes);
+  // Reads a well-formed database of `size` bytes, refusing any other as
+  // ReadEntryTexts does. The document keeps the bytes, in the buffer they
+  // were read into (which need not have been cleared before).
+  static Result<EntryDocument> Read(std::unique_ptr<std::byte[]> bytes, std::size_t size);
   // The document of a database's bytes that only live as long as the call:
   // a text that `like` holds in the same place or a little before is taken
   // from there, any other text and every run copied into `store`.
@@ -153,7 +154,7 @@ class EntryDocument {
   EntryDocument& operator=(EntryDocument&&) noexcept = default;
 
   // The bytes as read, which runs and texts may lie in.
-  std::span<const std::byte> bytes_read() const { return read_; }
+  std::span<const std::byte> bytes_read() const { return {read_.get(), read_size_}; }
   EntryTable& table() { return table_; }
   const EntryTable& table() const { return table_; }
   DocumentFrame& frame() { return frame_; }
@@ -189,7 +190,8 @@ class EntryDocument {
   static Result<EntryDocument> Build(std::span<const std::byte> bytes, const EntryDocument* like,
                                      TextStore* store);
 
-  std::vector<std::byte> read_;  // the bytes as read, never changed
+  std::unique_ptr<std::byte[]> read_;  // the bytes as read, never changed
+  std::size_t read_size_ = 0;
   EntryTable table_;
   DocumentFrame frame_;
   mutable bool marker_known_ = false;

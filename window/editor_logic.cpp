@@ -21,6 +21,7 @@
 #include "session/edit_session.h"
 #include "storage/durable_file.h"
 #include "storage/quote.h"
+#include "window/comparison_marks.h"
 #include "window/row_map.h"
 
 namespace orva {
@@ -158,6 +159,34 @@ std::string_view AsText(std::span<const std::byte> bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
+// What replacing as `request` asks would do in the session's texts, and the
+// plan of it in `planned`.
+ReplacePreview PlanReplace(const EditSession* session, const ReplaceRequest& request,
+                           PlannedReplacement& planned) {
+  ReplacePreview preview;
+  if (session == nullptr) {
+    preview.problem = "Open a database first.";
+    return preview;
+  }
+  const Result<TextPattern> pattern =
+      TextPattern::Make(request.find, {.regex = request.regex, .match_case = request.match_case});
+  if (!pattern.ok()) {
+    preview.problem = AsSentence(pattern.status().message());
+    return preview;
+  }
+  Result<PlannedReplacement> plan = session->PlanReplace(*pattern, request.replacement);
+  if (!plan.ok()) {
+    preview.problem = AsSentence(plan.status().message());
+    return preview;
+  }
+  planned = std::move(plan).value();
+  preview.occurrences = planned.occurrences;
+  preview.texts = planned.changes.size();
+  preview.summary = Plural(preview.occurrences, "occurrence", "occurrences") + " in " +
+                    Plural(preview.texts, "text", "texts");
+  return preview;
+}
+
 }  // namespace
 
 // An entry that the database compared with has and this one has not. Its
@@ -170,20 +199,16 @@ struct GoneEntry {
 };
 
 // The database compared with: its bytes and entries, and what the
-// comparison makes of the rows as they stand.
-struct Comparison {
+// comparison makes of the rows as they stand (the pairs and marks of
+// SlotPairs).
+struct Comparison : SlotPairs {
   std::filesystem::path path;
   std::vector<std::byte> bytes;
   std::vector<EntryText> entries;          // views into `bytes`
+  std::optional<EntryIndex> index;         // of `entries`, once compared
   std::optional<std::size_t> marker_slot;  // its end marker's, if it has one
-  std::vector<RowMark> marks;              // by table slot, from 0 for slot 1
-  // The entry of `entries` each table slot is paired with, from 1; 0 for
-  // none (an entry added).
-  std::vector<std::uint32_t> paired;
-  std::size_t added = 0;
-  std::size_t changed = 0;
-  std::vector<GoneEntry> removed;  // by `after`, then in its table's order
-  std::vector<std::string> other;  // what else differs, in plain words
+  std::vector<GoneEntry> removed;          // by `after`, then in its table's order
+  std::vector<std::string> other;          // what else differs, in plain words
   bool changed_only = false;
 };
 
@@ -341,70 +366,48 @@ struct EditorLogic::State {
     Comparison& c = *comparison;
     Result<std::vector<EntryText>> now = session.Entries();
     if (!now.ok()) return now.status();
-    // A removed entry selected stays so while it is still removed.
+    if (!c.index) c.index.emplace(c.entries);
+    const EntryIndex new_index(*now);
+    PlaceRemoved(
+        [&] { static_cast<SlotPairs&>(c) = PairSlots(c.entries, *c.index, *now, new_index); });
+    const EntryDiff diff = DiffEntries(c.entries, *c.index, *now, new_index);
+    c.other = OtherDifferences(c.bytes, c.entries, session.Image(), *now, diff);
+    return Status::Ok();
+  }
+
+  // The comparison after entries came into or went from the slots `edit`
+  // names: the pairs follow the entries, and only those with the ids of
+  // the entries that came or went are paired again. The rows are to be
+  // chosen again after it.
+  void FollowMoves(const SessionEdit& edit) {
+    Comparison& c = *comparison;
+    PlaceRemoved([&] {
+      orva::FollowMoves(c, edit.kind == SessionEdit::Kind::kAdded, edit.slots, c.entries, *c.index,
+                        [this](std::size_t slot) { return EntryAt(slot); });
+    });
+  }
+
+  // Pairs the slots again with `pair`, then places the entries only the
+  // database compared with has; a removed entry selected stays so while it
+  // is still removed.
+  template <typename Pair>
+  void PlaceRemoved(const Pair& pair) {
+    Comparison& c = *comparison;
     const EntryText* was_selected = nullptr;
     if (selected && selected->removed() && selected->index < c.removed.size()) {
       was_selected = Removed(*selected).entry;
     }
     SelectSlotNearby();
-    const EntryIndex old_index(c.entries);
-    const EntryIndex new_index(*now);
-    const EntryDiff diff = DiffEntries(c.entries, old_index, *now, new_index);
-    c.marks.assign(now->size(), RowMark::kNone);
-    c.paired.assign(now->size(), 0);
-    for (std::size_t i = 0; i < now->size(); ++i) {
-      const std::optional<std::size_t> old =
-          old_index.Find({(*now)[i].id, new_index.Occurrence(i), false});
-      if (old) c.paired[i] = static_cast<std::uint32_t>(*old + 1);
-    }
-    c.added = c.changed = 0;
+    pair();
     c.removed.clear();
-    std::vector<bool> gone(c.entries.size(), false);
-    for (const EntryDifference& d : diff.differences) {
-      switch (d.kind) {
-        case DifferenceKind::kAdded:
-          c.marks[d.new_entry->slot - 1] = RowMark::kAdded;
-          ++c.added;
-          break;
-        case DifferenceKind::kChanged:
-          c.marks[d.new_entry->slot - 1] = RowMark::kChanged;
-          ++c.changed;
-          break;
-        case DifferenceKind::kRemoved:
-          gone[static_cast<std::size_t>(d.old_entry - c.entries.data())] = true;
-          break;
-      }
-    }
-    // Every entry of the old table not gone is paired with one of this
-    // table; only the one just before each removed entry is looked up.
-    constexpr std::size_t kNone = SIZE_MAX;
-    std::size_t paired = kNone;       // the last such old entry so far
-    std::size_t paired_slot = kNone;  // its slot here, once looked up
-    for (std::size_t i = 0; i < c.entries.size(); ++i) {
-      if (!gone[i]) {
-        paired = i;
-        paired_slot = kNone;
-        continue;
-      }
-      if (paired == kNone) {
-        paired_slot = 0;
-      } else if (paired_slot == kNone) {
-        const std::optional<std::size_t> found =
-            new_index.Find({c.entries[paired].id, old_index.Occurrence(paired), false});
-        paired_slot = found ? (*now)[*found].slot : 0;
-      }
-      const EntryText& old = c.entries[i];
+    for (const auto& [after, index] : RemovedEntries(c)) {
+      const EntryText& old = c.entries[index];
       c.removed.push_back(
-          {paired_slot, &old, format::KindOf(old.id, old.slot, c.marker_slot.value_or(SIZE_MAX))});
+          {after, &old, format::KindOf(old.id, old.slot, c.marker_slot.value_or(SIZE_MAX))});
     }
-    // Out of order only where the entries both have are in another order.
-    std::stable_sort(c.removed.begin(), c.removed.end(),
-                     [](const GoneEntry& a, const GoneEntry& b) { return a.after < b.after; });
     for (std::size_t i = 0; was_selected != nullptr && i < c.removed.size(); ++i) {
       if (c.removed[i].entry == was_selected) selected = RowRef::Removed(i);
     }
-    c.other = OtherDifferences(c.bytes, c.entries, session.Image(), *now, diff);
-    return Status::Ok();
   }
 };
 
@@ -764,38 +767,15 @@ bool EditorLogic::Redo() {
 }
 
 ReplacePreview EditorLogic::PreviewReplace(const ReplaceRequest& request) const {
-  ReplacePreview preview;
-  if (!state_) {
-    preview.problem = "Open a database first.";
-    return preview;
-  }
-  const Result<TextPattern> pattern =
-      TextPattern::Make(request.find, {.regex = request.regex, .match_case = request.match_case});
-  if (!pattern.ok()) {
-    preview.problem = AsSentence(pattern.status().message());
-    return preview;
-  }
-  const Result<std::vector<EntryText>> entries = state_->session.Entries();
-  if (!entries.ok()) {
-    preview.problem = AsSentence(entries.status().message());
-    return preview;
-  }
-  const Result<PlannedReplacement> planned =
-      PlanReplacement(*entries, *pattern, request.replacement);
-  if (!planned.ok()) {
-    preview.problem = AsSentence(planned.status().message());
-    return preview;
-  }
-  preview.occurrences = planned->occurrences;
-  preview.texts = planned->changes.size();
-  preview.summary = Plural(preview.occurrences, "occurrence", "occurrences") + " in " +
-                    Plural(preview.texts, "text", "texts");
-  return preview;
+  PlannedReplacement unused;
+  return PlanReplace(state_ ? &state_->session : nullptr, request, unused);
 }
 
 bool EditorLogic::ReplaceAll(const ReplaceRequest& request) {
   if (!state_) return false;
-  const ReplacePreview preview = PreviewReplace(request);
+  // Planned once: the texts cannot change while the question is asked.
+  PlannedReplacement planned;
+  const ReplacePreview preview = PlanReplace(&state_->session, request, planned);
   if (!preview.problem.empty()) {
     view_.ShowMessage(MessageIcon::kExclamation, "Nothing was replaced.", preview.problem);
     return false;
@@ -816,10 +796,7 @@ bool EditorLogic::ReplaceAll(const ReplaceRequest& request) {
                                 .default_button = 0,
                                 .cancel_button = 1});
   if (answer != 0) return false;
-  const TextPattern pattern =
-      TextPattern::Make(request.find, {.regex = request.regex, .match_case = request.match_case})
-          .value();
-  return Changed(state_->session.Replace(pattern, request.replacement), "Nothing was replaced.",
+  return Changed(state_->session.ApplyReplacement(std::move(planned)), "Nothing was replaced.",
                  "Replaced " + preview.summary);
 }
 
@@ -840,8 +817,19 @@ bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refu
   s.FindMarker();
   // A change of texts alone keeps every entry's partner in the comparison.
   const bool texts_only = edit->kind == SessionEdit::Kind::kTexts;
+  // Entries that came or went move the others' pairs on or back: the pairs
+  // are of the table before them.
+  const bool moved =
+      edit->kind == SessionEdit::Kind::kAdded || edit->kind == SessionEdit::Kind::kRemoved;
+  const std::size_t entries_before = edit->kind == SessionEdit::Kind::kAdded
+                                         ? s.entries() - edit->slots.size()
+                                         : s.entries() + edit->slots.size();
   if (s.comparison && texts_only && s.comparison->paired.size() == s.entries()) {
     s.RemarkTexts(edit->slots);
+  } else if (s.comparison && moved && s.comparison->index &&
+             s.comparison->paired.size() == entries_before) {
+    s.FollowMoves(*edit);
+    s.ChooseRows(false);
   } else if (s.comparison) {
     if (const Status compared = s.Compare(); !compared.ok()) {
       view_.ShowMessage(MessageIcon::kExclamation, "The comparison was ended.",

@@ -18,16 +18,22 @@ void RowMap::ShowAll() {
 }
 
 void RowMap::Choose(const Keep& keep_slot, const Keep* keep_removed, bool narrowing) {
+  // Room for every row that may be kept, so that the list is never copied
+  // as it grows (pages never written take no memory); what is left over
+  // goes once it is full.
   std::vector<std::uint32_t> kept;
   if (narrowing && slots_) {
+    kept.reserve(slots_->size());
     for (std::uint32_t slot : *slots_) {
       if (keep_slot(slot)) kept.push_back(slot);
     }
   } else {
+    kept.reserve(entries_);
     for (std::size_t slot = 1; slot <= entries_; ++slot) {
       if (keep_slot(slot)) kept.push_back(static_cast<std::uint32_t>(slot));
     }
   }
+  if (kept.size() < kept.capacity() / 2) kept.shrink_to_fit();
   std::optional<std::vector<std::uint32_t>> kept_removed;
   if (keep_removed != nullptr) {
     kept_removed.emplace();

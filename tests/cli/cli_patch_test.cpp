@@ -95,6 +95,20 @@ TEST_F(CliPatchTest, DiffTellsEqualFromDifferentFromUnreadable) {
   EXPECT_EQ(other.out,
             "other\tthe bytes after the last text differ (0 bytes in the old version, 1 "
             "byte in the new)\n");
+  // As many bytes after the last text, but other ones: diff tells them
+  // apart, and no patch can be made that would lose them.
+  const std::string other_tail =
+      Database(Campaign().Marker("конец").Trailing("?").Build(), "q.def");
+  const Outcome tails = Run({"diff", trailing, other_tail});
+  EXPECT_EQ(tails.exit_code, 1);
+  EXPECT_EQ(tails.out,
+            "other\tthe bytes after the last text differ (1 byte in the old version, 1 "
+            "byte in the new)\n");
+  const Outcome no_patch =
+      Run({"patch", "create", trailing, other_tail, "-o", (dir_ / "tails.orvapatch").string()});
+  EXPECT_NE(no_patch.exit_code, 0);
+  EXPECT_NE(no_patch.err.find("the bytes after the last text differ"), std::string::npos)
+      << no_patch.err;
 
   for (const std::string& bad : {(dir_ / "none.def").string(), File("junk.def", "xyz")}) {
     const Outcome trouble = Run({"diff", old_path_, bad});

@@ -62,6 +62,50 @@ TEST(TextPattern, FindsALiteralTextWhateverTheCaseUnlessToldOtherwise) {
   EXPECT_FALSE(TextPattern::Make("", {}).ok());
 }
 
+// A literal text is found, in any case or in its own, where a plain search
+// of the text's bytes (both folded unless case is matched) finds it: left
+// to right, not overlapping, wherever its letters of either case lie.
+TEST(TextPattern, FindsALiteralWhereAPlainSearchOfTheBytesFindsIt) {
+  std::mt19937 random(20261209);
+  static constexpr char32_t kLetters[] = {U'a', U'A', U'ж', U'Ж', U'ё', U'Ё', U'№', U'1'};
+  const auto letters = [&](int shortest, int longest) {
+    std::string utf8;
+    for (int n = std::uniform_int_distribution<int>(shortest, longest)(random); n > 0; --n) {
+      AppendUtf8(
+          utf8,
+          kLetters[std::uniform_int_distribution<std::size_t>(0, std::size(kLetters) - 1)(random)]);
+    }
+    return utf8;
+  };
+  std::size_t found = 0;
+  for (int round = 0; round < 4000; ++round) {
+    const std::string text = letters(0, 40);
+    const std::string literal = letters(1, 3);
+    const bool match_case = round % 2 == 0;
+    std::vector<std::byte> bytes = Stored(text);
+    std::vector<std::byte> wanted = Stored(literal);
+    if (!match_case) {
+      for (std::byte& b : bytes) b = FoldCase(b);
+      for (std::byte& b : wanted) b = FoldCase(b);
+    }
+    std::vector<Occurrence> expected;
+    for (std::size_t at = 0; at + wanted.size() <= bytes.size();) {
+      if (std::equal(wanted.begin(), wanted.end(),
+                     bytes.begin() + static_cast<std::ptrdiff_t>(at))) {
+        expected.push_back({at, wanted.size()});
+        at += wanted.size();
+      } else {
+        ++at;
+      }
+    }
+    const TextPattern pattern = Pattern(literal, {.match_case = match_case});
+    ASSERT_EQ(pattern.Find(Stored(text)).value(), expected) << literal << " in " << text;
+    ASSERT_EQ(pattern.Occurs(Stored(text)).value(), !expected.empty());
+    found += expected.size();
+  }
+  EXPECT_GT(found, 3000u);
+}
+
 TEST(TextPattern, RunsARegularExpressionOverCharacters) {
   const TextSearch regex{.regex = true, .match_case = true};
   EXPECT_TRUE(*Pattern("^п.езд$", regex).Occurs(Stored("поезд")));

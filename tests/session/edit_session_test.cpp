@@ -156,7 +156,7 @@ TEST_F(EditSessionTest, AnySequenceEqualsItsSurvivingChangesMadeOneByOne) {
   Generated generated(20261212);
   test_support::Editor editor(generated);
   int undone_insertions = 0, undone_removals = 0, at_marker_id = 0, patches = 0;
-  int already_applied = 0, saved_elsewhere = 0;
+  int already_applied = 0, saved_elsewhere = 0, unchanged_patches = 0;
   for (int round = 0; round < 150; ++round) {
     std::vector<std::byte> db = round % 3 == 0 ? NearTheMarkerId(generated) : generated.Next();
     if (round % 2 == 1) db = WithBytesBetween(db, generated);
@@ -175,6 +175,7 @@ TEST_F(EditSessionTest, AnySequenceEqualsItsSurvivingChangesMadeOneByOne) {
       auto slot = [&] { return static_cast<std::size_t>(generated.Pick(1, n)); };
       LiteralChange change;
       Result<SessionEdit> edit = Status::InvalidText("no change");
+      const std::string undo_before = session.undo_description();
       switch (generated.Pick(0, 9)) {
         case 0: {
           NewTexts texts;
@@ -255,8 +256,10 @@ TEST_F(EditSessionTest, AnySequenceEqualsItsSurvivingChangesMadeOneByOne) {
           break;
         case 8: {
           // A patch made of this database and another version of it, either
-          // way round: applied, or found already applied.
-          const std::vector<std::byte> other = editor.Edit(before, generated.Pick(1, 3));
+          // way round: applied, or found already applied; now and then one
+          // that changes nothing.
+          const std::vector<std::byte> other =
+              generated.Pick(0, 5) == 0 ? before : editor.Edit(before, generated.Pick(1, 3));
           const bool forward = generated.Pick(0, 3) != 0;
           Result<CreatedPatch> created =
               forward ? CreatePatch(before, other, "a", "b") : CreatePatch(other, before, "b", "a");
@@ -293,6 +296,8 @@ TEST_F(EditSessionTest, AnySequenceEqualsItsSurvivingChangesMadeOneByOne) {
         undone.clear();
       } else if (edit.ok()) {
         EXPECT_TRUE(edit->slots.empty());  // no step, nothing to show
+        EXPECT_EQ(session.undo_description(), undo_before);
+        unchanged_patches += change.patch.has_value();
       }
       ASSERT_EQ(Image(session), Replay(db, done));
       ASSERT_EQ(session.modified(), saved_at != done.size());
@@ -326,6 +331,7 @@ TEST_F(EditSessionTest, AnySequenceEqualsItsSurvivingChangesMadeOneByOne) {
   EXPECT_GT(patches, 60);
   EXPECT_GT(already_applied, 20);
   EXPECT_GT(saved_elsewhere, 60);
+  EXPECT_GT(unchanged_patches, 10);
 }
 
 // Undoing every change leaves nothing to save, and saving then rewrites
