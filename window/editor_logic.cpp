@@ -541,7 +541,8 @@ EditorRow EditorLogic::Row(std::size_t row) const {
   out.text = VisibleText(entry.text);
   out.matches = Matches(entry.text, filter_folded_);
   if (out.slot != 0) {
-    if (const auto reference = review_.ReferenceText(out.slot)) out.reference = VisibleText(*reference);
+    if (const auto reference = review_.ReferenceText(out.slot))
+      out.reference = VisibleText(*reference);
     const SlotProblems& problems = review_.ProblemsAt(out.slot);
     out.problems = problems.count();
     out.error = problems.errors > 0;
@@ -662,8 +663,8 @@ EntryDetails EditorLogic::Details(std::optional<std::size_t> row) const {
     details.reference = shown.reference;
     details.reference_heading =
         shown.reference ? "Reference (" + FileName(review_.reference_path()) + ")"
-                        : "Reference: " + FileName(review_.reference_path()) +
-                              " has no entry " + std::to_string(shown.id) +
+                        : "Reference: " + FileName(review_.reference_path()) + " has no entry " +
+                              std::to_string(shown.id) +
                               (shown.slot == 0 ? std::string() : " to pair with this one");
   }
   return details;
@@ -1177,8 +1178,8 @@ std::string EditorLogic::ReviewText() const {
                      Plural(review_.warnings(), "warning", "warnings");
   if (const std::optional<Progress> p = review_.progress()) {
     text += " · missions " + Grouped(p->missions.translated) + " of " +
-            Grouped(p->missions.entries) + " translated, others " +
-            Grouped(p->others.translated) + " of " + Grouped(p->others.entries);
+            Grouped(p->missions.entries) + " translated, others " + Grouped(p->others.translated) +
+            " of " + Grouped(p->others.entries);
   }
   return text;
 }
@@ -1552,8 +1553,7 @@ EditorCommands EditorLogic::Commands() const {
   c.changed_only = c.comparing && state_->comparison->changed_only;
   c.has_reference = review_.has_reference();
   c.review_filter = review_filter_;
-  c.can_copy_reference =
-      c.can_edit && review_.ReferenceText(state_->selected->index).has_value();
+  c.can_copy_reference = c.can_edit && review_.ReferenceText(state_->selected->index).has_value();
   return c;
 }
 

@@ -126,11 +126,10 @@ void EditorReview::Follow(const SessionEdit& edit, const EditSession& session) {
   Join();
   for (std::size_t slot = 1; slot <= n; ++slot) {
     const std::uint32_t was = from[slot - 1];
-    const bool same =
-        was != 0 && old_counts[was - 1] == id_counts_[slot - 1] &&
-        (reference_ == nullptr || old_partner[was - 1] == join_.partner[slot - 1]) &&
-        format::KindOf(ids_[slot - 1], was, old_marker) ==
-            format::KindOf(ids_[slot - 1], slot, marker_slot_);
+    const bool same = was != 0 && old_counts[was - 1] == id_counts_[slot - 1] &&
+                      (reference_ == nullptr || old_partner[was - 1] == join_.partner[slot - 1]) &&
+                      format::KindOf(ids_[slot - 1], was, old_marker) ==
+                          format::KindOf(ids_[slot - 1], slot, marker_slot_);
     if (same) continue;
     Count(slot, -1);
     CheckSlot(session, slot);

@@ -51,8 +51,7 @@ class EditorReview {
   const CheckRules& rules() const { return rules_; }
   const std::filesystem::path& rules_path() const { return rules_path_; }
 
-  void SetReference(std::shared_ptr<const ReferenceDatabase> reference,
-                    std::filesystem::path path);
+  void SetReference(std::shared_ptr<const ReferenceDatabase> reference, std::filesystem::path path);
   void CloseReference();
   bool has_reference() const { return reference_ != nullptr; }
   const std::filesystem::path& reference_path() const { return reference_path_; }

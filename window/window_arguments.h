@@ -17,8 +17,8 @@ namespace orva {
 struct WindowCommandLine {
   enum class Action { kMainWindow, kEditor, kHelp, kVersion, kRefused };
   Action action = Action::kMainWindow;
-  std::string file;     // the database to open, empty for none (UTF-8 on Windows)
-  std::string message;  // the usage, the version, or what is wrong, in plain words
+  std::string file;       // the database to open, empty for none (UTF-8 on Windows)
+  std::string message;    // the usage, the version, or what is wrong, in plain words
   std::string reference;  // --reference: the editor's reference, empty for none
 };
 

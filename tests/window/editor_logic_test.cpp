@@ -6,13 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <span>
 #include <sstream>
 #include <string>
@@ -1049,12 +1048,12 @@ TEST_F(EditorLogicTest, TranslatesBesideAReferenceAsOrvaCliChecks) {
   EXPECT_EQ(slots, cli_slots) << checked.out;
   EXPECT_GE(slots.size(), 4u);  // 5002 empty, 5003 untranslated, 5005 spaces, 7000 too long
   const nlohmann::json& p = cli["progress"];
-  EXPECT_EQ(view_.review,
-            Plural(cli["errors"].get<std::size_t>(), "error", "errors") + ", " +
-                Plural(cli["warnings"].get<std::size_t>(), "warning", "warnings") +
-                " · missions " + p["missions"]["translated"].dump() + " of " +
-                p["missions"]["entries"].dump() + " translated, others " +
-                p["others"]["translated"].dump() + " of " + p["others"]["entries"].dump());
+  EXPECT_EQ(view_.review, Plural(cli["errors"].get<std::size_t>(), "error", "errors") + ", " +
+                              Plural(cli["warnings"].get<std::size_t>(), "warning", "warnings") +
+                              " · missions " + p["missions"]["translated"].dump() + " of " +
+                              p["missions"]["entries"].dump() + " translated, others " +
+                              p["others"]["translated"].dump() + " of " +
+                              p["others"]["entries"].dump());
 
   // A draft too long for a mission shows its finding before it is applied,
   // and the row's own only once it is.
@@ -1093,8 +1092,7 @@ TEST_F(EditorLogicTest, TranslatesBesideAReferenceAsOrvaCliChecks) {
   EXPECT_EQ(logic_.Row(*RowOfId(5002)).text, "Second flight");
   EXPECT_EQ(view_.commands.undo_text, "Translate 1 text");
   ASSERT_TRUE(logic_.Save());
-  EXPECT_EQ(RunCli({"check", "--reference", ref.string(), "--json", Path()}).out.find(
-                "\"empty\""),
+  EXPECT_EQ(RunCli({"check", "--reference", ref.string(), "--json", Path()}).out.find("\"empty\""),
             std::string::npos);
 
   // Closed, the reference takes its column and its filter with it.

@@ -65,8 +65,8 @@ void ExpectSameAsAfresh(const EditorReview& kept, const EditSession& session,
     ASSERT_EQ(std::tie(a.errors, a.warnings, a.worst, a.flags),
               std::tie(b.errors, b.warnings, b.worst, b.flags))
         << step << ", slot " << slot;
-    for (const ReviewFilter filter : {ReviewFilter::kUntranslated, ReviewFilter::kOnlyHere,
-                                      ReviewFilter::kProblems}) {
+    for (const ReviewFilter filter :
+         {ReviewFilter::kUntranslated, ReviewFilter::kOnlyHere, ReviewFilter::kProblems}) {
       ASSERT_EQ(kept.Keeps(filter, slot), fresh.Keeps(filter, slot)) << step << ", slot " << slot;
     }
     ASSERT_EQ(kept.ReferenceText(slot).has_value(), fresh.ReferenceText(slot).has_value()) << step;
@@ -158,9 +158,9 @@ TEST(EditorReview, KeptChangeByChangeIsWhatCheckingAfreshGives) {
       }
       if (!edit.ok()) continue;
       review.Follow(*edit, session);
-      ExpectSameAsAfresh(review, session, reference,
-                         "seed " + std::to_string(seed) + ", step " + std::to_string(step) + " " +
-                             what);
+      ExpectSameAsAfresh(
+          review, session, reference,
+          "seed " + std::to_string(seed) + ", step " + std::to_string(step) + " " + what);
       if (HasFatalFailure()) return;
     }
   }

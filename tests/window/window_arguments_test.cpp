@@ -36,7 +36,9 @@ TEST(WindowCommandLine, StartsTheWindowTheLineAsksForWithItsFile) {
        Action::kEditor,
        "textdb_00.def",
        "textdb_01.def"},
-      {{"textdb_00.def", "--reference", "-ref.def", "--edit"}, Action::kEditor, "textdb_00.def",
+      {{"textdb_00.def", "--reference", "-ref.def", "--edit"},
+       Action::kEditor,
+       "textdb_00.def",
        "-ref.def"},
   };
   for (const Case& c : cases) {
@@ -48,7 +50,8 @@ TEST(WindowCommandLine, StartsTheWindowTheLineAsksForWithItsFile) {
 
   const WindowCommandLine help = Parse({"textdb_00.def", "--help"});
   EXPECT_EQ(help.action, Action::kHelp);
-  EXPECT_TRUE(help.message.starts_with("Usage: orva [--edit [--reference REF]] [FILE]")) << help.message;
+  EXPECT_TRUE(help.message.starts_with("Usage: orva [--edit [--reference REF]] [FILE]"))
+      << help.message;
   const WindowCommandLine version =
       ParseWindowCommandLine("C:\\ORVA\\orva.exe", std::vector<std::string>{"--version"});
   EXPECT_EQ(version.action, Action::kVersion);

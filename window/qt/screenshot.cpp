@@ -1,5 +1,5 @@
 // Saves pictures of the window, made without a display:
-//   orva-screenshot DATABASE WINDOW.png HELP.png [EDITOR.png]
+//   orva-screenshot DATABASE WINDOW.png HELP.png [EDITOR.png [REFERENCE.png]]
 // opens DATABASE as if chosen in the Open dialog, selects a mission in the
 // middle of the list and grabs the window, menu bar included, into WINDOW.png;
 // then shows the help panel (Help...) and grabs the window again into HELP.png.
@@ -8,6 +8,9 @@
 // screenshot it draws for one mission, selects the mission with the longest
 // text, which has no screenshot, so that its text is read whole in the
 // table and the details pane, and grabs the editor window into it.
+// Given REFERENCE.png, it makes the English version of the sample beside
+// it and grabs the editor with that reference open, the mission too long
+// for the game's window selected, into it.
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -18,11 +21,15 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QTableView>
+#include <array>
 #include <cstdio>
 #include <memory>
 #include <optional>
 #include <utility>
 
+#include "database/code_page.h"
+#include "session/edit_session.h"
+#include "storage/path_text.h"
 #include "window/qt/dialogs.h"
 #include "window/qt/editor_window.h"
 #include "window/qt/form1.h"
@@ -93,11 +100,68 @@ bool SaveEditor(const char* database, const char* file) {
   return saved;
 }
 
+// The English texts of the sample's entries, by table slot: the reference
+// a translator of the sample works from. Some are still the sample's own.
+constexpr std::array<const char*, 17> kEnglish{
+    "Training: first flight",
+    "Patrol over the river",
+    "Night convoy",
+    "Escort the supply train",
+    "Briefing note, never listed",
+    "Airfield defence",
+    "Reconnaissance in force at the old mill, then back to base before dawn of the next day",
+    "Bridge at dawn",
+    "Hint for the loading screen",
+    "Strike on the depots",
+    "Storm over the pass",
+    "Breaking the blockade",
+    "The last line",
+    "Home before winter",
+    "End of the campaign",
+    "Credits: ORVA sample",
+    "Version 1",
+};
+
+bool MakeReference(const QString& database, const QString& reference) {
+  orva::Result<orva::EditSession> session =
+      orva::EditSession::Open(orva::PathFromUtf8(database.toStdString()));
+  if (!session.ok() || session->entry_count() != kEnglish.size()) return false;
+  for (std::size_t slot = 1; slot <= kEnglish.size(); ++slot) {
+    const auto text = orva::StoredText(kEnglish[slot - 1]);
+    if (!text.ok() || !session->SetText(slot, *text).ok()) return false;
+  }
+  QFile::remove(reference);
+  return session->SaveAs(orva::PathFromUtf8(reference.toStdString())).ok();
+}
+
+bool SaveEditorWithReference(const char* database, const char* file) {
+  QDir folder(QDir::temp().filePath(QStringLiteral("ORVA sample reference")));
+  if (!folder.mkpath(QStringLiteral("."))) return false;
+  const QString copy = folder.filePath(QStringLiteral("textdb_00.def"));
+  const QString english = folder.filePath(QStringLiteral("textdb_01.def"));
+  QFile::remove(copy);
+  bool saved = false;
+  if (QFile::copy(QString::fromLocal8Bit(database), copy) && MakeReference(copy, english)) {
+    orva::EditorWindow editor;
+    editor.resize(1180, 660);
+    editor.show();
+    if (editor.OpenReference(english) && editor.OpenFile(copy)) {
+      auto* table = editor.findChild<QTableView*>(QStringLiteral("entries"));
+      table->setCurrentIndex(table->model()->index(6, 0));
+      saved = Save(editor, file);
+    }
+  }
+  folder.removeRecursively();
+  return saved;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4 && argc != 5) {
-    std::fprintf(stderr, "usage: orva-screenshot DATABASE WINDOW.png HELP.png [EDITOR.png]\n");
+  if (argc < 4 || argc > 6) {
+    std::fprintf(stderr,
+                 "usage: orva-screenshot DATABASE WINDOW.png HELP.png [EDITOR.png "
+                 "[REFERENCE.png]]\n");
     return 2;
   }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -118,5 +182,7 @@ int main(int argc, char** argv) {
   if (!Save(form, argv[3])) return 1;
   if (argc == 4) return 0;
 
-  return SaveEditor(argv[1], argv[4]) ? 0 : 1;
+  if (!SaveEditor(argv[1], argv[4])) return 1;
+  if (argc == 5) return 0;
+  return SaveEditorWithReference(argv[1], argv[5]) ? 0 : 1;
 }
