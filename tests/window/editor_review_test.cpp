@@ -16,6 +16,7 @@
 #include "session/edit_session.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
+#include "window/editor_display.h"
 
 namespace orva {
 namespace {
@@ -99,7 +100,8 @@ TEST(EditorReview, KeptChangeByChangeIsWhatCheckingAfreshGives) {
       database.Entry(IdPool()[pick(IdPool().size())], kTexts[pick(kTexts.size())]);
     }
     database.Marker("end");
-    for (std::size_t i = 0, n = pick(4); i < n; ++i) database.Entry(7000 + pick(2), "x");
+    for (std::size_t i = 0, n = pick(4); i < n; ++i)
+      database.Entry(static_cast<std::int32_t>(7000 + pick(2)), "x");
     for (std::size_t i = 0, n = 4 + pick(10); i < n; ++i) {
       reference_builder.Entry(IdPool()[pick(IdPool().size())], kTexts[1 + pick(3)]);
     }
@@ -178,8 +180,11 @@ TEST(EditorReview, ChecksADraftAsTheSlotsTextWithoutStoringIt) {
                                                           .Build());
   EditSession session = EditSession::Open(dir / "textdb_00.def").value();
   const auto reference = std::make_shared<const ReferenceDatabase>(
-      ReferenceDatabase::FromBytes(
-          DatabaseBuilder().Entry(5001, "First flight").RawEntry(5002, "Line\ntwo").Build())
+      ReferenceDatabase::FromBytes(DatabaseBuilder()
+                                       .Entry(5001, "First flight")
+                                       .RawEntry(5002, "Line\ntwo")
+                                       .Marker("end")
+                                       .Build())
           .value());
   EditorReview review;
   review.SetReference(reference, "ref.def");
