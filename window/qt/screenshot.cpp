@@ -21,18 +21,18 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QTableView>
-#include <array>
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <string>
 #include <utility>
 
-#include "database/code_page.h"
-#include "session/edit_session.h"
-#include "storage/path_text.h"
 #include "window/qt/dialogs.h"
 #include "window/qt/editor_window.h"
 #include "window/qt/form1.h"
+
+// screenshot_reference.cpp, where Qt's keywords are not defined.
+bool MakeEnglishReference(const std::string& database, const std::string& reference);
 
 namespace {
 
@@ -100,40 +100,6 @@ bool SaveEditor(const char* database, const char* file) {
   return saved;
 }
 
-// The English texts of the sample's entries, by table slot: the reference
-// a translator of the sample works from. Some are still the sample's own.
-constexpr std::array<const char*, 17> kEnglish{
-    "Training: first flight",
-    "Patrol over the river",
-    "Night convoy",
-    "Escort the supply train",
-    "Briefing note, never listed",
-    "Airfield defence",
-    "Reconnaissance in force at the old mill, then back to base before dawn of the next day",
-    "Bridge at dawn",
-    "Hint for the loading screen",
-    "Strike on the depots",
-    "Storm over the pass",
-    "Breaking the blockade",
-    "The last line",
-    "Home before winter",
-    "End of the campaign",
-    "Credits: ORVA sample",
-    "Version 1",
-};
-
-bool MakeReference(const QString& database, const QString& reference) {
-  orva::Result<orva::EditSession> session =
-      orva::EditSession::Open(orva::PathFromUtf8(database.toStdString()));
-  if (!session.ok() || session->entry_count() != kEnglish.size()) return false;
-  for (std::size_t slot = 1; slot <= kEnglish.size(); ++slot) {
-    const auto text = orva::StoredText(kEnglish[slot - 1]);
-    if (!text.ok() || !session->SetText(slot, *text).ok()) return false;
-  }
-  QFile::remove(reference);
-  return session->SaveAs(orva::PathFromUtf8(reference.toStdString())).ok();
-}
-
 bool SaveEditorWithReference(const char* database, const char* file) {
   QDir folder(QDir::temp().filePath(QStringLiteral("ORVA sample reference")));
   if (!folder.mkpath(QStringLiteral("."))) return false;
@@ -141,7 +107,8 @@ bool SaveEditorWithReference(const char* database, const char* file) {
   const QString english = folder.filePath(QStringLiteral("textdb_01.def"));
   QFile::remove(copy);
   bool saved = false;
-  if (QFile::copy(QString::fromLocal8Bit(database), copy) && MakeReference(copy, english)) {
+  if (QFile::copy(QString::fromLocal8Bit(database), copy) &&
+      MakeEnglishReference(copy.toStdString(), english.toStdString())) {
     orva::EditorWindow editor;
     editor.resize(1180, 660);
     editor.show();
