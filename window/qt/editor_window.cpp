@@ -374,6 +374,8 @@ void EditorWindow::CreateControls() {
   findings_ = Named(new QLabel(pane), "findings", tr("Findings"));
   findings_->setWordWrap(true);
   findings_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // Every finding in sight: the text above gives way first.
+  findings_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
   auto* pane_bottom = new QHBoxLayout;
   details_summary_ = Named(new QLabel(pane), "detailsSummary", tr("Bytes of the text"));
   details_summary_->setWordWrap(true);

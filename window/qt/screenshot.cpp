@@ -115,6 +115,7 @@ bool SaveEditorWithReference(const char* database, const char* file) {
     if (editor.OpenReference(english) && editor.OpenFile(copy)) {
       auto* table = editor.findChild<QTableView*>(QStringLiteral("entries"));
       table->setCurrentIndex(table->model()->index(6, 0));
+      QApplication::processEvents();  // the status bar laid out for its new texts
       saved = Save(editor, file);
     }
   }
