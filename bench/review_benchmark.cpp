@@ -207,10 +207,9 @@ void TimeEditor(const fs::path& dir) {
   EditSession session = Must(EditSession::Open(dir / "textdb_ru.def"), "open");
   EditorReview review;
   review.SetRules(Rules(dir));
-  review.SetReference(
-      std::make_shared<const ReferenceDatabase>(
-          Must(ReferenceDatabase::Open(dir / "textdb_en.def"), "reference")),
-      dir / "textdb_en.def");
+  review.SetReference(std::make_shared<const ReferenceDatabase>(
+                          Must(ReferenceDatabase::Open(dir / "textdb_en.def"), "reference")),
+                      dir / "textdb_en.def");
   std::vector<double> builds;
   for (int run = 0; run < 3; ++run) {
     const Clock::time_point start = Clock::now();
@@ -276,7 +275,9 @@ int main(int argc, char** argv) {
   } else if (args.size() == 1) {
     orva::Time(std::string(args[0]));
   } else {
-    std::fprintf(stderr, "usage: orva-review-bench --make=DIR | DIR | --editor DIR | --memory=one|both DIR\n");
+    std::fprintf(
+        stderr,
+        "usage: orva-review-bench --make=DIR | DIR | --editor DIR | --memory=one|both DIR\n");
     return 2;
   }
   return 0;
