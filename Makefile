@@ -98,12 +98,13 @@ run: deps $(BUILD_DIR)/build.ninja
 
 # Draws docs/window.png without a display: the window after opening the
 # sample database, a mission selected; docs/help.png, its help panel; and
-# docs/editor.png, the editor on the same database.
+# docs/editor.png, the editor on the same database; docs/editor-reference.png,
+# the editor beside an English reference of it.
 .PHONY: screenshot
 screenshot: $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva-screenshot
 	$(BUILD_DIR)/bin/orva-screenshot examples/textdb_00.def docs/window.png docs/help.png \
-	  docs/editor.png
+	  docs/editor.png docs/editor-reference.png
 
 # Puts orva and orva-cli in $(PREFIX)/bin, ORVA in the desktop's application
 # menu with its icon, and the documentation in $(PREFIX)/share/doc/orva
@@ -245,6 +246,7 @@ bench-review: deps-develop $(BUILD_DIR)/build.ninja
 	@data=$(BUILD_DIR)/bench-data/review; \
 	[ -f $$data/textdb_en.def ] || $(BUILD_DIR)/bench/orva-review-bench --make=$$data; \
 	$(BUILD_DIR)/bench/orva-review-bench $$data; \
+	$(BUILD_DIR)/bench/orva-review-bench --editor $$data; \
 	$(BUILD_DIR)/bench/orva-review-bench --memory=one $$data; \
 	$(BUILD_DIR)/bench/orva-review-bench --memory=both $$data
 

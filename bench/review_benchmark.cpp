@@ -5,12 +5,16 @@
 //    joined by id to the database's;
 //  - every check over every entry, with the reference and a charset;
 //  - the live check of one text as it is typed (every check on it);
+//  - the editor's review (EditorReview): every entry checked as the editor
+//    holds it, on opening the reference, and checked again after one text
+//    changed, which checks that text alone;
 //  - the peak memory of a process holding the database as the editor does
 //    (an edit session) and the reference beside it, against the file's size
 //    and against the same process without the reference.
 //
 //   orva-review-bench --make=DIR          writes DIR/textdb_ru.def, textdb_en.def, charset.txt
 //   orva-review-bench DIR                 times the first three
+//   orva-review-bench --editor DIR        times the editor's review
 //   orva-review-bench --memory=one|both DIR
 //
 // The memory is measured in a process of its own for each case, so that the
@@ -22,11 +26,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "database/code_page.h"
 #include "database/reference.h"
 #include "database/text_edit.h"
 #include "review/check_rules.h"
@@ -36,6 +42,7 @@
 #include "storage/file_system.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
+#include "window/editor_review.h"
 
 namespace orva {
 namespace {
@@ -193,6 +200,43 @@ void Time(const fs::path& dir) {
       lives[lives.size() / 2], lives[lives.size() * 99 / 100], lives.back(), found.size());
 }
 
+// The editor's side: the review of the session as the editor keeps it, made
+// whole (what opening a reference or a database costs besides reading it),
+// and followed after one text is set and undone.
+void TimeEditor(const fs::path& dir) {
+  EditSession session = Must(EditSession::Open(dir / "textdb_ru.def"), "open");
+  EditorReview review;
+  review.SetRules(Rules(dir));
+  review.SetReference(std::make_shared<const ReferenceDatabase>(
+                          Must(ReferenceDatabase::Open(dir / "textdb_en.def"), "reference")),
+                      dir / "textdb_en.def");
+  std::vector<double> builds;
+  for (int run = 0; run < 3; ++run) {
+    const Clock::time_point start = Clock::now();
+    review.Rebuild(session);
+    builds.push_back(Ms(start));
+  }
+  std::printf(
+      "the editor's review made whole (every entry checked as the session holds it): median "
+      "%.0f ms of 3 (%.0f-%.0f); %zu errors, %zu warnings\n",
+      Median(builds), *std::min_element(builds.begin(), builds.end()),
+      *std::max_element(builds.begin(), builds.end()), review.errors(), review.warnings());
+  const std::vector<std::byte> text = Must(StoredText("Патруль над рекой, два  ряда"), "text");
+  std::vector<double> follows;
+  for (int run = 0; run < 200; ++run) {
+    const std::size_t slot = 1 + static_cast<std::size_t>(run) * 4001 % session.entry_count();
+    const SessionEdit edit = Must(session.SetText(slot, text), "set");
+    const Clock::time_point start = Clock::now();
+    review.Follow(edit, session);
+    follows.push_back(Ms(start) * 1000.0);
+    review.Follow(Must(session.Undo(), "undo"), session);
+  }
+  std::sort(follows.begin(), follows.end());
+  std::printf(
+      "the editor's review after one text set: median %.1f us, most %.1f us (of 200 edits)\n",
+      follows[follows.size() / 2], follows.back());
+}
+
 long PeakKib() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -222,13 +266,14 @@ void Memory(const fs::path& dir, bool both) {
 
 int main(int argc, char** argv) {
   constexpr std::string_view kUsage =
-      "usage: orva-review-bench --make=DIR | DIR | --memory=one|both DIR\n";
+      "usage: orva-review-bench --make=DIR | DIR | --editor DIR | --memory=one|both DIR\n";
   const std::vector<std::string_view> args(argv + 1, argv + argc);
   if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
     std::printf("%.*s", static_cast<int>(kUsage.size()), kUsage.data());
     std::printf(
         "--make=DIR writes DIR/textdb_ru.def, textdb_en.def and charset.txt; DIR times opening\n"
-        "the reference, every check and the live check; --memory measures the peak memory of\n"
+        "the reference, every check and the live check; --editor DIR times the editor's review\n"
+        "of DIR's files; --memory measures the peak memory of\n"
         "the database held with every check run, alone or with the reference.\n");
     return 0;
   }
@@ -236,6 +281,8 @@ int main(int argc, char** argv) {
     orva::Make(std::string(args[0].substr(7)));
   } else if (args.size() == 2 && (args[0] == "--memory=one" || args[0] == "--memory=both")) {
     orva::Memory(std::string(args[1]), args[0] == "--memory=both");
+  } else if (args.size() == 2 && args[0] == "--editor") {
+    orva::TimeEditor(std::string(args[1]));
   } else if (args.size() == 1 && !args[0].starts_with("-")) {
     orva::Time(std::string(args[0]));
   } else {

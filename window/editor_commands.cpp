@@ -39,6 +39,10 @@ const std::vector<CommandInfo>& Table() {
        {}},
       {C::kImport, "import", "&Import Translations…", {}, M::kFile, {}, 2, E::kDatabase, false, false, false,
        {}},
+      {C::kOpenReference, "openReference", "Open Re&ference…", {}, M::kFile, {}, 2, E::kDatabase, false, false, false,
+       "Open the database a translation is made from, read only, beside this one"},
+      {C::kCloseReference, "closeReference", "Close Refere&nce", {}, M::kFile, {}, 2, E::kReference, false, false, false,
+       {}},
       {C::kClose, "close", "&Close", {Ctrl("W")}, M::kFile, {}, 3, E::kAlways, false, false, true ,
        "Close the editor"},
       {C::kUndo, "undo", "&Undo", {Ctrl("Z")}, M::kEdit, {}, 0, E::kUndo, false, false, false,
@@ -51,6 +55,8 @@ const std::vector<CommandInfo>& Table() {
        "Add a mission before the end marker"},
       {C::kRemove, "remove", "Re&move Entry", {Key("Del")}, M::kEdit, {}, 1, E::kRemovable, false, true,  false,
        "Remove the selected entry"},
+      {C::kCopyReference, "copyReference", "&Copy Reference to Text", {Ctrl("B")}, M::kEdit, {}, 1, E::kCopyable, false, false, false,
+       "Copy the reference's text to the selected entry's"},
       {C::kFilter, "filter", "&Filter", {Ctrl("F")}, M::kEdit, {}, 2, E::kAlways, false, false, true ,
        "Go to the filter (Down or Enter goes back to the rows)"},
       {C::kReplace, "replace", "Find and Re&place…", {Ctrl("H")}, M::kEdit, {}, 2, E::kDatabase, false, false, true ,
@@ -65,7 +71,17 @@ const std::vector<CommandInfo>& Table() {
        {}},
       {C::kApplyPatch, "applyPatch", "&Apply Patch…", {}, M::kCompare, {}, 1, E::kDatabase, false, false, false,
        {}},
-      {C::kScreenshotFolder, "screenshotFolder", "Screenshots &Folder…", {}, M::kView, {}, 0, E::kAlways, false, false, false,
+      {C::kAllRows, "allRows", "&All Rows", {}, M::kView, {}, 0, E::kDatabase, true,  false, false,
+       {}},
+      {C::kUntranslated, "untranslated", "&Untranslated", {}, M::kView, {}, 0, E::kDatabase, true,  false, false,
+       {}},
+      {C::kOnlyHere, "onlyHere", "Only in &This File", {}, M::kView, {}, 0, E::kReference, true,  false, false,
+       {}},
+      {C::kWithProblems, "withProblems", "With &Problems", {}, M::kView, {}, 0, E::kDatabase, true,  false, false,
+       {}},
+      {C::kOnlyInReference, "onlyInReference", "Only in the &Reference…", {}, M::kView, {}, 1, E::kReference, false, false, false,
+       {}},
+      {C::kScreenshotFolder, "screenshotFolder", "Screenshots &Folder…", {}, M::kView, {}, 2, E::kAlways, false, false, false,
        {}},
       {C::kKeys, "keys", "&Keys", {Key("F1")}, M::kHelp, {}, 0, E::kAlways, false, false, false,
        "List these keys"},
@@ -130,6 +146,10 @@ bool IsEnabled(EditorCommand command, const EditorCommands& state) {
       return state.can_redo;
     case E::kComparing:
       return state.comparing;
+    case E::kReference:
+      return state.has_reference;
+    case E::kCopyable:
+      return state.can_copy_reference;
   }
   return false;
 }
@@ -144,6 +164,14 @@ bool IsChecked(EditorCommand command, const EditorCommands& state) {
       return state.backup == BackupKind::kNumbered;
     case C::kChangedOnly:
       return state.changed_only;
+    case C::kAllRows:
+      return state.review_filter == ReviewFilter::kAll;
+    case C::kUntranslated:
+      return state.review_filter == ReviewFilter::kUntranslated;
+    case C::kOnlyHere:
+      return state.review_filter == ReviewFilter::kOnlyHere;
+    case C::kWithProblems:
+      return state.review_filter == ReviewFilter::kProblems;
     default:
       return false;
   }

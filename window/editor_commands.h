@@ -15,6 +15,17 @@
 #include "storage/backup.h"
 
 namespace orva {
+// Which rows the review lets the table show, besides the filter's text
+// (editor_review.h).
+enum class ReviewFilter {
+  kAll,
+  kUntranslated,  // empty, or still the reference's text (IsTranslated)
+  kOnlyHere,      // no partner in the reference
+  kProblems,      // a check finds something
+};
+}  // namespace orva
+
+namespace orva {
 
 enum class EditorCommand {
   kOpen,
@@ -26,12 +37,15 @@ enum class EditorCommand {
   kBackupNumbered,
   kExport,
   kImport,
+  kOpenReference,
+  kCloseReference,
   kClose,
   kUndo,
   kRedo,
   kEditText,
   kAddMission,
   kRemove,
+  kCopyReference,
   kFilter,
   kReplace,
   kCompare,
@@ -39,6 +53,11 @@ enum class EditorCommand {
   kEndComparison,
   kMakePatch,
   kApplyPatch,
+  kAllRows,
+  kUntranslated,
+  kOnlyHere,
+  kWithProblems,
+  kOnlyInReference,
   kScreenshotFolder,
   kKeys,
   kAbout,
@@ -56,6 +75,8 @@ enum class EnabledWhen {
   kUndo,       // there is a change to undo
   kRedo,       // or to redo
   kComparing,  // a comparison is shown
+  kReference,  // a reference is open
+  kCopyable,   // a row of its own is selected and the reference has its partner
 };
 
 // What the commands can do now, as EditorLogic::Commands finds it.
@@ -71,6 +92,9 @@ struct EditorCommands {
   bool comparing = false;
   bool changed_only = false;
   BackupKind backup = BackupKind::kNone;
+  bool has_reference = false;
+  bool can_copy_reference = false;
+  ReviewFilter review_filter = ReviewFilter::kAll;
 };
 
 // A shortcut: "Ctrl+Shift+S", "F2", "Ins". `key` is a letter A-Z, F1-F12,

@@ -1,6 +1,52 @@
 #include "window/editor_display.h"
 
+#include "database/code_page.h"
+#include "review/text_checks.h"
+
 namespace orva {
+namespace {
+
+// The symbols a row's text shows in place of the bytes that have none of
+// their own: Unicode's control pictures for 0x01 ... 0x1F and 0x7F, and the
+// replacement character for 0x98, which Windows-1251 leaves unassigned.
+constexpr char32_t kControlPictures = 0x2400;
+constexpr char32_t kDeletePicture = 0x2421;
+constexpr char32_t kNoCharacterPicture = 0xFFFD;
+constexpr char32_t kNoCharacter = 0x98;  // as ExchangeText has it
+
+}  // namespace
+
+std::string VisibleText(std::span<const std::byte> stored) {
+  std::string out;
+  out.reserve(stored.size() * 2);
+  for (std::byte b : stored) {
+    const auto v = std::to_integer<char32_t>(b);
+    if (v < 0x20) {
+      AppendUtf8(out, kControlPictures + v);
+    } else if (v == 0x7F) {
+      AppendUtf8(out, kDeletePicture);
+    } else if (v == kNoCharacter) {
+      AppendUtf8(out, kNoCharacterPicture);
+    } else {
+      AppendUtf8(out, Windows1251Character(b));
+    }
+  }
+  return out;
+}
+
+std::u32string CharactersFromVisible(std::string_view typed) {
+  std::u32string characters = TypedCharacters(typed);
+  for (char32_t& c : characters) {
+    if (c > kControlPictures && c < kControlPictures + 0x20) {
+      c -= kControlPictures;
+    } else if (c == kDeletePicture) {
+      c = 0x7F;
+    } else if (c == kNoCharacterPicture) {
+      c = kNoCharacter;
+    }
+  }
+  return characters;
+}
 
 std::string_view ColumnTitle(EditorColumn column) {
   switch (column) {
@@ -14,6 +60,10 @@ std::string_view ColumnTitle(EditorColumn column) {
       return "Image";
     case EditorColumn::kBytes:
       return "Bytes";
+    case EditorColumn::kProblems:
+      return "Problems";
+    case EditorColumn::kReference:
+      return "Reference";
     case EditorColumn::kText:
       break;
   }
@@ -51,6 +101,10 @@ std::string CellText(const EditorRow& row, EditorColumn column) {
       return row.image;
     case EditorColumn::kBytes:
       return std::to_string(row.bytes);
+    case EditorColumn::kProblems:  // "2 · too long"
+      return row.problems == 0 ? std::string() : std::to_string(row.problems) + " · " + row.worst;
+    case EditorColumn::kReference:
+      return row.reference.value_or(std::string());
     case EditorColumn::kText:
       break;
   }
@@ -59,8 +113,19 @@ std::string CellText(const EditorRow& row, EditorColumn column) {
 
 std::string CellReading(const EditorRow& row, EditorColumn column) {
   std::string cell = CellText(row, column);
-  if (cell.empty()) return column == EditorColumn::kText ? "empty" : "none";
+  if (cell.empty()) {
+    if (column == EditorColumn::kReference && !row.reference) return "no reference";
+    return column == EditorColumn::kText || column == EditorColumn::kReference ? "empty" : "none";
+  }
+  if (column == EditorColumn::kProblems) {
+    return std::to_string(row.problems) + (row.problems == 1 ? " problem" : " problems") +
+           ", the worst " + (row.error ? "an error: " : "a warning: ") + row.worst;
+  }
   return cell;
+}
+
+MarkLook ProblemLook(bool error) {
+  return error ? MarkLook{"error", 250, 210, 205} : MarkLook{"warning", 255, 236, 190};
 }
 
 MarkLook LookOf(RowMark mark) {

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,10 +17,13 @@
 
 namespace orva {
 
-// The table's columns, in order.
-enum class EditorColumn { kSlot, kId, kKind, kImage, kBytes, kText };
-inline constexpr int kEditorColumnCount = 6;
-// The column's heading: "Slot", "ID", "Kind", "Image", "Bytes", "Text".
+// The table's columns, in order. Problems and Reference say something only
+// with checks to show and a reference open; a view may hide them otherwise
+// (EditorCommands::has_reference).
+enum class EditorColumn { kSlot, kId, kKind, kImage, kBytes, kProblems, kReference, kText };
+inline constexpr int kEditorColumnCount = 8;
+// The column's heading: "Slot", "ID", "Kind", "Image", "Bytes", "Problems",
+// "Reference", "Text".
 std::string_view ColumnTitle(EditorColumn column);
 
 // What the main window makes of an entry (format::KindOf): a mission it
@@ -50,7 +55,24 @@ struct EditorRow {
   std::string text;       // with control characters drawn as symbols; a removed entry's as it was
   RowMark mark = RowMark::kNone;
   std::vector<TextRun> matches;  // where the filter's text occurs in `text`, left to right
+  // The reference's text for the entry (drawn as `text` is), where a
+  // reference is open and has a partner for it.
+  std::optional<std::string> reference;
+  // What the checks find in the text: how many, and the worst of them
+  // (an error before a warning), by its check's name.
+  std::size_t problems = 0;
+  bool error = false;
+  std::string worst;  // "too long"; empty without problems
 };
+
+// A stored text as the editor shows it: every character of the code page
+// as itself, the bytes without one drawn as their symbols (a tab as ␉, a
+// line feed as ␊, 0x98 as �).
+std::string VisibleText(std::span<const std::byte> stored);
+// The characters a text typed with those symbols stands for: each symbol
+// back to its character (0x98 as U+0098), a byte that is not UTF-8 as
+// U+FFFD. What the checks see of a text before it is stored.
+std::u32string CharactersFromVisible(std::string_view typed);
 
 // A cell as the table draws it: "" for a removed entry's slot, "mission,
 // added" for the kind of a row the comparison marks.
@@ -66,6 +88,8 @@ struct MarkLook {
   std::uint8_t red = 255, green = 255, blue = 255;
 };
 MarkLook LookOf(RowMark mark);
+// The background of a Problems cell: an error's, a warning's.
+MarkLook ProblemLook(bool error);
 // The background of the filter's matches in the Text column.
 inline constexpr MarkLook kMatchLook{"match", 255, 225, 140};
 
@@ -86,6 +110,8 @@ inline constexpr std::string_view kReplacementLabel = "Replace &with:";
 inline constexpr std::string_view kRegex = "Regular e&xpression";
 inline constexpr std::string_view kMatchCase = "Match &case";
 inline constexpr std::string_view kReplaceAll = "Replace &All";
+inline constexpr std::string_view kReferenceLabel = "Reference:";
+inline constexpr std::string_view kFindingsLabel = "Findings:";
 }  // namespace editor_words
 
 }  // namespace orva

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <new>
 #include <system_error>
 #include <utility>
@@ -12,12 +13,14 @@
 #include "database/mission_list.h"
 #include "database/new_texts.h"
 #include "database/read_limits.h"
+#include "database/reference.h"
 #include "database/text_edit.h"
 #include "database/text_match.h"
 #include "exchange/entry_patch.h"
 #include "exchange/patch_file.h"
 #include "exchange/translation_export.h"
 #include "exchange/translation_files.h"
+#include "review/check_rules.h"
 #include "session/edit_session.h"
 #include "storage/durable_file.h"
 #include "storage/quote.h"
@@ -28,14 +31,6 @@ namespace orva {
 namespace {
 
 using editor_words::kProgram;
-// The symbols a row's text shows in place of the bytes that have none of
-// their own: Unicode's control pictures for 0x01 ... 0x1F and 0x7F, and the
-// replacement character for 0x98, which Windows-1251 leaves unassigned.
-constexpr char32_t kControlPictures = 0x2400;
-constexpr char32_t kDeletePicture = 0x2421;
-constexpr char32_t kNoCharacterPicture = 0xFFFD;
-constexpr char32_t kNoCharacter = 0x98;  // as ExchangeText has it
-
 std::string FileName(const std::filesystem::path& path) { return PathToUtf8(path.filename()); }
 
 std::string DisplayPath(const std::filesystem::path& path) {
@@ -43,49 +38,20 @@ std::string DisplayPath(const std::filesystem::path& path) {
   return PathToUtf8(native.make_preferred());
 }
 
-// The text as a row shows it: every character of the code page as itself,
-// the bytes without one drawn as their symbols.
-std::string VisibleText(std::span<const std::byte> stored) {
-  std::string out;
-  out.reserve(stored.size() * 2);
-  for (std::byte b : stored) {
-    const auto v = std::to_integer<char32_t>(b);
-    if (v < 0x20) {
-      AppendUtf8(out, kControlPictures + v);
-    } else if (v == 0x7F) {
-      AppendUtf8(out, kDeletePicture);
-    } else if (v == kNoCharacter) {
-      AppendUtf8(out, kNoCharacterPicture);
-    } else {
-      AppendUtf8(out, Windows1251Character(b));
-    }
-  }
-  return out;
-}
-
 // The bytes of a text as the user typed it: the symbols back to their bytes
 // (a control character typed or pasted as itself is taken too), then stored
 // as the library stores any text, which names what it cannot store.
 Result<std::vector<std::byte>> StoredFromVisible(std::string_view typed) {
-  Result<std::u32string> characters = DecodeUtf8(typed);
+  const Result<std::u32string> characters = DecodeUtf8(typed);
   if (!characters.ok()) return characters.status();
+  if (characters->find(U'\u2400') != std::u32string::npos) {
+    return Status::InvalidText(
+        "the text holds the symbol of NUL (\"␀\"), which cannot be stored because it ends a "
+        "text");
+  }
   std::string exchange;
   exchange.reserve(typed.size());
-  for (char32_t c : *characters) {
-    if (c == kControlPictures) {
-      return Status::InvalidText(
-          "the text holds the symbol of NUL (\"␀\"), which cannot be stored because it ends a "
-          "text");
-    }
-    if (c > kControlPictures && c < kControlPictures + 0x20) {
-      c -= kControlPictures;
-    } else if (c == kDeletePicture) {
-      c = 0x7F;
-    } else if (c == kNoCharacterPicture) {
-      c = kNoCharacter;
-    }
-    AppendUtf8(exchange, c);
-  }
+  for (const char32_t c : CharactersFromVisible(typed)) AppendUtf8(exchange, c);
   return StoredText(exchange);
 }
 
@@ -236,6 +202,9 @@ struct EditorLogic::State {
   RowMap map;
   std::optional<RowRef> selected;
   std::optional<Comparison> comparison;
+  // What the review lets the rows show: the editor's review and filter.
+  const EditorReview* review = nullptr;
+  ReviewFilter review_filter = ReviewFilter::kAll;
 
   std::size_t entries() const { return session.entry_count(); }
 
@@ -286,6 +255,7 @@ struct EditorLogic::State {
 
   bool Keeps(std::size_t slot) const {
     if (comparison && comparison->changed_only && MarkAt(slot) == RowMark::kNone) return false;
+    if (review_filter != ReviewFilter::kAll && !review->Keeps(review_filter, slot)) return false;
     if (!pattern) return true;
     const EntryText entry = EntryAt(slot);
     const Result<bool> found = pattern->OccursInEntry(entry, format::IsMissionKind(KindAt(entry)));
@@ -293,7 +263,9 @@ struct EditorLogic::State {
   }
 
   // A removed entry is always among the rows the comparison marks.
+  // None has a text here to translate or check.
   bool KeepsRemoved(std::size_t index) const {
+    if (review_filter != ReviewFilter::kAll) return false;
     if (!pattern) return true;
     const GoneEntry& removed = comparison->removed[index];
     const Result<bool> found =
@@ -312,13 +284,14 @@ struct EditorLogic::State {
       }
       map.Reset(entries(), std::move(after));
     }
-    if (!pattern && !(comparison && comparison->changed_only)) {
+    const bool reviewing = review_filter != ReviewFilter::kAll;
+    if (!pattern && !reviewing && !(comparison && comparison->changed_only)) {
       map.ShowAll();
       return;
     }
     const RowMap::Keep slots = [this](std::size_t slot) { return Keeps(slot); };
     const RowMap::Keep removed = [this](std::size_t index) { return KeepsRemoved(index); };
-    map.Choose(slots, pattern && comparison ? &removed : nullptr, narrowing);
+    map.Choose(slots, (pattern || reviewing) && comparison ? &removed : nullptr, narrowing);
   }
 
   // The rows after a change of the slots `edit` names, where they were
@@ -444,6 +417,10 @@ bool EditorLogic::OpenFile(const std::filesystem::path& file) {
   }
   state_ = std::make_unique<State>(std::move(session).value());
   state_->FindMarker();
+  ReadRules(file);
+  review_.Rebuild(state_->session);
+  state_->review = &review_;
+  state_->review_filter = review_filter_;
   if (!filter_.empty()) state_->pattern = TextPattern::Make(filter_, {}).value();
   state_->ChooseRows(false);
   view_.ShowRows(state_->RowCount());
@@ -566,6 +543,14 @@ EditorRow EditorLogic::Row(std::size_t row) const {
   out.bytes = entry.text.size();
   out.text = VisibleText(entry.text);
   out.matches = Matches(entry.text, filter_folded_);
+  if (out.slot != 0) {
+    if (const auto reference = review_.ReferenceText(out.slot))
+      out.reference = VisibleText(*reference);
+    const SlotProblems& problems = review_.ProblemsAt(out.slot);
+    out.problems = problems.count();
+    out.error = problems.errors > 0;
+    if (const TextCheck* worst = problems.worst_check()) out.worst = std::string(worst->id());
+  }
   return out;
 }
 
@@ -617,6 +602,7 @@ void EditorLogic::ShowChosenRows() {
     view_.SelectRow(*row);
   }
   view_.ShowStatus(RowsText());
+  view_.ShowReviewSummary(ReviewText());
   view_.ShowCommands(Commands());
   ShowSelected();
 }
@@ -644,6 +630,9 @@ TextPreview EditorLogic::PreviewText(std::size_t row, std::string_view text) con
     preview.problem = AsSentence(stored.status().message());
     return preview;
   }
+  for (const Finding& finding : review_.Check(ref.index, CharactersFromVisible(text))) {
+    preview.findings.push_back(FindingLine(finding));
+  }
   preview.bytes = stored->size();
   preview.summary = Plural(preview.bytes, "byte", "bytes");
   if (preview.bytes != preview.old_bytes)
@@ -666,8 +655,21 @@ EntryDetails EditorLogic::Details(std::optional<std::size_t> row) const {
                     (shown.slot == 0 ? std::string() : " · slot " + Grouped(shown.slot));
   details.text = shown.text;
   details.editable = shown.mark != RowMark::kRemoved;
-  details.summary = details.editable ? PreviewText(*row, shown.text).Line()
-                                     : Plural(shown.bytes, "byte", "bytes");
+  if (details.editable) {
+    TextPreview preview = PreviewText(*row, shown.text);
+    details.summary = preview.Line();
+    details.findings = std::move(preview.findings);
+  } else {
+    details.summary = Plural(shown.bytes, "byte", "bytes");
+  }
+  if (review_.has_reference()) {
+    details.reference = shown.reference;
+    details.reference_heading =
+        shown.reference ? "Reference (" + FileName(review_.reference_path()) + ")"
+                        : "Reference: " + FileName(review_.reference_path()) + " has no entry " +
+                              std::to_string(shown.id) +
+                              (shown.slot == 0 ? std::string() : " to pair with this one");
+  }
   return details;
 }
 
@@ -815,6 +817,7 @@ bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refu
   }
   State& s = *state_;
   s.FindMarker();
+  review_.Follow(*edit, s.session);
   // A change of texts alone keeps every entry's partner in the comparison.
   const bool texts_only = edit->kind == SessionEdit::Kind::kTexts;
   // Entries that came or went move the others' pairs on or back: the pairs
@@ -1032,6 +1035,141 @@ bool EditorLogic::ImportFrom(const std::string& path) {
   }
   return Changed(state_->session.ApplyTranslations(done.changes),
                  "The translations were not imported.", "Imported: " + ImportSummary(done.counts));
+}
+
+// --- The reference and the checks ---
+
+// The rules beside the database, as orva-cli check finds them: none there
+// is no rules; rules that cannot be read are told, and the game's own
+// limits are checked without them.
+void EditorLogic::ReadRules(const std::filesystem::path& database) {
+  const std::filesystem::path beside = database.parent_path() / PathFromUtf8(kRulesFileName);
+  Result<FileInfo> found = fs_.Stat(beside);
+  if (!found.ok() && found.status().kind() == ErrorKind::kNotFound) {
+    review_.SetRules({});
+    return;
+  }
+  Result<CheckRules> rules = ReadCheckRules(beside, fs_);
+  if (!rules.ok()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The team's rules were not read.",
+                      AsSentence(rules.status().message()) +
+                          " The texts are checked against the game's own limits alone.");
+    review_.SetRules({});
+    return;
+  }
+  review_.SetRules(std::move(rules).value(), beside);
+}
+
+void EditorLogic::OpenReference() {
+  if (!state_) return;
+  const std::optional<std::string> chosen =
+      view_.ChooseFile({.kind = FileRequest::Kind::kOpen,
+                        .title = "Open a reference (the language translated from)",
+                        .filters = {{"Text databases", "*.def"}, {"All files", "*"}},
+                        .start_path = PathToUtf8(state_->session.path().parent_path())});
+  if (chosen) (void)OpenReferencePath(*chosen);
+}
+
+bool EditorLogic::OpenReferencePath(const std::string& path) {
+  const std::filesystem::path file = PathFromUtf8(path);
+  Result<ReferenceDatabase> opened = ReferenceDatabase::Open(file, fs_);
+  if (!opened.ok()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The reference was not opened.",
+                      AsSentence(opened.status().Within(DescribePath(file) + ": ").message()));
+    return false;
+  }
+  review_.SetReference(std::make_shared<const ReferenceDatabase>(std::move(opened).value()), file);
+  if (!state_) return true;
+  review_.Rebuild(state_->session);
+  state_->ChooseRows(false);
+  ShowChosenRows();
+  const Progress progress = review_.progress().value();
+  ShowStatusLine("Reference " + FileName(file) + ": " +
+                 Plural(progress.only_in_database, "entry", "entries") + " only here, " +
+                 Grouped(progress.only_in_reference) + " only in the reference");
+  return true;
+}
+
+void EditorLogic::CloseReference() {
+  if (!review_.has_reference()) return;
+  review_.CloseReference();
+  if (review_filter_ == ReviewFilter::kOnlyHere) review_filter_ = ReviewFilter::kAll;
+  if (!state_) return;
+  state_->review_filter = review_filter_;
+  review_.Rebuild(state_->session);
+  state_->ChooseRows(false);
+  ShowChosenRows();
+}
+
+bool EditorLogic::CopyReference(std::span<const std::size_t> rows) {
+  if (!state_) return false;
+  std::vector<TextChange> changes;
+  for (const std::size_t row : rows) {
+    if (row >= state_->RowCount() || state_->RefOf(row).removed()) continue;
+    const std::size_t slot = state_->RefOf(row).index;
+    const auto reference = review_.ReferenceText(slot);
+    if (!reference) continue;
+    changes.push_back({slot, std::vector<std::byte>(reference->begin(), reference->end())});
+  }
+  if (changes.empty()) {
+    view_.ShowMessage(MessageIcon::kInformation, "No text was changed.",
+                      review_.has_reference()
+                          ? "The reference has no entry to pair with the rows selected."
+                          : "Open a reference first: File ▸ Open Reference.");
+    return false;
+  }
+  std::ranges::sort(changes, {}, &TextChange::slot);
+  const std::size_t count = changes.size();
+  const std::int32_t id = state_->EntryAt(changes.front().slot).id;
+  return Changed(state_->session.ApplyTranslations(changes), "No text was changed.",
+                 count == 1 ? std::to_string(id) + ": reference copied to the text"
+                            : "Reference copied to " + Plural(count, "text", "texts"));
+}
+
+void EditorLogic::SetReviewFilter(ReviewFilter filter) {
+  if (filter == ReviewFilter::kOnlyHere && !review_.has_reference()) return;
+  review_filter_ = filter;
+  if (!state_) return;
+  state_->review_filter = filter;
+  state_->ChooseRows(false);
+  ShowChosenRows();
+}
+
+void EditorLogic::ShowOnlyInReference() {
+  const ReferenceDatabase* reference = review_.reference();
+  if (reference == nullptr) return;
+  Report report{.title = "Only in " + FileName(review_.reference_path()),
+                .summary = {},
+                .lines = {},
+                .choices = {}};
+  const std::span<const std::uint32_t> only = review_.only_in_reference();
+  report.summary = only.empty() ? "Every entry of the reference has its entry here."
+                                : Plural(only.size(), "entry", "entries") +
+                                      " of the reference: none here pairs with them.";
+  // A report to read, not a table: the first thousand say enough.
+  constexpr std::size_t kShown = 1000;
+  for (std::size_t i = 0; i < only.size() && i < kShown; ++i) {
+    report.lines.push_back(std::to_string(reference->ids()[only[i]]) + "\t" +
+                           VisibleText(reference->text(only[i])));
+  }
+  if (only.size() > kShown) {
+    report.lines.push_back("… and " + Grouped(only.size() - kShown) +
+                           " more (orva-cli check --reference lists them all)");
+  }
+  (void)view_.ShowReport(report);
+}
+
+// "2 errors, 5 warnings · missions 12 of 40 translated, others 800 of 900".
+std::string EditorLogic::ReviewText() const {
+  if (!state_) return {};
+  std::string text = Plural(review_.errors(), "error", "errors") + ", " +
+                     Plural(review_.warnings(), "warning", "warnings");
+  if (const std::optional<Progress> p = review_.progress()) {
+    text += " · missions " + Grouped(p->missions.translated) + " of " +
+            Grouped(p->missions.entries) + " translated, others " + Grouped(p->others.translated) +
+            " of " + Grouped(p->others.entries);
+  }
+  return text;
 }
 
 // --- Comparison and patches ---
@@ -1318,6 +1456,30 @@ void EditorLogic::Run(EditorCommand command) {
     case EditorCommand::kScreenshotFolder:
       ChooseScreenshotFolder();
       break;
+    case EditorCommand::kOpenReference:
+      OpenReference();
+      break;
+    case EditorCommand::kCloseReference:
+      CloseReference();
+      break;
+    case EditorCommand::kCopyReference:
+      if (const std::optional<std::size_t> row = SelectedRow()) (void)CopyReference({&*row, 1});
+      break;
+    case EditorCommand::kAllRows:
+      SetReviewFilter(ReviewFilter::kAll);
+      break;
+    case EditorCommand::kUntranslated:
+      SetReviewFilter(ReviewFilter::kUntranslated);
+      break;
+    case EditorCommand::kOnlyHere:
+      SetReviewFilter(ReviewFilter::kOnlyHere);
+      break;
+    case EditorCommand::kWithProblems:
+      SetReviewFilter(ReviewFilter::kProblems);
+      break;
+    case EditorCommand::kOnlyInReference:
+      ShowOnlyInReference();
+      break;
     case EditorCommand::kKeys:
       ShowKeys();
       break;
@@ -1377,6 +1539,9 @@ EditorCommands EditorLogic::Commands() const {
   c.can_save = session.modified();
   c.comparing = state_->comparison.has_value();
   c.changed_only = c.comparing && state_->comparison->changed_only;
+  c.has_reference = review_.has_reference();
+  c.review_filter = review_filter_;
+  c.can_copy_reference = c.can_edit && review_.ReferenceText(state_->selected->index).has_value();
   return c;
 }
 
@@ -1403,6 +1568,7 @@ void EditorLogic::ShowStatusLine(const std::string& note) {
 
 void EditorLogic::Refresh(const std::string& note) {
   view_.ShowTitle(Title());
+  view_.ShowReviewSummary(ReviewText());
   view_.ShowCommands(Commands());
   ShowStatusLine(note);
   ShowSelected();

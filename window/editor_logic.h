@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,7 @@
 #include "storage/status.h"
 #include "window/editor_commands.h"
 #include "window/editor_display.h"
+#include "window/editor_review.h"
 #include "window/form1_logic.h"
 
 namespace orva {
@@ -82,6 +84,9 @@ struct TextPreview {
   std::string summary;        // "23 bytes (was 20)", or "12 of 45 characters, 12 bytes"
   std::string problem;        // why it cannot be stored; empty when it can, or is not typed yet
   bool can_apply = false;
+  // What the checks find in the text as typed (FindingLine), errors and
+  // warnings alike; applying it is still allowed.
+  std::vector<std::string> findings;
 
   std::string Line() const {
     if (problem.empty()) return summary;
@@ -96,6 +101,13 @@ struct EntryDetails {
   std::string text;                // the whole text as EditableText gives it
   std::string summary;             // "22 bytes", and for a mission what the main window shows
   bool editable = false;           // not a removed entry
+  // The reference's text, drawn as `text` is, where a reference is open and
+  // has a partner for the entry; shown above the text.
+  std::optional<std::string> reference;
+  std::string reference_heading;  // "Reference (textdb_00.def)", or why there is none
+  // What the checks find in the text as it stands; a pane that edits the
+  // text shows PreviewText's findings instead, as the user types.
+  std::vector<std::string> findings;
 };
 
 struct ReplaceRequest {
@@ -142,6 +154,10 @@ class EditorView {
   // While comparing, the removed entries shown are counted apart: "970001
   // entries and 3 removed".
   virtual void ShowStatus(const std::string& text) = 0;
+  // The checks' summary and the progress, in a part of the status line of
+  // its own: "2 errors, 5 warnings · missions 12 of 40 translated, others
+  // 800 of 900"; empty without a database.
+  virtual void ShowReviewSummary(const std::string& text) = 0;
   virtual void ShowCommands(const EditorCommands& commands) = 0;
   // The selected mission's screenshot: a path to an existing image, or empty
   // for none, with `caption` saying which file it is or why there is none.
@@ -240,6 +256,27 @@ class EditorLogic {
   void Import();
   bool ImportFrom(const std::string& path);
 
+  // --- The reference and the checks ---
+
+  // File ▸ Open Reference: asks for a database, then as OpenReferencePath.
+  void OpenReference();
+  // Opens the database at `path` read only beside this one: a Reference
+  // column joined by id, the checks against its texts, the progress. A
+  // refused one is told and leaves the reference before as it was.
+  bool OpenReferencePath(const std::string& path);
+  void CloseReference();
+  // Copies the reference's text to each of these rows' texts that has a
+  // partner, as one undo step: "Copy reference to 3 texts".
+  bool CopyReference(std::span<const std::size_t> rows);
+  // Shows only the rows the review keeps (editor_review.h), besides the
+  // filter's text.
+  void SetReviewFilter(ReviewFilter filter);
+  ReviewFilter review_filter() const { return review_filter_; }
+  // Lists the reference's entries that no entry here pairs with: read only,
+  // as there is no entry here to show them in.
+  void ShowOnlyInReference();
+  const EditorReview& review() const { return review_; }
+
   // --- Comparison and patches ---
 
   // Asks for another database and marks the rows added or changed since it;
@@ -297,6 +334,8 @@ class EditorLogic {
   void ShowSelected();
   std::string RowsText() const;
   void ShowStatusLine(const std::string& note);
+  void ReadRules(const std::filesystem::path& database);
+  std::string ReviewText() const;
   void Refresh(const std::string& note);
 
   EditorView& view_;
@@ -305,6 +344,8 @@ class EditorLogic {
   std::string filter_;
   std::vector<std::byte> filter_folded_;     // its stored bytes, case folded; none when it has none
   std::filesystem::path screenshot_folder_;  // empty: the database's folder
+  EditorReview review_;
+  ReviewFilter review_filter_ = ReviewFilter::kAll;
   std::unique_ptr<State> state_;
 };
 

@@ -5,7 +5,7 @@ namespace {
 
 std::string Usage(std::string_view program) {
   const std::string name(program);
-  return "Usage: " + name + " [--edit] [FILE]\n" +
+  return "Usage: " + name + " [--edit [--reference REF]] [FILE]\n" +
          "Adds mission texts to textdb_XX.def text databases; with --edit, edits every\n"
          "entry of one.\n"
          "\n"
@@ -29,7 +29,8 @@ WindowCommandLine ParseWindowCommandLine(std::string_view program,
   };
   std::size_t files = 0;
   bool options_ended = false;
-  for (const std::string& argument : arguments) {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
     if (!options_ended && argument.size() > 1 && argument.front() == '-') {
       if (argument == "--") {
         options_ended = true;
@@ -41,12 +42,18 @@ WindowCommandLine ParseWindowCommandLine(std::string_view program,
         return {WindowCommandLine::Action::kVersion, {}, std::string(name) + " " + ORVA_VERSION};
       } else if (argument == "--edit") {
         line.action = WindowCommandLine::Action::kEditor;
+      } else if (argument == "--reference") {
+        if (i + 1 == arguments.size()) return refuse("--reference needs the reference's file");
+        line.reference = arguments[++i];
       } else {
         return refuse("unknown option '" + argument + "'");
       }
       continue;
     }
     if (++files == 1) line.file = argument;
+  }
+  if (!line.reference.empty() && line.action != WindowCommandLine::Action::kEditor) {
+    return refuse("--reference goes with --edit: only the editor shows a reference");
   }
   if (files > 1) {
     return refuse("one database at a time; " + std::to_string(files) + " files were given");

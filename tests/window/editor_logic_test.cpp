@@ -10,6 +10,9 @@
 #include <cstdio>
 #include <deque>
 #include <filesystem>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -68,6 +71,7 @@ class FakeView : public EditorView {
   }
   void ShowTitle(const std::string& text) override { title = text; }
   void ShowStatus(const std::string& text) override { status = text; }
+  void ShowReviewSummary(const std::string& text) override { review = text; }
   void ShowCommands(const EditorCommands& shown) override { commands = shown; }
   void ShowScreenshot(const std::string& path, const std::string& caption) override {
     screenshot = path;
@@ -95,7 +99,7 @@ class FakeView : public EditorView {
   std::vector<Report> reports;
   std::size_t rows = 0;
   std::optional<std::size_t> selected;
-  std::string title, status, screenshot, screenshot_caption;
+  std::string title, status, review, screenshot, screenshot_caption;
   EditorCommands commands;
   EntryDetails details;
   std::vector<std::string> saved;
@@ -967,6 +971,139 @@ TEST_F(EditorLogicTest, RandomCommandsSaveWhatOrvaCliMakesOfTheSameSteps) {
     logic_.SetBackup(BackupKind::kNone);
   }
   for (const int count : steps) EXPECT_GT(count, 50);
+}
+
+// A translator's way through a file beside its reference: the reference's
+// texts joined by id (an id twice by its order), the filters, the checks as
+// orva-cli check makes them with the rules beside the database, a draft's
+// findings before it is applied, and the reference copied as one step.
+TEST_F(EditorLogicTest, TranslatesBesideAReferenceAsOrvaCliChecks) {
+  Write(DatabaseBuilder()
+            .Entry(1200, "заметка")
+            .Entry(5001, "Первый вылет")
+            .Entry(5002, "")
+            .Entry(5003, "Patrol")
+            .Entry(5005, "Только  здесь")
+            .Marker("end")
+            .Entry(7000, "Абв")
+            .Entry(7000, "Б")
+            .Build());
+  const std::string rules = R"({"limits": [{"ids": "7000", "length": 2}]})";
+  WriteFileBytes(dir_ / "orva-rules.json", std::as_bytes(std::span(rules)));
+  const std::filesystem::path ref = dir_ / "textdb_01.def";
+  WriteFileBytes(ref, DatabaseBuilder()
+                          .Entry(1200, "note")
+                          .Entry(5001, "First flight")
+                          .Entry(5002, "Second flight")
+                          .Entry(5003, "Patrol")
+                          .Entry(5004, "Only in the reference")
+                          .Marker("end")
+                          .Entry(7000, "one")
+                          .Entry(7000, "two")
+                          .Build());
+  Open();
+  EXPECT_FALSE(view_.commands.has_reference);
+  view_.files.push_back(ref.string());
+  logic_.Run(EditorCommand::kOpenReference);
+  ASSERT_TRUE(view_.commands.has_reference) << Messages();
+
+  const auto column = [&] {
+    std::string out;
+    for (std::size_t row = 0; row < logic_.RowCount(); ++row) {
+      const EditorRow r = logic_.Row(row);
+      out += std::to_string(r.id) + "=" + r.reference.value_or("-") + " ";
+    }
+    return out;
+  };
+  EXPECT_EQ(column(),
+            "1200=note 5001=First flight 5002=Second flight 5003=Patrol 5005=- 6000=end "
+            "7000=one 7000=two ");
+  const auto ids = [&] {
+    std::string out;
+    for (std::size_t row = 0; row < logic_.RowCount(); ++row) {
+      out += std::to_string(logic_.Row(row).id) + " ";
+    }
+    return out;
+  };
+  logic_.Run(EditorCommand::kUntranslated);
+  EXPECT_EQ(ids(), "5002 5003 ");
+  EXPECT_TRUE(IsChecked(EditorCommand::kUntranslated, view_.commands));
+  logic_.Run(EditorCommand::kOnlyHere);
+  EXPECT_EQ(ids(), "5005 ");
+  logic_.Run(EditorCommand::kOnlyInReference);
+  ASSERT_EQ(view_.reports.size(), 1u);
+  EXPECT_EQ(view_.reports.back().lines, std::vector<std::string>{"5004\tOnly in the reference"});
+
+  // The rows with problems, their counts and the progress are orva-cli's.
+  const test_support::CliOutcome checked =
+      RunCli({"check", "--reference", ref.string(), "--json", Path()});
+  const nlohmann::json cli = nlohmann::json::parse(checked.out);
+  std::map<std::size_t, std::size_t> cli_slots;
+  for (const nlohmann::json& f : cli["findings"]) ++cli_slots[f["slot"].get<std::size_t>()];
+  logic_.Run(EditorCommand::kWithProblems);
+  std::map<std::size_t, std::size_t> slots;
+  for (std::size_t row = 0; row < logic_.RowCount(); ++row) {
+    slots[logic_.Row(row).slot] = logic_.Row(row).problems;
+  }
+  EXPECT_EQ(slots, cli_slots) << checked.out;
+  EXPECT_GE(slots.size(), 4u);  // 5002 empty, 5003 untranslated, 5005 spaces, 7000 too long
+  const nlohmann::json& p = cli["progress"];
+  EXPECT_EQ(view_.review, Plural(cli["errors"].get<std::size_t>(), "error", "errors") + ", " +
+                              Plural(cli["warnings"].get<std::size_t>(), "warning", "warnings") +
+                              " · missions " + p["missions"]["translated"].dump() + " of " +
+                              p["missions"]["entries"].dump() + " translated, others " +
+                              p["others"]["translated"].dump() + " of " +
+                              p["others"]["entries"].dump());
+
+  // A draft too long for a mission shows its finding before it is applied,
+  // and the row's own only once it is.
+  logic_.Run(EditorCommand::kAllRows);
+  const std::size_t first = *RowOfId(5001);
+  logic_.SelectionChanged(first);
+  EXPECT_EQ(view_.details.reference, "First flight");
+  const std::string long_text(46, 'x');
+  const TextPreview draft = logic_.PreviewText(first, long_text);
+  ASSERT_EQ(draft.findings.size(), 1u);
+  EXPECT_TRUE(draft.findings[0].starts_with("error · too-long: ")) << draft.findings[0];
+  EXPECT_EQ(logic_.Row(first).problems, 0u);
+  const std::size_t errors = cli["errors"].get<std::size_t>();
+  ASSERT_TRUE(logic_.SetText(first, long_text));
+  EXPECT_EQ(CellText(logic_.Row(first), EditorColumn::kProblems), "1 · too-long");
+  EXPECT_TRUE(logic_.Row(first).error);
+  EXPECT_TRUE(view_.review.starts_with(Plural(errors + 1, "error", "errors"))) << view_.review;
+  EXPECT_EQ(view_.details.findings, draft.findings);
+
+  // The reference copied to two rows is one step, and one Undo takes it back.
+  logic_.SelectionChanged(*RowOfId(5005));
+  EXPECT_FALSE(IsEnabled(EditorCommand::kCopyReference, view_.commands));
+  logic_.SelectionChanged(*RowOfId(5002));
+  EXPECT_TRUE(IsEnabled(EditorCommand::kCopyReference, view_.commands));
+  const std::vector<std::size_t> rows{*RowOfId(5002), first};
+  ASSERT_TRUE(logic_.CopyReference(rows));
+  EXPECT_EQ(logic_.Row(*RowOfId(5002)).text, "Second flight");
+  EXPECT_EQ(logic_.Row(first).text, "First flight");
+  EXPECT_EQ(logic_.Row(first).worst, "untranslated");
+  EXPECT_EQ(view_.status, "Reference copied to 2 texts, not saved yet · 8 entries");
+  ASSERT_TRUE(logic_.Undo());
+  EXPECT_EQ(logic_.Row(*RowOfId(5002)).text, "");
+  EXPECT_EQ(logic_.Row(first).text, long_text);
+  logic_.SelectionChanged(*RowOfId(5002));
+  logic_.Run(EditorCommand::kCopyReference);
+  EXPECT_EQ(logic_.Row(*RowOfId(5002)).text, "Second flight");
+  EXPECT_EQ(view_.commands.undo_text, "Translate 1 text");
+  ASSERT_TRUE(logic_.Save());
+  EXPECT_EQ(RunCli({"check", "--reference", ref.string(), "--json", Path()}).out.find("\"empty\""),
+            std::string::npos);
+
+  // Closed, the reference takes its column and its filter with it.
+  logic_.Run(EditorCommand::kOnlyHere);
+  logic_.Run(EditorCommand::kCloseReference);
+  EXPECT_FALSE(view_.commands.has_reference);
+  EXPECT_EQ(logic_.review_filter(), ReviewFilter::kAll);
+  EXPECT_EQ(logic_.RowCount(), 8u);
+  EXPECT_FALSE(logic_.Row(0).reference.has_value());
+  EXPECT_EQ(view_.review.find("translated"), std::string::npos);
+  EXPECT_TRUE(view_.messages.empty()) << Messages();
 }
 
 }  // namespace

@@ -21,6 +21,7 @@ TEST(WindowCommandLine, StartsTheWindowTheLineAsksForWithItsFile) {
     std::vector<std::string> arguments;
     Action action;
     std::string file;
+    std::string reference = {};
   };
   const std::vector<Case> cases = {
       {{}, Action::kMainWindow, ""},
@@ -31,16 +32,26 @@ TEST(WindowCommandLine, StartsTheWindowTheLineAsksForWithItsFile) {
       {{"--", "-минус.def"}, Action::kMainWindow, "-минус.def"},
       {{"--edit", "--", "--edit"}, Action::kEditor, "--edit"},
       {{"-"}, Action::kMainWindow, "-"},
+      {{"--edit", "--reference", "textdb_01.def", "textdb_00.def"},
+       Action::kEditor,
+       "textdb_00.def",
+       "textdb_01.def"},
+      {{"textdb_00.def", "--reference", "-ref.def", "--edit"},
+       Action::kEditor,
+       "textdb_00.def",
+       "-ref.def"},
   };
   for (const Case& c : cases) {
     const WindowCommandLine line = Parse(c.arguments);
     EXPECT_EQ(line.action, c.action) << testing::PrintToString(c.arguments);
     EXPECT_EQ(line.file, c.file) << testing::PrintToString(c.arguments);
+    EXPECT_EQ(line.reference, c.reference) << testing::PrintToString(c.arguments);
   }
 
   const WindowCommandLine help = Parse({"textdb_00.def", "--help"});
   EXPECT_EQ(help.action, Action::kHelp);
-  EXPECT_TRUE(help.message.starts_with("Usage: orva [--edit] [FILE]")) << help.message;
+  EXPECT_TRUE(help.message.starts_with("Usage: orva [--edit [--reference REF]] [FILE]"))
+      << help.message;
   const WindowCommandLine version =
       ParseWindowCommandLine("C:\\ORVA\\orva.exe", std::vector<std::string>{"--version"});
   EXPECT_EQ(version.action, Action::kVersion);
@@ -58,6 +69,14 @@ TEST(WindowCommandLine, RefusesWhatItCannotDoAndSaysWhy) {
   EXPECT_EQ(unknown.action, Action::kRefused);
   EXPECT_NE(unknown.message.find("unknown option '--edti'"), std::string::npos) << unknown.message;
   EXPECT_NE(unknown.message.find("orva --help"), std::string::npos) << unknown.message;
+
+  // The main window has no reference to show, and a reference needs its file.
+  const WindowCommandLine main = Parse({"--reference", "r.def", "a.def"});
+  EXPECT_EQ(main.action, Action::kRefused);
+  EXPECT_NE(main.message.find("--reference goes with --edit"), std::string::npos) << main.message;
+  const WindowCommandLine bare = Parse({"--edit", "a.def", "--reference"});
+  EXPECT_EQ(bare.action, Action::kRefused);
+  EXPECT_NE(bare.message.find("needs the reference's file"), std::string::npos) << bare.message;
 }
 
 }  // namespace

@@ -179,6 +179,7 @@ EditorWindow::~EditorWindow() = default;
 // focus, so that the filter box keeps its own keys.
 void EditorWindow::CreateActions() {
   auto* backups = new QActionGroup(this);
+  auto* review_filters = new QActionGroup(this);
   for (const CommandInfo& info : EditorCommandTable()) {
     auto* action = new QAction(Text(info.caption), this);
     action->setObjectName(Text(info.name) + QStringLiteral("Action"));
@@ -189,6 +190,10 @@ void EditorWindow::CreateActions() {
     action->setShortcuts(keys);
     action->setCheckable(info.checkable);
     if (info.submenu == "&Backups") backups->addAction(action);
+    if (info.id == EditorCommand::kAllRows || info.id == EditorCommand::kUntranslated ||
+        info.id == EditorCommand::kOnlyHere || info.id == EditorCommand::kWithProblems) {
+      review_filters->addAction(action);
+    }
     connect(action, &QAction::triggered, this, [this, command = info.id] { Run(command); });
     addAction(action);
     actions_[static_cast<std::size_t>(info.id)] = action;
@@ -289,6 +294,7 @@ void EditorWindow::CreateControls() {
                                                         return;
                                                       }
                                                       preview_->setText(Text(preview->Line()));
+                                                      ShowFindings(preview->findings);
                                                     },
                                                     table_));
   table_->setWordWrap(false);
@@ -302,7 +308,8 @@ void EditorWindow::CreateControls() {
   for (const auto& [section, digits] :
        {std::pair(EditorColumn::kSlot, 8), std::pair(EditorColumn::kId, 8),
         std::pair(EditorColumn::kKind, 15), std::pair(EditorColumn::kImage, 12),
-        std::pair(EditorColumn::kBytes, 6)}) {
+        std::pair(EditorColumn::kBytes, 6), std::pair(EditorColumn::kProblems, 16),
+        std::pair(EditorColumn::kReference, 40)}) {
     table_->setColumnWidth(static_cast<int>(section), digit * digits);
   }
   for (const CommandInfo& info : EditorCommandTable()) {
@@ -346,6 +353,16 @@ void EditorWindow::CreateControls() {
   details_heading_ = Named(new QLabel(pane), "detailsHeading", tr("Selected entry"));
   pane_top->addWidget(details_label);
   pane_top->addWidget(details_heading_, 1);
+  // The reference's text above the entry's, read only, where one is open.
+  reference_heading_ =
+      Named(new QLabel(pane), "referenceHeading", Text(editor_words::kReferenceLabel));
+  reference_ = Named(new QPlainTextEdit(pane), "reference", tr("Text of the reference"));
+  reference_->setReadOnly(true);
+  reference_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  reference_->setTabChangesFocus(true);
+  reference_->setMaximumHeight(reference_->fontMetrics().lineSpacing() * 3 + 12);
+  reference_heading_->hide();
+  reference_->hide();
   details_ = Named(new QPlainTextEdit(pane), "details", tr("Text of the selected entry"));
   details_->setAccessibleDescription(
       tr("The whole text, wrapped; tabs and line breaks show as ␉, ␊ and ␍. Enter applies it, Esc "
@@ -354,6 +371,11 @@ void EditorWindow::CreateControls() {
   details_->setTabChangesFocus(true);
   details_->installEventFilter(this);
   details_label->setBuddy(details_);
+  findings_ = Named(new QLabel(pane), "findings", tr("Findings"));
+  findings_->setWordWrap(true);
+  findings_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // Every finding in sight: the text above gives way first.
+  findings_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
   auto* pane_bottom = new QHBoxLayout;
   details_summary_ = Named(new QLabel(pane), "detailsSummary", tr("Bytes of the text"));
   details_summary_->setWordWrap(true);
@@ -362,7 +384,10 @@ void EditorWindow::CreateControls() {
   pane_bottom->addWidget(details_summary_, 1);
   pane_bottom->addWidget(details_apply_);
   pane_column->addLayout(pane_top);
+  pane_column->addWidget(reference_heading_);
+  pane_column->addWidget(reference_);
   pane_column->addWidget(details_, 1);
+  pane_column->addWidget(findings_);
   pane_column->addLayout(pane_bottom);
   rows->addWidget(pane);
   rows->setStretchFactor(0, 3);
@@ -373,8 +398,10 @@ void EditorWindow::CreateControls() {
   status_ = Named(new QLabel(this), "status", tr("Status"));
   status_->setAccessibleDescription(tr("Status line: what the last command did"));
   preview_ = Named(new QLabel(this), "preview", tr("Preview of the text being edited"));
+  review_ = Named(new QLabel(this), "review", tr("Checks and progress"));
   statusBar()->addWidget(status_, 1);
   statusBar()->addPermanentWidget(preview_);
+  statusBar()->addPermanentWidget(review_);
   table_->setFocus();
 }
 
@@ -394,6 +421,7 @@ void EditorWindow::ConnectControls() {
     const QString text = details_->toPlainText();
     const TextPreview preview = logic_.PreviewText(*details_row_, text.toStdString());
     details_summary_->setText(Text(preview.Line()));
+    ShowFindings(preview.findings);
     details_apply_->setEnabled(preview.can_apply && text != details_text_);
   });
   connect(details_apply_, &QPushButton::clicked, this, [this] { ApplyDetails(); });
@@ -658,7 +686,26 @@ void EditorWindow::ShowStatus(const std::string& text) {
   QAccessible::updateAccessibility(&changed);
 }
 
+// What the checks find in the text as it is typed, one line each, errors
+// first as the logic gives them; "no problems" otherwise.
+void EditorWindow::ShowFindings(const std::vector<std::string>& findings) {
+  QStringList lines;
+  for (const std::string& line : findings) lines << Text(line);
+  findings_->setText(lines.isEmpty() ? tr("Findings: no problems")
+                                     : Text(editor_words::kFindingsLabel) + QLatin1Char('\n') +
+                                           lines.join(QLatin1Char('\n')));
+  findings_->setAccessibleName(findings_->text());
+}
+
+void EditorWindow::ShowReviewSummary(const std::string& text) {
+  review_->setText(Text(text));
+  review_->setAccessibleName(text.empty() ? tr("Checks and progress") : Text(text));
+  QAccessibleEvent changed(review_, QAccessible::NameChanged);
+  QAccessible::updateAccessibility(&changed);
+}
+
 void EditorWindow::ShowCommands(const EditorCommands& commands) {
+  table_->setColumnHidden(static_cast<int>(EditorColumn::kReference), !commands.has_reference);
   for (const CommandInfo& info : EditorCommandTable()) {
     QAction* action = Action(info.id);
     action->setEnabled(IsEnabled(info.id, commands));
@@ -699,6 +746,12 @@ void EditorWindow::ShowDetails(const EntryDetails& details) {
   details_->setReadOnly(!details.editable);
   details_->setEnabled(details.row.has_value());
   details_summary_->setText(Text(details.summary));
+  ShowFindings(details.findings);
+  findings_->setVisible(details.row.has_value());
+  reference_heading_->setVisible(!details.reference_heading.empty());
+  reference_heading_->setText(Text(details.reference_heading));
+  reference_->setVisible(details.reference.has_value());
+  reference_->setPlainText(Text(details.reference.value_or(std::string())));
   details_apply_->setEnabled(false);
 }
 

@@ -10,6 +10,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "window/editor_logic.h"
 
@@ -34,6 +35,8 @@ class EditorWindow : public QMainWindow, private EditorView {
 
   // Opens the database at `path`, asking first about unsaved changes.
   bool OpenFile(const QString& path) { return logic_.OpenPath(path.toStdString()); }
+  // Opens the database at `path` as the reference, read only.
+  bool OpenReference(const QString& path) { return logic_.OpenReferencePath(path.toStdString()); }
   QString DatabasePath() const { return QString::fromStdString(logic_.DatabasePath()); }
 
  signals:
@@ -55,6 +58,7 @@ class EditorWindow : public QMainWindow, private EditorView {
   void AddMission();
   void RemoveSelected();
   void FindAndReplace();
+  void ShowFindings(const std::vector<std::string>& findings);
 
   // EditorView: what the logic asks of the window.
   std::optional<std::string> ChooseFile(const FileRequest& request) override;
@@ -66,6 +70,7 @@ class EditorWindow : public QMainWindow, private EditorView {
   void SelectRow(std::size_t row) override;
   void ShowTitle(const std::string& title) override;
   void ShowStatus(const std::string& text) override;
+  void ShowReviewSummary(const std::string& text) override;
   void ShowCommands(const EditorCommands& commands) override;
   void ShowScreenshot(const std::string& path, const std::string& caption) override;
   void ShowDetails(const EntryDetails& details) override;
@@ -82,9 +87,13 @@ class EditorWindow : public QMainWindow, private EditorView {
   QLabel* screenshot_ = nullptr;
   QLabel* screenshot_caption_ = nullptr;
   QLabel* status_ = nullptr;
+  QLabel* review_ = nullptr;   // the checks' summary and the progress
   QLabel* preview_ = nullptr;  // what the text being edited would be
   // The details pane: the selected entry's row and text as given.
   QLabel* details_heading_ = nullptr;
+  QLabel* reference_heading_ = nullptr;  // the reference's text above the entry's
+  QPlainTextEdit* reference_ = nullptr;
+  QLabel* findings_ = nullptr;  // what the checks find in the text as typed
   QPlainTextEdit* details_ = nullptr;
   QLabel* details_summary_ = nullptr;
   QPushButton* details_apply_ = nullptr;

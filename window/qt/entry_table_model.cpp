@@ -67,6 +67,9 @@ QVariant EntryTableModel::data(const QModelIndex& index, int role) const {
       return runs;
     }
     case Qt::BackgroundRole:
+      if (column == EditorColumn::kProblems && row.problems > 0) {
+        return QBrush(Colour(ProblemLook(row.error)));
+      }
       if (row.mark == RowMark::kNone) return {};
       return QBrush(Colour(LookOf(row.mark)));
     default:

@@ -1,5 +1,5 @@
 // Saves pictures of the window, made without a display:
-//   orva-screenshot DATABASE WINDOW.png HELP.png [EDITOR.png]
+//   orva-screenshot DATABASE WINDOW.png HELP.png [EDITOR.png [REFERENCE.png]]
 // opens DATABASE as if chosen in the Open dialog, selects a mission in the
 // middle of the list and grabs the window, menu bar included, into WINDOW.png;
 // then shows the help panel (Help...) and grabs the window again into HELP.png.
@@ -8,6 +8,9 @@
 // screenshot it draws for one mission, selects the mission with the longest
 // text, which has no screenshot, so that its text is read whole in the
 // table and the details pane, and grabs the editor window into it.
+// Given REFERENCE.png, it makes the English version of the sample beside
+// it and grabs the editor with that reference open, the mission too long
+// for the game's window selected, into it.
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -21,11 +24,15 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "window/qt/dialogs.h"
 #include "window/qt/editor_window.h"
 #include "window/qt/form1.h"
+
+// screenshot_reference.cpp, where Qt's keywords are not defined.
+bool MakeEnglishReference(const std::string& database, const std::string& reference);
 
 namespace {
 
@@ -93,11 +100,36 @@ bool SaveEditor(const char* database, const char* file) {
   return saved;
 }
 
+bool SaveEditorWithReference(const char* database, const char* file) {
+  QDir folder(QDir::temp().filePath(QStringLiteral("ORVA sample reference")));
+  if (!folder.mkpath(QStringLiteral("."))) return false;
+  const QString copy = folder.filePath(QStringLiteral("textdb_00.def"));
+  const QString english = folder.filePath(QStringLiteral("textdb_01.def"));
+  QFile::remove(copy);
+  bool saved = false;
+  if (QFile::copy(QString::fromLocal8Bit(database), copy) &&
+      MakeEnglishReference(copy.toStdString(), english.toStdString())) {
+    orva::EditorWindow editor;
+    editor.resize(1180, 660);
+    editor.show();
+    if (editor.OpenReference(english) && editor.OpenFile(copy)) {
+      auto* table = editor.findChild<QTableView*>(QStringLiteral("entries"));
+      table->setCurrentIndex(table->model()->index(6, 0));
+      QApplication::processEvents();  // the status bar laid out for its new texts
+      saved = Save(editor, file);
+    }
+  }
+  folder.removeRecursively();
+  return saved;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4 && argc != 5) {
-    std::fprintf(stderr, "usage: orva-screenshot DATABASE WINDOW.png HELP.png [EDITOR.png]\n");
+  if (argc < 4 || argc > 6) {
+    std::fprintf(stderr,
+                 "usage: orva-screenshot DATABASE WINDOW.png HELP.png [EDITOR.png "
+                 "[REFERENCE.png]]\n");
     return 2;
   }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -118,5 +150,7 @@ int main(int argc, char** argv) {
   if (!Save(form, argv[3])) return 1;
   if (argc == 4) return 0;
 
-  return SaveEditor(argv[1], argv[4]) ? 0 : 1;
+  if (!SaveEditor(argv[1], argv[4])) return 1;
+  if (argc == 5) return 0;
+  return SaveEditorWithReference(argv[1], argv[5]) ? 0 : 1;
 }

@@ -216,7 +216,14 @@ int Run(int argc, char** argv, const char* program) {
   if (line.action == WindowCommandLine::Action::kEditor) {
     EditorWindow editor;
     editor.show();
-    if (file) new OpenOnceShown(editor, [&editor, path = *file] { editor.OpenFile(path); });
+    // The reference first, so that the file opens beside it.
+    const QString reference = QFile::decodeName(QByteArray::fromStdString(line.reference));
+    if (file || !reference.isEmpty()) {
+      new OpenOnceShown(editor, [&editor, file, reference] {
+        if (!reference.isEmpty() && !editor.OpenReference(reference)) return;
+        if (file) editor.OpenFile(*file);
+      });
+    }
     return QApplication::exec();
   }
   Form1 form;

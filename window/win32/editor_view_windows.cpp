@@ -52,6 +52,8 @@ constexpr std::array kColumns{
     ColumnShape{EditorColumn::kKind, 124, LVCFMT_LEFT},
     ColumnShape{EditorColumn::kImage, 96, LVCFMT_LEFT},
     ColumnShape{EditorColumn::kBytes, 56, LVCFMT_RIGHT},
+    ColumnShape{EditorColumn::kProblems, 110, LVCFMT_LEFT},
+    ColumnShape{EditorColumn::kReference, 220, LVCFMT_LEFT},
     ColumnShape{EditorColumn::kText, 0, LVCFMT_LEFT},
 };
 static_assert(kColumns.size() == kEditorColumnCount);
@@ -291,8 +293,14 @@ void EditorWindow::Layout() {
   SIZE label{};
   const std::wstring label_text = L"Filter:";
   GetTextExtentPoint32W(dc, label_text.c_str(), static_cast<int>(label_text.size()), &label);
+  SIZE review{};
+  GetTextExtentPoint32W(dc, review_text_.c_str(), static_cast<int>(review_text_.size()), &review);
   SelectObject(dc, old_font);
   ReleaseDC(window_, dc);
+  // The status bar's parts: what was done, then the checks and the progress.
+  const int review_width = review_text_.empty() ? 0 : review.cx + Scale(24);
+  const std::array<int, 2> parts{std::max(0, static_cast<int>(client.right) - review_width), -1};
+  SendMessageW(status_, SB_SETPARTS, parts.size(), reinterpret_cast<LPARAM>(parts.data()));
 
   const int margin = Scale(kMargin);
   const int gap = Scale(kGap);
@@ -897,6 +905,14 @@ void EditorWindow::ShowStatus(const std::string& text) {
   NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, status_, OBJID_CLIENT, CHILDID_SELF);
 }
 
+// The checks and the progress in the status bar's second part.
+void EditorWindow::ShowReviewSummary(const std::string& text) {
+  review_text_ = Wide(text);
+  Layout();
+  SendMessageW(status_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(review_text_.c_str()));
+  NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, status_, OBJID_CLIENT, CHILDID_SELF);
+}
+
 // The menu items' state, checks and captions, as the table has them now.
 void EditorWindow::ShowCommands(const EditorCommands& commands) {
   for (const CommandInfo& info : EditorCommandTable()) {
@@ -934,16 +950,32 @@ void EditorWindow::ShowScreenshot(const std::string& path, const std::string& ca
 void EditorWindow::ShowDetails(const EntryDetails& details) {
   details_row_ = details.row;
   details_text_ = Wide(details.text);
-  const std::wstring heading = Wide(std::string(editor_words::kDetailsLabel) +
-                                    (details.heading.empty() ? "" : " ") + details.heading);
+  // The reference's text follows the entry's heading, where one is open.
+  std::string reference;
+  if (details.reference) {
+    reference = " — " + details.reference_heading + ": " + *details.reference;
+  } else if (!details.reference_heading.empty()) {
+    reference = " — " + details.reference_heading;
+  }
+  const std::wstring heading =
+      Wide(std::string(editor_words::kDetailsLabel) + (details.heading.empty() ? "" : " ") +
+           details.heading + reference);
   SetWindowTextW(details_heading_, heading.c_str());
   showing_details_ = true;
   SetWindowTextW(details_, details_text_.c_str());
   showing_details_ = false;
   SendMessageW(details_, EM_SETREADONLY, details.editable ? FALSE : TRUE, 0);
   EnableWindow(details_, details.row.has_value() ? TRUE : FALSE);
-  SetWindowTextW(details_summary_, Wide(details.summary).c_str());
+  ShowSummary(details.summary, details.findings);
   EnableWindow(details_apply_, FALSE);
+}
+
+// The pane's line below the text: its bytes, then what the checks find.
+void EditorWindow::ShowSummary(const std::string& summary,
+                               const std::vector<std::string>& findings) {
+  std::string line = summary;
+  for (const std::string& finding : findings) line += " · " + finding;
+  SetWindowTextW(details_summary_, Wide(line).c_str());
 }
 
 // What the text typed in the details pane would be, as it is typed.
@@ -951,7 +983,7 @@ void EditorWindow::DetailsTyped() {
   if (showing_details_ || !details_row_) return;
   const std::wstring text = TextOf(details_);
   const TextPreview preview = logic_.PreviewText(*details_row_, Utf8FromUtf16(text));
-  SetWindowTextW(details_summary_, Wide(preview.Line()).c_str());
+  ShowSummary(preview.Line(), preview.findings);
   EnableWindow(details_apply_, preview.can_apply && text != details_text_ ? TRUE : FALSE);
 }
 

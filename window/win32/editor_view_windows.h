@@ -23,6 +23,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "window/editor_logic.h"
 #include "window/win32/editor_menus_windows.h"
@@ -80,6 +81,8 @@ class EditorWindow final : public EditorView {
   void SelectRow(std::size_t row) override;
   void ShowTitle(const std::string& title) override;
   void ShowStatus(const std::string& text) override;
+  void ShowReviewSummary(const std::string& text) override;
+  void ShowSummary(const std::string& summary, const std::vector<std::string>& findings);
   void ShowCommands(const EditorCommands& commands) override;
   void ShowScreenshot(const std::string& path, const std::string& caption) override;
   void ShowDetails(const EntryDetails& details) override;
@@ -135,6 +138,7 @@ class EditorWindow final : public EditorView {
   HWND shot_caption_ = nullptr;
   HWND shot_ = nullptr;
   HWND status_ = nullptr;
+  std::wstring review_text_;  // the status bar's second part
   HWND details_heading_ = nullptr;
   HWND details_ = nullptr;
   HWND details_summary_ = nullptr;

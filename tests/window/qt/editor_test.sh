@@ -4,7 +4,10 @@
 # Cyrillic text typed and applied with Enter, Delete, undo and both redo
 # keys, Insert and a new mission, Ctrl+S. The file saved must hold the very
 # bytes orva-cli leaves after the same changes, and the title says whether
-# there is anything to save.
+# there is anything to save. Then a translator's way, beside a reference:
+# its text copied with Ctrl+B, a mission typed too long, View ▸ With
+# Problems and the last row it keeps removed, saved and compared again, and
+# orva-cli check finds the mission too long.
 # usage: editor_test.sh ORVA ORVA_CLI SAMPLE_DATABASE   (under xvfb-run)
 set -uo pipefail
 orva=$(realpath "$1") cli=$(realpath "$2") sample=$(realpath "$3")
@@ -127,6 +130,62 @@ for _ in $(seq 50); do
 done
 if kill -0 "$orva_pid" 2>/dev/null; then
   fail "Ctrl+W did not close the editor"
+else
+  wait "$orva_pid" || fail "orva ended with status $?"
+  orva_pid=
+fi
+
+# The reference: the sample with a text of its own for each entry, but 42,
+# which only this file has then.
+ref="$scratch/textdb_01.def"
+cp "$sample" "$ref"
+while IFS=$'\t' read -r _ id _; do
+  "$cli" set "$ref" "$id" "Text of $id" >/dev/null
+done < <("$cli" entries "$ref")
+"$cli" remove "$ref" 42 >/dev/null
+cp "$sample" "$db"
+cp "$sample" "$scratch/cli.def"
+"$orva" --edit "$db" --reference "$ref" &
+orva_pid=$!
+window_id=$(window '^textdb_00\.def – ORVA Editor$')
+if [[ -z $window_id ]]; then
+  fail "the editor did not show with a reference"
+  exit 1
+fi
+focus=$window_id
+sleep 1
+# 5002's reference copied (Ctrl+B); 5001 made longer than a mission may be.
+long='Сопроводить колонну через горный перевал к утру'
+keys ctrl+f
+type_text 'патруль'
+keys Return ctrl+b
+keys ctrl+f
+type_text 'обучение'
+keys Return F2 ctrl+a
+type_text "$long"
+keys Return
+# Every row, then those with problems; the last of them (5006, 85
+# characters long) goes.
+keys ctrl+f BackSpace Return alt+v p
+keys ctrl+End Delete ctrl+s
+[[ -n $(window '^textdb_00\.def – ORVA Editor$') ]] || fail "the translation was not saved"
+"$cli" set "$scratch/cli.def" 5002 'Text of 5002' >/dev/null
+"$cli" set "$scratch/cli.def" 5001 "$long" >/dev/null
+"$cli" remove "$scratch/cli.def" 5006 >/dev/null
+if ! cmp -s "$db" "$scratch/cli.def"; then
+  fail "beside a reference, the editor and orva-cli left different bytes"
+  diff <("$cli" entries "$db") <("$cli" entries "$scratch/cli.def") >&2
+fi
+checked=$("$cli" check --reference "$ref" "$db")
+[[ $? == 1 && $checked == *'(id 5001): error: too-long'* ]] ||
+  fail "orva-cli check does not find 5001 too long: $checked"
+keys ctrl+w
+for _ in $(seq 50); do
+  kill -0 "$orva_pid" 2>/dev/null || break
+  sleep 0.1
+done
+if kill -0 "$orva_pid" 2>/dev/null; then
+  fail "Ctrl+W did not close the editor beside a reference"
 else
   wait "$orva_pid" || fail "orva ended with status $?"
   orva_pid=

@@ -26,6 +26,8 @@ namespace {
 
 using test_support::DatabaseBuilder;
 
+constexpr int kText = static_cast<int>(EditorColumn::kText);
+
 std::vector<std::byte> Missions() {
   return DatabaseBuilder()
       .Entry(5001, "Обучение")
@@ -124,8 +126,8 @@ class EditorWindowTest : public QObject, test_support::WindowDriver {
     auto* table = editor->findChild<QTableView*>("entries");
     QAbstractItemModel* model = table->model();
     QCOMPARE(model->rowCount(), 4);
-    QVERIFY(model->setData(model->index(2, 5), "Ночной патруль"));
-    QTRY_COMPARE(model->data(model->index(2, 5)).toString(), QString("Ночной патруль"));
+    QVERIFY(model->setData(model->index(2, kText), "Ночной патруль"));
+    QTRY_COMPARE(model->data(model->index(2, kText)).toString(), QString("Ночной патруль"));
     QCOMPARE(editor->windowTitle(), QString("*textdb_00.def – ORVA Editor"));
     editor->findChild<QAction*>("saveAction")->trigger();
     QCOMPARE(editor->windowTitle(), QString("textdb_00.def – ORVA Editor"));
@@ -152,7 +154,7 @@ class EditorWindowTest : public QObject, test_support::WindowDriver {
     QVERIFY(box->isVisible());
     QTest::keyClick(box, Qt::Key_Escape);
     QTRY_VERIFY(table->findChild<QLineEdit*>("textEditor") == nullptr);
-    QCOMPARE(table->model()->data(table->model()->index(0, 5)).toString(), QString("Обучение"));
+    QCOMPARE(table->model()->data(table->model()->index(0, kText)).toString(), QString("Обучение"));
     QCOMPARE(editor.windowTitle(), QString("textdb_00.def – ORVA Editor"));
   }
 
@@ -175,7 +177,7 @@ class EditorWindowTest : public QObject, test_support::WindowDriver {
     auto* undo = editor.findChild<QAction*>("undoAction");
     QVERIFY(!save->isEnabled());
     QAbstractItemModel* model = editor.findChild<QTableView*>("entries")->model();
-    QVERIFY(model->setData(model->index(0, 5), "Учёба"));
+    QVERIFY(model->setData(model->index(0, kText), "Учёба"));
     QTRY_VERIFY(save->isEnabled());
     QCOMPARE(undo->text(), QString("&Undo Set 5001"));
     save->trigger();
@@ -205,7 +207,7 @@ class EditorWindowTest : public QObject, test_support::WindowDriver {
     QTest::keyClicks(details, "briefing, long enough to be read in the pane alone");
     QVERIFY(editor.findChild<QLabel*>("detailsSummary")->text().startsWith("50 bytes (was 8)"));
     QTest::keyClick(details, Qt::Key_Return);
-    QTRY_COMPARE(table->model()->data(table->model()->index(1, 5)).toString(),
+    QTRY_COMPARE(table->model()->data(table->model()->index(1, kText)).toString(),
                  QString("briefing, long enough to be read in the pane alone"));
     auto* status = editor.findChild<QLabel*>("status");
     QAccessibleInterface* reading = QAccessible::queryAccessibleInterface(status);
@@ -227,6 +229,64 @@ class EditorWindowTest : public QObject, test_support::WindowDriver {
     });
     editor.findChild<QAction*>("keysAction")->trigger();
     QVERIFY(closed);
+  }
+
+  // A translator's way: the reference beside the file (its column shown
+  // only then), Ctrl+B copies its text, a mission typed too long in the
+  // details pane shows its finding before it is applied, and With Problems
+  // then shows that row; the status line counts the checks and the progress.
+  void translatesBesideAReference() {
+    EditorWindow editor;
+    editor.show();
+    QVERIFY(editor.OpenFile(WriteDatabase("textdb_00.def", Missions())));
+    auto* table = editor.findChild<QTableView*>("entries");
+    const int reference_column = static_cast<int>(EditorColumn::kReference);
+    QVERIFY(table->isColumnHidden(reference_column));
+    QVERIFY(editor.OpenReference(WriteDatabase("textdb_01.def", DatabaseBuilder()
+                                                                    .Entry(5001, "Training")
+                                                                    .Entry(1200, "briefing")
+                                                                    .Entry(5002, "Patrol")
+                                                                    .Marker("End")
+                                                                    .Build())));
+    QVERIFY(!table->isColumnHidden(reference_column));
+    QAbstractItemModel* model = table->model();
+    QCOMPARE(model->data(model->index(2, reference_column)).toString(), QString("Patrol"));
+    auto* review = editor.findChild<QLabel*>("review");
+    QVERIFY2(review->text().contains("missions 2 of 2 translated, others 0 of 1"),
+             qPrintable(review->text()));
+
+    editor.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&editor));
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Down);
+    QTest::keyClick(table, Qt::Key_Down);
+    QCOMPARE(editor.findChild<QPlainTextEdit*>("reference")->toPlainText(), QString("Patrol"));
+    QVERIFY(editor.findChild<QPlainTextEdit*>("reference")->isVisible());
+    QTest::keyClick(table, Qt::Key_B, Qt::ControlModifier);
+    QTRY_COMPARE(model->data(model->index(2, kText)).toString(), QString("Patrol"));
+    QVERIFY2(model->data(model->index(2, static_cast<int>(EditorColumn::kProblems)))
+                 .toString()
+                 .contains("untranslated"),
+             qPrintable(model->data(model->index(2, 0)).toString()));
+
+    auto* details = editor.findChild<QPlainTextEdit*>("details");
+    auto* findings = editor.findChild<QLabel*>("findings");
+    details->setFocus();
+    details->selectAll();
+    const QString long_text("Escort the supply column over the mountain pass");  // 47
+    QTest::keyClicks(details, long_text);
+    QVERIFY2(findings->text().contains("error · too-long"), qPrintable(findings->text()));
+    QCOMPARE(model->data(model->index(2, kText)).toString(), QString("Patrol"));  // not yet
+    QTest::keyClick(details, Qt::Key_Return);
+    QTRY_COMPARE(model->data(model->index(2, kText)).toString(), long_text);
+    editor.findChild<QAction*>("withProblemsAction")->trigger();
+    QVERIFY(editor.findChild<QAction*>("withProblemsAction")->isChecked());
+    // 1200 is still the reference's text; 5002 is too long.
+    QCOMPARE(model->rowCount(), 2);
+    const int id = static_cast<int>(EditorColumn::kId);
+    QCOMPARE(model->data(model->index(0, id)).toString(), QString("1200"));
+    QCOMPARE(model->data(model->index(1, id)).toString(), QString("5002"));
+    QVERIFY2(review->text().startsWith("1 error"), qPrintable(review->text()));
   }
 
   // Screen readers find every control in sight named, and every command has

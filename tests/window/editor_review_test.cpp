@@ -1,0 +1,213 @@
+// The editor's review kept up to date change by change: after any sequence
+// of texts set, missions added, entries removed, translations applied,
+// undone and redone, what it holds for each slot and in total is what
+// checking the whole database afresh gives, and its totals and progress are
+// what orva-cli check's engine (ReviewDatabase) counts on the same bytes.
+#include "window/editor_review.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "database/code_page.h"
+#include "database/new_texts.h"
+#include "session/edit_session.h"
+#include "tests/support/database_builder.h"
+#include "tests/support/temp_dir.h"
+#include "window/editor_display.h"
+
+namespace orva {
+namespace {
+
+using test_support::DatabaseBuilder;
+
+// Texts that the checks tell apart: empty, untranslated (as the reference
+// pool has them), too long for a mission, with markers, spaces, a tab.
+const std::vector<std::string> kTexts = {
+    "",
+    "Patrol",
+    "Патруль",
+    " Patrol",
+    "Патруль  над рекой",
+    "%s осталось",
+    "Tab\there",
+    "Очень длинное задание, которое не помещается в окно",
+    "100",
+    "First flight",
+};
+
+CheckRules Rules() {
+  CheckRules rules;
+  rules.limits.push_back({{7000, 7001}, 5});
+  rules.ignores.push_back({{1200, 1200}, {"untranslated"}});
+  return rules;
+}
+
+std::vector<std::int32_t> IdPool() { return {1200, 5001, 5002, 5003, 5004, 7000, 7001}; }
+
+std::vector<std::byte> Stored(const std::string& text) { return StoredText(text).value(); }
+
+// Equal slot by slot and in total to a review made afresh, and in total to
+// orva-cli's engine.
+void ExpectSameAsAfresh(const EditorReview& kept, const EditSession& session,
+                        const std::shared_ptr<const ReferenceDatabase>& reference,
+                        const std::string& step) {
+  EditorReview fresh;
+  fresh.SetRules(Rules());
+  fresh.SetReference(reference, "ref.def");
+  fresh.Rebuild(session);
+  ASSERT_EQ(kept.errors(), fresh.errors()) << step;
+  ASSERT_EQ(kept.warnings(), fresh.warnings()) << step;
+  for (std::size_t slot = 1; slot <= session.entry_count(); ++slot) {
+    const SlotProblems& a = kept.ProblemsAt(slot);
+    const SlotProblems& b = fresh.ProblemsAt(slot);
+    ASSERT_EQ(std::tie(a.errors, a.warnings, a.worst, a.flags),
+              std::tie(b.errors, b.warnings, b.worst, b.flags))
+        << step << ", slot " << slot;
+    for (const ReviewFilter filter :
+         {ReviewFilter::kUntranslated, ReviewFilter::kOnlyHere, ReviewFilter::kProblems}) {
+      ASSERT_EQ(kept.Keeps(filter, slot), fresh.Keeps(filter, slot)) << step << ", slot " << slot;
+    }
+    ASSERT_EQ(kept.ReferenceText(slot).has_value(), fresh.ReferenceText(slot).has_value()) << step;
+  }
+  const std::vector<std::byte> image = session.Image();
+  const Result<DatabaseReview> whole =
+      ReviewDatabase(image, reference.get(), Rules(), [](const Finding&) {});
+  ASSERT_TRUE(whole.ok()) << whole.status().message();
+  ASSERT_EQ(kept.errors(), whole->errors) << step;
+  ASSERT_EQ(kept.warnings(), whole->warnings) << step;
+  const Progress p = kept.progress().value();
+  const Progress& q = whole->progress.value();
+  ASSERT_EQ(std::tie(p.missions.translated, p.missions.entries, p.others.translated,
+                     p.others.entries, p.only_in_database, p.only_in_reference),
+            std::tie(q.missions.translated, q.missions.entries, q.others.translated,
+                     q.others.entries, q.only_in_database, q.only_in_reference))
+      << step;
+}
+
+TEST(EditorReview, KeptChangeByChangeIsWhatCheckingAfreshGives) {
+  for (std::uint32_t seed = 1; seed <= 12; ++seed) {
+    std::mt19937 random(seed);
+    const auto pick = [&](std::size_t n) {
+      return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+    };
+    // Ids from a small pool, so that several entries share one and the
+    // reference pairs them by their order.
+    DatabaseBuilder database, reference_builder;
+    for (std::size_t i = 0, n = 6 + pick(10); i < n; ++i) {
+      database.Entry(IdPool()[pick(IdPool().size())], kTexts[pick(kTexts.size())]);
+    }
+    database.Marker("end");
+    for (std::size_t i = 0, n = pick(4); i < n; ++i)
+      database.Entry(static_cast<std::int32_t>(7000 + pick(2)), "x");
+    for (std::size_t i = 0, n = 4 + pick(10); i < n; ++i) {
+      reference_builder.Entry(IdPool()[pick(IdPool().size())], kTexts[1 + pick(3)]);
+    }
+    test_support::TempDir dir;
+    test_support::WriteFileBytes(dir / "textdb_00.def", database.Build());
+    Result<EditSession> opened = EditSession::Open(dir / "textdb_00.def");
+    ASSERT_TRUE(opened.ok()) << opened.status().message();
+    EditSession session = std::move(opened).value();
+    const auto reference = std::make_shared<const ReferenceDatabase>(
+        ReferenceDatabase::FromBytes(reference_builder.Marker("end").Build()).value());
+
+    EditorReview review;
+    review.SetRules(Rules());
+    review.SetReference(reference, "ref.def");
+    review.Rebuild(session);
+    ExpectSameAsAfresh(review, session, reference, "seed " + std::to_string(seed) + ", opened");
+
+    for (int step = 0; step < 40; ++step) {
+      const std::size_t n = session.entry_count();
+      Result<SessionEdit> edit = Status::InvalidText("no step");
+      std::string what;
+      switch (pick(6)) {
+        case 0:
+          what = "set";
+          edit = session.SetText(1 + pick(n), Stored(kTexts[pick(kTexts.size())]));
+          break;
+        case 1: {
+          what = "add";
+          NewTexts texts;
+          // One too long for a new mission is refused as it would be typed.
+          if (!texts.Add(kTexts[1 + pick(kTexts.size() - 1)]).ok()) continue;
+          edit = session.Insert(texts);
+          break;
+        }
+        case 2:
+          what = "remove";
+          edit = session.Remove(1 + pick(n));  // the end marker is refused
+          break;
+        case 3: {
+          what = "translate";
+          const std::size_t a = 1 + pick(n);
+          const std::size_t b = 1 + pick(n);
+          std::vector<TextChange> changes{{std::min(a, b), Stored("Перевод")}};
+          if (a != b) changes.push_back({std::max(a, b), Stored(kTexts[pick(kTexts.size())])});
+          edit = session.ApplyTranslations(changes);
+          break;
+        }
+        case 4:
+          what = "undo";
+          if (session.can_undo()) edit = session.Undo();
+          break;
+        default:
+          what = "redo";
+          if (session.can_redo()) edit = session.Redo();
+          break;
+      }
+      if (!edit.ok()) continue;
+      review.Follow(*edit, session);
+      ExpectSameAsAfresh(
+          review, session, reference,
+          "seed " + std::to_string(seed) + ", step " + std::to_string(step) + " " + what);
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
+// What a text being typed would have against it: the checks of the entry's
+// slot, its partner's text and the rules, on the characters as typed (a
+// symbol standing for its control character), nothing stored meanwhile.
+TEST(EditorReview, ChecksADraftAsTheSlotsTextWithoutStoringIt) {
+  test_support::TempDir dir;
+  test_support::WriteFileBytes(dir / "textdb_00.def", DatabaseBuilder()
+                                                          .Entry(5001, "Первый вылет")
+                                                          .RawEntry(5002, "Line\none")
+                                                          .Marker("end")
+                                                          .Build());
+  EditSession session = EditSession::Open(dir / "textdb_00.def").value();
+  const auto reference = std::make_shared<const ReferenceDatabase>(
+      ReferenceDatabase::FromBytes(DatabaseBuilder()
+                                       .Entry(5001, "First flight")
+                                       .RawEntry(5002, "Line\ntwo")
+                                       .Marker("end")
+                                       .Build())
+          .value());
+  EditorReview review;
+  review.SetReference(reference, "ref.def");
+  review.Rebuild(session);
+  EXPECT_EQ(review.errors(), 0u);
+
+  const auto checks = [&](std::size_t slot, const std::string& typed) {
+    std::vector<std::string> ids;
+    for (const Finding& f : review.Check(slot, CharactersFromVisible(typed))) {
+      ids.emplace_back(f.check);
+    }
+    return ids;
+  };
+  EXPECT_EQ(checks(1, std::string(45, 'x')), std::vector<std::string>{});
+  EXPECT_EQ(checks(1, std::string(46, 'x')), std::vector<std::string>{"too-long"});
+  EXPECT_EQ(checks(1, "First flight"), std::vector<std::string>{"untranslated"});
+  // The line feed shown as its symbol is the reference's line feed.
+  EXPECT_EQ(checks(2, "Строка␊два"), std::vector<std::string>{});
+  EXPECT_EQ(checks(2, "Строка два"), std::vector<std::string>{"markers"});
+  EXPECT_EQ(checks(1, "日本"), std::vector<std::string>{"not-storable"});
+  // Only typed: the slot's own findings stay those of its stored text.
+  EXPECT_EQ(review.ProblemsAt(1).count(), 0u);
+}
+
+}  // namespace
+}  // namespace orva

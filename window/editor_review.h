@@ -1,0 +1,108 @@
+// The translator's side of the editor, whichever toolkit draws it: the
+// reference (a second database, read only, whose texts the translation is
+// made from) joined to the entries by id, the checks of every text against
+// it and the team's rules, and how far the translation has come.
+//
+// The review keeps, for each table slot, the id, the reference's partner,
+// how many entries share the id and a summary of the findings (about 20
+// bytes an entry), and the totals. After a change of texts it checks again
+// only the slots the change names; after entries are added or removed it
+// joins the ids again and checks only the slots whose partner, id count or
+// kind that changed besides those named. Plain C++: no toolkit.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "database/format.h"
+#include "database/reference.h"
+#include "review/check_rules.h"
+#include "review/database_review.h"
+#include "review/text_checks.h"
+#include "window/editor_commands.h"
+
+namespace orva {
+
+class EditSession;
+struct SessionEdit;
+
+// What the checks find in one slot's text.
+struct SlotProblems {
+  std::uint16_t errors = 0;
+  std::uint16_t warnings = 0;
+  std::uint8_t worst = 0;  // 1 + the worst finding's index in TextChecks(); 0 for none
+  std::uint8_t flags = 0;  // what it adds to the progress and the filters
+  std::size_t count() const { return std::size_t{errors} + warnings; }
+  // The worst finding's check, null for none.
+  const TextCheck* worst_check() const { return worst == 0 ? nullptr : TextChecks()[worst - 1]; }
+};
+
+class EditorReview {
+ public:
+  // The rules the checks follow; the default: none but the game's own.
+  void SetRules(CheckRules rules, std::filesystem::path from = {});
+  const CheckRules& rules() const { return rules_; }
+  const std::filesystem::path& rules_path() const { return rules_path_; }
+
+  void SetReference(std::shared_ptr<const ReferenceDatabase> reference, std::filesystem::path path);
+  void CloseReference();
+  bool has_reference() const { return reference_ != nullptr; }
+  const std::filesystem::path& reference_path() const { return reference_path_; }
+
+  // Checks every entry of the session, as it stands, again.
+  void Rebuild(const EditSession& session);
+  // Follows a change, an undo or a redo of the session.
+  void Follow(const SessionEdit& edit, const EditSession& session);
+
+  // The reference's text for the entry in `slot` (from 1), where it has a
+  // partner for it.
+  std::optional<std::span<const std::byte>> ReferenceText(std::size_t slot) const;
+  const SlotProblems& ProblemsAt(std::size_t slot) const { return problems_[slot - 1]; }
+  bool Keeps(ReviewFilter filter, std::size_t slot) const;
+  // What the checks find in `text` (its characters) were it the text of
+  // the entry in `slot`: the findings of a text being typed.
+  std::vector<Finding> Check(std::size_t slot, std::u32string_view text) const;
+
+  std::size_t errors() const { return errors_; }
+  std::size_t warnings() const { return warnings_; }
+  // With a reference; counted as orva-cli check counts them.
+  std::optional<Progress> progress() const;
+  // The reference's entries that no entry of the database pairs with, by
+  // their index in the reference.
+  std::span<const std::uint32_t> only_in_reference() const { return join_.only_in_reference; }
+  const ReferenceDatabase* reference() const { return reference_.get(); }
+
+ private:
+  void Join();
+  void CheckSlot(const EditSession& session, std::size_t slot);
+  void Count(std::size_t slot, int sign);
+
+  CheckRules rules_;
+  std::filesystem::path rules_path_;
+  std::shared_ptr<const ReferenceDatabase> reference_;
+  std::filesystem::path reference_path_;
+  std::size_t marker_slot_ = SIZE_MAX;
+  std::vector<std::int32_t> ids_;  // by slot, from 0 for slot 1
+  std::vector<std::uint32_t> id_counts_;
+  EntryJoin join_;  // partner empty without a reference
+  std::vector<SlotProblems> problems_;
+  std::size_t errors_ = 0;
+  std::size_t warnings_ = 0;
+  KindProgress missions_, others_;
+  std::size_t only_here_ = 0;
+  // Scratch, reused from one check to the next.
+  std::u32string text_, reference_text_;
+  std::vector<Finding> findings_;
+};
+
+// A finding as the details pane lists it: "error · too long: …".
+std::string FindingLine(const Finding& finding);
+
+}  // namespace orva
