@@ -70,10 +70,10 @@ class SpellChecker {
 
   // The words of `text` that are misspelt, in the text's order.
   std::vector<Misspelling> Check(std::u32string_view text,
-                                 WithSuggestions suggestions = WithSuggestions::kNo);
+                                 WithSuggestions with = WithSuggestions::kNo);
   // The same for a text as the database stores it (Windows-1251).
   std::vector<Misspelling> CheckStored(std::span<const std::byte> stored,
-                                       WithSuggestions suggestions = WithSuggestions::kNo);
+                                       WithSuggestions with = WithSuggestions::kNo);
 
   // Whether one word (letters only, as FindWords gives them) is known.
   bool IsCorrect(std::u32string_view word);

@@ -12,7 +12,6 @@ namespace orva {
 namespace {
 
 namespace fs = std::filesystem;
-using test_support::Call;
 using test_support::FailingFileSystem;
 using test_support::ReadFileBytes;
 using test_support::TempDir;
