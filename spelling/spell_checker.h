@@ -10,6 +10,11 @@
 // look-up per distinct word; suggestions, far dearer, are made only when
 // asked for and cached too. Not thread-safe: a pass on a thread of its own
 // opens a checker of its own.
+//
+// A "spelling" check (a warning) calls Check with an entry's characters and
+// reports each Misspelling at [from, to) in the words of
+// DescribeMisspelling; the team's words, the ignored ones and the ё/е option
+// are the checker's, so the check needs nothing else.
 #pragma once
 
 #include <cstddef>
