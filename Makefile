@@ -251,11 +251,23 @@ bench-review: deps-develop $(BUILD_DIR)/build.ninja
 
 # Spelling (bench/spelling_benchmark.cpp): opening the dictionaries, a
 # whole-file pass over 972,592 entries with an empty and a filled cache of
-# verdicts, the check of a text at each keystroke, and suggestions.
+# verdicts, the check of a text at each keystroke, and suggestions; then the
+# whole `orva-cli check` of that file, with the spelling check and without.
 bench-spelling: deps-develop $(BUILD_DIR)/build.ninja
 	$(call switch_on,$(BUILD_DIR),ORVA_BUILD_BENCH)
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva-spelling-bench
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva-spelling-bench orva-cli
 	$(BUILD_DIR)/bench/orva-spelling-bench --data-dir=$(BUILD_DIR)/bench-data
+	@db=$(BUILD_DIR)/bench-data/textdb_spelling_972592.def; \
+	off=$(BUILD_DIR)/bench-data/no-spelling.json; \
+	echo '{"spelling": false}' >$$off; \
+	for run in 1 2 3; do \
+	  printf 'orva-cli check %s (972,592 entries, every check): ' $$db; \
+	  /usr/bin/time -f '%e s, peak memory %M KiB' $(BUILD_DIR)/bin/orva-cli check $$db \
+	    2>&1 >/dev/null | tail -1; \
+	  printf 'orva-cli check --rules %s (the same, spelling left out): ' $$off; \
+	  /usr/bin/time -f '%e s, peak memory %M KiB' $(BUILD_DIR)/bin/orva-cli check --rules $$off $$db \
+	    2>&1 >/dev/null | tail -1; \
+	done
 
 # clang-format (.clang-format) over every C++ file of the tree, or of the
 # folders and files in LINT_PATHS, and clang-tidy (.clang-tidy) over those the

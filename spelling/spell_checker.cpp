@@ -131,9 +131,11 @@ struct SpellChecker::State {
     return dictionary.spell(utf8);
   }
 
-  // Whether the Russian dictionary knows the word with ё (Ё) in place of one
-  // of its е (Е), or of all of them.
-  bool KnownWithYo(std::u32string_view word) {
+  // Hands `known` each form of the word with ё (Ё) in place of one of its
+  // е (Е), or of all of them, that the Russian dictionary knows, until it
+  // says to stop; whether it did.
+  template <typename Known>
+  bool ForEachYoForm(std::u32string_view word, Known known) {
     auto yo_of = [](char32_t c) { return c == kYe ? kYo : c == kCapitalYe ? kCapitalYo : c; };
     std::size_t count = 0;
     for (std::size_t i = 0; i < word.size(); ++i) {
@@ -141,12 +143,16 @@ struct SpellChecker::State {
       ++count;
       variant.assign(word);
       variant[i] = yo_of(word[i]);
-      if (Spell(*russian, variant)) return true;
+      if (Spell(*russian, variant) && known(variant)) return true;
     }
     if (count < 2) return false;
     variant.assign(word);
     std::transform(variant.begin(), variant.end(), variant.begin(), yo_of);
-    return Spell(*russian, variant);
+    return Spell(*russian, variant) && known(variant);
+  }
+
+  bool KnownWithYo(std::u32string_view word) {
+    return ForEachYoForm(word, [](std::u32string_view) { return true; });
   }
 
   bool Decide(std::u32string_view word) {
@@ -166,8 +172,23 @@ struct SpellChecker::State {
 
   const std::vector<std::string>& Suggest(std::u32string_view word) {
     if (auto made = suggestions.find(word); made != suggestions.end()) return made->second;
+    // A Russian word whose е the dictionary writes ё gets that form first:
+    // hunspell finds it too, but only where its time allows.
+    std::vector<std::string> found;
+    const SpellingLanguage language = LanguageOf(word);
+    if (language == SpellingLanguage::kRussian) {
+      ForEachYoForm(word, [&](std::u32string_view form) {
+        std::string& out = found.emplace_back();
+        ToUtf8(form, out);
+        return false;
+      });
+    }
     ToUtf8(word, utf8);
-    std::vector<std::string> found = For(LanguageOf(word)).suggest(utf8);
+    for (std::string& theirs : For(language).suggest(utf8)) {
+      if (std::find(found.begin(), found.end(), theirs) == found.end()) {
+        found.push_back(std::move(theirs));
+      }
+    }
     if (found.size() > kMostSuggestions) found.resize(kMostSuggestions);
     if (suggestions.size() >= kMostCachedWords) suggestions.clear();
     return suggestions.emplace(word, std::move(found)).first->second;

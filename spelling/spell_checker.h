@@ -82,7 +82,11 @@ class SpellChecker {
 
   // Whether one word (letters only, as FindWords gives them) is known.
   bool IsCorrect(std::u32string_view word);
-  // Up to the dictionary's best few replacements, UTF-8.
+  // Up to the dictionary's best few replacements, UTF-8. A Russian word that
+  // the dictionary knows with ё in place of an е gets those forms first.
+  // hunspell gives up a stage of its search when its time is up (a tenth of
+  // a second by the program's clock: processor time on Linux, the wall clock
+  // on Windows), so a busy machine may get fewer of the rest.
   const std::vector<std::string>& Suggest(std::u32string_view word);
 
   // Adds `word` (UTF-8) to the team's word list, crash-safely, and accepts it
