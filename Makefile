@@ -43,7 +43,7 @@ develop_lists = $(test_lists) deps/debian-packages-develop.txt
 
 .PHONY: all deps deps-test deps-develop build build-tests build-sanitize build-fuzz run test test-normal \
 	test-sanitize test-fuzz deps-fresh test-fresh fuzz bench bench-session bench-editor bench-pattern \
-	bench-review \
+	bench-review bench-spelling \
 	example lint clean
 
 all: build
@@ -184,6 +184,7 @@ bench: deps-develop $(BUILD_DIR)/build.ninja
 	$(MAKE) --no-print-directory bench-editor
 	$(MAKE) --no-print-directory bench-pattern
 	$(MAKE) --no-print-directory bench-review
+	$(MAKE) --no-print-directory bench-spelling
 
 # An edit session's save of 1,000 changes against the floor of a crash-safe
 # rewrite (in pairs, on 8 MiB) and the search of `entries --match` on 64 MiB,
@@ -250,6 +251,26 @@ bench-review: deps-develop $(BUILD_DIR)/build.ninja
 	$(BUILD_DIR)/bench/orva-review-bench --memory=one $$data; \
 	$(BUILD_DIR)/bench/orva-review-bench --memory=both $$data
 
+# Spelling (bench/spelling_benchmark.cpp): opening the dictionaries, a
+# whole-file pass over 972,592 entries with an empty and a filled cache of
+# verdicts, the check of a text at each keystroke, and suggestions; then the
+# whole `orva-cli check` of that file, with the spelling check and without.
+bench-spelling: deps-develop $(BUILD_DIR)/build.ninja
+	$(call switch_on,$(BUILD_DIR),ORVA_BUILD_BENCH)
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva-spelling-bench orva-cli
+	$(BUILD_DIR)/bench/orva-spelling-bench --data-dir=$(BUILD_DIR)/bench-data
+	@db=$(BUILD_DIR)/bench-data/textdb_spelling_972592.def; \
+	off=$(BUILD_DIR)/bench-data/no-spelling.json; \
+	echo '{"spelling": false}' >$$off; \
+	for run in 1 2 3; do \
+	  printf 'orva-cli check %s (972,592 entries, every check): ' $$db; \
+	  /usr/bin/time -f '%e s, peak memory %M KiB' $(BUILD_DIR)/bin/orva-cli check $$db \
+	    2>&1 >/dev/null | tail -1; \
+	  printf 'orva-cli check --rules %s (the same, spelling left out): ' $$off; \
+	  /usr/bin/time -f '%e s, peak memory %M KiB' $(BUILD_DIR)/bin/orva-cli check --rules $$off $$db \
+	    2>&1 >/dev/null | tail -1; \
+	done
+
 # clang-format (.clang-format) over every C++ file of the tree, or of the
 # folders and files in LINT_PATHS, and clang-tidy (.clang-tidy) over those the
 # build compiles, with the build's own compile commands; any finding fails it.
@@ -270,9 +291,11 @@ example: $(BUILD_DIR)/build.ninja
 
 # ORVA for 64-bit Windows, cross-built with MinGW-w64 and tested under wine;
 # the packages they need (deps/debian-packages-windows.txt) are installed by
-# these targets alone, and so is the source of RE2 that the Windows programs
-# are built with: Debian's source package of the libre2-dev installed, fetched
-# through apt (deps/debian-source) into $(WINDOWS_DIR)/debian-source/re2. `make windows` builds $(WINDOWS_DIR)/bin/orva.exe (the
+# these targets alone, and so are the sources of RE2 and hunspell that the
+# Windows programs are built with: Debian's source packages of the libre2-dev
+# and libhunspell-dev installed, fetched through apt (deps/debian-source) into
+# $(WINDOWS_DIR)/debian-source/re2 and .../hunspell. `make windows` builds
+# $(WINDOWS_DIR)/bin/orva.exe (the
 # window, with Windows' own controls) and orva-cli.exe; `make test-windows`
 # runs the suites under wine, drives orva.exe on a virtual display, compares
 # orva-cli.exe's output and insertions with the Linux build's byte for byte,
@@ -281,9 +304,13 @@ example: $(BUILD_DIR)/build.ninja
 # `make screenshot-windows` draws docs/window-windows.png and
 # docs/editor-windows.png under wine.
 .PHONY: deps-windows windows build-windows test-windows package-windows screenshot-windows
-deps-windows:
+# Both sources go to $(WINDOWS_DIR)/debian-source, where cmake/re2.cmake and
+# spelling/CMakeLists.txt look for them; deps first, as the versions are
+# those of the installed libre2-dev and libhunspell-dev.
+deps-windows: deps
 	@bash deps/install deps/debian-packages-windows.txt
 	@bash deps/debian-source re2 libre2-dev $(WINDOWS_DIR)/debian-source
+	@bash deps/debian-source hunspell libhunspell-dev $(WINDOWS_DIR)/debian-source
 
 $(WINDOWS_DIR)/build.ninja:
 	cmake --preset windows -B $(WINDOWS_DIR) -DORVA_LINUX_CLI=$(CURDIR)/$(BUILD_DIR)/bin/orva-cli \

@@ -70,6 +70,10 @@ Outcome CheckTexts(const Io& io, const Request& request) {
   };
   Result<CheckRules> rules = RulesFor(request);
   if (!rules.ok()) return refuse(rules.status());
+  // The team's word list is kept beside the rules file, or where it would be.
+  const std::filesystem::path rules_folder =
+      (request.rules ? PathFromUtf8(*request.rules) : database).parent_path();
+  if (Status s = OpenSpelling(*rules, rules_folder); !s.ok()) return refuse(s);
   std::optional<ReferenceDatabase> reference;
   if (request.reference) {
     Result<ReferenceDatabase> opened = ReferenceDatabase::Open(PathFromUtf8(*request.reference));

@@ -42,7 +42,9 @@ constexpr const char* kCheckFooter =
     "'DATABASE: entry K (id ID): SEVERITY: CHECK: MESSAGE' for each finding, then\n"
     "the count of errors and warnings and, with --reference, how many entries of\n"
     "each kind are translated. The checks: too-long, not-storable, markers, font,\n"
-    "spaces, untranslated, empty, id-twice (see orva-cli(1) and docs/cli.md).\n"
+    "spaces, untranslated, empty, id-twice, spelling (see orva-cli(1) and\n"
+    "docs/cli.md); spelling uses the team's words in orva-words.txt beside the\n"
+    "rules file.\n"
     "Exits with 1 when an error is found; warnings alone exit with 0.";
 
 constexpr const char* kInsertFooter =

@@ -7,6 +7,7 @@
 
 #include "database/read_limits.h"
 #include "review/text_checks.h"
+#include "spelling/team_words.h"
 #include "storage/path_text.h"
 #include "storage/quote.h"
 
@@ -150,6 +151,24 @@ Status ReadIgnores(const json& list, CheckRules& rules) {
   return Status::Ok();
 }
 
+Status ReadSpelling(const json& value, CheckRules& rules) {
+  if (value.is_boolean()) {
+    rules.spelling.check = value.get<bool>();
+    return Status::Ok();
+  }
+  constexpr const char* kWhat =
+      "\"spelling\" is false, true or an object such as {\"accept-ye-for-yo\": true}";
+  if (!value.is_object()) return Status::InvalidText(kWhat);
+  if (Status s = UnknownKeys(value, {"accept-ye-for-yo"}, "\"spelling\""); !s.ok()) return s;
+  if (value.contains("accept-ye-for-yo")) {
+    if (!value["accept-ye-for-yo"].is_boolean()) {
+      return Status::InvalidText("\"spelling\": \"accept-ye-for-yo\" is true or false");
+    }
+    rules.spelling.options.accept_ye_for_yo = value["accept-ye-for-yo"].get<bool>();
+  }
+  return Status::Ok();
+}
+
 }  // namespace
 
 Result<CheckRules> ParseCheckRules(std::string_view text, const std::filesystem::path& folder,
@@ -162,8 +181,8 @@ Result<CheckRules> ParseCheckRules(std::string_view text, const std::filesystem:
       return Status::InvalidText(std::string("the rules are not JSON: ") + error.what());
     }
     if (!document.is_object()) return Status::InvalidText("the rules are a JSON object");
-    if (Status s =
-            UnknownKeys(document, {"limits", "markers", "charset", "font", "ignore"}, "the rules");
+    if (Status s = UnknownKeys(
+            document, {"limits", "markers", "charset", "font", "ignore", "spelling"}, "the rules");
         !s.ok()) {
       return s;
     }
@@ -176,6 +195,9 @@ Result<CheckRules> ParseCheckRules(std::string_view text, const std::filesystem:
     }
     if (document.contains("ignore")) {
       if (Status s = ReadIgnores(document["ignore"], rules); !s.ok()) return s;
+    }
+    if (document.contains("spelling")) {
+      if (Status s = ReadSpelling(document["spelling"], rules); !s.ok()) return s;
     }
     if (document.contains("charset") && document.contains("font")) {
       return Status::InvalidText("the rules give both a \"charset\" and a \"font\"; give one");
@@ -216,6 +238,24 @@ Result<CheckRules> ReadCheckRules(const std::filesystem::path& path, FileSystem&
                       path.parent_path(), fs);
   if (!rules.ok()) return rules.status().Within(DescribePath(path) + ": ");
   return rules;
+}
+
+Status OpenSpelling(CheckRules& rules, const std::filesystem::path& rules_folder,
+                    const std::filesystem::path& dictionaries, FileSystem& fs) {
+  rules.speller.reset();
+  if (!rules.spelling.check) return Status::Ok();
+  try {
+    Result<SpellChecker> opened = SpellChecker::Open(
+        dictionaries, rules_folder / PathFromUtf8(kTeamWordsFileName), rules.spelling.options, fs);
+    if (!opened.ok()) {
+      return opened.status().Within(
+          "spelling: ", "; or leave spelling out with \"spelling\": false in the rules");
+    }
+    rules.speller = std::make_shared<SpellChecker>(std::move(opened).value());
+    return Status::Ok();
+  } catch (const std::bad_alloc&) {
+    return Status::NoMemory("open the dictionaries");
+  }
 }
 
 }  // namespace orva

@@ -10,13 +10,18 @@
 //     "limits": [{"ids": "7000-7999", "length": 60}],
 //     "markers": ["\\$[a-z_]+\\$"],
 //     "charset": "font-chars.txt",
-//     "ignore": [{"ids": "7012", "checks": ["untranslated"]}]
+//     "ignore": [{"ids": "7012", "checks": ["untranslated"]}],
+//     "spelling": {"accept-ye-for-yo": true}
 //   }
+//
+// The team's own words for the spelling check are kept beside the rules
+// file, one a line, in orva-words.txt (spelling/team_words.h).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +30,7 @@
 #include "database/format.h"
 #include "database/text_match.h"
 #include "review/glyph_set.h"
+#include "spelling/spell_checker.h"
 #include "storage/file_system.h"
 #include "storage/status.h"
 
@@ -52,12 +58,22 @@ struct Ignore {
   std::vector<std::string> checks;  // check ids; empty: every check
 };
 
+struct SpellingRules {
+  bool check = true;  // "spelling": false leaves it out
+  SpellingOptions options;
+};
+
 struct CheckRules {
   std::vector<LengthLimit> limits;
   std::vector<MarkerPattern> markers;
   std::optional<GlyphSet> glyphs;
   std::string glyphs_from;  // the file they were read from, as the rules name it
   std::vector<Ignore> ignores;
+  SpellingRules spelling;
+  // What the spelling check asks, once OpenSpelling has opened it; without
+  // it the check finds nothing. It caches verdicts as it goes, so rules that
+  // hold one serve one thread at a time.
+  std::shared_ptr<SpellChecker> speller;
 
   // The most characters the entry's text may have, and where the limit comes
   // from: the smallest of the rules' limits for its id and, for a mission
@@ -82,5 +98,15 @@ Result<CheckRules> ReadCheckRules(const std::filesystem::path& path,
 
 // The rules file looked for beside a database when none is named.
 inline constexpr std::string_view kRulesFileName = "orva-rules.json";
+
+// Opens the spell checker of the spelling check, with the rules' options:
+// the dictionaries in `dictionaries` and the team's word list, orva-words.txt
+// in `rules_folder` (the folder of the rules file, or of the database when
+// it has none), where there is one. Nothing is opened where the rules leave
+// spelling out. Refuses, saying which file and why, a dictionary that is
+// missing or unreadable and a word list it cannot read.
+Status OpenSpelling(CheckRules& rules, const std::filesystem::path& rules_folder,
+                    const std::filesystem::path& dictionaries = DefaultDictionaryFolder(),
+                    FileSystem& fs = DefaultFileSystem());
 
 }  // namespace orva

@@ -20,9 +20,14 @@
 //   untranslated   warning  still the reference's text (one with a letter)
 //   empty          warning  no text where the reference has one
 //   id-twice       warning  an id that several entries have
+//   spelling       warning  a word the Russian or English dictionary does not
+//                           know, nor the team's word list; ids, markers,
+//                           tags and control characters are no words
+//                           (spelling/words.h). Only with the rules' spell
+//                           checker open (OpenSpelling).
 //
 // The end marker's text, which no player sees, is not checked for being
-// empty or untranslated.
+// empty or untranslated, nor its spelling.
 #pragma once
 
 #include <cstddef>

@@ -100,6 +100,45 @@ TEST_F(CliReviewTest, CheckJsonGivesEachFindingWithItsSpanAndTheProgress) {
   EXPECT_EQ(alone["warnings"], 1);  // the doubled space
 }
 
+// Spelling is a warning like the others, in text and JSON, and takes the
+// team's words from beside the rules file that is used.
+TEST_F(CliReviewTest, CheckReportsMisspeltWordsSaveTheTeamsBesideTheRules) {
+  const std::string database = Database(DatabaseBuilder()
+                                            .Entry(5001, "Патруль над Орвалия")
+                                            .Entry(5002, "Коррова у реки %s")
+                                            .Marker("end")
+                                            .Build(),
+                                        "textdb_ru.def");
+  const std::string line = database +
+                           ": entry 2 (id 5002): warning: spelling: \u201CКоррова\u201D is not in "
+                           "the Russian dictionary\n";
+  test_support::WriteFileBytes(dir_ / "orva-words.txt", test_support::Bytes("Орвалия\n"));
+  const test_support::CliOutcome beside = Run({"check", database});
+  EXPECT_EQ(beside.exit_code, 0) << beside.out << beside.err;
+  EXPECT_EQ(beside.out, database + ": well-formed\n" + line + database + ": 0 errors, 1 warning\n");
+
+  const json checked = json::parse(Run({"check", "--json", database}).out);
+  ASSERT_EQ(checked["findings"].size(), 1u);
+  EXPECT_EQ(checked["findings"][0], json::parse(R"({"slot": 2, "id": 5002, "check": "spelling",
+              "name": "Misspelt word", "severity": "warning",
+              "message": "\u201CКоррова\u201D is not in the Russian dictionary",
+              "span": {"from": 0, "to": 7}})"));
+
+  // Rules named in another folder take the word list of that folder.
+  std::filesystem::create_directory(dir_ / "team");
+  test_support::WriteFileBytes(dir_ / "team" / "rules.json", test_support::Bytes("{}"));
+  const test_support::CliOutcome named =
+      Run({"check", database, "--rules", (dir_ / "team" / "rules.json").string()});
+  EXPECT_NE(named.out.find("warning: spelling: \u201CОрвалия\u201D"), std::string::npos)
+      << named.out;
+  EXPECT_NE(named.out.find(": 0 errors, 2 warnings\n"), std::string::npos) << named.out;
+  // And the rules can leave spelling out.
+  test_support::WriteFileBytes(dir_ / "team" / "rules.json",
+                               test_support::Bytes(R"({"spelling": false})"));
+  EXPECT_EQ(Run({"check", database, "--rules", (dir_ / "team" / "rules.json").string()}).out,
+            database + ": well-formed\n" + database + ": 0 errors, 0 warnings\n");
+}
+
 TEST_F(CliReviewTest, ABadReferenceOrRulesFileIsRefusedWithItsReason) {
   const test_support::CliOutcome missing =
       Run({"check", translation_, "--reference", (dir_ / "none.def").string()});

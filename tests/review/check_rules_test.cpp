@@ -75,7 +75,7 @@ TEST_F(CheckRulesTest, RefusesWhatItDoesNotKnowSayingWhere) {
             std::string::npos);
   EXPECT_NE(Refusal(R"({"limits": [{"ids": 1, "length": -4}]})").find("length"), std::string::npos);
   EXPECT_NE(Refusal(R"({"limits": [{"ids": 1}]})").find("needs"), std::string::npos);
-  EXPECT_NE(Refusal(R"({"ignore": [{"ids": 1, "checks": ["spelling"]}]})").find("too-long"),
+  EXPECT_NE(Refusal(R"({"ignore": [{"ids": 1, "checks": ["grammar"]}]})").find("too-long"),
             std::string::npos);  // the refusal lists the checks there are
   EXPECT_NE(Refusal(R"({"markers": ["(unclosed"]})").find("\"markers\" item 1"), std::string::npos);
   EXPECT_NE(Refusal(R"({"charset": "a.txt", "font": "b.ttf"})").find("give one"),

@@ -59,8 +59,9 @@ TEST(TextChecks, TheRegistryNamesEachCheckOnce) {
     EXPECT_FALSE(check->name().empty());
     ids.push_back(check->id());
   }
-  EXPECT_EQ(ids, (std::vector<std::string_view>{"too-long", "not-storable", "markers", "font",
-                                                "spaces", "untranslated", "empty", "id-twice"}));
+  EXPECT_EQ(ids,
+            (std::vector<std::string_view>{"too-long", "not-storable", "markers", "font", "spaces",
+                                           "untranslated", "empty", "id-twice", "spelling"}));
   EXPECT_EQ(FindTextCheck("no-such-check"), nullptr);
 }
 

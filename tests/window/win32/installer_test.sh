@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The installer under wine, as a user without administrator rights runs it:
-# it puts both programs in the user's own Programs folder, ORVA and ORVA
-# Editor (orva.exe --edit) in the Start menu, and ORVA under "Open with" for
+# it puts both programs, and spelling's dictionaries with their licences, in
+# the user's own Programs folder, ORVA and ORVA Editor (orva.exe --edit) in
+# the Start menu, and ORVA under "Open with" for
 # .def files while the program that opens them stays the one chosen before;
 # uninstalled, it leaves no file and no registry key of its own behind.
 # usage: installer_test.sh RUN_UNDER_WINE ORVA_MSI
@@ -32,8 +33,11 @@ before=$(files)
 "$runner" msiexec /i "$msi_path" /qn || fail "msiexec /i failed"
 installed=$(comm -13 <(echo "$before") <(files))
 menu="Roaming/Microsoft/Windows/Start Menu/Programs"
+dictionaries=Local/Programs/ORVA/dictionaries
 for file in Local/Programs/ORVA/orva.exe Local/Programs/ORVA/orva-cli.exe "$menu/ORVA.lnk" \
-  "$menu/ORVA Editor.lnk"; do
+  "$menu/ORVA Editor.lnk" $dictionaries/ru_RU.aff $dictionaries/ru_RU.dic \
+  $dictionaries/en_US.aff $dictionaries/en_US.dic $dictionaries/ru_RU-copyright.txt \
+  $dictionaries/en_US-copyright.txt; do
   grep -q "/AppData/$file\$" <<<"$installed" || fail "not installed: $file (installed: $installed)"
 done
 # The editor's shortcut starts orva.exe --edit; a shortcut keeps its

@@ -4,7 +4,8 @@
 # in a folder and under names outside the ANSI code page, with Cyrillic
 # arguments and with redirected input that holds CR LF and byte 0x1A (the end
 # of a file to a read in text mode); and its insertions, edits, imports and
-# backups leave the same bytes, and so do its patches.
+# backups leave the same bytes, and so do its patches; its check finds the
+# same misspellings.
 # usage: same_as_linux_test.sh LINUX_ORVA_CLI RUN_UNDER_WINE ORVA_CLI_EXE SAMPLE_DATABASE
 set -euo pipefail
 linux=$(realpath "$1") runner=$(realpath "$2") exe=$(realpath "$3") sample=$(realpath "$4")
@@ -53,6 +54,18 @@ same check база.def
 same check damaged.def
 same check --json damaged.def
 same list damaged.def
+# Spelling: the dictionaries beside orva-cli.exe find what Debian's find, with
+# the team's words and the rules' ё option beside the database.
+for side in linux windows; do
+  mkdir -p "$scratch/$side/$folder/команда"
+  cp "$sample" "$scratch/$side/$folder/команда/правописание.def"
+  printf '# names\r\nЛёха\r\nОрвалия\r\n' >"$scratch/$side/$folder/команда/orva-words.txt"
+  printf '{"spelling": {"accept-ye-for-yo": true}}\n' \
+    >"$scratch/$side/$folder/команда/orva-rules.json"
+done
+same set команда/правописание.def 5001 'Коррова и Леха, Орвалия: recieve %s SHOT999'
+same check команда/правописание.def
+same check --json команда/правописание.def
 same list нет.def
 same insert база.def 'Новая миссия' 'Ещё одна: «кавычки» и №'
 same insert --json база.def 'Третья'
