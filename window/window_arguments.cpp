@@ -12,8 +12,19 @@ std::string Usage(std::string_view program) {
          "  FILE       the database to open, as if chosen in Open\n"
          "  --edit     open the editor, which shows every entry of the database to edit,\n"
          "             add, remove, translate and patch, and saves all changes at once\n"
+         "  --reference REF\n"
+         "             with --edit, open REF beside it, read only: the database the\n"
+         "             texts are translated from\n"
          "  --help     show this and end (also -h)\n"
          "  --version  show the version and end (also -v)\n";
+}
+
+// A reply that opens no window: the usage, the version or a refusal.
+WindowCommandLine Reply(WindowCommandLine::Action action, std::string message) {
+  WindowCommandLine line;
+  line.action = action;
+  line.message = std::move(message);
+  return line;
 }
 
 }  // namespace
@@ -22,10 +33,9 @@ WindowCommandLine ParseWindowCommandLine(std::string_view program,
                                          std::span<const std::string> arguments) {
   WindowCommandLine line;
   const auto refuse = [&](std::string why) {
-    return WindowCommandLine{WindowCommandLine::Action::kRefused,
-                             {},
-                             std::string(program) + ": " + std::move(why) + "\n" + "Try '" +
-                                 std::string(program) + " --help'."};
+    return Reply(WindowCommandLine::Action::kRefused, std::string(program) + ": " + std::move(why) +
+                                                          "\n" + "Try '" + std::string(program) +
+                                                          " --help'.");
   };
   std::size_t files = 0;
   bool options_ended = false;
@@ -35,11 +45,11 @@ WindowCommandLine ParseWindowCommandLine(std::string_view program,
       if (argument == "--") {
         options_ended = true;
       } else if (argument == "--help" || argument == "-h") {
-        return {WindowCommandLine::Action::kHelp, {}, Usage(program)};
+        return Reply(WindowCommandLine::Action::kHelp, Usage(program));
       } else if (argument == "--version" || argument == "-v") {
         // The program's name without its folder, as other programs give theirs.
         const std::string_view name = program.substr(program.find_last_of("/\\") + 1);
-        return {WindowCommandLine::Action::kVersion, {}, std::string(name) + " " + ORVA_VERSION};
+        return Reply(WindowCommandLine::Action::kVersion, std::string(name) + " " + ORVA_VERSION);
       } else if (argument == "--edit") {
         line.action = WindowCommandLine::Action::kEditor;
       } else if (argument == "--reference") {
