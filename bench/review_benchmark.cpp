@@ -243,22 +243,26 @@ long PeakKib() {
   return usage.ru_maxrss;
 }
 
+// What the editor holds: the session, the review it keeps of every entry
+// and, with `both`, the reference; no second image of the file.
 void Memory(const fs::path& dir, bool both) {
   const fs::path db = dir / "textdb_ru.def";
   EditSession session = Must(EditSession::Open(db), "open");
-  std::size_t findings = 0;
-  std::optional<ReferenceDatabase> reference;
-  if (both) reference = Must(ReferenceDatabase::Open(dir / "textdb_en.def"), "reference");
-  Must(ReviewDatabase(session.Image(), reference ? &*reference : nullptr, Rules(dir),
-                      [&](const Finding&) { ++findings; }),
-       "check");
+  EditorReview review;
+  review.SetRules(Rules(dir));
+  if (both) {
+    review.SetReference(std::make_shared<const ReferenceDatabase>(
+                            Must(ReferenceDatabase::Open(dir / "textdb_en.def"), "reference")),
+                        dir / "textdb_en.def");
+  }
+  review.Rebuild(session);
   const double size = static_cast<double>(fs::file_size(db));
   const long peak = PeakKib();
   std::printf(
-      "peak memory, the file open%s and every check run: %ld KiB, %.2f times the file "
-      "(%.0f bytes; %zu findings)\n",
+      "peak memory, the file open in the editor%s and every entry checked: %ld KiB, %.2f times "
+      "the file (%.0f bytes; %zu errors, %zu warnings)\n",
       both ? " with the reference beside it" : " alone", peak,
-      static_cast<double>(peak) * 1024.0 / size, size, findings);
+      static_cast<double>(peak) * 1024.0 / size, size, review.errors(), review.warnings());
 }
 
 }  // namespace
