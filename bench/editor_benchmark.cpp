@@ -89,6 +89,7 @@ class QuietView : public EditorView {
   void SelectRow(std::size_t) override {}
   void ShowTitle(const std::string&) override {}
   void ShowStatus(const std::string& text) override { status = text; }
+  void ShowReviewSummary(const std::string&) override {}
   void ShowCommands(const EditorCommands&) override {}
   void ShowScreenshot(const std::string&, const std::string&) override {}
   void DatabaseSaved(const std::string&) override {}
