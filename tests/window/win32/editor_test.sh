@@ -114,10 +114,10 @@ picture "$folder/shot007.bmp"
 # Every entry, the first selected.
 start_editor "$db"
 expect "the title" "$(probe title)" "textdb_00.def – ORVA Editor"
-expect "the columns" "$(probe columns)" $'Slot\tID\tKind\tImage\tBytes\tText'
+expect "the columns" "$(probe columns)" $'Slot\tID\tKind\tImage\tBytes\tProblems\tReference\tText'
 expect "the rows" "$(probe rows)" "17 0"
 expect "the status" "$(probe status)" "Opened Z:${folder//\//\\}\\textdb_00.def · 17 entries"
-expect "the end marker's row" "$(probe row 14)" $'15\t6000\tend marker\t\t14\tКонец кампании'
+expect "the end marker's row" "$(probe row 14)" $'15\t6000\tend marker\t\t14\t\t\tКонец кампании'
 expect "the names screen readers find" "$(probe names | head -2)" $'filter Filter:\ntable Entries'
 expect "the table's width at 96 dpi" "$(probe width 1)" $'dpi 96\n60'
 filter_height=$(probe height filter | tail -1)
@@ -128,7 +128,7 @@ expect_soon "Ctrl+F" filter probe focus
 xdotool type --delay 80 dawn
 expect_soon "the filtered rows" "1 0" probe rows
 expect "the filtered status" "$(probe status)" "1 of 17 entries"
-expect "the row kept" "$(probe row selected)" $'8\t5007\tmission\tshot007.bmp\t14\tBridge at dawn'
+expect "the row kept" "$(probe row selected)" $'8\t5007\tmission\tshot007.bmp\t14\t\t\tBridge at dawn'
 expect_like "its screenshot" "$(probe picture)" $'shot007.bmp\nshown *x*'
 expect "the picture's name" "$(probe names | tail -1)" "picture shot007.bmp"
 
@@ -148,7 +148,7 @@ type_into_dialog "$text"
 expect "the count as typed" "$(probe item 301)" "${#text} bytes (was 14)"
 editor_keys Return
 expect_soon "after Enter" "*textdb_00.def – ORVA Editor" probe title
-expect "the row set" "$(probe row selected)" $'8\t5007\tmission\tshot007.bmp\t'"${#text}"$'\t'"$text"
+expect "the row set" "$(probe row selected)" $'8\t5007\tmission\tshot007.bmp\t'"${#text}"$'\t\t\t'"$text"
 expect "the focus after Enter" "$(probe focus)" table
 
 # Delete takes the row away, Ctrl+Z brings it back, Ctrl+S saves: the bytes
@@ -159,7 +159,7 @@ expect "the rows after Delete" "$(probe rows)" "0 -1"
 editor_keys ctrl+z
 expect_soon "after Ctrl+Z" "Undid Remove 5007, not saved yet · 1 of 17 entries" probe status
 expect "the rows after Ctrl+Z" "$(probe rows)" "1 0"
-expect "the row undone" "$(probe row selected)" $'8\t5007\tmission\tshot007.bmp\t'"${#text}"$'\t'"$text"
+expect "the row undone" "$(probe row selected)" $'8\t5007\tmission\tshot007.bmp\t'"${#text}"$'\t\t\t'"$text"
 editor_keys ctrl+s
 expect_soon "after Ctrl+S" "textdb_00.def – ORVA Editor" probe title
 "$linux" set "$scratch/linux.def" 5007 "$text" >/dev/null
