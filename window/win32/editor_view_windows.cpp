@@ -915,6 +915,15 @@ void EditorWindow::ShowReviewSummary(const std::string& text) {
 
 // The menu items' state, checks and captions, as the table has them now.
 void EditorWindow::ShowCommands(const EditorCommands& commands) {
+  // The Reference column only while a reference is open, as the Text column
+  // takes the width it leaves.
+  if (table_ != nullptr && commands.has_reference != reference_shown_) {
+    reference_shown_ = commands.has_reference;
+    constexpr auto kReference = static_cast<std::size_t>(EditorColumn::kReference);
+    ListView_SetColumnWidth(table_, static_cast<int>(kReference),
+                            reference_shown_ ? Scale(kColumns[kReference].width) : 0);
+    Layout();
+  }
   for (const CommandInfo& info : EditorCommandTable()) {
     const auto id = static_cast<UINT>(MenuId(info.id));
     EnableMenuItem(menu_, id,

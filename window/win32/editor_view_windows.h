@@ -147,6 +147,7 @@ class EditorWindow final : public EditorView {
   std::optional<std::size_t> details_row_;
   std::wstring details_text_;
   bool showing_details_ = false;
+  bool reference_shown_ = true;  // the Reference column has its width
   std::optional<std::pair<std::size_t, std::string>> pending_details_;
   HWND focus_on_return_ = nullptr;
 
