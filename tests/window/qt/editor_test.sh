@@ -75,15 +75,35 @@ type_run() {
   sleep 0.5
 }
 
-"$orva" --edit "$db" &
-orva_pid=$!
-window_id=$(window '^textdb_00\.def – ORVA Editor$')
-if [[ -z $window_id ]]; then
-  fail "the editor's window did not show"
-  exit 1
-fi
-focus=$window_id
-sleep 1
+# Starts the editor with the arguments after --edit and gives its window the
+# keys; fails the test and ends it when no window shows.
+start_editor() {
+  "$orva" --edit "$@" &
+  orva_pid=$!
+  window_id=$(window '^textdb_00\.def – ORVA Editor$')
+  if [[ -z $window_id ]]; then
+    fail "the editor's window did not show for $*"
+    exit 1
+  fi
+  focus=$window_id
+  sleep 1
+}
+# With nothing left to save, Ctrl+W closes the window, which ends the program.
+close_editor() {
+  keys ctrl+w
+  for _ in $(seq 50); do
+    kill -0 "$orva_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$orva_pid" 2>/dev/null; then
+    fail "Ctrl+W did not close the editor $1"
+  else
+    wait "$orva_pid" || fail "orva ended with status $?"
+    orva_pid=
+  fi
+}
+
+start_editor "$db"
 
 # Ctrl+F, "патруль", Enter: the one entry found is selected; F2 edits its
 # text, which the new one replaces whole, and Enter applies it.
@@ -122,18 +142,7 @@ if ! cmp -s "$db" "$scratch/cli.def"; then
   diff <("$cli" entries "$db") <("$cli" entries "$scratch/cli.def") >&2
 fi
 
-# Nothing left to save: Ctrl+W closes the window, which ends the program.
-keys ctrl+w
-for _ in $(seq 50); do
-  kill -0 "$orva_pid" 2>/dev/null || break
-  sleep 0.1
-done
-if kill -0 "$orva_pid" 2>/dev/null; then
-  fail "Ctrl+W did not close the editor"
-else
-  wait "$orva_pid" || fail "orva ended with status $?"
-  orva_pid=
-fi
+close_editor ""
 
 # The reference: the sample with a text of its own for each entry, but 42,
 # which only this file has then.
@@ -145,15 +154,7 @@ done < <("$cli" entries "$ref")
 "$cli" remove "$ref" 42 >/dev/null
 cp "$sample" "$db"
 cp "$sample" "$scratch/cli.def"
-"$orva" --edit "$db" --reference "$ref" &
-orva_pid=$!
-window_id=$(window '^textdb_00\.def – ORVA Editor$')
-if [[ -z $window_id ]]; then
-  fail "the editor did not show with a reference"
-  exit 1
-fi
-focus=$window_id
-sleep 1
+start_editor "$db" --reference "$ref"
 # 5002's reference copied (Ctrl+B); 5001 made longer than a mission may be.
 long='Сопроводить колонну через горный перевал к утру'
 keys ctrl+f
@@ -179,17 +180,7 @@ fi
 checked=$("$cli" check --reference "$ref" "$db")
 [[ $? == 1 && $checked == *'(id 5001): error: too-long'* ]] ||
   fail "orva-cli check does not find 5001 too long: $checked"
-keys ctrl+w
-for _ in $(seq 50); do
-  kill -0 "$orva_pid" 2>/dev/null || break
-  sleep 0.1
-done
-if kill -0 "$orva_pid" 2>/dev/null; then
-  fail "Ctrl+W did not close the editor beside a reference"
-else
-  wait "$orva_pid" || fail "orva ended with status $?"
-  orva_pid=
-fi
+close_editor "beside a reference"
 
 ((failed == 0)) && echo "PASS: the editor, worked from the keyboard, saves what orva-cli makes"
 exit $failed
