@@ -58,13 +58,13 @@ TEST(FindWords, JoinsWhatAWordHoldsAndTellsItsLanguageByItsLetters) {
 // holds only letters and joiners between letters.
 TEST(FindWords, WordsAreLettersInOrderForAnyText) {
   std::u32string alphabet = U"аеёжзйЁЕabzAZ'\u2019-%{}<>/&;#\\_0 9.@:\n\t";
-  std::uint32_t seed = 1;
+  std::uint32_t state = 1;
   for (int round = 0; round < 3000; ++round) {
     std::u32string text;
     const std::size_t length = round % 40;
     for (std::size_t i = 0; i < length; ++i) {
-      seed = seed * 1103515245u + 12345u;
-      text.push_back(alphabet[(seed >> 16) % alphabet.size()]);
+      state = state * 1103515245u + 12345u;
+      text.push_back(alphabet[(state >> 16) % alphabet.size()]);
     }
     std::size_t last_end = 0;
     for (const Word& word : FindWords(text)) {

@@ -88,8 +88,8 @@ void ExpectSameAsAfresh(const EditorReview& kept, const EditSession& session,
 }
 
 TEST(EditorReview, KeptChangeByChangeIsWhatCheckingAfreshGives) {
-  for (std::uint32_t seed = 1; seed <= 12; ++seed) {
-    std::mt19937 random(seed);
+  for (std::uint32_t run = 1; run <= 12; ++run) {
+    std::mt19937 random(run);
     const auto pick = [&](std::size_t n) {
       return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
     };
@@ -117,7 +117,7 @@ TEST(EditorReview, KeptChangeByChangeIsWhatCheckingAfreshGives) {
     review.SetRules(Rules());
     review.SetReference(reference, "ref.def");
     review.Rebuild(session);
-    ExpectSameAsAfresh(review, session, reference, "seed " + std::to_string(seed) + ", opened");
+    ExpectSameAsAfresh(review, session, reference, "run " + std::to_string(run) + ", opened");
 
     for (int step = 0; step < 40; ++step) {
       const std::size_t n = session.entry_count();
@@ -162,7 +162,7 @@ TEST(EditorReview, KeptChangeByChangeIsWhatCheckingAfreshGives) {
       review.Follow(*edit, session);
       ExpectSameAsAfresh(
           review, session, reference,
-          "seed " + std::to_string(seed) + ", step " + std::to_string(step) + " " + what);
+          "run " + std::to_string(run) + ", step " + std::to_string(step) + " " + what);
       if (HasFatalFailure()) return;
     }
   }
