@@ -10,6 +10,7 @@
 #include "database/layout_check.h"
 #include "database/little_endian.h"
 #include "database/table_reader.h"
+#include "storage/no_memory.h"
 #include "storage/quote.h"
 
 namespace orva {
@@ -213,7 +214,7 @@ Result<InsertionPieces> PlanInsertionPieces(std::span<const std::byte> database,
 
 Result<PlannedInsertions> PlanInsertions(std::span<const std::byte> database,
                                          const NewTexts& texts) {
-  try {
+  return OrNoMemory("plan the insertion", [&]() -> Result<PlannedInsertions> {
     Result<InsertionPieces> pieces = PlanInsertionPieces(database, texts);
     if (!pieces.ok()) return pieces.status();
     std::vector<std::byte> image;
@@ -222,9 +223,7 @@ Result<PlannedInsertions> PlanInsertions(std::span<const std::byte> database,
       image.insert(image.end(), piece.begin(), piece.end());
     }
     return PlannedInsertions{std::move(image), std::move(pieces->entries), pieces->site};
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("plan the insertion");
-  }
+  });
 }
 
 Result<PlannedInsertion> PlanInsertion(std::span<const std::byte> database,

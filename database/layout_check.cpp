@@ -3,6 +3,7 @@
 #include <new>
 
 #include "database/format.h"
+#include "storage/no_memory.h"
 #include "storage/quote.h"
 
 namespace orva {
@@ -315,7 +316,8 @@ std::vector<LayoutProblem> CheckTextLayout(std::span<const std::byte> database) 
 }
 
 Status CheckLayout(const std::filesystem::path& path, const ReportProblem& report, FileSystem& fs) {
-  try {
+  const auto doing = [&] { return "check " + DescribePath(path); };
+  return OrNoMemory(doing, [&]() -> Status {
     Result<RegularFile> file = OpenRegularFile(path, OpenMode::kRead, fs);
     if (!file.ok()) return file.status();
     const int fd = file->file.fd();
@@ -325,8 +327,6 @@ Status CheckLayout(const std::filesystem::path& path, const ReportProblem& repor
       return s.Within("cannot read " + DescribePath(path) + " to the end (", ")");
     }
     return Status::Ok();
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("check " + DescribePath(path));
-  }
+  });
 }
 }  // namespace orva

@@ -9,6 +9,7 @@
 #include "database/layout_check.h"
 #include "database/little_endian.h"
 #include "database/read_limits.h"
+#include "storage/no_memory.h"
 #include "storage/quote.h"
 
 namespace orva {
@@ -63,7 +64,7 @@ EntryJoin JoinById(std::span<const std::int32_t> ids, std::span<const std::int32
 }
 
 Result<ReferenceDatabase> ReferenceDatabase::FromBytes(std::vector<std::byte> bytes) {
-  try {
+  return OrNoMemory("read the reference", [&]() -> Result<ReferenceDatabase> {
     if (const std::vector<LayoutProblem> problems = CheckTextLayout(bytes); !problems.empty()) {
       std::string why = "the reference is not well-formed: ";
       for (std::size_t i = 0; i < problems.size() && i < 3; ++i) {
@@ -92,9 +93,7 @@ Result<ReferenceDatabase> ReferenceDatabase::FromBytes(std::vector<std::byte> by
     }
     reference.bytes_ = std::move(bytes);
     return reference;
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("read the reference");
-  }
+  });
 }
 
 Result<ReferenceDatabase> ReferenceDatabase::Open(const std::filesystem::path& path,

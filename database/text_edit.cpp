@@ -13,6 +13,7 @@
 #include "database/little_endian.h"
 #include "database/read_limits.h"
 #include "storage/file_system.h"
+#include "storage/no_memory.h"
 #include "storage/quote.h"
 
 namespace orva {
@@ -484,7 +485,8 @@ Result<EditedEntry> Edit(FileSystem& fs, const std::filesystem::path& path,
 Result<EditedEntry> SetEntryText(const std::filesystem::path& path, const EntryChoice& choice,
                                  std::span<const std::byte> stored,
                                  const BeforeRename& before_rename, FileSystem& fs) {
-  try {
+  const auto doing = [&] { return "change the text of " + DescribePath(path); };
+  return OrNoMemory(doing, [&]() -> Result<EditedEntry> {
     const TextChange change{0, std::vector<std::byte>(stored.begin(), stored.end())};
     Result<EditedEntry> edited = Edit(
         fs, path, choice,
@@ -496,17 +498,14 @@ Result<EditedEntry> SetEntryText(const std::filesystem::path& path, const EntryC
         before_rename);
     if (edited.ok()) edited->new_text = ExchangeText(stored);
     return edited;
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("change the text of " + DescribePath(path));
-  }
+  });
 }
 
 Result<EditedEntry> RemoveEntry(const std::filesystem::path& path, const EntryChoice& choice,
                                 const BeforeRename& before_rename, FileSystem& fs) {
-  try {
+  const auto doing = [&] { return "remove an entry of " + DescribePath(path); };
+  return OrNoMemory(doing, [&]() -> Result<EditedEntry> {
     return Edit(fs, path, choice, PlanRemoval, before_rename);
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("remove an entry of " + DescribePath(path));
-  }
+  });
 }
 }  // namespace orva

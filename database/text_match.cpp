@@ -11,6 +11,7 @@
 #include "database/code_page.h"
 #include "database/mission_list.h"
 #include "database/read_limits.h"
+#include "storage/no_memory.h"
 #include "storage/quote.h"
 
 namespace orva {
@@ -227,7 +228,7 @@ Status Refusal(const re2::RE2& re) {
 }  // namespace
 
 Result<TextPattern> TextPattern::Make(std::string_view utf8, const TextSearch& how) {
-  try {
+  return OrNoMemory("read what to look for", [&]() -> Result<TextPattern> {
     TextPattern pattern;
     pattern.match_case_ = how.match_case;
     if (how.regex) {
@@ -272,9 +273,7 @@ Result<TextPattern> TextPattern::Make(std::string_view utf8, const TextSearch& h
       for (std::byte& b : pattern.literal_) b = FoldCase(b);
     }
     return pattern;
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("read what to look for");
-  }
+  });
 }
 
 namespace {
@@ -343,22 +342,20 @@ std::size_t FindLiteral(std::span<const std::byte> text, std::size_t from,
 }  // namespace
 
 Result<bool> TextPattern::Occurs(std::span<const std::byte> text) const {
-  try {
+  return OrNoMemory("search the texts", [&]() -> Result<bool> {
     if (!regex_) {
       return storable_ && FindLiteral(text, 0, literal_, match_case_) < text.size();
     }
     const std::string utf8 = ExchangeText(text);
     if (utf8.size() > INT_MAX) return TooLong();
     return re2::RE2::PartialMatch(re2::StringPiece(utf8.data(), utf8.size()), regex_->re);
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("search the texts");
-  }
+  });
 }
 
 Result<bool> TextPattern::OccursInEntry(const EntryText& entry, bool mission) const {
   Result<bool> in_text = Occurs(entry.text);
   if (!in_text.ok() || *in_text) return in_text;
-  try {
+  return OrNoMemory("search the entries", [&]() -> Result<bool> {
     // An id has digits and a minus sign alone, so only such a text is looked for in it.
     if (regex_ || numeric_) {
       const std::string id = std::to_string(entry.id);
@@ -368,13 +365,11 @@ Result<bool> TextPattern::OccursInEntry(const EntryText& entry, bool mission) co
     if (!mission) return false;
     const std::string image = ImageName(entry.id);
     return Occurs(std::as_bytes(std::span(image)));
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("search the entries");
-  }
+  });
 }
 
 Result<std::vector<Occurrence>> TextPattern::Find(std::span<const std::byte> text) const {
-  try {
+  return OrNoMemory("search the texts", [&]() -> Result<std::vector<Occurrence>> {
     std::vector<Occurrence> found;
     if (!regex_) {
       for (std::size_t from = 0, at;
@@ -407,14 +402,12 @@ Result<std::vector<Occurrence>> TextPattern::Find(std::span<const std::byte> tex
       from = end > start ? end : end + (end < utf8.size() ? Utf8Length(utf8[end]) : 1);
     }
     return found;
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("search the texts");
-  }
+  });
 }
 
 Result<ReplacedText> TextPattern::Replace(std::span<const std::byte> text,
                                           std::span<const std::byte> replacement) const {
-  try {
+  return OrNoMemory("replace in the texts", [&]() -> Result<ReplacedText> {
     ReplacedText out;
     if (!regex_) {
       std::size_t from = 0;
@@ -458,15 +451,13 @@ Result<ReplacedText> TextPattern::Replace(std::span<const std::byte> text,
     if (!stored.ok()) return stored.status();
     out.text = std::move(stored).value();
     return out;
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("replace in the texts");
-  }
+  });
 }
 
 Result<PlannedReplacement> PlanReplacement(std::span<const EntryText> entries,
                                            const TextPattern& pattern,
                                            std::string_view utf8_replacement) {
-  try {
+  return OrNoMemory("replace in the texts", [&]() -> Result<PlannedReplacement> {
     // A replacement that cannot be stored is refused only where it would go.
     const Result<std::vector<std::byte>> replacement = StoredText(utf8_replacement);
     PlannedReplacement plan;
@@ -486,16 +477,15 @@ Result<PlannedReplacement> PlanReplacement(std::span<const EntryText> entries,
       plan.changes.push_back({entry.slot, std::move(replaced->text)});
     }
     return plan;
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("replace in the texts");
-  }
+  });
 }
 
 Result<DatabaseReplacement> ReplaceInDatabase(const std::filesystem::path& path,
                                               const TextPattern& pattern,
                                               std::string_view utf8_replacement, bool dry_run,
                                               const BeforeRename& before_rename, FileSystem& fs) {
-  try {
+  const auto doing = [&] { return "replace in the texts of " + DescribePath(path); };
+  return OrNoMemory(doing, [&]() -> Result<DatabaseReplacement> {
     DatabaseReplacement done;
     Result<RewrittenIfAny> rewritten = RewriteDatabaseIfAny(
         path, kDatabaseReadLimit,
@@ -521,9 +511,7 @@ Result<DatabaseReplacement> ReplaceInDatabase(const std::filesystem::path& path,
     done.written = rewritten->written;
     done.warning = std::move(rewritten->warning);
     return done;
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("replace in the texts of " + DescribePath(path));
-  }
+  });
 }
 
 }  // namespace orva

@@ -14,6 +14,7 @@
 #include "database/read_limits.h"
 #include "exchange/translation_files.h"
 #include "storage/file_system.h"
+#include "storage/no_memory.h"
 #include "storage/quote.h"
 
 namespace orva {
@@ -213,7 +214,10 @@ Result<CreatedPatch> Checked(const Patch& patch, std::span<const std::byte> old_
 Result<CreatedPatch> CreatePatch(std::span<const std::byte> old_database,
                                  std::span<const std::byte> new_database, std::string_view old_name,
                                  std::string_view new_name) {
-  try {
+  const auto doing = [&] {
+    return "make a patch from " + std::string(old_name) + " to " + std::string(new_name);
+  };
+  return OrNoMemory(doing, [&]() -> Result<CreatedPatch> {
     std::future<Sha256Digest> old_digest = Sha256Aside(old_database);
     std::future<Sha256Digest> new_digest = Sha256Aside(new_database);
     Result<std::vector<EntryText>> olds = ReadEntryTexts(old_database);
@@ -238,10 +242,7 @@ Result<CreatedPatch> CreatePatch(std::span<const std::byte> old_database,
                    [&](const NewContents& contents) -> Result<std::optional<std::size_t>> {
                      return FirstDifference(contents, new_database);
                    });
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("make a patch from " + std::string(old_name) + " to " +
-                            std::string(new_name));
-  }
+  });
 }
 
 Result<CreatedPatch> CreatePatch(const std::filesystem::path& old_path,
@@ -249,7 +250,10 @@ Result<CreatedPatch> CreatePatch(const std::filesystem::path& old_path,
                                  std::string_view new_name, FileSystem& fs) {
   auto of_old = [&](const Status& s) { return s.Within(std::string(old_name) + ": "); };
   auto of_new = [&](const Status& s) { return s.Within(std::string(new_name) + ": "); };
-  try {
+  const auto doing = [&] {
+    return "make a patch from " + std::string(old_name) + " to " + std::string(new_name);
+  };
+  return OrNoMemory(doing, [&]() -> Result<CreatedPatch> {
     const TextDigester digester;
     Result<SummedVersion> news = SumUpVersion(new_path, digester, true, fs);
     if (!news.ok()) {
@@ -291,10 +295,7 @@ Result<CreatedPatch> CreatePatch(const std::filesystem::path& old_path,
     return Checked(
         patch, *old_database, *olds, old_name, new_name,
         [&](const NewContents& contents) { return FirstDifference(fs, contents, *news); });
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("make a patch from " + std::string(old_name) + " to " +
-                            std::string(new_name));
-  }
+  });
 }
 
 PatchPlan PlanPatch(std::span<const std::byte> database, std::span<const EntryText> entries,
@@ -460,7 +461,8 @@ PatchPlan PlanPatch(std::span<const std::byte> database, std::span<const EntryTe
 
 Result<PatchOutcome> ApplyPatch(const std::filesystem::path& path, const Patch& patch, bool dry_run,
                                 const BeforeRename& before_rename, FileSystem& fs) {
-  try {
+  const auto doing = [&] { return "apply the patch to " + DescribePath(path); };
+  return OrNoMemory(doing, [&]() -> Result<PatchOutcome> {
     PatchOutcome outcome;
     // The plan over the bytes read; only a file of the base's or the
     // result's size can be either, so only then is it hashed.
@@ -491,9 +493,7 @@ Result<PatchOutcome> ApplyPatch(const std::filesystem::path& path, const Patch& 
     outcome.written = rewritten->written;
     outcome.warning = std::move(rewritten->warning);
     return outcome;
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("apply the patch to " + DescribePath(path));
-  }
+  });
 }
 
 }  // namespace orva

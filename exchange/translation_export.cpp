@@ -7,6 +7,7 @@
 #include "database/text_edit.h"
 #include "storage/durable_file.h"
 #include "storage/file_system.h"
+#include "storage/no_memory.h"
 #include "storage/quote.h"
 
 namespace orva {
@@ -59,22 +60,22 @@ Result<Exported> Export(FileSystem& fs, std::span<const std::byte> bytes, const 
 Result<Exported> ExportTranslations(const std::filesystem::path& database,
                                     const std::filesystem::path& output, TranslationFormat format,
                                     FileSystem& fs) {
-  try {
+  const auto doing = [&] { return "export " + DescribePath(database); };
+  return OrNoMemory(doing, [&]() -> Result<Exported> {
     Result<FileInfo> info = fs.Stat(database);
     if (!info.ok()) return info.status();
     Result<std::vector<std::byte>> bytes = ReadWholeFile(database, kDatabaseReadLimit, fs);
     if (!bytes.ok()) return bytes.status();
     return Export(fs, *bytes, *info, database, output, format);
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("export " + DescribePath(database));
-  }
+  });
 }
 
 Result<Exported> ExportBilingual(const std::filesystem::path& database,
                                  const std::filesystem::path& reference,
                                  const std::filesystem::path& output, TranslationFormat format,
                                  FileSystem& fs) {
-  try {
+  const auto doing = [&] { return "export " + DescribePath(database); };
+  return OrNoMemory(doing, [&]() -> Result<Exported> {
     Result<FileInfo> info = fs.Stat(database);
     if (!info.ok()) return info.status();
     Result<FileInfo> reference_info = fs.Stat(reference);
@@ -85,22 +86,19 @@ Result<Exported> ExportBilingual(const std::filesystem::path& database,
     if (!bytes.ok()) return bytes.status();
     const ReferenceFile file{*opened, *reference_info, reference};
     return Export(fs, *bytes, *info, database, output, format, &file);
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("export " + DescribePath(database));
-  }
+  });
 }
 
 Result<Exported> ExportTranslations(std::span<const std::byte> bytes,
                                     const std::filesystem::path& database,
                                     const std::filesystem::path& output, TranslationFormat format,
                                     FileSystem& fs) {
-  try {
+  const auto doing = [&] { return "export " + DescribePath(database); };
+  return OrNoMemory(doing, [&]() -> Result<Exported> {
     Result<FileInfo> info = fs.Stat(database);
     if (!info.ok()) return info.status();
     return Export(fs, bytes, *info, database, output, format);
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("export " + DescribePath(database));
-  }
+  });
 }
 
 }  // namespace orva

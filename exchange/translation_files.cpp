@@ -9,6 +9,7 @@
 #include "database/read_limits.h"
 #include "storage/database_rewrite.h"
 #include "storage/file_system.h"
+#include "storage/no_memory.h"
 #include "storage/quote.h"
 
 namespace orva {
@@ -205,7 +206,8 @@ Result<ImportOutcome> ImportTranslations(const std::filesystem::path& path,
                                          SourceChanged source_changed, bool dry_run,
                                          const ReferenceDatabase* reference,
                                          const BeforeRename& before_rename, FileSystem& fs) {
-  try {
+  const auto doing = [&] { return "import the translations into " + DescribePath(path); };
+  return OrNoMemory(doing, [&]() -> Result<ImportOutcome> {
     ImportOutcome outcome;
     Result<RewrittenIfAny> rewritten = RewriteDatabaseIfAny(
         path, kDatabaseReadLimit,
@@ -232,9 +234,7 @@ Result<ImportOutcome> ImportTranslations(const std::filesystem::path& path,
     outcome.written = rewritten->written;
     outcome.warning = std::move(rewritten->warning);
     return outcome;
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("import the translations into " + DescribePath(path));
-  }
+  });
 }
 
 }  // namespace orva

@@ -8,6 +8,7 @@
 #include "database/read_limits.h"
 #include "review/text_checks.h"
 #include "spelling/team_words.h"
+#include "storage/no_memory.h"
 #include "storage/path_text.h"
 #include "storage/quote.h"
 
@@ -244,7 +245,7 @@ Status OpenSpelling(CheckRules& rules, const std::filesystem::path& rules_folder
                     const std::filesystem::path& dictionaries, FileSystem& fs) {
   rules.speller.reset();
   if (!rules.spelling.check) return Status::Ok();
-  try {
+  return OrNoMemory("open the dictionaries", [&]() -> Status {
     Result<SpellChecker> opened = SpellChecker::Open(
         dictionaries, rules_folder / PathFromUtf8(kTeamWordsFileName), rules.spelling.options, fs);
     if (!opened.ok()) {
@@ -253,9 +254,7 @@ Status OpenSpelling(CheckRules& rules, const std::filesystem::path& rules_folder
     }
     rules.speller = std::make_shared<SpellChecker>(std::move(opened).value());
     return Status::Ok();
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("open the dictionaries");
-  }
+  });
 }
 
 }  // namespace orva

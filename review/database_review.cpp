@@ -7,6 +7,7 @@
 #include "database/format.h"
 #include "database/layout_check.h"
 #include "database/little_endian.h"
+#include "storage/no_memory.h"
 
 namespace orva {
 
@@ -39,7 +40,7 @@ std::vector<std::uint32_t> IdCounts(std::span<const std::int32_t> ids) {
 Result<DatabaseReview> ReviewDatabase(std::span<const std::byte> database,
                                       const ReferenceDatabase* reference, const CheckRules& rules,
                                       const ReportFinding& report) {
-  try {
+  return OrNoMemory("check the texts", [&]() -> Result<DatabaseReview> {
     if (!CheckTextLayout(database).empty()) {
       return Status::Malformed("the database is not well-formed; orva-cli check says how");
     }
@@ -93,9 +94,7 @@ Result<DatabaseReview> ReviewDatabase(std::span<const std::byte> database,
       }
     }
     return review;
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("check the texts");
-  }
+  });
 }
 
 }  // namespace orva

@@ -8,6 +8,7 @@
 
 #include "database/code_page.h"
 #include "database/read_limits.h"
+#include "storage/no_memory.h"
 #include "storage/path_text.h"
 #include "storage/quote.h"
 
@@ -82,7 +83,8 @@ Result<GlyphSet> ParseBmFont(std::string_view text) {
 }
 
 Result<GlyphSet> ReadGlyphSet(const std::filesystem::path& path, FileSystem& fs) {
-  try {
+  const auto doing = [&] { return "read " + DescribePath(path); };
+  return OrNoMemory(doing, [&]() -> Result<GlyphSet> {
     Result<std::vector<std::byte>> bytes = ReadWholeFile(path, kExchangeReadLimit, fs);
     if (!bytes.ok()) return bytes.status();
     std::string extension = PathToUtf8(path.extension());
@@ -97,9 +99,7 @@ Result<GlyphSet> ReadGlyphSet(const std::filesystem::path& path, FileSystem& fs)
             : ParseCharset(text);
     if (!set.ok()) return set.status().Within(DescribePath(path) + ": ");
     return set;
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("read " + DescribePath(path));
-  }
+  });
 }
 
 }  // namespace orva

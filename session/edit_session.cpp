@@ -21,6 +21,7 @@
 #include "database/sha256.h"
 #include "session/entry_document.h"
 #include "storage/durable_file.h"
+#include "storage/no_memory.h"
 #include "storage/quote.h"
 
 namespace orva {
@@ -281,7 +282,8 @@ EditSession& EditSession::operator=(EditSession&&) noexcept = default;
 EditSession::~EditSession() = default;
 
 Result<EditSession> EditSession::Open(const std::filesystem::path& path, FileSystem& fs) {
-  try {
+  const auto doing = [&] { return "open " + DescribePath(path); };
+  return OrNoMemory(doing, [&]() -> Result<EditSession> {
     Result<RegularFile> file = OpenRegularFile(path, OpenMode::kRead, fs);
     if (!file.ok()) return file.status();
     if (Status s = CheckReadLimit(file->info, path, kDatabaseReadLimit); !s.ok()) return s;
@@ -303,9 +305,7 @@ Result<EditSession> EditSession::Open(const std::filesystem::path& path, FileSys
     auto document = std::make_unique<Document>();
     document->entries = std::move(read).value();
     return EditSession(fs, path, file->info, std::move(document));
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("open " + DescribePath(path));
-  }
+  });
 }
 
 std::size_t EditSession::entry_count() const { return document_->entries.count(); }
@@ -324,7 +324,7 @@ SessionEntry EditSession::EntryAt(std::size_t slot) const {
 }
 
 Result<std::vector<EntryText>> EditSession::Entries() const {
-  try {
+  return OrNoMemory("list the entries", [&]() -> Result<std::vector<EntryText>> {
     const EntryDocument& document = document_->entries;
     std::vector<EntryText> entries;
     entries.reserve(document.count());
@@ -336,9 +336,7 @@ Result<std::vector<EntryText>> EditSession::Entries() const {
           return true;
         });
     return entries;
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("list the entries");
-  }
+  });
 }
 
 std::vector<std::byte> EditSession::Image() const { return document_->entries.Image(); }
@@ -401,7 +399,7 @@ Result<SessionEdit> EditSession::ChangeTexts(std::vector<TextChange> changes, bo
 }
 
 Result<SessionEdit> EditSession::Insert(const NewTexts& texts) {
-  try {
+  return OrNoMemory("insert the texts", [&]() -> Result<SessionEdit> {
     if (texts.empty()) return Status::InvalidText("there is no text to insert");
     const EntryDocument& document = document_->entries;
     const std::size_t k = document.InsertionPoint();  // well-formed: there is one
@@ -470,31 +468,25 @@ Result<SessionEdit> EditSession::Insert(const NewTexts& texts) {
         m == 1 ? "Insert " + std::to_string(first_id) : "Insert " + Plural(m, "text");
     return Push(
         std::make_unique<InsertCommand>(std::move(description), k, std::move(entries), frozen));
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("insert the texts");
-  }
+  });
 }
 
 Result<SessionEdit> EditSession::SetText(std::size_t slot, std::span<const std::byte> stored) {
-  try {
+  return OrNoMemory("change the text", [&]() -> Result<SessionEdit> {
     std::vector<TextChange> change{{slot, {stored.begin(), stored.end()}}};
     return ChangeTexts(std::move(change), true, "Set");
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("change the text");
-  }
+  });
 }
 
 Result<SessionEdit> EditSession::ApplyTranslations(std::span<const TextChange> changes) {
-  try {
+  return OrNoMemory("apply the translations", [&]() -> Result<SessionEdit> {
     return ChangeTexts({changes.begin(), changes.end()}, false, "Translate");
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("apply the translations");
-  }
+  });
 }
 
 Result<PlannedReplacement> EditSession::PlanReplace(const TextPattern& pattern,
                                                     std::string_view utf8_replacement) const {
-  try {
+  return OrNoMemory("replace in the texts", [&]() -> Result<PlannedReplacement> {
     // The entries a batch at a time, so that no list of every entry is made.
     PlannedReplacement all;
     std::vector<EntryText> batch;
@@ -517,17 +509,13 @@ Result<PlannedReplacement> EditSession::PlanReplace(const TextPattern& pattern,
     if (status.ok()) status = plan();
     if (!status.ok()) return status;
     return all;
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("replace in the texts");
-  }
+  });
 }
 
 Result<SessionEdit> EditSession::ApplyReplacement(PlannedReplacement planned) {
-  try {
+  return OrNoMemory("replace in the texts", [&]() -> Result<SessionEdit> {
     return ChangeTexts(std::move(planned.changes), false, "Replace", planned.occurrences);
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("replace in the texts");
-  }
+  });
 }
 
 Result<SessionEdit> EditSession::Replace(const TextPattern& pattern,
@@ -538,7 +526,7 @@ Result<SessionEdit> EditSession::Replace(const TextPattern& pattern,
 }
 
 Result<SessionPatched> EditSession::ApplyPatch(const Patch& patch) {
-  try {
+  return OrNoMemory("apply the patch", [&]() -> Result<SessionPatched> {
     // A patch is planned over the whole database, as the file command plans
     // it; the document then takes the result's table, keeping the texts it
     // already holds.
@@ -565,13 +553,11 @@ Result<SessionPatched> EditSession::ApplyPatch(const Patch& patch) {
     if (!other.ok()) return other.status().Within("the patched database: ");
     patched.edit = Push(std::make_unique<PatchCommand>(std::move(other).value()));
     return patched;
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("apply the patch");
-  }
+  });
 }
 
 Result<SessionEdit> EditSession::Remove(std::size_t slot) {
-  try {
+  return OrNoMemory("remove the entry", [&]() -> Result<SessionEdit> {
     const EntryDocument& document = document_->entries;
     const std::size_t count = document.count();
     if (slot < 1 || slot > count) return NoSuchSlot(slot, count);
@@ -589,9 +575,7 @@ Result<SessionEdit> EditSession::Remove(std::size_t slot) {
     }
     const std::int32_t id = document.table().at(slot - 1).id;
     return Push(std::make_unique<RemoveCommand>("Remove " + std::to_string(id), slot - 1));
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("remove the entry");
-  }
+  });
 }
 
 std::string EditSession::undo_description() const {
@@ -603,29 +587,27 @@ std::string EditSession::redo_description() const {
 }
 
 Result<SessionEdit> EditSession::Undo() {
-  try {
+  const auto doing = [&] { return "undo " + undo_description(); };
+  return OrNoMemory(doing, [&]() -> Result<SessionEdit> {
     if (done_.empty()) return Status::NothingToUndo("there is nothing to undo");
     undone_.reserve(undone_.size() + 1);
     SessionEdit edit = done_.back()->Undo(document_->entries);
     undone_.push_back(std::move(done_.back()));
     done_.pop_back();
     return edit;
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("undo " + undo_description());
-  }
+  });
 }
 
 Result<SessionEdit> EditSession::Redo() {
-  try {
+  const auto doing = [&] { return "redo " + redo_description(); };
+  return OrNoMemory(doing, [&]() -> Result<SessionEdit> {
     if (undone_.empty()) return Status::NothingToUndo("there is nothing to redo");
     done_.reserve(done_.size() + 1);
     SessionEdit edit = undone_.back()->Do(document_->entries);
     done_.push_back(std::move(undone_.back()));
     undone_.pop_back();
     return edit;
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("redo " + redo_description());
-  }
+  });
 }
 
 Status EditSession::CheckFileAsRead(const OldContents& old) const {
@@ -663,15 +645,20 @@ Status EditSession::CheckFileAsRead(const OldContents& old) const {
 }
 
 void EditSession::MarkSaved(std::uint64_t digest) {
-  Result<FileInfo> now = fs_->Stat(path_);
-  // Unknown, the next save finds the file changed and refuses: never wrong.
-  info_ = now.ok() ? *now : FileInfo{};
+  // The file is written: whatever fails now leaves its state unknown, and
+  // the next save finds it changed and refuses, which is never wrong.
+  info_ = FileInfo{};
+  try {
+    if (Result<FileInfo> now = fs_->Stat(path_); now.ok()) info_ = *now;
+  } catch (const std::bad_alloc&) {
+  }
   written_digest_ = digest;
   saved_at_ = done_.size();
 }
 
 Result<SessionSaved> EditSession::Save(const BeforeRename& before_rename) {
-  try {
+  const auto doing = [&] { return "save " + DescribePath(path_); };
+  return OrNoMemory(doing, [&]() -> Result<SessionSaved> {
     if (!modified()) return SessionSaved{};
     Digester digest;
     Result<Rewritten> rewritten = RewriteDatabaseStreamed(
@@ -686,13 +673,12 @@ Result<SessionSaved> EditSession::Save(const BeforeRename& before_rename) {
     if (!rewritten.ok()) return rewritten.status();
     MarkSaved(digest.Finish());
     return SessionSaved{true, std::move(rewritten->warning)};
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("save " + DescribePath(path_));
-  }
+  });
 }
 
 Result<SessionSaved> EditSession::SaveAs(const std::filesystem::path& path) {
-  try {
+  const auto doing = [&] { return "save to " + DescribePath(path); };
+  return OrNoMemory(doing, [&]() -> Result<SessionSaved> {
     // Never over the file the session read, nor over what now stands at
     // its path.
     DurableWrite how;
@@ -712,9 +698,7 @@ Result<SessionSaved> EditSession::SaveAs(const std::filesystem::path& path) {
     path_ = path;
     MarkSaved(digest.Finish());
     return SessionSaved{true, std::move(written->warning)};
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("save to " + DescribePath(path));
-  }
+  });
 }
 
 }  // namespace orva

@@ -10,6 +10,7 @@
 #include "database/code_page.h"
 #include "spelling/internal/dictionary_path.h"
 #include "spelling/team_words.h"
+#include "storage/no_memory.h"
 #include "storage/quote.h"
 
 namespace orva {
@@ -224,7 +225,7 @@ SpellChecker::~SpellChecker() = default;
 Result<SpellChecker> SpellChecker::Open(const std::filesystem::path& dictionaries,
                                         const std::filesystem::path& team_words,
                                         SpellingOptions options, FileSystem& fs) {
-  try {
+  return OrNoMemory("load the dictionaries", [&]() -> Result<SpellChecker> {
     auto state = std::make_unique<State>();
     state->options = options;
     state->team_words = team_words;
@@ -246,9 +247,7 @@ Result<SpellChecker> SpellChecker::Open(const std::filesystem::path& dictionarie
       }
     }
     return SpellChecker(std::move(state));
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("load the dictionaries");
-  }
+  });
 }
 
 std::vector<Misspelling> SpellChecker::Check(std::u32string_view text, WithSuggestions with) {

@@ -5,6 +5,7 @@
 
 #include "database/code_page.h"
 #include "storage/durable_file.h"
+#include "storage/no_memory.h"
 #include "storage/quote.h"
 
 namespace orva {
@@ -94,7 +95,7 @@ Status CheckTeamWord(std::string_view word) {
 }
 
 Status AddTeamWord(const std::filesystem::path& path, std::string_view word, FileSystem& fs) {
-  try {
+  return OrNoMemory("add a word to the word list", [&]() -> Status {
     if (Status s = CheckTeamWord(word); !s.ok()) return s;
     Result<std::vector<std::byte>> old = ReadWholeFile(path, kTeamWordsLimit, fs);
     std::string_view text;
@@ -125,9 +126,7 @@ Status AddTeamWord(const std::filesystem::path& path, std::string_view word, Fil
         },
         {}, fs);
     return written.status();
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("add a word to the word list");
-  }
+  });
 }
 
 }  // namespace orva

@@ -8,6 +8,7 @@
 
 #include "storage/internal/file_replacement.h"
 #include "storage/internal/temporary_names.h"
+#include "storage/no_memory.h"
 #include "storage/quote.h"
 
 namespace orva {
@@ -180,7 +181,8 @@ Result<std::string> Replace(FileSystem& fs, LockedDatabase& db, const std::files
 template <typename Rewrite>
 Result<Rewritten> UnderLock(const std::filesystem::path& path, FileSystem& fs,
                             const Rewrite& rewrite) {
-  try {
+  const auto doing = [&] { return "rewrite " + DescribePath(path); };
+  return OrNoMemory(doing, [&]() -> Result<Rewritten> {
     Result<std::filesystem::path> resolved = fs.ResolvePath(path);
     if (!resolved.ok()) return resolved.status();
     Result<LockedDatabase> db = Lock(fs, *resolved);
@@ -189,12 +191,14 @@ Result<Rewritten> UnderLock(const std::filesystem::path& path, FileSystem& fs,
     Result<std::string> warning = rewrite(*db, *resolved);
     if (!warning.ok()) return warning.status();
     // The lock goes with the descriptor, which was only read: a failure to
-    // close it says nothing about the new contents.
-    (void)db->file.Close();
+    // close it, even for want of memory, says nothing about the new contents.
+    try {
+      (void)db->file.Close();
+    } catch (const std::bad_alloc&) {
+      // the descriptor closes with db
+    }
     return Rewritten{std::move(warning).value()};
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("rewrite " + DescribePath(path));
-  }
+  });
 }
 
 }  // namespace

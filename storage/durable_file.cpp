@@ -5,6 +5,7 @@
 
 #include "storage/internal/file_replacement.h"
 #include "storage/internal/temporary_names.h"
+#include "storage/no_memory.h"
 #include "storage/quote.h"
 
 namespace orva {
@@ -75,7 +76,8 @@ Status FileWriter::Flush() {
 Result<WrittenFile> WriteFileDurably(const std::filesystem::path& path,
                                      const FileContents& contents, const DurableWrite& how,
                                      FileSystem& fs) {
-  try {
+  const auto doing = [&] { return "write " + DescribePath(path); };
+  return OrNoMemory(doing, [&]() -> Result<WrittenFile> {
     const bool own_name = !how.beside_database.empty();
     Target target{path, std::nullopt};
     if (!own_name) {
@@ -133,9 +135,7 @@ Result<WrittenFile> WriteFileDurably(const std::filesystem::path& path,
     }
     std::string warning = FinishInPlace(fs, temporary, folder);
     return WrittenFile{target.path, std::move(warning)};
-  } catch (const std::bad_alloc&) {
-    return Status::NoMemory("write " + DescribePath(path));
-  }
+  });
 }
 
 }  // namespace orva

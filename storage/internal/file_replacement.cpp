@@ -84,19 +84,26 @@ Status NewFile::Name() {
 
 std::string FinishInPlace(FileSystem& fs, NewFile& file, const std::filesystem::path& folder) {
   file.InPlace();
-  std::string warning;
-  if (Status s = file.Close(); !s.ok()) {
-    warning =
-        "it may not survive a power cut: the new file could not be closed after it was put "
-        "in place (" +
-        s.message() + ")";
+  // The new contents are in place: from here on, nothing undoes the write,
+  // so what fails is told as a warning, never as a write that did not happen.
+  try {
+    std::string warning;
+    if (Status s = file.Close(); !s.ok()) {
+      warning =
+          "it may not survive a power cut: the new file could not be closed after it was put "
+          "in place (" +
+          s.message() + ")";
+    }
+    if (Status s = fs.SyncDirectory(folder); !s.ok()) {
+      warning = "it may not survive a power cut: the folder " + QuotePath(folder) +
+                " could not be flushed to disk after the new contents were put in place (" +
+                s.message() + ")";
+    }
+    return warning;
+  } catch (const std::bad_alloc&) {
+    return "it may not survive a power cut: there was not enough memory to flush it to disk "
+           "after it was put in place";
   }
-  if (Status s = fs.SyncDirectory(folder); !s.ok()) {
-    warning = "it may not survive a power cut: the folder " + QuotePath(folder) +
-              " could not be flushed to disk after the new contents were put in place (" +
-              s.message() + ")";
-  }
-  return warning;
 }
 
 }  // namespace orva

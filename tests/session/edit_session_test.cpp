@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -425,6 +426,67 @@ TEST_F(EditSessionTest, RefusesToSaveOverAnotherProgramsChangeAndKeepsItsOwn) {
     EXPECT_FALSE(session.modified());
     std::filesystem::remove(elsewhere);
   }
+}
+
+// Memory running out in any call an open, a save or a save under another
+// name makes of the file system is a refusal in words, never an exception
+// through the caller: the session keeps its changes, and each file is left
+// exactly as it was or exactly as saved.
+TEST_F(EditSessionTest, RunningOutOfMemoryAnywhereIsARefusalThatLosesNothing) {
+  const std::vector<std::byte> old =
+      test_support::DatabaseBuilder().Entry(5001, "Первый").Marker("конец").Build();
+  const std::filesystem::path elsewhere = dir_ / "copy.def";
+  const auto refused = [](const Status& status) {
+    EXPECT_EQ(status.kind(), ErrorKind::kNoMemory) << status.message();
+    EXPECT_TRUE(status.message().starts_with("there is not enough memory to ")) << status.message();
+  };
+  bool failed = true;
+  std::size_t n = 0;
+  while (failed) {
+    ++n;
+    failed = false;
+    test_support::WriteFileBytes(db_, old);
+    std::filesystem::remove(elsewhere);
+    test_support::FailingFileSystem fs;
+    std::size_t calls = 0;
+    fs.OnCall([&](test_support::Call) {
+      if (++calls == n) {
+        failed = true;
+        throw std::bad_alloc();
+      }
+    });
+    std::optional<Result<EditSession>> opened;
+    ASSERT_NO_THROW(opened.emplace(EditSession::Open(db_, fs))) << "call " << n;
+    if (!opened->ok()) {
+      refused(opened->status());
+      continue;
+    }
+    EditSession& session = opened->value();
+    ASSERT_TRUE(session.SetText(1, Bytes("mine")).ok());
+    const std::vector<std::byte> mine = Image(session);
+    std::optional<Result<SessionSaved>> saved;
+    ASSERT_NO_THROW(saved.emplace(session.Save())) << "call " << n;
+    if (!saved->ok()) {
+      refused(saved->status());
+      EXPECT_TRUE(session.modified());
+      EXPECT_EQ(Image(session), mine);
+      EXPECT_EQ(OnDisk(), old) << "call " << n;
+      continue;
+    }
+    EXPECT_EQ(OnDisk(), mine);
+    ASSERT_TRUE(session.SetText(1, Bytes("copy")).ok());
+    const std::vector<std::byte> copy = Image(session);
+    ASSERT_NO_THROW(saved.emplace(session.SaveAs(elsewhere))) << "call " << n;
+    if (!saved->ok()) {
+      refused(saved->status());
+      EXPECT_TRUE(session.modified());
+      EXPECT_FALSE(std::filesystem::exists(elsewhere)) << "call " << n;
+    } else {
+      EXPECT_EQ(test_support::ReadFileBytes(elsewhere), copy);
+    }
+    EXPECT_EQ(OnDisk(), mine);
+  }
+  EXPECT_GT(n, 10u);  // every call of the three, up to the last round's, failed once
 }
 
 // A patch applied in a session changes the database as `orva-cli patch apply`
