@@ -1,12 +1,11 @@
 #include "review/database_review.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 
 #include "database/format.h"
 #include "database/layout_check.h"
-#include "database/little_endian.h"
+#include "database/text_edit.h"
 #include "storage/no_memory.h"
 
 namespace orva {
@@ -41,14 +40,13 @@ Result<DatabaseReview> ReviewDatabase(std::span<const std::byte> database,
                                       const ReferenceDatabase* reference, const CheckRules& rules,
                                       const ReportFinding& report) {
   return OrNoMemory("check the texts", [&]() -> Result<DatabaseReview> {
-    if (!CheckTextLayout(database).empty()) {
+    const Result<std::vector<EntryText>> entries = ReadEntryTexts(database);
+    if (!entries.ok()) {
       return Status::Malformed("the database is not well-formed; orva-cli check says how");
     }
-    // Well-formed: the table fits, and every text lies in the file, NUL-ended.
-    const auto count = static_cast<std::size_t>(DecodeInt32(database, format::kCountOffset));
+    const std::size_t count = entries->size();
     std::vector<std::int32_t> ids(count);
-    for (std::size_t k = 1; k <= count; ++k)
-      ids[k - 1] = DecodeInt32(database, format::SlotOffset(k));
+    for (std::size_t i = 0; i < count; ++i) ids[i] = (*entries)[i].id;
     const std::optional<std::int32_t> point = FindInsertionPoint(database);
     const std::size_t marker_slot = point ? static_cast<std::size_t>(*point) + 1 : SIZE_MAX;
 
@@ -64,12 +62,7 @@ Result<DatabaseReview> ReviewDatabase(std::span<const std::byte> database,
     std::vector<Finding> findings;
     for (std::size_t i = 0; i < count; ++i) {
       const std::size_t slot = i + 1;
-      const auto offset =
-          static_cast<std::size_t>(DecodeInt32(database, format::TextOffsetField(slot)));
-      const auto* nul = static_cast<const std::byte*>(
-          std::memchr(database.data() + offset, 0, database.size() - offset));
-      StoredCharacters(
-          database.subspan(offset, static_cast<std::size_t>(nul - database.data()) - offset), text);
+      StoredCharacters((*entries)[i].text, text);
       CheckedEntry entry{slot, ids[i],       format::KindOf(ids[i], slot, marker_slot),
                          text, std::nullopt, id_counts[i]};
       if (reference != nullptr) {
