@@ -142,4 +142,11 @@ MarkLook LookOf(RowMark mark) {
   return {};
 }
 
+std::string FindingsText(const std::vector<std::string>& findings) {
+  if (findings.empty()) return std::string(editor_words::kFindingsLabel) + " no problems";
+  std::string text(editor_words::kFindingsLabel);
+  for (const std::string& line : findings) text += "\n" + line;
+  return text;
+}
+
 }  // namespace orva

@@ -74,6 +74,9 @@ std::string VisibleText(std::span<const std::byte> stored);
 // U+FFFD. What the checks see of a text before it is stored.
 std::u32string CharactersFromVisible(std::string_view typed);
 
+// The details pane's findings, a line each under "Findings:", errors first
+// as the logic gives them; "Findings: no problems" for none.
+std::string FindingsText(const std::vector<std::string>& findings);
 // A cell as the table draws it: "" for a removed entry's slot, "mission,
 // added" for the kind of a row the comparison marks.
 std::string CellText(const EditorRow& row, EditorColumn column);

@@ -686,14 +686,9 @@ void EditorWindow::ShowStatus(const std::string& text) {
   QAccessible::updateAccessibility(&changed);
 }
 
-// What the checks find in the text as it is typed, one line each, errors
-// first as the logic gives them; "no problems" otherwise.
+// What the checks find in the text as it is typed.
 void EditorWindow::ShowFindings(const std::vector<std::string>& findings) {
-  QStringList lines;
-  for (const std::string& line : findings) lines << Text(line);
-  findings_->setText(lines.isEmpty() ? tr("Findings: no problems")
-                                     : Text(editor_words::kFindingsLabel) + QLatin1Char('\n') +
-                                           lines.join(QLatin1Char('\n')));
+  findings_->setText(Text(FindingsText(findings)));
   findings_->setAccessibleName(findings_->text());
 }
 

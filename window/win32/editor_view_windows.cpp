@@ -40,6 +40,7 @@ constexpr int kLeastWidth = 560;
 constexpr int kLeastHeight = 360;
 constexpr int kLeastTextColumn = 200;
 constexpr int kApplyWidth = 75;
+constexpr std::size_t kMostFindingLines = 4;  // below "Findings:"; the rest cut
 
 struct ColumnShape {
   EditorColumn column;
@@ -160,6 +161,10 @@ void EditorWindow::OpenPath(const std::string& utf8_path) {
   SetFocus(table_);
 }
 
+bool EditorWindow::OpenReferencePath(const std::string& utf8_path) {
+  return logic_.OpenReferencePath(utf8_path);
+}
+
 void EditorWindow::Activate() {
   if (window_ == nullptr) return;
   if (IsIconic(window_)) ShowWindow(window_, SW_RESTORE);
@@ -222,6 +227,13 @@ void EditorWindow::CreateControls() {
                   kEditorDetailsId);
   details_summary_ =
       make(0, WC_STATICW, L"", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, kEditorDetailsSummaryId);
+  // The reference above the text, only while one is open; the findings below.
+  reference_heading_ =
+      make(0, WC_STATICW, L"", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, kEditorReferenceHeadingId);
+  reference_ = make(WS_EX_CLIENTEDGE, WC_EDITW, L"",
+                    WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY,
+                    kEditorReferenceId);
+  findings_ = make(0, WC_STATICW, L"", SS_LEFT | SS_NOPREFIX, kEditorFindingsId);
   details_apply_ =
       make(0, WC_BUTTONW, Wide(editor_words::kApply).c_str(),
            WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, kEditorDetailsApplyId);
@@ -251,8 +263,9 @@ void EditorWindow::SetFonts() {
   SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi_);
   const HFONT old = font_;
   font_ = CreateFontIndirectW(&metrics.lfMessageFont);
-  for (HWND control : {filter_label_, filter_, table_, details_heading_, details_, details_summary_,
-                       details_apply_, shot_caption_, status_}) {
+  for (HWND control :
+       {filter_label_, filter_, table_, details_heading_, details_, details_summary_,
+        details_apply_, reference_heading_, reference_, findings_, shot_caption_, status_}) {
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
   }
   if (old != nullptr) DeleteObject(old);
@@ -317,23 +330,40 @@ void EditorWindow::Layout() {
   MoveWindow(filter_, filter_left, margin, std::max(right - filter_left, 0), box, TRUE);
   const int top = margin + box + gap;
   const int bottom = client.bottom - status_height - margin;
-  // Below the table, the details pane: its heading, the text in four
-  // lines or more, its bytes and Apply.
+  // Below the table, the details pane: its heading; the reference's heading
+  // and text in three lines, while one is open; the text in four lines or
+  // more; its bytes and Apply; the findings, a line each.
   const int button_height = box;
   const int button_width = Scale(kApplyWidth);
   const int text_height = std::max(4 * line + Scale(8), (bottom - top) / 4);
-  const int details_height = line + gap + text_height + gap + button_height;
+  const int reference_lines = ReferenceLines();
+  const int reference_height =
+      reference_lines == 0 ? 0 : line + gap + reference_lines * line + Scale(8) + gap;
+  const int findings_height = FindingsLines() * line;
+  const int details_height = line + gap + reference_height + text_height + gap + button_height +
+                             (findings_height > 0 ? gap + findings_height : 0);
   const int table_bottom = std::max(bottom - details_height - gap, top);
   const int width = std::max(right - margin, 0);
   MoveWindow(table_, margin, top, width, table_bottom - top, TRUE);
   int y = table_bottom + gap;
   MoveWindow(details_heading_, margin, y, width, line, TRUE);
   y += line + gap;
+  ShowWindow(reference_heading_, reference_lines > 0 ? SW_SHOWNA : SW_HIDE);
+  ShowWindow(reference_, reference_lines > 0 ? SW_SHOWNA : SW_HIDE);
+  if (reference_lines > 0) {
+    MoveWindow(reference_heading_, margin, y, width, line, TRUE);
+    y += line + gap;
+    MoveWindow(reference_, margin, y, width, reference_lines * line + Scale(8), TRUE);
+    y += reference_lines * line + Scale(8) + gap;
+  }
   MoveWindow(details_, margin, y, width, text_height, TRUE);
   y += text_height + gap;
   MoveWindow(details_summary_, margin, y + (button_height - line) / 2,
              std::max(width - button_width - gap, 0), line, TRUE);
   MoveWindow(details_apply_, margin + width - button_width, y, button_width, button_height, TRUE);
+  y += button_height + gap;
+  ShowWindow(findings_, findings_height > 0 ? SW_SHOWNA : SW_HIDE);
+  MoveWindow(findings_, margin, y, width, findings_height, TRUE);
   const int pane_left = right + gap;
   const int caption_height = 3 * line;
   ShowWindow(shot_caption_, pane_shown ? SW_SHOWNA : SW_HIDE);
@@ -959,17 +989,13 @@ void EditorWindow::ShowScreenshot(const std::string& path, const std::string& ca
 void EditorWindow::ShowDetails(const EntryDetails& details) {
   details_row_ = details.row;
   details_text_ = Wide(details.text);
-  // The reference's text follows the entry's heading, where one is open.
-  std::string reference;
-  if (details.reference) {
-    reference = " — " + details.reference_heading + ": " + *details.reference;
-  } else if (!details.reference_heading.empty()) {
-    reference = " — " + details.reference_heading;
-  }
-  const std::wstring heading =
-      Wide(std::string(editor_words::kDetailsLabel) + (details.heading.empty() ? "" : " ") +
-           details.heading + reference);
+  const std::wstring heading = Wide(std::string(editor_words::kDetailsLabel) +
+                                    (details.heading.empty() ? "" : " ") + details.heading);
   SetWindowTextW(details_heading_, heading.c_str());
+  const std::pair<int, int> shape{ReferenceLines(), FindingsLines()};
+  SetWindowTextW(reference_heading_, Wide(details.reference_heading).c_str());
+  SetWindowTextW(reference_, Wide(details.reference.value_or(std::string())).c_str());
+  EnableWindow(reference_, details.reference.has_value() ? TRUE : FALSE);
   showing_details_ = true;
   SetWindowTextW(details_, details_text_.c_str());
   showing_details_ = false;
@@ -977,14 +1003,27 @@ void EditorWindow::ShowDetails(const EntryDetails& details) {
   EnableWindow(details_, details.row.has_value() ? TRUE : FALSE);
   ShowSummary(details.summary, details.findings);
   EnableWindow(details_apply_, FALSE);
+  if (shape != std::pair{ReferenceLines(), FindingsLines()}) Layout();
 }
 
-// The pane's line below the text: its bytes, then what the checks find.
+// The pane's line below the text, its bytes; under it what the checks find.
 void EditorWindow::ShowSummary(const std::string& summary,
                                const std::vector<std::string>& findings) {
-  std::string line = summary;
-  for (const std::string& finding : findings) line += " · " + finding;
-  SetWindowTextW(details_summary_, Wide(line).c_str());
+  SetWindowTextW(details_summary_, Wide(summary).c_str());
+  SetWindowTextW(findings_, Wide(FindingsText(findings)).c_str());
+  // The pane grows or shrinks with the findings, up to a few lines.
+  const int lines = FindingsLines();
+  findings_count_ = findings.size();
+  if (lines != FindingsLines()) Layout();
+}
+
+int EditorWindow::ReferenceLines() const {
+  return reference_ != nullptr && GetWindowTextLengthW(reference_heading_) > 0 ? 3 : 0;
+}
+
+int EditorWindow::FindingsLines() const {
+  if (!details_row_) return 0;
+  return 1 + static_cast<int>(std::min<std::size_t>(findings_count_, kMostFindingLines));
 }
 
 // What the text typed in the details pane would be, as it is typed.

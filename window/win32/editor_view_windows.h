@@ -43,6 +43,9 @@ inline constexpr int kEditorDetailsHeadingId = 208;  // "Details: 5001 · missio
 inline constexpr int kEditorDetailsId = 209;         // the selected entry's whole text
 inline constexpr int kEditorDetailsSummaryId = 210;  // its bytes
 inline constexpr int kEditorDetailsApplyId = 211;
+inline constexpr int kEditorReferenceHeadingId = 212;  // "Reference (textdb_00.def)"
+inline constexpr int kEditorReferenceId = 213;         // the reference's text, read only
+inline constexpr int kEditorFindingsId = 214;          // what the checks find in the text
 
 class EditorWindow final : public EditorView {
  public:
@@ -55,6 +58,9 @@ class EditorWindow final : public EditorView {
   bool Create(int show_command);
   // Opens a database; one with unsaved changes asks first.
   void OpenPath(const std::string& utf8_path);
+  // Opens a database as the reference; false, having said why, when it
+  // cannot be read.
+  bool OpenReferencePath(const std::string& utf8_path);
   // Brings the window to the front.
   void Activate();
   bool IsOpen() const { return window_ != nullptr; }
@@ -83,6 +89,9 @@ class EditorWindow final : public EditorView {
   void ShowStatus(const std::string& text) override;
   void ShowReviewSummary(const std::string& text) override;
   void ShowSummary(const std::string& summary, const std::vector<std::string>& findings);
+  // The reference's and the findings' lines the pane takes at this width.
+  int ReferenceLines() const;
+  int FindingsLines() const;
   void ShowCommands(const EditorCommands& commands) override;
   void ShowScreenshot(const std::string& path, const std::string& caption) override;
   void ShowDetails(const EntryDetails& details) override;
@@ -143,6 +152,10 @@ class EditorWindow final : public EditorView {
   HWND details_ = nullptr;
   HWND details_summary_ = nullptr;
   HWND details_apply_ = nullptr;
+  HWND reference_heading_ = nullptr;
+  HWND reference_ = nullptr;
+  HWND findings_ = nullptr;
+  std::size_t findings_count_ = 0;
   // The details pane's entry and its text as given, and a text to apply.
   std::optional<std::size_t> details_row_;
   std::wstring details_text_;

@@ -57,8 +57,9 @@ class Program {
   Form1Window& main() { return *form1_; }
 
   // Shows the editor, made anew if it was closed, and opens `path` in it
-  // unless it is what the editor holds with changes not yet saved.
-  bool ShowEditor(int show_command, const std::string& path) {
+  // unless it is what the editor holds with changes not yet saved; beside
+  // `reference` where one is given, opened first.
+  bool ShowEditor(int show_command, const std::string& path, const std::string& reference = {}) {
     if (editor_ == nullptr || !editor_->IsOpen()) {
       editor_ = std::make_unique<EditorWindow>();  // a closed one's window is gone
       editor_->SetOnSaved([this](const std::string& saved) {
@@ -73,6 +74,7 @@ class Program {
       editor_->Activate();
       if (editor_->modified() && SameFile(path, editor_->DatabasePath())) return true;
     }
+    if (!reference.empty() && !editor_->OpenReferencePath(reference)) return true;
     if (!path.empty()) editor_->OpenPath(path);
     return true;
   }
@@ -147,7 +149,7 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*comm
 
   Program program;
   if (line.action == Action::kEditor) {
-    if (!program.ShowEditor(show_command, line.file)) {
+    if (!program.ShowEditor(show_command, line.file, line.reference)) {
       SayNotCreated();
       return 1;
     }

@@ -9,6 +9,9 @@
 //                                         id in a dialog: "dialog 300"
 //   names                                 the filter box, the table and the picture,
 //                                         each with the name a screen reader finds
+//   details                               the details pane: its heading, the
+//                                         reference's heading and text (when shown),
+//                                         the text, its summary, the findings
 //   picture                               the screenshot pane's caption, and
 //                                         "shown WxH" or "none"
 //   height filter | width N               the filter box's height, column N's
@@ -234,6 +237,17 @@ int wmain(int argc, wchar_t** argv) {
          {std::pair{"filter", ids::kEditorFilterId}, std::pair{"table", ids::kEditorTableId},
           std::pair{"picture", ids::kEditorShotId}}) {
       Print(std::string(name) + " " + AccessibleName(GetDlgItem(window, id)));
+    }
+  } else if (command == "details") {
+    const auto shown = [&](int id) {
+      const HWND control = GetDlgItem(window, id);
+      return IsWindowVisible(control) != FALSE ? Utf8FromUtf16(TextOf(control))
+                                               : std::string("(hidden)");
+    };
+    for (const int id :
+         {ids::kEditorDetailsHeadingId, ids::kEditorReferenceHeadingId, ids::kEditorReferenceId,
+          ids::kEditorDetailsId, ids::kEditorDetailsSummaryId, ids::kEditorFindingsId}) {
+      Print(shown(id));
     }
   } else if (command == "picture") {
     const HWND picture = GetDlgItem(window, ids::kEditorShotId);

@@ -10,8 +10,10 @@
 # Closing with unsaved changes asks, and Cancel and Discard keep the file as
 # it is. The main window's mission list opens the editor (Shift+F10, "Edit all
 # entries…") and lists the missions again once the editor has saved. At 144
-# dots per inch the window grows with the display. Saves a picture of the
-# editor.
+# dots per inch the window grows with the display. Beside a reference, the
+# reference's text shows above the entry's, Ctrl+B copies it, the checks'
+# findings show as a text is typed, and View ▸ With Problems filters. Saves a
+# picture of the editor.
 # usage: editor_test.sh RUN_UNDER_WINE ORVA_EXE EDITOR_PROBE_EXE MAIN_PROBE_EXE LINUX_ORVA_CLI
 #                       SAMPLE_DATABASE SCREENSHOT.png
 set -euo pipefail
@@ -208,6 +210,68 @@ expect "the main window after the save" "$(main_probe list)" "13 12 Рейд н�
 cmp -s "$db" "$scratch/linux.def" || fail "the editor and orva-cli insert left different bytes"
 main_probe close
 expect "the editor outlives the main window" "$(probe title)" "textdb_00.def – ORVA Editor"
+probe close
+wait_exit
+
+# Beside a reference, the sample with a text of its own for each entry: its
+# text shows above the entry's, Ctrl+B copies it, a text typed in the pane
+# shows what the checks find before it is applied, and View ▸ With Problems
+# keeps the rows the checks find fault with; saved, the bytes are orva-cli's.
+ref="$scratch/textdb_01.def"
+cp "$sample" "$ref"
+while IFS=$'\t' read -r _ id _; do
+  "$linux" set "$ref" "$id" "Text of $id" >/dev/null
+done < <("$linux" entries "$ref")
+cp "$sample" "$db"
+cp "$sample" "$scratch/linux.def"
+start_editor "$db" --reference "$ref"
+editor_keys ctrl+f
+xdotool type --delay 80 5002
+expect_soon "5002 alone" "1 0" probe rows
+expect "the reference above the text" "$(probe details | sed -n 2,3p)" \
+  $'Reference (textdb_01.def)\nText of 5002'
+editor_keys ctrl+b
+expect_soon "Ctrl+B" "5002: reference copied to the text, not saved yet · 1 of 17 entries" probe status
+expect "the text copied" "$(probe details | sed -n 4p)" "Text of 5002"
+long='Escort the convoy over the mountain pass before the morning'
+editor_keys ctrl+f BackSpace BackSpace BackSpace BackSpace
+xdotool type --delay 80 5001
+expect_soon "5001 alone" "1 0" probe rows
+editor_keys Tab Tab
+expect "the details pane's box" "$(probe focus)" "other 209"
+editor_keys ctrl+End shift+ctrl+Home
+xdotool type --delay 60 "$long"
+expect_soon "the finding as typed" "error · too-long: the text has ${#long} characters; a mission's text holds at most 45, as many as the window's input box takes" \
+  eval 'probe details | sed -n 7p'
+editor_keys Return
+expect_soon "the long text applied" "5001: text changed, 22 → ${#long} bytes, not saved yet · 1 of 17 entries" probe status
+# Every row again, then those with problems: each has its count, 5001 among them.
+editor_keys ctrl+f BackSpace BackSpace BackSpace BackSpace
+expect_soon "every row" "17" eval 'probe rows | cut -d" " -f1'
+editor_keys alt+v p
+for _ in $(seq 25); do
+  rows=$(probe rows | cut -d" " -f1)
+  ((rows < 17)) && break
+  sleep 0.2
+done
+((rows > 0 && rows < 17)) || fail "View ▸ With Problems kept $rows of 17 rows"
+problems=""
+for ((row = 0; row < rows; row++)); do
+  cells=$(probe row "$row")
+  [[ -n $(cut -f6 <<<"$cells") ]] || fail "row $row has no problem: $cells"
+  problems+=" $(cut -f2 <<<"$cells")"
+done
+[[ $problems == *" 5001"* ]] || fail "5001, too long, is not among the rows with problems:$problems"
+window_id=$(xdotool search --name ' – ORVA Editor$' | head -1)
+eval "$(xdotool getwindowgeometry --shell "$window_id")"
+# shellcheck disable=SC2153 # set by eval
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "${screenshot%.png}-reference.png" ||
+  fail "no picture of the editor beside a reference"
+editor_keys ctrl+s
+expect_soon "the save beside a reference" "textdb_00.def – ORVA Editor" probe title
+"$linux" set "$scratch/linux.def" 5002 'Text of 5002' >/dev/null
+"$linux" set "$scratch/linux.def" 5001 "$long" >/dev/null
+cmp -s "$db" "$scratch/linux.def" || fail "beside a reference, the editor and orva-cli left different bytes"
 probe close
 wait_exit
 
