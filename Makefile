@@ -341,6 +341,7 @@ package-windows: windows
 screenshot-windows: test-windows
 	cp $(WINDOWS_DIR)/window-windows.png docs/window-windows.png
 	cp $(WINDOWS_DIR)/editor-windows.png docs/editor-windows.png
+	cp $(WINDOWS_DIR)/editor-windows-reference.png docs/editor-windows-reference.png
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(WINDOWS_DIR)
