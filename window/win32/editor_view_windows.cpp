@@ -987,12 +987,12 @@ void EditorWindow::ShowScreenshot(const std::string& path, const std::string& ca
 }
 
 void EditorWindow::ShowDetails(const EntryDetails& details) {
+  const std::pair<int, int> shape{ReferenceLines(), FindingsLines()};
   details_row_ = details.row;
   details_text_ = Wide(details.text);
   const std::wstring heading = Wide(std::string(editor_words::kDetailsLabel) +
                                     (details.heading.empty() ? "" : " ") + details.heading);
   SetWindowTextW(details_heading_, heading.c_str());
-  const std::pair<int, int> shape{ReferenceLines(), FindingsLines()};
   SetWindowTextW(reference_heading_, Wide(details.reference_heading).c_str());
   SetWindowTextW(reference_, Wide(details.reference.value_or(std::string())).c_str());
   EnableWindow(reference_, details.reference.has_value() ? TRUE : FALSE);
