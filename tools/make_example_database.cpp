@@ -1,11 +1,11 @@
 // Writes the sample database examples/textdb_00.def, made entirely here:
 //   make-example-database examples/textdb_00.def
-#include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <string_view>
 
 #include "cli/main_guard.h"
+#include "storage/durable_file.h"
+#include "storage/path_text.h"
 #include "tests/support/database_builder.h"
 
 namespace {
@@ -34,12 +34,18 @@ int WriteExample(const char* output) {
                          .Entry(7001, "Credits: ORVA sample")
                          .Entry(3, "Версия 1")
                          .Build();
-  std::ofstream out(output, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  if (!out.flush()) {
-    std::perror(output);
+  // Crash-safe like every file ORVA writes: an old sample stays whole until
+  // the new one is.
+  const orva::Result<orva::WrittenFile> written =
+      orva::WriteFileDurably(orva::PathFromUtf8(output),
+                             [&](orva::FileWriter& writer) { return writer.Write(bytes); }, {});
+  if (!written.ok()) {
+    std::cerr << "make-example-database: " << written.status().message() << '\n';
     return 1;
+  }
+  if (!written->warning.empty()) {
+    std::cerr << "make-example-database: " << output << " is written, but " << written->warning
+              << '\n';
   }
   return 0;
 }
