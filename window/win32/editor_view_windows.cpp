@@ -26,7 +26,6 @@ namespace {
 using Microsoft::WRL::ComPtr;
 
 // The program's icon, as orva.rc names it.
-constexpr int kIconResource = 1;
 // A task dialog's own buttons are numbered from here, the question's first.
 constexpr int kFirstAnswer = 1000;
 
@@ -103,30 +102,14 @@ EditorWindow::~EditorWindow() {
   on_closed_ = nullptr;
   if (window_ != nullptr) DestroyWindow(window_);
   if (font_ != nullptr) DeleteObject(font_);
-  for (HICON icon : {big_icon_, small_icon_}) {
-    if (icon != nullptr) DestroyIcon(icon);
-  }
   if (shot_bitmap_ != nullptr) DeleteObject(shot_bitmap_);
   if (accelerators_ != nullptr) DestroyAcceleratorTable(accelerators_);
 }
 
 bool EditorWindow::Create(int show_command) {
-  const HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW window_class{};
-  window_class.cbSize = sizeof window_class;
-  window_class.lpfnWndProc = &EditorWindow::Procedure;
-  window_class.hInstance = instance;
-  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  window_class.lpszClassName = kEditorWindowClass;
-  window_class.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
-  // A window opened again, from the main window, finds its class made.
-  if (RegisterClassExW(&window_class) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-    return false;
-  }
-  window_ = CreateWindowExW(0, kEditorWindowClass, Wide(editor_words::kProgram).c_str(),
-                            WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
-                            CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
+  window_ = CreateTopWindow(kEditorWindowClass, &EditorWindow::Procedure,
+                            Wide(editor_words::kProgram), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                            reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), this);
   if (window_ == nullptr) return false;
   dpi_ = GetDpiForWindow(window_);
   CreateMenuBar();
@@ -271,21 +254,7 @@ void EditorWindow::SetFonts() {
   if (old != nullptr) DeleteObject(old);
 }
 
-void EditorWindow::SetIcons() {
-  const HINSTANCE instance = GetModuleHandleW(nullptr);
-  const auto load = [&](int size) {
-    return static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON, size, size, 0));
-  };
-  const std::array old{big_icon_, small_icon_};
-  big_icon_ = load(GetSystemMetricsForDpi(SM_CXICON, dpi_));
-  small_icon_ = load(GetSystemMetricsForDpi(SM_CXSMICON, dpi_));
-  SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon_));
-  SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_));
-  for (HICON icon : old) {
-    if (icon != nullptr) DestroyIcon(icon);
-  }
-}
+void EditorWindow::SetIcons() { icons_.Set(window_, dpi_); }
 
 // The filter box across the top, the table below it, the screenshot's pane
 // on the right and the status bar at the bottom; the Text column takes what

@@ -27,6 +27,7 @@
 
 #include "window/editor_logic.h"
 #include "window/win32/editor_menus_windows.h"
+#include "window/win32/top_window_windows.h"
 
 namespace orva::win32 {
 
@@ -139,8 +140,7 @@ class EditorWindow final : public EditorView {
   HACCEL accelerators_ = nullptr;
   UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
   HFONT font_ = nullptr;
-  HICON big_icon_ = nullptr;
-  HICON small_icon_ = nullptr;
+  WindowIcons icons_;
   HWND filter_label_ = nullptr;
   HWND filter_ = nullptr;
   HWND table_ = nullptr;

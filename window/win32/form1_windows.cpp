@@ -110,28 +110,15 @@ Form1Window::~Form1Window() {
   for (HFONT font : {small_font_, large_font_}) {
     if (font != nullptr) DeleteObject(font);
   }
-  for (HICON icon : {big_icon_, small_icon_, panel_icon_}) {
-    if (icon != nullptr) DestroyIcon(icon);
-  }
+  if (panel_icon_ != nullptr) DestroyIcon(panel_icon_);
   if (accelerators_ != nullptr) DestroyAcceleratorTable(accelerators_);
 }
 
 bool Form1Window::Create(int show_command) {
-  const HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW window_class{};
-  window_class.cbSize = sizeof window_class;
-  window_class.lpfnWndProc = &Form1Window::Procedure;
-  window_class.hInstance = instance;
-  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  window_class.lpszClassName = kWindowClass;
-  window_class.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
-  if (RegisterClassExW(&window_class) == 0) return false;
-
   // A fixed size: no maximize button and no sizing border.
   constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-  const std::wstring title = Wide(layout::NameAndVersion());
-  window_ = CreateWindowExW(0, kWindowClass, title.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                            CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
+  window_ = CreateTopWindow(kWindowClass, &Form1Window::Procedure, Wide(layout::NameAndVersion()),
+                            kStyle, nullptr, this);
   if (window_ == nullptr) return false;
   dpi_ = GetDpiForWindow(window_);
   CreateMenuBar();
@@ -273,23 +260,13 @@ void Form1Window::SetFonts() {
 // The window's icons at the sizes this monitor wants, and the help panel's
 // picture at its 480 twips.
 void Form1Window::SetIcons() {
-  const HINSTANCE instance = GetModuleHandleW(nullptr);
-  const auto load = [&](int size) {
-    return static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON, size, size, 0));
-  };
-  // The old icons go once the window and the panel show the new ones.
-  const std::array old{big_icon_, small_icon_, panel_icon_};
-  big_icon_ = load(GetSystemMetricsForDpi(SM_CXICON, dpi_));
-  small_icon_ = load(GetSystemMetricsForDpi(SM_CXSMICON, dpi_));
-  SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon_));
-  SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_));
+  icons_.Set(window_, dpi_);
   if (const Control* image = layout::FindControl("Image1")) {
-    panel_icon_ = load(layout::TwipsToPixels(image->twips.width, static_cast<int>(dpi_)));
+    // The old icon goes once the panel shows the new one.
+    const HICON old = std::exchange(panel_icon_, LoadProgramIcon(layout::TwipsToPixels(
+                                                     image->twips.width, static_cast<int>(dpi_))));
     SendMessageW(Hwnd(image->name), STM_SETICON, reinterpret_cast<WPARAM>(panel_icon_), 0);
-  }
-  for (HICON icon : old) {
-    if (icon != nullptr) DestroyIcon(icon);
+    if (old != nullptr) DestroyIcon(old);
   }
 }
 

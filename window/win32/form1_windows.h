@@ -21,6 +21,7 @@
 #include "window/form1_layout.h"
 #include "window/form1_logic.h"
 #include "window/mission_database.h"
+#include "window/win32/top_window_windows.h"
 
 namespace orva::win32 {
 
@@ -36,8 +37,6 @@ inline constexpr int kHelpCommand =
     kFirstMenuCommand + static_cast<int>(layout::MenuCommand::kHelp);
 // The mission list's context menu.
 inline constexpr int kEditAllCommand = 40003;
-// The program's icon resource (resources/orva.ico).
-inline constexpr int kIconResource = 1;
 
 class Form1Window final : public Form1View {
  public:
@@ -118,8 +117,7 @@ class Form1Window final : public Form1View {
   std::map<COLORREF, HBRUSH> brushes_;
   HFONT small_font_ = nullptr;
   HFONT large_font_ = nullptr;
-  HICON big_icon_ = nullptr;
-  HICON small_icon_ = nullptr;
+  WindowIcons icons_;
   HICON panel_icon_ = nullptr;
   HWND focus_before_help_ = nullptr;
   HWND focus_on_return_ = nullptr;

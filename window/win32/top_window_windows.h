@@ -1,0 +1,44 @@
+// What orva.exe's two windows share as top-level windows: a class of their
+// own, registered once however often the window is made again, and the
+// program's icon at the monitor's dots per inch.
+#pragma once
+
+// clang-format off: windows.h comes first, the other Windows headers need what it declares.
+#include <windows.h>
+// clang-format on
+
+#include <string>
+
+namespace orva::win32 {
+
+// The program's icon resource (resources/orva.ico).
+inline constexpr int kIconResource = 1;
+
+// Registers `class_name` for `procedure` (a class made before is taken as
+// it is) and makes a top-level window of it, `self` its creation parameter;
+// null when Windows refuses.
+HWND CreateTopWindow(const wchar_t* class_name, WNDPROC procedure, const std::wstring& title,
+                     DWORD style, HBRUSH background, void* self);
+
+// The program's icon, `size` pixels square; the caller destroys it.
+HICON LoadProgramIcon(int size);
+
+// The window's big and small icons, at its monitor's dots per inch.
+class WindowIcons {
+ public:
+  WindowIcons() = default;
+  ~WindowIcons() { Destroy(); }
+  WindowIcons(const WindowIcons&) = delete;
+  WindowIcons& operator=(const WindowIcons&) = delete;
+
+  // Gives `window` the icons for `dpi`; the old ones go once replaced.
+  void Set(HWND window, UINT dpi);
+
+ private:
+  void Destroy();
+
+  HICON big_ = nullptr;
+  HICON small_ = nullptr;
+};
+
+}  // namespace orva::win32
