@@ -64,13 +64,32 @@ std::optional<char32_t> NextUtf8(std::string_view s, std::size_t& pos) {
   return c;
 }
 
+// The upper half the other way round: each character with its byte, by
+// character, for a binary search.
+struct ByCharacter {
+  char16_t character;
+  std::uint8_t byte;
+};
+constexpr std::array<ByCharacter, 128> kByCharacter = [] {
+  std::array<ByCharacter, 128> table{};
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    table[i] = {kUpperHalf[i], static_cast<std::uint8_t>(0x80 + i)};
+  }
+  std::sort(table.begin(), table.end(),
+            [](const ByCharacter& a, const ByCharacter& b) { return a.character < b.character; });
+  return table;
+}();
+
 std::optional<std::byte> ToWindows1251(char32_t c) {
   if (c < 0x80) return static_cast<std::byte>(c);
-  if (c == kReplacement) return std::nullopt;  // stands for the unassigned 0x98 only
-  for (std::size_t i = 0; i < kUpperHalf.size(); ++i) {
-    if (kUpperHalf[i] == c) return static_cast<std::byte>(0x80 + i);
-  }
-  return std::nullopt;
+  // А ... я, most of a Russian text, lie in one run at 0xC0 ... 0xFF.
+  if (c >= 0x0410 && c <= 0x044F) return static_cast<std::byte>(0xC0 + (c - 0x0410));
+  if (c == kReplacement || c > 0xFFFF) return std::nullopt;  // U+FFFD stands for 0x98 only
+  const auto* found = std::lower_bound(
+      kByCharacter.begin(), kByCharacter.end(), c,
+      [](const ByCharacter& entry, char32_t wanted) { return entry.character < wanted; });
+  if (found == kByCharacter.end() || found->character != c) return std::nullopt;
+  return static_cast<std::byte>(found->byte);
 }
 
 // The character quoted as it was typed (its own UTF-8 bytes), then its code.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,34 @@ TEST(CodePage, EveryByteDecodesAsTheSystemConverterDoes) {
       EXPECT_EQ(ours, expected) << "byte " << b;
     }
   }
+}
+
+// Every character of the Basic Multilingual Plane and a few past it: the
+// byte the system's converter makes of it, or none where it makes none.
+TEST(CodePage, EveryCharacterEncodesAsTheSystemConverterDoes) {
+  iconv_t cd = iconv_open("WINDOWS-1251", "UTF-32LE");
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): iconv_open's own failure value
+  ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+  for (char32_t c = 1; c <= 0x10100; ++c) {
+    if (c >= 0xD800 && c <= 0xDFFF) continue;  // no character
+    char in[4];
+    for (int i = 0; i < 4; ++i) in[i] = static_cast<char>(c >> (8 * i) & 0xFF);
+    char out[8];
+    char* in_ptr = in;
+    char* out_ptr = out;
+    std::size_t in_left = sizeof in, out_left = sizeof out;
+    const bool mapped =
+        iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left) != static_cast<std::size_t>(-1) &&
+        out_left == sizeof out - 1;
+    const std::optional<std::byte> ours = Windows1251Byte(c);
+    if (mapped) {
+      EXPECT_EQ(ours, std::byte{static_cast<unsigned char>(out[0])}) << "U+" << std::hex << +c;
+    } else {
+      EXPECT_EQ(ours, std::nullopt) << "U+" << std::hex << +c;
+    }
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  }
+  iconv_close(cd);
 }
 
 TEST(CodePage, RefusesWhatItCannotRepresentAndNamesIt) {
