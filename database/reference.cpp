@@ -11,6 +11,7 @@
 #include "database/read_limits.h"
 #include "storage/no_memory.h"
 #include "storage/quote.h"
+#include "storage/whole_file.h"
 
 namespace orva {
 namespace {
@@ -63,8 +64,18 @@ EntryJoin JoinById(std::span<const std::int32_t> ids, std::span<const std::int32
   return join;
 }
 
-Result<ReferenceDatabase> ReferenceDatabase::FromBytes(std::vector<std::byte> bytes) {
+Result<ReferenceDatabase> ReferenceDatabase::FromBytes(std::span<const std::byte> bytes) {
   return OrNoMemory("read the reference", [&]() -> Result<ReferenceDatabase> {
+    auto kept = std::make_unique_for_overwrite<std::byte[]>(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), kept.get());
+    return Index(std::move(kept), bytes.size());
+  });
+}
+
+Result<ReferenceDatabase> ReferenceDatabase::Index(std::unique_ptr<std::byte[]> kept,
+                                                   std::size_t size) {
+  return OrNoMemory("read the reference", [&]() -> Result<ReferenceDatabase> {
+    const std::span<const std::byte> bytes(kept.get(), size);
     if (const std::vector<LayoutProblem> problems = CheckTextLayout(bytes); !problems.empty()) {
       std::string why = "the reference is not well-formed: ";
       for (std::size_t i = 0; i < problems.size() && i < 3; ++i) {
@@ -91,16 +102,16 @@ Result<ReferenceDatabase> ReferenceDatabase::FromBytes(std::vector<std::byte> by
       reference.places_.push_back({static_cast<std::uint32_t>(offset),
                                    static_cast<std::uint32_t>(nul - (bytes.data() + offset))});
     }
-    reference.bytes_ = std::move(bytes);
+    reference.bytes_ = std::move(kept);
     return reference;
   });
 }
 
 Result<ReferenceDatabase> ReferenceDatabase::Open(const std::filesystem::path& path,
                                                   FileSystem& fs) {
-  Result<std::vector<std::byte>> bytes = ReadWholeFile(path, kDatabaseReadLimit, fs);
-  if (!bytes.ok()) return bytes.status();
-  Result<ReferenceDatabase> reference = FromBytes(std::move(bytes).value());
+  Result<WholeFile> file = ReadWholeFileToKeep(path, kDatabaseReadLimit, fs);
+  if (!file.ok()) return file.status();
+  Result<ReferenceDatabase> reference = Index(std::move(file->bytes), file->size);
   if (!reference.ok()) return reference.status().Within(DescribePath(path) + ": ");
   return reference;
 }

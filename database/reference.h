@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -46,15 +47,15 @@ class ReferenceDatabase {
   // ReadEntryTexts does, one that is not well-formed, and one past 4 GiB.
   static Result<ReferenceDatabase> Open(const std::filesystem::path& path,
                                         FileSystem& fs = DefaultFileSystem());
-  // The same for bytes in memory.
-  static Result<ReferenceDatabase> FromBytes(std::vector<std::byte> bytes);
+  // The same for bytes in memory, which it copies.
+  static Result<ReferenceDatabase> FromBytes(std::span<const std::byte> bytes);
 
   std::size_t size() const { return ids_.size(); }
   std::span<const std::int32_t> ids() const { return ids_; }
   // Entry i (from 0, in table order; its table slot is i + 1): its text as
   // stored, without the NUL.
   std::span<const std::byte> text(std::size_t i) const {
-    return std::span(bytes_).subspan(places_[i].offset, places_[i].length);
+    return {bytes_.get() + places_[i].offset, places_[i].length};
   }
 
  private:
@@ -62,7 +63,9 @@ class ReferenceDatabase {
     std::uint32_t offset = 0;
     std::uint32_t length = 0;
   };
-  std::vector<std::byte> bytes_;
+  static Result<ReferenceDatabase> Index(std::unique_ptr<std::byte[]> bytes, std::size_t size);
+
+  std::unique_ptr<std::byte[]> bytes_;
   std::vector<std::int32_t> ids_;
   std::vector<Place> places_;
 };

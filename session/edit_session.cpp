@@ -1,10 +1,5 @@
 #include "session/edit_session.h"
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -23,18 +18,13 @@
 #include "storage/durable_file.h"
 #include "storage/no_memory.h"
 #include "storage/quote.h"
+#include "storage/whole_file.h"
 
 namespace orva {
 namespace {
 
 // The entries a replacement reads at a time, as the planner takes them.
 constexpr std::size_t kReplaceBatch = 4096;
-
-// The same file, of the same size and times.
-bool SameState(const FileInfo& now, const FileInfo& then) {
-  return now.SameFile(then) && now.size == then.size && now.modified_ns == then.modified_ns &&
-         now.changed_ns == then.changed_ns;
-}
 
 std::string Plural(std::size_t n, std::string_view one) {
   return std::to_string(n) + " " + std::string(one) + (n == 1 ? "" : "s");
@@ -75,26 +65,6 @@ std::pair<std::vector<Run>, std::vector<Run>> SplitRuns(std::span<const Run> run
 std::vector<Run> Concatenated(std::vector<Run> first, std::span<const Run> second) {
   first.insert(first.end(), second.begin(), second.end());
   return first;
-}
-
-// Memory for a whole file's bytes, which the read fills: not cleared first
-// and, on Linux, asked for in large pages where the system gives them on
-// request, so that reading 64 MiB faults in some 32 pages rather than 16,384
-// (each first touch of a page costs the kernel a fault, most of the read's
-// time). The advice changes nothing else, and is dropped where refused.
-std::unique_ptr<std::byte[]> BufferFor(std::size_t size) {
-  auto bytes = std::make_unique_for_overwrite<std::byte[]>(size);
-#if defined(__linux__)
-  const long page = sysconf(_SC_PAGESIZE);
-  if (page > 0) {
-    const auto mask = ~(static_cast<std::uintptr_t>(page) - 1);
-    const auto at = reinterpret_cast<std::uintptr_t>(bytes.get());
-    const std::uintptr_t start = (at + static_cast<std::uintptr_t>(page) - 1) & mask;
-    const std::uintptr_t end = (at + size) & mask;
-    if (end > start) (void)madvise(bytes.get() + (start - at), end - start, MADV_HUGEPAGE);
-  }
-#endif
-  return bytes;
 }
 
 }  // namespace
@@ -284,27 +254,14 @@ EditSession::~EditSession() = default;
 Result<EditSession> EditSession::Open(const std::filesystem::path& path, FileSystem& fs) {
   const auto doing = [&] { return "open " + DescribePath(path); };
   return OrNoMemory(doing, [&]() -> Result<EditSession> {
-    Result<RegularFile> file = OpenRegularFile(path, OpenMode::kRead, fs);
+    Result<WholeFile> file = ReadWholeFileToKeep(path, kDatabaseReadLimit, fs);
     if (!file.ok()) return file.status();
-    if (Status s = CheckReadLimit(file->info, path, kDatabaseReadLimit); !s.ok()) return s;
-    const auto size = static_cast<std::size_t>(file->info.size);
-    std::unique_ptr<std::byte[]> bytes = BufferFor(size);
-    if (Status s = ReadAllOf(fs, file->file.fd(), path, std::span(bytes.get(), size)); !s.ok()) {
-      return s;
-    }
-    Result<FileInfo> after = fs.Info(file->file.fd());
-    if (!after.ok()) return after.status();
-    if (!SameState(*after, file->info)) {
-      return Status::Busy(DescribePath(path) +
-                          " changed while it was read; try again when no other program is "
-                          "writing it");
-    }
-    (void)file->file.Close();  // it was only read
-    Result<EntryDocument> read = EntryDocument::Read(std::move(bytes), size);
+    const FileInfo info = file->info;
+    Result<EntryDocument> read = EntryDocument::Read(std::move(file->bytes), file->size);
     if (!read.ok()) return read.status().Within(DescribePath(path) + ": ");
     auto document = std::make_unique<Document>();
     document->entries = std::move(read).value();
-    return EditSession(fs, path, file->info, std::move(document));
+    return EditSession(fs, path, info, std::move(document));
   });
 }
 
