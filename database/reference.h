@@ -63,7 +63,7 @@ class ReferenceDatabase {
     std::uint32_t offset = 0;
     std::uint32_t length = 0;
   };
-  static Result<ReferenceDatabase> Index(std::unique_ptr<std::byte[]> bytes, std::size_t size);
+  static Result<ReferenceDatabase> Index(std::unique_ptr<std::byte[]> kept, std::size_t size);
 
   std::unique_ptr<std::byte[]> bytes_;
   std::vector<std::int32_t> ids_;
