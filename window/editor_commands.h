@@ -58,6 +58,7 @@ enum class EditorCommand {
   kOnlyHere,
   kWithProblems,
   kOnlyInReference,
+  kStopChecking,
   kScreenshotFolder,
   kKeys,
   kAbout,
@@ -77,6 +78,7 @@ enum class EnabledWhen {
   kComparing,  // a comparison is shown
   kReference,  // a reference is open
   kCopyable,   // a row of its own is selected and the reference has its partner
+  kChecking,   // the review's pass over every entry runs
 };
 
 // What the commands can do now, as EditorLogic::Commands finds it.
@@ -95,10 +97,11 @@ struct EditorCommands {
   bool has_reference = false;
   bool can_copy_reference = false;
   ReviewFilter review_filter = ReviewFilter::kAll;
+  bool checking = false;  // the review's pass runs (EditorLogic::reviewing)
 };
 
 // A shortcut: "Ctrl+Shift+S", "F2", "Ins". `key` is a letter A-Z, F1-F12,
-// "Ins" or "Del", as both Qt (QKeySequence::PortableText) and the menus of
+// "Ins", "Del" or "Esc", as both Qt (QKeySequence::PortableText) and the menus of
 // Windows write it.
 struct Shortcut {
   bool ctrl = false;
