@@ -267,8 +267,9 @@ TEST(EditorReview, APassInStepsAmongChangesEndsAsCheckingAfresh) {
         if (!edit.ok()) continue;
         review.Follow(*edit, session);
       }
-      ExpectCheckedAsAfresh(review, session, random.reference(),
-                            name + ", step " + std::to_string(step) + " " + what);
+      std::string where = name;
+      where += ", step " + std::to_string(step) + " " + what;
+      ExpectCheckedAsAfresh(review, session, random.reference(), where);
       if (HasFatalFailure()) return;
     }
     // The rest, in steps: each checks at least one slot until none is left.
