@@ -83,6 +83,8 @@ const std::vector<CommandInfo>& Table() {
        {}},
       {C::kStopChecking, "stopChecking", "Stop &Checking", {Key("Esc")}, M::kView, {}, 1, E::kChecking, false, false, false,
        "Stop checking the entries; those not checked yet show so"},
+      {C::kContinueChecking, "continueChecking", "Co&ntinue Checking", {}, M::kView, {}, 1, E::kStopped, false, false, false,
+       {}},
       {C::kScreenshotFolder, "screenshotFolder", "Screenshots &Folder…", {}, M::kView, {}, 2, E::kAlways, false, false, false,
        {}},
       {C::kKeys, "keys", "&Keys", {Key("F1")}, M::kHelp, {}, 0, E::kAlways, false, false, false,
@@ -154,6 +156,8 @@ bool IsEnabled(EditorCommand command, const EditorCommands& state) {
       return state.can_copy_reference;
     case E::kChecking:
       return state.checking;
+    case E::kStopped:
+      return state.stopped;
   }
   return false;
 }

@@ -59,6 +59,7 @@ enum class EditorCommand {
   kWithProblems,
   kOnlyInReference,
   kStopChecking,
+  kContinueChecking,
   kScreenshotFolder,
   kKeys,
   kAbout,
@@ -79,6 +80,7 @@ enum class EnabledWhen {
   kReference,  // a reference is open
   kCopyable,   // a row of its own is selected and the reference has its partner
   kChecking,   // the review's pass over every entry runs
+  kStopped,    // it was stopped with entries not checked
 };
 
 // What the commands can do now, as EditorLogic::Commands finds it.
@@ -98,6 +100,7 @@ struct EditorCommands {
   bool can_copy_reference = false;
   ReviewFilter review_filter = ReviewFilter::kAll;
   bool checking = false;  // the review's pass runs (EditorLogic::reviewing)
+  bool stopped = false;   // it was stopped, some entries not checked
 };
 
 // A shortcut: "Ctrl+Shift+S", "F2", "Ins". `key` is a letter A-Z, F1-F12,

@@ -1233,7 +1233,16 @@ void EditorLogic::StopReview() {
   ShowStatusLine("Checking stopped: " + Grouped(review_.checked()) + " of " +
                  Plural(review_.total(), "entry", "entries") + " checked; the other " +
                  Grouped(unchecked) +
-                 " show \"not checked\", and Untranslated and With Problems leave them out");
+                 " show \"not checked\", and Untranslated and With Problems leave them out "
+                 "(View ▸ Continue Checking checks them)");
+  view_.ShowReviewSummary(ReviewText());
+  view_.ShowCommands(Commands());
+}
+
+void EditorLogic::ContinueStoppedReview() {
+  if (!state_ || reviewing_ || review_.complete()) return;
+  reviewing_ = true;
+  ShowStatusLine({});
   view_.ShowReviewSummary(ReviewText());
   view_.ShowCommands(Commands());
 }
@@ -1572,6 +1581,9 @@ void EditorLogic::Run(EditorCommand command) {
     case EditorCommand::kStopChecking:
       StopReview();
       break;
+    case EditorCommand::kContinueChecking:
+      ContinueStoppedReview();
+      break;
     case EditorCommand::kKeys:
       ShowKeys();
       break;
@@ -1634,6 +1646,7 @@ EditorCommands EditorLogic::Commands() const {
   c.has_reference = review_.has_reference();
   c.review_filter = review_filter_;
   c.checking = reviewing_;
+  c.stopped = !reviewing_ && !review_.complete();
   c.can_copy_reference = c.can_edit && review_.ReferenceText(state_->selected->index).has_value();
   return c;
 }

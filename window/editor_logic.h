@@ -290,6 +290,9 @@ class EditorLogic {
   // Stop Checking (Esc): the pass ends where it is; the status line says
   // how many entries were checked and how many were not.
   void StopReview();
+  // Continue Checking: a pass stopped goes on where it was, the entries
+  // checked meanwhile skipped.
+  void ContinueStoppedReview();
   // Whether a pass runs: a view keeps calling ContinueReview while it does.
   bool reviewing() const { return reviewing_; }
   static constexpr std::chrono::milliseconds kReviewSlice{20};

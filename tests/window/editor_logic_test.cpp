@@ -1192,6 +1192,18 @@ TEST_F(EditorLogicTest, AStoppedPassNeverShowsAnEntryNotCheckedAsClean) {
   EXPECT_TRUE(logic_.Row(last).checked);
   EXPECT_EQ(logic_.Row(last).problems, 1u);
 
+  // Continued, the pass checks the rest and ends; Continue Checking is
+  // there only while a pass is stopped short.
+  EXPECT_TRUE(IsEnabled(EditorCommand::kContinueChecking, view_.commands));
+  logic_.Run(EditorCommand::kContinueChecking);
+  EXPECT_TRUE(logic_.reviewing());
+  EXPECT_TRUE(IsEnabled(EditorCommand::kStopChecking, view_.commands));
+  EXPECT_FALSE(IsEnabled(EditorCommand::kContinueChecking, view_.commands));
+  Idle();
+  EXPECT_TRUE(logic_.review().complete());
+  EXPECT_FALSE(IsEnabled(EditorCommand::kContinueChecking, view_.commands));
+  EXPECT_EQ(logic_.review().warnings(), with_problems + 1);
+
   // Checked again from the start, under the filter, the pass keeps the rows
   // a filter chosen afresh keeps, and ends with the whole review.
   logic_.Run(EditorCommand::kWithProblems);
