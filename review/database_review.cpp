@@ -1,6 +1,7 @@
 #include "review/database_review.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <new>
 
 #include "database/format.h"
@@ -20,19 +21,34 @@ bool IsTranslated(const CheckedEntry& entry) {
 }
 
 std::vector<std::uint32_t> IdCounts(std::span<const std::int32_t> ids) {
-  std::vector<std::uint32_t> order(ids.size());
-  for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
-  std::sort(order.begin(), order.end(),
-            [&](std::uint32_t a, std::uint32_t b) { return ids[a] < ids[b]; });
   std::vector<std::uint32_t> counts(ids.size(), 1);
-  for (std::size_t from = 0; from < order.size();) {
-    std::size_t to = from + 1;
-    while (to < order.size() && ids[order[to]] == ids[order[from]]) ++to;
-    for (std::size_t i = from; to - from > 1 && i < to; ++i) {
-      counts[order[i]] = static_cast<std::uint32_t>(to - from);
+  // Each run of equal ids, as id_at gives them in order, gives its length
+  // to the entries index_at names.
+  const auto count_runs = [&](const auto& id_at, const auto& index_at) {
+    for (std::size_t from = 0; from < ids.size();) {
+      std::size_t to = from + 1;
+      while (to < ids.size() && id_at(to) == id_at(from)) ++to;
+      for (std::size_t i = from; to - from > 1 && i < to; ++i) {
+        counts[index_at(i)] = static_cast<std::uint32_t>(to - from);
+      }
+      from = to;
     }
-    from = to;
+  };
+  // A game's table keeps its ids rising, mostly: equal ids are neighbours.
+  if (std::is_sorted(ids.begin(), ids.end())) {
+    count_runs([&](std::size_t i) { return ids[i]; }, [](std::size_t i) { return i; });
+    return counts;
   }
+  // Otherwise sorted by id, each with its index in the same word, which
+  // sorts several times faster than indexes compared through the ids.
+  std::vector<std::uint64_t> keyed(ids.size());
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    const std::uint32_t biased = static_cast<std::uint32_t>(ids[i]) ^ 0x80000000u;
+    keyed[i] = (std::uint64_t{biased} << 32) | static_cast<std::uint32_t>(i);
+  }
+  std::sort(keyed.begin(), keyed.end());
+  count_runs([&](std::size_t i) { return keyed[i] >> 32; },
+             [&](std::size_t i) { return static_cast<std::size_t>(keyed[i] & 0xFFFFFFFFu); });
   return counts;
 }
 

@@ -81,6 +81,10 @@ const std::vector<CommandInfo>& Table() {
        {}},
       {C::kOnlyInReference, "onlyInReference", "Only in the &Reference…", {}, M::kView, {}, 1, E::kReference, false, false, false,
        {}},
+      {C::kStopChecking, "stopChecking", "Stop &Checking", {Key("Esc")}, M::kView, {}, 1, E::kChecking, false, false, false,
+       "Stop checking the entries; those not checked yet show so"},
+      {C::kContinueChecking, "continueChecking", "Co&ntinue Checking", {}, M::kView, {}, 1, E::kStopped, false, false, false,
+       {}},
       {C::kScreenshotFolder, "screenshotFolder", "Screenshots &Folder…", {}, M::kView, {}, 2, E::kAlways, false, false, false,
        {}},
       {C::kKeys, "keys", "&Keys", {Key("F1")}, M::kHelp, {}, 0, E::kAlways, false, false, false,
@@ -150,6 +154,10 @@ bool IsEnabled(EditorCommand command, const EditorCommands& state) {
       return state.has_reference;
     case E::kCopyable:
       return state.can_copy_reference;
+    case E::kChecking:
+      return state.checking;
+    case E::kStopped:
+      return state.stopped;
   }
   return false;
 }

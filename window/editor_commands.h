@@ -58,6 +58,8 @@ enum class EditorCommand {
   kOnlyHere,
   kWithProblems,
   kOnlyInReference,
+  kStopChecking,
+  kContinueChecking,
   kScreenshotFolder,
   kKeys,
   kAbout,
@@ -77,6 +79,8 @@ enum class EnabledWhen {
   kComparing,  // a comparison is shown
   kReference,  // a reference is open
   kCopyable,   // a row of its own is selected and the reference has its partner
+  kChecking,   // the review's pass over every entry runs
+  kStopped,    // it was stopped with entries not checked
 };
 
 // What the commands can do now, as EditorLogic::Commands finds it.
@@ -95,10 +99,12 @@ struct EditorCommands {
   bool has_reference = false;
   bool can_copy_reference = false;
   ReviewFilter review_filter = ReviewFilter::kAll;
+  bool checking = false;  // the review's pass runs (EditorLogic::reviewing)
+  bool stopped = false;   // it was stopped, some entries not checked
 };
 
 // A shortcut: "Ctrl+Shift+S", "F2", "Ins". `key` is a letter A-Z, F1-F12,
-// "Ins" or "Del", as both Qt (QKeySequence::PortableText) and the menus of
+// "Ins", "Del" or "Esc", as both Qt (QKeySequence::PortableText) and the menus of
 // Windows write it.
 struct Shortcut {
   bool ctrl = false;

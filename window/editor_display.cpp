@@ -102,6 +102,7 @@ std::string CellText(const EditorRow& row, EditorColumn column) {
     case EditorColumn::kBytes:
       return std::to_string(row.bytes);
     case EditorColumn::kProblems:  // "2 · too long"
+      if (!row.checked) return "not checked";
       return row.problems == 0 ? std::string() : std::to_string(row.problems) + " · " + row.worst;
     case EditorColumn::kReference:
       return row.reference.value_or(std::string());
@@ -118,6 +119,7 @@ std::string CellReading(const EditorRow& row, EditorColumn column) {
     return column == EditorColumn::kText || column == EditorColumn::kReference ? "empty" : "none";
   }
   if (column == EditorColumn::kProblems) {
+    if (!row.checked) return "not checked yet";
     return std::to_string(row.problems) + (row.problems == 1 ? " problem" : " problems") +
            ", the worst " + (row.error ? "an error: " : "a warning: ") + row.worst;
   }

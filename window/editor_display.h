@@ -63,6 +63,9 @@ struct EditorRow {
   std::size_t problems = 0;
   bool error = false;
   std::string worst;  // "too long"; empty without problems
+  // Whether the checks have seen the text yet: a pass checks a million
+  // entries over seconds, and a row not yet checked has no findings to show.
+  bool checked = true;
 };
 
 // A stored text as the editor shows it: every character of the code page

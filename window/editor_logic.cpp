@@ -1,6 +1,7 @@
 #include "window/editor_logic.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <new>
@@ -418,16 +419,10 @@ bool EditorLogic::OpenFile(const std::filesystem::path& file) {
   state_ = std::make_unique<State>(std::move(session).value());
   state_->FindMarker();
   ReadRules(file);
-  review_.Rebuild(state_->session);
   state_->review = &review_;
   state_->review_filter = review_filter_;
   if (!filter_.empty()) state_->pattern = TextPattern::Make(filter_, {}).value();
-  state_->ChooseRows(false);
-  view_.ShowRows(state_->RowCount());
-  if (state_->RowCount() > 0) {
-    state_->selected = state_->RefOf(0);
-    view_.SelectRow(0);
-  }
+  ReviewAgain();
   Refresh("Opened " + DisplayPath(file));
   return true;
 }
@@ -547,6 +542,7 @@ EditorRow EditorLogic::Row(std::size_t row) const {
     if (const auto reference = review_.ReferenceText(out.slot))
       out.reference = VisibleText(*reference);
     const SlotProblems& problems = review_.ProblemsAt(out.slot);
+    out.checked = review_.Checked(out.slot);
     out.problems = problems.count();
     out.error = problems.errors > 0;
     if (const TextCheck* worst = problems.worst_check()) out.worst = std::string(worst->id());
@@ -601,7 +597,7 @@ void EditorLogic::ShowChosenRows() {
     state_->selected = state_->RefOf(*row);
     view_.SelectRow(*row);
   }
-  view_.ShowStatus(RowsText());
+  ShowStatusLine({});
   view_.ShowReviewSummary(ReviewText());
   view_.ShowCommands(Commands());
   ShowSelected();
@@ -818,6 +814,8 @@ bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refu
   State& s = *state_;
   s.FindMarker();
   review_.Follow(*edit, s.session);
+  // A patch may change any entry: the pass starts again.
+  if (edit->kind == SessionEdit::Kind::kPatched) reviewing_ = !review_.complete();
   // A change of texts alone keeps every entry's partner in the comparison.
   const bool texts_only = edit->kind == SessionEdit::Kind::kTexts;
   // Entries that came or went move the others' pairs on or back: the pairs
@@ -1080,9 +1078,7 @@ bool EditorLogic::OpenReferencePath(const std::string& path) {
   }
   review_.SetReference(std::make_shared<const ReferenceDatabase>(std::move(opened).value()), file);
   if (!state_) return true;
-  review_.Rebuild(state_->session);
-  state_->ChooseRows(false);
-  ShowChosenRows();
+  ReviewAgain();
   const Progress progress = review_.progress().value();
   ShowStatusLine("Reference " + FileName(file) + ": " +
                  Plural(progress.only_in_database, "entry", "entries") + " only here, " +
@@ -1096,9 +1092,7 @@ void EditorLogic::CloseReference() {
   if (review_filter_ == ReviewFilter::kOnlyHere) review_filter_ = ReviewFilter::kAll;
   if (!state_) return;
   state_->review_filter = review_filter_;
-  review_.Rebuild(state_->session);
-  state_->ChooseRows(false);
-  ShowChosenRows();
+  ReviewAgain();
 }
 
 bool EditorLogic::CopyReference(std::span<const std::size_t> rows) {
@@ -1159,11 +1153,115 @@ void EditorLogic::ShowOnlyInReference() {
   (void)view_.ShowReport(report);
 }
 
-// "2 errors, 5 warnings · missions 12 of 40 translated, others 800 of 900".
+void EditorLogic::StartReview() {
+  review_.Start(state_->session);
+  reviewing_ = !review_.complete();
+}
+
+void EditorLogic::ReviewAgain() {
+  if (!state_) return;
+  StartReview();
+  state_->ChooseRows(false);
+  ShowChosenRows();
+}
+
+bool EditorLogic::ContinueReview(std::chrono::milliseconds budget) {
+  if (!state_ || !reviewing_) return false;
+  // Slots checked between two looks at the clock: a few milliseconds' work.
+  constexpr std::size_t kStep = 256;
+  State& s = *state_;
+  const bool by_findings =
+      review_filter_ == ReviewFilter::kUntranslated || review_filter_ == ReviewFilter::kProblems;
+  std::size_t first = 0;
+  std::size_t last = 0;
+  std::vector<std::size_t> kept;  // slots the filter keeps now that they are checked
+  const auto start = std::chrono::steady_clock::now();
+  do {
+    const EditorReview::Stepped stepped = review_.Step(s.session, kStep);
+    if (stepped.checked == 0) break;
+    if (first == 0) first = stepped.first;
+    last = stepped.last;
+    for (std::size_t slot = stepped.first; by_findings && slot <= stepped.last; ++slot) {
+      if (review_.Keeps(review_filter_, slot) && !s.RowOf(slot) && s.Keeps(slot)) {
+        kept.push_back(slot);
+      }
+    }
+  } while (std::chrono::steady_clock::now() - start < budget);
+  reviewing_ = !review_.complete();
+  if (!kept.empty()) {
+    s.map.Follow(RowEdit::kTexts, kept, s.entries(),
+                 [&s](std::size_t slot) { return s.Keeps(slot); });
+    ShowRowsKept();
+  } else if (first != 0 && s.RowCount() > 0) {
+    // The rows of the slots checked, which now show their findings.
+    // The first slot shown in first..last and the last: the one before the
+    // next shown past it, or the last shown.
+    const std::optional<std::size_t> near_first = s.map.SlotNear(first);
+    const std::optional<std::size_t> past = s.map.SlotNear(last + 1);
+    if (near_first && *near_first >= first && *near_first <= last && past) {
+      const std::size_t from = *s.RowOf(*near_first);
+      const std::size_t to = *past > last ? *s.RowOf(*past) - 1 : *s.RowOf(*past);
+      if (from <= to) view_.ShowRowsChanged(from, to);
+    }
+  }
+  view_.ShowReviewSummary(ReviewText());
+  if (!reviewing_) view_.ShowCommands(Commands());
+  return reviewing_;
+}
+
+// The rows after the pass added some that a filter keeps: the selection
+// stays on its row, or goes to the first where there was none.
+void EditorLogic::ShowRowsKept() {
+  State& s = *state_;
+  view_.ShowRows(s.RowCount());
+  const std::optional<std::size_t> row = SelectedRow();
+  if (row) {
+    view_.SelectRow(*row);
+  } else if (s.RowCount() > 0) {
+    s.selected = s.RefOf(0);
+    view_.SelectRow(0);
+    view_.ShowCommands(Commands());
+    ShowSelected();
+  }
+  ShowStatusLine(note_);
+}
+
+void EditorLogic::StopReview() {
+  if (!state_ || !reviewing_) return;
+  reviewing_ = false;
+  const std::size_t unchecked = review_.total() - review_.checked();
+  ShowStatusLine("Checking stopped: " + Grouped(review_.checked()) + " of " +
+                 Plural(review_.total(), "entry", "entries") + " checked; the other " +
+                 Grouped(unchecked) +
+                 " show \"not checked\", and Untranslated and With Problems leave them out "
+                 "(View ▸ Continue Checking checks them)");
+  view_.ShowReviewSummary(ReviewText());
+  view_.ShowCommands(Commands());
+}
+
+void EditorLogic::ContinueStoppedReview() {
+  if (!state_ || reviewing_ || review_.complete()) return;
+  reviewing_ = true;
+  ShowStatusLine({});
+  view_.ShowReviewSummary(ReviewText());
+  view_.ShowCommands(Commands());
+}
+
+// "2 errors, 5 warnings · missions 12 of 40 translated, others 800 of 900",
+// once every entry is checked. Until then the counts are of those checked
+// and say so.
 std::string EditorLogic::ReviewText() const {
   if (!state_) return {};
   std::string text = Plural(review_.errors(), "error", "errors") + ", " +
                      Plural(review_.warnings(), "warning", "warnings");
+  if (reviewing_) {
+    return "Checking entries: " + Grouped(review_.checked()) + " of " + Grouped(review_.total()) +
+           " (Esc stops) · so far " + text;
+  }
+  if (!review_.complete()) {
+    return "Only " + Grouped(review_.checked()) + " of " +
+           Plural(review_.total(), "entry", "entries") + " checked: " + text + " among them";
+  }
   if (const std::optional<Progress> p = review_.progress()) {
     text += " · missions " + Grouped(p->missions.translated) + " of " +
             Grouped(p->missions.entries) + " translated, others " + Grouped(p->others.translated) +
@@ -1480,6 +1578,12 @@ void EditorLogic::Run(EditorCommand command) {
     case EditorCommand::kOnlyInReference:
       ShowOnlyInReference();
       break;
+    case EditorCommand::kStopChecking:
+      StopReview();
+      break;
+    case EditorCommand::kContinueChecking:
+      ContinueStoppedReview();
+      break;
     case EditorCommand::kKeys:
       ShowKeys();
       break;
@@ -1541,6 +1645,8 @@ EditorCommands EditorLogic::Commands() const {
   c.changed_only = c.comparing && state_->comparison->changed_only;
   c.has_reference = review_.has_reference();
   c.review_filter = review_filter_;
+  c.checking = reviewing_;
+  c.stopped = !reviewing_ && !review_.complete();
   c.can_copy_reference = c.can_edit && review_.ReferenceText(state_->selected->index).has_value();
   return c;
 }
@@ -1562,6 +1668,7 @@ std::string EditorLogic::RowsText() const {
 }
 
 void EditorLogic::ShowStatusLine(const std::string& note) {
+  note_ = note;
   const std::string rows = RowsText();
   view_.ShowStatus(note.empty() ? rows : rows.empty() ? note : note + " · " + rows);
 }

@@ -16,6 +16,7 @@
 // symbol gives its byte.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -277,6 +278,25 @@ class EditorLogic {
   void ShowOnlyInReference();
   const EditorReview& review() const { return review_; }
 
+  // Checks every entry again, from the first: after the rules, the
+  // reference or the words the checks know changed. The checks are made a
+  // slice at a time by ContinueReview; until then the rows not checked say
+  // so and the filters by findings leave them out.
+  void ReviewAgain();
+  // Checks the next entries for about `budget` (always a few), and shows
+  // what they found: a view calls it while idle, as long as it returns
+  // true (more remains).
+  bool ContinueReview(std::chrono::milliseconds budget = kReviewSlice);
+  // Stop Checking (Esc): the pass ends where it is; the status line says
+  // how many entries were checked and how many were not.
+  void StopReview();
+  // Continue Checking: a pass stopped goes on where it was, the entries
+  // checked meanwhile skipped.
+  void ContinueStoppedReview();
+  // Whether a pass runs: a view keeps calling ContinueReview while it does.
+  bool reviewing() const { return reviewing_; }
+  static constexpr std::chrono::milliseconds kReviewSlice{20};
+
   // --- Comparison and patches ---
 
   // Asks for another database and marks the rows added or changed since it;
@@ -334,6 +354,8 @@ class EditorLogic {
   void ShowSelected();
   std::string RowsText() const;
   void ShowStatusLine(const std::string& note);
+  void StartReview();
+  void ShowRowsKept();
   void ReadRules(const std::filesystem::path& database);
   std::string ReviewText() const;
   void Refresh(const std::string& note);
@@ -346,6 +368,8 @@ class EditorLogic {
   std::filesystem::path screenshot_folder_;  // empty: the database's folder
   EditorReview review_;
   ReviewFilter review_filter_ = ReviewFilter::kAll;
+  bool reviewing_ = false;  // a pass checks the entries a slice at a time
+  std::string note_;        // the status line's note, kept while the pass counts
   std::unique_ptr<State> state_;
 };
 

@@ -14,6 +14,7 @@ enum SlotReviewFlags : std::uint8_t {
   kMissionKind = 2,   // a mission, listed or not
   kTranslated = 4,    // IsTranslated
   kUntranslated = 8,  // what the Untranslated filter shows
+  kChecked = 16,      // the checks have seen it
 };
 
 std::uint8_t IndexOf(const TextCheck* check) {
@@ -50,18 +51,40 @@ void EditorReview::Join() {
 }
 
 void EditorReview::Rebuild(const EditSession& session) {
+  Start(session);
+  (void)Step(session, problems_.size());
+}
+
+void EditorReview::Start(const EditSession& session) {
   const std::size_t n = session.entry_count();
   marker_slot_ = session.marker_slot();
   ids_.resize(n);
   for (std::size_t slot = 1; slot <= n; ++slot) ids_[slot - 1] = session.EntryAt(slot).id;
   Join();
   problems_.assign(n, {});
-  errors_ = warnings_ = 0;
+  errors_ = warnings_ = checked_ = next_ = 0;
   missions_ = others_ = {};
-  for (std::size_t slot = 1; slot <= n; ++slot) {
-    CheckSlot(session, slot);
-    Count(slot, 1);
+}
+
+EditorReview::Stepped EditorReview::Step(const EditSession& session, std::size_t most) {
+  Stepped stepped;
+  const std::size_t n = problems_.size();
+  most = std::max<std::size_t>(most, 1);
+  while (next_ < n && (problems_[next_].flags & kChecked) != 0) ++next_;
+  if (next_ == n) return stepped;
+  stepped.first = next_ + 1;
+  for (; next_ < n && stepped.checked < most; ++next_) {
+    if ((problems_[next_].flags & kChecked) != 0) continue;
+    CheckSlot(session, next_ + 1);
+    Count(next_ + 1, 1);
+    ++stepped.checked;
   }
+  stepped.last = next_;
+  return stepped;
+}
+
+bool EditorReview::Checked(std::size_t slot) const {
+  return slot >= 1 && slot <= problems_.size() && (problems_[slot - 1].flags & kChecked) != 0;
 }
 
 void EditorReview::Follow(const SessionEdit& edit, const EditSession& session) {
@@ -75,7 +98,7 @@ void EditorReview::Follow(const SessionEdit& edit, const EditSession& session) {
     return;
   }
   if (edit.kind == SessionEdit::Kind::kPatched) {
-    Rebuild(session);
+    Start(session);
     return;
   }
   // Entries added or removed: each slot now takes what the slot it came
@@ -124,6 +147,9 @@ void EditorReview::Follow(const SessionEdit& edit, const EditSession& session) {
   }
   marker_slot_ = session.marker_slot();
   Join();
+  // The slots checked moved on or back: the pass looks again from the
+  // first, skipping them.
+  next_ = 0;
   for (std::size_t slot = 1; slot <= n; ++slot) {
     const std::uint32_t was = from[slot - 1];
     const bool same = was != 0 && old_counts[was - 1] == id_counts_[slot - 1] &&
@@ -144,6 +170,7 @@ void EditorReview::Count(std::size_t slot, int sign) {
   };
   add(errors_, p.errors);
   add(warnings_, p.warnings);
+  add(checked_, (p.flags & kChecked) != 0 ? 1 : 0);
   if ((p.flags & kCounted) == 0) return;
   KindProgress& kind = (p.flags & kMissionKind) != 0 ? missions_ : others_;
   add(kind.entries, 1);
@@ -161,6 +188,7 @@ void EditorReview::CheckSlot(const EditSession& session, std::size_t slot) {
     entry.reference = reference_text_;
   }
   SlotProblems p;
+  p.flags = kChecked;
   if (kind != format::EntryKind::kEndMarker) {
     const bool translated = IsTranslated(entry);
     if (partner) {

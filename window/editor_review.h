@@ -9,6 +9,13 @@
 // only the slots the change names; after entries are added or removed it
 // joins the ids again and checks only the slots whose partner, id count or
 // kind that changed besides those named. Plain C++: no toolkit.
+//
+// Checking a million entries takes seconds (more with spelling), so the
+// whole-file check is a pass made in steps: Start joins and counts at once
+// and leaves every slot unchecked, Step checks the next few, and a window
+// calls it while idle. A slot unchecked has no findings and no flags: it
+// counts in no total and no filter keeps it. An edit during the pass checks
+// the slots it names at once; the pass skips the slots already checked.
 #pragma once
 
 #include <cstddef>
@@ -38,7 +45,7 @@ struct SlotProblems {
   std::uint16_t errors = 0;
   std::uint16_t warnings = 0;
   std::uint8_t worst = 0;  // 1 + the worst finding's index in TextChecks(); 0 for none
-  std::uint8_t flags = 0;  // what it adds to the progress and the filters
+  std::uint8_t flags = 0;  // what it adds to the progress and the filters; 0 until checked
   std::size_t count() const { return std::size_t{errors} + warnings; }
   // The worst finding's check, null for none.
   const TextCheck* worst_check() const { return worst == 0 ? nullptr : TextChecks()[worst - 1]; }
@@ -56,10 +63,32 @@ class EditorReview {
   bool has_reference() const { return reference_ != nullptr; }
   const std::filesystem::path& reference_path() const { return reference_path_; }
 
-  // Checks every entry of the session, as it stands, again.
+  // Checks every entry of the session, as it stands, again: Start, then
+  // Step to the end.
   void Rebuild(const EditSession& session);
-  // Follows a change, an undo or a redo of the session.
+  // Starts a pass over every entry of the session as it stands: the ids
+  // joined with the reference and counted, every slot unchecked.
+  void Start(const EditSession& session);
+  // The slots the last Step went over, from 1: every one of them is checked
+  // now. None when the pass had nothing left.
+  struct Stepped {
+    std::size_t checked = 0;  // how many it checked; the others were already
+    std::size_t first = 0;
+    std::size_t last = 0;
+  };
+  // Checks up to `most` (at least 1) of the slots not checked yet, in table
+  // order, and says which it went over.
+  Stepped Step(const EditSession& session, std::size_t most);
+  // Follows a change, an undo or a redo of the session. Entries added or
+  // removed send the pass back to the first slot (the slots already checked
+  // are skipped); a patch starts the pass again.
   void Follow(const SessionEdit& edit, const EditSession& session);
+
+  // How far the pass has come: slots checked of all.
+  std::size_t checked() const { return checked_; }
+  std::size_t total() const { return problems_.size(); }
+  bool complete() const { return checked_ == problems_.size(); }
+  bool Checked(std::size_t slot) const;
 
   // The reference's text for the entry in `slot` (from 1), where it has a
   // partner for it.
@@ -70,9 +99,11 @@ class EditorReview {
   // the entry in `slot`: the findings of a text being typed.
   std::vector<Finding> Check(std::size_t slot, std::u32string_view text) const;
 
+  // The totals of the slots checked.
   std::size_t errors() const { return errors_; }
   std::size_t warnings() const { return warnings_; }
-  // With a reference; counted as orva-cli check counts them.
+  // With a reference; counted as orva-cli check counts them, over the slots
+  // checked (only_in_database and only_in_reference over every one).
   std::optional<Progress> progress() const;
   // The reference's entries that no entry of the database pairs with, by
   // their index in the reference.
@@ -95,6 +126,8 @@ class EditorReview {
   std::vector<SlotProblems> problems_;
   std::size_t errors_ = 0;
   std::size_t warnings_ = 0;
+  std::size_t checked_ = 0;
+  std::size_t next_ = 0;  // the pass's place: every slot before it (from 0) is checked
   KindProgress missions_, others_;
   std::size_t only_here_ = 0;
   // Scratch, reused from one check to the next.

@@ -4,12 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <map>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "database/code_page.h"
 #include "review/check_rules.h"
+#include "review/database_review.h"
 
 namespace orva {
 namespace {
@@ -214,6 +219,26 @@ TEST(TextChecks, StoredCharactersReadEveryByteAsExchangeTextDoes) {
   const std::u32string characters = StoredCharacters(all);
   ASSERT_EQ(characters.size(), all.size());
   EXPECT_EQ(characters, TypedCharacters(ExchangeText(all)));
+}
+
+// Each entry is told how many share its id, whatever order the ids come in:
+// rising as a game keeps them, shuffled, with the smallest and largest ids.
+TEST(IdCounts, CountsTheEntriesOfEachIdInAnyOrder) {
+  std::mt19937 random(7);
+  for (int run = 0; run < 40; ++run) {
+    std::vector<std::int32_t> ids;
+    const std::vector<std::int32_t> pool{INT_MIN, -5, 0, 1200, 5001, 5002, 7000, INT_MAX};
+    for (std::size_t n = random() % 60; ids.size() < n;)
+      ids.push_back(pool[random() % pool.size()]);
+    if (run % 2 == 0) std::sort(ids.begin(), ids.end());
+    std::map<std::int32_t, std::uint32_t> expected;
+    for (const std::int32_t id : ids) ++expected[id];
+    const std::vector<std::uint32_t> counts = IdCounts(ids);
+    ASSERT_EQ(counts.size(), ids.size());
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+      ASSERT_EQ(counts[i], expected[ids[i]]) << "run " << run << ", index " << i;
+    }
+  }
 }
 
 }  // namespace

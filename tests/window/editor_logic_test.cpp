@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
@@ -64,6 +65,7 @@ class FakeView : public EditorView {
   void ShowRowsChanged(std::size_t first, std::size_t last) override {
     EXPECT_LE(first, last);
     EXPECT_LT(last, rows);
+    ++rows_changed;
   }
   void SelectRow(std::size_t row) override {
     EXPECT_LT(row, rows);
@@ -98,6 +100,7 @@ class FakeView : public EditorView {
   std::vector<Question> questions;
   std::vector<Report> reports;
   std::size_t rows = 0;
+  std::size_t rows_changed = 0;  // ShowRowsChanged calls
   std::optional<std::size_t> selected;
   std::string title, status, review, screenshot, screenshot_caption;
   EditorCommands commands;
@@ -144,6 +147,12 @@ class EditorLogicTest : public ::testing::Test {
       table += line.substr(0, line.rfind('\t')) + '\n';
     }
     return table;
+  }
+  // The window idle until the review's pass ends, as a view's timer runs it.
+  void Idle() {
+    for (std::size_t slices = 0; logic_.ContinueReview(); ++slices) {
+      ASSERT_LT(slices, 1u << 20) << "the pass does not end";
+    }
   }
   std::optional<std::size_t> RowOfId(std::int32_t id) const {
     for (std::size_t row = 0; row < logic_.RowCount(); ++row) {
@@ -1007,6 +1016,7 @@ TEST_F(EditorLogicTest, TranslatesBesideAReferenceAsOrvaCliChecks) {
   view_.files.push_back(ref.string());
   logic_.Run(EditorCommand::kOpenReference);
   ASSERT_TRUE(view_.commands.has_reference) << Messages();
+  Idle();
 
   const auto column = [&] {
     std::string out;
@@ -1104,6 +1114,125 @@ TEST_F(EditorLogicTest, TranslatesBesideAReferenceAsOrvaCliChecks) {
   EXPECT_EQ(logic_.RowCount(), 8u);
   EXPECT_FALSE(logic_.Row(0).reference.has_value());
   EXPECT_EQ(view_.review.find("translated"), std::string::npos);
+  EXPECT_TRUE(view_.messages.empty()) << Messages();
+}
+
+// The review's pass runs while the window is idle, a slice at a time, and
+// can be stopped: an entry not checked never looks clean, the filters by
+// findings leave it out until it is checked and say the review is not
+// whole, and the rows they keep as the pass goes are those they keep when
+// chosen afresh. Stop Checking is there only while a pass runs.
+TEST_F(EditorLogicTest, AStoppedPassNeverShowsAnEntryNotCheckedAsClean) {
+  DatabaseBuilder builder;
+  std::size_t with_problems = 0;
+  for (int i = 0; i < 3000; ++i) {
+    const bool spaced = i % 3 == 0;
+    with_problems += spaced ? 1 : 0;
+    builder.Entry(7001 + i, spaced ? "Патруль  над рекой" : "Патруль над рекой");
+  }
+  Write(builder.Marker("end").Build());
+  Open();
+  EXPECT_TRUE(IsEnabled(EditorCommand::kStopChecking, view_.commands));
+  EXPECT_TRUE(view_.review.starts_with("Checking entries: 0 of 3,001 (Esc stops)")) << view_.review;
+  logic_.Run(EditorCommand::kWithProblems);
+  EXPECT_EQ(logic_.RowCount(), 0u);
+
+  // A slice with no time to spare still checks some, but not all, of them.
+  ASSERT_TRUE(logic_.ContinueReview(std::chrono::milliseconds(0)));
+  const std::size_t checked = logic_.review().checked();
+  EXPECT_GT(checked, 0u);
+  EXPECT_LT(checked, 3001u);
+  EXPECT_GT(logic_.RowCount(), 0u);
+  EXPECT_EQ(view_.rows, logic_.RowCount());
+  EXPECT_TRUE(view_.review.starts_with("Checking entries: " + Grouped(checked) + " of 3,001"))
+      << view_.review;
+
+  logic_.Run(EditorCommand::kStopChecking);
+  EXPECT_FALSE(logic_.reviewing());
+  EXPECT_FALSE(IsEnabled(EditorCommand::kStopChecking, view_.commands));
+  EXPECT_FALSE(logic_.ContinueReview());
+  EXPECT_EQ(logic_.review().checked(), checked);
+  EXPECT_TRUE(view_.status.starts_with("Checking stopped: " + Grouped(checked) + " of 3,001"))
+      << view_.status;
+  EXPECT_NE(view_.status.find(Grouped(3001 - checked)), std::string::npos) << view_.status;
+  EXPECT_TRUE(view_.review.starts_with("Only " + Grouped(checked) + " of 3,001 entries checked"))
+      << view_.review;
+
+  // Under the filter, only entries checked, each with its problem; among
+  // every row, none not checked reads as clean.
+  const auto shown = [&] {
+    std::vector<std::size_t> slots;
+    for (std::size_t row = 0; row < logic_.RowCount(); ++row) {
+      const EditorRow r = logic_.Row(row);
+      EXPECT_TRUE(r.checked && r.problems > 0) << "slot " << r.slot;
+      slots.push_back(r.slot);
+    }
+    return slots;
+  };
+  const std::vector<std::size_t> kept = shown();
+  logic_.Run(EditorCommand::kAllRows);
+  logic_.Run(EditorCommand::kWithProblems);
+  EXPECT_EQ(shown(), kept);
+  logic_.Run(EditorCommand::kAllRows);
+  std::size_t not_checked = 0;
+  for (std::size_t row = 0; row < logic_.RowCount(); ++row) {
+    const EditorRow r = logic_.Row(row);
+    ASSERT_EQ(r.checked, logic_.review().Checked(r.slot));
+    if (r.checked) continue;
+    ++not_checked;
+    EXPECT_EQ(CellText(r, EditorColumn::kProblems), "not checked");
+    EXPECT_EQ(CellReading(r, EditorColumn::kProblems), "not checked yet");
+  }
+  EXPECT_EQ(not_checked, 3001 - checked);
+
+  // A text edited while the pass is stopped is checked at once.
+  const std::size_t last = logic_.RowCount() - 2;
+  ASSERT_FALSE(logic_.Row(last).checked);
+  ASSERT_TRUE(logic_.SetText(last, "Текст  с пробелами"));
+  EXPECT_TRUE(logic_.Row(last).checked);
+  EXPECT_EQ(logic_.Row(last).problems, 1u);
+
+  // Continued, the pass checks the rest and ends; Continue Checking is
+  // there only while a pass is stopped short.
+  EXPECT_TRUE(IsEnabled(EditorCommand::kContinueChecking, view_.commands));
+  logic_.Run(EditorCommand::kContinueChecking);
+  EXPECT_TRUE(logic_.reviewing());
+  EXPECT_TRUE(IsEnabled(EditorCommand::kStopChecking, view_.commands));
+  EXPECT_FALSE(IsEnabled(EditorCommand::kContinueChecking, view_.commands));
+  Idle();
+  EXPECT_TRUE(logic_.review().complete());
+  EXPECT_FALSE(IsEnabled(EditorCommand::kContinueChecking, view_.commands));
+  EXPECT_EQ(logic_.review().warnings(), with_problems + 1);
+
+  // Checked again from the start, under the filter, the pass keeps the rows
+  // a filter chosen afresh keeps, and ends with the whole review.
+  logic_.Run(EditorCommand::kWithProblems);
+  logic_.ReviewAgain();
+  EXPECT_TRUE(IsEnabled(EditorCommand::kStopChecking, view_.commands));
+  EXPECT_EQ(logic_.review().checked(), 0u);
+  Idle();
+  EXPECT_FALSE(IsEnabled(EditorCommand::kStopChecking, view_.commands));
+  const std::vector<std::size_t> passed = shown();
+  EXPECT_EQ(passed.size(), with_problems + 1);
+  logic_.Run(EditorCommand::kAllRows);
+  logic_.Run(EditorCommand::kWithProblems);
+  EXPECT_EQ(shown(), passed);
+  EXPECT_EQ(view_.review,
+            Plural(0, "error", "errors") + ", " + Plural(with_problems + 1, "warning", "warnings"));
+
+  // Without a filter by findings, each slice redraws the rows it checked
+  // among those a text filter keeps (the view checks that they are rows),
+  // and the rows stay.
+  logic_.Run(EditorCommand::kAllRows);
+  logic_.SetFilter("  ");
+  const std::size_t spaced_rows = logic_.RowCount();
+  EXPECT_EQ(spaced_rows, with_problems + 1);
+  logic_.ReviewAgain();
+  view_.rows_changed = 0;
+  while (logic_.ContinueReview(std::chrono::milliseconds(0))) {
+  }
+  EXPECT_GT(view_.rows_changed, 1u);
+  EXPECT_EQ(logic_.RowCount(), spaced_rows);
   EXPECT_TRUE(view_.messages.empty()) << Messages();
 }
 

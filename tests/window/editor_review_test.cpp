@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "database/code_page.h"
@@ -87,84 +89,197 @@ void ExpectSameAsAfresh(const EditorReview& kept, const EditSession& session,
       << step;
 }
 
-TEST(EditorReview, KeptChangeByChangeIsWhatCheckingAfreshGives) {
-  for (std::uint32_t run = 1; run <= 12; ++run) {
-    std::mt19937 random(run);
-    const auto pick = [&](std::size_t n) {
-      return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
-    };
-    // Ids from a small pool, so that several entries share one and the
-    // reference pairs them by their order.
+// A random database of ids from a small pool, so that several entries
+// share one and the reference pairs them by their order, its reference,
+// and random changes to it.
+class RandomSession {
+ public:
+  explicit RandomSession(std::uint32_t run) : random_(run) {
     DatabaseBuilder database, reference_builder;
-    for (std::size_t i = 0, n = 6 + pick(10); i < n; ++i) {
-      database.Entry(IdPool()[pick(IdPool().size())], kTexts[pick(kTexts.size())]);
+    for (std::size_t i = 0, n = 6 + Pick(10); i < n; ++i) {
+      database.Entry(IdPool()[Pick(IdPool().size())], kTexts[Pick(kTexts.size())]);
     }
     database.Marker("end");
-    for (std::size_t i = 0, n = pick(4); i < n; ++i)
-      database.Entry(static_cast<std::int32_t>(7000 + pick(2)), "x");
-    for (std::size_t i = 0, n = 4 + pick(10); i < n; ++i) {
-      reference_builder.Entry(IdPool()[pick(IdPool().size())], kTexts[1 + pick(3)]);
+    for (std::size_t i = 0, n = Pick(4); i < n; ++i)
+      database.Entry(static_cast<std::int32_t>(7000 + Pick(2)), "x");
+    for (std::size_t i = 0, n = 4 + Pick(10); i < n; ++i) {
+      reference_builder.Entry(IdPool()[Pick(IdPool().size())], kTexts[1 + Pick(3)]);
     }
-    test_support::TempDir dir;
-    test_support::WriteFileBytes(dir / "textdb_00.def", database.Build());
-    Result<EditSession> opened = EditSession::Open(dir / "textdb_00.def");
-    ASSERT_TRUE(opened.ok()) << opened.status().message();
-    EditSession session = std::move(opened).value();
-    const auto reference = std::make_shared<const ReferenceDatabase>(
+    test_support::WriteFileBytes(dir_ / "textdb_00.def", database.Build());
+    Result<EditSession> opened = EditSession::Open(dir_ / "textdb_00.def");
+    EXPECT_TRUE(opened.ok()) << opened.status().message();
+    if (opened.ok()) session_.emplace(std::move(opened).value());
+    reference_ = std::make_shared<const ReferenceDatabase>(
         ReferenceDatabase::FromBytes(reference_builder.Marker("end").Build()).value());
+  }
 
+  std::size_t Pick(std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(random_);
+  }
+  bool opened() const { return session_.has_value(); }
+  EditSession& session() { return *session_; }
+  const std::shared_ptr<const ReferenceDatabase>& reference() const { return reference_; }
+
+  // A text set, a mission added, an entry removed, translations applied,
+  // an undo or a redo; refused or impossible ones give an error. `what`
+  // names it.
+  Result<SessionEdit> Change(std::string& what) {
+    EditSession& session = *session_;
+    const std::size_t n = session.entry_count();
+    switch (Pick(6)) {
+      case 0:
+        what = "set";
+        return session.SetText(1 + Pick(n), Stored(kTexts[Pick(kTexts.size())]));
+      case 1: {
+        what = "add";
+        NewTexts texts;
+        // One too long for a new mission is refused as it would be typed.
+        if (!texts.Add(kTexts[1 + Pick(kTexts.size() - 1)]).ok()) break;
+        return session.Insert(texts);
+      }
+      case 2:
+        what = "remove";
+        return session.Remove(1 + Pick(n));  // the end marker is refused
+      case 3: {
+        what = "translate";
+        const std::size_t a = 1 + Pick(n);
+        const std::size_t b = 1 + Pick(n);
+        std::vector<TextChange> changes{{std::min(a, b), Stored("Перевод")}};
+        if (a != b) changes.push_back({std::max(a, b), Stored(kTexts[Pick(kTexts.size())])});
+        return session.ApplyTranslations(changes);
+      }
+      case 4:
+        what = "undo";
+        if (session.can_undo()) return session.Undo();
+        break;
+      default:
+        what = "redo";
+        if (session.can_redo()) return session.Redo();
+        break;
+    }
+    return Status::InvalidText("no step");
+  }
+
+ private:
+  std::mt19937 random_;
+  test_support::TempDir dir_;
+  std::optional<EditSession> session_;
+  std::shared_ptr<const ReferenceDatabase> reference_;
+};
+
+TEST(EditorReview, KeptChangeByChangeIsWhatCheckingAfreshGives) {
+  for (std::uint32_t run = 1; run <= 12; ++run) {
+    RandomSession random(run);
+    ASSERT_TRUE(random.opened());
+    EditSession& session = random.session();
     EditorReview review;
     review.SetRules(Rules());
-    review.SetReference(reference, "ref.def");
+    review.SetReference(random.reference(), "ref.def");
     review.Rebuild(session);
-    ExpectSameAsAfresh(review, session, reference, "run " + std::to_string(run) + ", opened");
+    ExpectSameAsAfresh(review, session, random.reference(),
+                       "run " + std::to_string(run) + ", opened");
 
     for (int step = 0; step < 40; ++step) {
-      const std::size_t n = session.entry_count();
-      Result<SessionEdit> edit = Status::InvalidText("no step");
       std::string what;
-      switch (pick(6)) {
-        case 0:
-          what = "set";
-          edit = session.SetText(1 + pick(n), Stored(kTexts[pick(kTexts.size())]));
-          break;
-        case 1: {
-          what = "add";
-          NewTexts texts;
-          // One too long for a new mission is refused as it would be typed.
-          if (!texts.Add(kTexts[1 + pick(kTexts.size() - 1)]).ok()) continue;
-          edit = session.Insert(texts);
-          break;
-        }
-        case 2:
-          what = "remove";
-          edit = session.Remove(1 + pick(n));  // the end marker is refused
-          break;
-        case 3: {
-          what = "translate";
-          const std::size_t a = 1 + pick(n);
-          const std::size_t b = 1 + pick(n);
-          std::vector<TextChange> changes{{std::min(a, b), Stored("Перевод")}};
-          if (a != b) changes.push_back({std::max(a, b), Stored(kTexts[pick(kTexts.size())])});
-          edit = session.ApplyTranslations(changes);
-          break;
-        }
-        case 4:
-          what = "undo";
-          if (session.can_undo()) edit = session.Undo();
-          break;
-        default:
-          what = "redo";
-          if (session.can_redo()) edit = session.Redo();
-          break;
-      }
+      const Result<SessionEdit> edit = random.Change(what);
       if (!edit.ok()) continue;
       review.Follow(*edit, session);
       ExpectSameAsAfresh(
-          review, session, reference,
+          review, session, random.reference(),
           "run " + std::to_string(run) + ", step " + std::to_string(step) + " " + what);
       if (HasFatalFailure()) return;
     }
+  }
+}
+
+// Midway through a pass, each slot is either checked, and then holds what
+// checking afresh gives it, or not, and then holds nothing and no filter by
+// findings keeps it; the totals are those of the slots checked (the
+// progress is compared once the pass ends).
+void ExpectCheckedAsAfresh(const EditorReview& kept, const EditSession& session,
+                           const std::shared_ptr<const ReferenceDatabase>& reference,
+                           const std::string& step) {
+  EditorReview fresh;
+  fresh.SetRules(Rules());
+  fresh.SetReference(reference, "ref.def");
+  fresh.Rebuild(session);
+  ASSERT_EQ(kept.total(), session.entry_count()) << step;
+  std::size_t checked = 0, errors = 0, warnings = 0;
+  for (std::size_t slot = 1; slot <= session.entry_count(); ++slot) {
+    const SlotProblems& a = kept.ProblemsAt(slot);
+    if (!kept.Checked(slot)) {
+      ASSERT_EQ(std::tie(a.errors, a.warnings, a.worst, a.flags), std::make_tuple(0, 0, 0, 0))
+          << step << ", slot " << slot;
+      ASSERT_FALSE(kept.Keeps(ReviewFilter::kProblems, slot)) << step << ", slot " << slot;
+      ASSERT_FALSE(kept.Keeps(ReviewFilter::kUntranslated, slot)) << step << ", slot " << slot;
+      continue;
+    }
+    const SlotProblems& b = fresh.ProblemsAt(slot);
+    ASSERT_EQ(std::tie(a.errors, a.warnings, a.worst, a.flags),
+              std::tie(b.errors, b.warnings, b.worst, b.flags))
+        << step << ", slot " << slot;
+    ++checked;
+    errors += b.errors;
+    warnings += b.warnings;
+  }
+  ASSERT_EQ(kept.checked(), checked) << step;
+  ASSERT_EQ(kept.complete(), checked == session.entry_count()) << step;
+  ASSERT_EQ(kept.errors(), errors) << step;
+  ASSERT_EQ(kept.warnings(), warnings) << step;
+}
+
+// A pass made in steps of a few slots, between which the texts change,
+// entries come and go, changes are undone and redone and the pass starts
+// again: at every moment the slots checked are right and the others say
+// they are not, and once the pass ends its review is the one checking the
+// final database afresh gives.
+TEST(EditorReview, APassInStepsAmongChangesEndsAsCheckingAfresh) {
+  for (std::uint32_t run = 1; run <= 24; ++run) {
+    RandomSession random(run);
+    ASSERT_TRUE(random.opened());
+    EditSession& session = random.session();
+    EditorReview review;
+    review.SetRules(Rules());
+    review.SetReference(random.reference(), "ref.def");
+    review.Start(session);
+    const std::string name = "run " + std::to_string(run);
+    ExpectCheckedAsAfresh(review, session, random.reference(), name + ", started");
+    ASSERT_EQ(review.checked(), 0u);
+
+    for (int step = 0; step < 60; ++step) {
+      std::string what;
+      const std::size_t choice = random.Pick(10);
+      if (choice < 4) {
+        what = "step";
+        const std::size_t before = review.checked();
+        const EditorReview::Stepped stepped = review.Step(session, 1 + random.Pick(4));
+        ASSERT_EQ(review.checked(), before + stepped.checked) << name;
+        for (std::size_t slot = stepped.first; stepped.checked > 0 && slot <= stepped.last;
+             ++slot) {
+          ASSERT_TRUE(review.Checked(slot)) << name << ", slot " << slot;
+        }
+        ASSERT_EQ(stepped.checked == 0, before == review.total()) << name;
+      } else if (choice == 4) {
+        what = "start again";
+        review.Start(session);
+      } else {
+        const Result<SessionEdit> edit = random.Change(what);
+        if (!edit.ok()) continue;
+        review.Follow(*edit, session);
+      }
+      std::string where = name;
+      where += ", step " + std::to_string(step) + " " + what;
+      ExpectCheckedAsAfresh(review, session, random.reference(), where);
+      if (HasFatalFailure()) return;
+    }
+    // The rest, in steps: each checks at least one slot until none is left.
+    std::size_t steps = 0;
+    while (review.Step(session, 1 + random.Pick(3)).checked > 0) {
+      ASSERT_LE(++steps, session.entry_count()) << name;
+    }
+    ASSERT_TRUE(review.complete()) << name;
+    ExpectSameAsAfresh(review, session, random.reference(), name + ", finished");
+    if (HasFatalFailure()) return;
   }
 }
 

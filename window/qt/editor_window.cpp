@@ -32,6 +32,7 @@
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <functional>
@@ -163,6 +164,15 @@ EditorWindow::EditorWindow(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("EditorWindow"));
   setWindowIcon(icon::WindowIcon());
   setAttribute(Qt::WA_DeleteOnClose, false);
+  // The review's pass, a slice whenever the window is idle; not under a
+  // modal dialog, which the logic waits on.
+  review_timer_ = new QTimer(this);
+  review_timer_->setInterval(0);
+  connect(review_timer_, &QTimer::timeout, this, [this] {
+    if (QApplication::activeModalWidget() == nullptr && !logic_.ContinueReview()) {
+      review_timer_->stop();
+    }
+  });
   CreateActions();
   CreateMenus();
   CreateControls();
@@ -417,9 +427,9 @@ void EditorWindow::ConnectControls() {
           });
   connect(table_, &QTableView::doubleClicked, this, [this] { EditSelectedText(); });
   connect(details_, &QPlainTextEdit::textChanged, this, [this] {
-    if (!details_row_) return;
+    if (!DetailsRow()) return;
     const QString text = details_->toPlainText();
-    const TextPreview preview = logic_.PreviewText(*details_row_, text.toStdString());
+    const TextPreview preview = logic_.PreviewText(*DetailsRow(), text.toStdString());
     details_summary_->setText(Text(preview.Line()));
     ShowFindings(preview.findings);
     details_apply_->setEnabled(preview.can_apply && text != details_text_);
@@ -430,8 +440,8 @@ void EditorWindow::ConnectControls() {
 // The text of the details pane to the entry it shows, once changed; after
 // the event that asked for it, as the table's editor does.
 void EditorWindow::ApplyDetails() {
-  if (!details_row_ || details_->isReadOnly() || details_->toPlainText() == details_text_) return;
-  const std::size_t slot = logic_.Row(*details_row_).slot;
+  if (!DetailsRow() || details_->isReadOnly() || details_->toPlainText() == details_text_) return;
+  const std::size_t slot = details_slot_;
   QMetaObject::invokeMethod(
       this,
       [this, slot, text = details_->toPlainText().toStdString()] {
@@ -454,6 +464,13 @@ bool EditorWindow::eventFilter(QObject* watched, QEvent* event) {
       details_->setPlainText(details_text_);
       return true;
     }
+  }
+  // Esc takes an edited text back before it stops the checking.
+  if (watched == details_ && event->type() == QEvent::ShortcutOverride &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+      details_->toPlainText() != details_text_) {
+    event->accept();
+    return true;
   }
   if (watched == details_ && event->type() == QEvent::FocusOut) ApplyDetails();
   return QMainWindow::eventFilter(watched, event);
@@ -700,6 +717,7 @@ void EditorWindow::ShowReviewSummary(const std::string& text) {
 }
 
 void EditorWindow::ShowCommands(const EditorCommands& commands) {
+  if (commands.checking && !review_timer_->isActive()) review_timer_->start();
   table_->setColumnHidden(static_cast<int>(EditorColumn::kReference), !commands.has_reference);
   for (const CommandInfo& info : EditorCommandTable()) {
     QAction* action = Action(info.id);
@@ -731,7 +749,7 @@ void EditorWindow::ShowScreenshot(const std::string& path, const std::string& ca
 void EditorWindow::ShowDetails(const EntryDetails& details) {
   // The entry as it now stands: a text typed in the pane was applied when
   // the pane was left.
-  details_row_ = details.row;
+  details_slot_ = details.row ? logic_.Row(*details.row).slot : 0;
   details_text_ = Text(details.text);
   details_heading_->setText(Text(details.heading));
   {

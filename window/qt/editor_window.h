@@ -21,6 +21,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTableView;
+class QTimer;
 
 namespace orva {
 
@@ -38,6 +39,9 @@ class EditorWindow : public QMainWindow, private EditorView {
   // Opens the database at `path` as the reference, read only.
   bool OpenReference(const QString& path) { return logic_.OpenReferencePath(path.toStdString()); }
   QString DatabasePath() const { return QString::fromStdString(logic_.DatabasePath()); }
+  // Whether the entries are still being checked, a slice whenever the
+  // window is idle.
+  bool Reviewing() const { return logic_.reviewing(); }
 
  signals:
   // The database at `path` was written.
@@ -87,8 +91,9 @@ class EditorWindow : public QMainWindow, private EditorView {
   QLabel* screenshot_ = nullptr;
   QLabel* screenshot_caption_ = nullptr;
   QLabel* status_ = nullptr;
-  QLabel* review_ = nullptr;   // the checks' summary and the progress
-  QLabel* preview_ = nullptr;  // what the text being edited would be
+  QLabel* review_ = nullptr;        // the checks' summary and the progress
+  QTimer* review_timer_ = nullptr;  // runs while the review's pass does
+  QLabel* preview_ = nullptr;       // what the text being edited would be
   // The details pane: the selected entry's row and text as given.
   QLabel* details_heading_ = nullptr;
   QLabel* reference_heading_ = nullptr;  // the reference's text above the entry's
@@ -97,7 +102,13 @@ class EditorWindow : public QMainWindow, private EditorView {
   QPlainTextEdit* details_ = nullptr;
   QLabel* details_summary_ = nullptr;
   QPushButton* details_apply_ = nullptr;
-  std::optional<std::size_t> details_row_;
+  // The slot of the entry the details pane shows (0: none, or a removed
+  // entry's), and its row now: the rows may move under it as the review's
+  // pass adds those a filter keeps.
+  std::size_t details_slot_ = 0;
+  std::optional<std::size_t> DetailsRow() const {
+    return details_slot_ == 0 ? std::nullopt : logic_.RowOfSlot(details_slot_);
+  }
   QString details_text_;
 
   // The commands of the table, by id.

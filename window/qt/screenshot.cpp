@@ -91,6 +91,7 @@ bool SaveEditor(const char* database, const char* file) {
     editor.resize(1000, 640);
     editor.show();
     if (editor.OpenFile(copy)) {
+      while (editor.Reviewing()) QApplication::processEvents();
       auto* table = editor.findChild<QTableView*>(QStringLiteral("entries"));
       table->setCurrentIndex(table->model()->index(6, 0));
       saved = Save(editor, file);
@@ -113,6 +114,7 @@ bool SaveEditorWithReference(const char* database, const char* file) {
     editor.resize(1180, 660);
     editor.show();
     if (editor.OpenReference(english) && editor.OpenFile(copy)) {
+      while (editor.Reviewing()) QApplication::processEvents();
       auto* table = editor.findChild<QTableView*>(QStringLiteral("entries"));
       table->setCurrentIndex(table->model()->index(6, 0));
       QApplication::processEvents();  // the status bar laid out for its new texts

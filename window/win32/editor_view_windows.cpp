@@ -58,11 +58,12 @@ constexpr std::array kColumns{
 };
 static_assert(kColumns.size() == kEditorColumnCount);
 
-// "O" as 'O', "F5" as VK_F5, "Ins" and "Del"; 0 for a key it does not know.
+// "O" as 'O', "F5" as VK_F5, "Ins", "Del" and "Esc"; 0 for a key it does not know.
 WORD VirtualKey(std::string_view key) {
   if (key.size() == 1 && key[0] >= 'A' && key[0] <= 'Z') return static_cast<WORD>(key[0]);
   if (key == "Ins") return VK_INSERT;
   if (key == "Del") return VK_DELETE;
+  if (key == "Esc") return VK_ESCAPE;
   if (key.size() >= 2 && key[0] == 'F') {
     const int n = std::atoi(std::string(key.substr(1)).c_str());
     if (n >= 1 && n <= 12) return static_cast<WORD>(VK_F1 + n - 1);
@@ -402,6 +403,13 @@ LRESULT EditorWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
         ApplyDetails();
       } else if (reinterpret_cast<HWND>(lparam) == details_apply_ && HIWORD(wparam) == BN_CLICKED) {
         ApplyDetails();
+      }
+      return 0;
+    case WM_TIMER:
+      // Not under a modal dialog, which the logic waits on.
+      if (wparam == kReviewTimer && IsWindowEnabled(window_) != FALSE && !logic_.ContinueReview()) {
+        KillTimer(window_, kReviewTimer);
+        review_timer_on_ = false;
       }
       return 0;
     case kApplyDetailsMessage:
@@ -914,6 +922,9 @@ void EditorWindow::ShowReviewSummary(const std::string& text) {
 
 // The menu items' state, checks and captions, as the table has them now.
 void EditorWindow::ShowCommands(const EditorCommands& commands) {
+  if (commands.checking && window_ != nullptr && !review_timer_on_) {
+    review_timer_on_ = SetTimer(window_, kReviewTimer, USER_TIMER_MINIMUM, nullptr) != 0;
+  }
   // The Reference column only while a reference is open, as the Text column
   // takes the width it leaves.
   if (table_ != nullptr && commands.has_reference != reference_shown_) {
@@ -957,7 +968,7 @@ void EditorWindow::ShowScreenshot(const std::string& path, const std::string& ca
 
 void EditorWindow::ShowDetails(const EntryDetails& details) {
   const std::pair<int, int> shape{ReferenceLines(), FindingsLines()};
-  details_row_ = details.row;
+  details_slot_ = details.row ? logic_.Row(*details.row).slot : 0;
   details_text_ = Wide(details.text);
   const std::wstring heading = Wide(std::string(editor_words::kDetailsLabel) +
                                     (details.heading.empty() ? "" : " ") + details.heading);
@@ -991,15 +1002,15 @@ int EditorWindow::ReferenceLines() const {
 }
 
 int EditorWindow::FindingsLines() const {
-  if (!details_row_) return 0;
+  if (details_slot_ == 0) return 0;
   return 1 + static_cast<int>(std::min<std::size_t>(findings_count_, kMostFindingLines));
 }
 
 // What the text typed in the details pane would be, as it is typed.
 void EditorWindow::DetailsTyped() {
-  if (showing_details_ || !details_row_) return;
+  if (showing_details_ || !DetailsRow()) return;
   const std::wstring text = TextOf(details_);
-  const TextPreview preview = logic_.PreviewText(*details_row_, Utf8FromUtf16(text));
+  const TextPreview preview = logic_.PreviewText(*DetailsRow(), Utf8FromUtf16(text));
   ShowSummary(preview.Line(), preview.findings);
   EnableWindow(details_apply_, preview.can_apply && text != details_text_ ? TRUE : FALSE);
 }
@@ -1008,10 +1019,10 @@ void EditorWindow::DetailsTyped() {
 // the message that asked for it (leaving the box may be a click on another
 // row), the entry found again by its slot.
 void EditorWindow::ApplyDetails() {
-  if (!details_row_ || pending_details_) return;
+  if (!DetailsRow() || pending_details_) return;
   const std::wstring text = TextOf(details_);
   if (text == details_text_ || (GetWindowLongW(details_, GWL_STYLE) & ES_READONLY) != 0) return;
-  pending_details_.emplace(logic_.Row(*details_row_).slot, Utf8FromUtf16(text));
+  pending_details_.emplace(details_slot_, Utf8FromUtf16(text));
   PostMessageW(window_, kApplyDetailsMessage, 0, 0);
 }
 

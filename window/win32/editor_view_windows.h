@@ -102,6 +102,8 @@ class EditorWindow final : public EditorView {
   // Posted to itself to apply the details pane's text once the event that
   // asked for it is done.
   static constexpr UINT kApplyDetailsMessage = WM_APP + 1;
+  // The review's pass: a slice at each tick while it runs.
+  static constexpr UINT_PTR kReviewTimer = 1;
 
   static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
@@ -157,10 +159,17 @@ class EditorWindow final : public EditorView {
   HWND findings_ = nullptr;
   std::size_t findings_count_ = 0;
   // The details pane's entry and its text as given, and a text to apply.
-  std::optional<std::size_t> details_row_;
+  // The slot of the entry the details pane shows (0: none, or a removed
+  // entry's), and its row now: the rows may move under it as the review's
+  // pass adds those a filter keeps.
+  std::size_t details_slot_ = 0;
+  std::optional<std::size_t> DetailsRow() const {
+    return details_slot_ == 0 ? std::nullopt : logic_.RowOfSlot(details_slot_);
+  }
   std::wstring details_text_;
   bool showing_details_ = false;
   bool reference_shown_ = true;  // the Reference column has its width
+  bool review_timer_on_ = false;
   std::optional<std::pair<std::size_t, std::string>> pending_details_;
   HWND focus_on_return_ = nullptr;
 

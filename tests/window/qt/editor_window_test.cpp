@@ -251,9 +251,15 @@ class EditorWindowTest : public QObject, test_support::WindowDriver {
     QVERIFY(!table->isColumnHidden(reference_column));
     QAbstractItemModel* model = table->model();
     QCOMPARE(model->data(model->index(2, reference_column)).toString(), QString("Patrol"));
+    // Checked in the background, Stop Checking there only meanwhile.
     auto* review = editor.findChild<QLabel*>("review");
-    QVERIFY2(review->text().contains("missions 2 of 2 translated, others 0 of 1"),
-             qPrintable(review->text()));
+    auto* stop = editor.findChild<QAction*>("stopCheckingAction");
+    QVERIFY(stop != nullptr);
+    QVERIFY(stop->isEnabled() == editor.Reviewing());
+    QTRY_VERIFY2(review->text().contains("missions 2 of 2 translated, others 0 of 1"),
+                 qPrintable(review->text()));
+    QVERIFY(!editor.Reviewing());
+    QVERIFY(!stop->isEnabled());
 
     editor.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&editor));
