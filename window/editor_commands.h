@@ -48,6 +48,8 @@ enum class EditorCommand {
   kCopyReference,
   kFilter,
   kReplace,
+  kSpellingSuggestions,
+  kAcceptYeForYo,
   kCompare,
   kChangedOnly,
   kEndComparison,
@@ -77,6 +79,7 @@ enum class EnabledWhen {
   kComparing,  // a comparison is shown
   kReference,  // a reference is open
   kCopyable,   // a row of its own is selected and the reference has its partner
+  kSpelling,   // a spell checker is open
 };
 
 // What the commands can do now, as EditorLogic::Commands finds it.
@@ -95,6 +98,8 @@ struct EditorCommands {
   bool has_reference = false;
   bool can_copy_reference = false;
   ReviewFilter review_filter = ReviewFilter::kAll;
+  bool spelling = false;  // a spell checker is open
+  bool accept_ye_for_yo = false;
 };
 
 // A shortcut: "Ctrl+Shift+S", "F2", "Ins". `key` is a letter A-Z, F1-F12,
