@@ -41,8 +41,8 @@
 #include "spelling/spell_checker.h"
 #include "storage/file_system.h"
 #include "tests/support/database_builder.h"
-#include "window/editor_logic.h"
 #include "tests/support/temp_dir.h"
+#include "window/editor_logic.h"
 
 namespace orva {
 namespace {

@@ -209,6 +209,11 @@ class TextDelegate : public QStyledItemDelegate {
   // Enter on a text that cannot be stored stays in the box, with the bell.
   bool eventFilter(QObject* watched, QEvent* event) override {
     auto* box = qobject_cast<QLineEdit*>(watched);
+    // A menu of the box's own (spelling's, the box's) leaves it open.
+    if (box != nullptr && event->type() == QEvent::FocusOut &&
+        QApplication::activePopupWidget() != nullptr) {
+      return false;
+    }
     if (box != nullptr && event->type() == QEvent::KeyPress) {
       const int key = static_cast<QKeyEvent*>(event)->key();
       if ((key == Qt::Key_Return || key == Qt::Key_Enter) && box->property("refused").toBool()) {
