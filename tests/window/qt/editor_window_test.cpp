@@ -398,7 +398,8 @@ class EditorWindowTest : public QObject, test_support::WindowDriver {
     QCOMPARE(QString::fromUtf8(list.readAll()), QString("Шмыглика\n"));
     QTest::keyClick(details, Qt::Key_Escape);
 
-    // F2's box underlines as it is typed too.
+    // F2's box underlines as it is typed too, and F7 mends the word in it
+    // without closing it.
     editor.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&editor));
     table->setFocus();
@@ -408,8 +409,13 @@ class EditorWindowTest : public QObject, test_support::WindowDriver {
     box->selectAll();
     TypeText(box, QString("Патрулль летит"));
     QVERIFY(RedPixels(box) > 0);
-    box->selectAll();
-    TypeText(box, QString("Патруль летит"));
+    box->setCursorPosition(3);
+    QTest::keyClick(box, Qt::Key_F7);
+    menu = SpellingMenu("Патруль");
+    QVERIFY(menu != nullptr);
+    QTest::keyClick(menu, Qt::Key_Return);
+    QCOMPARE(table->findChild<QLineEdit*>("textEditor"), box);
+    QCOMPARE(box->text(), QString("Патруль летит"));
     QCOMPARE(RedPixels(box), 0);
     QTest::keyClick(box, Qt::Key_Escape);
   }
