@@ -112,6 +112,7 @@ class EditorWindow final : public EditorView {
   void EditSelected();
   void AddMission();
   void FindAndReplace();
+  void OfferSpelling();
   void TableSelectionChanged();
   void DrawMatches(NMLVCUSTOMDRAW& draw, const EditorRow& row);
   void DetailsTyped();
