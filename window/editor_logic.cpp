@@ -1250,26 +1250,6 @@ std::optional<SpellingChoices> EditorLogic::SpellingAt(std::string_view text,
   return std::nullopt;
 }
 
-std::string EditorLogic::ReplaceSpan(std::string_view text, const MisspeltSpan& span,
-                                     std::string_view replacement) {
-  // From UTF-16 code units back to bytes of the UTF-8 text.
-  std::size_t units = 0;
-  std::size_t from = text.size();
-  std::size_t to = text.size();
-  for (std::size_t i = 0; i <= text.size(); ++i) {
-    if (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
-    if (units == span.from) from = std::min(from, i);
-    if (units == span.to) {
-      to = i;
-      break;
-    }
-    if (i < text.size()) units += (static_cast<unsigned char>(text[i]) >= 0xF0) ? 2 : 1;
-  }
-  if (from > to) return std::string(text);
-  return std::string(text.substr(0, from)) + std::string(replacement) +
-         std::string(text.substr(to));
-}
-
 bool EditorLogic::AddToDictionary(std::string_view word) {
   SpellChecker* speller = Speller();
   if (speller == nullptr) return false;

@@ -317,9 +317,6 @@ class EditorLogic {
   // after, with the dictionary's suggestions; none when no misspelt word is
   // there.
   std::optional<SpellingChoices> SpellingAt(std::string_view text, std::size_t position) const;
-  // `text` with the span's word replaced by `replacement`.
-  static std::string ReplaceSpan(std::string_view text, const MisspeltSpan& span,
-                                 std::string_view replacement);
   // Adds the word to the team's word list beside the rules, crash-safely,
   // and checks everything again; a refusal is told and changes nothing.
   bool AddToDictionary(std::string_view word);
