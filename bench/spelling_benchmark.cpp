@@ -9,7 +9,10 @@
 //  - the check of one text as it is typed: each keystroke a new word or a
 //    new prefix that no verdict is cached for yet, the text some 100
 //    characters long;
-//  - the suggestions for a misspelt word, as a context menu asks for them.
+//  - the suggestions for a misspelt word, as a context menu asks for them;
+//  - a keystroke in the editor with spelling on: what a view asks for each
+//    one (EditorLogic::PreviewText, whose checks spell the text, and
+//    MisspeltSpans for the underlines), the same text typed into an entry.
 //
 // The texts are made from the dictionaries' own words: 3 to 12 of them,
 // Russian mostly and English now and then, a format marker, a tag pair or a
@@ -17,7 +20,10 @@
 // so the file holds tens of thousands of distinct words and misspellings,
 // as a translated game does.
 //
-//   orva-spelling-bench --data-dir=DIR
+//   orva-spelling-bench --data-dir=DIR [--keystrokes-only]
+//
+// --keystrokes-only measures the editor's keystroke alone, without the
+// whole-file database.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -36,6 +42,7 @@
 #include "storage/file_system.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
+#include "window/editor_logic.h"
 
 namespace orva {
 namespace {
@@ -132,6 +139,64 @@ struct Texts {
   }
 };
 
+// A view that shows nothing: the editor's logic alone is measured.
+class QuietView : public EditorView {
+ public:
+  std::optional<std::string> ChooseFile(const FileRequest&) override { return std::nullopt; }
+  void ShowMessage(MessageIcon, const std::string& text, const std::string& details) override {
+    Stop(text + " " + details);
+  }
+  int Ask(const Question& question) override { return question.cancel_button; }
+  std::optional<std::size_t> ShowReport(const Report&) override { return std::nullopt; }
+  void ShowRows(std::size_t) override {}
+  void ShowRowsChanged(std::size_t, std::size_t) override {}
+  void SelectRow(std::size_t) override {}
+  void ShowTitle(const std::string&) override {}
+  void ShowStatus(const std::string& text) override { status = text; }
+  void ShowReviewSummary(const std::string&) override {}
+  void ShowCommands(const EditorCommands&) override {}
+  void ShowScreenshot(const std::string&, const std::string&) override {}
+  void ShowDetails(const EntryDetails&) override {}
+  void DatabaseSaved(const std::string&) override {}
+  std::string status;
+};
+
+// What is typed into the editor: three words misspelt.
+constexpr std::u32string_view kEditorTyped =
+    U"Колонна выходит на рассвтее, держитесь западнее реки и не отставайте от "
+    U"головоной машины; escort the convoi past the bridge before nightfall";
+
+// A keystroke in the editor's box: the preview with its findings and the
+// misspelt words to underline, for each prefix of `typed`.
+void MeasureEditorKeystrokes(const fs::path& data_dir, std::u32string_view typed) {
+  const fs::path database = data_dir / "textdb_spelling_editor.def";
+  fs::create_directories(data_dir);
+  test_support::WriteFileBytes(database, test_support::DatabaseBuilder()
+                                             .Entry(5001, "Обучение")
+                                             .Entry(5002, "Патруль над рекой")
+                                             .Marker("конец")
+                                             .Build());
+  QuietView view;
+  EditorLogic logic(view);
+  if (!logic.OpenPath(database.string())) Stop("cannot open " + database.string());
+  if (!logic.spelling()) Stop("the editor opened without spelling: " + view.status);
+  std::vector<double> keystrokes;
+  std::size_t underlined = 0;
+  for (std::size_t length = 1; length <= typed.size(); ++length) {
+    const std::string text = Utf8(typed.substr(0, length));  // as a view gives it
+    const Clock::time_point start = Clock::now();
+    (void)logic.PreviewText(1, text);
+    underlined = logic.MisspeltSpans(text, 1).size();
+    keystrokes.push_back(Ms(start));
+  }
+  std::sort(keystrokes.begin(), keystrokes.end());
+  std::printf(
+      "an editor keystroke with spelling on (%zu keystrokes; preview, findings and underlines): "
+      "median %.3f ms, slowest %.3f ms; %zu words underlined at the end\n",
+      keystrokes.size(), keystrokes[keystrokes.size() / 2], keystrokes.back(), underlined);
+  fs::remove(database);
+}
+
 void Measure(const fs::path& data_dir) {
   const fs::path folder = DefaultDictionaryFolder();
   Clock::time_point start = Clock::now();
@@ -212,6 +277,8 @@ void Measure(const fs::path& data_dir) {
   std::sort(suggestions.begin(), suggestions.end());
   std::printf("suggestions for a misspelt word (%zu words): median %.1f ms, slowest %.1f ms\n",
               suggestions.size(), suggestions[suggestions.size() / 2], suggestions.back());
+
+  MeasureEditorKeystrokes(data_dir, kEditorTyped);
 }
 
 }  // namespace
@@ -220,16 +287,23 @@ void Measure(const fs::path& data_dir) {
 int main(int argc, char** argv) {
   try {
     std::filesystem::path data_dir = "bench-data";
+    bool keystrokes_only = false;
     for (int i = 1; i < argc; ++i) {
       const std::string_view arg = argv[i];
       if (arg.starts_with("--data-dir=")) {
         data_dir = std::string(arg.substr(11));
+      } else if (arg == "--keystrokes-only") {
+        keystrokes_only = true;
       } else {
-        std::fprintf(stderr, "usage: orva-spelling-bench [--data-dir=DIR]\n");
+        std::fprintf(stderr, "usage: orva-spelling-bench [--data-dir=DIR] [--keystrokes-only]\n");
         return 2;
       }
     }
-    orva::Measure(data_dir);
+    if (keystrokes_only) {
+      orva::MeasureEditorKeystrokes(data_dir, orva::kEditorTyped);
+    } else {
+      orva::Measure(data_dir);
+    }
     return 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "orva-spelling-bench: %s\n", e.what());

@@ -61,6 +61,10 @@ const std::vector<CommandInfo>& Table() {
        "Go to the filter (Down or Enter goes back to the rows)"},
       {C::kReplace, "replace", "Find and Re&place…", {Ctrl("H")}, M::kEdit, {}, 2, E::kDatabase, false, false, true ,
        "Find and replace in every text"},
+      {C::kSpellingSuggestions, "spellingSuggestions", "&Suggestions…", {Key("F7")}, M::kEdit, "Spe&lling", 3, E::kSpelling, false, false, true ,
+       "Suggestions for the misspelt word at the cursor of a text being edited"},
+      {C::kAcceptYeForYo, "acceptYeForYo", "A&ccept е for ё", {}, M::kEdit, "Spe&lling", 3, E::kSpelling, true,  false, false,
+       {}},
       {C::kCompare, "compare", "&Compare With…", {}, M::kCompare, {}, 0, E::kDatabase, false, false, false,
        {}},
       {C::kChangedOnly, "changedOnly", "Changed &Only", {}, M::kCompare, {}, 0, E::kComparing, true,  false, false,
@@ -158,6 +162,8 @@ bool IsEnabled(EditorCommand command, const EditorCommands& state) {
       return state.checking;
     case E::kStopped:
       return state.stopped;
+    case E::kSpelling:
+      return state.spelling;
   }
   return false;
 }
@@ -180,6 +186,8 @@ bool IsChecked(EditorCommand command, const EditorCommands& state) {
       return state.review_filter == ReviewFilter::kOnlyHere;
     case C::kWithProblems:
       return state.review_filter == ReviewFilter::kProblems;
+    case C::kAcceptYeForYo:
+      return state.accept_ye_for_yo;
     default:
       return false;
   }

@@ -48,6 +48,8 @@ enum class EditorCommand {
   kCopyReference,
   kFilter,
   kReplace,
+  kSpellingSuggestions,
+  kAcceptYeForYo,
   kCompare,
   kChangedOnly,
   kEndComparison,
@@ -81,6 +83,7 @@ enum class EnabledWhen {
   kCopyable,   // a row of its own is selected and the reference has its partner
   kChecking,   // the review's pass over every entry runs
   kStopped,    // it was stopped with entries not checked
+  kSpelling,   // a spell checker is open
 };
 
 // What the commands can do now, as EditorLogic::Commands finds it.
@@ -101,6 +104,8 @@ struct EditorCommands {
   ReviewFilter review_filter = ReviewFilter::kAll;
   bool checking = false;  // the review's pass runs (EditorLogic::reviewing)
   bool stopped = false;   // it was stopped, some entries not checked
+  bool spelling = false;  // a spell checker is open
+  bool accept_ye_for_yo = false;
 };
 
 // A shortcut: "Ctrl+Shift+S", "F2", "Ins". `key` is a letter A-Z, F1-F12,

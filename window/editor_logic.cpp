@@ -423,7 +423,8 @@ bool EditorLogic::OpenFile(const std::filesystem::path& file) {
   state_->review_filter = review_filter_;
   if (!filter_.empty()) state_->pattern = TextPattern::Make(filter_, {}).value();
   ReviewAgain();
-  Refresh("Opened " + DisplayPath(file));
+  Refresh("Opened " + DisplayPath(file) +
+          (spelling_note_.empty() ? std::string() : " · " + spelling_note_));
   return true;
 }
 
@@ -1041,21 +1042,33 @@ bool EditorLogic::ImportFrom(const std::string& path) {
 // is no rules; rules that cannot be read are told, and the game's own
 // limits are checked without them.
 void EditorLogic::ReadRules(const std::filesystem::path& database) {
-  const std::filesystem::path beside = database.parent_path() / PathFromUtf8(kRulesFileName);
+  const std::filesystem::path folder = database.parent_path();
+  const std::filesystem::path beside = folder / PathFromUtf8(kRulesFileName);
+  CheckRules rules;
+  std::filesystem::path from;
   Result<FileInfo> found = fs_.Stat(beside);
-  if (!found.ok() && found.status().kind() == ErrorKind::kNotFound) {
-    review_.SetRules({});
-    return;
+  if (found.ok() || found.status().kind() != ErrorKind::kNotFound) {
+    Result<CheckRules> read = ReadCheckRules(beside, fs_);
+    if (read.ok()) {
+      rules = std::move(read).value();
+      from = beside;
+    } else {
+      view_.ShowMessage(MessageIcon::kExclamation, "The team's rules were not read.",
+                        AsSentence(read.status().message()) +
+                            " The texts are checked against the game's own limits alone.");
+    }
   }
-  Result<CheckRules> rules = ReadCheckRules(beside, fs_);
-  if (!rules.ok()) {
-    view_.ShowMessage(MessageIcon::kExclamation, "The team's rules were not read.",
-                      AsSentence(rules.status().message()) +
-                          " The texts are checked against the game's own limits alone.");
-    review_.SetRules({});
-    return;
+  // Spelling is the one check that needs files of its own; without them
+  // the others go on.
+  spelling_note_.clear();
+  const std::filesystem::path dictionaries =
+      dictionary_folder_.empty() ? DefaultDictionaryFolder() : dictionary_folder_;
+  if (Status opened = OpenSpelling(rules, folder, dictionaries, fs_); !opened.ok()) {
+    std::string_view why = opened.message();
+    if (why.starts_with("spelling: ")) why.remove_prefix(std::string_view("spelling: ").size());
+    spelling_note_ = "spelling is off: " + std::string(why);
   }
-  review_.SetRules(std::move(rules).value(), beside);
+  review_.SetRules(std::move(rules), from);
 }
 
 void EditorLogic::OpenReference() {
@@ -1268,6 +1281,118 @@ std::string EditorLogic::ReviewText() const {
             " of " + Grouped(p->others.entries);
   }
   return text;
+}
+
+// --- Spelling ---
+
+namespace {
+
+// The UTF-16 code units of each character of `characters` before it, and
+// of them all at the end.
+std::vector<std::size_t> Utf16Offsets(std::u32string_view characters) {
+  std::vector<std::size_t> offsets;
+  offsets.reserve(characters.size() + 1);
+  std::size_t at = 0;
+  for (const char32_t c : characters) {
+    offsets.push_back(at);
+    at += c > 0xFFFF ? 2 : 1;
+  }
+  offsets.push_back(at);
+  return offsets;
+}
+
+}  // namespace
+
+void EditorLogic::SetDictionaryFolder(const std::string& folder) {
+  dictionary_folder_ = PathFromUtf8(folder);
+}
+
+SpellChecker* EditorLogic::Speller() const {
+  return state_ ? review_.rules().speller.get() : nullptr;
+}
+
+bool EditorLogic::spelling() const { return Speller() != nullptr; }
+
+std::vector<MisspeltSpan> EditorLogic::MisspeltSpans(std::string_view text,
+                                                     std::optional<std::size_t> row) const {
+  std::vector<MisspeltSpan> spans;
+  SpellChecker* speller = Speller();
+  if (speller == nullptr) return spans;
+  if (row && *row < state_->RowCount()) {
+    const RowRef ref = state_->RefOf(*row);
+    if (!ref.removed() && review_.rules().Ignored("spelling", state_->EntryAt(ref.index).id)) {
+      return spans;
+    }
+  }
+  // One character of the checks for each character typed: the symbols
+  // stand for one character each.
+  const std::u32string characters = CharactersFromVisible(text);
+  const std::vector<std::size_t> offsets = Utf16Offsets(characters);
+  for (Misspelling& m : speller->Check(characters)) {
+    spans.push_back({.from = offsets[m.from], .to = offsets[m.to], .word = std::move(m.word)});
+  }
+  return spans;
+}
+
+std::optional<SpellingChoices> EditorLogic::SpellingAt(std::string_view text,
+                                                       std::size_t position) const {
+  SpellChecker* speller = Speller();
+  if (speller == nullptr) return std::nullopt;
+  for (MisspeltSpan& span : MisspeltSpans(text)) {
+    if (position < span.from || position > span.to) continue;
+    const Result<std::u32string> word = DecodeUtf8(span.word);
+    SpellingChoices choices{.span = std::move(span), .suggestions = {}};
+    if (word.ok()) choices.suggestions = speller->Suggest(*word);
+    return choices;
+  }
+  return std::nullopt;
+}
+
+bool EditorLogic::AddToDictionary(std::string_view word) {
+  SpellChecker* speller = Speller();
+  if (speller == nullptr) return false;
+  if (Status added = speller->AddToTeamWords(word); !added.ok()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The word was not added to the dictionary.",
+                      AsSentence(added.message()));
+    return false;
+  }
+  ReviewWordsAgain();
+  ShowStatusLine("Added “" + std::string(word) + "” to " + DisplayPath(speller->team_words_path()));
+  return true;
+}
+
+void EditorLogic::IgnoreWord(std::string_view word) {
+  SpellChecker* speller = Speller();
+  if (speller == nullptr) return;
+  speller->Ignore(word);
+  ReviewWordsAgain();
+  ShowStatusLine("“" + std::string(word) + "” is accepted until the editor closes");
+}
+
+void EditorLogic::SetAcceptYeForYo(bool accept) {
+  SpellChecker* speller = Speller();
+  if (speller == nullptr || speller->options().accept_ye_for_yo == accept) return;
+  SpellingOptions options = speller->options();
+  options.accept_ye_for_yo = accept;
+  speller->SetOptions(options);
+  ReviewWordsAgain();
+  ShowStatusLine(accept ? "е is accepted for ё" : "ё is spelt as the dictionary spells it");
+}
+
+// Every entry checked again in the background. The rows keep their place
+// and a text being typed in the details pane stays as it is; but a filter by
+// findings leaves out what is not checked yet, so under one the rows are
+// chosen again as the pass goes.
+void EditorLogic::ReviewWordsAgain() {
+  if (!state_) return;
+  if (review_filter_ == ReviewFilter::kUntranslated || review_filter_ == ReviewFilter::kProblems) {
+    ReviewAgain();
+    return;
+  }
+  StartReview();
+  if (state_->RowCount() > 0) view_.ShowRowsChanged(0, state_->RowCount() - 1);
+  view_.ShowReviewSummary(ReviewText());
+  view_.ShowCommands(Commands());
 }
 
 // --- Comparison and patches ---
@@ -1584,6 +1709,9 @@ void EditorLogic::Run(EditorCommand command) {
     case EditorCommand::kContinueChecking:
       ContinueStoppedReview();
       break;
+    case EditorCommand::kAcceptYeForYo:
+      SetAcceptYeForYo(!Commands().accept_ye_for_yo);
+      break;
     case EditorCommand::kKeys:
       ShowKeys();
       break;
@@ -1595,6 +1723,7 @@ void EditorLogic::Run(EditorCommand command) {
     case EditorCommand::kAddMission:
     case EditorCommand::kFilter:
     case EditorCommand::kReplace:
+    case EditorCommand::kSpellingSuggestions:
       break;
   }
 }
@@ -1648,6 +1777,10 @@ EditorCommands EditorLogic::Commands() const {
   c.checking = reviewing_;
   c.stopped = !reviewing_ && !review_.complete();
   c.can_copy_reference = c.can_edit && review_.ReferenceText(state_->selected->index).has_value();
+  if (const SpellChecker* speller = Speller()) {
+    c.spelling = true;
+    c.accept_ye_for_yo = speller->options().accept_ye_for_yo;
+  }
   return c;
 }
 

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "database/format.h"
+#include "spelling/spell_checker.h"
 #include "storage/backup.h"
 #include "storage/file_system.h"
 #include "storage/status.h"
@@ -109,6 +110,22 @@ struct EntryDetails {
   // What the checks find in the text as it stands; a pane that edits the
   // text shows PreviewText's findings instead, as the user types.
   std::vector<std::string> findings;
+};
+
+// A misspelt word of a text being typed: [from, to) in UTF-16 code units of
+// the text as the view holds it (both toolkits count a text's characters
+// so), and the word itself.
+struct MisspeltSpan {
+  std::size_t from = 0;
+  std::size_t to = 0;
+  std::string word;  // UTF-8
+  friend bool operator==(const MisspeltSpan&, const MisspeltSpan&) = default;
+};
+
+// What the spelling menu offers for the misspelt word at a place of a text.
+struct SpellingChoices {
+  MisspeltSpan span;
+  std::vector<std::string> suggestions;  // UTF-8, best first; may be none
 };
 
 struct ReplaceRequest {
@@ -296,6 +313,37 @@ class EditorLogic {
   // Whether a pass runs: a view keeps calling ContinueReview while it does.
   bool reviewing() const { return reviewing_; }
   static constexpr std::chrono::milliseconds kReviewSlice{20};
+  // --- Spelling ---
+  //
+  // The spell checker opens with the database, with the rules beside it
+  // (orva-rules.json, or the defaults) and the team's word list there
+  // (orva-words.txt); its findings are among the review's. Without the
+  // dictionaries the editor goes on without spelling and says why in the
+  // status line.
+
+  // Where the dictionaries are looked for at the next open: the program's
+  // own folder (DefaultDictionaryFolder) unless another is given.
+  void SetDictionaryFolder(const std::string& folder);
+  // Whether a spell checker is open.
+  bool spelling() const;
+  // The misspelt words of `text` (as typed, with the symbols of
+  // EditableText), left to right; none for a row whose id the rules leave
+  // out of the spelling check. Verdicts are cached, so a keystroke costs
+  // about one dictionary look-up for the word being typed.
+  std::vector<MisspeltSpan> MisspeltSpans(std::string_view text,
+                                          std::optional<std::size_t> row = std::nullopt) const;
+  // The misspelt word that `position` (UTF-16 code units) is in or just
+  // after, with the dictionary's suggestions; none when no misspelt word is
+  // there.
+  std::optional<SpellingChoices> SpellingAt(std::string_view text, std::size_t position) const;
+  // Adds the word to the team's word list beside the rules, crash-safely,
+  // and checks everything again; a refusal is told and changes nothing.
+  bool AddToDictionary(std::string_view word);
+  // Accepts the word until the editor closes, and checks everything again.
+  void IgnoreWord(std::string_view word);
+  // Accepts е where the dictionary writes ё (the command "Accept е for ё");
+  // it starts as the rules' "accept-ye-for-yo" says.
+  void SetAcceptYeForYo(bool accept);
 
   // --- Comparison and patches ---
 
@@ -359,6 +407,9 @@ class EditorLogic {
   void ReadRules(const std::filesystem::path& database);
   std::string ReviewText() const;
   void Refresh(const std::string& note);
+  SpellChecker* Speller() const;
+  // Checks every entry again, after what the spell checker accepts changed.
+  void ReviewWordsAgain();
 
   EditorView& view_;
   FileSystem& fs_;
@@ -366,6 +417,8 @@ class EditorLogic {
   std::string filter_;
   std::vector<std::byte> filter_folded_;     // its stored bytes, case folded; none when it has none
   std::filesystem::path screenshot_folder_;  // empty: the database's folder
+  std::filesystem::path dictionary_folder_;  // empty: DefaultDictionaryFolder()
+  std::string spelling_note_;                // why spelling is off, told once an open
   EditorReview review_;
   ReviewFilter review_filter_ = ReviewFilter::kAll;
   bool reviewing_ = false;  // a pass checks the entries a slice at a time

@@ -1236,5 +1236,176 @@ TEST_F(EditorLogicTest, AStoppedPassNeverShowsAnEntryNotCheckedAsClean) {
   EXPECT_TRUE(view_.messages.empty()) << Messages();
 }
 
+// --- Spelling, with Debian's dictionaries ---
+
+class EditorSpellingTest : public EditorLogicTest {
+ protected:
+  void SetUp() override { logic_.SetDictionaryFolder(ORVA_DICTIONARY_DIR); }
+  std::vector<std::string> Words(std::string_view text) const {
+    std::vector<std::string> words;
+    for (const MisspeltSpan& span : logic_.MisspeltSpans(text)) words.push_back(span.word);
+    return words;
+  }
+  std::string FileText(const std::filesystem::path& path) const {
+    if (!std::filesystem::exists(path)) return "(none)";
+    const std::vector<std::byte> bytes = ReadFileBytes(path);
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+  }
+};
+
+// A word misspelt as it is typed is found where the box holds it (UTF-16
+// code units, a symbol or a character beyond the first plane before it
+// too), its suggestions offer the word meant, and the text with the chosen
+// one saves exactly what `orva-cli set` makes of it.
+TEST_F(EditorSpellingTest, TypedMisspellingIsFoundAndItsSuggestionSavesAsSetDoes) {
+  Write(Sample());
+  Open();
+  EXPECT_TRUE(view_.commands.spelling);
+  EXPECT_TRUE(IsEnabled(EditorCommand::kSpellingSuggestions, view_.commands));
+  EXPECT_EQ(view_.status.find("spelling"), std::string::npos) << view_.status;
+  const std::size_t row = *RowOfId(5002);
+
+  const std::string typed = "Ночной патрул␊над рекой";
+  const std::vector<MisspeltSpan> spans = logic_.MisspeltSpans(typed, row);
+  ASSERT_EQ(spans.size(), 1u);
+  EXPECT_EQ(spans[0], (MisspeltSpan{.from = 7, .to = 13, .word = "патрул"}));
+  const std::vector<MisspeltSpan> after_emoji = logic_.MisspeltSpans("😀 ␉патрул");
+  ASSERT_EQ(after_emoji.size(), 1u);
+  EXPECT_EQ(after_emoji[0].from, 4u);  // two units for 😀, one for the space and ␉
+  EXPECT_EQ(after_emoji[0].to, 10u);
+  // The pane's findings list it too.
+  const TextPreview preview = logic_.PreviewText(row, typed);
+  EXPECT_EQ(std::count_if(
+                preview.findings.begin(), preview.findings.end(),
+                [](const std::string& line) { return line.find("патрул") != std::string::npos; }),
+            1)
+      << ::testing::PrintToString(preview.findings);
+
+  // At the word's start, inside and just after it; not on a word spelt well.
+  for (const std::size_t at : {7u, 10u, 13u}) {
+    const std::optional<SpellingChoices> choices = logic_.SpellingAt(typed, at);
+    ASSERT_TRUE(choices) << at;
+    EXPECT_EQ(choices->span, spans[0]);
+    EXPECT_NE(std::find(choices->suggestions.begin(), choices->suggestions.end(), "патруль"),
+              choices->suggestions.end())
+        << ::testing::PrintToString(choices->suggestions);
+  }
+  EXPECT_FALSE(logic_.SpellingAt(typed, 2));
+  EXPECT_FALSE(logic_.SpellingAt(typed, 17));
+
+  // The suggestion in place of the span, as a view's box puts it.
+  const std::string chosen = "Ночной патруль␊над рекой";
+  EXPECT_TRUE(logic_.MisspeltSpans(chosen, row).empty());
+  ASSERT_TRUE(logic_.SetText(row, chosen));
+  EXPECT_EQ(view_.commands.undo_text, "Set 5002");
+  ASSERT_TRUE(logic_.Save());
+  WriteFileBytes(dir_ / "cli.def", Sample());
+  ASSERT_EQ(
+      RunCli({"set", (dir_ / "cli.def").string(), "5002", "Ночной патруль\nнад рекой"}).exit_code,
+      0);
+  EXPECT_EQ(OnDisk(), ReadFileBytes(dir_ / "cli.def"));
+  EXPECT_TRUE(view_.messages.empty()) << Messages();
+}
+
+// Add to Dictionary writes the team's list beside the database and accepts
+// the word from then on, in the typed text and in the review's findings;
+// Ignore accepts it for this run alone and writes nothing; a word that
+// cannot be a line of the list is refused in words, the list as it was.
+TEST_F(EditorSpellingTest, AddedWordsAreKeptAndIgnoredOnesForgotten) {
+  Write(DatabaseBuilder()
+            .Entry(5001, "Шмыглик летит")
+            .Entry(5002, "Кваздрик спит")
+            .Marker("конец")
+            .Build());
+  Open();
+  const std::filesystem::path list = dir_ / "orva-words.txt";
+  const std::size_t warnings = logic_.review().warnings();
+  ASSERT_GE(warnings, 2u);
+  const std::string typed = "Шмыглик и Кваздрик";
+  ASSERT_EQ(Words(typed), (std::vector<std::string>{"Шмыглик", "Кваздрик"}));
+
+  EXPECT_FALSE(logic_.AddToDictionary("два слова"));
+  ASSERT_EQ(view_.messages.size(), 1u);
+  EXPECT_NE(view_.messages[0].find("not added"), std::string::npos) << Messages();
+  EXPECT_EQ(FileText(list), "(none)");
+  view_.messages.clear();
+
+  ASSERT_TRUE(logic_.AddToDictionary("Шмыглик"));
+  EXPECT_EQ(FileText(list), "Шмыглик\n");
+  EXPECT_EQ(Words(typed), (std::vector<std::string>{"Кваздрик"}));
+  EXPECT_EQ(logic_.review().warnings(), warnings - 1);
+  EXPECT_NE(view_.review.find(Plural(warnings - 1, "warning", "warnings")), std::string::npos)
+      << view_.review;
+
+  logic_.IgnoreWord("Кваздрик");
+  EXPECT_TRUE(Words(typed).empty());
+  EXPECT_EQ(logic_.review().warnings(), warnings - 2);
+  EXPECT_EQ(FileText(list), "Шмыглик\n");
+  EXPECT_TRUE(view_.messages.empty()) << Messages();
+
+  // The next run: the list's word is still accepted, the ignored one not.
+  FakeView next_view;
+  EditorLogic next(next_view);
+  next.SetDictionaryFolder(ORVA_DICTIONARY_DIR);
+  ASSERT_TRUE(next.OpenPath(Path()));
+  std::vector<std::string> found;
+  for (const MisspeltSpan& span : next.MisspeltSpans(typed)) found.push_back(span.word);
+  EXPECT_EQ(found, (std::vector<std::string>{"Кваздрик"}));
+  EXPECT_EQ(next.review().warnings(), warnings - 1);
+}
+
+// Words spelt well are never flagged, with the ё/е option or without; е for
+// ё is accepted only with it, and the option starts as the rules say and
+// follows its command. Rules that leave spelling out leave the editor
+// without it, and say nothing of it.
+TEST_F(EditorSpellingTest, TheYeForYoOptionAcceptsOnlyWhatItSays) {
+  Write(DatabaseBuilder().Entry(5001, "Лёха и ёж").Marker("конец").Build());
+  WriteFileBytes(dir_ / "orva-words.txt", test_support::Bytes("Лёха\n"));
+  const std::string correct = "Ещё один ёж и еж, Лёха, the hedgehog's day, учёный считает";
+  const std::string with_ye = "Леха, ЛЕХА";
+  Open();
+  EXPECT_FALSE(view_.commands.accept_ye_for_yo);
+  EXPECT_TRUE(Words(correct).empty()) << ::testing::PrintToString(Words(correct));
+  EXPECT_EQ(Words(with_ye), (std::vector<std::string>{"Леха", "ЛЕХА"}));
+  logic_.Run(EditorCommand::kAcceptYeForYo);
+  EXPECT_TRUE(view_.commands.accept_ye_for_yo);
+  EXPECT_TRUE(IsChecked(EditorCommand::kAcceptYeForYo, view_.commands));
+  EXPECT_TRUE(Words(correct).empty());
+  EXPECT_TRUE(Words(with_ye).empty());
+  logic_.Run(EditorCommand::kAcceptYeForYo);
+  EXPECT_EQ(Words(with_ye).size(), 2u);
+
+  WriteFileBytes(dir_ / "orva-rules.json",
+                 test_support::Bytes(R"({"spelling": {"accept-ye-for-yo": true}})"));
+  logic_.Reload();
+  EXPECT_TRUE(view_.commands.accept_ye_for_yo);
+  EXPECT_TRUE(Words(with_ye).empty());
+
+  WriteFileBytes(dir_ / "orva-rules.json", test_support::Bytes(R"({"spelling": false})"));
+  logic_.Reload();
+  EXPECT_FALSE(logic_.spelling());
+  EXPECT_FALSE(IsEnabled(EditorCommand::kSpellingSuggestions, view_.commands));
+  EXPECT_TRUE(Words("превед").empty());
+  EXPECT_EQ(view_.status.find("spelling"), std::string::npos) << view_.status;
+  EXPECT_TRUE(view_.messages.empty()) << Messages();
+}
+
+// Without the dictionaries the database opens all the same, the status line
+// says why spelling is off, and nothing is underlined.
+TEST_F(EditorSpellingTest, MissingDictionariesLeaveSpellingOffAndSaySo) {
+  Write(Sample());
+  logic_.SetDictionaryFolder((dir_ / "no-dictionaries").string());
+  Open();
+  EXPECT_EQ(logic_.RowCount(), 6u);
+  EXPECT_NE(view_.status.find("spelling is off: the Russian dictionary"), std::string::npos)
+      << view_.status;
+  EXPECT_NE(view_.status.find("no-dictionaries"), std::string::npos) << view_.status;
+  EXPECT_FALSE(view_.commands.spelling);
+  EXPECT_TRUE(logic_.MisspeltSpans("превед").empty());
+  EXPECT_FALSE(logic_.SpellingAt("превед", 2));
+  EXPECT_FALSE(logic_.AddToDictionary("превед"));
+  EXPECT_TRUE(view_.messages.empty()) << Messages();
+}
+
 }  // namespace
 }  // namespace orva

@@ -13,6 +13,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -24,6 +25,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
@@ -31,11 +33,15 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QSyntaxHighlighter>
 #include <QTableView>
+#include <QTextCharFormat>
+#include <QTextCursor>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <functional>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -77,15 +83,70 @@ void MarkRefused(QLineEdit* box, bool refused) {
                              : QString());
 }
 
+// A misspelt word's look: the red wavy line of spelling.
+QTextCharFormat MisspeltFormat() {
+  QTextCharFormat format;
+  format.setUnderlineStyle(QTextCharFormat::SpellCheckUnderline);
+  format.setUnderlineColor(QColor(0xd3, 0x2f, 0x2f));
+  return format;
+}
+
+// The misspelt words of a box's text underlined, as the logic finds them.
+// A QLineEdit draws formats only as an input method gives them: the
+// attributes of an event without text, each from the cursor.
+void UnderlineMisspelt(QLineEdit* box, const std::vector<MisspeltSpan>& spans) {
+  QList<QInputMethodEvent::Attribute> attributes;
+  const QTextCharFormat format = MisspeltFormat();
+  for (const MisspeltSpan& span : spans) {
+    attributes << QInputMethodEvent::Attribute(QInputMethodEvent::TextFormat,
+                                               static_cast<int>(span.from) - box->cursorPosition(),
+                                               static_cast<int>(span.to - span.from), format);
+  }
+  QInputMethodEvent event(QString(), attributes);
+  QCoreApplication::sendEvent(box, &event);
+}
+
+// The details pane's misspelt words, block by block (the text is one line
+// unless a line break was pasted).
+class SpellingHighlighter : public QSyntaxHighlighter {
+ public:
+  using Spans = std::function<std::vector<MisspeltSpan>(const std::string& text)>;
+  SpellingHighlighter(QTextDocument* document, Spans spans)
+      : QSyntaxHighlighter(document), spans_(std::move(spans)) {}
+
+ protected:
+  void highlightBlock(const QString& text) override {
+    const QTextCharFormat format = MisspeltFormat();
+    for (const MisspeltSpan& span : spans_(text.toStdString())) {
+      setFormat(static_cast<int>(span.from), static_cast<int>(span.to - span.from), format);
+    }
+  }
+
+ private:
+  Spans spans_;
+};
+
 // The editor of a row's text: Enter applies it unless the preview refuses
-// it, Esc leaves the text as it was. Each keystroke asks for the preview.
+// it, Esc leaves the text as it was. Each keystroke asks for the preview
+// and the misspelt words; a right click offers the spelling's choices.
 class TextDelegate : public QStyledItemDelegate {
  public:
   using Preview = std::function<TextPreview(int row, const std::string& text)>;
   using Show = std::function<void(const TextPreview*)>;
+  using Spell = std::function<std::vector<MisspeltSpan>(int row, const std::string& text)>;
+  using Offer = std::function<void(QLineEdit* box, QPoint at)>;
 
-  TextDelegate(Preview preview, Show show, QObject* parent)
-      : QStyledItemDelegate(parent), preview_(std::move(preview)), show_(std::move(show)) {}
+  TextDelegate(Preview preview, Show show, Spell spell, Offer offer, QObject* parent)
+      : QStyledItemDelegate(parent),
+        preview_(std::move(preview)),
+        show_(std::move(show)),
+        spell_(std::move(spell)),
+        offer_(std::move(offer)) {}
+
+  // The box's underlines again, after what spelling accepts changed.
+  void Respell(QLineEdit* box, int row) const {
+    UnderlineMisspelt(box, spell_(row, box->text().toStdString()));
+  }
 
   // The text, with the filter's matches on a background of their own.
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -129,11 +190,16 @@ class TextDelegate : public QStyledItemDelegate {
         QStringLiteral("Enter applies the text, Esc leaves it as it was. Tabs and line breaks "
                        "show as ␉, ␊ and ␍."));
     const int row = index.row();
+    box->setProperty("row", row);
     connect(box, &QLineEdit::textChanged, box, [this, box, row](const QString& text) {
       const TextPreview preview = preview_(row, text.toStdString());
       MarkRefused(box, !preview.can_apply);
       show_(&preview);
+      UnderlineMisspelt(box, spell_(row, text.toStdString()));
     });
+    box->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(box, &QWidget::customContextMenuRequested, box,
+            [this, box](const QPoint& at) { offer_(box, at); });
     connect(box, &QObject::destroyed, this, [show = show_] { show(nullptr); });
     box->installEventFilter(const_cast<TextDelegate*>(this));
     return box;
@@ -143,6 +209,11 @@ class TextDelegate : public QStyledItemDelegate {
   // Enter on a text that cannot be stored stays in the box, with the bell.
   bool eventFilter(QObject* watched, QEvent* event) override {
     auto* box = qobject_cast<QLineEdit*>(watched);
+    // A menu of the box's own (spelling's, the box's) leaves it open.
+    if (box != nullptr && event->type() == QEvent::FocusOut &&
+        QApplication::activePopupWidget() != nullptr) {
+      return false;
+    }
     if (box != nullptr && event->type() == QEvent::KeyPress) {
       const int key = static_cast<QKeyEvent*>(event)->key();
       if ((key == Qt::Key_Return || key == Qt::Key_Enter) && box->property("refused").toBool()) {
@@ -156,6 +227,8 @@ class TextDelegate : public QStyledItemDelegate {
  private:
   Preview preview_;
   Show show_;
+  Spell spell_;
+  Offer offer_;
 };
 
 }  // namespace
@@ -258,6 +331,9 @@ void EditorWindow::Run(EditorCommand command) {
     case EditorCommand::kReplace:
       FindAndReplace();
       break;
+    case EditorCommand::kSpellingSuggestions:
+      OfferSpellingAtCursor();
+      break;
     default:
       logic_.Run(command);
       break;
@@ -293,20 +369,26 @@ void EditorWindow::CreateControls() {
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setSelectionMode(QAbstractItemView::SingleSelection);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  table_->setItemDelegateForColumn(kTextColumn, new TextDelegate(
-                                                    [this](int row, const std::string& text) {
-                                                      return logic_.PreviewText(
-                                                          static_cast<std::size_t>(row), text);
-                                                    },
-                                                    [this](const TextPreview* preview) {
-                                                      if (preview == nullptr) {
-                                                        preview_->clear();
-                                                        return;
-                                                      }
-                                                      preview_->setText(Text(preview->Line()));
-                                                      ShowFindings(preview->findings);
-                                                    },
-                                                    table_));
+  table_->setItemDelegateForColumn(
+      kTextColumn, new TextDelegate(
+                       [this](int row, const std::string& text) {
+                         return logic_.PreviewText(static_cast<std::size_t>(row), text);
+                       },
+                       [this](const TextPreview* preview) {
+                         if (preview == nullptr) {
+                           preview_->clear();
+                           return;
+                         }
+                         preview_->setText(Text(preview->Line()));
+                         ShowFindings(preview->findings);
+                       },
+                       [this](int row, const std::string& text) {
+                         return logic_.MisspeltSpans(text, static_cast<std::size_t>(row));
+                       },
+                       [this](QLineEdit* box, const QPoint& at) {
+                         OfferSpelling(box, box->cursorPositionAt(at), box->mapToGlobal(at));
+                       },
+                       table_));
   table_->setWordWrap(false);
   table_->setTextElideMode(Qt::ElideRight);
   table_->verticalHeader()->hide();
@@ -380,6 +462,10 @@ void EditorWindow::CreateControls() {
   details_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   details_->setTabChangesFocus(true);
   details_->installEventFilter(this);
+  details_->setContextMenuPolicy(Qt::CustomContextMenu);
+  spelling_ = new SpellingHighlighter(details_->document(), [this](const std::string& text) {
+    return logic_.MisspeltSpans(text, DetailsRow());
+  });
   details_label->setBuddy(details_);
   findings_ = Named(new QLabel(pane), "findings", tr("Findings"));
   findings_->setWordWrap(true);
@@ -426,15 +512,124 @@ void EditorWindow::ConnectControls() {
                                                       : std::nullopt);
           });
   connect(table_, &QTableView::doubleClicked, this, [this] { EditSelectedText(); });
-  connect(details_, &QPlainTextEdit::textChanged, this, [this] {
-    if (!DetailsRow()) return;
-    const QString text = details_->toPlainText();
-    const TextPreview preview = logic_.PreviewText(*DetailsRow(), text.toStdString());
-    details_summary_->setText(Text(preview.Line()));
-    ShowFindings(preview.findings);
-    details_apply_->setEnabled(preview.can_apply && text != details_text_);
+  connect(details_, &QPlainTextEdit::textChanged, this, [this] { PreviewDetails(); });
+  connect(details_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    OfferSpelling(details_, details_->cursorForPosition(at).position(),
+                  details_->viewport()->mapToGlobal(at));
   });
   connect(details_apply_, &QPushButton::clicked, this, [this] { ApplyDetails(); });
+}
+
+void EditorWindow::PreviewDetails() {
+  if (!DetailsRow()) return;
+  const QString text = details_->toPlainText();
+  const TextPreview preview = logic_.PreviewText(*DetailsRow(), text.toStdString());
+  details_summary_->setText(Text(preview.Line()));
+  ShowFindings(preview.findings);
+  details_apply_->setEnabled(preview.can_apply && text != details_text_);
+}
+
+// The spelling menu for the word at `position` of a box being edited (the
+// details pane or the table's editor): the suggestions, the first active so
+// that Enter takes it, then Add to Dictionary and Ignore, above the box's
+// own menu when asked by a right click. The menu pops up and goes on its
+// own; what is chosen acts on the box if it is still there.
+void EditorWindow::OfferSpelling(QWidget* box, int position, const QPoint& at, bool with_box_menu) {
+  auto* line = qobject_cast<QLineEdit*>(box);
+  const QString text = line != nullptr ? line->text() : details_->toPlainText();
+  std::optional<SpellingChoices> choices =
+      logic_.SpellingAt(text.toStdString(), static_cast<std::size_t>(std::max(position, 0)));
+  if (!choices && !with_box_menu) {
+    ShowStatus(logic_.spelling() ? "No misspelt word at the cursor"
+                                 : "Spelling is off: no dictionaries are open");
+    return;
+  }
+  QMenu* menu = !with_box_menu ? new QMenu(this)
+                : line != nullptr
+                    ? line->createStandardContextMenu()
+                    : details_->createStandardContextMenu(details_->viewport()->mapFromGlobal(at));
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->setObjectName(QStringLiteral("spellingMenu"));
+  QAction* before = menu->actions().isEmpty() ? nullptr : menu->actions().front();
+  auto add = [&](const QString& caption, const char* name) {
+    auto* action = new QAction(caption, menu);
+    action->setObjectName(QString::fromLatin1(name));
+    menu->insertAction(before, action);
+    return action;
+  };
+  QAction* first = nullptr;
+  if (choices) {
+    const QPointer<QWidget> target(box);
+    const MisspeltSpan span = choices->span;
+    for (const std::string& suggestion : choices->suggestions) {
+      QAction* action = add(Text(suggestion), "suggestion");
+      if (first == nullptr) first = action;
+      connect(action, &QAction::triggered, this, [this, target, span, suggestion] {
+        if (target) ReplaceMisspelt(target, span, Text(suggestion));
+      });
+    }
+    if (first == nullptr) add(tr("(no suggestions)"), "noSuggestions")->setEnabled(false);
+    menu->insertSeparator(before);
+    connect(add(tr("&Add to Dictionary"), "addToDictionary"), &QAction::triggered, this,
+            [this, word = span.word] {
+              if (logic_.AddToDictionary(word)) Respell();
+            });
+    connect(add(tr("&Ignore"), "ignoreWord"), &QAction::triggered, this, [this, word = span.word] {
+      logic_.IgnoreWord(word);
+      Respell();
+    });
+    if (before != nullptr) menu->insertSeparator(before);
+  }
+  menu->popup(at);
+  if (first != nullptr) menu->setActiveAction(first);
+}
+
+// The misspelt word replaced by the suggestion chosen, as one step of the
+// box's own undo; applied as any typing is.
+void EditorWindow::ReplaceMisspelt(QWidget* box, const MisspeltSpan& span,
+                                   const QString& suggestion) {
+  if (auto* line = qobject_cast<QLineEdit*>(box)) {
+    if (line->text().size() < static_cast<qsizetype>(span.to)) return;
+    line->setSelection(static_cast<int>(span.from), static_cast<int>(span.to - span.from));
+    line->insert(suggestion);
+    return;
+  }
+  if (box != details_ || details_->document()->characterCount() <= static_cast<int>(span.to)) {
+    return;
+  }
+  QTextCursor cursor(details_->document());
+  cursor.setPosition(static_cast<int>(span.from));
+  cursor.setPosition(static_cast<int>(span.to), QTextCursor::KeepAnchor);
+  cursor.insertText(suggestion);
+  details_->setTextCursor(cursor);
+}
+
+// Spelling ▸ Suggestions (F7): the menu for the word at the cursor of the
+// box that has the focus, shown below the cursor.
+void EditorWindow::OfferSpellingAtCursor() {
+  QWidget* focus = QApplication::focusWidget();
+  if (focus == details_) {
+    OfferSpelling(details_, details_->textCursor().position(),
+                  details_->viewport()->mapToGlobal(details_->cursorRect().bottomLeft()), false);
+  } else if (auto* line = qobject_cast<QLineEdit*>(focus);
+             line != nullptr && line->objectName() == QLatin1String("textEditor")) {
+    OfferSpelling(
+        line, line->cursorPosition(),
+        line->mapToGlobal(line->inputMethodQuery(Qt::ImCursorRectangle).toRect().bottomLeft()),
+        false);
+  } else {
+    ShowStatus("Spelling suggestions are for a text being edited: F2, or the details pane");
+  }
+}
+
+// The underlines and findings again, after what spelling accepts changed.
+void EditorWindow::Respell() {
+  spelling_->rehighlight();
+  PreviewDetails();
+  if (auto* line = table_->findChild<QLineEdit*>(QStringLiteral("textEditor"))) {
+    static_cast<TextDelegate*>(table_->itemDelegateForColumn(kTextColumn))
+        ->Respell(line, line->property("row").toInt());
+  }
 }
 
 // The text of the details pane to the entry it shows, once changed; after
@@ -472,7 +667,12 @@ bool EditorWindow::eventFilter(QObject* watched, QEvent* event) {
     event->accept();
     return true;
   }
-  if (watched == details_ && event->type() == QEvent::FocusOut) ApplyDetails();
+  // A menu of the pane's own (spelling's, the box's) keeps the text typed.
+  if (watched == details_ && event->type() == QEvent::FocusOut &&
+      static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason &&
+      QApplication::activePopupWidget() == nullptr) {
+    ApplyDetails();
+  }
   return QMainWindow::eventFilter(watched, event);
 }
 

@@ -19,7 +19,9 @@ class QCloseEvent;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QPoint;
 class QPushButton;
+class QSyntaxHighlighter;
 class QTableView;
 class QTimer;
 
@@ -63,6 +65,11 @@ class EditorWindow : public QMainWindow, private EditorView {
   void RemoveSelected();
   void FindAndReplace();
   void ShowFindings(const std::vector<std::string>& findings);
+  void PreviewDetails();
+  void OfferSpelling(QWidget* box, int position, const QPoint& at, bool with_box_menu = true);
+  void OfferSpellingAtCursor();
+  void ReplaceMisspelt(QWidget* box, const MisspeltSpan& span, const QString& suggestion);
+  void Respell();
 
   // EditorView: what the logic asks of the window.
   std::optional<std::string> ChooseFile(const FileRequest& request) override;
@@ -100,6 +107,7 @@ class EditorWindow : public QMainWindow, private EditorView {
   QPlainTextEdit* reference_ = nullptr;
   QLabel* findings_ = nullptr;  // what the checks find in the text as typed
   QPlainTextEdit* details_ = nullptr;
+  QSyntaxHighlighter* spelling_ = nullptr;  // the misspelt words of details_
   QLabel* details_summary_ = nullptr;
   QPushButton* details_apply_ = nullptr;
   // The slot of the entry the details pane shows (0: none, or a removed

@@ -504,6 +504,9 @@ void EditorWindow::OnCommand(int id) {
       case EditorCommand::kReplace:
         FindAndReplace();
         break;
+      case EditorCommand::kSpellingSuggestions:
+        OfferSpelling();
+        break;
       default:
         logic_.Run(*command);
         break;
@@ -687,6 +690,61 @@ void EditorWindow::FindAndReplace() {
       .replace_all = [&](const ReplaceRequest& request) { return logic_.ReplaceAll(request); },
   };
   RunReplaceDialog(window_, dialog);
+}
+
+// Edit ▸ Spelling ▸ Suggestions (F7) in the details pane: the suggestions
+// for the misspelt word at the caret, then Add to Dictionary and Ignore, in
+// a menu below it (Down reaches the first). A suggestion replaces the word
+// as one step of the box's undo; the text is applied as any typing is.
+void EditorWindow::OfferSpelling() {
+  if (GetFocus() != details_) {
+    ShowStatus("Spelling suggestions are for the text of the details pane");
+    return;
+  }
+  DWORD from = 0;
+  DWORD to = 0;
+  SendMessageW(details_, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+  const std::optional<SpellingChoices> choices =
+      logic_.SpellingAt(Utf8FromUtf16(TextOf(details_)), to);
+  if (!choices) {
+    ShowStatus(logic_.spelling() ? "No misspelt word at the cursor"
+                                 : "Spelling is off: no dictionaries are open");
+    return;
+  }
+  constexpr UINT kAdd = 0x7000;
+  constexpr UINT kIgnore = 0x7001;
+  HMENU menu = CreatePopupMenu();
+  UINT id = 1;
+  for (const std::string& suggestion : choices->suggestions) {
+    AppendMenuW(menu, MF_STRING, id++, Wide(suggestion).c_str());
+  }
+  if (choices->suggestions.empty())
+    AppendMenuW(menu, MF_STRING | MF_GRAYED, 0, L"(no suggestions)");
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu, MF_STRING, kAdd, L"&Add to Dictionary");
+  AppendMenuW(menu, MF_STRING, kIgnore, L"&Ignore");
+  POINT at{};
+  GetCaretPos(&at);
+  ClientToScreen(details_, &at);
+  at.y += GetSystemMetrics(SM_CYMENU);
+  const auto chosen = static_cast<UINT>(
+      TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_LEFTALIGN | TPM_TOPALIGN, at.x, at.y,
+                     0, window_, nullptr));
+  DestroyMenu(menu);
+  const MisspeltSpan& span = choices->span;
+  if (chosen == kAdd || chosen == kIgnore) {
+    if (chosen == kAdd) {
+      (void)logic_.AddToDictionary(span.word);
+    } else {
+      logic_.IgnoreWord(span.word);
+    }
+    DetailsTyped();
+    return;
+  }
+  if (chosen == 0 || chosen > choices->suggestions.size()) return;
+  SendMessageW(details_, EM_SETSEL, span.from, span.to);
+  const std::wstring suggestion = Wide(choices->suggestions[chosen - 1]);
+  SendMessageW(details_, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(suggestion.c_str()));
 }
 
 void EditorWindow::TableSelectionChanged() {

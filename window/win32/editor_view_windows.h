@@ -124,6 +124,7 @@ class EditorWindow final : public EditorView {
   void EditSelected();
   void AddMission();
   void FindAndReplace();
+  void OfferSpelling();
   void TableSelectionChanged();
   void DrawMatches(NMLVCUSTOMDRAW& draw, const EditorRow& row);
   void DetailsTyped();

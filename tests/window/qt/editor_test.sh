@@ -7,7 +7,8 @@
 # there is anything to save. Then a translator's way, beside a reference:
 # its text copied with Ctrl+B, a mission typed too long, View ▸ With
 # Problems and the last row it keeps removed, saved and compared again, and
-# orva-cli check finds the mission too long.
+# orva-cli check finds the mission too long. Last, a misspelt word mended
+# from the keyboard with a spelling suggestion (F7).
 # usage: editor_test.sh ORVA ORVA_CLI SAMPLE_DATABASE   (under xvfb-run)
 set -uo pipefail
 orva=$(realpath "$1") cli=$(realpath "$2") sample=$(realpath "$3")
@@ -154,6 +155,8 @@ done < <("$cli" entries "$ref")
 "$cli" remove "$ref" 42 >/dev/null
 cp "$sample" "$db"
 cp "$sample" "$scratch/cli.def"
+# The team's word list beside the database: the game's name is a word.
+printf 'ORVA\n' >"$scratch/orva-words.txt"
 start_editor "$db" --reference "$ref"
 # 5002's reference copied (Ctrl+B); 5001 made longer than a mission may be.
 long='Сопроводить колонну через горный перевал к утру'
@@ -181,6 +184,24 @@ checked=$("$cli" check --reference "$ref" "$db")
 [[ $? == 1 && $checked == *'(id 5001): error: too-long'* ]] ||
   fail "orva-cli check does not find 5001 too long: $checked"
 close_editor "beside a reference"
+
+# Spelling: a word misspelt in F2's box, F7 for its suggestions, Enter for
+# the first (the word meant), Enter to apply: saved as orva-cli sets it.
+cp "$sample" "$db"
+cp "$sample" "$scratch/cli.def"
+start_editor "$db"
+keys ctrl+f
+type_text 'патруль'
+keys Return F2 ctrl+a
+type_text 'Ночной Патрулль'
+keys F7 Return Return ctrl+s
+[[ -n $(window '^textdb_00\.def – ORVA Editor$') ]] || fail "the mended text was not saved"
+"$cli" set "$scratch/cli.def" 5002 'Ночной Патруль' >/dev/null
+if ! cmp -s "$db" "$scratch/cli.def"; then
+  fail "after a spelling suggestion, the editor and orva-cli left different bytes"
+  diff <("$cli" entries "$db") <("$cli" entries "$scratch/cli.def") >&2
+fi
+close_editor "after a spelling suggestion"
 
 ((failed == 0)) && echo "PASS: the editor, worked from the keyboard, saves what orva-cli makes"
 exit $failed

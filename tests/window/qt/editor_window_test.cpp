@@ -7,6 +7,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -15,6 +21,7 @@
 #include <QPlainTextEdit>
 #include <QTableView>
 #include <QTest>
+#include <QTextCursor>
 #include <QTimer>
 
 #include "tests/support/database_builder.h"
@@ -50,6 +57,45 @@ void MenuLines(const QMenu& menu, const QString& path, QStringList& out) {
     out << path + action->text() + (shortcut.isEmpty() ? QString() : "\t" + shortcut);
     if (action->menu() != nullptr) MenuLines(*action->menu(), path + action->text() + " > ", out);
   }
+}
+
+// How many pixels of the widget, drawn now, are the red of a misspelt
+// word's underline.
+int RedPixels(QWidget* widget) {
+  const QImage image = widget->grab().toImage();
+  int red = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      // Reddish: a thin wave is drawn pale where it is smoothed.
+      if (c.red() > 150 && c.red() - c.green() > 50 && c.red() - c.blue() > 50) ++red;
+    }
+  }
+  return red;
+}
+
+// Types `text` into the widget key by key, whatever its letters (QTest's
+// keyClicks takes Latin-1 alone).
+void TypeText(QWidget* widget, const QString& text) {
+  for (const QChar c : text) {
+    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+    QApplication::sendEvent(widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+    QApplication::sendEvent(widget, &release);
+  }
+}
+
+// The spelling menu popped up, with the keyboard's choice (the active
+// action) on `first` where that is given; null when it is not there or not
+// so.
+QMenu* SpellingMenu(const QString& first = {}) {
+  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  if (menu == nullptr || menu->objectName() != QLatin1String("spellingMenu")) return nullptr;
+  if (!first.isEmpty() &&
+      (menu->activeAction() == nullptr || menu->activeAction()->text() != first)) {
+    return nullptr;
+  }
+  return menu;
 }
 
 EditorWindow* OpenEditor() {
@@ -143,6 +189,8 @@ class EditorWindowTest : public QObject, test_support::WindowDriver {
     editor.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&editor));
     auto* table = editor.findChild<QTableView*>("entries");
+    editor.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&editor));
     table->setFocus();
     QTest::keyClick(table, Qt::Key_F2);
     auto* box = table->findChild<QLineEdit*>("textEditor");
@@ -293,6 +341,89 @@ class EditorWindowTest : public QObject, test_support::WindowDriver {
     QCOMPARE(model->data(model->index(0, id)).toString(), QString("1200"));
     QCOMPARE(model->data(model->index(1, id)).toString(), QString("5002"));
     QVERIFY2(review->text().startsWith("1 error"), qPrintable(review->text()));
+  }
+
+  // Spelling as it is typed: a misspelt word is underlined in red in the
+  // details pane and in F2's box, and nowhere once mended; F7 offers the
+  // suggestions for the word at the cursor, Enter taking the first, as one
+  // step of the box's undo; Add to Dictionary from the right-click menu
+  // writes the team's list beside the database and takes the underline away.
+  void spellingUnderlinesAndSuggestsAsTyped() {
+    EditorWindow editor;
+    editor.show();
+    const QString path = WriteDatabase("textdb_00.def", Missions());
+    QVERIFY(editor.OpenFile(path));
+    editor.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&editor));
+    auto* table = editor.findChild<QTableView*>("entries");
+    auto* details = editor.findChild<QPlainTextEdit*>("details");
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Down);
+    QTest::keyClick(table, Qt::Key_Down);
+    QCOMPARE(details->toPlainText(), QString("Патруль"));
+    QCOMPARE(RedPixels(details->viewport()), 0);
+
+    details->setFocus();
+    details->selectAll();
+    TypeText(details, QString("Ночной Патрулль"));
+    QVERIFY(RedPixels(details->viewport()) > 0);
+    QVERIFY2(editor.findChild<QLabel*>("findings")->text().contains("Патрулль"),
+             qPrintable(editor.findChild<QLabel*>("findings")->text()));
+    QTest::keyClick(details, Qt::Key_F7);
+    QMenu* menu = SpellingMenu("Патруль");
+    QVERIFY(menu != nullptr);
+    QTest::keyClick(menu, Qt::Key_Return);
+    QCOMPARE(details->toPlainText(), QString("Ночной Патруль"));
+    QCOMPARE(RedPixels(details->viewport()), 0);
+    details->undo();
+    QCOMPARE(details->toPlainText(), QString("Ночной Патрулль"));
+    details->redo();
+    QTest::keyClick(details, Qt::Key_Return);
+    QAbstractItemModel* model = table->model();
+    QTRY_COMPARE(model->data(model->index(2, kText)).toString(), QString("Ночной Патруль"));
+
+    // The right-click menu adds a word to the team's list.
+    details->setFocus();
+    details->moveCursor(QTextCursor::End);
+    TypeText(details, QString(" Шмыглика"));
+    QCOMPARE(details->toPlainText(), QString("Ночной Патруль Шмыглика"));
+    QVERIFY(RedPixels(details->viewport()) > 0);
+    const QPoint on_word = details->cursorRect().center();
+    QContextMenuEvent right_click(QContextMenuEvent::Mouse, on_word,
+                                  details->viewport()->mapToGlobal(on_word));
+    QApplication::sendEvent(details->viewport(), &right_click);
+    menu = SpellingMenu();
+    QVERIFY(menu != nullptr);
+    QVERIFY(menu->findChild<QAction*>("ignoreWord") != nullptr);
+    menu->setActiveAction(menu->findChild<QAction*>("addToDictionary"));
+    QTest::keyClick(menu, Qt::Key_Return);
+    QCOMPARE(details->toPlainText(), QString("Ночной Патруль Шмыглика"));
+    QCOMPARE(RedPixels(details->viewport()), 0);
+    QFile list(QFileInfo(path).dir().filePath("orva-words.txt"));
+    QVERIFY(list.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(list.readAll()), QString("Шмыглика\n"));
+    QTest::keyClick(details, Qt::Key_Escape);
+
+    // F2's box underlines as it is typed too, and F7 mends the word in it
+    // without closing it.
+    editor.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&editor));
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_F2);
+    auto* box = table->findChild<QLineEdit*>("textEditor");
+    QVERIFY(box != nullptr);
+    box->selectAll();
+    TypeText(box, QString("Патрулль летит"));
+    QVERIFY(RedPixels(box) > 0);
+    box->setCursorPosition(3);
+    QTest::keyClick(box, Qt::Key_F7);
+    menu = SpellingMenu("Патруль");
+    QVERIFY(menu != nullptr);
+    QTest::keyClick(menu, Qt::Key_Return);
+    QCOMPARE(table->findChild<QLineEdit*>("textEditor"), box);
+    QCOMPARE(box->text(), QString("Патруль летит"));
+    QCOMPARE(RedPixels(box), 0);
+    QTest::keyClick(box, Qt::Key_Escape);
   }
 
   // Screen readers find every control in sight named, and every command has
