@@ -2,6 +2,7 @@
 
 // clang-format off: after windows.h, which editor_view_windows.h includes first.
 #include <commctrl.h>
+#include <richedit.h>
 #include <shobjidl.h>
 #include <wrl/client.h>
 // clang-format on
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "storage/path_text.h"
@@ -206,9 +208,13 @@ void EditorWindow::CreateControls() {
                                     LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
   details_heading_ = make(0, WC_STATICW, Wide(editor_words::kDetailsLabel).c_str(),
                           WS_VISIBLE | SS_LEFT | SS_ENDELLIPSIS, kEditorDetailsHeadingId);
-  details_ = make(WS_EX_CLIENTEDGE, WC_EDITW, L"",
+  // The text in a rich edit box (Windows' own, msftedit.dll), which can
+  // underline the words the spell checker does not know.
+  static const HMODULE rich_edit = LoadLibraryW(L"msftedit.dll");
+  details_ = make(WS_EX_CLIENTEDGE, rich_edit != nullptr ? MSFTEDIT_CLASS : WC_EDITW, L"",
                   WS_VISIBLE | WS_TABSTOP | WS_GROUP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL,
                   kEditorDetailsId);
+  SendMessageW(details_, EM_SETEVENTMASK, 0, ENM_CHANGE);
   details_summary_ =
       make(0, WC_STATICW, L"", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, kEditorDetailsSummaryId);
   // The reference above the text, only while one is open; the findings below.
@@ -1036,6 +1042,7 @@ void EditorWindow::ShowDetails(const EntryDetails& details) {
   EnableWindow(reference_, details.reference.has_value() ? TRUE : FALSE);
   showing_details_ = true;
   SetWindowTextW(details_, details_text_.c_str());
+  Underline();
   showing_details_ = false;
   SendMessageW(details_, EM_SETREADONLY, details.editable ? FALSE : TRUE, 0);
   EnableWindow(details_, details.row.has_value() ? TRUE : FALSE);
@@ -1067,10 +1074,44 @@ int EditorWindow::FindingsLines() const {
 // What the text typed in the details pane would be, as it is typed.
 void EditorWindow::DetailsTyped() {
   if (showing_details_ || !DetailsRow()) return;
+  Underline();
   const std::wstring text = TextOf(details_);
   const TextPreview preview = logic_.PreviewText(*DetailsRow(), Utf8FromUtf16(text));
   ShowSummary(preview.Line(), preview.findings);
   EnableWindow(details_apply_, preview.can_apply && text != details_text_ ? TRUE : FALSE);
+}
+
+// The misspelt words of the details pane red and underlined with a wave
+// (wine's box draws the colour alone), the rest of it plain; the caret and
+// the selection stay where they were.
+void EditorWindow::Underline() {
+  const std::vector<MisspeltSpan> spans =
+      logic_.MisspeltSpans(Utf8FromUtf16(TextOf(details_)), DetailsRow());
+  if (spans.empty() && !underlined_) return;
+  const bool showing = std::exchange(showing_details_, true);
+  SendMessageW(details_, WM_SETREDRAW, FALSE, 0);
+  CHARRANGE selected{};
+  SendMessageW(details_, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selected));
+  const auto format = [&](CHARRANGE range, bool misspelt) {
+    SendMessageW(details_, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+    CHARFORMAT2W look{};
+    look.cbSize = sizeof look;
+    look.dwMask = CFM_UNDERLINETYPE | CFM_UNDERLINE | CFM_COLOR;
+    look.dwEffects = misspelt ? CFE_UNDERLINE : CFE_AUTOCOLOR;
+    look.bUnderlineType = misspelt ? CFU_UNDERLINEWAVE : CFU_UNDERLINENONE;
+    look.bUnderlineColor = misspelt ? 6 : 0;  // red, in the box's sixteen colours
+    look.crTextColor = RGB(0xC0, 0, 0);
+    SendMessageW(details_, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&look));
+  };
+  format({0, -1}, false);
+  for (const MisspeltSpan& span : spans) {
+    format({static_cast<LONG>(span.from), static_cast<LONG>(span.to)}, true);
+  }
+  underlined_ = !spans.empty();
+  SendMessageW(details_, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&selected));
+  SendMessageW(details_, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(details_, nullptr, TRUE);
+  showing_details_ = showing;
 }
 
 // The text of the details pane to the entry it shows, once changed; after

@@ -128,6 +128,7 @@ class EditorWindow final : public EditorView {
   void TableSelectionChanged();
   void DrawMatches(NMLVCUSTOMDRAW& draw, const EditorRow& row);
   void DetailsTyped();
+  void Underline();
   void ApplyDetails();
   const EditorRow& RowAt(std::size_t row);
   void ShowPicture();
@@ -169,6 +170,7 @@ class EditorWindow final : public EditorView {
   }
   std::wstring details_text_;
   bool showing_details_ = false;
+  bool underlined_ = false;      // some of the details pane's text is
   bool reference_shown_ = true;  // the Reference column has its width
   bool review_timer_on_ = false;
   std::optional<std::pair<std::size_t, std::string>> pending_details_;

@@ -12,6 +12,8 @@
 //   details                               the details pane: its heading, the
 //                                         reference's heading and text (when shown),
 //                                         the text, its summary, the findings
+//   underlined                            the runs of the details pane's text drawn
+//                                         as misspelt, "FROM-TO" each, or "none"
 //   picture                               the screenshot pane's caption, and
 //                                         "shown WxH" or "none"
 //   height filter | width N               the filter box's height, column N's
@@ -31,6 +33,7 @@
 #include <commctrl.h>
 #include <fcntl.h>
 #include <io.h>
+#include <richedit.h>
 #include <shellscalingapi.h>
 
 #include <algorithm>
@@ -90,6 +93,9 @@ class RemoteBuffer {
   char* at(std::size_t offset) const { return static_cast<char*>(address_) + offset; }
   void Write(std::size_t offset, const void* data, std::size_t size) const {
     WriteProcessMemory(process_, at(offset), data, size, nullptr);
+  }
+  void Read(std::size_t offset, void* data, std::size_t size) const {
+    ReadProcessMemory(process_, at(offset), data, size, nullptr);
   }
   std::wstring ReadText(std::size_t offset) const {
     std::wstring text((size_ - offset) / sizeof(wchar_t), L'\0');
@@ -249,6 +255,43 @@ int wmain(int argc, wchar_t** argv) {
           ids::kEditorDetailsId, ids::kEditorDetailsSummaryId, ids::kEditorFindingsId}) {
       Print(shown(id));
     }
+  } else if (command == "underlined") {
+    // The runs of the details pane's text drawn as misspelt, "FROM-TO" each
+    // (UTF-16 units); the selection is put back as it was.
+    const HWND details = GetDlgItem(window, ids::kEditorDetailsId);
+    const int length = static_cast<int>(TextOf(details).size());
+    const RemoteBuffer remote(details, 1024);
+    constexpr std::size_t kFormatAt = 64;
+    const auto select = [&](CHARRANGE range) {
+      remote.Write(0, &range, sizeof range);
+      SendMessageW(details, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(remote.at(0)));
+    };
+    SendMessageW(details, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(remote.at(0)));
+    CHARRANGE was{};
+    remote.Read(0, &was, sizeof was);
+    std::string runs;
+    int from = -1;
+    for (int i = 0; i <= length; ++i) {
+      bool underlined = false;
+      if (i < length) {
+        select({i, i + 1});
+        CHARFORMAT2W look{};
+        look.cbSize = sizeof look;
+        remote.Write(kFormatAt, &look, sizeof look);
+        SendMessageW(details, EM_GETCHARFORMAT, SCF_SELECTION,
+                     reinterpret_cast<LPARAM>(remote.at(kFormatAt)));
+        remote.Read(kFormatAt, &look, sizeof look);
+        underlined =
+            (look.dwEffects & CFE_UNDERLINE) != 0 && look.bUnderlineType != CFU_UNDERLINENONE;
+      }
+      if (underlined && from < 0) from = i;
+      if (!underlined && from >= 0) {
+        runs += (runs.empty() ? "" : " ") + std::to_string(from) + "-" + std::to_string(i);
+        from = -1;
+      }
+    }
+    select(was);
+    Print(runs.empty() ? "none" : runs);
   } else if (command == "picture") {
     const HWND picture = GetDlgItem(window, ids::kEditorShotId);
     RECT rect{};

@@ -12,7 +12,8 @@
 # entries…") and lists the missions again once the editor has saved. At 144
 # dots per inch the window grows with the display. Beside a reference, the
 # reference's text shows above the entry's, Ctrl+B copies it, the checks'
-# findings show as a text is typed, and View ▸ With Problems filters. Saves a
+# findings show as a text is typed, and View ▸ With Problems filters. A word
+# misspelt in the details pane is underlined and mended with F7. Saves a
 # picture of the editor.
 # usage: editor_test.sh RUN_UNDER_WINE ORVA_EXE EDITOR_PROBE_EXE MAIN_PROBE_EXE LINUX_ORVA_CLI
 #                       SAMPLE_DATABASE SCREENSHOT.png
@@ -272,6 +273,38 @@ expect_soon "the save beside a reference" "textdb_00.def – ORVA Editor" probe 
 "$linux" set "$scratch/linux.def" 5002 'Text of 5002' >/dev/null
 "$linux" set "$scratch/linux.def" 5001 "$long" >/dev/null
 cmp -s "$db" "$scratch/linux.def" || fail "beside a reference, the editor and orva-cli left different bytes"
+probe close
+wait_exit
+
+# Spelling, with the dictionaries beside orva.exe: a word misspelt in the
+# details pane is underlined as it is typed, F7 offers the dictionary's
+# words and Return takes the first, which the underline leaves; applied and
+# saved, the bytes are orva-cli's.
+cp "$sample" "$db"
+cp "$sample" "$scratch/linux.def"
+start_editor "$db"
+editor_keys ctrl+f
+xdotool type --delay 80 5004
+expect_soon "5004 alone" "1 0" probe rows
+editor_keys Tab Tab
+expect "the details pane's box" "$(probe focus)" "other 209"
+editor_keys ctrl+End shift+ctrl+Home
+typed='Escort the suply convoy'
+xdotool type --delay 60 "$typed"
+expect_soon "the text typed" "$typed" eval 'probe details | sed -n 4p'
+expect_soon "the misspelt word underlined" "11-16" probe underlined
+editor_keys ctrl+End Left Left Left Left Left Left Left F7
+editor_keys Down Return
+mended=$(probe details | sed -n 4p)
+[[ $mended == 'Escort the '*' convoy' && $mended != "$typed" ]] ||
+  fail "F7 and Return did not mend the word: '$mended'"
+expect_soon "no underline once mended" "none" probe underlined
+editor_keys Return
+expect_soon "the mended text applied" "5004: text changed, 23 → ${#mended} bytes, not saved yet · 1 of 17 entries" probe status
+editor_keys ctrl+s
+expect_soon "the save after spelling" "textdb_00.def – ORVA Editor" probe title
+"$linux" set "$scratch/linux.def" 5004 "$mended" >/dev/null
+cmp -s "$db" "$scratch/linux.def" || fail "after spelling, the editor and orva-cli left different bytes"
 probe close
 wait_exit
 
