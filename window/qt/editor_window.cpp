@@ -255,7 +255,11 @@ EditorWindow::EditorWindow(QWidget* parent) : QMainWindow(parent) {
   resize(960, 600);
 }
 
-EditorWindow::~EditorWindow() = default;
+EditorWindow::~EditorWindow() {
+  // The table goes first, while the window is whole: a text box open in it
+  // (F2) tells the window, as it goes, that it closed.
+  delete table_;
+}
 
 // The commands of the editor's table, each with its shortcuts; those that
 // act on the table's rows (F2, Insert, Delete) only while the table has the
