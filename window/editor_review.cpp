@@ -17,6 +17,11 @@ enum SlotReviewFlags : std::uint8_t {
   kChecked = 16,      // the checks have seen it
 };
 
+// Room for entries to come beside `n`, so that adding one moves the slots
+// after it rather than copying every slot to new memory (page by page, the
+// most an edit would cost).
+std::size_t Room(std::size_t n) { return n + n / 16 + 256; }
+
 std::uint8_t IndexOf(const TextCheck* check) {
   const std::span<const TextCheck* const> checks = TextChecks();
   return static_cast<std::uint8_t>(std::find(checks.begin(), checks.end(), check) - checks.begin());
@@ -48,6 +53,8 @@ void EditorReview::Join() {
   }
   only_here_ = reference_ ? join_.OnlyInDatabase() : 0;
   id_counts_ = IdCounts(ids_);
+  if (reference_) join_.partner.reserve(Room(ids_.size()));
+  id_counts_.reserve(Room(ids_.size()));
 }
 
 void EditorReview::Rebuild(const EditSession& session) {
@@ -58,6 +65,8 @@ void EditorReview::Rebuild(const EditSession& session) {
 void EditorReview::Start(const EditSession& session) {
   const std::size_t n = session.entry_count();
   marker_slot_ = session.marker_slot();
+  ids_.reserve(Room(n));
+  problems_.reserve(Room(n));
   ids_.resize(n);
   for (std::size_t slot = 1; slot <= n; ++slot) ids_[slot - 1] = session.EntryAt(slot).id;
   Join();
@@ -90,17 +99,144 @@ bool EditorReview::Checked(std::size_t slot) const {
 void EditorReview::Follow(const SessionEdit& edit, const EditSession& session) {
   if (edit.slots.empty() && edit.kind != SessionEdit::Kind::kPatched) return;
   if (edit.kind == SessionEdit::Kind::kTexts) {
-    for (const std::size_t slot : edit.slots) {
-      Count(slot, -1);
-      CheckSlot(session, slot);
-      Count(slot, 1);
-    }
+    for (const std::size_t slot : edit.slots) Recheck(session, slot);
     return;
   }
   if (edit.kind == SessionEdit::Kind::kPatched) {
     Start(session);
     return;
   }
+  if (!FollowMoves(edit, session)) FollowEverything(edit, session);
+}
+
+bool EditorReview::FollowMoves(const SessionEdit& edit, const EditSession& session) {
+  // Past this many entries crossing the marker, joining everything again
+  // costs about as much.
+  constexpr std::size_t kMostCrossed = 4096;
+  const bool added = edit.kind == SessionEdit::Kind::kAdded;
+  const std::span<const std::size_t> slots = edit.slots;
+  const std::size_t before = ids_.size();
+  const std::size_t n = session.entry_count();
+  if (n != (added ? before + slots.size() : before - std::min(before, slots.size())) ||
+      !std::is_sorted(slots.begin(), slots.end()) ||
+      std::adjacent_find(slots.begin(), slots.end()) != slots.end() || slots.front() < 1 ||
+      slots.back() > (added ? n : before)) {
+    return false;
+  }
+  // Where the entry that was the end marker went (or, removed, where the
+  // entry after it went), and where the end marker is now: the entries
+  // between them changed sides of it, and with it their kind as the checks
+  // see it (a mission, the end marker or another entry). A new mission
+  // numbered as the marker becomes it, for one.
+  std::size_t moved = marker_slot_;
+  if (moved != SIZE_MAX) {
+    if (added) {
+      for (const std::size_t slot : slots) moved += slot <= moved ? 1 : 0;
+    } else {
+      moved -= static_cast<std::size_t>(std::lower_bound(slots.begin(), slots.end(), moved) -
+                                        slots.begin());
+    }
+  }
+  const std::size_t marker = session.marker_slot();
+  if ((marker == SIZE_MAX) != (moved == SIZE_MAX)) return false;
+  const std::size_t crossed_from = std::min(marker, moved);
+  const std::size_t crossed_to = std::min(std::max(marker, moved), n);
+  if (marker != SIZE_MAX && crossed_to > crossed_from + kMostCrossed) return false;
+
+  const bool joined = reference_ != nullptr;
+  std::vector<std::int32_t> ids;  // those whose entries came or went
+  ids.reserve(slots.size());
+  if (added) {
+    for (const std::size_t slot : slots) {
+      const std::int32_t id = session.EntryAt(slot).id;
+      ids.push_back(id);
+      ids_.insert(ids_.begin() + static_cast<std::ptrdiff_t>(slot - 1), id);
+      id_counts_.insert(id_counts_.begin() + static_cast<std::ptrdiff_t>(slot - 1), 1);
+      problems_.insert(problems_.begin() + static_cast<std::ptrdiff_t>(slot - 1), SlotProblems{});
+      if (joined) {
+        join_.partner.insert(join_.partner.begin() + static_cast<std::ptrdiff_t>(slot - 1),
+                             EntryJoin::kNone);
+        ++only_here_;
+      }
+    }
+  } else {
+    for (auto slot = slots.rbegin(); slot != slots.rend(); ++slot) {
+      const auto at = static_cast<std::ptrdiff_t>(*slot - 1);
+      Count(*slot, -1);
+      ids.push_back(ids_[*slot - 1]);
+      ids_.erase(ids_.begin() + at);
+      id_counts_.erase(id_counts_.begin() + at);
+      problems_.erase(problems_.begin() + at);
+      if (joined) {
+        if (join_.partner[*slot - 1] == EntryJoin::kNone) --only_here_;
+        join_.partner.erase(join_.partner.begin() + at);
+      }
+    }
+  }
+  marker_slot_ = marker;
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  for (const std::int32_t id : ids) Rejoin(id, session);
+  // New entries are checked at once, and those that crossed the marker.
+  // The others keep their kind (whether the mission list reads a mission
+  // makes no difference to the checks).
+  for (const std::size_t slot : added ? slots : std::span<const std::size_t>{}) {
+    if ((problems_[slot - 1].flags & kChecked) == 0) Recheck(session, slot);
+  }
+  for (std::size_t slot = crossed_from; marker != SIZE_MAX && slot <= crossed_to; ++slot) {
+    Recheck(session, slot);
+  }
+  // The slots checked moved on or back from the first named: the pass
+  // looks again from there, skipping them.
+  next_ = std::min(next_, slots.front() - 1);
+  return true;
+}
+
+void EditorReview::Rejoin(std::int32_t id, const EditSession& session) {
+  std::vector<std::size_t> here;  // its slots, from 0
+  for (std::size_t i = 0; i < ids_.size(); ++i) {
+    if (ids_[i] == id) here.push_back(i);
+  }
+  std::vector<std::uint32_t> there;  // the reference's entries with it
+  if (reference_ != nullptr) {
+    const std::span<const std::int32_t> reference_ids = reference_->ids();
+    for (std::size_t i = 0; i < reference_ids.size(); ++i) {
+      if (reference_ids[i] == id) there.push_back(static_cast<std::uint32_t>(i));
+    }
+    // The n-th entry with the id here pairs with the n-th there; the rest
+    // of those there are only in the reference.
+    std::vector<std::uint32_t>& alone = join_.only_in_reference;
+    for (std::size_t k = 0; k < there.size(); ++k) {
+      const auto at = std::lower_bound(alone.begin(), alone.end(), there[k]);
+      const bool listed = at != alone.end() && *at == there[k];
+      if (k < here.size() && listed) alone.erase(at);
+      if (k >= here.size() && !listed) alone.insert(at, there[k]);
+    }
+  }
+  for (std::size_t k = 0; k < here.size(); ++k) {
+    const std::size_t i = here[k];
+    bool changed = id_counts_[i] != here.size();
+    id_counts_[i] = static_cast<std::uint32_t>(here.size());
+    if (reference_ != nullptr) {
+      const std::uint32_t partner = k < there.size() ? there[k] : EntryJoin::kNone;
+      if (join_.partner[i] != partner) {
+        if (join_.partner[i] == EntryJoin::kNone) --only_here_;
+        if (partner == EntryJoin::kNone) ++only_here_;
+        join_.partner[i] = partner;
+        changed = true;
+      }
+    }
+    if (changed) Recheck(session, i + 1);
+  }
+}
+
+void EditorReview::Recheck(const EditSession& session, std::size_t slot) {
+  Count(slot, -1);
+  CheckSlot(session, slot);
+  Count(slot, 1);
+}
+
+void EditorReview::FollowEverything(const SessionEdit& edit, const EditSession& session) {
   // Entries added or removed: each slot now takes what the slot it came
   // from had, and is checked again where what the checks see of it other
   // than its text (its partner, its id's count, its kind) changed.
@@ -156,10 +292,7 @@ void EditorReview::Follow(const SessionEdit& edit, const EditSession& session) {
                       (reference_ == nullptr || old_partner[was - 1] == join_.partner[slot - 1]) &&
                       format::KindOf(ids_[slot - 1], was, old_marker) ==
                           format::KindOf(ids_[slot - 1], slot, marker_slot_);
-    if (same) continue;
-    Count(slot, -1);
-    CheckSlot(session, slot);
-    Count(slot, 1);
+    if (!same) Recheck(session, slot);
   }
 }
 

@@ -7,8 +7,9 @@
 // how many entries share the id and a summary of the findings (about 20
 // bytes an entry), and the totals. After a change of texts it checks again
 // only the slots the change names; after entries are added or removed it
-// joins the ids again and checks only the slots whose partner, id count or
-// kind that changed besides those named. Plain C++: no toolkit.
+// moves the others' on or back, joins again only the ids of those that came
+// or went, and checks only the slots whose partner, id count or kind that
+// changed besides those named. Plain C++: no toolkit.
 //
 // Checking a million entries takes seconds (more with spelling), so the
 // whole-file check is a pass made in steps: Start joins and counts at once
@@ -112,6 +113,16 @@ class EditorReview {
 
  private:
   void Join();
+  // Follows entries added or removed by moving what each slot holds and
+  // joining again only the ids of the entries that came or went; false
+  // when the edit is not one it can follow so (the end marker moved).
+  bool FollowMoves(const SessionEdit& edit, const EditSession& session);
+  // The same by joining every id again and comparing slot by slot.
+  void FollowEverything(const SessionEdit& edit, const EditSession& session);
+  // Counts the entries with `id` and pairs them with the reference's again,
+  // checking those whose count or partner changed.
+  void Rejoin(std::int32_t id, const EditSession& session);
+  void Recheck(const EditSession& session, std::size_t slot);
   void CheckSlot(const EditSession& session, std::size_t slot);
   void Count(std::size_t slot, int sign);
 
