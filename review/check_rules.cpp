@@ -241,20 +241,44 @@ Result<CheckRules> ReadCheckRules(const std::filesystem::path& path, FileSystem&
   return rules;
 }
 
-Status OpenSpelling(CheckRules& rules, const std::filesystem::path& rules_folder,
-                    const std::filesystem::path& dictionaries, FileSystem& fs) {
+namespace {
+
+Status SpellingRefusal(const Status& status) {
+  return status.Within("spelling: ",
+                       "; or leave spelling out with \"spelling\": false in the rules");
+}
+
+}  // namespace
+
+Result<std::optional<SpellCheckerOpening>> StartSpelling(const CheckRules& rules,
+                                                         const std::filesystem::path& rules_folder,
+                                                         const std::filesystem::path& dictionaries,
+                                                         FileSystem& fs) {
+  if (!rules.spelling.check) return std::optional<SpellCheckerOpening>();
+  Result<SpellCheckerOpening> opening = SpellChecker::StartOpening(
+      dictionaries, rules_folder / PathFromUtf8(kTeamWordsFileName), rules.spelling.options, fs);
+  if (!opening.ok()) return SpellingRefusal(opening.status());
+  return std::optional<SpellCheckerOpening>(std::move(opening).value());
+}
+
+Status FinishSpelling(CheckRules& rules, std::optional<SpellCheckerOpening> opening) {
   rules.speller.reset();
-  if (!rules.spelling.check) return Status::Ok();
+  if (!opening) return Status::Ok();
   return OrNoMemory("open the dictionaries", [&]() -> Status {
-    Result<SpellChecker> opened = SpellChecker::Open(
-        dictionaries, rules_folder / PathFromUtf8(kTeamWordsFileName), rules.spelling.options, fs);
-    if (!opened.ok()) {
-      return opened.status().Within(
-          "spelling: ", "; or leave spelling out with \"spelling\": false in the rules");
-    }
+    Result<SpellChecker> opened = opening->Finish();
+    if (!opened.ok()) return SpellingRefusal(opened.status());
     rules.speller = std::make_shared<SpellChecker>(std::move(opened).value());
     return Status::Ok();
   });
+}
+
+Status OpenSpelling(CheckRules& rules, const std::filesystem::path& rules_folder,
+                    const std::filesystem::path& dictionaries, FileSystem& fs) {
+  rules.speller.reset();
+  Result<std::optional<SpellCheckerOpening>> opening =
+      StartSpelling(rules, rules_folder, dictionaries, fs);
+  if (!opening.ok()) return opening.status();
+  return FinishSpelling(rules, std::move(opening).value());
 }
 
 }  // namespace orva

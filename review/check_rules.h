@@ -108,5 +108,14 @@ inline constexpr std::string_view kRulesFileName = "orva-rules.json";
 Status OpenSpelling(CheckRules& rules, const std::filesystem::path& rules_folder,
                     const std::filesystem::path& dictionaries = DefaultDictionaryFolder(),
                     FileSystem& fs = DefaultFileSystem());
+// The same in two halves, so that the dictionaries are read while the
+// caller does other work: none to finish where the rules leave spelling
+// out. FinishSpelling puts the spell checker in `rules`; each refuses as
+// OpenSpelling does.
+Result<std::optional<SpellCheckerOpening>> StartSpelling(const CheckRules& rules,
+                                                         const std::filesystem::path& rules_folder,
+                                                         const std::filesystem::path& dictionaries,
+                                                         FileSystem& fs);
+Status FinishSpelling(CheckRules& rules, std::optional<SpellCheckerOpening> opening);
 
 }  // namespace orva

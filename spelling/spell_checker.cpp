@@ -1,9 +1,12 @@
 #include "spelling/spell_checker.h"
 
 #include <algorithm>
+#include <array>
 #include <functional>
+#include <future>
 #include <hunspell/hunspell.hxx>
 #include <new>
+#include <system_error>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -50,41 +53,55 @@ struct DictionaryFiles {
 constexpr DictionaryFiles kRussianFiles{"ru_RU", "hunspell-ru", "слово"};
 constexpr DictionaryFiles kEnglishFiles{"en_US", "hunspell-en-us", "word"};
 
-Result<std::unique_ptr<Hunspell>> LoadDictionary(const std::filesystem::path& folder,
-                                                 const DictionaryFiles& files,
-                                                 SpellingLanguage language, FileSystem& fs) {
-  const std::string what = std::string(LanguageName(language)) + " dictionary ";
-  std::filesystem::path paths[2];
-  std::string names[2];
-  int i = 0;
+// A dictionary's two files, found: the names hunspell opens them by.
+struct FoundDictionary {
+  const DictionaryFiles* files = nullptr;
+  std::string what;  // "Russian dictionary "
+  std::array<std::filesystem::path, 2> paths;
+  std::array<std::string, 2> names;
+};
+
+Result<FoundDictionary> FindDictionary(const std::filesystem::path& folder,
+                                       const DictionaryFiles& files, SpellingLanguage language,
+                                       FileSystem& fs) {
+  FoundDictionary found;
+  found.files = &files;
+  found.what = std::string(LanguageName(language)) + " dictionary ";
+  std::size_t i = 0;
   for (std::string_view extension : {".aff", ".dic"}) {
-    std::filesystem::path& path = paths[i];
+    std::filesystem::path& path = found.paths[i];
     path = folder / (std::string(files.name) + std::string(extension));
     Result<FileInfo> info = fs.Stat(path);
     if (!info.ok()) {
       if (info.status().kind() == ErrorKind::kNotFound) {
-        return Status::NotFound("the " + what + QuotePath(path) + " is missing (Debian's " +
+        return Status::NotFound("the " + found.what + QuotePath(path) + " is missing (Debian's " +
                                 std::string(files.package) + " package has it)");
       }
-      return info.status().Within("cannot read the " + what + ": ");
+      return info.status().Within("cannot read the " + found.what + ": ");
     }
     if (!info->regular())
-      return Status::Unsupported("the " + what + QuotePath(path) + " is no file");
+      return Status::Unsupported("the " + found.what + QuotePath(path) + " is no file");
     Result<std::string> name = DictionaryPath(path);
     if (!name.ok()) return name.status();
-    names[i++] = std::move(name).value();
+    found.names[i++] = std::move(name).value();
   }
-  auto dictionary = std::make_unique<Hunspell>(names[0].c_str(), names[1].c_str());
+  return found;
+}
+
+// hunspell reads the files itself, not through a FileSystem: this may run
+// on a thread of its own.
+Result<std::unique_ptr<Hunspell>> ReadDictionary(const FoundDictionary& found) {
+  auto dictionary = std::make_unique<Hunspell>(found.names[0].c_str(), found.names[1].c_str());
   if (dictionary->get_dict_encoding() != "UTF-8") {
-    return Status::Unsupported("the " + what + QuotePath(paths[0]) + " is in " +
+    return Status::Unsupported("the " + found.what + QuotePath(found.paths[0]) + " is in " +
                                dictionary->get_dict_encoding() +
                                "; ORVA reads dictionaries in UTF-8 (SET UTF-8)");
   }
   // hunspell says nothing of a file it could not read, and knows no words.
-  if (!dictionary->spell(std::string(files.known))) {
-    return Status::Malformed("the " + what + QuotePath(paths[1]) +
-                             " could not be read: it does not know \"" + std::string(files.known) +
-                             "\"");
+  if (!dictionary->spell(std::string(found.files->known))) {
+    return Status::Malformed("the " + found.what + QuotePath(found.paths[1]) +
+                             " could not be read: it does not know \"" +
+                             std::string(found.files->known) + "\"");
   }
   return dictionary;
 }
@@ -222,32 +239,79 @@ SpellChecker::SpellChecker(SpellChecker&&) noexcept = default;
 SpellChecker& SpellChecker::operator=(SpellChecker&&) noexcept = default;
 SpellChecker::~SpellChecker() = default;
 
-Result<SpellChecker> SpellChecker::Open(const std::filesystem::path& dictionaries,
-                                        const std::filesystem::path& team_words,
-                                        SpellingOptions options, FileSystem& fs) {
-  return OrNoMemory("load the dictionaries", [&]() -> Result<SpellChecker> {
-    auto state = std::make_unique<State>();
-    state->options = options;
-    state->team_words = team_words;
-    state->fs = &fs;
-    Result<std::unique_ptr<Hunspell>> russian =
-        LoadDictionary(dictionaries, kRussianFiles, SpellingLanguage::kRussian, fs);
+struct SpellCheckerOpening::Reading {
+  std::unique_ptr<SpellChecker::State> state;
+  FoundDictionary english;
+  // The Russian dictionary, the larger by far, read on a thread of its own.
+  std::future<Result<std::unique_ptr<Hunspell>>> russian;
+};
+
+SpellCheckerOpening::SpellCheckerOpening(std::unique_ptr<Reading> reading)
+    : reading_(std::move(reading)) {}
+SpellCheckerOpening::SpellCheckerOpening(SpellCheckerOpening&&) noexcept = default;
+SpellCheckerOpening& SpellCheckerOpening::operator=(SpellCheckerOpening&&) noexcept = default;
+SpellCheckerOpening::~SpellCheckerOpening() = default;
+
+Result<SpellCheckerOpening> SpellChecker::StartOpening(const std::filesystem::path& dictionaries,
+                                                       const std::filesystem::path& team_words,
+                                                       SpellingOptions options, FileSystem& fs) {
+  return OrNoMemory("load the dictionaries", [&]() -> Result<SpellCheckerOpening> {
+    Result<FoundDictionary> russian =
+        FindDictionary(dictionaries, kRussianFiles, SpellingLanguage::kRussian, fs);
     if (!russian.ok()) return russian.status();
-    state->russian = std::move(russian).value();
-    Result<std::unique_ptr<Hunspell>> english =
-        LoadDictionary(dictionaries, kEnglishFiles, SpellingLanguage::kEnglish, fs);
+    Result<FoundDictionary> english =
+        FindDictionary(dictionaries, kEnglishFiles, SpellingLanguage::kEnglish, fs);
     if (!english.ok()) return english.status();
-    state->english = std::move(english).value();
-    if (!team_words.empty()) {
-      Result<std::vector<std::string>> words = ReadTeamWords(team_words, fs);
+    auto reading = std::make_unique<SpellCheckerOpening::Reading>();
+    reading->state = std::make_unique<State>();
+    reading->state->options = options;
+    reading->state->team_words = team_words;
+    reading->state->fs = &fs;
+    reading->english = std::move(english).value();
+    try {
+      reading->russian = std::async(std::launch::async, [found = std::move(russian).value()] {
+        return ReadDictionary(found);
+      });
+    } catch (const std::system_error&) {
+      // No thread to be had: it is read when the opening finishes.
+      reading->russian = std::async(std::launch::deferred, [found = std::move(russian).value()] {
+        return ReadDictionary(found);
+      });
+    }
+    return SpellCheckerOpening(std::move(reading));
+  });
+}
+
+Result<SpellChecker> SpellCheckerOpening::Finish() {
+  return OrNoMemory("load the dictionaries", [&]() -> Result<SpellChecker> {
+    if (!reading_) return Status::InvalidText("the dictionaries' opening was finished already");
+    const std::unique_ptr<Reading> reading = std::move(reading_);
+    SpellChecker::State& state = *reading->state;
+    Result<std::unique_ptr<Hunspell>> english = ReadDictionary(reading->english);
+    // The Russian one's refusal first, as it is the first looked for.
+    Result<std::unique_ptr<Hunspell>> russian = reading->russian.get();
+    if (!russian.ok()) return russian.status();
+    if (!english.ok()) return english.status();
+    state.russian = std::move(russian).value();
+    state.english = std::move(english).value();
+    if (!state.team_words.empty()) {
+      Result<std::vector<std::string>> words = ReadTeamWords(state.team_words, *state.fs);
       if (!words.ok()) return words.status();
       for (const std::string& word : *words) {
         Result<std::u32string> characters = DecodeUtf8(word);
-        if (characters.ok()) state->Accept(*characters);
+        if (characters.ok()) state.Accept(*characters);
       }
     }
-    return SpellChecker(std::move(state));
+    return SpellChecker(std::move(reading->state));
   });
+}
+
+Result<SpellChecker> SpellChecker::Open(const std::filesystem::path& dictionaries,
+                                        const std::filesystem::path& team_words,
+                                        SpellingOptions options, FileSystem& fs) {
+  Result<SpellCheckerOpening> opening = StartOpening(dictionaries, team_words, options, fs);
+  if (!opening.ok()) return opening.status();
+  return opening->Finish();
 }
 
 std::vector<Misspelling> SpellChecker::Check(std::u32string_view text, WithSuggestions with) {

@@ -58,6 +58,28 @@ enum class WithSuggestions : bool { kNo, kYes };
 std::string DescribeMisspelling(const Misspelling& misspelling);
 std::string_view LanguageName(SpellingLanguage language);  // "Russian", "English"
 
+class SpellChecker;
+
+// A spell checker being opened: its dictionaries found and being read on a
+// thread of their own (hunspell takes about a tenth of a second over the
+// Russian one), so that the caller may do other work meanwhile. Finish
+// waits for them. Abandoned, it waits for them too, then lets them go.
+class SpellCheckerOpening {
+ public:
+  SpellCheckerOpening(SpellCheckerOpening&&) noexcept;
+  SpellCheckerOpening& operator=(SpellCheckerOpening&&) noexcept;
+  ~SpellCheckerOpening();
+
+  // The spell checker, or SpellChecker::Open's refusal; once only.
+  Result<SpellChecker> Finish();
+
+ private:
+  friend class SpellChecker;
+  struct Reading;
+  explicit SpellCheckerOpening(std::unique_ptr<Reading> reading);
+  std::unique_ptr<Reading> reading_;
+};
+
 class SpellChecker {
  public:
   // Loads ru_RU.aff/.dic and en_US.aff/.dic from `dictionaries`, and the
@@ -68,6 +90,13 @@ class SpellChecker {
                                    const std::filesystem::path& team_words,
                                    SpellingOptions options = {},
                                    FileSystem& fs = DefaultFileSystem());
+  // The same in two halves: the files found and the word list's path kept
+  // now, through `fs` (which must outlive the opening), the dictionaries
+  // read meanwhile, the word list read by Finish, through `fs` again.
+  static Result<SpellCheckerOpening> StartOpening(const std::filesystem::path& dictionaries,
+                                                  const std::filesystem::path& team_words,
+                                                  SpellingOptions options = {},
+                                                  FileSystem& fs = DefaultFileSystem());
 
   SpellChecker(SpellChecker&&) noexcept;
   SpellChecker& operator=(SpellChecker&&) noexcept;
@@ -103,6 +132,7 @@ class SpellChecker {
   std::size_t cached_words() const;
 
  private:
+  friend class SpellCheckerOpening;
   struct State;
   explicit SpellChecker(std::unique_ptr<State> state);
   std::unique_ptr<State> state_;

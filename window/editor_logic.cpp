@@ -389,6 +389,16 @@ EditorLogic::EditorLogic(EditorView& view, FileSystem& fs) : view_(view), fs_(fs
 
 EditorLogic::~EditorLogic() = default;
 
+// The rules beside a database, as orva-cli check finds them (none there is
+// no rules), and the dictionaries they ask for, being read.
+struct EditorLogic::RulesBeside {
+  CheckRules rules;
+  std::filesystem::path from;  // empty: none
+  std::string problem;         // why the file there was not read
+  std::filesystem::path folder;
+  Result<std::optional<SpellCheckerOpening>> spelling = std::optional<SpellCheckerOpening>();
+};
+
 // --- Files ---
 
 void EditorLogic::Open() {
@@ -410,6 +420,10 @@ bool EditorLogic::OpenPath(const std::string& path) {
 
 // Opens the file without asking: what was open before stays when it fails.
 bool EditorLogic::OpenFile(const std::filesystem::path& file) {
+  // The rules first, so that the dictionaries they ask for are read while
+  // the database is (hunspell takes about as long over a Russian one as
+  // the session over 64 MiB).
+  RulesBeside rules = ReadRules(file);
   Result<EditSession> session = EditSession::Open(file, fs_);
   if (!session.ok()) {
     view_.ShowMessage(MessageIcon::kExclamation, "The database was not opened.",
@@ -418,7 +432,7 @@ bool EditorLogic::OpenFile(const std::filesystem::path& file) {
   }
   state_ = std::make_unique<State>(std::move(session).value());
   state_->FindMarker();
-  ReadRules(file);
+  UseRules(std::move(rules));
   state_->review = &review_;
   state_->review_filter = review_filter_;
   if (!filter_.empty()) state_->pattern = TextPattern::Make(filter_, {}).value();
@@ -1038,37 +1052,43 @@ bool EditorLogic::ImportFrom(const std::string& path) {
 
 // --- The reference and the checks ---
 
-// The rules beside the database, as orva-cli check finds them: none there
-// is no rules; rules that cannot be read are told, and the game's own
-// limits are checked without them.
-void EditorLogic::ReadRules(const std::filesystem::path& database) {
-  const std::filesystem::path folder = database.parent_path();
-  const std::filesystem::path beside = folder / PathFromUtf8(kRulesFileName);
-  CheckRules rules;
-  std::filesystem::path from;
+EditorLogic::RulesBeside EditorLogic::ReadRules(const std::filesystem::path& database) const {
+  RulesBeside read;
+  read.folder = database.parent_path();
+  const std::filesystem::path beside = read.folder / PathFromUtf8(kRulesFileName);
   Result<FileInfo> found = fs_.Stat(beside);
   if (found.ok() || found.status().kind() != ErrorKind::kNotFound) {
-    Result<CheckRules> read = ReadCheckRules(beside, fs_);
-    if (read.ok()) {
-      rules = std::move(read).value();
-      from = beside;
+    Result<CheckRules> rules = ReadCheckRules(beside, fs_);
+    if (rules.ok()) {
+      read.rules = std::move(rules).value();
+      read.from = beside;
     } else {
-      view_.ShowMessage(MessageIcon::kExclamation, "The team's rules were not read.",
-                        AsSentence(read.status().message()) +
-                            " The texts are checked against the game's own limits alone.");
+      read.problem = AsSentence(rules.status().message());
     }
   }
-  // Spelling is the one check that needs files of its own; without them
-  // the others go on.
-  spelling_note_.clear();
   const std::filesystem::path dictionaries =
       dictionary_folder_.empty() ? DefaultDictionaryFolder() : dictionary_folder_;
-  if (Status opened = OpenSpelling(rules, folder, dictionaries, fs_); !opened.ok()) {
+  read.spelling = StartSpelling(read.rules, read.folder, dictionaries, fs_);
+  return read;
+}
+
+// Rules that cannot be read are told, and the game's own limits are
+// checked without them. Spelling is the one check that needs files of its
+// own; without them the others go on.
+void EditorLogic::UseRules(RulesBeside read) {
+  if (!read.problem.empty()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The team's rules were not read.",
+                      read.problem + " The texts are checked against the game's own limits alone.");
+  }
+  spelling_note_.clear();
+  Status opened = read.spelling.ok() ? FinishSpelling(read.rules, std::move(read.spelling).value())
+                                     : read.spelling.status();
+  if (!opened.ok()) {
     std::string_view why = opened.message();
     if (why.starts_with("spelling: ")) why.remove_prefix(std::string_view("spelling: ").size());
     spelling_note_ = "spelling is off: " + std::string(why);
   }
-  review_.SetRules(std::move(rules), from);
+  review_.SetRules(std::move(read.rules), std::move(read.from));
 }
 
 void EditorLogic::OpenReference() {

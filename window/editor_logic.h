@@ -404,7 +404,9 @@ class EditorLogic {
   void ShowStatusLine(const std::string& note);
   void StartReview();
   void ShowRowsKept();
-  void ReadRules(const std::filesystem::path& database);
+  struct RulesBeside;
+  RulesBeside ReadRules(const std::filesystem::path& database) const;
+  void UseRules(RulesBeside read);
   std::string ReviewText() const;
   void Refresh(const std::string& note);
   SpellChecker* Speller() const;
