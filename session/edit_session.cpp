@@ -26,10 +26,6 @@ namespace {
 // The entries a replacement reads at a time, as the planner takes them.
 constexpr std::size_t kReplaceBatch = 4096;
 
-std::string Plural(std::size_t n, std::string_view one) {
-  return std::to_string(n) + " " + std::string(one) + (n == 1 ? "" : "s");
-}
-
 std::string Slot(std::size_t slot) { return "table slot " + std::to_string(slot); }
 
 Status NoSuchSlot(std::size_t slot, std::size_t count) {
@@ -347,9 +343,9 @@ Result<SessionEdit> EditSession::ChangeTexts(std::vector<TextChange> changes, bo
     const std::int32_t id = table.at(change.slot - 1).id;
     texts.emplace_back(change.slot - 1, document_->store.Keep(id, change.text));
   }
-  std::string description =
-      std::string(verb) + " " +
-      (one_text ? std::to_string(texts.front().second.id) : Plural(changes.size(), "text"));
+  std::string description = std::string(verb) + " " +
+                            (one_text ? std::to_string(texts.front().second.id)
+                                      : Plural(changes.size(), "text", "texts"));
   SessionEdit done = Push(std::make_unique<TextsCommand>(std::move(description), std::move(texts)));
   done.occurrences = occurrences;
   return done;
@@ -422,7 +418,7 @@ Result<SessionEdit> EditSession::Insert(const NewTexts& texts) {
     const std::int32_t first_id =
         counted > 0 ? predecessor + 1 : static_cast<std::int32_t>(format::kEndMarkerId);
     std::string description =
-        m == 1 ? "Insert " + std::to_string(first_id) : "Insert " + Plural(m, "text");
+        m == 1 ? "Insert " + std::to_string(first_id) : "Insert " + Plural(m, "text", "texts");
     return Push(
         std::make_unique<InsertCommand>(std::move(description), k, std::move(entries), frozen));
   });
