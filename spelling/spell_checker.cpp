@@ -239,11 +239,17 @@ SpellChecker::SpellChecker(SpellChecker&&) noexcept = default;
 SpellChecker& SpellChecker::operator=(SpellChecker&&) noexcept = default;
 SpellChecker::~SpellChecker() = default;
 
+// Both dictionaries, read one after the other on one thread: hunspell
+// keeps tables of its own for every dictionary of the process, which two
+// threads making dictionaries at once would set up twice.
+struct ReadDictionaries {
+  Result<std::unique_ptr<Hunspell>> russian = std::unique_ptr<Hunspell>();
+  Result<std::unique_ptr<Hunspell>> english = std::unique_ptr<Hunspell>();
+};
+
 struct SpellCheckerOpening::Reading {
   std::unique_ptr<SpellChecker::State> state;
-  FoundDictionary english;
-  // The Russian dictionary, the larger by far, read on a thread of its own.
-  std::future<Result<std::unique_ptr<Hunspell>>> russian;
+  std::future<ReadDictionaries> dictionaries;
 };
 
 SpellCheckerOpening::SpellCheckerOpening(std::unique_ptr<Reading> reading)
@@ -267,16 +273,17 @@ Result<SpellCheckerOpening> SpellChecker::StartOpening(const std::filesystem::pa
     reading->state->options = options;
     reading->state->team_words = team_words;
     reading->state->fs = &fs;
-    reading->english = std::move(english).value();
+    auto read = [russian = std::move(russian).value(), english = std::move(english).value()] {
+      ReadDictionaries read;
+      read.russian = ReadDictionary(russian);
+      if (read.russian.ok()) read.english = ReadDictionary(english);
+      return read;
+    };
     try {
-      reading->russian = std::async(std::launch::async, [found = std::move(russian).value()] {
-        return ReadDictionary(found);
-      });
+      reading->dictionaries = std::async(std::launch::async, std::move(read));
     } catch (const std::system_error&) {
-      // No thread to be had: it is read when the opening finishes.
-      reading->russian = std::async(std::launch::deferred, [found = std::move(russian).value()] {
-        return ReadDictionary(found);
-      });
+      // No thread to be had: they are read when the opening finishes.
+      reading->dictionaries = std::async(std::launch::deferred, std::move(read));
     }
     return SpellCheckerOpening(std::move(reading));
   });
@@ -287,13 +294,11 @@ Result<SpellChecker> SpellCheckerOpening::Finish() {
     if (!reading_) return Status::InvalidText("the dictionaries' opening was finished already");
     const std::unique_ptr<Reading> reading = std::move(reading_);
     SpellChecker::State& state = *reading->state;
-    Result<std::unique_ptr<Hunspell>> english = ReadDictionary(reading->english);
-    // The Russian one's refusal first, as it is the first looked for.
-    Result<std::unique_ptr<Hunspell>> russian = reading->russian.get();
-    if (!russian.ok()) return russian.status();
-    if (!english.ok()) return english.status();
-    state.russian = std::move(russian).value();
-    state.english = std::move(english).value();
+    ReadDictionaries read = reading->dictionaries.get();
+    if (!read.russian.ok()) return read.russian.status();
+    if (!read.english.ok()) return read.english.status();
+    state.russian = std::move(read.russian).value();
+    state.english = std::move(read.english).value();
     if (!state.team_words.empty()) {
       Result<std::vector<std::string>> words = ReadTeamWords(state.team_words, *state.fs);
       if (!words.ok()) return words.status();

@@ -62,8 +62,9 @@ class SpellChecker;
 
 // A spell checker being opened: its dictionaries found and being read on a
 // thread of their own (hunspell takes about a tenth of a second over the
-// Russian one), so that the caller may do other work meanwhile. Finish
-// waits for them. Abandoned, it waits for them too, then lets them go.
+// Russian one), so that the caller may do other work meanwhile, but not
+// make or drop another dictionary of hunspell's. Finish waits for them.
+// Abandoned, it waits for them too, then lets them go.
 class SpellCheckerOpening {
  public:
   SpellCheckerOpening(SpellCheckerOpening&&) noexcept;
