@@ -56,7 +56,7 @@ const std::vector<CommandInfo>& Table() {
       {C::kRemove, "remove", "Re&move Entry", {Key("Del")}, M::kEdit, {}, 1, E::kRemovable, false, true,  false,
        "Remove the selected entry"},
       {C::kCopyReference, "copyReference", "&Copy Reference to Text", {Ctrl("B")}, M::kEdit, {}, 1, E::kCopyable, false, false, false,
-       "Copy the reference's text to the selected entry's"},
+       "Copy the reference's text to every selected entry's"},
       {C::kFilter, "filter", "&Filter", {Ctrl("F")}, M::kEdit, {}, 2, E::kAlways, false, false, true ,
        "Go to the filter (Down or Enter goes back to the rows)"},
       {C::kReplace, "replace", "Find and Re&place…", {Ctrl("H")}, M::kEdit, {}, 2, E::kDatabase, false, false, true ,
@@ -195,6 +195,9 @@ bool IsChecked(EditorCommand command, const EditorCommands& state) {
 
 std::string Caption(EditorCommand command, const EditorCommands& state) {
   std::string caption(Info(command).caption);
+  if (command == C::kCopyReference && state.copy_reference_rows > 1) {
+    return "&Copy Reference to " + std::to_string(state.copy_reference_rows) + " Texts";
+  }
   const std::string* what = command == C::kUndo   ? &state.undo_text
                             : command == C::kRedo ? &state.redo_text
                                                   : nullptr;

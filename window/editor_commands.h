@@ -101,6 +101,7 @@ struct EditorCommands {
   BackupKind backup = BackupKind::kNone;
   bool has_reference = false;
   bool can_copy_reference = false;
+  std::size_t copy_reference_rows = 0;  // the rows selected that have a partner in the reference
   ReviewFilter review_filter = ReviewFilter::kAll;
   bool checking = false;  // the review's pass runs (EditorLogic::reviewing)
   bool stopped = false;   // it was stopped, some entries not checked

@@ -202,6 +202,10 @@ struct EditorLogic::State {
   // those a filter or Changed Only chooses.
   RowMap map;
   std::optional<RowRef> selected;
+  // The rows the view has selected, which Copy Reference to Text acts on,
+  // and how many of them it would change; none: the selected row alone.
+  std::vector<RowSpan> marked;
+  std::size_t marked_copyable = 0;
   std::optional<Comparison> comparison;
   // What the review lets the rows show: the editor's review and filter.
   const EditorReview* review = nullptr;
@@ -568,7 +572,9 @@ EditorRow EditorLogic::Row(std::size_t row) const {
 void EditorLogic::SelectionChanged(std::optional<std::size_t> row) {
   if (!state_) return;
   state_->selected.reset();
-  if (row && *row < state_->RowCount()) state_->selected = state_->RefOf(*row);
+  if (row && *row >= state_->RowCount()) row.reset();
+  if (row) state_->selected = state_->RefOf(*row);
+  MarkOnly(row);
   view_.ShowCommands(Commands());
   ShowSelected();
 }
@@ -576,6 +582,53 @@ void EditorLogic::SelectionChanged(std::optional<std::size_t> row) {
 std::optional<std::size_t> EditorLogic::SelectedRow() const {
   if (!state_ || !state_->selected) return std::nullopt;
   return state_->RowOf(*state_->selected);
+}
+
+void EditorLogic::SelectedRowsChanged(std::span<const RowSpan> rows) {
+  if (!state_) return;
+  state_->marked.clear();
+  for (const RowSpan& span : rows) {
+    if (span.first > span.last || span.first >= state_->RowCount()) continue;
+    state_->marked.push_back({span.first, std::min(span.last, state_->RowCount() - 1)});
+  }
+  state_->marked_copyable = 0;
+  for (const std::size_t row : SelectedRows()) state_->marked_copyable += Copyable(row) ? 1 : 0;
+  view_.ShowCommands(Commands());
+}
+
+std::vector<std::size_t> EditorLogic::SelectedRows() const {
+  std::vector<std::size_t> rows;
+  if (!state_) return rows;
+  for (const RowSpan& span : state_->marked) {
+    for (std::size_t row = span.first; row <= span.last; ++row) rows.push_back(row);
+  }
+  if (rows.empty()) {
+    if (const std::optional<std::size_t> row = SelectedRow()) rows.push_back(*row);
+  }
+  std::ranges::sort(rows);
+  rows.erase(std::ranges::unique(rows).begin(), rows.end());
+  return rows;
+}
+
+bool EditorLogic::Copyable(std::size_t row) const {
+  return state_ && row < state_->RowCount() && !state_->RefOf(row).removed() &&
+         review_.ReferenceText(state_->RefOf(row).index).has_value();
+}
+
+void EditorLogic::MarkOnly(std::optional<std::size_t> row) {
+  state_->marked.clear();
+  if (row) state_->marked.push_back({*row, *row});
+  state_->marked_copyable = row && Copyable(*row) ? 1 : 0;
+}
+
+void EditorLogic::ShowRowsAnew() {
+  MarkOnly(std::nullopt);
+  view_.ShowRows(state_->RowCount());
+}
+
+void EditorLogic::SelectInView(std::size_t row) {
+  MarkOnly(row);
+  view_.SelectRow(row);
 }
 
 std::optional<std::size_t> EditorLogic::RowOfSlot(std::size_t slot) const {
@@ -604,13 +657,13 @@ void EditorLogic::SetFilter(std::string_view text) {
 // The rows chosen anew, the selection kept where it is still shown and
 // otherwise moved to the first row, so that the keys that act on a row work.
 void EditorLogic::ShowChosenRows() {
-  view_.ShowRows(state_->RowCount());
+  ShowRowsAnew();
   std::optional<std::size_t> row = SelectedRow();
   if (!row && state_->RowCount() > 0) row = 0;
   state_->selected.reset();
   if (row) {
     state_->selected = state_->RefOf(*row);
-    view_.SelectRow(*row);
+    SelectInView(*row);
   }
   ShowStatusLine({});
   view_.ShowReviewSummary(ReviewText());
@@ -895,7 +948,7 @@ bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refu
     }
     if (first) view_.ShowRowsChanged(*first, *last);
   } else {
-    view_.ShowRows(s.RowCount());
+    ShowRowsAnew();
   }
   // The row to select: the one changed, or where a removed one was.
   if (focus && *focus >= 1 && !s.RowOf(*focus) && s.map.choosing()) {
@@ -906,11 +959,11 @@ bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refu
   s.selected.reset();
   if (edit->kind == SessionEdit::Kind::kPatched && was && was->removed() && s.RowOf(*was)) {
     s.selected = was;
-    view_.SelectRow(*s.RowOf(*was));
+    SelectInView(*s.RowOf(*was));
   } else if (focus) {
     if (const std::optional<std::size_t> row = s.RowOf(*focus)) {
       s.selected = RowRef::Slot(*focus);
-      view_.SelectRow(*row);
+      SelectInView(*row);
     }
   }
   // Whether the file holds the change yet, which an undo may bring back.
@@ -1132,10 +1185,9 @@ bool EditorLogic::CopyReference(std::span<const std::size_t> rows) {
   if (!state_) return false;
   std::vector<TextChange> changes;
   for (const std::size_t row : rows) {
-    if (row >= state_->RowCount() || state_->RefOf(row).removed()) continue;
+    if (!Copyable(row)) continue;
     const std::size_t slot = state_->RefOf(row).index;
     const auto reference = review_.ReferenceText(slot);
-    if (!reference) continue;
     changes.push_back({slot, std::vector<std::byte>(reference->begin(), reference->end())});
   }
   if (changes.empty()) {
@@ -1246,13 +1298,13 @@ bool EditorLogic::ContinueReview(std::chrono::milliseconds budget) {
 // stays on its row, or goes to the first where there was none.
 void EditorLogic::ShowRowsKept() {
   State& s = *state_;
-  view_.ShowRows(s.RowCount());
+  ShowRowsAnew();
   const std::optional<std::size_t> row = SelectedRow();
   if (row) {
-    view_.SelectRow(*row);
+    SelectInView(*row);
   } else if (s.RowCount() > 0) {
     s.selected = s.RefOf(0);
-    view_.SelectRow(0);
+    SelectInView(0);
     view_.ShowCommands(Commands());
     ShowSelected();
   }
@@ -1706,7 +1758,7 @@ void EditorLogic::Run(EditorCommand command) {
       CloseReference();
       break;
     case EditorCommand::kCopyReference:
-      if (const std::optional<std::size_t> row = SelectedRow()) (void)CopyReference({&*row, 1});
+      (void)CopyReference(SelectedRows());
       break;
     case EditorCommand::kAllRows:
       SetReviewFilter(ReviewFilter::kAll);
@@ -1796,7 +1848,11 @@ EditorCommands EditorLogic::Commands() const {
   c.review_filter = review_filter_;
   c.checking = reviewing_;
   c.stopped = !reviewing_ && !review_.complete();
-  c.can_copy_reference = c.can_edit && review_.ReferenceText(state_->selected->index).has_value();
+  const std::optional<std::size_t> row = SelectedRow();
+  c.copy_reference_rows = !state_->marked.empty() ? state_->marked_copyable
+                          : row && Copyable(*row) ? 1
+                                                  : 0;
+  c.can_copy_reference = c.copy_reference_rows > 0;
   if (const SpellChecker* speller = Speller()) {
     c.spelling = true;
     c.accept_ye_for_yo = speller->options().accept_ye_for_yo;

@@ -41,6 +41,12 @@ namespace orva {
 
 struct SessionEdit;
 
+// Rows first ... last, both included: a part of a selection of rows.
+struct RowSpan {
+  std::size_t first = 0;
+  std::size_t last = 0;
+};
+
 // A file dialog: an existing file to read, a file to write (the dialog asks
 // before replacing one), or a folder.
 struct FileRequest {
@@ -224,9 +230,20 @@ class EditorLogic {
   std::size_t RowCount() const;
   // The row at `row` (below RowCount), made when asked.
   EditorRow Row(std::size_t row) const;
-  // The selection moved to `row`, or to none.
+  // The selection moved to `row`, or to none: the current row, which the
+  // details pane, F2, Remove and the rest act on. It is then the only row
+  // selected until the view tells SelectedRowsChanged.
   void SelectionChanged(std::optional<std::size_t> row);
   std::optional<std::size_t> SelectedRow() const;
+  // The rows selected now, in any order, the current row usually among
+  // them: Copy Reference to Text acts on them all. Rows past the table are
+  // left out. A view tells each change the user makes; when the logic shows
+  // the rows anew (ShowRows) none stays selected, and its SelectRow leaves
+  // that row alone selected.
+  void SelectedRowsChanged(std::span<const RowSpan> rows);
+  // The rows selected, in order: those told, or the current row where none
+  // was.
+  std::vector<std::size_t> SelectedRows() const;
   // The row that shows the entry in table slot `slot`, if one does: a view
   // that acts later on a row it was given finds it again by its slot.
   std::optional<std::size_t> RowOfSlot(std::size_t slot) const;
@@ -397,6 +414,14 @@ class EditorLogic {
   void Saved(const std::string& warning);
   bool Changed(const Result<SessionEdit>& edit, std::string_view refused, const std::string& note);
   void ShowChosenRows();
+  // The view's table shows its rows anew, none selected; or the one row
+  // selected, alone; either way the rows selected are that row or none.
+  void MarkOnly(std::optional<std::size_t> row);
+  void ShowRowsAnew();
+  void SelectInView(std::size_t row);
+  // Whether Copy Reference to Text changes the row: one of this database's
+  // with a partner in the reference.
+  bool Copyable(std::size_t row) const;
   std::filesystem::path ScreenshotFolder() const;
   void ShowScreenshot();
   void ShowSelected();

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <numeric>
 #include <span>
 #include <sstream>
 #include <string>
@@ -1114,6 +1115,93 @@ TEST_F(EditorLogicTest, TranslatesBesideAReferenceAsOrvaCliChecks) {
   EXPECT_EQ(logic_.RowCount(), 8u);
   EXPECT_FALSE(logic_.Row(0).reference.has_value());
   EXPECT_EQ(view_.review.find("translated"), std::string::npos);
+  EXPECT_TRUE(view_.messages.empty()) << Messages();
+}
+
+// Copy Reference to Text acts on every row selected: one step changes
+// exactly those with a partner in the reference, leaving the rest (one the
+// reference lacks, two a comparison shows removed, the rows not selected)
+// as they were, and one Undo brings every text back. A selection outlives
+// no showing of the rows anew, and every other command keeps to the
+// current row.
+TEST_F(EditorLogicTest, CopiesTheReferenceToEverySelectedRowWithAPartnerAsOneStep) {
+  const auto database = [](bool with_gone) {
+    DatabaseBuilder b;
+    b.Entry(1200, "заметка");
+    if (with_gone) b.Entry(4000, "убрано").Entry(4001, "тоже");
+    return b.Entry(5001, "Первый вылет")
+        .Entry(5002, "")
+        .Entry(5005, "Только здесь")
+        .Marker("end")
+        .Build();
+  };
+  const std::filesystem::path old_copy = dir_ / "textdb_00.orig";
+  WriteFileBytes(old_copy, database(true));
+  Write(database(false));
+  const std::filesystem::path ref = dir_ / "textdb_01.def";
+  WriteFileBytes(ref, DatabaseBuilder()
+                          .Entry(1200, "note")
+                          .Entry(4000, "gone")
+                          .Entry(4001, "gone too")
+                          .Entry(5001, "First flight")
+                          .Entry(5002, "Second flight")
+                          .Marker("the end")
+                          .Build());
+  Open();
+  ASSERT_TRUE(logic_.CompareWith(old_copy.string())) << Messages();
+  ASSERT_TRUE(logic_.OpenReferencePath(ref.string())) << Messages();
+  Idle();
+  const auto texts = [&] {
+    std::string out;
+    for (std::size_t row = 0; row < logic_.RowCount(); ++row) {
+      out += std::to_string(logic_.Row(row).id) + "=" + logic_.Row(row).text + " ";
+    }
+    return out;
+  };
+  const std::string before = texts();
+  ASSERT_EQ(before,
+            "1200=заметка 4000=убрано 4001=тоже 5001=Первый вылет 5002= 5005=Только здесь "
+            "6000=end ");
+  ASSERT_EQ(logic_.Row(*RowOfId(4000)).mark, RowMark::kRemoved);
+
+  // The removed rows to 5005, told as two spans that overlap, one running
+  // past the table; 5005, the current row, has no partner.
+  const std::size_t first = *RowOfId(4000), last = *RowOfId(5005);
+  const std::vector<RowSpan> spans{{first, last - 1}, {last - 1, logic_.RowCount() + 5}};
+  logic_.SelectionChanged(last);
+  logic_.SelectedRowsChanged(spans);
+  std::vector<std::size_t> all(logic_.RowCount() - first);
+  std::iota(all.begin(), all.end(), first);
+  EXPECT_EQ(logic_.SelectedRows(), all);
+  EXPECT_EQ(view_.commands.copy_reference_rows, 3u);  // 5001, 5002 and the end marker
+  EXPECT_EQ(Caption(EditorCommand::kCopyReference, view_.commands), "&Copy Reference to 3 Texts");
+
+  // A filter shows the rows anew: the current row alone is left selected.
+  logic_.SetFilter("Только");
+  logic_.SetFilter("");
+  EXPECT_EQ(logic_.SelectedRows(), std::vector<std::size_t>{*RowOfId(5005)});
+  EXPECT_FALSE(IsEnabled(EditorCommand::kCopyReference, view_.commands));
+  logic_.Run(EditorCommand::kCopyReference);
+  EXPECT_EQ(texts(), before);
+
+  logic_.SelectionChanged(last);
+  logic_.SelectedRowsChanged(std::vector<RowSpan>{{first, last}});
+  EXPECT_EQ(view_.commands.copy_reference_rows, 2u);
+  EXPECT_EQ(Caption(EditorCommand::kCopyReference, view_.commands), "&Copy Reference to 2 Texts");
+  EXPECT_TRUE(view_.commands.can_edit);  // 5005, the current row
+  EXPECT_TRUE(view_.details.heading.starts_with("5005")) << view_.details.heading;
+  logic_.Run(EditorCommand::kCopyReference);
+  EXPECT_EQ(texts(),
+            "1200=заметка 4000=убрано 4001=тоже 5001=First flight 5002=Second flight "
+            "5005=Только здесь 6000=end ");
+  EXPECT_EQ(view_.commands.undo_text, "Translate 2 texts");
+  EXPECT_TRUE(view_.status.starts_with("Reference copied to 2 texts, not saved yet"))
+      << view_.status;
+  // The edit selects one row again.
+  EXPECT_EQ(logic_.SelectedRows().size(), 1u);
+  ASSERT_TRUE(logic_.Undo());
+  EXPECT_EQ(texts(), before);
+  EXPECT_FALSE(view_.commands.can_undo);
   EXPECT_TRUE(view_.messages.empty()) << Messages();
 }
 

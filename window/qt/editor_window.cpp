@@ -371,7 +371,8 @@ void EditorWindow::CreateControls() {
          "the entry"));
   table_->setModel(model_);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  table_->setSelectionMode(QAbstractItemView::SingleSelection);
+  // Several rows for Copy Reference to Text; the rest acts on the current row.
+  table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setItemDelegateForColumn(
       kTextColumn, new TextDelegate(
@@ -515,6 +516,15 @@ void EditorWindow::ConnectControls() {
             logic_.SelectionChanged(current.isValid() ? std::optional<std::size_t>(current.row())
                                                       : std::nullopt);
           });
+  connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+    if (selecting_) return;
+    std::vector<RowSpan> spans;
+    for (const QItemSelectionRange& range : table_->selectionModel()->selection()) {
+      spans.push_back(
+          {static_cast<std::size_t>(range.top()), static_cast<std::size_t>(range.bottom())});
+    }
+    logic_.SelectedRowsChanged(spans);
+  });
   connect(table_, &QTableView::doubleClicked, this, [this] { EditSelectedText(); });
   connect(details_, &QPlainTextEdit::textChanged, this, [this] { PreviewDetails(); });
   connect(details_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {

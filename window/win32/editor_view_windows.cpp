@@ -201,8 +201,7 @@ void EditorWindow::CreateControls() {
                reinterpret_cast<LPARAM>(Wide(editor_words::kFilterHint).c_str()));
   make(0, WC_STATICW, L"Entries", SS_LEFT, kEditorTableLabelId);
   table_ = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                WS_VISIBLE | WS_TABSTOP | WS_GROUP | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL |
-                    LVS_SHOWSELALWAYS,
+                WS_VISIBLE | WS_TABSTOP | WS_GROUP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS,
                 kEditorTableId);
   ListView_SetExtendedListViewStyle(table_,
                                     LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
@@ -561,6 +560,13 @@ LRESULT EditorWindow::OnNotify(const NMHDR& header) {
       }
       return 0;
     }
+    case LVN_ODSTATECHANGED:  // a range of rows, as Shift with an arrow or a click selects them
+      if (((reinterpret_cast<const NMLVODSTATECHANGE&>(header).uOldState ^
+            reinterpret_cast<const NMLVODSTATECHANGE&>(header).uNewState) &
+           LVIS_SELECTED) != 0) {
+        TableSelectionChanged();
+      }
+      return 0;
     case LVN_ODFINDITEMW:
       return -1;
     case NM_DBLCLK:
@@ -753,11 +759,29 @@ void EditorWindow::OfferSpelling() {
   SendMessageW(details_, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(suggestion.c_str()));
 }
 
+// The current row is the focused one where it is selected, else the first
+// selected; the rows selected go to the logic as runs.
 void EditorWindow::TableSelectionChanged() {
   if (selecting_) return;
-  const int selected = ListView_GetNextItem(table_, -1, LVNI_SELECTED);
-  logic_.SelectionChanged(
-      selected < 0 ? std::nullopt : std::optional<std::size_t>(static_cast<std::size_t>(selected)));
+  std::vector<RowSpan> spans;
+  for (int row = ListView_GetNextItem(table_, -1, LVNI_SELECTED); row >= 0;
+       row = ListView_GetNextItem(table_, row, LVNI_SELECTED)) {
+    const auto at = static_cast<std::size_t>(row);
+    if (!spans.empty() && spans.back().last + 1 == at) {
+      spans.back().last = at;
+    } else {
+      spans.push_back({at, at});
+    }
+  }
+  const int focused = ListView_GetNextItem(table_, -1, LVNI_FOCUSED | LVNI_SELECTED);
+  std::optional<std::size_t> current;
+  if (focused >= 0) {
+    current = static_cast<std::size_t>(focused);
+  } else if (!spans.empty()) {
+    current = spans.front().first;
+  }
+  if (current != logic_.SelectedRow()) logic_.SelectionChanged(current);
+  logic_.SelectedRowsChanged(spans);
 }
 
 const EditorRow& EditorWindow::RowAt(std::size_t row) {

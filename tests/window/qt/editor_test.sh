@@ -7,7 +7,8 @@
 # there is anything to save. Then a translator's way, beside a reference:
 # its text copied with Ctrl+B, a mission typed too long, View ▸ With
 # Problems and the last row it keeps removed, saved and compared again, and
-# orva-cli check finds the mission too long. Last, a misspelt word mended
+# orva-cli check finds the mission too long; then three rows selected with
+# Shift+Down and the reference copied to those it pairs with. Last, a misspelt word mended
 # from the keyboard with a spelling suggestion (F7).
 # usage: editor_test.sh ORVA ORVA_CLI SAMPLE_DATABASE   (under xvfb-run)
 set -uo pipefail
@@ -184,6 +185,22 @@ checked=$("$cli" check --reference "$ref" "$db")
 [[ $? == 1 && $checked == *'(id 5001): error: too-long'* ]] ||
   fail "orva-cli check does not find 5001 too long: $checked"
 close_editor "beside a reference"
+
+# Three rows selected with Shift+Down, 5007 to 5008, and Ctrl+B: the
+# reference's texts go to 5007 and 5008 in one step, 42 between them having
+# no partner; Ctrl+Z and Ctrl+Y take the step back and bring it again.
+cp "$sample" "$db"
+cp "$sample" "$scratch/cli.def"
+start_editor "$db" --reference "$ref"
+keys ctrl+Home Down Down Down Down Down Down Down shift+Down shift+Down ctrl+b ctrl+z ctrl+y ctrl+s
+[[ -n $(window '^textdb_00\.def – ORVA Editor$') ]] || fail "the texts copied to the rows selected were not saved"
+"$cli" set "$scratch/cli.def" 5007 'Text of 5007' >/dev/null
+"$cli" set "$scratch/cli.def" 5008 'Text of 5008' >/dev/null
+if ! cmp -s "$db" "$scratch/cli.def"; then
+  fail "copied to the rows selected, the editor and orva-cli left different bytes"
+  diff <("$cli" entries "$db") <("$cli" entries "$scratch/cli.def") >&2
+fi
+close_editor "after copying to the rows selected"
 
 # Spelling: a word misspelt in F2's box, F7 for its suggestions, Enter for
 # the first (the word meant), Enter to apply: saved as orva-cli sets it.

@@ -343,6 +343,92 @@ class EditorWindowTest : public QObject, test_support::WindowDriver {
     QVERIFY2(review->text().startsWith("1 error"), qPrintable(review->text()));
   }
 
+  // Shift+Down selects several rows and Ctrl+B copies the reference to
+  // each of them that has a partner, as one step, its caption counting them;
+  // the details pane keeps to the current row.
+  void copiesTheReferenceToTheRowsSelected() {
+    EditorWindow editor;
+    editor.show();
+    QVERIFY(editor.OpenFile(WriteDatabase("textdb_00.def", Missions())));
+    QVERIFY(editor.OpenReference(WriteDatabase(
+        "textdb_01.def",
+        DatabaseBuilder().Entry(5001, "Training").Entry(5002, "Patrol").Marker("End").Build())));
+    QTRY_VERIFY(!editor.Reviewing());
+    editor.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&editor));
+    auto* table = editor.findChild<QTableView*>("entries");
+    auto* copy = editor.findChild<QAction*>("copyReferenceAction");
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(table, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(table, Qt::Key_Down, Qt::ShiftModifier);
+    QCOMPARE(table->selectionModel()->selectedRows().size(), 3);
+    QCOMPARE(copy->text(), QString("&Copy Reference to 2 Texts"));  // 1200 has no partner
+    QCOMPARE(editor.findChild<QLabel*>("detailsHeading")->text(),
+             QString("5002 · mission · slot 3"));
+    QTest::keyClick(table, Qt::Key_B, Qt::ControlModifier);
+    QAbstractItemModel* model = table->model();
+    QTRY_COMPARE(model->data(model->index(0, kText)).toString(), QString("Training"));
+    QCOMPARE(model->data(model->index(1, kText)).toString(), QString("briefing"));
+    QCOMPARE(model->data(model->index(2, kText)).toString(), QString("Patrol"));
+    QCOMPARE(table->selectionModel()->selectedRows().size(), 1);
+    QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier);
+    QTRY_COMPARE(model->data(model->index(0, kText)).toString(), QString("Обучение"));
+    QCOMPARE(model->data(model->index(2, kText)).toString(), QString("Патруль"));
+  }
+
+  // A text typed in the details pane goes to the entry it shows, even when
+  // the review's pass has meanwhile put rows above that entry's under a
+  // filter by findings: the pane keeps the entry, not its row.
+  void theDetailsPaneAppliesToItsEntryWhenRowsComeAboveIt() {
+    EditorWindow editor;
+    editor.show();
+    DatabaseBuilder database;
+    DatabaseBuilder reference;
+    constexpr int kEntries = 6;
+    for (int i = 0; i < kEntries; ++i) {
+      const std::string text = "Text " + std::to_string(i);
+      database.Entry(2000 + i, i + 1 < kEntries ? text : std::string("Перевод"));
+      reference.Entry(2000 + i, text);
+    }
+    QVERIFY(editor.OpenFile(WriteDatabase("textdb_00.def", database.Marker("End").Build())));
+    // The pass stopped before it checked anything.
+    QVERIFY(editor.OpenReference(WriteDatabase("textdb_01.def", reference.Marker("End").Build())));
+    editor.findChild<QAction*>("stopCheckingAction")->trigger();
+    QVERIFY(!editor.Reviewing());
+    editor.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&editor));
+    auto* table = editor.findChild<QTableView*>("entries");
+    QAbstractItemModel* model = table->model();
+    const int last = kEntries - 1;
+    // The last entry, untranslated by Ctrl+B and so checked, is the one row
+    // Untranslated shows.
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClick(table, Qt::Key_Up);  // past the end marker
+    QTest::keyClick(table, Qt::Key_B, Qt::ControlModifier);
+    QTRY_COMPARE(model->data(model->index(last, kText)).toString(), QString("Text 5"));
+    editor.findChild<QAction*>("untranslatedAction")->trigger();
+    QCOMPARE(model->rowCount(), 1);
+    auto* details = editor.findChild<QPlainTextEdit*>("details");
+    QCOMPARE(editor.findChild<QLabel*>("detailsHeading")->text().left(4), QString("2005"));
+    details->setFocus();
+    details->selectAll();
+    QTest::keyClicks(details, "Translated at last");
+    // The pass goes on and puts the other entries above it.
+    editor.findChild<QAction*>("continueCheckingAction")->trigger();
+    QTRY_VERIFY(!editor.Reviewing());
+    QVERIFY(model->rowCount() >= kEntries);
+    QVERIFY(details->hasFocus());
+    QTest::keyClick(details, Qt::Key_Return);
+    const int id = static_cast<int>(EditorColumn::kId);
+    QTRY_COMPARE(model->data(model->index(last, kText)).toString(), QString("Translated at last"));
+    QCOMPARE(model->data(model->index(last, id)).toString(), QString("2005"));
+    for (int row = 0; row < last; ++row) {
+      QCOMPARE(model->data(model->index(row, kText)).toString(), QString("Text %1").arg(row));
+    }
+  }
+
   // Spelling as it is typed: a misspelt word is underlined in red in the
   // details pane and in F2's box, and nowhere once mended; F7 offers the
   // suggestions for the word at the cursor, Enter taking the first, as one

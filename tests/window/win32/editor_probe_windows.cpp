@@ -5,6 +5,7 @@
 //   title | status | columns | rows        what the window shows; rows is
 //                                         "COUNT SELECTED", -1 for no selection
 //   row N|selected                        the row's cells, tab-separated
+//   selected                              every row selected, "N N ...", or "none"
 //   focus                                 filter, table, or the focused control's
 //                                         id in a dialog: "dialog 300"
 //   names                                 the filter box, the table and the picture,
@@ -219,6 +220,13 @@ int wmain(int argc, wchar_t** argv) {
     const auto selected =
         SendMessageW(table, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
     Print(std::to_string(count) + " " + std::to_string(selected));
+  } else if (command == "selected") {
+    std::string line;
+    for (auto row = SendMessageW(table, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+         row >= 0;
+         row = SendMessageW(table, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED))
+      line += (line.empty() ? "" : " ") + std::to_string(row);
+    Print(line.empty() ? "none" : line);
   } else if (command == "row" && args.size() == 2) {
     const int row = args[1] == "selected"
                         ? static_cast<int>(SendMessageW(table, LVM_GETNEXTITEM,

@@ -11,7 +11,8 @@
 # it is. The main window's mission list opens the editor (Shift+F10, "Edit all
 # entries…") and lists the missions again once the editor has saved. At 144
 # dots per inch the window grows with the display. Beside a reference, the
-# reference's text shows above the entry's, Ctrl+B copies it, the checks'
+# reference's text shows above the entry's, Ctrl+B copies it, to several
+# rows selected with Shift+Down too, the checks'
 # findings show as a text is typed, and View ▸ With Problems filters. A word
 # misspelt in the details pane is underlined and mended with F7. Saves a
 # picture of the editor.
@@ -234,6 +235,16 @@ expect "the reference above the text" "$(probe details | sed -n 2,3p)" \
 editor_keys ctrl+b
 expect_soon "Ctrl+B" "5002: reference copied to the text, not saved yet · 1 of 17 entries" probe status
 expect "the text copied" "$(probe details | sed -n 4p)" "Text of 5002"
+# Every row; 5007 to 5008 selected with Shift+Down, and Ctrl+B copies to
+# the two of them with a partner, 42 between them having none, in one step.
+editor_keys ctrl+f BackSpace BackSpace BackSpace BackSpace Return
+expect_soon "every row" "17" eval 'probe rows | cut -d" " -f1'
+editor_keys ctrl+Home Down Down Down Down Down Down Down shift+Down shift+Down
+expect_soon "three rows selected" "7 8 9" probe selected
+expect "the current row's details" "$(probe details | sed -n 1p)" "5008 · mission · slot 10"
+editor_keys ctrl+b
+expect_soon "Ctrl+B on three rows" "Reference copied to 2 texts, not saved yet · 17 entries" probe status
+expect "one row selected after the copy" "$(probe selected)" "7"
 long='Escort the convoy over the mountain pass before the morning'
 editor_keys ctrl+f BackSpace BackSpace BackSpace BackSpace
 xdotool type --delay 80 5001
@@ -271,6 +282,8 @@ import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "${screenshot%.
 editor_keys ctrl+s
 expect_soon "the save beside a reference" "textdb_00.def – ORVA Editor" probe title
 "$linux" set "$scratch/linux.def" 5002 'Text of 5002' >/dev/null
+"$linux" set "$scratch/linux.def" 5007 'Text of 5007' >/dev/null
+"$linux" set "$scratch/linux.def" 5008 'Text of 5008' >/dev/null
 "$linux" set "$scratch/linux.def" 5001 "$long" >/dev/null
 cmp -s "$db" "$scratch/linux.def" || fail "beside a reference, the editor and orva-cli left different bytes"
 probe close
