@@ -1,0 +1,370 @@
+#include "window/editor_logic.h"
+#include "window/internal/editor_parts.h"
+
+namespace orva {
+
+// --- The reference and the checks ---
+
+EditorLogic::RulesBeside EditorLogic::ReadRules(const std::filesystem::path& database) const {
+  RulesBeside read;
+  read.folder = database.parent_path();
+  const std::filesystem::path beside = read.folder / PathFromUtf8(kRulesFileName);
+  Result<FileInfo> found = fs_.Stat(beside);
+  if (found.ok() || found.status().kind() != ErrorKind::kNotFound) {
+    Result<CheckRules> rules = ReadCheckRules(beside, fs_);
+    if (rules.ok()) {
+      read.rules = std::move(rules).value();
+      read.from = beside;
+    } else {
+      read.problem = AsSentence(rules.status().message());
+    }
+  }
+  const std::filesystem::path dictionaries =
+      dictionary_folder_.empty() ? DefaultDictionaryFolder() : dictionary_folder_;
+  read.spelling = StartSpelling(read.rules, read.folder, dictionaries, fs_);
+  return read;
+}
+
+// Rules that cannot be read are told, and the game's own limits are
+// checked without them. Spelling is the one check that needs files of its
+// own; without them the others go on.
+void EditorLogic::UseRules(RulesBeside read) {
+  if (!read.problem.empty()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The team's rules were not read.",
+                      read.problem + " The texts are checked against the game's own limits alone.");
+  }
+  spelling_note_.clear();
+  Status opened = read.spelling.ok() ? FinishSpelling(read.rules, std::move(read.spelling).value())
+                                     : read.spelling.status();
+  if (!opened.ok()) {
+    std::string_view why = opened.message();
+    if (why.starts_with("spelling: ")) why.remove_prefix(std::string_view("spelling: ").size());
+    spelling_note_ = "spelling is off: " + std::string(why);
+  }
+  review_.SetRules(std::move(read.rules), std::move(read.from));
+}
+
+void EditorLogic::OpenReference() {
+  if (!state_) return;
+  const std::optional<std::string> chosen =
+      view_.ChooseFile({.kind = FileRequest::Kind::kOpen,
+                        .title = "Open a reference (the language translated from)",
+                        .filters = {{"Text databases", "*.def"}, {"All files", "*"}},
+                        .start_path = PathToUtf8(state_->session.path().parent_path())});
+  if (chosen) (void)OpenReferencePath(*chosen);
+}
+
+bool EditorLogic::OpenReferencePath(const std::string& path) {
+  const std::filesystem::path file = PathFromUtf8(path);
+  Result<ReferenceDatabase> opened = ReferenceDatabase::Open(file, fs_);
+  if (!opened.ok()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The reference was not opened.",
+                      AsSentence(opened.status().Within(DescribePath(file) + ": ").message()));
+    return false;
+  }
+  review_.SetReference(std::make_shared<const ReferenceDatabase>(std::move(opened).value()), file);
+  if (!state_) return true;
+  ReviewAgain();
+  const Progress progress = review_.progress().value();
+  ShowStatusLine("Reference " + FileName(file) + ": " +
+                 Plural(progress.only_in_database, "entry", "entries") + " only here, " +
+                 Grouped(progress.only_in_reference) + " only in the reference");
+  return true;
+}
+
+void EditorLogic::CloseReference() {
+  if (!review_.has_reference()) return;
+  review_.CloseReference();
+  if (review_filter_ == ReviewFilter::kOnlyHere) review_filter_ = ReviewFilter::kAll;
+  if (!state_) return;
+  state_->review_filter = review_filter_;
+  ReviewAgain();
+}
+
+bool EditorLogic::CopyReference(std::span<const std::size_t> rows) {
+  if (!state_) return false;
+  std::vector<TextChange> changes;
+  for (const std::size_t row : rows) {
+    if (!Copyable(row)) continue;
+    const std::size_t slot = state_->RefOf(row).index;
+    const auto reference = review_.ReferenceText(slot);
+    changes.push_back({slot, std::vector<std::byte>(reference->begin(), reference->end())});
+  }
+  if (changes.empty()) {
+    view_.ShowMessage(MessageIcon::kInformation, "No text was changed.",
+                      review_.has_reference()
+                          ? "The reference has no entry to pair with the rows selected."
+                          : "Open a reference first: File ▸ Open Reference.");
+    return false;
+  }
+  std::ranges::sort(changes, {}, &TextChange::slot);
+  const std::size_t count = changes.size();
+  const std::int32_t id = state_->EntryAt(changes.front().slot).id;
+  return Changed(state_->session.ApplyTranslations(changes), "No text was changed.",
+                 count == 1 ? std::to_string(id) + ": reference copied to the text"
+                            : "Reference copied to " + Plural(count, "text", "texts"));
+}
+
+void EditorLogic::SetReviewFilter(ReviewFilter filter) {
+  if (filter == ReviewFilter::kOnlyHere && !review_.has_reference()) return;
+  review_filter_ = filter;
+  if (!state_) return;
+  state_->review_filter = filter;
+  state_->ChooseRows(false);
+  ShowChosenRows();
+}
+
+void EditorLogic::ShowOnlyInReference() {
+  const ReferenceDatabase* reference = review_.reference();
+  if (reference == nullptr) return;
+  Report report{.title = "Only in " + FileName(review_.reference_path()),
+                .summary = {},
+                .lines = {},
+                .choices = {}};
+  const std::span<const std::uint32_t> only = review_.only_in_reference();
+  report.summary = only.empty() ? "Every entry of the reference has its entry here."
+                                : Plural(only.size(), "entry", "entries") +
+                                      " of the reference: none here pairs with them.";
+  // A report to read, not a table: the first thousand say enough.
+  constexpr std::size_t kShown = 1000;
+  for (std::size_t i = 0; i < only.size() && i < kShown; ++i) {
+    report.lines.push_back(std::to_string(reference->ids()[only[i]]) + "\t" +
+                           VisibleText(reference->text(only[i])));
+  }
+  if (only.size() > kShown) {
+    report.lines.push_back("… and " + Grouped(only.size() - kShown) +
+                           " more (orva-cli check --reference lists them all)");
+  }
+  (void)view_.ShowReport(report);
+}
+
+void EditorLogic::StartReview() {
+  review_.Start(state_->session);
+  reviewing_ = !review_.complete();
+}
+
+void EditorLogic::ReviewAgain() {
+  if (!state_) return;
+  StartReview();
+  state_->ChooseRows(false);
+  ShowChosenRows();
+}
+
+bool EditorLogic::ContinueReview(std::chrono::milliseconds budget) {
+  if (!state_ || !reviewing_) return false;
+  // Slots checked between two looks at the clock: a few milliseconds' work.
+  constexpr std::size_t kStep = 256;
+  State& s = *state_;
+  const bool by_findings =
+      review_filter_ == ReviewFilter::kUntranslated || review_filter_ == ReviewFilter::kProblems;
+  std::size_t first = 0;
+  std::size_t last = 0;
+  std::vector<std::size_t> kept;  // slots the filter keeps now that they are checked
+  const auto start = std::chrono::steady_clock::now();
+  do {
+    const EditorReview::Stepped stepped = review_.Step(s.session, kStep);
+    if (stepped.checked == 0) break;
+    if (first == 0) first = stepped.first;
+    last = stepped.last;
+    for (std::size_t slot = stepped.first; by_findings && slot <= stepped.last; ++slot) {
+      if (review_.Keeps(review_filter_, slot) && !s.RowOf(slot) && s.Keeps(slot)) {
+        kept.push_back(slot);
+      }
+    }
+  } while (std::chrono::steady_clock::now() - start < budget);
+  reviewing_ = !review_.complete();
+  if (!kept.empty()) {
+    s.map.Follow(RowEdit::kTexts, kept, s.entries(),
+                 [&s](std::size_t slot) { return s.Keeps(slot); });
+    ShowRowsKept();
+  } else if (first != 0 && s.RowCount() > 0) {
+    // The rows of the slots checked, which now show their findings.
+    // The first slot shown in first..last and the last: the one before the
+    // next shown past it, or the last shown.
+    const std::optional<std::size_t> near_first = s.map.SlotNear(first);
+    const std::optional<std::size_t> past = s.map.SlotNear(last + 1);
+    if (near_first && *near_first >= first && *near_first <= last && past) {
+      const std::size_t from = *s.RowOf(*near_first);
+      const std::size_t to = *past > last ? *s.RowOf(*past) - 1 : *s.RowOf(*past);
+      if (from <= to) view_.ShowRowsChanged(from, to);
+    }
+  }
+  view_.ShowReviewSummary(ReviewText());
+  if (!reviewing_) view_.ShowCommands(Commands());
+  return reviewing_;
+}
+
+// The rows after the pass added some that a filter keeps: the selection
+// stays on its row, or goes to the first where there was none.
+void EditorLogic::ShowRowsKept() {
+  State& s = *state_;
+  ShowRowsAnew();
+  const std::optional<std::size_t> row = SelectedRow();
+  if (row) {
+    SelectInView(*row);
+  } else if (s.RowCount() > 0) {
+    s.selected = s.RefOf(0);
+    SelectInView(0);
+    view_.ShowCommands(Commands());
+    ShowSelected();
+  }
+  ShowStatusLine(note_);
+}
+
+void EditorLogic::StopReview() {
+  if (!state_ || !reviewing_) return;
+  reviewing_ = false;
+  const std::size_t unchecked = review_.total() - review_.checked();
+  ShowStatusLine("Checking stopped: " + Grouped(review_.checked()) + " of " +
+                 Plural(review_.total(), "entry", "entries") + " checked; the other " +
+                 Grouped(unchecked) +
+                 " show \"not checked\", and Untranslated and With Problems leave them out "
+                 "(View ▸ Continue Checking checks them)");
+  view_.ShowReviewSummary(ReviewText());
+  view_.ShowCommands(Commands());
+}
+
+void EditorLogic::ContinueStoppedReview() {
+  if (!state_ || reviewing_ || review_.complete()) return;
+  reviewing_ = true;
+  ShowStatusLine({});
+  view_.ShowReviewSummary(ReviewText());
+  view_.ShowCommands(Commands());
+}
+
+// "2 errors, 5 warnings · missions 12 of 40 translated, others 800 of 900",
+// once every entry is checked. Until then the counts are of those checked
+// and say so.
+std::string EditorLogic::ReviewText() const {
+  if (!state_) return {};
+  std::string text = Plural(review_.errors(), "error", "errors") + ", " +
+                     Plural(review_.warnings(), "warning", "warnings");
+  if (reviewing_) {
+    return "Checking entries: " + Grouped(review_.checked()) + " of " + Grouped(review_.total()) +
+           " (Esc stops) · so far " + text;
+  }
+  if (!review_.complete()) {
+    return "Only " + Grouped(review_.checked()) + " of " +
+           Plural(review_.total(), "entry", "entries") + " checked: " + text + " among them";
+  }
+  if (const std::optional<Progress> p = review_.progress()) {
+    text += " · missions " + Grouped(p->missions.translated) + " of " +
+            Grouped(p->missions.entries) + " translated, others " + Grouped(p->others.translated) +
+            " of " + Grouped(p->others.entries);
+  }
+  return text;
+}
+
+// --- Spelling ---
+
+namespace {
+
+// The UTF-16 code units of each character of `characters` before it, and
+// of them all at the end.
+std::vector<std::size_t> Utf16Offsets(std::u32string_view characters) {
+  std::vector<std::size_t> offsets;
+  offsets.reserve(characters.size() + 1);
+  std::size_t at = 0;
+  for (const char32_t c : characters) {
+    offsets.push_back(at);
+    at += c > 0xFFFF ? 2 : 1;
+  }
+  offsets.push_back(at);
+  return offsets;
+}
+
+}  // namespace
+
+void EditorLogic::SetDictionaryFolder(const std::string& folder) {
+  dictionary_folder_ = PathFromUtf8(folder);
+}
+
+SpellChecker* EditorLogic::Speller() const {
+  return state_ ? review_.rules().speller.get() : nullptr;
+}
+
+bool EditorLogic::spelling() const { return Speller() != nullptr; }
+
+std::vector<MisspeltSpan> EditorLogic::MisspeltSpans(std::string_view text,
+                                                     std::optional<std::size_t> row) const {
+  std::vector<MisspeltSpan> spans;
+  SpellChecker* speller = Speller();
+  if (speller == nullptr) return spans;
+  if (row && *row < state_->RowCount()) {
+    const RowRef ref = state_->RefOf(*row);
+    if (!ref.removed() && review_.rules().Ignored("spelling", state_->EntryAt(ref.index).id)) {
+      return spans;
+    }
+  }
+  // One character of the checks for each character typed: the symbols
+  // stand for one character each.
+  const std::u32string characters = CharactersFromVisible(text);
+  const std::vector<std::size_t> offsets = Utf16Offsets(characters);
+  for (Misspelling& m : speller->Check(characters)) {
+    spans.push_back({.from = offsets[m.from], .to = offsets[m.to], .word = std::move(m.word)});
+  }
+  return spans;
+}
+
+std::optional<SpellingChoices> EditorLogic::SpellingAt(std::string_view text,
+                                                       std::size_t position) const {
+  SpellChecker* speller = Speller();
+  if (speller == nullptr) return std::nullopt;
+  for (MisspeltSpan& span : MisspeltSpans(text)) {
+    if (position < span.from || position > span.to) continue;
+    const Result<std::u32string> word = DecodeUtf8(span.word);
+    SpellingChoices choices{.span = std::move(span), .suggestions = {}};
+    if (word.ok()) choices.suggestions = speller->Suggest(*word);
+    return choices;
+  }
+  return std::nullopt;
+}
+
+bool EditorLogic::AddToDictionary(std::string_view word) {
+  SpellChecker* speller = Speller();
+  if (speller == nullptr) return false;
+  if (Status added = speller->AddToTeamWords(word); !added.ok()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The word was not added to the dictionary.",
+                      AsSentence(added.message()));
+    return false;
+  }
+  ReviewWordsAgain();
+  ShowStatusLine("Added “" + std::string(word) + "” to " + DisplayPath(speller->team_words_path()));
+  return true;
+}
+
+void EditorLogic::IgnoreWord(std::string_view word) {
+  SpellChecker* speller = Speller();
+  if (speller == nullptr) return;
+  speller->Ignore(word);
+  ReviewWordsAgain();
+  ShowStatusLine("“" + std::string(word) + "” is accepted until the editor closes");
+}
+
+void EditorLogic::SetAcceptYeForYo(bool accept) {
+  SpellChecker* speller = Speller();
+  if (speller == nullptr || speller->options().accept_ye_for_yo == accept) return;
+  SpellingOptions options = speller->options();
+  options.accept_ye_for_yo = accept;
+  speller->SetOptions(options);
+  ReviewWordsAgain();
+  ShowStatusLine(accept ? "е is accepted for ё" : "ё is spelt as the dictionary spells it");
+}
+
+// Every entry checked again in the background. The rows keep their place
+// and a text being typed in the details pane stays as it is; but a filter by
+// findings leaves out what is not checked yet, so under one the rows are
+// chosen again as the pass goes.
+void EditorLogic::ReviewWordsAgain() {
+  if (!state_) return;
+  if (review_filter_ == ReviewFilter::kUntranslated || review_filter_ == ReviewFilter::kProblems) {
+    ReviewAgain();
+    return;
+  }
+  StartReview();
+  if (state_->RowCount() > 0) view_.ShowRowsChanged(0, state_->RowCount() - 1);
+  view_.ShowReviewSummary(ReviewText());
+  view_.ShowCommands(Commands());
+}
+
+}  // namespace orva
