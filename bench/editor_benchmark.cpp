@@ -40,6 +40,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "bench/rewrite_floor.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
@@ -49,11 +50,10 @@ namespace orva {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::time_point since) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
-}
+using bench::Clock;
+using bench::Median;
+using bench::Ms;
+using bench::PeakKib;
 
 // The processor time the process has had, in ms.
 double CpuMs() {
@@ -63,12 +63,6 @@ double CpuMs() {
     return static_cast<double>(t.tv_sec) * 1000 + static_cast<double>(t.tv_usec) / 1000;
   };
   return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
-
-long PeakKib() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
 }
 
 [[noreturn]] void Stop(const std::string& why) {
@@ -138,11 +132,6 @@ void Make(const fs::path& path, std::size_t megabytes) {
   test_support::WriteFileBytes(path, Database(megabytes << 20));
   std::printf("wrote %s (%llu bytes)\n", path.string().c_str(),
               static_cast<unsigned long long>(fs::file_size(path)));
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
 }
 
 void PrintTimes(const char* what, const std::vector<double>& times) {
@@ -313,14 +302,6 @@ constexpr std::string_view kUsage =
     "usage: orva-editor-bench --make=DATABASE [--megabytes=64]\n"
     "       orva-editor-bench DATABASE [--edits=1000] [--pairs=5] [--no-spelling]\n";
 
-// A whole positive number, or nullopt.
-std::optional<long> Count(std::string_view text) {
-  long value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value <= 0) return std::nullopt;
-  return value;
-}
-
 int Refuse(const std::string& why) {
   std::fprintf(stderr, "orva-editor-bench: %s\n%.*s", why.c_str(), static_cast<int>(kUsage.size()),
                kUsage.data());
@@ -341,7 +322,7 @@ int main(int argc, char** argv) {
     }
     const auto number = [&](std::string_view name, long& value) {
       if (!arg.starts_with(name)) return false;
-      const std::optional<long> n = Count(arg.substr(name.size()));
+      const std::optional<long> n = orva::bench::PositiveCount(arg.substr(name.size()));
       if (!n) return false;
       value = *n;
       return true;

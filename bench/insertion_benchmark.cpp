@@ -29,6 +29,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "bench/patch_benchmark.h"
 #include "bench/rewrite_floor.h"
 #include "cli/main_guard.h"
@@ -198,23 +199,13 @@ constexpr std::string_view kUsage =
 int Run(int argc, char** argv) {
   using namespace orva;
   fs::path data_dir = "bench-data";
-  std::vector<char*> args;
-  for (int i = 0; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (i > 0 && (arg == "--help" || arg == "-h")) {
-      std::cout << kUsage;
-      return 0;
-    }
-    if (arg.starts_with("--data-dir=")) {
-      data_dir = std::string(arg.substr(11));
-    } else {
-      args.push_back(argv[i]);
-    }
-  }
-  // What Google Benchmark does not know either is refused before any file is written.
-  int count = static_cast<int>(args.size());
-  benchmark::Initialize(&count, args.data());
-  if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 2;
+  const std::optional<int> stop =
+      bench::ReadArguments(argc, argv, kUsage, [&](std::string_view arg) {
+        if (!arg.starts_with("--data-dir=")) return bench::Option::kNotMine;
+        data_dir = std::string(arg.substr(11));
+        return bench::Option::kTaken;
+      });
+  if (stop) return *stop;
   std::error_code error;
   fs::create_directories(data_dir, error);
   Check(!error, "cannot make the folder " + data_dir.string());

@@ -24,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "cli/main_guard.h"
 #include "database/code_page.h"
 #include "database/text_match.h"
@@ -82,21 +83,19 @@ constexpr std::string_view kUsage =
     "whose entry 5001 holds a text of 4 MB.\n";
 
 int Run(int argc, char** argv) {
-  std::vector<char*> args;
-  for (int i = 0; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (i > 0 && (arg == "--help" || arg == "-h")) {
-      std::cout << kUsage;
-      return 0;
-    }
-    if (arg.starts_with("--make=")) {
-      const std::string utf8 = ExchangeText(Text("ab", kLong));
-      test_support::WriteFileBytes(
-          std::string(arg.substr(7)),
-          test_support::DatabaseBuilder().Entry(5001, utf8).Marker("конец").Build());
-      return 0;
-    }
-    args.push_back(argv[i]);
+  std::string make;
+  const std::optional<int> stop =
+      bench::ReadArguments(argc, argv, kUsage, [&](std::string_view arg) {
+        if (!arg.starts_with("--make=")) return bench::Option::kNotMine;
+        make = std::string(arg.substr(7));
+        return bench::Option::kTaken;
+      });
+  if (stop) return *stop;
+  if (!make.empty()) {
+    const std::string utf8 = ExchangeText(Text("ab", kLong));
+    test_support::WriteFileBytes(
+        make, test_support::DatabaseBuilder().Entry(5001, utf8).Marker("конец").Build());
+    return 0;
   }
   static const std::vector<std::byte> latin = Text("ab", kLong);
   static const std::vector<std::byte> cyrillic = Text("аб", kLong);
@@ -115,9 +114,6 @@ int Run(int argc, char** argv) {
                                &medium)
       ->Unit(benchmark::kMillisecond);
 
-  int count = static_cast<int>(args.size());
-  benchmark::Initialize(&count, args.data());
-  if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 2;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;

@@ -32,6 +32,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "database/code_page.h"
 #include "database/reference.h"
 #include "database/text_edit.h"
@@ -48,11 +49,10 @@ namespace orva {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::time_point since) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
-}
+using bench::Clock;
+using bench::Median;
+using bench::Ms;
+using bench::PeakKib;
 
 [[noreturn]] void Stop(const std::string& why) {
   std::fprintf(stderr, "orva-review-bench: %s\n", why.c_str());
@@ -128,11 +128,6 @@ CheckRules Rules(const fs::path& dir) {
   rules.glyphs = Must(ReadGlyphSet(dir / "charset.txt"), "charset");
   rules.glyphs_from = "charset.txt";
   return rules;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
 }
 
 void Time(const fs::path& dir) {
@@ -253,12 +248,6 @@ void TimeEditor(const fs::path& dir) {
   std::printf(
       "the editor's review after one text set: median %.1f us, most %.1f us (of 200 edits)\n",
       follows[follows.size() / 2], follows.back());
-}
-
-long PeakKib() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
 }
 
 // What the editor holds: the session, the review it keeps of every entry

@@ -31,6 +31,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "bench/rewrite_floor.h"
 #include "cli/main_guard.h"
 #include "database/code_page.h"
@@ -48,7 +49,8 @@ namespace orva {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::Ms;
 
 constexpr std::string_view kText = "Сорок пять символов: длиннее не бывает, вот!!";
 
@@ -73,10 +75,6 @@ void Check(const Status& status, std::string_view what) {
     std::cerr << "orva-session-bench: " << what << ": " << status.message() << '\n';
     std::exit(1);
   }
-}
-
-double Ms(Clock::time_point since) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
 }
 
 // `changes` changes of every kind, in turn: a mission's text set, a text
@@ -238,17 +236,6 @@ int ChangeAndSave(const fs::path& db, int changes, int pairs_wanted) {
 namespace {
 
 // A whole positive decimal number, or a message on stderr and false.
-bool ParseCount(std::string_view text, int& count) {
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value <= 0) {
-    std::cerr << "orva-session-bench: not a positive count: '" << text << "'\n";
-    return false;
-  }
-  count = value;
-  return true;
-}
-
 constexpr std::string_view kUsage =
     "usage: orva-session-bench [--data-dir=DIR] [Google Benchmark flags]\n"
     "       orva-session-bench --change-and-save=DATABASE [--changes=N] [--pairs=P]\n"
@@ -263,30 +250,36 @@ int Run(int argc, char** argv) {
   fs::path change_and_save;
   int changes = 1000;
   int pairs = 10;
-  std::vector<char*> args;
-  for (int i = 0; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg.starts_with("--data-dir=")) {
-      data_dir = std::string(arg.substr(11));
-    } else if (arg.starts_with("--change-and-save=")) {
-      change_and_save = std::string(arg.substr(18));
-    } else if (arg.starts_with("--changes=")) {
-      if (!ParseCount(arg.substr(10), changes)) return 2;
-    } else if (arg.starts_with("--pairs=")) {
-      if (!ParseCount(arg.substr(8), pairs)) return 2;
-    } else if (i > 0 && (arg == "--help" || arg == "-h")) {
-      std::cout << kUsage;
-      return 0;
-    } else {
-      args.push_back(argv[i]);
-    }
-  }
-  // What Google Benchmark does not know either is refused before any file is written.
-  int count = static_cast<int>(args.size());
-  benchmark::Initialize(&count, args.data());
-  if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 2;
+  int handed_on = 0;
+  const std::optional<int> stop = bench::ReadArguments(
+      argc, argv, kUsage,
+      [&](std::string_view arg) {
+        const auto count = [&](std::size_t name, int& value) {
+          const std::optional<long> n = bench::PositiveCount(arg.substr(name));
+          if (!n) {
+            std::cerr << "orva-session-bench: not a positive count: '" << arg << "'\n";
+            return bench::Option::kRefused;
+          }
+          value = static_cast<int>(*n);
+          return bench::Option::kTaken;
+        };
+        if (arg.starts_with("--data-dir=")) {
+          data_dir = std::string(arg.substr(11));
+        } else if (arg.starts_with("--change-and-save=")) {
+          change_and_save = std::string(arg.substr(18));
+        } else if (arg.starts_with("--changes=")) {
+          return count(10, changes);
+        } else if (arg.starts_with("--pairs=")) {
+          return count(8, pairs);
+        } else {
+          return bench::Option::kNotMine;
+        }
+        return bench::Option::kTaken;
+      },
+      &handed_on);
+  if (stop) return *stop;
   if (!change_and_save.empty()) {
-    if (count > 1) {
+    if (handed_on > 0) {
       std::cerr << "orva-session-bench: --change-and-save takes no benchmark flags\n" << kUsage;
       return 2;
     }
