@@ -79,6 +79,7 @@ LRESULT CALLBACK SpellingBox::Subclass(HWND hwnd, UINT message, WPARAM wparam, L
       // F7 where no accelerator took it first (a dialog's box); Shift+F10 and
       // the menu key, whose release would otherwise open the menu bar or the
       // menu once more.
+      self.swallow_up_ = 0;
       if (wparam == VK_F7 && alone && GetKeyState(VK_SHIFT) >= 0) {
         if (!self.OfferAtCaret()) MessageBeep(MB_OK);
         return 0;

@@ -323,14 +323,14 @@ editor_keys Down Return
 expect_soon "a right click and Return mend the word" "$mended" eval 'probe details | sed -n 4p'
 expect_soon "no underline once mended from the menu" "none" probe underlined
 
-# The F2 box marks as the details pane does; a right click elsewhere offers
-# the box's editing commands (Select All here), and F7 the dictionary's
-# words; what it applies is saved as orva-cli saves it.
+# The F2 box marks as the details pane does; its context menu from the
+# keyboard (Shift+F10) off a misspelt word offers the box's editing commands
+# (Select All here), and F7 the dictionary's words; what it applies is saved
+# as orva-cli saves it.
 editor_keys F2
 expect_soon "the F2 box" "dialog 300" probe focus
 dialog_keys() { keys '^Edit the text of 5004' "$@"; }
-dialog_keys End
-probe contextmenu dialog 1
+dialog_keys End shift+F10
 dialog_keys a
 xdotool type --delay 60 Z
 expect_soon "Select All from the box's own menu" "Z" probe item 300
