@@ -213,7 +213,7 @@ void MeasureEditorKeystrokes(const fs::path& data_dir, std::u32string_view typed
 // The database of 972,592 entries, made once in `data_dir`.
 fs::path WholeFile(const fs::path& data_dir) {
   const fs::path folder = DefaultDictionaryFolder();
-  const fs::path database = data_dir / "textdb_spelling_972592.def";
+  fs::path database = data_dir / "textdb_spelling_972592.def";
   if (!fs::exists(database)) {
     Texts texts;
     texts.russian = Vocabulary(folder / "ru_RU.dic", 8);
