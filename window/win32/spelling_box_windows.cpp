@@ -74,6 +74,12 @@ LRESULT CALLBACK SpellingBox::Subclass(HWND hwnd, UINT message, WPARAM wparam, L
     case WM_CONTEXTMENU:
       self.ContextMenu(lparam);
       return 0;
+    case WM_GETDLGCODE:
+      // Tab leaves a box of one line for the next control, as from an edit box.
+      if ((GetWindowLongW(hwnd, GWL_STYLE) & ES_MULTILINE) == 0) {
+        return DefSubclassProc(hwnd, message, wparam, lparam) & ~LRESULT{DLGC_WANTTAB};
+      }
+      break;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
       // F7 where no accelerator took it first (a dialog's box); Shift+F10 and

@@ -330,6 +330,10 @@ expect_soon "no underline once mended from the menu" "none" probe underlined
 editor_keys F2
 expect_soon "the F2 box" "dialog 300" probe focus
 dialog_keys() { keys '^Edit the text of 5004' "$@"; }
+dialog_keys Tab
+expect_soon "Tab from the F2 box" "dialog 1" probe focus
+dialog_keys shift+Tab
+expect_soon "Shift+Tab back to the F2 box" "dialog 300" probe focus
 dialog_keys End shift+F10
 dialog_keys a
 xdotool type --delay 60 Z
