@@ -301,8 +301,8 @@ example: $(BUILD_DIR)/build.ninja
 # orva-cli.exe's output and insertions with the Linux build's byte for byte,
 # and installs and uninstalls the installer; `make package-windows` makes
 # $(WINDOWS_DIR)/packages/orva-VERSION-win64.zip and orva-VERSION-win64.msi.
-# `make screenshot-windows` draws docs/window-windows.png and
-# docs/editor-windows.png under wine.
+# `make screenshot-windows` draws docs/window-windows.png,
+# docs/editor-windows.png and the editor's other pictures under wine.
 .PHONY: deps-windows windows build-windows test-windows package-windows screenshot-windows
 # Both sources go to $(WINDOWS_DIR)/debian-source, where cmake/re2.cmake and
 # spelling/CMakeLists.txt look for them; deps first, as the versions are
@@ -342,6 +342,7 @@ screenshot-windows: test-windows
 	cp $(WINDOWS_DIR)/window-windows.png docs/window-windows.png
 	cp $(WINDOWS_DIR)/editor-windows.png docs/editor-windows.png
 	cp $(WINDOWS_DIR)/editor-windows-reference.png docs/editor-windows-reference.png
+	cp $(WINDOWS_DIR)/editor-windows-spelling.png docs/editor-windows-spelling.png
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(WINDOWS_DIR)

@@ -12,7 +12,13 @@
 //  - the suggestions for a misspelt word, as a context menu asks for them;
 //  - a keystroke in the editor with spelling on: what a view asks for each
 //    one (EditorLogic::PreviewText, whose checks spell the text, and
-//    MisspeltSpans for the underlines), the same text typed into an entry.
+//    MisspeltSpans for the underlines), the same text typed into an entry;
+//  - the editor's background review of the whole file with spelling on:
+//    the database opened in EditorLogic with the dictionaries, then
+//    ContinueReview called slice after slice, as a view does while idle,
+//    until the pass is done: its whole time, the slices, the longest one
+//    (what the window waits at most between two events) and the progress
+//    the status line was given.
 //
 // The texts are made from the dictionaries' own words: 3 to 12 of them,
 // Russian mostly and English now and then, a format marker, a tag pair or a
@@ -20,14 +26,16 @@
 // so the file holds tens of thousands of distinct words and misspellings,
 // as a translated game does.
 //
-//   orva-spelling-bench --data-dir=DIR [--keystrokes-only]
+//   orva-spelling-bench --data-dir=DIR [--keystrokes-only | --editor-review-only]
 //
 // --keystrokes-only measures the editor's keystroke alone, without the
-// whole-file database.
+// whole-file database; --editor-review-only the editor's review alone
+// (making the database first when DIR has none).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <exception>
 #include <filesystem>
 #include <random>
@@ -153,12 +161,17 @@ class QuietView : public EditorView {
   void SelectRow(std::size_t) override {}
   void ShowTitle(const std::string&) override {}
   void ShowStatus(const std::string& text) override { status = text; }
-  void ShowReviewSummary(const std::string&) override {}
+  void ShowReviewSummary(const std::string& text) override {
+    summary = text;
+    ++summaries;
+  }
   void ShowCommands(const EditorCommands&) override {}
   void ShowScreenshot(const std::string&, const std::string&) override {}
   void ShowDetails(const EntryDetails&) override {}
   void DatabaseSaved(const std::string&) override {}
   std::string status;
+  std::string summary;
+  std::size_t summaries = 0;
 };
 
 // What is typed into the editor: three words misspelt.
@@ -197,15 +210,10 @@ void MeasureEditorKeystrokes(const fs::path& data_dir, std::u32string_view typed
   fs::remove(database);
 }
 
-void Measure(const fs::path& data_dir) {
+// The database of 972,592 entries, made once in `data_dir`.
+fs::path WholeFile(const fs::path& data_dir) {
   const fs::path folder = DefaultDictionaryFolder();
-  Clock::time_point start = Clock::now();
-  Result<SpellChecker> opened = SpellChecker::Open(folder, {});
-  if (!opened.ok()) Stop(opened.status().message());
-  std::printf("opening the ru_RU and en_US dictionaries: %.0f ms\n", Ms(start));
-
-  // The database, made once.
-  const fs::path database = data_dir / "textdb_spelling_972592.def";
+  fs::path database = data_dir / "textdb_spelling_972592.def";
   if (!fs::exists(database)) {
     Texts texts;
     texts.russian = Vocabulary(folder / "ru_RU.dic", 8);
@@ -221,6 +229,51 @@ void Measure(const fs::path& data_dir) {
                 database.string().c_str(), static_cast<std::uintmax_t>(fs::file_size(database)),
                 texts.russian.size(), texts.english.size());
   }
+  return database;
+}
+
+// The editor's review of the whole file with spelling on, made a slice at a
+// time as the window makes it while idle.
+void MeasureEditorReview(const fs::path& data_dir) {
+  const fs::path database = WholeFile(data_dir);
+  QuietView view;
+  EditorLogic logic(view);
+  Clock::time_point start = Clock::now();
+  if (!logic.OpenPath(database.string())) Stop("cannot open " + database.string());
+  if (!logic.spelling()) Stop("the editor opened without spelling: " + view.status);
+  const double open_ms = Ms(start);
+  const std::size_t summaries_at_open = view.summaries;
+  start = Clock::now();
+  const std::clock_t cpu_start = std::clock();
+  std::size_t slices = 0;
+  double longest = 0;
+  bool more = logic.reviewing();
+  while (more) {
+    const Clock::time_point slice = Clock::now();
+    more = logic.ContinueReview();
+    longest = std::max(longest, Ms(slice));
+    ++slices;
+  }
+  const double pass_ms = Ms(start);
+  const double cpu_s = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
+  if (!logic.review().complete()) Stop("the editor's review ended unfinished: " + view.summary);
+  std::printf(
+      "the editor's review with spelling on over %zu entries (opened in %.2f s): %.2f s (cpu "
+      "%.2f s) in %zu slices of %lld ms, the longest %.1f ms; progress shown %zu times; at the "
+      "end \"%s\"\n",
+      logic.review().total(), open_ms / 1000, pass_ms / 1000, cpu_s, slices,
+      static_cast<long long>(EditorLogic::kReviewSlice.count()), longest,
+      view.summaries - summaries_at_open, view.summary.c_str());
+}
+
+void Measure(const fs::path& data_dir) {
+  const fs::path folder = DefaultDictionaryFolder();
+  Clock::time_point start = Clock::now();
+  Result<SpellChecker> opened = SpellChecker::Open(folder, {});
+  if (!opened.ok()) Stop(opened.status().message());
+  std::printf("opening the ru_RU and en_US dictionaries: %.0f ms\n", Ms(start));
+
+  const fs::path database = WholeFile(data_dir);
 
   for (int pass = 1; pass <= 2; ++pass) {
     start = Clock::now();
@@ -279,6 +332,7 @@ void Measure(const fs::path& data_dir) {
               suggestions.size(), suggestions[suggestions.size() / 2], suggestions.back());
 
   MeasureEditorKeystrokes(data_dir, kEditorTyped);
+  MeasureEditorReview(data_dir);
 }
 
 }  // namespace
@@ -288,19 +342,26 @@ int main(int argc, char** argv) {
   try {
     std::filesystem::path data_dir = "bench-data";
     bool keystrokes_only = false;
+    bool review_only = false;
     for (int i = 1; i < argc; ++i) {
       const std::string_view arg = argv[i];
       if (arg.starts_with("--data-dir=")) {
         data_dir = std::string(arg.substr(11));
       } else if (arg == "--keystrokes-only") {
         keystrokes_only = true;
+      } else if (arg == "--editor-review-only") {
+        review_only = true;
       } else {
-        std::fprintf(stderr, "usage: orva-spelling-bench [--data-dir=DIR] [--keystrokes-only]\n");
+        std::fprintf(stderr,
+                     "usage: orva-spelling-bench [--data-dir=DIR] "
+                     "[--keystrokes-only | --editor-review-only]\n");
         return 2;
       }
     }
     if (keystrokes_only) {
       orva::MeasureEditorKeystrokes(data_dir, orva::kEditorTyped);
+    } else if (review_only) {
+      orva::MeasureEditorReview(data_dir);
     } else {
       orva::Measure(data_dir);
     }

@@ -64,18 +64,21 @@ class DialogTemplate {
     String(font.face);
   }
 
+  // A control of a class the dialog manager knows by number.
   void Add(WORD kind, std::string_view text, int id, short x, short y, short width, short height,
            DWORD style) {
-    while (words_.size() % 2 != 0) Word(0);
-    Dword(WS_CHILD | WS_VISIBLE | style);
-    Dword(0);
-    for (short value : {x, y, width, height}) Word(static_cast<WORD>(value));
-    Word(static_cast<WORD>(id));
+    Item(0, style, {x, y, width, height}, id);
     Word(0xFFFF);
     Word(kind);
-    String(Wide(text));
-    Word(0);  // no creation data
-    ++words_[count_at_];
+    Text(text);
+  }
+
+  // A control of a class registered by name, such as a rich edit box.
+  void Add(const wchar_t* window_class, DWORD extended, int id, short x, short y, short width,
+           short height, DWORD style) {
+    Item(extended, style, {x, y, width, height}, id);
+    String(window_class);
+    Text("");
   }
 
   // Copied into DWORDs, so that the template starts on a DWORD boundary.
@@ -94,6 +97,24 @@ class DialogTemplate {
   void String(std::wstring_view text) {
     for (wchar_t c : text) Word(static_cast<WORD>(c));
     Word(0);
+  }
+
+  struct Place {
+    short x, y, width, height;
+  };
+  void Item(DWORD extended, DWORD style, Place place, int id) {
+    while (words_.size() % 2 != 0) Word(0);
+    Dword(WS_CHILD | WS_VISIBLE | style);
+    Dword(extended);
+    for (short value : {place.x, place.y, place.width, place.height}) {
+      Word(static_cast<WORD>(value));
+    }
+    Word(static_cast<WORD>(id));
+    ++words_[count_at_];
+  }
+  void Text(std::string_view text) {
+    String(Wide(text));
+    Word(0);  // no creation data
   }
 
   std::vector<WORD> words_;
@@ -178,6 +199,8 @@ class TextDialogWindow final : public ModalDialog {
 
  private:
   void Init() override {
+    if (dialog_.spelling != nullptr)
+      dialog_.spelling->Attach(Item(kDialogTextId), [this] { Update(); });
     SetItemText(kDialogTextId, dialog_.text);
     Update();
     FocusAll(Item(kDialogTextId));
@@ -185,7 +208,7 @@ class TextDialogWindow final : public ModalDialog {
 
   void Command(int id, int code) override {
     if (id == kDialogTextId && code == EN_CHANGE) {
-      Update();
+      if (dialog_.spelling == nullptr || !dialog_.spelling->marking()) Update();
     } else if (id == IDOK) {
       const std::string text = ItemText(kDialogTextId);
       if (!dialog_.preview(text).can_apply) {
@@ -199,9 +222,11 @@ class TextDialogWindow final : public ModalDialog {
     }
   }
 
+  // The count and the problem of the text as typed, its misspelt words marked.
   void Update() {
     const TextPreview preview = dialog_.preview(ItemText(kDialogTextId));
     ShowPreview(hwnd_, preview.summary, preview.problem);
+    if (dialog_.spelling != nullptr) dialog_.spelling->Mark();
   }
 
   const TextDialog& dialog_;
@@ -290,7 +315,12 @@ class ReportDialogWindow final : public ModalDialog {
 bool RunTextDialog(HWND owner, const TextDialog& dialog) {
   DialogTemplate made(dialog.title, 320, 93);
   made.Add(kStatic, dialog.label, -1, 7, 7, 306, 9, SS_LEFT);
-  made.Add(kEdit, "", kDialogTextId, 7, 18, 306, 14, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL);
+  if (dialog.spelling != nullptr) {
+    made.Add(SpellingBoxClass(), WS_EX_CLIENTEDGE, kDialogTextId, 7, 18, 306, 14,
+             WS_TABSTOP | ES_AUTOHSCROLL);
+  } else {
+    made.Add(kEdit, "", kDialogTextId, 7, 18, 306, 14, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL);
+  }
   made.Add(kStatic, "", kDialogSummaryId, 7, 37, 306, 9, SS_LEFT | SS_NOPREFIX);
   made.Add(kStatic, "", kDialogProblemId, 7, 48, 306, 18, SS_LEFT | SS_NOPREFIX);
   made.Add(kButton, "OK", IDOK, 209, 72, 50, 14, WS_TABSTOP | BS_DEFPUSHBUTTON);

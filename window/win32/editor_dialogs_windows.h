@@ -16,6 +16,7 @@
 #include <string>
 
 #include "window/editor_logic.h"
+#include "window/win32/spelling_box_windows.h"
 
 namespace orva::win32 {
 
@@ -37,6 +38,9 @@ struct TextDialog {
   // Applies the text; the dialog closes when it returns true and stays, the
   // text kept, when the change was refused (the refusal tells why).
   std::function<bool(const std::string&)> apply;
+  // Where given, the box is this one: its misspelt words marked, F7 and its
+  // context menu offering the dictionary's words.
+  SpellingBox* spelling = nullptr;
 };
 
 // Enter applies, Esc or Cancel closes with nothing done. A text that cannot

@@ -2,7 +2,6 @@
 
 // clang-format off: after windows.h, which editor_view_windows.h includes first.
 #include <commctrl.h>
-#include <richedit.h>
 #include <shobjidl.h>
 #include <wrl/client.h>
 // clang-format on
@@ -207,13 +206,11 @@ void EditorWindow::CreateControls() {
                                     LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
   details_heading_ = make(0, WC_STATICW, Wide(editor_words::kDetailsLabel).c_str(),
                           WS_VISIBLE | SS_LEFT | SS_ENDELLIPSIS, kEditorDetailsHeadingId);
-  // The text in a rich edit box (Windows' own, msftedit.dll), which can
-  // underline the words the spell checker does not know.
-  static const HMODULE rich_edit = LoadLibraryW(L"msftedit.dll");
-  details_ = make(WS_EX_CLIENTEDGE, rich_edit != nullptr ? MSFTEDIT_CLASS : WC_EDITW, L"",
+  // A rich edit box, which marks the words the spell checker does not know.
+  details_ = make(WS_EX_CLIENTEDGE, SpellingBoxClass(), L"",
                   WS_VISIBLE | WS_TABSTOP | WS_GROUP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL,
                   kEditorDetailsId);
-  SendMessageW(details_, EM_SETEVENTMASK, 0, ENM_CHANGE);
+  details_spelling_.Attach(details_, [this] { DetailsTyped(); });
   details_summary_ =
       make(0, WC_STATICW, L"", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, kEditorDetailsSummaryId);
   // The reference above the text, only while one is open; the findings below.
@@ -672,24 +669,28 @@ void EditorWindow::EditSelected() {
   const std::optional<std::size_t> selected = logic_.SelectedRow();
   if (!selected || !Enabled(EditorCommand::kEditText)) return;
   const std::size_t row = *selected;
+  SpellingBox spelling(logic_, [row] { return std::optional<std::size_t>(row); });
   const TextDialog dialog{
       .title = logic_.EditTitle(row),
       .label = std::string(editor_words::kTextLabel),
       .text = logic_.EditableText(row),
       .preview = [&](const std::string& text) { return logic_.PreviewText(row, text); },
       .apply = [&](const std::string& text) { return logic_.SetText(row, text); },
+      .spelling = &spelling,
   };
   (void)RunTextDialog(window_, dialog);
   SetFocus(table_);
 }
 
 void EditorWindow::AddMission() {
+  SpellingBox spelling(logic_, [] { return std::optional<std::size_t>(); });
   const TextDialog dialog{
       .title = std::string(editor_words::kAddMissionTitle),
       .label = std::string(editor_words::kAddMissionLabel),
       .text = {},
       .preview = [&](const std::string& text) { return logic_.PreviewMission(text); },
       .apply = [&](const std::string& text) { return logic_.AddMission(text); },
+      .spelling = &spelling,
   };
   (void)RunTextDialog(window_, dialog);
   SetFocus(table_);
@@ -704,59 +705,17 @@ void EditorWindow::FindAndReplace() {
   RunReplaceDialog(window_, dialog);
 }
 
-// Edit ▸ Spelling ▸ Suggestions (F7) in the details pane: the suggestions
-// for the misspelt word at the caret, then Add to Dictionary and Ignore, in
-// a menu below it (Down reaches the first). A suggestion replaces the word
-// as one step of the box's undo; the text is applied as any typing is.
+// Edit ▸ Spelling ▸ Suggestions (F7) in the details pane: its spelling menu
+// for the word at the caret.
 void EditorWindow::OfferSpelling() {
   if (GetFocus() != details_) {
     ShowStatus("Spelling suggestions are for the text of the details pane");
     return;
   }
-  DWORD from = 0;
-  DWORD to = 0;
-  SendMessageW(details_, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
-  const std::optional<SpellingChoices> choices =
-      logic_.SpellingAt(Utf8FromUtf16(TextOf(details_)), to);
-  if (!choices) {
+  if (!details_spelling_.OfferAtCaret()) {
     ShowStatus(logic_.spelling() ? "No misspelt word at the cursor"
                                  : "Spelling is off: no dictionaries are open");
-    return;
   }
-  constexpr UINT kAdd = 0x7000;
-  constexpr UINT kIgnore = 0x7001;
-  HMENU menu = CreatePopupMenu();
-  UINT id = 1;
-  for (const std::string& suggestion : choices->suggestions) {
-    AppendMenuW(menu, MF_STRING, id++, Wide(suggestion).c_str());
-  }
-  if (choices->suggestions.empty())
-    AppendMenuW(menu, MF_STRING | MF_GRAYED, 0, L"(no suggestions)");
-  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(menu, MF_STRING, kAdd, L"&Add to Dictionary");
-  AppendMenuW(menu, MF_STRING, kIgnore, L"&Ignore");
-  POINT at{};
-  GetCaretPos(&at);
-  ClientToScreen(details_, &at);
-  at.y += GetSystemMetrics(SM_CYMENU);
-  const auto chosen = static_cast<UINT>(
-      TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_LEFTALIGN | TPM_TOPALIGN, at.x, at.y,
-                     0, window_, nullptr));
-  DestroyMenu(menu);
-  const MisspeltSpan& span = choices->span;
-  if (chosen == kAdd || chosen == kIgnore) {
-    if (chosen == kAdd) {
-      (void)logic_.AddToDictionary(span.word);
-    } else {
-      logic_.IgnoreWord(span.word);
-    }
-    DetailsTyped();
-    return;
-  }
-  if (chosen == 0 || chosen > choices->suggestions.size()) return;
-  SendMessageW(details_, EM_SETSEL, span.from, span.to);
-  const std::wstring suggestion = Wide(choices->suggestions[chosen - 1]);
-  SendMessageW(details_, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(suggestion.c_str()));
 }
 
 // The current row is the focused one where it is selected, else the first
@@ -1066,7 +1025,7 @@ void EditorWindow::ShowDetails(const EntryDetails& details) {
   EnableWindow(reference_, details.reference.has_value() ? TRUE : FALSE);
   showing_details_ = true;
   SetWindowTextW(details_, details_text_.c_str());
-  Underline();
+  details_spelling_.Mark();
   showing_details_ = false;
   SendMessageW(details_, EM_SETREADONLY, details.editable ? FALSE : TRUE, 0);
   EnableWindow(details_, details.row.has_value() ? TRUE : FALSE);
@@ -1097,45 +1056,12 @@ int EditorWindow::FindingsLines() const {
 
 // What the text typed in the details pane would be, as it is typed.
 void EditorWindow::DetailsTyped() {
-  if (showing_details_ || !DetailsRow()) return;
-  Underline();
+  if (showing_details_ || details_spelling_.marking() || !DetailsRow()) return;
+  details_spelling_.Mark();
   const std::wstring text = TextOf(details_);
   const TextPreview preview = logic_.PreviewText(*DetailsRow(), Utf8FromUtf16(text));
   ShowSummary(preview.Line(), preview.findings);
   EnableWindow(details_apply_, preview.can_apply && text != details_text_ ? TRUE : FALSE);
-}
-
-// The misspelt words of the details pane red and underlined with a wave
-// (wine's box draws the colour alone), the rest of it plain; the caret and
-// the selection stay where they were.
-void EditorWindow::Underline() {
-  const std::vector<MisspeltSpan> spans =
-      logic_.MisspeltSpans(Utf8FromUtf16(TextOf(details_)), DetailsRow());
-  if (spans.empty() && !underlined_) return;
-  const bool showing = std::exchange(showing_details_, true);
-  SendMessageW(details_, WM_SETREDRAW, FALSE, 0);
-  CHARRANGE selected{};
-  SendMessageW(details_, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selected));
-  const auto format = [&](CHARRANGE range, bool misspelt) {
-    SendMessageW(details_, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
-    CHARFORMAT2W look{};
-    look.cbSize = sizeof look;
-    look.dwMask = CFM_UNDERLINETYPE | CFM_UNDERLINE | CFM_COLOR;
-    look.dwEffects = misspelt ? CFE_UNDERLINE : CFE_AUTOCOLOR;
-    look.bUnderlineType = misspelt ? CFU_UNDERLINEWAVE : CFU_UNDERLINENONE;
-    look.bUnderlineColor = misspelt ? 6 : 0;  // red, in the box's sixteen colours
-    look.crTextColor = RGB(0xC0, 0, 0);
-    SendMessageW(details_, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&look));
-  };
-  format({0, -1}, false);
-  for (const MisspeltSpan& span : spans) {
-    format({static_cast<LONG>(span.from), static_cast<LONG>(span.to)}, true);
-  }
-  underlined_ = !spans.empty();
-  SendMessageW(details_, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&selected));
-  SendMessageW(details_, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(details_, nullptr, TRUE);
-  showing_details_ = showing;
 }
 
 // The text of the details pane to the entry it shows, once changed; after

@@ -27,6 +27,7 @@
 
 #include "window/editor_logic.h"
 #include "window/win32/editor_menus_windows.h"
+#include "window/win32/spelling_box_windows.h"
 #include "window/win32/top_window_windows.h"
 
 namespace orva::win32 {
@@ -128,13 +129,14 @@ class EditorWindow final : public EditorView {
   void TableSelectionChanged();
   void DrawMatches(NMLVCUSTOMDRAW& draw, const EditorRow& row);
   void DetailsTyped();
-  void Underline();
   void ApplyDetails();
   const EditorRow& RowAt(std::size_t row);
   void ShowPicture();
   HWND Owner() const;
 
   EditorLogic logic_;
+  // The details pane's box, of the entry the pane shows.
+  SpellingBox details_spelling_{logic_, [this] { return DetailsRow(); }};
   std::function<void(const std::string&)> on_saved_;
   std::function<void()> on_closed_;
 
@@ -170,7 +172,6 @@ class EditorWindow final : public EditorView {
   }
   std::wstring details_text_;
   bool showing_details_ = false;
-  bool underlined_ = false;      // some of the details pane's text is
   bool reference_shown_ = true;  // the Reference column has its width
   bool review_timer_on_ = false;
   std::optional<std::pair<std::size_t, std::string>> pending_details_;

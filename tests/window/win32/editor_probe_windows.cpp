@@ -13,8 +13,11 @@
 //   details                               the details pane: its heading, the
 //                                         reference's heading and text (when shown),
 //                                         the text, its summary, the findings
-//   underlined                            the runs of the details pane's text drawn
-//                                         as misspelt, "FROM-TO" each, or "none"
+//   underlined [dialog]                   the runs of the details pane's text, or
+//                                         the dialog's text box's, drawn as
+//                                         misspelt, "FROM-TO" each, or "none"
+//   contextmenu details|dialog N          a right click on that box's character N
+//                                         (its WM_CONTEXTMENU there), posted
 //   picture                               the screenshot pane's caption, and
 //                                         "shown WxH" or "none"
 //   height filter | width N               the filter box's height, column N's
@@ -47,6 +50,7 @@
 
 #include "storage/utf16.h"
 #include "tests/window/win32/probe_windows.h"
+#include "window/win32/editor_dialogs_windows.h"
 #include "window/win32/editor_view_windows.h"
 
 namespace {
@@ -189,6 +193,44 @@ UINT DpiOf(HWND window) {
   return dpi;
 }
 
+// The runs of a rich edit box's text drawn as misspelt, "FROM-TO" each
+// (UTF-16 units), or "none"; the selection is put back as it was.
+std::string Underlined(HWND box) {
+  const int length = static_cast<int>(TextOf(box).size());
+  const RemoteBuffer remote(box, 1024);
+  constexpr std::size_t kFormatAt = 64;
+  const auto select = [&](CHARRANGE range) {
+    remote.Write(0, &range, sizeof range);
+    SendMessageW(box, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(remote.at(0)));
+  };
+  SendMessageW(box, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(remote.at(0)));
+  CHARRANGE was{};
+  remote.Read(0, &was, sizeof was);
+  std::string runs;
+  int from = -1;
+  for (int i = 0; i <= length; ++i) {
+    bool underlined = false;
+    if (i < length) {
+      select({i, i + 1});
+      CHARFORMAT2W look{};
+      look.cbSize = sizeof look;
+      remote.Write(kFormatAt, &look, sizeof look);
+      SendMessageW(box, EM_GETCHARFORMAT, SCF_SELECTION,
+                   reinterpret_cast<LPARAM>(remote.at(kFormatAt)));
+      remote.Read(kFormatAt, &look, sizeof look);
+      underlined =
+          (look.dwEffects & CFE_UNDERLINE) != 0 && look.bUnderlineType != CFU_UNDERLINENONE;
+    }
+    if (underlined && from < 0) from = i;
+    if (!underlined && from >= 0) {
+      runs += (runs.empty() ? "" : " ") + std::to_string(from) + "-" + std::to_string(i);
+      from = -1;
+    }
+  }
+  select(was);
+  return runs.empty() ? "none" : runs;
+}
+
 int Wait(const std::vector<std::string>& args, std::size_t at, int otherwise) {
   return args.size() > at ? std::atoi(args[at].c_str()) : otherwise;
 }
@@ -263,43 +305,26 @@ int wmain(int argc, wchar_t** argv) {
           ids::kEditorDetailsId, ids::kEditorDetailsSummaryId, ids::kEditorFindingsId}) {
       Print(shown(id));
     }
-  } else if (command == "underlined") {
-    // The runs of the details pane's text drawn as misspelt, "FROM-TO" each
-    // (UTF-16 units); the selection is put back as it was.
-    const HWND details = GetDlgItem(window, ids::kEditorDetailsId);
-    const int length = static_cast<int>(TextOf(details).size());
-    const RemoteBuffer remote(details, 1024);
-    constexpr std::size_t kFormatAt = 64;
-    const auto select = [&](CHARRANGE range) {
-      remote.Write(0, &range, sizeof range);
-      SendMessageW(details, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(remote.at(0)));
-    };
-    SendMessageW(details, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(remote.at(0)));
-    CHARRANGE was{};
-    remote.Read(0, &was, sizeof was);
-    std::string runs;
-    int from = -1;
-    for (int i = 0; i <= length; ++i) {
-      bool underlined = false;
-      if (i < length) {
-        select({i, i + 1});
-        CHARFORMAT2W look{};
-        look.cbSize = sizeof look;
-        remote.Write(kFormatAt, &look, sizeof look);
-        SendMessageW(details, EM_GETCHARFORMAT, SCF_SELECTION,
-                     reinterpret_cast<LPARAM>(remote.at(kFormatAt)));
-        remote.Read(kFormatAt, &look, sizeof look);
-        underlined =
-            (look.dwEffects & CFE_UNDERLINE) != 0 && look.bUnderlineType != CFU_UNDERLINENONE;
-      }
-      if (underlined && from < 0) from = i;
-      if (!underlined && from >= 0) {
-        runs += (runs.empty() ? "" : " ") + std::to_string(from) + "-" + std::to_string(i);
-        from = -1;
-      }
-    }
-    select(was);
-    Print(runs.empty() ? "none" : runs);
+  } else if (command == "underlined" && args.size() <= 2) {
+    const HWND box = args.size() == 2 && args[1] == "dialog"
+                         ? GetDlgItem(DialogOrStop(window, 10000), ids::kDialogTextId)
+                         : GetDlgItem(window, ids::kEditorDetailsId);
+    Print(Underlined(box));
+    if (args.size() == 2) return 0;
+  } else if (command == "contextmenu" && args.size() == 3) {
+    const HWND box = args[1] == "dialog"
+                         ? GetDlgItem(DialogOrStop(window, 10000), ids::kDialogTextId)
+                         : GetDlgItem(window, ids::kEditorDetailsId);
+    // The character's top left corner, a few pixels in.
+    const RemoteBuffer remote(box, 64);
+    SendMessageW(box, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(remote.at(0)),
+                 std::atoi(args[2].c_str()));
+    POINTL place{};
+    remote.Read(0, &place, sizeof place);
+    POINT at{place.x + 2, place.y + 4};
+    ClientToScreen(box, &at);
+    PostMessageW(box, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(box), MAKELPARAM(at.x, at.y));
+    if (args[1] == "dialog") return 0;
   } else if (command == "picture") {
     const HWND picture = GetDlgItem(window, ids::kEditorShotId);
     RECT rect{};

@@ -14,8 +14,9 @@
 # reference's text shows above the entry's, Ctrl+B copies it, to several
 # rows selected with Shift+Down too, the checks'
 # findings show as a text is typed, and View ▸ With Problems filters. A word
-# misspelt in the details pane is underlined and mended with F7. Saves a
-# picture of the editor.
+# misspelt in the details pane or in the F2 box is underlined and mended with
+# F7 or from the box's context menu. Saves a picture of the editor, and one
+# of the F2 box with a word marked beside it (editor-windows-spelling.png).
 # usage: editor_test.sh RUN_UNDER_WINE ORVA_EXE EDITOR_PROBE_EXE MAIN_PROBE_EXE LINUX_ORVA_CLI
 #                       SAMPLE_DATABASE SCREENSHOT.png
 set -euo pipefail
@@ -289,6 +290,14 @@ cmp -s "$db" "$scratch/linux.def" || fail "beside a reference, the editor and or
 probe close
 wait_exit
 
+# Ctrl+S, and the bytes of orva-cli's `set` of the same text beside them.
+save_as_orva_cli() {  # save_as_orva_cli WHEN ID TEXT
+  editor_keys ctrl+s
+  expect_soon "the save $1" "textdb_00.def – ORVA Editor" probe title
+  "$linux" set "$scratch/linux.def" "$2" "$3" >/dev/null
+  cmp -s "$db" "$scratch/linux.def" || fail "$1, the editor and orva-cli left different bytes"
+}
+
 # Spelling, with the dictionaries beside orva.exe: a word misspelt in the
 # details pane is underlined as it is typed, F7 offers the dictionary's
 # words and Return takes the first, which the underline leaves; applied and
@@ -314,10 +323,51 @@ mended=$(probe details | sed -n 4p)
 expect_soon "no underline once mended" "none" probe underlined
 editor_keys Return
 expect_soon "the mended text applied" "5004: text changed, 23 → ${#mended} bytes, not saved yet · 1 of 17 entries" probe status
-editor_keys ctrl+s
-expect_soon "the save after spelling" "textdb_00.def – ORVA Editor" probe title
-"$linux" set "$scratch/linux.def" 5004 "$mended" >/dev/null
-cmp -s "$db" "$scratch/linux.def" || fail "after spelling, the editor and orva-cli left different bytes"
+save_as_orva_cli "after spelling" 5004 "$mended"
+
+# The same menu as the details pane's context menu: a right click on the
+# misspelt word puts the caret there and offers the dictionary's words.
+editor_keys ctrl+End shift+ctrl+Home
+xdotool type --delay 60 "$typed"
+expect_soon "the text typed again" "$typed" eval 'probe details | sed -n 4p'
+expect_soon "the word underlined again" "11-16" probe underlined
+probe contextmenu details 13
+editor_keys Down Return
+expect_soon "a right click and Return mend the word" "$mended" eval 'probe details | sed -n 4p'
+expect_soon "no underline once mended from the menu" "none" probe underlined
+
+# The F2 box marks as the details pane does; its context menu from the
+# keyboard (Shift+F10) off a misspelt word offers the box's editing commands
+# (Select All here), and F7 the dictionary's words; what it applies is saved
+# as orva-cli saves it.
+editor_keys F2
+expect_soon "the F2 box" "dialog 300" probe focus
+dialog_keys() { keys '^Edit the text of 5004' "$@"; }
+dialog_keys Tab
+expect_soon "Tab from the F2 box" "dialog 1" probe focus
+dialog_keys shift+Tab
+expect_soon "Shift+Tab back to the F2 box" "dialog 300" probe focus
+dialog_keys End shift+F10
+dialog_keys a
+xdotool type --delay 60 Z
+expect_soon "Select All from the box's own menu" "Z" probe item 300
+typed='Escort the convoy passt the bridge'
+type_into_dialog "$typed"
+expect_soon "the misspelt word marked in the F2 box" "18-23" probe underlined dialog
+# The picture of it, beside the editor's.
+window_id=$(xdotool search --name '^Edit the text of 5004' | head -1)
+eval "$(xdotool getwindowgeometry --shell "$window_id")"
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage \
+  "$(dirname "$screenshot")/editor-windows-spelling.png" || fail "no picture of the F2 box"
+dialog_keys End Left Left Left Left Left Left Left Left Left Left Left Left F7
+dialog_keys Down Return
+corrected=$(probe item 300)
+[[ $corrected == 'Escort the convoy '*' the bridge' && $corrected != "$typed" ]] ||
+  fail "F7 and Return did not mend the word in the F2 box: '$corrected'"
+expect_soon "no mark in the F2 box once mended" "none" probe underlined dialog
+dialog_keys Return
+expect_soon "the F2 text applied" "5004: text changed, ${#mended} → ${#corrected} bytes, not saved yet · 1 of 17 entries" probe status
+save_as_orva_cli "after the F2 box's spelling" 5004 "$corrected"
 probe close
 wait_exit
 
