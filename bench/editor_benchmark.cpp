@@ -41,6 +41,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "bench/quiet_editor_view.h"
 #include "bench/rewrite_floor.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
@@ -50,6 +51,7 @@ namespace orva {
 namespace {
 
 namespace fs = std::filesystem;
+using QuietView = bench::QuietEditorView;
 using bench::Clock;
 using bench::Median;
 using bench::Ms;
@@ -69,34 +71,6 @@ double CpuMs() {
   std::fprintf(stderr, "orva-editor-bench: %s\n", why.c_str());
   std::exit(1);
 }
-
-// A view that draws nothing and says what the logic asked: a refusal would
-// make the figures meaningless.
-class QuietView : public EditorView {
- public:
-  std::optional<std::string> ChooseFile(const FileRequest&) override { return std::nullopt; }
-  void ShowMessage(MessageIcon, const std::string& text, const std::string& details) override {
-    Stop(text + " " + details);
-  }
-  int Ask(const Question& question) override {
-    return answer_yes ? question.default_button : question.cancel_button;
-  }
-  std::optional<std::size_t> ShowReport(const Report&) override { return std::nullopt; }
-  void ShowRows(std::size_t count) override { rows = count; }
-  void ShowRowsChanged(std::size_t, std::size_t) override {}
-  void SelectRow(std::size_t) override {}
-  void ShowTitle(const std::string&) override {}
-  void ShowStatus(const std::string& text) override { status = text; }
-  void ShowReviewSummary(const std::string&) override {}
-  void ShowCommands(const EditorCommands&) override {}
-  void ShowScreenshot(const std::string&, const std::string&) override {}
-  void DatabaseSaved(const std::string&) override {}
-  void ShowDetails(const EntryDetails&) override {}
-
-  std::size_t rows = 0;
-  std::string status;
-  bool answer_yes = false;
-};
 
 // 1,000 missions, the end marker, and after it as many entries as make up
 // the size, each with a 60-byte text: a dozen kinds of mission texts with
@@ -205,7 +179,7 @@ void Measure(const fs::path& original, int edits, int pairs, bool spelling) {
   fs::copy_file(original, work, fs::copy_options::overwrite_existing);
   const auto size = static_cast<double>(fs::file_size(work));
 
-  QuietView view;
+  QuietView view("orva-editor-bench");
   EditorLogic logic(view);
   const test_support::TempDir no_dictionaries;
   if (!spelling) logic.SetDictionaryFolder(no_dictionaries.path().string());

@@ -44,6 +44,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "bench/bench_support.h"
+#include "bench/quiet_editor_view.h"
 #include "database/code_page.h"
 #include "database/text_edit.h"
 #include "spelling/spell_checker.h"
@@ -56,13 +58,11 @@ namespace orva {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using QuietView = bench::QuietEditorView;
+using bench::Clock;
+using bench::Ms;
 
 constexpr std::size_t kEntries = 972'592;
-
-double Ms(Clock::time_point since) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
-}
 
 [[noreturn]] void Stop(const std::string& why) {
   std::fprintf(stderr, "orva-spelling-bench: %s\n", why.c_str());
@@ -147,33 +147,6 @@ struct Texts {
   }
 };
 
-// A view that shows nothing: the editor's logic alone is measured.
-class QuietView : public EditorView {
- public:
-  std::optional<std::string> ChooseFile(const FileRequest&) override { return std::nullopt; }
-  void ShowMessage(MessageIcon, const std::string& text, const std::string& details) override {
-    Stop(text + " " + details);
-  }
-  int Ask(const Question& question) override { return question.cancel_button; }
-  std::optional<std::size_t> ShowReport(const Report&) override { return std::nullopt; }
-  void ShowRows(std::size_t) override {}
-  void ShowRowsChanged(std::size_t, std::size_t) override {}
-  void SelectRow(std::size_t) override {}
-  void ShowTitle(const std::string&) override {}
-  void ShowStatus(const std::string& text) override { status = text; }
-  void ShowReviewSummary(const std::string& text) override {
-    summary = text;
-    ++summaries;
-  }
-  void ShowCommands(const EditorCommands&) override {}
-  void ShowScreenshot(const std::string&, const std::string&) override {}
-  void ShowDetails(const EntryDetails&) override {}
-  void DatabaseSaved(const std::string&) override {}
-  std::string status;
-  std::string summary;
-  std::size_t summaries = 0;
-};
-
 // What is typed into the editor: three words misspelt.
 constexpr std::u32string_view kEditorTyped =
     U"Колонна выходит на рассвтее, держитесь западнее реки и не отставайте от "
@@ -189,7 +162,7 @@ void MeasureEditorKeystrokes(const fs::path& data_dir, std::u32string_view typed
                                              .Entry(5002, "Патруль над рекой")
                                              .Marker("конец")
                                              .Build());
-  QuietView view;
+  QuietView view("orva-spelling-bench");
   EditorLogic logic(view);
   if (!logic.OpenPath(database.string())) Stop("cannot open " + database.string());
   if (!logic.spelling()) Stop("the editor opened without spelling: " + view.status);
@@ -236,7 +209,7 @@ fs::path WholeFile(const fs::path& data_dir) {
 // time as the window makes it while idle.
 void MeasureEditorReview(const fs::path& data_dir) {
   const fs::path database = WholeFile(data_dir);
-  QuietView view;
+  QuietView view("orva-spelling-bench");
   EditorLogic logic(view);
   Clock::time_point start = Clock::now();
   if (!logic.OpenPath(database.string())) Stop("cannot open " + database.string());
