@@ -592,7 +592,7 @@ std::vector<std::size_t> EditorLogic::SelectedRows() const {
     if (const std::optional<std::size_t> row = SelectedRow()) rows.push_back(*row);
   }
   std::ranges::sort(rows);
-  rows.erase(std::ranges::unique(rows).begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
   return rows;
 }
 
