@@ -552,7 +552,8 @@ LRESULT EditorWindow::OnNotify(const NMHDR& header) {
     case LVN_ITEMCHANGED: {
       const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
       if ((change.uChanged & LVIF_STATE) != 0 &&
-          ((change.uOldState ^ change.uNewState) & LVIS_SELECTED) != 0) {
+          ((change.uOldState ^ change.uNewState) & (LVIS_SELECTED | LVIS_FOCUSED)) != 0) {
+        // Shift+Down selects the row before it moves the focus there.
         TableSelectionChanged();
       }
       return 0;
