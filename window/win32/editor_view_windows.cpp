@@ -109,7 +109,7 @@ EditorWindow::~EditorWindow() {
 }
 
 bool EditorWindow::Create(int show_command) {
-  window_ = CreateTopWindow(kEditorWindowClass, &EditorWindow::Procedure,
+  window_ = CreateTopWindow(kEditorWindowClass, &HandledBy<EditorWindow>,
                             Wide(editor_words::kProgram), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                             reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), this);
   if (window_ == nullptr) return false;
@@ -376,20 +376,6 @@ bool EditorWindow::PreTranslate(MSG& message) {
   }
   if (!box_key && TranslateAcceleratorW(window_, accelerators_, &message)) return true;
   return IsDialogMessageW(window_, &message) != FALSE;
-}
-
-LRESULT CALLBACK EditorWindow::Procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_NCCREATE) {
-    auto* self =
-        static_cast<EditorWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    self->window_ = hwnd;
-  }
-  auto* self = reinterpret_cast<EditorWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (self == nullptr || self->window_ == nullptr) {
-    return DefWindowProcW(hwnd, message, wparam, lparam);
-  }
-  return self->Handle(message, wparam, lparam);
 }
 
 LRESULT EditorWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {

@@ -106,7 +106,8 @@ class EditorWindow final : public EditorView {
   // The review's pass: a slice at each tick while it runs.
   static constexpr UINT_PTR kReviewTimer = 1;
 
-  static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  template <class Window>
+  friend LRESULT CALLBACK HandledBy(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
 
   void CreateMenuBar();

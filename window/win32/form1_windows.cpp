@@ -117,7 +117,7 @@ Form1Window::~Form1Window() {
 bool Form1Window::Create(int show_command) {
   // A fixed size: no maximize button and no sizing border.
   constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-  window_ = CreateTopWindow(kWindowClass, &Form1Window::Procedure, Wide(layout::NameAndVersion()),
+  window_ = CreateTopWindow(kWindowClass, &HandledBy<Form1Window>, Wide(layout::NameAndVersion()),
                             kStyle, nullptr, this);
   if (window_ == nullptr) return false;
   dpi_ = GetDpiForWindow(window_);
@@ -341,18 +341,6 @@ void Form1Window::MoveFocus(int step) {
   if ((SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) != 0) {
     SendMessageW(next, EM_SETSEL, 0, -1);
   }
-}
-
-LRESULT CALLBACK Form1Window::Procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_NCCREATE) {
-    auto* self =
-        static_cast<Form1Window*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    self->window_ = hwnd;
-  }
-  auto* self = reinterpret_cast<Form1Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (self == nullptr) return DefWindowProcW(hwnd, message, wparam, lparam);
-  return self->Handle(message, wparam, lparam);
 }
 
 LRESULT Form1Window::Handle(UINT message, WPARAM wparam, LPARAM lparam) {

@@ -83,7 +83,8 @@ class Form1Window final : public Form1View {
     bool in_help_panel;
   };
 
-  static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  template <class Window>
+  friend LRESULT CALLBACK HandledBy(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
 
   void CreateMenuBar();

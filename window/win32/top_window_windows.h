@@ -20,6 +20,26 @@ inline constexpr int kIconResource = 1;
 HWND CreateTopWindow(const wchar_t* class_name, WNDPROC procedure, const std::wstring& title,
                      DWORD style, HBRUSH background, void* self);
 
+// The procedure of a top-level window made for a `Window` (the creation
+// parameter): the object learns its window (`window_`) at WM_NCCREATE and
+// handles its messages (`Handle`) until it lets the window go, setting
+// `window_` to null at WM_DESTROY; Windows' default handling has the rest.
+// A window class befriends it to keep those two private.
+template <class Window>
+LRESULT CALLBACK HandledBy(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    self->window_ = hwnd;
+  }
+  auto* self = reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (message == WM_NCDESTROY) SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+  if (self == nullptr || self->window_ == nullptr) {
+    return DefWindowProcW(hwnd, message, wparam, lparam);
+  }
+  return self->Handle(message, wparam, lparam);
+}
+
 // The program's icon, `size` pixels square; the caller destroys it.
 HICON LoadProgramIcon(int size);
 
