@@ -456,11 +456,6 @@ LRESULT EditorWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     case WM_QUERYENDSESSION:
       return logic_.CanClose() ? TRUE : FALSE;
-    case WM_DESTROY: {
-      window_ = nullptr;
-      if (on_closed_) on_closed_();
-      return 0;
-    }
     default:
       break;
   }

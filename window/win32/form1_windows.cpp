@@ -390,10 +390,6 @@ LRESULT Form1Window::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       if (reinterpret_cast<HWND>(wparam) != Hwnd("List1")) break;
       ShowListMenu(lparam);
       return 0;
-    case WM_DESTROY:
-      window_ = nullptr;
-      if (on_closed_) on_closed_();
-      return 0;
     default:
       break;
   }

@@ -22,9 +22,9 @@ HWND CreateTopWindow(const wchar_t* class_name, WNDPROC procedure, const std::ws
 
 // The procedure of a top-level window made for a `Window` (the creation
 // parameter): the object learns its window (`window_`) at WM_NCCREATE and
-// handles its messages (`Handle`) until it lets the window go, setting
-// `window_` to null at WM_DESTROY; Windows' default handling has the rest.
-// A window class befriends it to keep those two private.
+// handles its messages (`Handle`) until WM_DESTROY, where it lets the window
+// go and hears that it closed (`on_closed_`); Windows' default handling has
+// the rest. A window class befriends it to keep those private.
 template <class Window>
 LRESULT CALLBACK HandledBy(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {
@@ -36,6 +36,11 @@ LRESULT CALLBACK HandledBy(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
   if (message == WM_NCDESTROY) SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
   if (self == nullptr || self->window_ == nullptr) {
     return DefWindowProcW(hwnd, message, wparam, lparam);
+  }
+  if (message == WM_DESTROY) {
+    self->window_ = nullptr;
+    if (self->on_closed_) self->on_closed_();
+    return 0;
   }
   return self->Handle(message, wparam, lparam);
 }
