@@ -279,6 +279,11 @@ SessionEntry EditSession::EntryAt(std::size_t slot) const {
   return {slot, entry.id, format::KindOf(entry.id, slot, marker_slot()), entry.Text()};
 }
 
+std::int32_t EditSession::IdAt(std::size_t slot) const {
+  if (slot < 1 || slot > entry_count()) return 0;
+  return document_->entries.table().at(slot - 1).id;
+}
+
 std::vector<std::int32_t> EditSession::Ids() const {
   std::vector<std::int32_t> ids;
   ids.reserve(entry_count());

@@ -146,7 +146,9 @@ class EditSession {
   // entry_count()), read from the document in time logarithmic in its size.
   std::size_t entry_count() const;
   SessionEntry EntryAt(std::size_t slot) const;
-  // The id of every entry, in table order.
+  // The id of the entry in `slot` alone (0 past the table), for callers
+  // that look at many; the id of every entry, in table order.
+  std::int32_t IdAt(std::size_t slot) const;
   std::vector<std::int32_t> Ids() const;
   // The table slot of the end marker (the first entry with its id after
   // entry 1), entry_count() + 1 where it lies just past the table; SIZE_MAX

@@ -197,7 +197,7 @@ bool EditorReview::FollowMoves(const SessionEdit& edit, const EditSession& sessi
   ids.reserve(slots.size());
   if (added) {
     for (const std::size_t slot : slots) {
-      const std::int32_t id = session.EntryAt(slot).id;
+      const std::int32_t id = session.IdAt(slot);
       const auto at = static_cast<std::ptrdiff_t>(slot - 1);
       ids.push_back(id);
       id_bytes_.insert(id_bytes_.begin() + at, IdByte(id));
@@ -252,7 +252,7 @@ void EditorReview::Rejoin(std::int32_t id, const EditSession& session) {
         static_cast<const std::uint8_t*>(std::memchr(at, byte, static_cast<std::size_t>(end - at)));
     if (at == nullptr) break;
     const auto i = static_cast<std::size_t>(at - first);
-    if (session.EntryAt(i + 1).id == id) here.push_back(i);
+    if (session.IdAt(i + 1) == id) here.push_back(i);
   }
   std::vector<std::uint32_t> there;  // the reference's entries with it
   if (reference_ != nullptr) {
@@ -411,7 +411,7 @@ std::vector<Finding> EditorReview::Check(const EditSession& session, std::size_t
   std::vector<Finding> findings;
   if (slot < 1 || slot > problems_.size() || slot > session.entry_count()) return findings;
   const std::size_t i = slot - 1;
-  const std::int32_t id = session.EntryAt(slot).id;
+  const std::int32_t id = session.IdAt(slot);
   CheckedEntry entry{slot, id,           format::KindOf(id, slot, marker_slot_),
                      text, std::nullopt, tally_.CountOf(id)};
   std::u32string reference;

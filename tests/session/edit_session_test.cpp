@@ -325,6 +325,7 @@ TEST_F(EditSessionTest, AnySequenceEqualsItsSurvivingChangesMadeOneByOne) {
       ASSERT_EQ(ids.size(), entries.size());
       for (const EntryText& entry : entries) {
         ASSERT_EQ(ids[entry.slot - 1], entry.id);
+        ASSERT_EQ(session.IdAt(entry.slot), entry.id);
         const SessionEntry seen = session.EntryAt(entry.slot);
         ASSERT_EQ(seen.id, entry.id);
         ASSERT_TRUE(std::ranges::equal(seen.text, entry.text));
