@@ -20,36 +20,43 @@ bool IsTranslated(const CheckedEntry& entry) {
   });
 }
 
-std::vector<std::uint32_t> IdCounts(std::span<const std::int32_t> ids) {
-  std::vector<std::uint32_t> counts(ids.size(), 1);
-  // Each run of equal ids, as id_at gives them in order, gives its length
-  // to the entries index_at names.
-  const auto count_runs = [&](const auto& id_at, const auto& index_at) {
-    for (std::size_t from = 0; from < ids.size();) {
+IdTally::IdTally(std::span<const std::int32_t> ids) {
+  // Each run of equal ids, in order, that is longer than one.
+  const auto count_runs = [this](std::span<const std::int32_t> rising) {
+    for (std::size_t from = 0; from < rising.size();) {
       std::size_t to = from + 1;
-      while (to < ids.size() && id_at(to) == id_at(from)) ++to;
-      for (std::size_t i = from; to - from > 1 && i < to; ++i) {
-        counts[index_at(i)] = static_cast<std::uint32_t>(to - from);
-      }
+      while (to < rising.size() && rising[to] == rising[from]) ++to;
+      if (to - from > 1) shared_.push_back({rising[from], static_cast<std::uint32_t>(to - from)});
       from = to;
     }
   };
   // A game's table keeps its ids rising, mostly: equal ids are neighbours.
   if (std::is_sorted(ids.begin(), ids.end())) {
-    count_runs([&](std::size_t i) { return ids[i]; }, [](std::size_t i) { return i; });
-    return counts;
+    count_runs(ids);
+    return;
   }
-  // Otherwise sorted by id, each with its index in the same word, which
-  // sorts several times faster than indexes compared through the ids.
-  std::vector<std::uint64_t> keyed(ids.size());
-  for (std::size_t i = 0; i < ids.size(); ++i) {
-    const std::uint32_t biased = static_cast<std::uint32_t>(ids[i]) ^ 0x80000000u;
-    keyed[i] = (std::uint64_t{biased} << 32) | static_cast<std::uint32_t>(i);
+  std::vector<std::int32_t> sorted(ids.begin(), ids.end());
+  std::sort(sorted.begin(), sorted.end());
+  count_runs(sorted);
+}
+
+std::uint32_t IdTally::CountOf(std::int32_t id) const {
+  const auto at = std::lower_bound(shared_.begin(), shared_.end(), id,
+                                   [](const Shared& s, std::int32_t n) { return s.id < n; });
+  return at != shared_.end() && at->id == id ? at->count : 1;
+}
+
+void IdTally::Set(std::int32_t id, std::size_t count) {
+  const auto at = std::lower_bound(shared_.begin(), shared_.end(), id,
+                                   [](const Shared& s, std::int32_t n) { return s.id < n; });
+  const bool listed = at != shared_.end() && at->id == id;
+  if (count <= 1) {
+    if (listed) shared_.erase(at);
+  } else if (listed) {
+    at->count = static_cast<std::uint32_t>(count);
+  } else {
+    shared_.insert(at, {id, static_cast<std::uint32_t>(count)});
   }
-  std::sort(keyed.begin(), keyed.end());
-  count_runs([&](std::size_t i) { return keyed[i] >> 32; },
-             [&](std::size_t i) { return static_cast<std::size_t>(keyed[i] & 0xFFFFFFFFu); });
-  return counts;
 }
 
 Result<DatabaseReview> ReviewDatabase(std::span<const std::byte> database,
@@ -73,14 +80,14 @@ Result<DatabaseReview> ReviewDatabase(std::span<const std::byte> database,
       review.progress.emplace();
       review.progress->only_in_reference = join.only_in_reference.size();
     }
-    const std::vector<std::uint32_t> id_counts = IdCounts(ids);
+    const IdTally tally(ids);
     std::u32string text, reference_text;
     std::vector<Finding> findings;
     for (std::size_t i = 0; i < count; ++i) {
       const std::size_t slot = i + 1;
       StoredCharacters((*entries)[i].text, text);
       CheckedEntry entry{slot, ids[i],       format::KindOf(ids[i], slot, marker_slot),
-                         text, std::nullopt, id_counts[i]};
+                         text, std::nullopt, tally.CountOf(ids[i])};
       if (reference != nullptr) {
         if (join.partner[i] == EntryJoin::kNone) {
           ++review.progress->only_in_database;

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <span>
+#include <vector>
 
 #include "database/reference.h"
 #include "review/check_rules.h"
@@ -41,15 +43,34 @@ struct DatabaseReview {
 // Checks each entry of `database` in table order, joined to `reference`
 // when there is one, handing each finding to `report` as it is found.
 // Refuses (kMalformed) a database that is not well-formed. Time linear in the
-// texts after a sort of the ids; memory 12 bytes an entry besides the
-// database, so that the editor can check what it holds with the reference
-// beside it.
+// texts after a sort of the ids where they do not rise.
 using ReportFinding = std::function<void(const Finding&)>;
 Result<DatabaseReview> ReviewDatabase(std::span<const std::byte> database,
                                       const ReferenceDatabase* reference, const CheckRules& rules,
                                       const ReportFinding& report);
 
-// How many entries have each id of `ids`, by index (an entry alone: 1).
-std::vector<std::uint32_t> IdCounts(std::span<const std::int32_t> ids);
+// How many entries have each id, kept only for the ids that several entries
+// share: a game's ids mostly occur once, so the tally of a table of a million
+// entries costs next to nothing beside it.
+class IdTally {
+ public:
+  IdTally() = default;
+  // Counts `ids`: time n log n, and a sorted copy of them unless they rise.
+  explicit IdTally(std::span<const std::int32_t> ids);
+
+  // How many entries have `id`: 1 for an id no two entries share.
+  std::uint32_t CountOf(std::int32_t id) const;
+  // `count` entries have `id` now.
+  void Set(std::int32_t id, std::size_t count);
+  // How many ids several entries share.
+  std::size_t shared() const { return shared_.size(); }
+
+ private:
+  struct Shared {
+    std::int32_t id = 0;
+    std::uint32_t count = 0;  // above 1
+  };
+  std::vector<Shared> shared_;  // rising by id
+};
 
 }  // namespace orva

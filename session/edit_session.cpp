@@ -84,8 +84,9 @@ class EditSession::Command {
   const std::string& description() const { return description_; }
 
  protected:
-  SessionEdit Edit(SessionEdit::Kind kind, std::vector<std::size_t> slots) const {
-    return {kind, std::move(slots), description_, 0};
+  SessionEdit Edit(SessionEdit::Kind kind, std::vector<std::size_t> slots,
+                   std::vector<std::int32_t> removed_ids = {}) const {
+    return {kind, std::move(slots), description_, 0, std::move(removed_ids)};
   }
 
  private:
@@ -145,7 +146,7 @@ class EditSession::RemoveCommand final : public Command {
       table.SetAfter(index_ - 1, Concatenated(before_after_, after_));
     }
     document.EntriesMoved();
-    return Edit(SessionEdit::Kind::kRemoved, {index_ + 1});
+    return Edit(SessionEdit::Kind::kRemoved, {index_ + 1}, {entry_.id});
   }
 
   SessionEdit Undo(EntryDocument& document) override {
@@ -205,7 +206,9 @@ class EditSession::InsertCommand final : public Command {
     if (frame_before_.marker_past_table && k_ == table.size()) table.SetAfter(k_ - 1, {});
     document.frame() = frame_before_;
     document.EntriesMoved();
-    return Edit(SessionEdit::Kind::kRemoved, Slots());
+    std::vector<std::int32_t> ids(entries_.size());
+    std::ranges::transform(entries_, ids.begin(), [](const DocumentEntry& e) { return e.id; });
+    return Edit(SessionEdit::Kind::kRemoved, Slots(), std::move(ids));
   }
 
   std::vector<std::size_t> Slots() const {
@@ -276,6 +279,22 @@ SessionEntry EditSession::EntryAt(std::size_t slot) const {
   return {slot, entry.id, format::KindOf(entry.id, slot, marker_slot()), entry.Text()};
 }
 
+std::int32_t EditSession::IdAt(std::size_t slot) const {
+  if (slot < 1 || slot > entry_count()) return 0;
+  return document_->entries.table().at(slot - 1).id;
+}
+
+std::vector<std::int32_t> EditSession::Ids() const {
+  std::vector<std::int32_t> ids;
+  ids.reserve(entry_count());
+  document_->entries.table().Visit(
+      0, [&](std::size_t, const DocumentEntry& entry, std::span<const Run>) {
+        ids.push_back(entry.id);
+        return true;
+      });
+  return ids;
+}
+
 Result<std::vector<EntryText>> EditSession::Entries() const {
   return OrNoMemory("list the entries", [&]() -> Result<std::vector<EntryText>> {
     const EntryDocument& document = document_->entries;
@@ -285,7 +304,7 @@ Result<std::vector<EntryText>> EditSession::Entries() const {
     document.table().Visit(
         0, [&](std::size_t index, const DocumentEntry& entry, std::span<const Run> after) {
           entries.push_back({index + 1, entry.id, at, entry.Text()});
-          at += entry.size + 1 + static_cast<std::size_t>(RunsSize(after));
+          at += entry.size() + 1 + static_cast<std::size_t>(RunsSize(after));
           return true;
         });
     return entries;
@@ -315,7 +334,7 @@ Result<SessionEdit> EditSession::ChangeTexts(std::vector<TextChange> changes, bo
   });
   std::sort(changes.begin(), changes.end(),
             [](const TextChange& a, const TextChange& b) { return a.slot < b.slot; });
-  SessionEdit edit{SessionEdit::Kind::kTexts, {}, {}, occurrences};
+  SessionEdit edit{SessionEdit::Kind::kTexts, {}, {}, occurrences, {}};
   if (changes.empty()) return edit;
   std::int64_t growth = 0;
   for (std::size_t i = 0; i < changes.size(); ++i) {
@@ -329,7 +348,7 @@ Result<SessionEdit> EditSession::ChangeTexts(std::vector<TextChange> changes, bo
                                  " holds a NUL, which would end it early");
     }
     growth += static_cast<std::int64_t>(changes[i].text.size()) -
-              static_cast<std::int64_t>(table.at(slot - 1).size);
+              static_cast<std::int64_t>(table.at(slot - 1).size());
   }
   const std::int64_t size = document_->entries.size();
   if (size + growth > format::kMaxDatabaseSize) {
@@ -491,7 +510,7 @@ Result<SessionPatched> EditSession::ApplyPatch(const Patch& patch) {
     const Sha256Digest digest =
         size == patch.base.size || size == patch.result.size ? Sha256Of(image) : Sha256Digest{};
     PatchPlan plan = PlanPatch(image, *entries, digest, patch);
-    SessionPatched patched{{SessionEdit::Kind::kPatched, {}, {}, 0},
+    SessionPatched patched{{SessionEdit::Kind::kPatched, {}, {}, 0, {}},
                            plan.counts,
                            plan.base_matched,
                            plan.already_applied,

@@ -54,6 +54,8 @@ struct SessionEdit {
   std::vector<std::size_t> slots;  // table slots, from 1, in order
   std::string description;         // of the change: "Set 5003", "Remove 5004", ...
   std::size_t occurrences = 0;     // Replace: those found, in the texts changed or not
+  // kRemoved: the ids the entries that went had, in the order of `slots`.
+  std::vector<std::int32_t> removed_ids;
 };
 
 // What applying a patch found and did.
@@ -144,6 +146,10 @@ class EditSession {
   // entry_count()), read from the document in time logarithmic in its size.
   std::size_t entry_count() const;
   SessionEntry EntryAt(std::size_t slot) const;
+  // The id of the entry in `slot` alone (0 past the table), for callers
+  // that look at many; the id of every entry, in table order.
+  std::int32_t IdAt(std::size_t slot) const;
+  std::vector<std::int32_t> Ids() const;
   // The table slot of the end marker (the first entry with its id after
   // entry 1), entry_count() + 1 where it lies just past the table; SIZE_MAX
   // without one.

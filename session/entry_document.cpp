@@ -57,7 +57,7 @@ DocumentEntry TextStore::Keep(std::int32_t id, std::span<const std::byte> text) 
   std::byte* at = Room(text.size() + 1);
   std::copy(text.begin(), text.end(), at);
   at[text.size()] = kNul;
-  return {at, static_cast<std::uint32_t>(text.size()), id};
+  return {at, id};
 }
 
 Run TextStore::KeepBytes(std::span<const std::byte> bytes) {
@@ -114,25 +114,25 @@ DocumentEntry EntryTable::Replace(std::size_t index, const DocumentEntry& entry)
   const auto [b, i] = Locate(index);
   DocumentEntry& in_place = blocks_[b].entries[i];
   const DocumentEntry old = in_place;
-  text_bytes_ += static_cast<std::int64_t>(entry.size) - static_cast<std::int64_t>(old.size);
+  text_bytes_ += static_cast<std::int64_t>(entry.size()) - static_cast<std::int64_t>(old.size());
   in_place = entry;
   return old;
 }
 
-void EntryTable::Append(const DocumentEntry& entry) {
+void EntryTable::Append(const DocumentEntry& entry, std::size_t size) {
   if (blocks_.empty() || blocks_.back().entries.size() >= kLargestBlock / 2) {
     blocks_.emplace_back().entries.reserve(kLargestBlock);
     starts_.push_back(size_);
   }
   blocks_.back().entries.push_back(entry);
   ++size_;
-  text_bytes_ += entry.size + std::int64_t{1};
+  text_bytes_ += static_cast<std::int64_t>(size) + 1;
 }
 
 void EntryTable::Insert(std::size_t index, std::span<const DocumentEntry> entries) {
   if (entries.empty()) return;
   if (blocks_.empty()) {
-    for (const DocumentEntry& entry : entries) Append(entry);
+    for (const DocumentEntry& entry : entries) Append(entry, entry.size());
     return;
   }
   auto [b, i] =
@@ -144,7 +144,9 @@ void EntryTable::Insert(std::size_t index, std::span<const DocumentEntry> entrie
     if (after.first >= i) after.first += static_cast<std::uint32_t>(entries.size());
   }
   size_ += entries.size();
-  for (const DocumentEntry& entry : entries) text_bytes_ += entry.size + std::int64_t{1};
+  for (const DocumentEntry& entry : entries) {
+    text_bytes_ += static_cast<std::int64_t>(entry.size()) + 1;
+  }
   for (std::size_t next = b + 1; next < blocks_.size(); ++next) starts_[next] += entries.size();
   while (blocks_[b].entries.size() > kLargestBlock) {
     Split(b);
@@ -168,7 +170,7 @@ DocumentEntry EntryTable::Erase(std::size_t index, std::vector<Run>* after) {
   }
   block.entries.erase(block.entries.begin() + static_cast<std::ptrdiff_t>(i));
   --size_;
-  text_bytes_ -= entry.size + std::int64_t{1} + RunsSize(*after);
+  text_bytes_ -= static_cast<std::int64_t>(entry.size()) + 1 + RunsSize(*after);
   if (block.entries.empty() && blocks_.size() > 1) {
     blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(b));
     Renumber(b);
@@ -302,13 +304,13 @@ Result<EntryDocument> EntryDocument::Build(std::span<const std::byte> bytes,
   const auto keep = [&](Run run) -> Run { return store ? store->KeepBytes(run) : run; };
   std::size_t like_next = 0;  // the entry of `like` to look at first
   const auto text_of = [&](std::int32_t id, Run text) -> DocumentEntry {
-    if (store == nullptr) return {text.data(), static_cast<std::uint32_t>(text.size()), id};
+    if (store == nullptr) return {text.data(), id};
     const std::size_t last = std::min(like->count(), like_next + 4);
     for (std::size_t j = like_next; j < last; ++j) {
       const DocumentEntry& there = like->table_.at(j);
       if (std::ranges::equal(there.Text(), text)) {
         like_next = j + 1;
-        return {there.text, there.size, id};
+        return {there.data(), id};
       }
     }
     return store->Keep(id, text);
@@ -324,9 +326,9 @@ Result<EntryDocument> EntryDocument::Build(std::span<const std::byte> bytes,
     } else if (!between.empty()) {
       document.table_.SetAfter(slot - 2, {keep(between)});
     }
-    document.table_.Append(
-        text_of(DecodeInt32(bytes, format::SlotOffset(slot)),
-                bytes.subspan(offset, static_cast<std::size_t>(nul - bytes.data()) - offset)));
+    const Run text = bytes.subspan(offset, static_cast<std::size_t>(nul - bytes.data()) - offset);
+    document.table_.Append(text_of(DecodeInt32(bytes, format::SlotOffset(slot)), text),
+                           text.size());
     end = static_cast<std::size_t>(nul - bytes.data()) + 1;
   }
   frame.tail = {keep(bytes.subspan(end))};
@@ -381,7 +383,7 @@ Status EntryDocument::Write(const std::function<Status(std::span<const std::byte
   table_.Visit(0, [&](std::size_t, const DocumentEntry& entry, std::span<const Run> after) {
     put(entry.id);
     put(static_cast<std::int32_t>(at));
-    at += entry.size + std::int64_t{1} + RunsSize(after);
+    at += static_cast<std::int64_t>(entry.size()) + 1 + RunsSize(after);
     if (block.size() + format::kEntrySize > kChunk) status = flush();
     return status.ok();
   });

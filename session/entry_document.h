@@ -20,6 +20,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -34,15 +35,34 @@ namespace orva {
 // A run of bytes of the bytes as read or of the store.
 using Run = std::span<const std::byte>;
 
-// An entry: its id and its text, which is followed by its NUL wherever it lies.
-struct DocumentEntry {
-  const std::byte* text = nullptr;
-  std::uint32_t size = 0;
+// An entry: its id and its text, which is followed by its NUL wherever it
+// lies. The text's length is found from its NUL rather than kept, and where
+// it lies is kept as the bytes of a pointer, so that an entry takes 12 bytes
+// rather than 16 (a table of a million entries: 11 MiB rather than 15).
+class DocumentEntry {
+ public:
+  DocumentEntry() = default;
+  DocumentEntry(const std::byte* text, std::int32_t entry_id) : id(entry_id) {
+    std::memcpy(place_.data(), &text, sizeof text);
+  }
+
+  // The text, without its NUL; the text and its NUL.
+  std::span<const std::byte> Text() const { return {data(), size()}; }
+  std::span<const std::byte> Ended() const { return {data(), size() + 1}; }
+  std::size_t size() const {
+    const std::byte* text = data();
+    return text == nullptr ? 0 : std::strlen(reinterpret_cast<const char*>(text));
+  }
+  const std::byte* data() const {
+    const std::byte* text = nullptr;
+    std::memcpy(&text, place_.data(), sizeof text);
+    return text;
+  }
+
   std::int32_t id = 0;
 
-  std::span<const std::byte> Text() const { return {text, size}; }
-  // The text and its NUL.
-  std::span<const std::byte> Ended() const { return {text, size + std::size_t{1}}; }
+ private:
+  std::array<std::byte, sizeof(const std::byte*)> place_{};
 };
 
 // New texts, each kept with a NUL after it, in chunks that never move.
@@ -71,12 +91,13 @@ class EntryTable {
   std::int64_t text_bytes() const { return text_bytes_; }
 
   const DocumentEntry& at(std::size_t index) const;
+  // Adds an entry whose text has `size` bytes at the end.
+  void Append(const DocumentEntry& entry, std::size_t size);
   // Gives the entry at `index` another text; the old entry back.
   DocumentEntry Replace(std::size_t index, const DocumentEntry& entry);
   void Insert(std::size_t index, std::span<const DocumentEntry> entries);
   // Takes out the entry at `index` and its after, which it gives back.
   DocumentEntry Erase(std::size_t index, std::vector<Run>* after);
-  void Append(const DocumentEntry& entry);
 
   // The bytes between the entry's NUL and the next text.
   std::vector<Run> After(std::size_t index) const;

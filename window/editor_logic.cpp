@@ -299,7 +299,8 @@ TextPreview EditorLogic::PreviewText(std::size_t row, std::string_view text) con
     preview.problem = AsSentence(stored.status().message());
     return preview;
   }
-  for (const Finding& finding : review_.Check(ref.index, CharactersFromVisible(text))) {
+  for (const Finding& finding :
+       review_.Check(state_->session, ref.index, CharactersFromVisible(text))) {
     preview.findings.push_back(FindingLine(finding));
   }
   preview.bytes = stored->size();

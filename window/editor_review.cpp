@@ -1,6 +1,7 @@
 #include "window/editor_review.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "session/edit_session.h"
@@ -17,10 +18,19 @@ enum SlotReviewFlags : std::uint8_t {
   kChecked = 16,      // the checks have seen it
 };
 
+// A slot's word whose other bits are the index of its summary in overflow_.
+constexpr std::uint32_t kWhole = std::uint32_t{1} << 31;
+
 // Room for entries to come beside `n`, so that adding one moves the slots
 // after it rather than copying every slot to new memory (page by page, the
 // most an edit would cost).
 std::size_t Room(std::size_t n) { return n + n / 16 + 256; }
+
+// A byte of an id, its bits mixed so that ids that differ anywhere mostly
+// differ in it.
+std::uint8_t IdByte(std::int32_t id) {
+  return static_cast<std::uint8_t>((static_cast<std::uint32_t>(id) * 0x9E3779B1u) >> 24);
+}
 
 std::uint8_t IndexOf(const TextCheck* check) {
   const std::span<const TextCheck* const> checks = TextChecks();
@@ -45,16 +55,20 @@ void EditorReview::CloseReference() {
   reference_path_.clear();
 }
 
-void EditorReview::Join() {
-  if (reference_) {
-    join_ = JoinById(ids_, reference_->ids());
-  } else {
-    join_ = {};
+void EditorReview::Join(const EditSession& session) {
+  const std::size_t n = session.entry_count();
+  id_bytes_.clear();
+  join_ = {};
+  {
+    // The ids while they are joined and counted, and no longer.
+    const std::vector<std::int32_t> ids = session.Ids();
+    if (reference_) join_ = JoinById(ids, reference_->ids());
+    tally_ = IdTally(ids);
+    id_bytes_.reserve(Room(n));
+    for (const std::int32_t id : ids) id_bytes_.push_back(IdByte(id));
   }
   only_here_ = reference_ ? join_.OnlyInDatabase() : 0;
-  id_counts_ = IdCounts(ids_);
-  if (reference_) join_.partner.reserve(Room(ids_.size()));
-  id_counts_.reserve(Room(ids_.size()));
+  if (reference_) join_.partner.reserve(Room(n));
 }
 
 void EditorReview::Rebuild(const EditSession& session) {
@@ -65,11 +79,12 @@ void EditorReview::Rebuild(const EditSession& session) {
 void EditorReview::Start(const EditSession& session) {
   const std::size_t n = session.entry_count();
   marker_slot_ = session.marker_slot();
-  ids_.reserve(Room(n));
+  // What the last pass kept goes first, so that it is not held beside what
+  // this one makes.
+  problems_ = {};
+  overflow_ = {};
+  Join(session);
   problems_.reserve(Room(n));
-  ids_.resize(n);
-  for (std::size_t slot = 1; slot <= n; ++slot) ids_[slot - 1] = session.EntryAt(slot).id;
-  Join();
   problems_.assign(n, {});
   errors_ = warnings_ = checked_ = next_ = 0;
   missions_ = others_ = {};
@@ -79,11 +94,11 @@ EditorReview::Stepped EditorReview::Step(const EditSession& session, std::size_t
   Stepped stepped;
   const std::size_t n = problems_.size();
   most = std::max<std::size_t>(most, 1);
-  while (next_ < n && (problems_[next_].flags & kChecked) != 0) ++next_;
+  while (next_ < n && (FlagsAt(next_) & kChecked) != 0) ++next_;
   if (next_ == n) return stepped;
   stepped.first = next_ + 1;
   for (; next_ < n && stepped.checked < most; ++next_) {
-    if ((problems_[next_].flags & kChecked) != 0) continue;
+    if ((FlagsAt(next_) & kChecked) != 0) continue;
     CheckSlot(session, next_ + 1);
     Count(next_ + 1, 1);
     ++stepped.checked;
@@ -92,8 +107,42 @@ EditorReview::Stepped EditorReview::Step(const EditSession& session, std::size_t
   return stepped;
 }
 
+SlotProblems EditorReview::ProblemsAt(std::size_t slot) const {
+  const std::uint32_t word = problems_[slot - 1];
+  if ((word & kWhole) != 0) return overflow_[word & ~kWhole];
+  SlotProblems p;
+  p.flags = static_cast<std::uint8_t>(word & 0x1F);
+  p.worst = static_cast<std::uint8_t>(word >> 5 & 0xF);
+  p.errors = static_cast<std::uint16_t>(word >> 9 & 0x7FF);
+  p.warnings = static_cast<std::uint16_t>(word >> 20 & 0x7FF);
+  return p;
+}
+
+std::uint8_t EditorReview::FlagsAt(std::size_t i) const {
+  const std::uint32_t word = problems_[i];
+  return (word & kWhole) != 0 ? overflow_[word & ~kWhole].flags
+                              : static_cast<std::uint8_t>(word & 0x1F);
+}
+
+void EditorReview::Put(std::size_t i, const SlotProblems& p) {
+  std::uint32_t& word = problems_[i];
+  if (p.errors <= 0x7FF && p.warnings <= 0x7FF && p.worst <= 0xF && p.flags <= 0x1F) {
+    word = std::uint32_t{p.flags} | std::uint32_t{p.worst} << 5 | std::uint32_t{p.errors} << 9 |
+           std::uint32_t{p.warnings} << 20;
+    return;
+  }
+  // The slot's place in overflow_, if it has one already (its word moves
+  // with it), or a new one.
+  if ((word & kWhole) == 0) {
+    word = kWhole | static_cast<std::uint32_t>(overflow_.size());
+    overflow_.push_back(p);
+  } else {
+    overflow_[word & ~kWhole] = p;
+  }
+}
+
 bool EditorReview::Checked(std::size_t slot) const {
-  return slot >= 1 && slot <= problems_.size() && (problems_[slot - 1].flags & kChecked) != 0;
+  return slot >= 1 && slot <= problems_.size() && (FlagsAt(slot - 1) & kChecked) != 0;
 }
 
 void EditorReview::Follow(const SessionEdit& edit, const EditSession& session) {
@@ -115,7 +164,7 @@ bool EditorReview::FollowMoves(const SessionEdit& edit, const EditSession& sessi
   constexpr std::size_t kMostCrossed = 4096;
   const bool added = edit.kind == SessionEdit::Kind::kAdded;
   const std::span<const std::size_t> slots = edit.slots;
-  const std::size_t before = ids_.size();
+  const std::size_t before = problems_.size();
   const std::size_t n = session.entry_count();
   if (n != (added ? before + slots.size() : before - std::min(before, slots.size())) ||
       !std::is_sorted(slots.begin(), slots.end()) ||
@@ -148,24 +197,23 @@ bool EditorReview::FollowMoves(const SessionEdit& edit, const EditSession& sessi
   ids.reserve(slots.size());
   if (added) {
     for (const std::size_t slot : slots) {
-      const std::int32_t id = session.EntryAt(slot).id;
+      const std::int32_t id = session.IdAt(slot);
+      const auto at = static_cast<std::ptrdiff_t>(slot - 1);
       ids.push_back(id);
-      ids_.insert(ids_.begin() + static_cast<std::ptrdiff_t>(slot - 1), id);
-      id_counts_.insert(id_counts_.begin() + static_cast<std::ptrdiff_t>(slot - 1), 1);
-      problems_.insert(problems_.begin() + static_cast<std::ptrdiff_t>(slot - 1), SlotProblems{});
+      id_bytes_.insert(id_bytes_.begin() + at, IdByte(id));
+      problems_.insert(problems_.begin() + at, 0);
       if (joined) {
-        join_.partner.insert(join_.partner.begin() + static_cast<std::ptrdiff_t>(slot - 1),
-                             EntryJoin::kNone);
+        join_.partner.insert(join_.partner.begin() + at, EntryJoin::kNone);
         ++only_here_;
       }
     }
   } else {
+    if (edit.removed_ids.size() != slots.size()) return false;
+    ids = edit.removed_ids;
     for (auto slot = slots.rbegin(); slot != slots.rend(); ++slot) {
       const auto at = static_cast<std::ptrdiff_t>(*slot - 1);
       Count(*slot, -1);
-      ids.push_back(ids_[*slot - 1]);
-      ids_.erase(ids_.begin() + at);
-      id_counts_.erase(id_counts_.begin() + at);
+      id_bytes_.erase(id_bytes_.begin() + at);
       problems_.erase(problems_.begin() + at);
       if (joined) {
         if (join_.partner[*slot - 1] == EntryJoin::kNone) --only_here_;
@@ -181,7 +229,7 @@ bool EditorReview::FollowMoves(const SessionEdit& edit, const EditSession& sessi
   // The others keep their kind (whether the mission list reads a mission
   // makes no difference to the checks).
   for (const std::size_t slot : added ? slots : std::span<const std::size_t>{}) {
-    if ((problems_[slot - 1].flags & kChecked) == 0) Recheck(session, slot);
+    if ((FlagsAt(slot - 1) & kChecked) == 0) Recheck(session, slot);
   }
   for (std::size_t slot = crossed_from; marker != SIZE_MAX && slot <= crossed_to; ++slot) {
     Recheck(session, slot);
@@ -193,13 +241,22 @@ bool EditorReview::FollowMoves(const SessionEdit& edit, const EditSession& sessi
 }
 
 void EditorReview::Rejoin(std::int32_t id, const EditSession& session) {
-  std::vector<std::size_t> here;  // its slots, from 0
-  for (std::size_t i = 0; i < ids_.size(); ++i) {
-    if (ids_[i] == id) here.push_back(i);
+  // Its slots, from 0: those whose byte is the id's, and of them those the
+  // session gives the id.
+  std::vector<std::size_t> here;
+  const std::uint8_t byte = IdByte(id);
+  const std::uint8_t* const first = id_bytes_.data();
+  const std::uint8_t* const end = first + id_bytes_.size();
+  for (const std::uint8_t* at = first; at != end; ++at) {
+    at =
+        static_cast<const std::uint8_t*>(std::memchr(at, byte, static_cast<std::size_t>(end - at)));
+    if (at == nullptr) break;
+    const auto i = static_cast<std::size_t>(at - first);
+    if (session.IdAt(i + 1) == id) here.push_back(i);
   }
   std::vector<std::uint32_t> there;  // the reference's entries with it
   if (reference_ != nullptr) {
-    const std::span<const std::int32_t> reference_ids = reference_->ids();
+    const TableIds reference_ids = reference_->ids();
     for (std::size_t i = 0; i < reference_ids.size(); ++i) {
       if (reference_ids[i] == id) there.push_back(static_cast<std::uint32_t>(i));
     }
@@ -213,10 +270,11 @@ void EditorReview::Rejoin(std::int32_t id, const EditSession& session) {
       if (k >= here.size() && !listed) alone.insert(at, there[k]);
     }
   }
+  const bool counted_anew = tally_.CountOf(id) != std::max<std::size_t>(here.size(), 1);
+  tally_.Set(id, here.size());
   for (std::size_t k = 0; k < here.size(); ++k) {
     const std::size_t i = here[k];
-    bool changed = id_counts_[i] != here.size();
-    id_counts_[i] = static_cast<std::uint32_t>(here.size());
+    bool changed = counted_anew;
     if (reference_ != nullptr) {
       const std::uint32_t partner = k < there.size() ? there[k] : EntryJoin::kNone;
       if (join_.partner[i] != partner) {
@@ -241,7 +299,7 @@ void EditorReview::FollowEverything(const SessionEdit& edit, const EditSession& 
   // from had, and is checked again where what the checks see of it other
   // than its text (its partner, its id's count, its kind) changed.
   const bool added = edit.kind == SessionEdit::Kind::kAdded;
-  const std::size_t old_count = ids_.size();
+  const std::size_t old_count = problems_.size();
   const std::size_t old_marker = marker_slot_;
   const std::size_t n = session.entry_count();
   if (!added) {
@@ -265,39 +323,39 @@ void EditorReview::FollowEverything(const SessionEdit& edit, const EditSession& 
     }
     from[slot - 1] = static_cast<std::uint32_t>(old_slot++);
   }
-  const std::vector<std::int32_t> old_ids = std::move(ids_);
-  const std::vector<std::uint32_t> old_counts = std::move(id_counts_);
-  std::vector<std::uint32_t> old_partner = std::move(join_.partner);
-  std::vector<SlotProblems> old_problems = std::move(problems_);
-  ids_.assign(n, 0);
-  problems_.assign(n, {});
-  for (std::size_t slot = 1; slot <= n; ++slot) {
-    const std::uint32_t was = from[slot - 1];
-    if (was == 0 || was > old_count) {
-      ids_[slot - 1] = session.EntryAt(slot).id;
-      from[slot - 1] = 0;
-    } else {
-      ids_[slot - 1] = old_ids[was - 1];
-      problems_[slot - 1] = old_problems[was - 1];
+  const IdTally old_tally = tally_;
+  const std::vector<std::uint32_t> old_partner = std::move(join_.partner);
+  {
+    const std::vector<std::uint32_t> old_problems = std::move(problems_);
+    problems_.reserve(Room(n));
+    problems_.assign(n, {});
+    for (std::size_t slot = 1; slot <= n; ++slot) {
+      const std::uint32_t was = from[slot - 1];
+      if (was == 0 || was > old_count) {
+        from[slot - 1] = 0;
+      } else {
+        problems_[slot - 1] = old_problems[was - 1];
+      }
     }
   }
   marker_slot_ = session.marker_slot();
-  Join();
+  Join(session);
   // The slots checked moved on or back: the pass looks again from the
   // first, skipping them.
   next_ = 0;
+  const std::vector<std::int32_t> ids = session.Ids();
   for (std::size_t slot = 1; slot <= n; ++slot) {
     const std::uint32_t was = from[slot - 1];
-    const bool same = was != 0 && old_counts[was - 1] == id_counts_[slot - 1] &&
+    const std::int32_t id = ids[slot - 1];
+    const bool same = was != 0 && old_tally.CountOf(id) == tally_.CountOf(id) &&
                       (reference_ == nullptr || old_partner[was - 1] == join_.partner[slot - 1]) &&
-                      format::KindOf(ids_[slot - 1], was, old_marker) ==
-                          format::KindOf(ids_[slot - 1], slot, marker_slot_);
+                      format::KindOf(id, was, old_marker) == format::KindOf(id, slot, marker_slot_);
     if (!same) Recheck(session, slot);
   }
 }
 
 void EditorReview::Count(std::size_t slot, int sign) {
-  const SlotProblems& p = problems_[slot - 1];
+  const SlotProblems p = ProblemsAt(slot);
   const auto add = [sign](std::size_t& total, std::size_t n) {
     total = sign > 0 ? total + n : total - n;
   };
@@ -312,9 +370,10 @@ void EditorReview::Count(std::size_t slot, int sign) {
 
 void EditorReview::CheckSlot(const EditSession& session, std::size_t slot) {
   const std::size_t i = slot - 1;
-  StoredCharacters(session.EntryAt(slot).text, text_);
-  const format::EntryKind kind = format::KindOf(ids_[i], slot, marker_slot_);
-  CheckedEntry entry{slot, ids_[i], kind, text_, std::nullopt, id_counts_[i]};
+  const SessionEntry stored = session.EntryAt(slot);
+  StoredCharacters(stored.text, text_);
+  const format::EntryKind kind = format::KindOf(stored.id, slot, marker_slot_);
+  CheckedEntry entry{slot, stored.id, kind, text_, std::nullopt, tally_.CountOf(stored.id)};
   const bool partner = reference_ != nullptr && join_.partner[i] != EntryJoin::kNone;
   if (partner) {
     StoredCharacters(reference_->text(join_.partner[i]), reference_text_);
@@ -344,15 +403,17 @@ void EditorReview::CheckSlot(const EditSession& session, std::size_t slot) {
       p.worst = static_cast<std::uint8_t>(IndexOf(FindTextCheck(finding.check)) + 1);
     }
   }
-  problems_[i] = p;
+  Put(i, p);
 }
 
-std::vector<Finding> EditorReview::Check(std::size_t slot, std::u32string_view text) const {
+std::vector<Finding> EditorReview::Check(const EditSession& session, std::size_t slot,
+                                         std::u32string_view text) const {
   std::vector<Finding> findings;
-  if (slot < 1 || slot > ids_.size()) return findings;
+  if (slot < 1 || slot > problems_.size() || slot > session.entry_count()) return findings;
   const std::size_t i = slot - 1;
-  CheckedEntry entry{slot, ids_[i],      format::KindOf(ids_[i], slot, marker_slot_),
-                     text, std::nullopt, id_counts_[i]};
+  const std::int32_t id = session.IdAt(slot);
+  CheckedEntry entry{slot, id,           format::KindOf(id, slot, marker_slot_),
+                     text, std::nullopt, tally_.CountOf(id)};
   std::u32string reference;
   if (reference_ != nullptr && join_.partner[i] != EntryJoin::kNone) {
     reference = StoredCharacters(reference_->text(join_.partner[i]));
@@ -375,13 +436,13 @@ bool EditorReview::Keeps(ReviewFilter filter, std::size_t slot) const {
     case ReviewFilter::kAll:
       return true;
     case ReviewFilter::kUntranslated:
-      return (problems_[slot - 1].flags & kUntranslated) != 0;
+      return (FlagsAt(slot - 1) & kUntranslated) != 0;
     case ReviewFilter::kOnlyHere:
       return reference_ != nullptr && join_.partner[slot - 1] == EntryJoin::kNone;
     case ReviewFilter::kProblems:
       break;
   }
-  return problems_[slot - 1].count() > 0;
+  return ProblemsAt(slot).count() > 0;
 }
 
 std::optional<Progress> EditorReview::progress() const {

@@ -3,13 +3,14 @@
 // made from) joined to the entries by id, the checks of every text against
 // it and the team's rules, and how far the translation has come.
 //
-// The review keeps, for each table slot, the id, the reference's partner,
-// how many entries share the id and a summary of the findings (about 20
-// bytes an entry), and the totals. After a change of texts it checks again
-// only the slots the change names; after entries are added or removed it
-// moves the others' on or back, joins again only the ids of those that came
-// or went, and checks only the slots whose partner, id count or kind that
-// changed besides those named. Plain C++: no toolkit.
+// The review keeps, for each table slot, a byte of its id, the reference's
+// partner and a summary of the findings (5 bytes an entry, 9 with a
+// reference; the ids themselves it reads from the session), how many entries
+// share each id that several share, and the totals. After a change of texts
+// it checks again only the slots the change names; after entries are added
+// or removed it moves the others' on or back, joins again only the ids of
+// those that came or went, and checks only the slots whose partner, id count
+// or kind that changed besides those named. Plain C++: no toolkit.
 //
 // Checking a million entries takes seconds (more with spelling), so the
 // whole-file check is a pass made in steps: Start joins and counts at once
@@ -94,11 +95,13 @@ class EditorReview {
   // The reference's text for the entry in `slot` (from 1), where it has a
   // partner for it.
   std::optional<std::span<const std::byte>> ReferenceText(std::size_t slot) const;
-  const SlotProblems& ProblemsAt(std::size_t slot) const { return problems_[slot - 1]; }
+  SlotProblems ProblemsAt(std::size_t slot) const;
   bool Keeps(ReviewFilter filter, std::size_t slot) const;
   // What the checks find in `text` (its characters) were it the text of
-  // the entry in `slot`: the findings of a text being typed.
-  std::vector<Finding> Check(std::size_t slot, std::u32string_view text) const;
+  // the entry in `slot` of `session`, which the review follows: the
+  // findings of a text being typed.
+  std::vector<Finding> Check(const EditSession& session, std::size_t slot,
+                             std::u32string_view text) const;
 
   // The totals of the slots checked.
   std::size_t errors() const { return errors_; }
@@ -112,7 +115,8 @@ class EditorReview {
   const ReferenceDatabase* reference() const { return reference_.get(); }
 
  private:
-  void Join();
+  // Joins the session's entries with the reference's and counts their ids.
+  void Join(const EditSession& session);
   // Follows entries added or removed by moving what each slot holds and
   // joining again only the ids of the entries that came or went; false
   // when the edit is not one it can follow so (the end marker moved).
@@ -125,16 +129,26 @@ class EditorReview {
   void Recheck(const EditSession& session, std::size_t slot);
   void CheckSlot(const EditSession& session, std::size_t slot);
   void Count(std::size_t slot, int sign);
+  // The flags of the slot with index `i` (from 0), and its summary put.
+  std::uint8_t FlagsAt(std::size_t i) const;
+  void Put(std::size_t i, const SlotProblems& p);
 
   CheckRules rules_;
   std::filesystem::path rules_path_;
   std::shared_ptr<const ReferenceDatabase> reference_;
   std::filesystem::path reference_path_;
   std::size_t marker_slot_ = SIZE_MAX;
-  std::vector<std::int32_t> ids_;  // by slot, from 0 for slot 1
-  std::vector<std::uint32_t> id_counts_;
+  // A byte of each slot's id (from 0 for slot 1): the slots of an id are
+  // found by reading a byte a slot, and asking the session only for the few
+  // whose byte is the id's.
+  std::vector<std::uint8_t> id_bytes_;
+  IdTally tally_;
   EntryJoin join_;  // partner empty without a reference
-  std::vector<SlotProblems> problems_;
+  // Each slot's SlotProblems in a word: its flags (5 bits), worst (4),
+  // errors (11) and warnings (11); or, with the top bit set, the index in
+  // overflow_ of the whole summary of a text with more findings than that.
+  std::vector<std::uint32_t> problems_;
+  std::vector<SlotProblems> overflow_;
   std::size_t errors_ = 0;
   std::size_t warnings_ = 0;
   std::size_t checked_ = 0;

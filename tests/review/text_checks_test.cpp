@@ -221,22 +221,33 @@ TEST(TextChecks, StoredCharactersReadEveryByteAsExchangeTextDoes) {
   EXPECT_EQ(characters, TypedCharacters(ExchangeText(all)));
 }
 
-// Each entry is told how many share its id, whatever order the ids come in:
-// rising as a game keeps them, shuffled, with the smallest and largest ids.
-TEST(IdCounts, CountsTheEntriesOfEachIdInAnyOrder) {
+// The tally says how many entries have each id, whatever order the ids come
+// in (rising as a game keeps them, or shuffled, with the smallest and largest
+// ids), and goes on saying it as the counts change; an id no two entries
+// share counts 1, and only shared ids are kept.
+TEST(IdTally, CountsTheEntriesOfEachIdInAnyOrderAndAsTheyChange) {
   std::mt19937 random(7);
+  const std::vector<std::int32_t> pool{INT_MIN, -5, 0, 1200, 5001, 5002, 7000, INT_MAX};
   for (int run = 0; run < 40; ++run) {
     std::vector<std::int32_t> ids;
-    const std::vector<std::int32_t> pool{INT_MIN, -5, 0, 1200, 5001, 5002, 7000, INT_MAX};
     for (std::size_t n = random() % 60; ids.size() < n;)
       ids.push_back(pool[random() % pool.size()]);
     if (run % 2 == 0) std::sort(ids.begin(), ids.end());
-    std::map<std::int32_t, std::uint32_t> expected;
+    std::map<std::int32_t, std::size_t> expected;
     for (const std::int32_t id : ids) ++expected[id];
-    const std::vector<std::uint32_t> counts = IdCounts(ids);
-    ASSERT_EQ(counts.size(), ids.size());
-    for (std::size_t i = 0; i < ids.size(); ++i) {
-      ASSERT_EQ(counts[i], expected[ids[i]]) << "run " << run << ", index " << i;
+    IdTally tally(ids);
+    for (int change = 0; change <= 20; ++change) {
+      std::size_t shared = 0;
+      for (const std::int32_t id : pool) {
+        const std::size_t count = expected.contains(id) ? expected[id] : 0;
+        ASSERT_EQ(tally.CountOf(id), std::max<std::size_t>(count, 1))
+            << "run " << run << ", change " << change << ", id " << id;
+        shared += count > 1 ? 1 : 0;
+      }
+      ASSERT_EQ(tally.shared(), shared) << "run " << run << ", change " << change;
+      const std::int32_t id = pool[random() % pool.size()];
+      expected[id] = random() % 4;
+      tally.Set(id, expected[id]);
     }
   }
 }

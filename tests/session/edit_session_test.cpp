@@ -177,6 +177,15 @@ TEST_F(EditSessionTest, AnySequenceEqualsItsSurvivingChangesMadeOneByOne) {
       LiteralChange change;
       Result<SessionEdit> edit = Status::InvalidText("no change");
       const std::string undo_before = session.undo_description();
+      // An edit that takes entries out names the ids they had.
+      const auto names_removed = [&](const SessionEdit& e) {
+        if (e.kind != SessionEdit::Kind::kRemoved) return;
+        const std::vector<EntryText> was = ReadEntryTexts(before).value();
+        ASSERT_EQ(e.removed_ids.size(), e.slots.size());
+        for (std::size_t i = 0; i < e.slots.size(); ++i) {
+          ASSERT_EQ(e.removed_ids[i], was.at(e.slots[i] - 1).id);
+        }
+      };
       switch (generated.Pick(0, 9)) {
         case 0: {
           NewTexts texts;
@@ -230,6 +239,7 @@ TEST_F(EditSessionTest, AnySequenceEqualsItsSurvivingChangesMadeOneByOne) {
           ASSERT_TRUE(session.Redo().ok());
           const Result<SessionEdit> undid = session.Undo();
           ASSERT_TRUE(undid.ok());
+          names_removed(*undid);
           EXPECT_EQ(undid->kind, KindOf(done.back(), true));
           if (done.back().removed) {
             EXPECT_EQ(undid->slots, std::vector{*done.back().removed});
@@ -246,6 +256,7 @@ TEST_F(EditSessionTest, AnySequenceEqualsItsSurvivingChangesMadeOneByOne) {
             break;
           }
           EXPECT_EQ(redid->kind, KindOf(undone.back(), false));
+          names_removed(*redid);
           done.push_back(std::move(undone.back()));
           undone.pop_back();
           break;
@@ -288,6 +299,7 @@ TEST_F(EditSessionTest, AnySequenceEqualsItsSurvivingChangesMadeOneByOne) {
           break;
         }
       }
+      if (edit.ok()) names_removed(*edit);
       const bool changing =
           !change.inserted.empty() || change.removed || !change.texts.empty() || change.patch;
       if (changing && Apply(before, change) != before) {
@@ -309,7 +321,11 @@ TEST_F(EditSessionTest, AnySequenceEqualsItsSurvivingChangesMadeOneByOne) {
       const std::vector<EntryText> entries = ReadEntryTexts(image).value();
       const std::optional<std::int32_t> k = FindInsertionPoint(image);
       ASSERT_EQ(session.marker_slot(), k ? static_cast<std::size_t>(*k) + 1 : SIZE_MAX);
+      const std::vector<std::int32_t> ids = session.Ids();
+      ASSERT_EQ(ids.size(), entries.size());
       for (const EntryText& entry : entries) {
+        ASSERT_EQ(ids[entry.slot - 1], entry.id);
+        ASSERT_EQ(session.IdAt(entry.slot), entry.id);
         const SessionEntry seen = session.EntryAt(entry.slot);
         ASSERT_EQ(seen.id, entry.id);
         ASSERT_TRUE(std::ranges::equal(seen.text, entry.text));

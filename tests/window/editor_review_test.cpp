@@ -303,6 +303,46 @@ TEST(EditorReview, APassInStepsAmongChangesEndsAsCheckingAfresh) {
   }
 }
 
+// However many findings one text has (thousands of format markers that the
+// reference lacks, each a finding), its slot and the totals count every one,
+// as orva-cli's engine does, through changes and entries added before it.
+TEST(EditorReview, CountsEveryFindingOfATextWithThousands) {
+  const auto markers = [](int n) {
+    std::string text;
+    for (int i = 0; i < n; ++i) text += "{" + std::to_string(i) + "}";
+    return text;
+  };
+  test_support::TempDir dir;
+  test_support::WriteFileBytes(
+      dir / "textdb_00.def",
+      DatabaseBuilder().Entry(5001, "Вылет").Marker("end").Entry(7500, markers(2100)).Build());
+  EditSession session = EditSession::Open(dir / "textdb_00.def").value();
+  const auto reference = std::make_shared<const ReferenceDatabase>(
+      ReferenceDatabase::FromBytes(
+          DatabaseBuilder().Entry(5001, "Flight").Marker("end").Entry(7500, "x").Build())
+          .value());
+  EditorReview review;
+  review.SetRules(Rules());
+  review.SetReference(reference, "ref.def");
+  review.Rebuild(session);
+  EXPECT_EQ(review.ProblemsAt(3).errors, 2100u);
+  ExpectSameAsAfresh(review, session, reference, "opened");
+
+  review.Follow(session.SetText(3, Stored(markers(3000))).value(), session);
+  EXPECT_EQ(review.ProblemsAt(3).errors, 3000u);
+  EXPECT_EQ(review.errors(), 3000u);
+  ExpectSameAsAfresh(review, session, reference, "set");
+  NewTexts texts;
+  ASSERT_TRUE(texts.Add("Новый вылет").ok());
+  review.Follow(session.Insert(texts).value(), session);
+  EXPECT_EQ(review.ProblemsAt(4).errors, 3000u);
+  ExpectSameAsAfresh(review, session, reference, "added");
+  review.Follow(session.Undo().value(), session);
+  review.Follow(session.Undo().value(), session);
+  EXPECT_EQ(review.ProblemsAt(3).errors, 2100u);
+  ExpectSameAsAfresh(review, session, reference, "undone");
+}
+
 // What a text being typed would have against it: the checks of the entry's
 // slot, its partner's text and the rules, on the characters as typed (a
 // symbol standing for its control character), nothing stored meanwhile.
@@ -328,7 +368,7 @@ TEST(EditorReview, ChecksADraftAsTheSlotsTextWithoutStoringIt) {
 
   const auto checks = [&](std::size_t slot, const std::string& typed) {
     std::vector<std::string> ids;
-    for (const Finding& f : review.Check(slot, CharactersFromVisible(typed))) {
+    for (const Finding& f : review.Check(session, slot, CharactersFromVisible(typed))) {
       ids.emplace_back(f.check);
     }
     return ids;
