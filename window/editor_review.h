@@ -107,9 +107,12 @@ class EditorReview {
   // checked (only_in_database and only_in_reference over every one).
   std::optional<Progress> progress() const;
   // The reference's entries that no entry of the database pairs with, by
-  // their index in the reference.
+  // their index in the reference, rising.
   std::span<const std::uint32_t> only_in_reference() const { return join_.only_in_reference; }
   const ReferenceDatabase* reference() const { return reference_.get(); }
+  // What the reference's entry `index` (below its size) is in its own table,
+  // as format::KindOf says of an entry in a slot.
+  format::EntryKind ReferenceKind(std::size_t index) const;
 
  private:
   void Join();
@@ -130,6 +133,7 @@ class EditorReview {
   std::filesystem::path rules_path_;
   std::shared_ptr<const ReferenceDatabase> reference_;
   std::filesystem::path reference_path_;
+  std::size_t reference_marker_slot_ = SIZE_MAX;  // none: SIZE_MAX
   std::size_t marker_slot_ = SIZE_MAX;
   std::vector<std::int32_t> ids_;  // by slot, from 0 for slot 1
   std::vector<std::uint32_t> id_counts_;
