@@ -83,7 +83,7 @@ const std::vector<CommandInfo>& Table() {
        {}},
       {C::kWithProblems, "withProblems", "With &Problems", {}, M::kView, {}, 0, E::kDatabase, true,  false, false,
        {}},
-      {C::kOnlyInReference, "onlyInReference", "Only in the &Reference…", {}, M::kView, {}, 1, E::kReference, false, false, false,
+      {C::kOnlyInReference, "onlyInReference", "Only in the &Reference", {}, M::kView, {}, 0, E::kReference, true,  false, false,
        {}},
       {C::kStopChecking, "stopChecking", "Stop &Checking", {Key("Esc")}, M::kView, {}, 1, E::kChecking, false, false, false,
        "Stop checking the entries; those not checked yet show so"},
@@ -186,6 +186,8 @@ bool IsChecked(EditorCommand command, const EditorCommands& state) {
       return state.review_filter == ReviewFilter::kOnlyHere;
     case C::kWithProblems:
       return state.review_filter == ReviewFilter::kProblems;
+    case C::kOnlyInReference:
+      return state.review_filter == ReviewFilter::kOnlyInReference;
     case C::kAcceptYeForYo:
       return state.accept_ye_for_yo;
     default:

@@ -22,6 +22,9 @@ enum class ReviewFilter {
   kUntranslated,  // empty, or still the reference's text (IsTranslated)
   kOnlyHere,      // no partner in the reference
   kProblems,      // a check finds something
+  // No entry of the database: the rows are the reference's entries that
+  // nothing here pairs with.
+  kOnlyInReference,
 };
 }  // namespace orva
 
@@ -74,7 +77,7 @@ enum class EnabledWhen {
   kAlways,
   kDatabase,   // a database is open
   kModified,   // it has unsaved changes
-  kEditable,   // a row of its own is selected (not a removed entry)
+  kEditable,   // a row of its own is selected (not a removed entry nor one only the reference has)
   kRemovable,  // and it is not the end marker
   kUndo,       // there is a change to undo
   kRedo,       // or to redo
@@ -90,6 +93,7 @@ enum class EnabledWhen {
 struct EditorCommands {
   bool has_database = false;
   bool can_edit = false;    // a row of this database's is selected, not a removed entry
+                            // nor one only the reference has
   bool can_remove = false;  // and it is not the end marker
   bool can_undo = false;
   bool can_redo = false;

@@ -99,8 +99,8 @@ std::string CellText(const EditorRow& row, EditorColumn column) {
     }
     case EditorColumn::kImage:
       return row.image;
-    case EditorColumn::kBytes:
-      return std::to_string(row.bytes);
+    case EditorColumn::kBytes:  // none for a text that is not here
+      return row.mark == RowMark::kOnlyInReference ? std::string() : std::to_string(row.bytes);
     case EditorColumn::kProblems:  // "2 · too long"
       if (!row.checked) return "not checked";
       return row.problems == 0 ? std::string() : std::to_string(row.problems) + " · " + row.worst;
@@ -116,6 +116,10 @@ std::string CellReading(const EditorRow& row, EditorColumn column) {
   std::string cell = CellText(row, column);
   if (cell.empty()) {
     if (column == EditorColumn::kReference && !row.reference) return "no reference";
+    if (row.mark == RowMark::kOnlyInReference &&
+        (column == EditorColumn::kText || column == EditorColumn::kBytes)) {
+      return "not in this file";
+    }
     return column == EditorColumn::kText || column == EditorColumn::kReference ? "empty" : "none";
   }
   if (column == EditorColumn::kProblems) {
@@ -138,6 +142,8 @@ MarkLook LookOf(RowMark mark) {
       return {"changed", 255, 242, 204};
     case RowMark::kRemoved:
       return {"removed", 248, 218, 218};
+    case RowMark::kOnlyInReference:
+      return {"only in the reference", 218, 230, 250};
     case RowMark::kNone:
       break;
   }

@@ -36,8 +36,9 @@ std::string_view RowKindName(RowKind kind);
 
 // How a row stands against the database compared with (Compare): an entry
 // added or changed since, or one that only the database compared with has,
-// shown where it was.
-enum class RowMark { kNone, kAdded, kChanged, kRemoved };
+// shown where it was. Or, beside a reference, an entry that only the
+// reference has (View ▸ Only in the Reference).
+enum class RowMark { kNone, kAdded, kChanged, kRemoved, kOnlyInReference };
 
 // A run of characters of a row's text that the filter matches.
 struct TextRun {
@@ -46,13 +47,16 @@ struct TextRun {
 };
 
 struct EditorRow {
-  // The table slot, from 1; 0 for a removed entry, which has none here.
+  // The table slot, from 1; 0 for a removed entry or one only the reference
+  // has, which have none here.
   std::size_t slot = 0;
   std::int32_t id = 0;
   RowKind kind = RowKind::kOther;
   std::string image;      // "shot003.bmp" for a mission of either kind, else empty
   std::size_t bytes = 0;  // the text's length as stored, without its NUL
-  std::string text;       // with control characters drawn as symbols; a removed entry's as it was
+  // With control characters drawn as symbols; a removed entry's as it was;
+  // empty for an entry only the reference has.
+  std::string text;
   RowMark mark = RowMark::kNone;
   std::vector<TextRun> matches;  // where the filter's text occurs in `text`, left to right
   // The reference's text for the entry (drawn as `text` is), where a
@@ -80,17 +84,22 @@ std::u32string CharactersFromVisible(std::string_view typed);
 // The details pane's findings, a line each under "Findings:", errors first
 // as the logic gives them; "Findings: no problems" for none.
 std::string FindingsText(const std::vector<std::string>& findings);
+// Whether the row is an entry of this database's, whose text may be edited:
+// not a removed entry, nor one that only the reference has.
+inline bool IsEditable(const EditorRow& row) { return row.slot != 0; }
 // A cell as the table draws it: "" for a removed entry's slot, "mission,
-// added" for the kind of a row the comparison marks.
+// added" for the kind of a row the comparison marks, "" for the bytes of an
+// entry only the reference has.
 std::string CellText(const EditorRow& row, EditorColumn column);
 // A cell as a screen reader reads it and its tooltip shows it: an empty
-// cell says "none", the text cell holds the whole text.
+// cell says "none", the text cell holds the whole text ("not in this file"
+// for an entry only the reference has).
 std::string CellReading(const EditorRow& row, EditorColumn column);
 
 // A mark's name and background, pale enough to keep the text readable
 // under either palette's selection.
 struct MarkLook {
-  std::string_view name;  // "added", "changed", "removed"; empty for none
+  std::string_view name;  // "added", "changed", "removed", "only in the reference"; empty for none
   std::uint8_t red = 255, green = 255, blue = 255;
 };
 MarkLook LookOf(RowMark mark);

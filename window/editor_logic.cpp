@@ -145,6 +145,17 @@ EditorRow EditorLogic::Row(std::size_t row) const {
   EditorRow out;
   if (!state_ || row >= state_->RowCount()) return out;
   const RowRef ref = state_->RefOf(row);
+  if (ref.reference()) {
+    // No text here: the Reference column holds the entry's.
+    const ReferenceDatabase* reference = review_.reference();
+    if (reference == nullptr || ref.index >= reference->size()) return out;
+    out.id = reference->ids()[ref.index];
+    out.kind = review_.ReferenceKind(ref.index);
+    out.mark = RowMark::kOnlyInReference;
+    if (format::IsMissionKind(out.kind)) out.image = ImageName(out.id);
+    out.reference = VisibleText(reference->text(ref.index));
+    return out;
+  }
   EntryText entry;
   if (ref.removed()) {
     const GoneEntry& removed = state_->Removed(ref);
@@ -216,7 +227,7 @@ std::vector<std::size_t> EditorLogic::SelectedRows() const {
 }
 
 bool EditorLogic::Copyable(std::size_t row) const {
-  return state_ && row < state_->RowCount() && !state_->RefOf(row).removed() &&
+  return state_ && row < state_->RowCount() && state_->RefOf(row).is_slot() &&
          review_.ReferenceText(state_->RefOf(row).index).has_value();
 }
 
@@ -291,6 +302,10 @@ TextPreview EditorLogic::PreviewText(std::size_t row, std::string_view text) con
     preview.problem = RemovedRefusal(state_->Removed(ref), state_->comparison->path);
     return preview;
   }
+  if (ref.reference()) {
+    preview.problem = OnlyInReferenceRefusal(review_, ref);
+    return preview;
+  }
   const EntryText entry = state_->EntryAt(ref.index);
   preview.old_bytes = entry.text.size();
   const Result<std::vector<std::byte>> stored = StoredFromVisible(text);
@@ -324,11 +339,13 @@ EntryDetails EditorLogic::Details(std::optional<std::size_t> row) const {
   details.heading = std::to_string(shown.id) + " · " + CellText(shown, EditorColumn::kKind) +
                     (shown.slot == 0 ? std::string() : " · slot " + Grouped(shown.slot));
   details.text = shown.text;
-  details.editable = shown.mark != RowMark::kRemoved;
+  details.editable = IsEditable(shown);
   if (details.editable) {
     TextPreview preview = PreviewText(*row, shown.text);
     details.summary = preview.Line();
     details.findings = std::move(preview.findings);
+  } else if (shown.mark == RowMark::kOnlyInReference) {
+    details.summary = "Not in this file: only the reference has this entry";
   } else {
     details.summary = Plural(shown.bytes, "byte", "bytes");
   }
@@ -352,6 +369,7 @@ std::string EditorLogic::EditTitle(std::size_t row) const {
 std::string EditorLogic::EditableText(std::size_t row) const {
   if (!state_ || row >= state_->RowCount()) return {};
   const RowRef ref = state_->RefOf(row);
+  if (ref.reference()) return {};  // no text here, as the row shows
   return VisibleText(ref.removed() ? state_->Removed(ref).entry->text
                                    : state_->EntryAt(ref.index).text);
 }
@@ -362,6 +380,11 @@ bool EditorLogic::SetText(std::size_t row, std::string_view text) {
   if (ref.removed()) {
     view_.ShowMessage(MessageIcon::kExclamation, "The text was not changed.",
                       RemovedRefusal(state_->Removed(ref), state_->comparison->path));
+    return false;
+  }
+  if (ref.reference()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The text was not changed.",
+                      OnlyInReferenceRefusal(review_, ref));
     return false;
   }
   const std::size_t slot = ref.index;
@@ -413,6 +436,11 @@ bool EditorLogic::Remove(std::size_t row) {
   if (ref.removed()) {
     view_.ShowMessage(MessageIcon::kExclamation, "The entry was not removed.",
                       RemovedRefusal(state_->Removed(ref), state_->comparison->path));
+    return false;
+  }
+  if (ref.reference()) {
+    view_.ShowMessage(MessageIcon::kExclamation, "The entry was not removed.",
+                      OnlyInReferenceRefusal(review_, ref));
     return false;
   }
   const std::size_t slot = ref.index;
@@ -566,6 +594,16 @@ bool EditorLogic::Changed(const Result<SessionEdit>& edit, std::string_view refu
   if (edit->kind == SessionEdit::Kind::kPatched && was && was->removed() && s.RowOf(*was)) {
     s.selected = was;
     SelectInView(*s.RowOf(*was));
+  } else if (s.map.showing_reference()) {
+    // The rows are the reference's entries that nothing here pairs with:
+    // the selection stays on its entry, or goes to the next one shown
+    // where an entry added now pairs with it.
+    if (was && was->reference()) {
+      if (const std::optional<std::size_t> index = s.map.ReferenceNear(was->index)) {
+        s.selected = RowRef::Reference(*index);
+        SelectInView(*s.RowOf(*s.selected));
+      }
+    }
   } else if (focus) {
     if (const std::optional<std::size_t> row = s.RowOf(*focus)) {
       s.selected = RowRef::Slot(*focus);
@@ -610,6 +648,15 @@ void EditorLogic::ShowScreenshot() {
     return;
   }
   const RowRef& selected = *state_->selected;
+  if (selected.reference()) {
+    const ReferenceDatabase* reference = review_.reference();
+    if (reference != nullptr && format::IsMissionKind(review_.ReferenceKind(selected.index))) {
+      ShowScreenshotOf(reference->ids()[selected.index]);
+    } else {
+      view_.ShowScreenshot({}, "Only a mission has a screenshot.");
+    }
+    return;
+  }
   const EntryText entry =
       selected.removed() ? *state_->Removed(selected).entry : state_->EntryAt(selected.index);
   const RowKind kind = selected.removed() ? state_->Removed(selected).kind : state_->KindAt(entry);
@@ -617,7 +664,11 @@ void EditorLogic::ShowScreenshot() {
     view_.ShowScreenshot({}, "Only a mission has a screenshot.");
     return;
   }
-  const std::string image = ImageName(entry.id);
+  ShowScreenshotOf(entry.id);
+}
+
+void EditorLogic::ShowScreenshotOf(std::int32_t id) {
+  const std::string image = ImageName(id);
   const std::filesystem::path folder = ScreenshotFolder();
   const std::filesystem::path file = folder / PathFromUtf8(image);
   const Result<FileInfo> info = fs_.Stat(file);
@@ -709,7 +760,7 @@ void EditorLogic::Run(EditorCommand command) {
       SetReviewFilter(ReviewFilter::kProblems);
       break;
     case EditorCommand::kOnlyInReference:
-      ShowOnlyInReference();
+      SetReviewFilter(ReviewFilter::kOnlyInReference);
       break;
     case EditorCommand::kStopChecking:
       StopReview();
@@ -771,7 +822,7 @@ EditorCommands EditorLogic::Commands() const {
   if (!state_) return c;
   const EditSession& session = state_->session;
   c.has_database = true;
-  c.can_edit = SelectedRow().has_value() && !state_->selected->removed();
+  c.can_edit = SelectedRow().has_value() && state_->selected->is_slot();
   c.can_remove = c.can_edit && state_->selected->index != state_->marker_slot;
   c.can_undo = session.can_undo();
   c.can_redo = session.can_redo();
@@ -798,6 +849,11 @@ EditorCommands EditorLogic::Commands() const {
 
 std::string EditorLogic::RowsText() const {
   if (!state_) return {};
+  if (state_->map.showing_reference()) {
+    const std::size_t only = review_.only_in_reference().size();
+    return (state_->RowCount() == only ? std::string() : Grouped(state_->RowCount()) + " of ") +
+           Plural(only, "entry", "entries") + " only in the reference";
+  }
   const std::size_t all = state_->entries();
   std::string text = Plural(all, "entry", "entries");
   if (state_->map.choosing()) text = Grouped(state_->map.SlotsShown()) + " of " + text;

@@ -270,7 +270,8 @@ class EditorLogic {
   TextPreview PreviewMission(std::string_view text) const;
   bool AddMission(std::string_view text);
   // Removes the row's entry (never the end marker). A removed entry's row,
-  // which a comparison shows, can be neither edited nor removed.
+  // which a comparison shows, can be neither edited nor removed, nor can
+  // the row of an entry that only the reference has.
   bool Remove(std::size_t row);
   bool Undo();
   bool Redo();
@@ -304,12 +305,12 @@ class EditorLogic {
   // partner, as one undo step: "Copy reference to 3 texts".
   bool CopyReference(std::span<const std::size_t> rows);
   // Shows only the rows the review keeps (editor_review.h), besides the
-  // filter's text.
+  // filter's text. Only in the Reference shows instead the reference's
+  // entries that nothing here pairs with, in the reference's order: rows
+  // that are read only, with nothing in the Text column and the entry's
+  // text in the Reference column. Both need a reference.
   void SetReviewFilter(ReviewFilter filter);
   ReviewFilter review_filter() const { return review_filter_; }
-  // Lists the reference's entries that no entry here pairs with: read only,
-  // as there is no entry here to show them in.
-  void ShowOnlyInReference();
   const EditorReview& review() const { return review_; }
 
   // Checks every entry again, from the first: after the rules, the
@@ -424,6 +425,7 @@ class EditorLogic {
   bool Copyable(std::size_t row) const;
   std::filesystem::path ScreenshotFolder() const;
   void ShowScreenshot();
+  void ShowScreenshotOf(std::int32_t id);
   void ShowSelected();
   std::string RowsText() const;
   void ShowStatusLine(const std::string& note);

@@ -48,11 +48,27 @@ void EditorReview::SetReference(std::shared_ptr<const ReferenceDatabase> referen
                                 std::filesystem::path path) {
   reference_ = std::move(reference);
   reference_path_ = std::move(path);
+  // Its end marker as the editor finds a database's: the first entry past
+  // slot 1 with the marker's id.
+  reference_marker_slot_ = SIZE_MAX;
+  const std::span<const std::int32_t> ids =
+      reference_ ? reference_->ids() : std::span<const std::int32_t>();
+  for (std::size_t i = 1; i < ids.size(); ++i) {
+    if (format::IsEndMarker(ids[i])) {
+      reference_marker_slot_ = i + 1;
+      break;
+    }
+  }
 }
 
 void EditorReview::CloseReference() {
   reference_.reset();
   reference_path_.clear();
+  reference_marker_slot_ = SIZE_MAX;
+}
+
+format::EntryKind EditorReview::ReferenceKind(std::size_t index) const {
+  return format::KindOf(reference_->ids()[index], index + 1, reference_marker_slot_);
 }
 
 void EditorReview::Join(const EditSession& session) {
@@ -439,6 +455,8 @@ bool EditorReview::Keeps(ReviewFilter filter, std::size_t slot) const {
       return (FlagsAt(slot - 1) & kUntranslated) != 0;
     case ReviewFilter::kOnlyHere:
       return reference_ != nullptr && join_.partner[slot - 1] == EntryJoin::kNone;
+    case ReviewFilter::kOnlyInReference:
+      return false;
     case ReviewFilter::kProblems:
       break;
   }

@@ -110,9 +110,12 @@ class EditorReview {
   // checked (only_in_database and only_in_reference over every one).
   std::optional<Progress> progress() const;
   // The reference's entries that no entry of the database pairs with, by
-  // their index in the reference.
+  // their index in the reference, rising.
   std::span<const std::uint32_t> only_in_reference() const { return join_.only_in_reference; }
   const ReferenceDatabase* reference() const { return reference_.get(); }
+  // What the reference's entry `index` (below its size) is in its own table,
+  // as format::KindOf says of an entry in a slot.
+  format::EntryKind ReferenceKind(std::size_t index) const;
 
  private:
   // Joins the session's entries with the reference's and counts their ids.
@@ -137,6 +140,7 @@ class EditorReview {
   std::filesystem::path rules_path_;
   std::shared_ptr<const ReferenceDatabase> reference_;
   std::filesystem::path reference_path_;
+  std::size_t reference_marker_slot_ = SIZE_MAX;  // none: SIZE_MAX
   std::size_t marker_slot_ = SIZE_MAX;
   // A byte of each slot's id (from 0 for slot 1): the slots of an id are
   // found by reading a byte a slot, and asking the session only for the few

@@ -64,6 +64,8 @@ bool EditorLogic::OpenReferencePath(const std::string& path) {
   }
   review_.SetReference(std::make_shared<const ReferenceDatabase>(std::move(opened).value()), file);
   if (!state_) return true;
+  // An entry of the reference before is none of this one's.
+  if (state_->selected && state_->selected->reference()) state_->selected.reset();
   ReviewAgain();
   const Progress progress = review_.progress().value();
   ShowStatusLine("Reference " + FileName(file) + ": " +
@@ -75,8 +77,12 @@ bool EditorLogic::OpenReferencePath(const std::string& path) {
 void EditorLogic::CloseReference() {
   if (!review_.has_reference()) return;
   review_.CloseReference();
-  if (review_filter_ == ReviewFilter::kOnlyHere) review_filter_ = ReviewFilter::kAll;
+  if (review_filter_ == ReviewFilter::kOnlyHere ||
+      review_filter_ == ReviewFilter::kOnlyInReference) {
+    review_filter_ = ReviewFilter::kAll;
+  }
   if (!state_) return;
+  if (state_->selected && state_->selected->reference()) state_->selected.reset();
   state_->review_filter = review_filter_;
   ReviewAgain();
 }
@@ -106,36 +112,14 @@ bool EditorLogic::CopyReference(std::span<const std::size_t> rows) {
 }
 
 void EditorLogic::SetReviewFilter(ReviewFilter filter) {
-  if (filter == ReviewFilter::kOnlyHere && !review_.has_reference()) return;
+  const bool needs_reference =
+      filter == ReviewFilter::kOnlyHere || filter == ReviewFilter::kOnlyInReference;
+  if (needs_reference && !review_.has_reference()) return;
   review_filter_ = filter;
   if (!state_) return;
   state_->review_filter = filter;
   state_->ChooseRows(false);
   ShowChosenRows();
-}
-
-void EditorLogic::ShowOnlyInReference() {
-  const ReferenceDatabase* reference = review_.reference();
-  if (reference == nullptr) return;
-  Report report{.title = "Only in " + FileName(review_.reference_path()),
-                .summary = {},
-                .lines = {},
-                .choices = {}};
-  const std::span<const std::uint32_t> only = review_.only_in_reference();
-  report.summary = only.empty() ? "Every entry of the reference has its entry here."
-                                : Plural(only.size(), "entry", "entries") +
-                                      " of the reference: none here pairs with them.";
-  // A report to read, not a table: the first thousand say enough.
-  constexpr std::size_t kShown = 1000;
-  for (std::size_t i = 0; i < only.size() && i < kShown; ++i) {
-    report.lines.push_back(std::to_string(reference->ids()[only[i]]) + "\t" +
-                           VisibleText(reference->text(only[i])));
-  }
-  if (only.size() > kShown) {
-    report.lines.push_back("… and " + Grouped(only.size() - kShown) +
-                           " more (orva-cli check --reference lists them all)");
-  }
-  (void)view_.ShowReport(report);
 }
 
 void EditorLogic::StartReview() {
@@ -292,7 +276,7 @@ std::vector<MisspeltSpan> EditorLogic::MisspeltSpans(std::string_view text,
   if (speller == nullptr) return spans;
   if (row && *row < state_->RowCount()) {
     const RowRef ref = state_->RefOf(*row);
-    if (!ref.removed() && review_.rules().Ignored("spelling", state_->EntryAt(ref.index).id)) {
+    if (ref.is_slot() && review_.rules().Ignored("spelling", state_->EntryAt(ref.index).id)) {
       return spans;
     }
   }

@@ -14,6 +14,14 @@ void RowMap::Reset(std::size_t entries, std::vector<std::size_t> removed_after) 
 void RowMap::ShowAll() {
   slots_.reset();
   removed_.reset();
+  reference_.reset();
+  exact_ = true;
+}
+
+void RowMap::ShowReference(std::vector<std::uint32_t> indexes) {
+  slots_.reset();
+  removed_.reset();
+  reference_ = std::move(indexes);
   exact_ = true;
 }
 
@@ -49,6 +57,7 @@ void RowMap::Choose(const Keep& keep_slot, const Keep* keep_removed, bool narrow
   }
   slots_ = std::move(kept);
   removed_ = std::move(kept_removed);
+  reference_.reset();
   exact_ = true;
 }
 
@@ -66,7 +75,7 @@ void RowMap::AlsoShow(std::span<const std::size_t> slots) {
 void RowMap::Follow(RowEdit edit, std::span<const std::size_t> slots, std::size_t entries,
                     const Keep& keep_slot) {
   entries_ = entries;
-  if (!slots_ || slots.empty()) return;
+  if (!slots_ || reference_ || slots.empty()) return;
   std::vector<std::uint32_t>& shown = *slots_;
   const auto first = static_cast<std::uint32_t>(slots.front());
   const auto moved = static_cast<std::uint32_t>(slots.size());
@@ -104,6 +113,7 @@ std::size_t RowMap::RowOfRemoved(std::size_t n) const {
 }
 
 RowRef RowMap::At(std::size_t row) const {
+  if (reference_) return RowRef::Reference((*reference_)[row]);
   // The removed rows before `row`, and whether `row` is one of them.
   std::size_t low = 0, high = RemovedShown();
   while (low < high) {
@@ -119,6 +129,12 @@ RowRef RowMap::At(std::size_t row) const {
 }
 
 std::optional<std::size_t> RowMap::RowOf(const RowRef& ref) const {
+  if (reference_ || ref.reference()) {
+    if (!reference_ || !ref.reference()) return std::nullopt;
+    const auto at = std::lower_bound(reference_->begin(), reference_->end(), ref.index);
+    if (at == reference_->end() || *at != ref.index) return std::nullopt;
+    return static_cast<std::size_t>(at - reference_->begin());
+  }
   if (ref.removed()) {
     if (ref.index >= after_.size()) return std::nullopt;
     if (!removed_) return RowOfRemoved(ref.index);
@@ -152,6 +168,12 @@ std::optional<std::size_t> RowMap::SlotNear(std::size_t slot) const {
   if (!slots_) return std::clamp<std::size_t>(slot, 1, entries_);
   const auto after = std::lower_bound(slots_->begin(), slots_->end(), slot);
   return after == slots_->end() ? slots_->back() : *after;
+}
+
+std::optional<std::size_t> RowMap::ReferenceNear(std::size_t index) const {
+  if (!reference_ || reference_->empty()) return std::nullopt;
+  const auto after = std::lower_bound(reference_->begin(), reference_->end(), index);
+  return after == reference_->end() ? reference_->back() : *after;
 }
 
 }  // namespace orva

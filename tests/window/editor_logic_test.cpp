@@ -1043,8 +1043,8 @@ TEST_F(EditorLogicTest, TranslatesBesideAReferenceAsOrvaCliChecks) {
   logic_.Run(EditorCommand::kOnlyHere);
   EXPECT_EQ(ids(), "5005 ");
   logic_.Run(EditorCommand::kOnlyInReference);
-  ASSERT_EQ(view_.reports.size(), 1u);
-  EXPECT_EQ(view_.reports.back().lines, std::vector<std::string>{"5004\tOnly in the reference"});
+  EXPECT_EQ(ids(), "5004 ");
+  EXPECT_EQ(logic_.Row(0).reference, "Only in the reference");
 
   // The rows with problems, their counts and the progress are orva-cli's.
   const test_support::CliOutcome checked =
@@ -1115,6 +1115,123 @@ TEST_F(EditorLogicTest, TranslatesBesideAReferenceAsOrvaCliChecks) {
   EXPECT_EQ(logic_.RowCount(), 8u);
   EXPECT_FALSE(logic_.Row(0).reference.has_value());
   EXPECT_EQ(view_.review.find("translated"), std::string::npos);
+  EXPECT_TRUE(view_.messages.empty()) << Messages();
+}
+
+// View ▸ Only in the Reference: the rows are the reference's entries that
+// nothing here pairs with, as many as orva-cli counts, in the reference's
+// order, read only, each with its text in the Reference column; the Ctrl+F
+// filter chooses among them. A mission added whose id pairs one takes its
+// row, the selection going on to the next; Undo brings it back.
+TEST_F(EditorLogicTest, ShowsTheEntriesOnlyInTheReferenceAsReadOnlyRows) {
+  Write(DatabaseBuilder()
+            .Entry(1200, "заметка")
+            .Entry(5001, "Первый вылет")
+            .Entry(5002, "Второй вылет")
+            .Marker("end")
+            .Entry(7000, "А")
+            .Build());
+  const std::filesystem::path ref = dir_ / "textdb_01.def";
+  WriteFileBytes(ref, DatabaseBuilder()
+                          .Entry(1200, "note")
+                          .Entry(5001, "First flight")
+                          .Entry(5002, "Second flight")
+                          .Entry(5003, "Third flight")
+                          .RawEntry(5004, "Fourth\tflight")
+                          .Marker("end")
+                          .Entry(7000, "a")
+                          .Entry(7000, "b")
+                          .Entry(7100, "x")
+                          .Build());
+  Open();
+  logic_.Run(EditorCommand::kOnlyInReference);  // nothing to show it beside yet
+  EXPECT_EQ(logic_.review_filter(), ReviewFilter::kAll);
+  ASSERT_TRUE(logic_.OpenReferencePath(ref.string())) << Messages();
+  Idle();
+  logic_.Run(EditorCommand::kOnlyInReference);
+  EXPECT_TRUE(IsChecked(EditorCommand::kOnlyInReference, view_.commands));
+
+  // Each row's cells as a view draws them, and its text cell as read aloud.
+  const auto rows = [&] {
+    std::string out;
+    for (std::size_t row = 0; row < logic_.RowCount(); ++row) {
+      const EditorRow r = logic_.Row(row);
+      for (int column = 0; column + 1 < kEditorColumnCount; ++column) {
+        out += CellText(r, static_cast<EditorColumn>(column)) + "|";
+      }
+      out += CellReading(r, EditorColumn::kText) + "\n";
+    }
+    return out;
+  };
+  EXPECT_EQ(rows(),
+            "|5003|mission, only in the reference|shot003.bmp|||Third flight|not in this file\n"
+            "|5004|mission, only in the reference|shot004.bmp|||Fourth␉flight|not in this file\n"
+            "|7000|other, only in the reference||||b|not in this file\n"
+            "|7100|other, only in the reference||||x|not in this file\n");
+  EXPECT_EQ(view_.rows, 4u);
+  const nlohmann::json cli =
+      nlohmann::json::parse(RunCli({"check", "--reference", ref.string(), "--json", Path()}).out);
+  EXPECT_EQ(cli["progress"]["only_in_reference"].get<std::size_t>(), logic_.RowCount());
+  EXPECT_EQ(view_.status, "4 entries only in the reference");
+
+  // Nothing here to change: each command that would is off, and each
+  // refuses when asked all the same, changing nothing.
+  ASSERT_EQ(view_.selected, 0u);
+  EXPECT_EQ(view_.details.reference, "Third flight");
+  EXPECT_FALSE(view_.details.editable);
+  logic_.SelectedRowsChanged(std::vector<RowSpan>{{0, 3}});
+  for (const EditorCommand command :
+       {EditorCommand::kEditText, EditorCommand::kRemove, EditorCommand::kCopyReference}) {
+    EXPECT_FALSE(IsEnabled(command, view_.commands)) << Info(command).name;
+  }
+  EXPECT_FALSE(logic_.PreviewText(0, "Третий вылет").can_apply);
+  EXPECT_FALSE(logic_.SetText(0, "Третий вылет"));
+  EXPECT_FALSE(logic_.Remove(1));
+  EXPECT_FALSE(logic_.CopyReference(logic_.SelectedRows()));
+  ASSERT_EQ(view_.messages.size(), 3u);
+  EXPECT_NE(view_.messages[0].find("5003 is only in textdb_01.def"), std::string::npos)
+      << view_.messages[0];
+  view_.messages.clear();
+  EXPECT_FALSE(logic_.modified());
+
+  logic_.SetFilter("FOURTH");
+  EXPECT_EQ(rows(),
+            "|5004|mission, only in the reference|shot004.bmp|||Fourth␉flight|not in this file\n");
+  EXPECT_EQ(view_.status, "1 of 4 entries only in the reference");
+  logic_.SetFilter("");
+
+  // The mission added goes before the marker as 5003 and pairs with the
+  // reference's 5003, selected, which leaves the rows.
+  const auto ids = [&] {
+    std::string out;
+    for (std::size_t row = 0; row < logic_.RowCount(); ++row) {
+      out += std::to_string(logic_.Row(row).id) + " ";
+    }
+    return out;
+  };
+  logic_.SelectionChanged(0);
+  ASSERT_TRUE(logic_.AddMission("Третий вылет")) << Messages();
+  Idle();
+  EXPECT_EQ(ids(), "5004 7000 7100 ");
+  EXPECT_EQ(view_.rows, 3u);
+  ASSERT_TRUE(logic_.SelectedRow().has_value());
+  EXPECT_EQ(view_.selected, logic_.SelectedRow());
+  EXPECT_EQ(logic_.Row(*logic_.SelectedRow()).id, 5004);
+  EXPECT_EQ(logic_.review().progress()->only_in_reference, 3u);
+  EXPECT_TRUE(view_.status.ends_with(" · 3 entries only in the reference")) << view_.status;
+  ASSERT_TRUE(logic_.Undo());
+  EXPECT_EQ(ids(), "5003 5004 7000 7100 ");
+  EXPECT_EQ(logic_.Row(*logic_.SelectedRow()).id, 5004);
+  logic_.SelectionChanged(3);
+  ASSERT_TRUE(logic_.Redo());
+  EXPECT_EQ(ids(), "5004 7000 7100 ");
+  EXPECT_EQ(logic_.Row(*logic_.SelectedRow()).id, 7100);
+
+  // The reference closed takes the filter with it; every row is back, the
+  // mission added among them.
+  logic_.Run(EditorCommand::kCloseReference);
+  EXPECT_EQ(logic_.review_filter(), ReviewFilter::kAll);
+  EXPECT_EQ(ids(), "1200 5001 5002 5003 6000 7000 ");
   EXPECT_TRUE(view_.messages.empty()) << Messages();
 }
 

@@ -2,13 +2,16 @@
 // one, each removed entry just after the slot it follows, after every step
 // of a random run of resets (a table that grew or shrank, a comparison made
 // again), choices (a filter typed or cleared, Changed Only), narrowings,
-// rows kept in sight, and edits followed (texts changed, runs of entries
-// added or removed), which must leave the rows a full choice would give.
+// rows kept in sight, edits followed (texts changed, runs of entries added
+// or removed), which must leave the rows a full choice would give, and the
+// reference's own entries shown in place of every other row.
 #include "window/row_map.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -22,9 +25,15 @@ struct Model {
   std::vector<std::size_t> after;
   std::set<std::size_t> slots;    // shown
   std::set<std::size_t> removed;  // shown
+  // The reference's entries shown instead of the rest, while they are.
+  std::optional<std::set<std::size_t>> reference;
 
   std::vector<RowRef> Rows() const {
     std::vector<RowRef> rows;
+    if (reference) {
+      for (const std::size_t i : *reference) rows.push_back(RowRef::Reference(i));
+      return rows;
+    }
     for (std::size_t place = 0; place <= entries; ++place) {
       if (place >= 1 && slots.count(place) != 0) rows.push_back(RowRef::Slot(place));
       for (std::size_t i = 0; i < after.size(); ++i) {
@@ -34,6 +43,7 @@ struct Model {
     return rows;
   }
   void ShowAll() {
+    reference.reset();
     slots.clear();
     removed.clear();
     for (std::size_t s = 1; s <= entries; ++s) slots.insert(s);
@@ -42,8 +52,14 @@ struct Model {
 };
 
 std::string Describe(const RowRef& ref) {
-  return (ref.removed() ? "removed " : "slot ") + std::to_string(ref.index);
+  return (ref.removed()     ? "removed "
+          : ref.reference() ? "reference "
+                            : "slot ") +
+         std::to_string(ref.index);
 }
+
+// The reference's entries to show, rising, out of a reference of 20.
+constexpr std::size_t kReferenceEntries = 20;
 
 void ExpectSame(const RowMap& map, const Model& model, const std::string& step) {
   const std::vector<RowRef> rows = model.Rows();
@@ -63,6 +79,18 @@ void ExpectSame(const RowMap& map, const Model& model, const std::string& step) 
       ASSERT_EQ(map.RowOf(RowRef::Removed(i)), std::nullopt) << step << ", removed " << i;
     }
   }
+  for (std::size_t i = 0; i <= kReferenceEntries; ++i) {
+    if (!model.reference || model.reference->count(i) == 0) {
+      ASSERT_EQ(map.RowOf(RowRef::Reference(i)), std::nullopt) << step << ", reference " << i;
+    }
+    std::optional<std::size_t> near;
+    if (model.reference && !model.reference->empty()) {
+      const auto at = model.reference->lower_bound(i);
+      near = at == model.reference->end() ? *model.reference->rbegin() : *at;
+    }
+    ASSERT_EQ(map.ReferenceNear(i), near) << step << ", reference near " << i;
+  }
+  ASSERT_EQ(map.showing_reference(), model.reference.has_value()) << step;
   ASSERT_EQ(map.SlotsShown(), model.slots.size()) << step;
   for (std::size_t slot = 1; slot <= model.entries; ++slot) {
     std::optional<std::size_t> near;
@@ -85,7 +113,7 @@ TEST(RowMapTest, ShowsTheRowsALiteralModelWritesOut) {
     bool choosing_removed = false;
     for (int step = 0; step < 12; ++step) {
       const std::string where = "run " + std::to_string(run) + ", step " + std::to_string(step);
-      switch (random() % 6) {
+      switch (random() % 7) {
         case 0: {  // a table that changed, compared again
           model.entries = random() % 30;
           model.after.assign(random() % 6, 0);
@@ -118,6 +146,7 @@ TEST(RowMapTest, ShowsTheRowsALiteralModelWritesOut) {
           const RowMap::Keep slots = [&](std::size_t s) { return keep.count(s) != 0; };
           const RowMap::Keep removed = [&](std::size_t i) { return keep_removed.count(i) != 0; };
           map.Choose(slots, with_removed ? &removed : nullptr, narrow);
+          model.reference.reset();
           model.slots = keep;
           model.removed.clear();
           for (std::size_t i = 0; i < model.after.size(); ++i) {
@@ -135,7 +164,7 @@ TEST(RowMapTest, ShowsTheRowsALiteralModelWritesOut) {
           for (std::size_t n = random() % 3; n > 0; --n)
             also.push_back(random() % (model.entries + 2));
           map.AlsoShow(also);
-          if (!map.choosing()) break;
+          if (!map.choosing() || model.reference) break;
           for (std::size_t s : also) {
             if (s >= 1 && s <= model.entries && model.slots.insert(s).second) exact = false;
           }
@@ -144,6 +173,14 @@ TEST(RowMapTest, ShowsTheRowsALiteralModelWritesOut) {
         }
         case 5: {  // an edit followed under an exact choice: the rows of a full choice
           if (!map.choosing() || !exact || (!model.after.empty() && random() % 2 == 0)) break;
+          if (model.reference) {  // the reference's rows stay; only the table grows
+            if (!model.after.empty()) break;
+            std::vector<std::size_t> added;
+            for (std::size_t n = 1 + random() % 3; n > 0; --n) added.push_back(added.size() + 1);
+            model.entries += added.size();
+            map.Follow(RowEdit::kAdded, added, model.entries, [](std::size_t) { return true; });
+            break;
+          }
           const RowEdit edit =
               model.after.empty() ? static_cast<RowEdit>(random() % 3) : RowEdit::kTexts;
           std::vector<std::size_t> slots;
@@ -188,6 +225,27 @@ TEST(RowMapTest, ShowsTheRowsALiteralModelWritesOut) {
                      [&](std::size_t slot) { return keep.count(slot) != 0; });
           model.slots = keep;
           chosen_slots = keep;
+          break;
+        }
+        case 6: {  // the reference's entries that nothing here pairs with
+          std::vector<std::uint32_t> indexes;
+          std::set<std::size_t> shown;
+          const std::size_t keep_one_in = 1 + random() % 4;
+          for (std::uint32_t i = 0; i < kReferenceEntries; ++i) {
+            if (random() % keep_one_in == 0) {
+              indexes.push_back(i);
+              shown.insert(i);
+            }
+          }
+          map.ShowReference(std::move(indexes));
+          model.reference = shown;
+          model.slots.clear();
+          model.removed.clear();
+          chosen_slots.clear();
+          chosen_removed.clear();
+          exact = true;
+          choosing_removed = true;
+          EXPECT_TRUE(map.exact() && map.choosing()) << where;
           break;
         }
         case 4:  // the filter emptied

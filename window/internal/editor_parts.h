@@ -198,6 +198,18 @@ inline std::string RemovedRefusal(const GoneEntry& removed, const std::filesyste
          ", the database compared with, has it, so there is nothing here to change.";
 }
 
+// Why the row of an entry that only the reference has (`ref`) cannot be
+// changed, in plain words.
+inline std::string OnlyInReferenceRefusal(const EditorReview& review, const RowRef& ref) {
+  const ReferenceDatabase* reference = review.reference();
+  const std::string id = reference != nullptr && ref.index < reference->size()
+                             ? std::to_string(reference->ids()[ref.index])
+                             : std::string("shown");
+  return "The entry " + id + " is only in " + FileName(review.reference_path()) +
+         ", the reference: no entry of this database pairs with it, so there is nothing here "
+         "to change.";
+}
+
 inline std::optional<std::size_t> MarkerSlot(std::span<const std::byte> database) {
   const std::optional<std::int32_t> point = FindInsertionPoint(database);
   if (!point) return std::nullopt;
@@ -248,10 +260,11 @@ struct EditorLogic::State {
   std::optional<std::size_t> RowOf(std::size_t slot) const { return map.RowOf(RowRef::Slot(slot)); }
 
   // The slot of the row selected, or for a removed entry the slot nearest
-  // its place; none without a selection or rows.
+  // its place; none without a selection or rows, or for an entry only the
+  // reference has, which has no place here.
   std::optional<std::size_t> SelectedSlot() const {
-    if (!selected) return std::nullopt;
-    if (!selected->removed()) return selected->index;
+    if (!selected || selected->reference()) return std::nullopt;
+    if (selected->is_slot()) return selected->index;
     if (!comparison || entries() == 0) return std::nullopt;
     return std::clamp<std::size_t>(Removed(*selected).after, 1, entries());
   }
@@ -290,6 +303,17 @@ struct EditorLogic::State {
     return found.ok() && *found;
   }
 
+  // The reference's entry `index`, where the filter's text finds it as it
+  // would find an entry of the table.
+  bool KeepsReference(std::size_t index) const {
+    if (!pattern) return true;
+    const ReferenceDatabase& reference = *review->reference();
+    const EntryText entry{index + 1, reference.ids()[index], 0, reference.text(index)};
+    const Result<bool> found =
+        pattern->OccursInEntry(entry, format::IsMissionKind(review->ReferenceKind(index)));
+    return found.ok() && *found;
+  }
+
   // Chooses the rows again, over the table as it now stands unless
   // `narrowing`, which looks only among those shown, which hold every row
   // the new choice keeps.
@@ -300,6 +324,20 @@ struct EditorLogic::State {
         for (const GoneEntry& removed : comparison->removed) after.push_back(removed.after);
       }
       map.Reset(entries(), std::move(after));
+    }
+    if (review_filter == ReviewFilter::kOnlyInReference) {
+      // Listed whole every time, after every change too: the review keeps
+      // the entries only the reference has as a list of their own (those of
+      // a newer version of the game, usually a few hundred), so this looks
+      // at each of them once and never at the table.
+      std::vector<std::uint32_t> shown;
+      if (review->reference() != nullptr) {
+        for (const std::uint32_t index : review->only_in_reference()) {
+          if (KeepsReference(index)) shown.push_back(index);
+        }
+      }
+      map.ShowReference(std::move(shown));
+      return;
     }
     const bool reviewing = review_filter != ReviewFilter::kAll;
     if (!pattern && !reviewing && !(comparison && comparison->changed_only)) {
@@ -314,11 +352,12 @@ struct EditorLogic::State {
   // The rows after a change of the slots `edit` names, where they were
   // exactly those the filter keeps: the entries the change did not touch
   // keep their rows (RowMap::Follow), as their ids, texts and place before
-  // or after the end marker stay. Otherwise, or after a patch, the rows
-  // are chosen again.
+  // or after the end marker stay. Otherwise, after a patch, or while the
+  // rows are the reference's (an entry added may now pair with one of
+  // them), the rows are chosen again.
   void FollowEdit(const SessionEdit& edit) {
-    if (!map.choosing() || !map.exact() || edit.kind == SessionEdit::Kind::kPatched ||
-        edit.slots.empty()) {
+    if (!map.choosing() || !map.exact() || map.showing_reference() ||
+        edit.kind == SessionEdit::Kind::kPatched || edit.slots.empty()) {
       ChooseRows(false);
       return;
     }

@@ -278,7 +278,8 @@ void EditorWindow::CreateActions() {
     action->setCheckable(info.checkable);
     if (info.submenu == "&Backups") backups->addAction(action);
     if (info.id == EditorCommand::kAllRows || info.id == EditorCommand::kUntranslated ||
-        info.id == EditorCommand::kOnlyHere || info.id == EditorCommand::kWithProblems) {
+        info.id == EditorCommand::kOnlyHere || info.id == EditorCommand::kWithProblems ||
+        info.id == EditorCommand::kOnlyInReference) {
       review_filters->addAction(action);
     }
     connect(action, &QAction::triggered, this, [this, command = info.id] { Run(command); });

@@ -88,9 +88,10 @@ QVariant EntryTableModel::headerData(int section, Qt::Orientation orientation, i
 
 Qt::ItemFlags EntryTableModel::flags(const QModelIndex& index) const {
   Qt::ItemFlags flags = QAbstractTableModel::flags(index);
-  // A removed entry's text is shown as it was, not to be edited.
+  // A removed entry's text is shown as it was, and an entry only the
+  // reference has has none here: neither is to be edited.
   if (index.isValid() && static_cast<EditorColumn>(index.column()) == EditorColumn::kText &&
-      index.row() < rowCount() && RowAt(index.row()).mark != RowMark::kRemoved) {
+      index.row() < rowCount() && IsEditable(RowAt(index.row()))) {
     flags |= Qt::ItemIsEditable;
   }
   return flags;

@@ -6,6 +6,8 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QBrush>
+#include <QColor>
 #include <QContextMenuEvent>
 #include <QDebug>
 #include <QDir>
@@ -375,6 +377,42 @@ class EditorWindowTest : public QObject, test_support::WindowDriver {
     QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier);
     QTRY_COMPARE(model->data(model->index(0, kText)).toString(), QString("Обучение"));
     QCOMPARE(model->data(model->index(2, kText)).toString(), QString("Патруль"));
+  }
+
+  // View ▸ Only in the Reference, chosen by its keys, shows as rows the
+  // reference's entries that none here pairs with, read only: F2 opens no
+  // editor, and the details pane shows the reference's text.
+  void showsTheEntriesOnlyInTheReferenceFromTheViewMenu() {
+    EditorWindow editor;
+    editor.show();
+    QVERIFY(editor.OpenFile(WriteDatabase("textdb_00.def", Missions())));
+    QVERIFY(editor.OpenReference(WriteDatabase("textdb_01.def", DatabaseBuilder()
+                                                                    .Entry(5001, "Training")
+                                                                    .Entry(5003, "Night raid")
+                                                                    .Marker("End")
+                                                                    .Build())));
+    QTRY_VERIFY(!editor.Reviewing());
+    editor.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&editor));
+    auto* table = editor.findChild<QTableView*>("entries");
+    table->setFocus();
+    QTest::keyClick(&editor, Qt::Key_V, Qt::AltModifier);
+    QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr);
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_R);
+    QTRY_VERIFY(editor.findChild<QAction*>("onlyInReferenceAction")->isChecked());
+
+    QAbstractItemModel* model = table->model();
+    QCOMPARE(model->rowCount(), 1);
+    QCOMPARE(model->data(model->index(0, static_cast<int>(EditorColumn::kId))).toString(),
+             QString("5003"));
+    const MarkLook look = LookOf(RowMark::kOnlyInReference);
+    QCOMPARE(model->data(model->index(0, 0), Qt::BackgroundRole).value<QBrush>().color(),
+             QColor(look.red, look.green, look.blue));
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_F2);
+    QVERIFY(table->findChild<QLineEdit*>("textEditor") == nullptr);
+    QCOMPARE(editor.findChild<QPlainTextEdit*>("reference")->toPlainText(), QString("Night raid"));
+    QVERIFY(editor.findChild<QPlainTextEdit*>("details")->isReadOnly());
   }
 
   // A text typed in the details pane goes to the entry it shows, even when

@@ -219,12 +219,15 @@ wait_exit
 # Beside a reference, the sample with a text of its own for each entry: its
 # text shows above the entry's, Ctrl+B copies it, a text typed in the pane
 # shows what the checks find before it is applied, and View ▸ With Problems
-# keeps the rows the checks find fault with; saved, the bytes are orva-cli's.
+# keeps the rows the checks find fault with, View ▸ Only in the Reference
+# shows the one mission only the reference has as a row that is read only;
+# saved, the bytes are orva-cli's.
 ref="$scratch/textdb_01.def"
 cp "$sample" "$ref"
 while IFS=$'\t' read -r _ id _; do
   "$linux" set "$ref" "$id" "Text of $id" >/dev/null
 done < <("$linux" entries "$ref")
+"$linux" insert "$ref" 'Only in the reference' >/dev/null
 cp "$sample" "$db"
 cp "$sample" "$scratch/linux.def"
 start_editor "$db" --reference "$ref"
@@ -281,6 +284,16 @@ eval "$(xdotool getwindowgeometry --shell "$window_id")"
 # shellcheck disable=SC2153 # set by eval
 import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "${screenshot%.png}-reference.png" ||
   fail "no picture of the editor beside a reference"
+editor_keys alt+v r
+expect_soon "the entry only in the reference" "1 0" probe rows
+expect "its row: no slot, no bytes, no text" "$(probe row 0 | cut -f1,3,5,7,8)" \
+  $'\tmission, only in the reference\t\tOnly in the reference\t'
+# Delete and F2 do nothing there: no entry goes, no dialog opens.
+editor_keys Delete F2
+sleep 0.5
+expect "Delete and F2 on it" "$(probe status)" "1 entry only in the reference"
+editor_keys alt+v a
+expect_soon "every row again" "17" eval 'probe rows | cut -d" " -f1'
 editor_keys ctrl+s
 expect_soon "the save beside a reference" "textdb_00.def – ORVA Editor" probe title
 "$linux" set "$scratch/linux.def" 5002 'Text of 5002' >/dev/null
