@@ -51,8 +51,8 @@ void EditorReview::SetReference(std::shared_ptr<const ReferenceDatabase> referen
   // Its end marker as the editor finds a database's: the first entry past
   // slot 1 with the marker's id.
   reference_marker_slot_ = SIZE_MAX;
-  const std::span<const std::int32_t> ids =
-      reference_ ? reference_->ids() : std::span<const std::int32_t>();
+  if (!reference_) return;
+  const TableIds ids = reference_->ids();
   for (std::size_t i = 1; i < ids.size(); ++i) {
     if (format::IsEndMarker(ids[i])) {
       reference_marker_slot_ = i + 1;
