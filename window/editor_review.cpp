@@ -129,8 +129,8 @@ SlotProblems EditorReview::ProblemsAt(std::size_t slot) const {
   SlotProblems p;
   p.flags = static_cast<std::uint8_t>(word & 0x1F);
   p.worst = static_cast<std::uint8_t>(word >> 5 & 0xF);
-  p.errors = static_cast<std::uint16_t>(word >> 9 & 0x7FF);
-  p.warnings = static_cast<std::uint16_t>(word >> 20 & 0x7FF);
+  p.errors = word >> 9 & 0x7FF;
+  p.warnings = word >> 20 & 0x7FF;
   return p;
 }
 

@@ -44,8 +44,8 @@ struct SessionEdit;
 
 // What the checks find in one slot's text.
 struct SlotProblems {
-  std::uint16_t errors = 0;
-  std::uint16_t warnings = 0;
+  std::uint32_t errors = 0;
+  std::uint32_t warnings = 0;
   std::uint8_t worst = 0;  // 1 + the worst finding's index in TextChecks(); 0 for none
   std::uint8_t flags = 0;  // what it adds to the progress and the filters; 0 until checked
   std::size_t count() const { return std::size_t{errors} + warnings; }
