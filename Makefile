@@ -13,8 +13,9 @@ FUZZ_SECONDS ?= 300
 CMAKE_FLAGS  ?=
 JOBS         ?= $(shell nproc)
 # ON makes every compiler warning fail the build (CI builds so), OFF lets
-# warnings pass again; the value is written into each tree `make test` builds
-# as it is built. Unset, a tree keeps what it has: OFF when new.
+# warnings pass again; the value is written into each tree as it is
+# configured and built, so that `make run` and `make test` compile the same
+# objects with the same flags. Unset, a tree keeps what it has: OFF when new.
 WARNINGS_AS_ERRORS ?=
 werror = $(if $(WARNINGS_AS_ERRORS),-DCMAKE_COMPILE_WARNING_AS_ERROR=$(WARNINGS_AS_ERRORS))
 
@@ -58,13 +59,13 @@ deps-develop:
 # The programs alone until `make test` (or the preset itself, in an IDE)
 # turns the tests on.
 $(BUILD_DIR)/build.ninja:
-	cmake --preset default -B $(BUILD_DIR) -DORVA_BUILD_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --preset default -B $(BUILD_DIR) -DORVA_BUILD_TESTS=OFF $(werror) $(CMAKE_FLAGS)
 
 $(SANITIZE_DIR)/build.ninja:
-	cmake --preset sanitize -B $(SANITIZE_DIR) $(CMAKE_FLAGS)
+	cmake --preset sanitize -B $(SANITIZE_DIR) $(werror) $(CMAKE_FLAGS)
 
 $(FUZZ_DIR)/build.ninja:
-	cmake --preset fuzz -B $(FUZZ_DIR) $(CMAKE_FLAGS)
+	cmake --preset fuzz -B $(FUZZ_DIR) $(werror) $(CMAKE_FLAGS)
 
 build: $(BUILD_DIR)/build.ninja
 	$(if $(werror),cmake -S . -B $(BUILD_DIR) $(werror))
@@ -88,6 +89,7 @@ build-fuzz: $(FUZZ_DIR)/build.ninja
 # Builds the two programs and starts the window. Without a display it says so
 # in one line and shows orva-cli listing the sample database instead.
 run: deps $(BUILD_DIR)/build.ninja
+	$(if $(werror),cmake -S . -B $(BUILD_DIR) $(werror))
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target orva orva-cli
 	@if [ -x $(BUILD_DIR)/bin/orva ] && [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
 	  exec $(BUILD_DIR)/bin/orva; \
@@ -314,7 +316,7 @@ deps-windows: deps
 
 $(WINDOWS_DIR)/build.ninja:
 	cmake --preset windows -B $(WINDOWS_DIR) -DORVA_LINUX_CLI=$(CURDIR)/$(BUILD_DIR)/bin/orva-cli \
-	  $(CMAKE_FLAGS)
+	  $(werror) $(CMAKE_FLAGS)
 
 windows: deps deps-windows $(WINDOWS_DIR)/build.ninja
 	$(if $(werror),cmake -S . -B $(WINDOWS_DIR) $(werror))
