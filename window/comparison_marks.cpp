@@ -74,6 +74,14 @@ void PairAgain(SlotPairs& pairs, std::int32_t id,
 SlotPairs PairSlots(std::span<const EntryText> old, const EntryIndex& old_index,
                     std::span<const EntryText> now, const EntryIndex& new_index) {
   SlotPairs pairs;
+  // Room for as many entries again, so that an insertion moves the slots
+  // after it within the vectors as they are. Grown by the first insertion
+  // instead, each would be copied whole into new memory that the system
+  // hands over a page at a time: on a large table, several times what the
+  // insertion costs otherwise. The room is only reserved: its pages take
+  // memory once entries come into them.
+  pairs.marks.reserve(2 * now.size());
+  pairs.paired.reserve(2 * now.size());
   pairs.marks.assign(now.size(), RowMark::kNone);
   pairs.paired.assign(now.size(), 0);
   pairs.partner.assign(old.size(), 0);
@@ -137,7 +145,11 @@ void FollowMoves(SlotPairs& pairs, bool added, std::span<const std::size_t> slot
   if (ids.empty()) return;
   std::vector<std::pair<std::size_t, std::int32_t>> unpaired;
   unpaired.reserve(pairs.added);
-  for (std::size_t index = 0; index < pairs.paired.size(); ++index) {
+  // Each slot marked added is one paired with nothing: the scan ends at the
+  // last of them, which for missions, added before the end marker, is near
+  // the table's start.
+  for (std::size_t index = 0; unpaired.size() < pairs.added && index < pairs.paired.size();
+       ++index) {
     if (pairs.paired[index] == 0) unpaired.emplace_back(index + 1, entry_at(index + 1).id);
   }
   for (const std::int32_t id : ids) PairAgain(pairs, id, unpaired, old, old_index, entry_at);
