@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 
 namespace orva::format {
 
@@ -71,10 +72,11 @@ constexpr bool IsListed(std::int32_t id, std::int64_t slot) {
 enum class EntryKind { kMission, kEndMarker, kOther, kUnlistedMission };
 
 // The kind of the entry with `id` in table slot `slot` (from 1) of a table
-// whose end marker is in `marker_slot`.
-constexpr EntryKind KindOf(std::int32_t id, std::size_t slot, std::size_t marker_slot) {
-  if (slot == marker_slot) return EntryKind::kEndMarker;
-  if (slot > marker_slot || !IsMission(id)) return EntryKind::kOther;
+// whose end marker is in `marker_slot`; without a marker, nothing follows one.
+constexpr EntryKind KindOf(std::int32_t id, std::size_t slot,
+                           std::optional<std::size_t> marker_slot) {
+  if (marker_slot && slot == *marker_slot) return EntryKind::kEndMarker;
+  if ((marker_slot && slot > *marker_slot) || !IsMission(id)) return EntryKind::kOther;
   return IsListed(id, static_cast<std::int64_t>(slot)) ? EntryKind::kMission
                                                        : EntryKind::kUnlistedMission;
 }

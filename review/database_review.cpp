@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <new>
+#include <optional>
 
 #include "database/format.h"
 #include "database/layout_check.h"
@@ -71,7 +72,8 @@ Result<DatabaseReview> ReviewDatabase(std::span<const std::byte> database,
     std::vector<std::int32_t> ids(count);
     for (std::size_t i = 0; i < count; ++i) ids[i] = (*entries)[i].id;
     const std::optional<std::int32_t> point = FindInsertionPoint(database);
-    const std::size_t marker_slot = point ? static_cast<std::size_t>(*point) + 1 : SIZE_MAX;
+    std::optional<std::size_t> marker_slot;
+    if (point) marker_slot = static_cast<std::size_t>(*point) + 1;
 
     DatabaseReview review;
     EntryJoin join;

@@ -266,9 +266,10 @@ Result<EditSession> EditSession::Open(const std::filesystem::path& path, FileSys
 
 std::size_t EditSession::entry_count() const { return document_->entries.count(); }
 
-std::size_t EditSession::marker_slot() const {
+std::optional<std::size_t> EditSession::marker_slot() const {
   const std::size_t k = document_->entries.InsertionPoint();
-  return k == 0 ? SIZE_MAX : k + 1;
+  if (k == 0) return std::nullopt;
+  return k + 1;
 }
 
 std::int64_t EditSession::size() const { return document_->entries.size(); }

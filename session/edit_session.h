@@ -151,9 +151,9 @@ class EditSession {
   std::int32_t IdAt(std::size_t slot) const;
   std::vector<std::int32_t> Ids() const;
   // The table slot of the end marker (the first entry with its id after
-  // entry 1), entry_count() + 1 where it lies just past the table; SIZE_MAX
+  // entry 1), entry_count() + 1 where it lies just past the table; none
   // without one.
-  std::size_t marker_slot() const;
+  std::optional<std::size_t> marker_slot() const;
   // The database's size in bytes.
   std::int64_t size() const;
   // Every entry, with the offsets the database as it stands gives them

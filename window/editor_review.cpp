@@ -50,7 +50,7 @@ void EditorReview::SetReference(std::shared_ptr<const ReferenceDatabase> referen
   reference_path_ = std::move(path);
   // Its end marker as the editor finds a database's: the first entry past
   // slot 1 with the marker's id.
-  reference_marker_slot_ = SIZE_MAX;
+  reference_marker_slot_.reset();
   if (!reference_) return;
   const TableIds ids = reference_->ids();
   for (std::size_t i = 1; i < ids.size(); ++i) {
@@ -64,7 +64,7 @@ void EditorReview::SetReference(std::shared_ptr<const ReferenceDatabase> referen
 void EditorReview::CloseReference() {
   reference_.reset();
   reference_path_.clear();
-  reference_marker_slot_ = SIZE_MAX;
+  reference_marker_slot_.reset();
 }
 
 format::EntryKind EditorReview::ReferenceKind(std::size_t index) const {
@@ -192,21 +192,25 @@ bool EditorReview::FollowMoves(const SessionEdit& edit, const EditSession& sessi
   // entry after it went), and where the end marker is now: the entries
   // between them changed sides of it, and with it their kind as the checks
   // see it (a mission, the end marker or another entry). A new mission
-  // numbered as the marker becomes it, for one.
-  std::size_t moved = marker_slot_;
-  if (moved != SIZE_MAX) {
+  // numbered as the marker becomes it, for one. A marker that came or went
+  // changes the kind of every entry after it; without one before and
+  // after, none crossed.
+  const std::optional<std::size_t> marker = session.marker_slot();
+  if (marker.has_value() != marker_slot_.has_value()) return false;
+  std::size_t crossed_from = 1;
+  std::size_t crossed_to = 0;  // none
+  if (marker) {
+    std::size_t moved = *marker_slot_;
     if (added) {
       for (const std::size_t slot : slots) moved += slot <= moved ? 1 : 0;
     } else {
       moved -= static_cast<std::size_t>(std::lower_bound(slots.begin(), slots.end(), moved) -
                                         slots.begin());
     }
+    crossed_from = std::min(*marker, moved);
+    crossed_to = std::min(std::max(*marker, moved), n);
+    if (crossed_to > crossed_from + kMostCrossed) return false;
   }
-  const std::size_t marker = session.marker_slot();
-  if ((marker == SIZE_MAX) != (moved == SIZE_MAX)) return false;
-  const std::size_t crossed_from = std::min(marker, moved);
-  const std::size_t crossed_to = std::min(std::max(marker, moved), n);
-  if (marker != SIZE_MAX && crossed_to > crossed_from + kMostCrossed) return false;
 
   const bool joined = reference_ != nullptr;
   std::vector<std::int32_t> ids;  // those whose entries came or went
@@ -247,7 +251,7 @@ bool EditorReview::FollowMoves(const SessionEdit& edit, const EditSession& sessi
   for (const std::size_t slot : added ? slots : std::span<const std::size_t>{}) {
     if ((FlagsAt(slot - 1) & kChecked) == 0) Recheck(session, slot);
   }
-  for (std::size_t slot = crossed_from; marker != SIZE_MAX && slot <= crossed_to; ++slot) {
+  for (std::size_t slot = crossed_from; slot <= crossed_to; ++slot) {
     Recheck(session, slot);
   }
   // The slots checked moved on or back from the first named: the pass
@@ -316,7 +320,7 @@ void EditorReview::FollowEverything(const SessionEdit& edit, const EditSession& 
   // than its text (its partner, its id's count, its kind) changed.
   const bool added = edit.kind == SessionEdit::Kind::kAdded;
   const std::size_t old_count = problems_.size();
-  const std::size_t old_marker = marker_slot_;
+  const std::optional<std::size_t> old_marker = marker_slot_;
   const std::size_t n = session.entry_count();
   if (!added) {
     for (const std::size_t slot : edit.slots) Count(slot, -1);

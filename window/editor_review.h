@@ -140,8 +140,8 @@ class EditorReview {
   std::filesystem::path rules_path_;
   std::shared_ptr<const ReferenceDatabase> reference_;
   std::filesystem::path reference_path_;
-  std::size_t reference_marker_slot_ = SIZE_MAX;  // none: SIZE_MAX
-  std::size_t marker_slot_ = SIZE_MAX;
+  std::optional<std::size_t> reference_marker_slot_;
+  std::optional<std::size_t> marker_slot_;
   // A byte of each slot's id (from 0 for slot 1): the slots of an id are
   // found by reading a byte a slot, and asking the session only for the few
   // whose byte is the id's.

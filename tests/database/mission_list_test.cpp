@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <optional>
 #include <string>
 
+#include "database/format.h"
 #include "database/little_endian.h"
 #include "tests/support/database_builder.h"
 #include "tests/support/temp_dir.h"
@@ -122,6 +124,24 @@ TEST(ReadMissionList, StopsAfterAThousandSlotsWithoutAMarker) {
   ASSERT_TRUE(list.status.ok());
   EXPECT_EQ(list.missions.size(), 1000u);
   EXPECT_EQ(list.missions.back().id, 5999);
+}
+
+// A table without an end marker has nothing after one: each entry is what
+// it would be before a marker further on than any slot, and never the
+// marker itself.
+TEST(EntryKind, WithoutAMarkerEveryEntryIsWhatItIsBeforeOne) {
+  const std::size_t beyond = 5000;
+  for (const std::int32_t id : {1, 4999, 5000, 5001, format::kEndMarkerId, 7000}) {
+    for (const std::size_t slot : {std::size_t{1}, std::size_t{2}, std::size_t{999},
+                                   std::size_t{1000}, std::size_t{1001}, std::size_t{1200}}) {
+      const format::EntryKind kind = format::KindOf(id, slot, std::nullopt);
+      EXPECT_EQ(kind, format::KindOf(id, slot, beyond)) << id << " in slot " << slot;
+      EXPECT_NE(kind, format::EntryKind::kEndMarker) << id << " in slot " << slot;
+    }
+  }
+  EXPECT_EQ(format::KindOf(5001, 3, std::nullopt), format::EntryKind::kMission);
+  EXPECT_EQ(format::KindOf(5001, 1001, std::nullopt), format::EntryKind::kUnlistedMission);
+  EXPECT_EQ(format::KindOf(5001, 3, 2), format::EntryKind::kOther);
 }
 
 TEST(ReadMissionList, AHugeEntryCountAllocatesNoMoreThanTheListCanUse) {

@@ -320,7 +320,8 @@ TEST_F(EditSessionTest, AnySequenceEqualsItsSurvivingChangesMadeOneByOne) {
       const std::vector<std::byte> image = Image(session);  // the texts point into it
       const std::vector<EntryText> entries = ReadEntryTexts(image).value();
       const std::optional<std::int32_t> k = FindInsertionPoint(image);
-      ASSERT_EQ(session.marker_slot(), k ? static_cast<std::size_t>(*k) + 1 : SIZE_MAX);
+      ASSERT_EQ(session.marker_slot(),
+                k ? std::optional<std::size_t>(static_cast<std::size_t>(*k) + 1) : std::nullopt);
       const std::vector<std::int32_t> ids = session.Ids();
       ASSERT_EQ(ids.size(), entries.size());
       for (const EntryText& entry : entries) {

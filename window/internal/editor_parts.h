@@ -244,7 +244,7 @@ struct EditorLogic::State {
   }
 
   RowKind KindAt(const EntryText& entry) const {
-    return format::KindOf(entry.id, entry.slot, marker_slot.value_or(SIZE_MAX));
+    return format::KindOf(entry.id, entry.slot, marker_slot);
   }
 
   RowMark MarkAt(std::size_t slot) const {
@@ -278,10 +278,7 @@ struct EditorLogic::State {
     if (slot) selected = RowRef::Slot(*slot);
   }
 
-  void FindMarker() {
-    const std::size_t marker = session.marker_slot();
-    marker_slot = marker == SIZE_MAX ? std::nullopt : std::optional<std::size_t>(marker);
-  }
+  void FindMarker() { marker_slot = session.marker_slot(); }
 
   bool Keeps(std::size_t slot) const {
     if (comparison && comparison->changed_only && MarkAt(slot) == RowMark::kNone) return false;
@@ -431,8 +428,7 @@ struct EditorLogic::State {
     c.removed.clear();
     for (const auto& [after, index] : RemovedEntries(c)) {
       const EntryText& old = c.entries[index];
-      c.removed.push_back(
-          {after, &old, format::KindOf(old.id, old.slot, c.marker_slot.value_or(SIZE_MAX))});
+      c.removed.push_back({after, &old, format::KindOf(old.id, old.slot, c.marker_slot)});
     }
     for (std::size_t i = 0; was_selected != nullptr && i < c.removed.size(); ++i) {
       if (c.removed[i].entry == was_selected) selected = RowRef::Removed(i);
