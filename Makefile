@@ -332,10 +332,9 @@ build-windows: deps deps-windows $(WINDOWS_DIR)/build.ninja
 # The wine prefix the suites run in: the Windows tree's own unless WINE_PREFIX
 # names another (CI's is in memory, docs/ci.md). WINDOWS_LABELS, a ctest
 # label pattern, runs only the suites with a matching label: the comparisons
-# with the Linux build carry the label linux-build, the console test, which
-# types with pauses, the label quiet. `make test-windows-alone` runs the
-# others, which need no Linux tree and bear a busy machine (CI runs them while
-# the fresh root builds, the rest after it, with WINDOWS_LABELS="linux-build|quiet").
+# with the Linux build carry the label linux-build. `make test-windows-alone`
+# runs the others, which need no Linux tree (CI runs them while the fresh root
+# builds, the rest after it, with WINDOWS_LABELS=linux-build).
 WINE_PREFIX ?= $(CURDIR)/$(WINDOWS_DIR)/wine-prefix
 WINDOWS_LABELS ?=
 test-windows: deps-test build-windows $(BUILD_DIR)/build.ninja
@@ -346,7 +345,7 @@ test-windows: deps-test build-windows $(BUILD_DIR)/build.ninja
 
 test-windows-alone: deps-test build-windows
 	ORVA_WINEPREFIX=$(WINE_PREFIX) cmake/run-under-wine
-	cd $(WINDOWS_DIR) && ORVA_WINEPREFIX=$(WINE_PREFIX) ctest --output-on-failure -j $(JOBS) -LE 'linux-build|quiet'
+	cd $(WINDOWS_DIR) && ORVA_WINEPREFIX=$(WINE_PREFIX) ctest --output-on-failure -j $(JOBS) -LE linux-build
 
 package-windows: windows
 	cmake --build $(WINDOWS_DIR) -j $(JOBS) --target orva-msi

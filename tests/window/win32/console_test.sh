@@ -19,14 +19,24 @@ shown=$(in_terminal "'$runner' '$exe' list '$sample'" </dev/null)
 grep -q 'Обучение: первый вылет' <<<"$shown" ||
   fail "the console did not show the mission texts: $(head -c 300 <<<"$shown" | od -c | head -5)"
 
+# Keys typed before wine's console has taken the terminal over are thrown
+# away when it does (it turns the terminal raw, dropping what is pending), so
+# the typing waits for that, however long wine takes to start.
+raw_terminal() {
+  local waited=0
+  until [[ -s $scratch/tty ]] && stty -F "$(cat "$scratch/tty")" -a 2>/dev/null | grep -q -- '-icanon'; do
+    ((waited++ < 1200)) || return 1
+    sleep 0.1
+  done
+}
 cp "$sample" "$scratch/textdb_00.def"
 {
-  sleep 2
+  raw_terminal || { echo "FAIL: wine's console did not take the terminal over in 120 s" >&2; exit 1; }
   printf 'Ввод с консоли\r'
   sleep 1
   printf '\032\r'
   sleep 1
-} | in_terminal "'$runner' '$exe' insert '$scratch/textdb_00.def' --from -" >"$scratch/typed"
+} | in_terminal "tty >'$scratch/tty'; exec '$runner' '$exe' insert '$scratch/textdb_00.def' --from -" >"$scratch/typed"
 grep -q '5013.*Ввод с консоли' "$scratch/typed" || fail "the typed text was not inserted: $(cat "$scratch/typed")"
 last=$("$runner" "$exe" list "$scratch/textdb_00.def" | tail -1)
 [[ "$last" == $'5013\tshot013.bmp\tВвод с консоли' ]] || fail "the database ends with: $last"
