@@ -120,8 +120,10 @@ DocumentEntry EntryTable::Replace(std::size_t index, const DocumentEntry& entry)
 }
 
 void EntryTable::Append(const DocumentEntry& entry, std::size_t size) {
+  // Blocks filled to half, so that insertions find room; the room is made
+  // when one comes, not for every block of a table read.
   if (blocks_.empty() || blocks_.back().entries.size() >= kLargestBlock / 2) {
-    blocks_.emplace_back().entries.reserve(kLargestBlock);
+    blocks_.emplace_back().entries.reserve(kLargestBlock / 2);
     starts_.push_back(size_);
   }
   blocks_.back().entries.push_back(entry);

@@ -26,15 +26,14 @@ void RowMap::ShowReference(std::vector<std::uint32_t> indexes) {
 }
 
 void RowMap::Choose(const Keep& keep_slot, const Keep* keep_removed, bool narrowing) {
-  // Room for every row that may be kept, so that the list is never copied
-  // as it grows (pages never written take no memory); what is left over
-  // goes once it is full.
+  // A narrowing keeps some of the rows shown, in the list that holds them;
+  // otherwise there is room for every row that may be kept, so that the
+  // list is never copied as it grows (pages never written take no memory).
+  // What is left over goes once it is full.
   std::vector<std::uint32_t> kept;
   if (narrowing && slots_) {
-    kept.reserve(slots_->size());
-    for (std::uint32_t slot : *slots_) {
-      if (keep_slot(slot)) kept.push_back(slot);
-    }
+    kept = std::move(*slots_);
+    std::erase_if(kept, [&keep_slot](std::uint32_t slot) { return !keep_slot(slot); });
   } else {
     kept.reserve(entries_);
     for (std::size_t slot = 1; slot <= entries_; ++slot) {
