@@ -289,6 +289,11 @@ Result<SpellCheckerOpening> SpellChecker::StartOpening(const std::filesystem::pa
   });
 }
 
+bool SpellCheckerOpening::Ready(std::chrono::milliseconds wait) const {
+  return reading_ == nullptr ||
+         reading_->dictionaries.wait_for(wait) != std::future_status::timeout;
+}
+
 Result<SpellChecker> SpellCheckerOpening::Finish() {
   return OrNoMemory("load the dictionaries", [&]() -> Result<SpellChecker> {
     if (!reading_) return Status::InvalidText("the dictionaries' opening was finished already");

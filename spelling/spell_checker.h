@@ -17,6 +17,7 @@
 // are the checker's, so the check needs nothing else.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <memory>
@@ -71,6 +72,10 @@ class SpellCheckerOpening {
   SpellCheckerOpening& operator=(SpellCheckerOpening&&) noexcept;
   ~SpellCheckerOpening();
 
+  // Whether Finish would not wait for the dictionaries, waiting up to
+  // `wait` for them. Where no thread could be had they are read by Finish,
+  // and this is true at once.
+  bool Ready(std::chrono::milliseconds wait = std::chrono::milliseconds(0)) const;
   // The spell checker, or SpellChecker::Open's refusal; once only.
   Result<SpellChecker> Finish();
 

@@ -31,7 +31,9 @@ bool EditorLogic::OpenPath(const std::string& path) {
 bool EditorLogic::OpenFile(const std::filesystem::path& file) {
   // The rules first, so that the dictionaries they ask for are read while
   // the database is (hunspell takes about as long over a Russian one as
-  // the session over 64 MiB).
+  // the session over 64 MiB). Those of the file before first, as hunspell
+  // reads one dictionary at a time.
+  JoinSpelling(true);
   RulesBeside rules = ReadRules(file);
   Result<EditSession> session = EditSession::Open(file, fs_);
   if (!session.ok()) {
@@ -833,7 +835,7 @@ EditorCommands EditorLogic::Commands() const {
   c.changed_only = c.comparing && state_->comparison->changed_only;
   c.has_reference = review_.has_reference();
   c.review_filter = review_filter_;
-  c.checking = reviewing_;
+  c.checking = reviewing();
   c.stopped = !reviewing_ && !review_.complete();
   const std::optional<std::size_t> row = SelectedRow();
   c.copy_reference_rows = !state_->marked.empty() ? state_->marked_copyable

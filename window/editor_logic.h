@@ -328,8 +328,9 @@ class EditorLogic {
   // Continue Checking: a pass stopped goes on where it was, the entries
   // checked meanwhile skipped.
   void ContinueStoppedReview();
-  // Whether a pass runs: a view keeps calling ContinueReview while it does.
-  bool reviewing() const { return reviewing_; }
+  // Whether a pass runs, or the dictionaries are still being read: a view
+  // keeps calling ContinueReview while it does.
+  bool reviewing() const { return reviewing_ || joining_.has_value(); }
   static constexpr std::chrono::milliseconds kReviewSlice{20};
   // --- Spelling ---
   //
@@ -344,6 +345,10 @@ class EditorLogic {
   void SetDictionaryFolder(const std::string& folder);
   // Whether a spell checker is open.
   bool spelling() const;
+  // Whether the dictionaries of the file opened are still being read: the
+  // table is there meanwhile, and spelling joins the checks once they are
+  // (the pass waits for them, and ContinueReview waits up to its budget).
+  bool reading_dictionaries() const { return joining_.has_value(); }
   // The misspelt words of `text` (as typed, with the symbols of
   // EditableText), left to right; none for a row whose id the rules leave
   // out of the spelling check. Verdicts are cached, so a keystroke costs
@@ -354,6 +359,8 @@ class EditorLogic {
   // after, with the dictionary's suggestions; none when no misspelt word is
   // there.
   std::optional<SpellingChoices> SpellingAt(std::string_view text, std::size_t position) const;
+  // Why SpellingAt found nothing to offer, for the status line.
+  std::string_view NoSpellingChoices() const;
   // Adds the word to the team's word list beside the rules, crash-safely,
   // and checks everything again; a refusal is told and changes nothing.
   bool AddToDictionary(std::string_view word);
@@ -437,6 +444,10 @@ class EditorLogic {
   std::string ReviewText() const;
   void Refresh(const std::string& note);
   SpellChecker* Speller() const;
+  // The spell checker of the file opened last, once its dictionaries are
+  // read (at once with `wait`): spelling joins the checks, and the entries
+  // checked meanwhile are checked again.
+  void JoinSpelling(bool wait);
   // Checks every entry again, after what the spell checker accepts changed.
   void ReviewWordsAgain();
 
@@ -451,6 +462,16 @@ class EditorLogic {
   EditorReview review_;
   ReviewFilter review_filter_ = ReviewFilter::kAll;
   bool reviewing_ = false;  // a pass checks the entries a slice at a time
+  // The dictionaries of the file opened last while they are read (the table
+  // is shown meanwhile, and the pass waits for them), and the spell checker
+  // before them: hunspell makes and drops its dictionaries one at a time, so
+  // the old one goes once the reading is over. `reading` is destroyed first,
+  // and waits for its thread.
+  struct SpellingJoining {
+    std::shared_ptr<SpellChecker> before;
+    SpellCheckerOpening reading;
+  };
+  std::optional<SpellingJoining> joining_;
   std::string note_;        // the status line's note, kept while the pass counts
   std::unique_ptr<State> state_;
 };

@@ -25,23 +25,61 @@ EditorLogic::RulesBeside EditorLogic::ReadRules(const std::filesystem::path& dat
   return read;
 }
 
+namespace {
+
+// "spelling is off: the Russian dictionary …", for the status line.
+std::string SpellingOff(const Status& refused) {
+  std::string_view why = refused.message();
+  if (why.starts_with("spelling: ")) why.remove_prefix(std::string_view("spelling: ").size());
+  return "spelling is off: " + std::string(why);
+}
+
+}  // namespace
+
 // Rules that cannot be read are told, and the game's own limits are
 // checked without them. Spelling is the one check that needs files of its
-// own; without them the others go on.
+// own; without them the others go on. Its dictionaries join once read
+// (JoinSpelling), so that the table does not wait for them.
 void EditorLogic::UseRules(RulesBeside read) {
   if (!read.problem.empty()) {
     view_.ShowMessage(MessageIcon::kExclamation, "The team's rules were not read.",
                       read.problem + " The texts are checked against the game's own limits alone.");
   }
   spelling_note_.clear();
-  Status opened = read.spelling.ok() ? FinishSpelling(read.rules, std::move(read.spelling).value())
-                                     : read.spelling.status();
-  if (!opened.ok()) {
-    std::string_view why = opened.message();
-    if (why.starts_with("spelling: ")) why.remove_prefix(std::string_view("spelling: ").size());
-    spelling_note_ = "spelling is off: " + std::string(why);
+  std::shared_ptr<SpellChecker> before = review_.rules().speller;
+  if (!read.spelling.ok()) {
+    spelling_note_ = SpellingOff(read.spelling.status());
+  } else if (std::optional<SpellCheckerOpening>& opening = *read.spelling; opening) {
+    joining_.emplace(SpellingJoining{std::move(before), std::move(*opening)});
   }
+  read.rules.speller.reset();
   review_.SetRules(std::move(read.rules), std::move(read.from));
+}
+
+void EditorLogic::JoinSpelling(bool wait) {
+  if (!joining_ || (!wait && !joining_->reading.Ready())) return;
+  SpellingJoining joining = std::move(*joining_);
+  joining_.reset();
+  CheckRules rules = review_.rules();
+  const Status opened = FinishSpelling(rules, std::move(joining.reading));
+  joining.before.reset();
+  if (!opened.ok()) {
+    spelling_note_ = SpellingOff(opened);
+    if (!state_) return;
+    ShowStatusLine(AsSentence(spelling_note_));
+    view_.ShowReviewSummary(ReviewText());
+    view_.ShowCommands(Commands());
+    return;
+  }
+  review_.SetRules(std::move(rules), review_.rules_path());
+  if (!state_) return;
+  // What was checked meanwhile, by an edit, lacks the spelling's findings.
+  if (review_.checked() > 0) {
+    ReviewWordsAgain();
+  } else {
+    view_.ShowReviewSummary(ReviewText());
+    view_.ShowCommands(Commands());
+  }
 }
 
 void EditorLogic::OpenReference() {
@@ -135,7 +173,15 @@ void EditorLogic::ReviewAgain() {
 }
 
 bool EditorLogic::ContinueReview(std::chrono::milliseconds budget) {
-  if (!state_ || !reviewing_) return false;
+  if (!state_) return false;
+  // The pass waits for the dictionaries, so that it checks the entries
+  // once, spelling among the rest.
+  if (joining_) {
+    if (!joining_->reading.Ready(budget)) return true;
+    JoinSpelling(false);
+    return reviewing_;
+  }
+  if (!reviewing_) return false;
   // Slots checked between two looks at the clock: a few milliseconds' work.
   constexpr std::size_t kStep = 256;
   State& s = *state_;
@@ -223,6 +269,10 @@ std::string EditorLogic::ReviewText() const {
   if (!state_) return {};
   std::string text = Plural(review_.errors(), "error", "errors") + ", " +
                      Plural(review_.warnings(), "warning", "warnings");
+  if (reviewing_ && joining_) {
+    return "Reading the dictionaries, then checking " + Plural(review_.total(), "entry", "entries") +
+           " (Esc stops)";
+  }
   if (reviewing_) {
     return "Checking entries: " + Grouped(review_.checked()) + " of " + Grouped(review_.total()) +
            " (Esc stops) · so far " + text;
@@ -268,6 +318,12 @@ SpellChecker* EditorLogic::Speller() const {
 }
 
 bool EditorLogic::spelling() const { return Speller() != nullptr; }
+
+std::string_view EditorLogic::NoSpellingChoices() const {
+  if (spelling()) return "No misspelt word at the cursor";
+  if (reading_dictionaries()) return "The dictionaries are still being read";
+  return "Spelling is off: no dictionaries are open";
+}
 
 std::vector<MisspeltSpan> EditorLogic::MisspeltSpans(std::string_view text,
                                                      std::optional<std::size_t> row) const {

@@ -155,6 +155,14 @@ class EditorLogicTest : public ::testing::Test {
       ASSERT_LT(slices, 1u << 20) << "the pass does not end";
     }
   }
+  // The window idle until the dictionaries are read and join the checks;
+  // the pass has checked nothing more.
+  void JoinDictionaries() {
+    for (int slices = 0; logic_.reading_dictionaries(); ++slices) {
+      ASSERT_LT(slices, 60) << "the dictionaries are never read";
+      (void)logic_.ContinueReview(std::chrono::seconds(1));
+    }
+  }
   std::optional<std::size_t> RowOfId(std::int32_t id) const {
     for (std::size_t row = 0; row < logic_.RowCount(); ++row) {
       if (logic_.Row(row).id == id) return row;
@@ -1337,6 +1345,7 @@ TEST_F(EditorLogicTest, AStoppedPassNeverShowsAnEntryNotCheckedAsClean) {
   }
   Write(builder.Marker("end").Build());
   Open();
+  JoinDictionaries();
   EXPECT_TRUE(IsEnabled(EditorCommand::kStopChecking, view_.commands));
   EXPECT_TRUE(view_.review.starts_with("Checking entries: 0 of 3,001 (Esc stops)")) << view_.review;
   logic_.Run(EditorCommand::kWithProblems);
@@ -1465,6 +1474,7 @@ class EditorSpellingTest : public EditorLogicTest {
 TEST_F(EditorSpellingTest, TypedMisspellingIsFoundAndItsSuggestionSavesAsSetDoes) {
   Write(Sample());
   Open();
+  JoinDictionaries();
   EXPECT_TRUE(view_.commands.spelling);
   EXPECT_TRUE(IsEnabled(EditorCommand::kSpellingSuggestions, view_.commands));
   EXPECT_EQ(view_.status.find("spelling"), std::string::npos) << view_.status;
@@ -1574,6 +1584,7 @@ TEST_F(EditorSpellingTest, TheYeForYoOptionAcceptsOnlyWhatItSays) {
   const std::string correct = "Ещё один ёж и еж, Лёха, the hedgehog's day, учёный считает";
   const std::string with_ye = "Леха, ЛЕХА";
   Open();
+  JoinDictionaries();
   EXPECT_FALSE(view_.commands.accept_ye_for_yo);
   EXPECT_TRUE(Words(correct).empty()) << ::testing::PrintToString(Words(correct));
   EXPECT_EQ(Words(with_ye), (std::vector<std::string>{"Леха", "ЛЕХА"}));
@@ -1588,15 +1599,63 @@ TEST_F(EditorSpellingTest, TheYeForYoOptionAcceptsOnlyWhatItSays) {
   WriteFileBytes(dir_ / "orva-rules.json",
                  test_support::Bytes(R"({"spelling": {"accept-ye-for-yo": true}})"));
   logic_.Reload();
+  JoinDictionaries();
   EXPECT_TRUE(view_.commands.accept_ye_for_yo);
   EXPECT_TRUE(Words(with_ye).empty());
 
   WriteFileBytes(dir_ / "orva-rules.json", test_support::Bytes(R"({"spelling": false})"));
   logic_.Reload();
+  EXPECT_FALSE(logic_.reading_dictionaries());
   EXPECT_FALSE(logic_.spelling());
   EXPECT_FALSE(IsEnabled(EditorCommand::kSpellingSuggestions, view_.commands));
   EXPECT_TRUE(Words("превед").empty());
   EXPECT_EQ(view_.status.find("spelling"), std::string::npos) << view_.status;
+  EXPECT_TRUE(view_.messages.empty()) << Messages();
+}
+
+// The table is there before the dictionaries are read (they take a tenth
+// of a second or more, the table of a small file far less), and spelling
+// then joins the checks: a text changed meanwhile gets its findings too,
+// and the pass checks every entry once. Opening another file while they
+// are read waits for them. A word list that cannot be read turns spelling
+// off when they join, with the reason in the status line.
+TEST_F(EditorSpellingTest, SpellingJoinsTheChecksOnceTheDictionariesAreRead) {
+  Write(DatabaseBuilder()
+            .Entry(5001, "Ночной патруль")
+            .Entry(5002, "Тихая река")
+            .Marker("конец")
+            .Build());
+  Open();
+  ASSERT_EQ(logic_.RowCount(), 3u);
+  ASSERT_TRUE(logic_.SetText(*RowOfId(5002), "Тихий патрул"));
+  Idle();
+  EXPECT_FALSE(logic_.reading_dictionaries());
+  EXPECT_TRUE(view_.commands.spelling);
+  EXPECT_FALSE(view_.commands.checking);
+  EXPECT_EQ(logic_.review().checked(), 3u);
+  EXPECT_EQ(logic_.review().warnings(), 1u) << view_.review;
+  EXPECT_NE(view_.review.find("1 warning"), std::string::npos) << view_.review;
+  EXPECT_EQ(logic_.MisspeltSpans("патрул").size(), 1u);
+
+  // Reopened, and opened again at once: the second open waits for the
+  // first one's dictionaries, then reads its own.
+  ASSERT_TRUE(logic_.Save());
+  logic_.Reload();
+  logic_.Reload();
+  Idle();
+  EXPECT_TRUE(view_.commands.spelling);
+  EXPECT_EQ(logic_.review().warnings(), 1u) << view_.review;
+
+  std::filesystem::create_directory(dir_ / "orva-words.txt");
+  logic_.Reload();
+  Idle();
+  EXPECT_FALSE(logic_.spelling());
+  EXPECT_FALSE(view_.commands.spelling);
+  EXPECT_NE(view_.status.find("pelling is off"), std::string::npos) << view_.status;
+  EXPECT_NE(view_.status.find("orva-words.txt"), std::string::npos) << view_.status;
+  EXPECT_EQ(logic_.review().checked(), 3u);
+  EXPECT_EQ(logic_.review().warnings(), 0u) << view_.review;
+  EXPECT_EQ(logic_.RowCount(), 3u);
   EXPECT_TRUE(view_.messages.empty()) << Messages();
 }
 

@@ -555,8 +555,7 @@ void EditorWindow::OfferSpelling(QWidget* box, int position, const QPoint& at, b
   std::optional<SpellingChoices> choices =
       logic_.SpellingAt(text.toStdString(), static_cast<std::size_t>(std::max(position, 0)));
   if (!choices && !with_box_menu) {
-    ShowStatus(logic_.spelling() ? "No misspelt word at the cursor"
-                                 : "Spelling is off: no dictionaries are open");
+    ShowStatus(std::string(logic_.NoSpellingChoices()));
     return;
   }
   QMenu* menu = !with_box_menu ? new QMenu(this)
@@ -933,6 +932,9 @@ void EditorWindow::ShowReviewSummary(const std::string& text) {
 
 void EditorWindow::ShowCommands(const EditorCommands& commands) {
   if (commands.checking && !review_timer_->isActive()) review_timer_->start();
+  // The dictionaries join after the file opens: what is being typed gets
+  // its underlines then.
+  if (commands.spelling != std::exchange(spelling_shown_, commands.spelling)) Respell();
   table_->setColumnHidden(static_cast<int>(EditorColumn::kReference), !commands.has_reference);
   for (const CommandInfo& info : EditorCommandTable()) {
     QAction* action = Action(info.id);

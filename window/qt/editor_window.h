@@ -100,6 +100,7 @@ class EditorWindow : public QMainWindow, private EditorView {
   QLabel* status_ = nullptr;
   QLabel* review_ = nullptr;        // the checks' summary and the progress
   QTimer* review_timer_ = nullptr;  // runs while the review's pass does
+  bool spelling_shown_ = false;     // the underlines are drawn with a spell checker
   QLabel* preview_ = nullptr;       // what the text being edited would be
   // The details pane: the selected entry's row and text as given.
   QLabel* details_heading_ = nullptr;

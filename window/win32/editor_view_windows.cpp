@@ -695,8 +695,7 @@ void EditorWindow::OfferSpelling() {
     return;
   }
   if (!details_spelling_.OfferAtCaret()) {
-    ShowStatus(logic_.spelling() ? "No misspelt word at the cursor"
-                                 : "Spelling is off: no dictionaries are open");
+    ShowStatus(std::string(logic_.NoSpellingChoices()));
   }
 }
 
@@ -953,6 +952,11 @@ void EditorWindow::ShowReviewSummary(const std::string& text) {
 void EditorWindow::ShowCommands(const EditorCommands& commands) {
   if (commands.checking && window_ != nullptr && !review_timer_on_) {
     review_timer_on_ = SetTimer(window_, kReviewTimer, USER_TIMER_MINIMUM, nullptr) != 0;
+  }
+  // The dictionaries join after the file opens: what is being typed gets
+  // its underlines then.
+  if (commands.spelling != std::exchange(spelling_shown_, commands.spelling)) {
+    details_spelling_.Mark();
   }
   // The Reference column only while a reference is open, as the Text column
   // takes the width it leaves.

@@ -175,6 +175,7 @@ class EditorWindow final : public EditorView {
   bool showing_details_ = false;
   bool reference_shown_ = true;  // the Reference column has its width
   bool review_timer_on_ = false;
+  bool spelling_shown_ = false;  // the details pane is marked with a spell checker
   std::optional<std::pair<std::size_t, std::string>> pending_details_;
   HWND focus_on_return_ = nullptr;
 

@@ -433,7 +433,8 @@ class EditorWindowTest : public QObject, test_support::WindowDriver {
     // The pass stopped before it checked anything.
     QVERIFY(editor.OpenReference(WriteDatabase("textdb_01.def", reference.Marker("End").Build())));
     editor.findChild<QAction*>("stopCheckingAction")->trigger();
-    QVERIFY(!editor.Reviewing());
+    // The dictionaries join meanwhile, the pass staying stopped.
+    QTRY_VERIFY_WITH_TIMEOUT(!editor.Reviewing(), 20000);
     editor.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&editor));
     auto* table = editor.findChild<QTableView*>("entries");
@@ -490,7 +491,9 @@ class EditorWindowTest : public QObject, test_support::WindowDriver {
     details->setFocus();
     details->selectAll();
     TypeText(details, QString("Ночной Патрулль"));
-    QVERIFY(RedPixels(details->viewport()) > 0);
+    // Underlined once the dictionaries are read, which may be after the
+    // typing: the window idle meanwhile.
+    QTRY_VERIFY_WITH_TIMEOUT(RedPixels(details->viewport()) > 0, 20000);
     QVERIFY2(editor.findChild<QLabel*>("findings")->text().contains("Патрулль"),
              qPrintable(editor.findChild<QLabel*>("findings")->text()));
     QTest::keyClick(details, Qt::Key_F7);
