@@ -29,10 +29,8 @@ bool EditorLogic::OpenPath(const std::string& path) {
 
 // Opens the file without asking: what was open before stays when it fails.
 bool EditorLogic::OpenFile(const std::filesystem::path& file) {
-  // The rules first, so that the dictionaries they ask for are read while
-  // the database is (hunspell takes about as long over a Russian one as
-  // the session over 64 MiB). Those of the file before first, as hunspell
-  // reads one dictionary at a time.
+  // The dictionaries of the file before are read to their end first, as
+  // hunspell reads one at a time.
   JoinSpelling(true);
   RulesBeside rules = ReadRules(file);
   Result<EditSession> session = EditSession::Open(file, fs_);
@@ -43,11 +41,13 @@ bool EditorLogic::OpenFile(const std::filesystem::path& file) {
   }
   state_ = std::make_unique<State>(std::move(session).value());
   state_->FindMarker();
+  const std::filesystem::path rules_folder = rules.folder;
   UseRules(std::move(rules));
   state_->review = &review_;
   state_->review_filter = review_filter_;
   if (!filter_.empty()) state_->pattern = TextPattern::Make(filter_, {}).value();
   ReviewAgain();
+  StartSpelling(rules_folder);
   Refresh("Opened " + DisplayPath(file) +
           (spelling_note_.empty() ? std::string() : " · " + spelling_note_));
   return true;

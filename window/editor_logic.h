@@ -441,6 +441,7 @@ class EditorLogic {
   struct RulesBeside;
   RulesBeside ReadRules(const std::filesystem::path& database) const;
   void UseRules(RulesBeside read);
+  void StartSpelling(const std::filesystem::path& rules_folder);
   std::string ReviewText() const;
   void Refresh(const std::string& note);
   SpellChecker* Speller() const;
@@ -472,6 +473,9 @@ class EditorLogic {
     SpellCheckerOpening reading;
   };
   std::optional<SpellingJoining> joining_;
+  // The spell checker of the file before, from new rules until the new
+  // dictionaries start.
+  std::shared_ptr<SpellChecker> spelling_before_;
   std::string note_;        // the status line's note, kept while the pass counts
   std::unique_ptr<State> state_;
 };

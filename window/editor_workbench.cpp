@@ -19,9 +19,6 @@ EditorLogic::RulesBeside EditorLogic::ReadRules(const std::filesystem::path& dat
       read.problem = AsSentence(rules.status().message());
     }
   }
-  const std::filesystem::path dictionaries =
-      dictionary_folder_.empty() ? DefaultDictionaryFolder() : dictionary_folder_;
-  read.spelling = StartSpelling(read.rules, read.folder, dictionaries, fs_);
   return read;
 }
 
@@ -38,22 +35,33 @@ std::string SpellingOff(const Status& refused) {
 
 // Rules that cannot be read are told, and the game's own limits are
 // checked without them. Spelling is the one check that needs files of its
-// own; without them the others go on. Its dictionaries join once read
-// (JoinSpelling), so that the table does not wait for them.
+// own; without them the others go on (StartSpelling).
 void EditorLogic::UseRules(RulesBeside read) {
   if (!read.problem.empty()) {
     view_.ShowMessage(MessageIcon::kExclamation, "The team's rules were not read.",
                       read.problem + " The texts are checked against the game's own limits alone.");
   }
-  spelling_note_.clear();
-  std::shared_ptr<SpellChecker> before = review_.rules().speller;
-  if (!read.spelling.ok()) {
-    spelling_note_ = SpellingOff(read.spelling.status());
-  } else if (std::optional<SpellCheckerOpening>& opening = *read.spelling; opening) {
-    joining_.emplace(SpellingJoining{std::move(before), std::move(*opening)});
-  }
+  spelling_before_ = review_.rules().speller;
   read.rules.speller.reset();
   review_.SetRules(std::move(read.rules), std::move(read.from));
+}
+
+// The dictionaries are read on a thread of their own and join the checks
+// once read (JoinSpelling): the table does not wait for them. They start
+// once the table is read and the review's pass laid out, as the two
+// together fault in memory more slowly than one after the other.
+void EditorLogic::StartSpelling(const std::filesystem::path& rules_folder) {
+  spelling_note_.clear();
+  std::shared_ptr<SpellChecker> before = std::move(spelling_before_);
+  const std::filesystem::path dictionaries =
+      dictionary_folder_.empty() ? DefaultDictionaryFolder() : dictionary_folder_;
+  Result<std::optional<SpellCheckerOpening>> spelling =
+      orva::StartSpelling(review_.rules(), rules_folder, dictionaries, fs_);
+  if (!spelling.ok()) {
+    spelling_note_ = SpellingOff(spelling.status());
+  } else if (std::optional<SpellCheckerOpening>& opening = *spelling; opening) {
+    joining_.emplace(SpellingJoining{std::move(before), std::move(*opening)});
+  }
 }
 
 void EditorLogic::JoinSpelling(bool wait) {

@@ -442,8 +442,7 @@ struct EditorLogic::RulesBeside {
   CheckRules rules;
   std::filesystem::path from;  // empty: none
   std::string problem;         // why the file there was not read
-  std::filesystem::path folder;
-  Result<std::optional<SpellCheckerOpening>> spelling = std::optional<SpellCheckerOpening>();
+  std::filesystem::path folder;  // the database's, where the team's word list lies
 };
 
 }  // namespace orva
