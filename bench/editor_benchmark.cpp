@@ -223,8 +223,7 @@ void Measure(const fs::path& original, int edits, int pairs, bool spelling) {
       more = logic.ContinueReview();
       slices.push_back(Ms(slice));
       if (reading && !logic.reading_dictionaries()) {
-        std::printf("the dictionaries joined the checks %.0f ms after the open began\n",
-                    Ms(start));
+        std::printf("the dictionaries joined the checks %.0f ms after the open began\n", Ms(start));
       }
     }
     std::printf(

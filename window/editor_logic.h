@@ -476,7 +476,7 @@ class EditorLogic {
   // The spell checker of the file before, from new rules until the new
   // dictionaries start.
   std::shared_ptr<SpellChecker> spelling_before_;
-  std::string note_;        // the status line's note, kept while the pass counts
+  std::string note_;  // the status line's note, kept while the pass counts
   std::unique_ptr<State> state_;
 };
 

@@ -278,8 +278,8 @@ std::string EditorLogic::ReviewText() const {
   std::string text = Plural(review_.errors(), "error", "errors") + ", " +
                      Plural(review_.warnings(), "warning", "warnings");
   if (reviewing_ && joining_) {
-    return "Reading the dictionaries, then checking " + Plural(review_.total(), "entry", "entries") +
-           " (Esc stops)";
+    return "Reading the dictionaries, then checking " +
+           Plural(review_.total(), "entry", "entries") + " (Esc stops)";
   }
   if (reviewing_) {
     return "Checking entries: " + Grouped(review_.checked()) + " of " + Grouped(review_.total()) +

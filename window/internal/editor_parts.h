@@ -437,11 +437,11 @@ struct EditorLogic::State {
 };
 
 // The rules beside a database, as orva-cli check finds them (none there is
-// no rules), and the dictionaries they ask for, being read.
+// no rules).
 struct EditorLogic::RulesBeside {
   CheckRules rules;
-  std::filesystem::path from;  // empty: none
-  std::string problem;         // why the file there was not read
+  std::filesystem::path from;    // empty: none
+  std::string problem;           // why the file there was not read
   std::filesystem::path folder;  // the database's, where the team's word list lies
 };
 
