@@ -463,19 +463,14 @@ class EditorLogic {
   EditorReview review_;
   ReviewFilter review_filter_ = ReviewFilter::kAll;
   bool reviewing_ = false;  // a pass checks the entries a slice at a time
-  // The dictionaries of the file opened last while they are read (the table
-  // is shown meanwhile, and the pass waits for them), and the spell checker
-  // before them: hunspell makes and drops its dictionaries one at a time, so
-  // the old one goes once the reading is over. `reading` is destroyed first,
-  // and waits for its thread.
-  struct SpellingJoining {
-    std::shared_ptr<SpellChecker> before;
-    SpellCheckerOpening reading;
-  };
-  std::optional<SpellingJoining> joining_;
   // The spell checker of the file before, from new rules until the new
-  // dictionaries start.
+  // dictionaries are read: hunspell makes and drops its dictionaries one at
+  // a time. Declared before `joining_`, so that it goes after the reading.
   std::shared_ptr<SpellChecker> spelling_before_;
+  // The dictionaries of the file opened last while they are read (the table
+  // is shown meanwhile, and the pass waits for them); destroyed, it waits
+  // for its thread.
+  std::optional<SpellCheckerOpening> joining_;
   std::string note_;  // the status line's note, kept while the pass counts
   std::unique_ptr<State> state_;
 };

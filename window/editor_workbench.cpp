@@ -52,25 +52,24 @@ void EditorLogic::UseRules(RulesBeside read) {
 // together fault in memory more slowly than one after the other.
 void EditorLogic::StartSpelling(const std::filesystem::path& rules_folder) {
   spelling_note_.clear();
-  std::shared_ptr<SpellChecker> before = std::move(spelling_before_);
   const std::filesystem::path dictionaries =
       dictionary_folder_.empty() ? DefaultDictionaryFolder() : dictionary_folder_;
   Result<std::optional<SpellCheckerOpening>> spelling =
       orva::StartSpelling(review_.rules(), rules_folder, dictionaries, fs_);
-  if (!spelling.ok()) {
-    spelling_note_ = SpellingOff(spelling.status());
-  } else if (std::optional<SpellCheckerOpening>& opening = *spelling; opening) {
-    joining_.emplace(SpellingJoining{std::move(before), std::move(*opening)});
+  if (!spelling.ok()) spelling_note_ = SpellingOff(spelling.status());
+  if (spelling.ok() && *spelling) {
+    joining_ = std::move(*spelling);
+  } else {
+    spelling_before_.reset();  // nothing is being read
   }
 }
 
 void EditorLogic::JoinSpelling(bool wait) {
-  if (!joining_ || (!wait && !joining_->reading.Ready())) return;
-  SpellingJoining joining = std::move(*joining_);
-  joining_.reset();
+  if (!joining_ || (!wait && !joining_->Ready())) return;
+  std::optional<SpellCheckerOpening> reading = std::exchange(joining_, std::nullopt);
   CheckRules rules = review_.rules();
-  const Status opened = FinishSpelling(rules, std::move(joining.reading));
-  joining.before.reset();
+  const Status opened = FinishSpelling(rules, std::move(reading));
+  spelling_before_.reset();
   if (!opened.ok()) {
     spelling_note_ = SpellingOff(opened);
     if (!state_) return;
@@ -185,7 +184,7 @@ bool EditorLogic::ContinueReview(std::chrono::milliseconds budget) {
   // The pass waits for the dictionaries, so that it checks the entries
   // once, spelling among the rest.
   if (joining_) {
-    if (!joining_->reading.Ready(budget)) return true;
+    if (!joining_->Ready(budget)) return true;
     JoinSpelling(false);
     return reviewing_;
   }
